@@ -1,0 +1,43 @@
+#include "BenchSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace ks::bench {
+
+double medianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+BenchFolder::BenchFolder() {
+    QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/Template.dat"),
+                databasePath());
+    QFile::setPermissions(databasePath(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QString BenchFolder::databasePath() const {
+    return dir_.path() + QStringLiteral("/Data.mdb");
+}
+
+void printFigure(const char* what, double ms) {
+    std::printf("%-58s %9.3f ms\n", what, ms);
+}
+
+void printRatio(const char* what, double ms, double baselineMs) {
+    std::printf("%-58s %9.3f ms  (x%.4f of baseline)\n", what, ms,
+                baselineMs > 0 ? ms / baselineMs : 0.0);
+}
+
+}  // namespace ks::bench

@@ -1,0 +1,54 @@
+#include "app/Accounts.h"
+
+#include "crypto/FieldCipher.h"
+
+namespace ks {
+
+Result<bool> VerifyUser(DatabaseAccess& database, UserCheck kind, const QString& cipherText,
+                        const QString& userNameCipher) {
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    Statement query =
+        kind == UserCheck::USERNAME
+            ? connection->prepare(QStringLiteral("SELECT count(*) FROM Users WHERE UserName = ?1"))
+            : connection->prepare(QStringLiteral(
+                  "SELECT count(*) FROM Users WHERE UserName = ?1 AND Password = ?2"));
+    if (kind == UserCheck::USERNAME) {
+        query.bind(1, cipherText);
+    } else {
+        query.bind(1, userNameCipher).bind(2, cipherText);
+    }
+    const bool found = query.next() && query.integer(0) > 0;
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return found;
+}
+
+DbStatus CreateUser(DatabaseAccess& database, const QString& name, const QString& password) {
+    const QString nameCipher = EncryptField(name);
+    const QString passwordCipher = EncryptField(password);
+    if (nameCipher.isEmpty() || passwordCipher.isEmpty()) {
+        // The cipher has shown its own message; an account with an empty name is never made.
+        return {DbCode::Failed, QStringLiteral("the account could not be encrypted")};
+    }
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    Transaction transaction = connection->begin();
+    if (!transaction.status().ok()) {
+        return transaction.status();
+    }
+    Statement insert = connection->prepare(
+        QStringLiteral("INSERT INTO Users (UserName, Password) VALUES (?1, ?2)"));
+    insert.bind(1, nameCipher).bind(2, passwordCipher);
+    if (DbStatus status = insert.run(); !status.ok()) {
+        return status;
+    }
+    return transaction.commit();
+}
+
+}  // namespace ks

@@ -1,0 +1,33 @@
+#include "app/DatabasePreparation.h"
+
+#include "storage/DataFolder.h"
+#include "storage/FileServices.h"
+
+namespace ks {
+
+QString templatePath(const QString& appFolder) {
+    return withTrailingSlash(appFolder) + QStringLiteral("Template.dat");
+}
+
+DatabasePreparation prepareDatabase(const QString& dataFolder, const QString& appFolder) {
+    using Outcome = DatabasePreparation::Outcome;
+    if (!FileServices::FolderExists(dataFolder) && !ensurePrivateFolder(dataFolder)) {
+        return {Outcome::Failed,
+                {},
+                QStringLiteral("The folder %1 could not be made.").arg(dataFolder)};
+    }
+    const QString database = dataFolder + QStringLiteral("Data.mdb");
+    if (FileServices::FileExists(database)) {
+        return {Outcome::Ready, database, {}};
+    }
+    const QString source = templatePath(appFolder);
+    if (!FileServices::FileExists(source)) {
+        return {Outcome::TemplateMissing, {}, {}};
+    }
+    if (FsResult copied = FileServices::CopyFile(source, database, kPrivateFile); !copied) {
+        return {Outcome::Failed, {}, copied.error};
+    }
+    return {Outcome::Ready, database, {}};
+}
+
+}  // namespace ks

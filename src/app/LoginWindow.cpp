@@ -1,0 +1,203 @@
+#include "app/LoginWindow.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/Accounts.h"
+#include "app/DatabasePreparation.h"
+#include "app/Program.h"
+#include "crypto/FieldCipher.h"
+#include "storage/SettingsFile.h"
+#include "widgets/Icons.h"
+
+namespace ks {
+
+namespace {
+
+constexpr int kMaxLength = 15;
+// A valid name or password has more than this many characters once trimmed.
+constexpr int kShortest = 3;
+
+}  // namespace
+
+LoginWindow::LoginWindow(Program& program) : program_(program) {
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(program.state().AppTitle + QStringLiteral(" - Login"));
+    setWindowIcon(appIcon());
+
+    auto* label1 = new QLabel(QStringLiteral("User"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    txtUserName_ = new QLineEdit(this);
+    txtUserName_->setObjectName(QStringLiteral("txtUserName"));
+    txtUserName_->setMaxLength(kMaxLength);
+    label1->setBuddy(txtUserName_);
+
+    auto* label2 = new QLabel(QStringLiteral("Password"), this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    txtPassword_ = new QLineEdit(this);
+    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword_->setMaxLength(kMaxLength);
+    txtPassword_->setEchoMode(QLineEdit::Password);
+    txtPassword_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
+    label2->setBuddy(txtPassword_);
+
+    cmdLogin_ = new QPushButton(QStringLiteral("Log In / Create New User"), this);
+    cmdLogin_->setObjectName(QStringLiteral("cmdLogin"));
+    cmdLogin_->setDefault(true);
+    auto* cmdQuit = new QPushButton(QStringLiteral("Quit"), this);
+    cmdQuit->setObjectName(QStringLiteral("cmdQuit"));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(label1, 0, 0);
+    grid->addWidget(txtUserName_, 0, 1);
+    grid->addWidget(label2, 1, 0);
+    grid->addWidget(txtPassword_, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdLogin_);
+    buttons->addWidget(cmdQuit);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint().expandedTo(QSize(360, 0)));
+
+    connect(cmdLogin_, &QPushButton::clicked, this, &LoginWindow::cmdLogin_Click);
+    connect(cmdQuit, &QPushButton::clicked, this, [this] { program_.QuitApplication(); });
+    // Enter in either box logs in, as the default button of a dialog would.
+    connect(txtUserName_, &QLineEdit::returnPressed, cmdLogin_, &QPushButton::click);
+    connect(txtPassword_, &QLineEdit::returnPressed, cmdLogin_, &QPushButton::click);
+}
+
+void LoginWindow::activate() {
+    ProgramState& state = program_.state();
+    const SettingsFile settings = readSettings(state.DataFolder);
+    if (settings.exists) {
+        if (!settings.line1.trimmed().isEmpty()) {
+            txtUserName_->setText(settings.line1);
+            txtPassword_->clear();
+            txtPassword_->setFocus();
+        } else {
+            txtUserName_->clear();
+            txtPassword_->clear();
+        }
+        state.CompactPolicy = policyFromLine(settings.line2);
+    } else {
+        program_.dialogs().message(
+            MessageIcon::Information, state.AppTitle,
+            QStringLiteral("It looks like this is your first time using Keystead!\r\rJust enter "
+                           "any UserName and Password you like into the text boxes and click "
+                           "the 'Log In / Create New User' button to get started."));
+        txtUserName_->clear();
+        txtPassword_->clear();
+        state.CompactPolicy = 1;
+    }
+    state.LoggedIn = false;
+}
+
+bool LoginWindow::prepareDatabase() {
+    ProgramState& state = program_.state();
+    const DatabasePreparation prepared = ks::prepareDatabase(state.DataFolder, state.AppFolder);
+    switch (prepared.outcome) {
+        case DatabasePreparation::Outcome::Ready:
+            state.DatabasePath = prepared.databasePath;
+            program_.useDatabase(state.DatabasePath);
+            return true;
+        case DatabasePreparation::Outcome::TemplateMissing:
+            program_.dialogs().message(MessageIcon::Exclamation, state.AppTitle,
+                                       QStringLiteral("A required file has been deleted.  Please "
+                                                      "reinstall this application to continue."));
+            program_.QuitApplication();
+            return false;
+        case DatabasePreparation::Outcome::Failed:
+            break;
+    }
+    program_.dialogs().message(MessageIcon::Critical, state.AppTitle,
+                               QStringLiteral("The database could not be created in %1.\r\r%2")
+                                   .arg(state.DataFolder, prepared.error));
+    return false;
+}
+
+void LoginWindow::reportFailure(const QString& what, const DbStatus& status) {
+    QString text = QStringLiteral("%1 %2").arg(what, status.describe());
+    if (!status.detail.isEmpty()) {
+        text += QStringLiteral("\r\r(%1)").arg(status.detail);
+    }
+    program_.dialogs().message(MessageIcon::Critical, program_.state().AppTitle, text);
+}
+
+void LoginWindow::cmdLogin_Click() {
+    if (!prepareDatabase()) {
+        return;
+    }
+    ProgramState& state = program_.state();
+    Dialogs& dialogs = program_.dialogs();
+    const QString couldNotLogIn = QStringLiteral("You could not be logged in.");
+    for (;;) {
+        const QString name = txtUserName_->text().trimmed();
+        if (name.size() <= kShortest) {
+            dialogs.message(
+                MessageIcon::Exclamation, state.AppTitle,
+                QStringLiteral("The UserName must be more than 3 characters in length"));
+            return;
+        }
+        const QString password = txtPassword_->text().trimmed();
+        if (password.size() <= kShortest) {
+            dialogs.message(
+                MessageIcon::Exclamation, state.AppTitle,
+                QStringLiteral("The Password must be more than 3 characters in length"));
+            return;
+        }
+        state.UserNameCipher = EncryptField(name);
+        state.PasswordCipher = EncryptField(password);
+        state.LoginUserName = txtUserName_->text();
+
+        DatabaseAccess& database = program_.database();
+        const Result<bool> known =
+            VerifyUser(database, UserCheck::USERNAME, state.UserNameCipher, state.UserNameCipher);
+        if (!known.ok()) {
+            reportFailure(couldNotLogIn, known.status());
+            return;
+        }
+        if (known.value()) {
+            const Result<bool> matches = VerifyUser(database, UserCheck::PASSWORD,
+                                                    state.PasswordCipher, state.UserNameCipher);
+            if (!matches.ok()) {
+                reportFailure(couldNotLogIn, matches.status());
+                return;
+            }
+            if (!matches.value()) {
+                dialogs.message(MessageIcon::Exclamation, state.AppTitle,
+                                QStringLiteral("Invalid user/password combo.  Please try again."));
+                return;
+            }
+            program_.loginSucceeded();
+            return;
+        }
+        if (!dialogs.askYesNo(state.AppTitle,
+                              QStringLiteral("That user is not in the database.  Would you like "
+                                             "to create a new user?"))) {
+            return;
+        }
+        if (DbStatus created = CreateUser(database, name, password); !created.ok()) {
+            reportFailure(QStringLiteral("The user could not be created."), created);
+            return;
+        }
+        dialogs.message(MessageIcon::Information, state.AppTitle,
+                        QStringLiteral("User successfully created."));
+    }
+}
+
+void LoginWindow::closeEvent(QCloseEvent* event) {
+    if (program_.state().Quitting) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    program_.QuitApplication();
+}
+
+}  // namespace ks

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+#include "storage/Database.h"
+#include "storage/Dialogs.h"
+#include "storage/ProgramState.h"
+#include "storage/Services.h"
+
+namespace ks {
+
+class LoginWindow;
+class MainWindow;
+
+struct ProgramOptions {
+    // The program's own folder: Template.dat and the help page.
+    QString appFolder;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Ends the process; the desktop program leaves its event loop.
+    std::function<void(int)> endProcess;
+    // Opens a page in the desktop's browser without waiting for it.
+    std::function<bool(const QUrl&)> openUrl;
+
+    // The options of the real program.
+    static ProgramOptions forDesktop();
+};
+
+// The program: its state, its windows and the one way out.
+class Program : public QObject {
+    Q_OBJECT
+public:
+    Program(Dialogs& dialogs, ProgramOptions options);
+    ~Program() override;
+
+    // Loads and shows the login window.
+    void start();
+
+    ProgramState& state() { return state_; }
+    Dialogs& dialogs() { return dialogs_; }
+    const ProgramOptions& options() const { return options_; }
+    // The database at DatabasePath; only after a login attempt has prepared it.
+    DatabaseAccess& database();
+    bool hasDatabase() const { return database_ != nullptr; }
+    // Points the database at `path` (the first step of every login attempt).
+    void useDatabase(const QString& path);
+
+    LoginWindow* loginWindow() const { return login_.get(); }
+    MainWindow* mainWindow() const { return main_.get(); }
+
+    // A login has succeeded: remember the name, hide the login window, show the main window.
+    void loginSucceeded();
+    // Shows the login window again and activates it.
+    void showLoginWindow();
+    // Offers the journal save and the compaction, then goes back to the login window.
+    void logOut();
+
+    // The one shutdown path: journal offer, compaction by policy, every window closed, the
+    // temporary folder removed, the process ended.
+    void QuitApplication();
+    // Closes every window and ends the process, without anything else (after an import).
+    void UnloadAllForms();
+
+    // Whether the process has been ended (for tests; the real process is gone by then).
+    bool ended() const { return ended_; }
+
+private:
+    void closeAllWindows();
+    void endProcess();
+
+    Dialogs& dialogs_;
+    ProgramOptions options_;
+    ProgramState state_;
+    std::unique_ptr<DatabaseAccess> database_;
+    std::unique_ptr<Services> services_;
+    std::unique_ptr<LoginWindow> login_;
+    std::unique_ptr<MainWindow> main_;
+    bool ended_ = false;
+};
+
+}  // namespace ks

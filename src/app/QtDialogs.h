@@ -1,0 +1,20 @@
+#pragma once
+
+#include "storage/Dialogs.h"
+
+class QWidget;
+
+namespace ks {
+
+// The desktop's message boxes, input box and file choosers, shown over the active window.
+class QtDialogs final : public Dialogs {
+public:
+    void message(MessageIcon icon, const QString& title, const QString& text) override;
+    bool askYesNo(const QString& title, const QString& text) override;
+    std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                     const QString& initial) override;
+    QString openFile(const QString& title, const QStringList& filters) override;
+    QString chooseFolder(const QString& title, const QString& start) override;
+};
+
+}  // namespace ks

@@ -1,0 +1,199 @@
+#include "crypto/CryptoRC4.h"
+
+#include <openssl/evp.h>
+#include <openssl/provider.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+namespace ks {
+
+namespace {
+
+constexpr int kMd5Bytes = 16;
+
+struct MdCtxFree {
+    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+struct CipherCtxFree {
+    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+
+bool isUpperHexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F');
+}
+
+// Leading and trailing U+0020 only; other white space is part of the text.
+QString stripSpaces(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' ')) {
+        ++first;
+    }
+    while (last > first && text.at(last - 1) == QLatin1Char(' ')) {
+        --last;
+    }
+    return text.mid(first, last - first);
+}
+
+}  // namespace
+
+clsCryptoRC4::clsCryptoRC4(CipherReport report, QString appTitle)
+    : report_(std::move(report)), appTitle_(std::move(appTitle)) {
+    // RC4 lives in OpenSSL's legacy provider. It is loaded into a library context of our own:
+    // loading it into the default context would switch off the default provider there, which
+    // the database engine relies on.
+    OSSL_LIB_CTX* ctx = OSSL_LIB_CTX_new();
+    const bool loaded = ctx != nullptr && OSSL_PROVIDER_load(ctx, "legacy") != nullptr &&
+                        OSSL_PROVIDER_load(ctx, "default") != nullptr;
+    EVP_MD* md5 = loaded ? EVP_MD_fetch(ctx, "MD5", nullptr) : nullptr;
+    EVP_CIPHER* rc4 = loaded ? EVP_CIPHER_fetch(ctx, "RC4", nullptr) : nullptr;
+    if (md5 == nullptr || rc4 == nullptr) {
+        EVP_MD_free(md5);
+        EVP_CIPHER_free(rc4);
+        OSSL_LIB_CTX_free(ctx);  // unloads the providers with it
+        cryptoError(QStringLiteral("Could not get CSP Context."));
+        return;
+    }
+    hCryptProv = ctx;
+    md5_ = md5;
+    rc4_ = rc4;
+}
+
+clsCryptoRC4::~clsCryptoRC4() {
+    if (hCryptProv != nullptr) {
+        EVP_MD_free(md5_);
+        EVP_CIPHER_free(rc4_);
+        OSSL_LIB_CTX_free(hCryptProv);
+    }
+}
+
+void clsCryptoRC4::plainMessage(const QString& text) {
+    if (report_) {
+        report_(MessageIcon::None, appTitle_, text);
+    }
+}
+
+void clsCryptoRC4::cryptoError(const QString& text) {
+    if (report_) {
+        report_(MessageIcon::Critical, QStringLiteral("Crypto Error"), text);
+    }
+}
+
+QString clsCryptoRC4::ACSEncrypt(const QString& strPlainText, const QString& strPassword,
+                                 bool boolReturnAsHex) {
+    if (strPlainText.isEmpty()) {
+        plainMessage(QStringLiteral("You have not submitted any PlainText."));
+        return {};
+    }
+    if (strPassword.isEmpty()) {
+        plainMessage(QStringLiteral("You have not submitted a Password."));
+        return {};
+    }
+    const QByteArray cipher = EncryptDecrypt(strPlainText.toUtf8(), strPassword, true);
+    // Raw cipher text keeps one character per byte (Latin-1), which is lossless both ways.
+    return boolReturnAsHex ? StringToHex(cipher) : QString::fromLatin1(cipher);
+}
+
+QString clsCryptoRC4::ACSDecrypt(const QString& strCipherText, const QString& strPassword,
+                                 bool boolDataInHex) {
+    if (strCipherText.isEmpty()) {
+        plainMessage(QStringLiteral("You have not submitted any CipherText."));
+        return {};
+    }
+    if (strPassword.isEmpty()) {
+        plainMessage(QStringLiteral("You have not submitted a Password."));
+        return {};
+    }
+    const QByteArray data = boolDataInHex ? HexToString(strCipherText) : strCipherText.toLatin1();
+    if (data.isEmpty()) {
+        return {};
+    }
+    return stripSpaces(QString::fromUtf8(EncryptDecrypt(data, strPassword, false)));
+}
+
+QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& password,
+                                        bool encrypt) {
+    const int n = static_cast<int>(data.size());
+    if (hCryptProv == nullptr) {
+        plainMessage(QStringLiteral("Error Creating Hash Object."));
+        return {};
+    }
+    ++providerCalls_;
+    std::unique_ptr<EVP_MD_CTX, MdCtxFree> hHash(EVP_MD_CTX_new());
+    if (!hHash || EVP_DigestInit_ex2(hHash.get(), md5_, nullptr) != 1) {
+        plainMessage(QStringLiteral("Error Creating Hash Object."));
+        return {};
+    }
+    const QByteArray phrase = password.toUtf8();
+    if (EVP_DigestUpdate(hHash.get(), phrase.constData(), static_cast<size_t>(phrase.size())) !=
+        1) {
+        plainMessage(QStringLiteral("Error Hashing Data."));
+        return {};
+    }
+    // The RC4 key is the whole 16-byte MD5 digest of the pass phrase, without salt.
+    unsigned char hKey[EVP_MAX_MD_SIZE];
+    unsigned int keyLength = 0;
+    if (EVP_DigestFinal_ex(hHash.get(), hKey, &keyLength) != 1 || keyLength != kMd5Bytes) {
+        plainMessage(QStringLiteral("Error Deriving Key."));
+        return {};
+    }
+    // A stream cipher needs no room beyond the data itself.
+    if (EVP_CIPHER_get_block_size(rc4_) != 1) {
+        plainMessage(QStringLiteral("Error Determining The Buffer Size."));
+        return {};
+    }
+    std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> cipher(EVP_CIPHER_CTX_new());
+    QByteArray buffer(n, '\0');
+    int produced = 0;
+    int finalBytes = 0;
+    const bool ran =
+        cipher &&
+        EVP_CipherInit_ex2(cipher.get(), rc4_, hKey, nullptr, encrypt ? 1 : 0, nullptr) == 1 &&
+        EVP_CipherUpdate(cipher.get(), reinterpret_cast<unsigned char*>(buffer.data()), &produced,
+                         reinterpret_cast<const unsigned char*>(data.constData()), n) == 1 &&
+        EVP_CipherFinal_ex(cipher.get(), reinterpret_cast<unsigned char*>(buffer.data()) + produced,
+                           &finalBytes) == 1;
+    OPENSSL_cleanse(hKey, sizeof hKey);
+    if (!ran) {
+        plainMessage(encrypt ? QStringLiteral("Error Encrypting Data.")
+                             : QStringLiteral("Error Decrypting Data. Your password is wrong, or "
+                                              "the cipher text has been tampered with."));
+        return {};
+    }
+    buffer.truncate(produced + finalBytes);
+    return buffer;
+}
+
+QString clsCryptoRC4::StringToHex(const QByteArray& bytes) {
+    try {
+        return QString::fromLatin1(bytes.toHex().toUpper());
+    } catch (const std::bad_alloc&) {
+        cryptoError(QStringLiteral("Error While Converting To Hex."));
+        return {};
+    }
+}
+
+QByteArray clsCryptoRC4::HexToString(const QString& hex, bool* ok) {
+    if (ok != nullptr) {
+        *ok = false;
+    }
+    if (hex.size() % 2 != 0 || !std::all_of(hex.cbegin(), hex.cend(), isUpperHexDigit)) {
+        cryptoError(QStringLiteral("Invalid Hex String in Function: HexToString."));
+        return {};
+    }
+    try {
+        QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+        if (ok != nullptr) {
+            *ok = true;
+        }
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        cryptoError(QStringLiteral("Error While Converting From Hex."));
+        return {};
+    }
+}
+
+}  // namespace ks

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+#include "storage/Dialogs.h"
+
+struct ossl_lib_ctx_st;
+struct evp_md_st;
+struct evp_cipher_st;
+
+namespace ks {
+
+// Reports a failure of the cipher to the user: icon, title and text of a message box.
+using CipherReport = std::function<void(MessageIcon, const QString&, const QString&)>;
+
+// RC4 keyed with the MD5 digest of a pass phrase, started afresh for every value, so equal
+// texts give equal cipher texts. Cipher text travels as upper-case hex, two digits a byte.
+// Text is turned into UTF-8 before encryption, so no character is lost on the way.
+// Failures are reported through `report` and give an empty result.
+class clsCryptoRC4 {
+public:
+    clsCryptoRC4(CipherReport report, QString appTitle);
+    ~clsCryptoRC4();
+    clsCryptoRC4(const clsCryptoRC4&) = delete;
+    clsCryptoRC4& operator=(const clsCryptoRC4&) = delete;
+
+    QString ACSEncrypt(const QString& strPlainText, const QString& strPassword,
+                       bool boolReturnAsHex);
+    QString ACSDecrypt(const QString& strCipherText, const QString& strPassword,
+                       bool boolDataInHex);
+
+    // Hex form of bytes: two upper-case digits each.
+    QString StringToHex(const QByteArray& bytes);
+    // Bytes of a hex text; only "0"-"9" and "A"-"F" in pairs are accepted. On a bad text the
+    // invalid-hex message is shown and `ok` is false.
+    QByteArray HexToString(const QString& hex, bool* ok = nullptr);
+
+    // The title of the plain message boxes.
+    void setAppTitle(const QString& appTitle) { appTitle_ = appTitle; }
+
+    // Whether the provider context was acquired at creation.
+    bool hasProvider() const { return hCryptProv != nullptr; }
+    // How many times the provider was asked to hash or to run the cipher.
+    int providerCalls() const { return providerCalls_; }
+
+private:
+    QByteArray EncryptDecrypt(const QByteArray& data, const QString& password, bool encrypt);
+    void plainMessage(const QString& text);
+    void cryptoError(const QString& text);
+
+    CipherReport report_;
+    QString appTitle_;
+    ossl_lib_ctx_st* hCryptProv = nullptr;
+    evp_md_st* md5_ = nullptr;
+    evp_cipher_st* rc4_ = nullptr;
+    int providerCalls_ = 0;
+};
+
+}  // namespace ks

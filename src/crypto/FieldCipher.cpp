@@ -1,0 +1,51 @@
+#include "crypto/FieldCipher.h"
+
+#include <memory>
+
+#include "crypto/CryptoRC4.h"
+#include "crypto/PassPhrase.h"
+
+namespace ks {
+
+namespace {
+
+Dialogs* g_dialogs = nullptr;
+QString g_appTitle;
+std::unique_ptr<clsCryptoRC4> g_fieldCipher;
+
+void reportToDialogs(MessageIcon icon, const QString& title, const QString& text) {
+    if (g_dialogs != nullptr) {
+        g_dialogs->message(icon, title, text);
+    }
+}
+
+}  // namespace
+
+void setCipherDialogs(Dialogs* dialogs, const QString& appTitle) {
+    g_dialogs = dialogs;
+    g_appTitle = appTitle;
+    if (g_fieldCipher) {
+        g_fieldCipher->setAppTitle(appTitle);
+    }
+}
+
+clsCryptoRC4& FieldCipher() {
+    if (!g_fieldCipher) {
+        g_fieldCipher = std::make_unique<clsCryptoRC4>(reportToDialogs, g_appTitle);
+    }
+    return *g_fieldCipher;
+}
+
+bool fieldCipherCreated() {
+    return g_fieldCipher != nullptr;
+}
+
+QString EncryptField(const QString& value) {
+    return FieldCipher().ACSEncrypt(value, PassPhrase(), true);
+}
+
+QString DecryptField(const QString& value) {
+    return FieldCipher().ACSDecrypt(value, PassPhrase(), true);
+}
+
+}  // namespace ks

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include "storage/Dialogs.h"
+
+namespace ks {
+
+class clsCryptoRC4;
+
+// Where the shared cipher shows its messages, and the title of its plain message boxes. Set by
+// the program at start (and by tests); may be changed at any time.
+void setCipherDialogs(Dialogs* dialogs, const QString& appTitle);
+
+// The one way to the cipher: encrypts a value with the fixed pass phrase into upper-case hex.
+// An empty value is refused by the cipher with its message; callers pass non-empty values.
+QString EncryptField(const QString& value);
+// Decrypts a stored hex value; the empty string when it cannot be decrypted.
+QString DecryptField(const QString& value);
+
+// The shared cipher instance, made on first use and kept for the whole run.
+clsCryptoRC4& FieldCipher();
+// Whether the shared instance has been made yet.
+bool fieldCipherCreated();
+
+}  // namespace ks

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace ks {
+
+struct DataFolderChoice {
+    QString folder;             // ends in "/"
+    QStringList createAtStart;  // folders the home-drive rule makes at once, outermost first
+};
+
+// Chooses the data folder of the account that runs the program:
+// 1. $APPDATA (an absolute path) + title + "/";
+// 2. otherwise the XDG data home ($XDG_DATA_HOME, else $HOME/.local/share) + title + "/";
+// 3. otherwise $HOMEDRIVE + title + " Users/" + the user's name + "/", made at once.
+DataFolderChoice chooseDataFolder(const QProcessEnvironment& environment, const QString& appTitle);
+
+// Makes a folder (and its parents) unless it exists; a folder the program makes for the user's
+// data is private (0700). An existing folder is used unchanged. False when it cannot be made.
+bool ensurePrivateFolder(const QString& path);
+// Makes a folder that several accounts may share (0755) unless it exists.
+bool ensureSharedFolder(const QString& path);
+
+// Appends "/" unless the path ends in one.
+QString withTrailingSlash(const QString& path);
+
+}  // namespace ks

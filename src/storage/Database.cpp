@@ -1,0 +1,443 @@
+#include "storage/Database.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <openssl/evp.h>
+#include <QFile>
+#include <QSet>
+
+#include "storage/Schema.h"
+
+namespace ks {
+
+namespace detail {
+
+// The engine connection shared by a Connection and its statements. Closing it finalizes every
+// statement still prepared on it, so a holder that outlives CloseAllDatabaseObjects only ever
+// sees DbCode::Closed.
+struct ConnectionHandle {
+    sqlite3* db = nullptr;
+
+    ~ConnectionHandle() { close(); }
+    bool isOpen() const { return db != nullptr; }
+    void close() {
+        if (db == nullptr) {
+            return;
+        }
+        while (sqlite3_stmt* stmt = sqlite3_next_stmt(db, nullptr)) {
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        db = nullptr;
+    }
+};
+
+}  // namespace detail
+
+namespace {
+
+constexpr int kSaltBytes = 16;
+constexpr int kKeyBytes = 32;
+constexpr int kKdfIterations = 64000;  // the engine's own default for pass phrases
+constexpr int kBusyTimeoutMs = 3000;
+
+DbStatus statusFrom(int rc, sqlite3* db) {
+    DbStatus status;
+    switch (rc & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_ROW:
+        case SQLITE_DONE:
+            return status;
+        case SQLITE_NOTADB:
+            status.code = DbCode::NotADatabase;
+            break;
+        case SQLITE_CANTOPEN:
+            status.code = DbCode::CannotOpen;
+            break;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            status.code = DbCode::Busy;
+            break;
+        case SQLITE_FULL:
+            status.code = DbCode::DiskFull;
+            break;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            status.code = DbCode::ReadOnly;
+            break;
+        case SQLITE_IOERR:
+            status.code = DbCode::IoError;
+            break;
+        default:
+            status.code = DbCode::Failed;
+            break;
+    }
+    status.detail = db != nullptr ? QString::fromUtf8(sqlite3_errmsg(db))
+                                  : QString::fromUtf8(sqlite3_errstr(rc));
+    return status;
+}
+
+DbStatus closedStatus() {
+    return {DbCode::Closed, QStringLiteral("the database connection was closed")};
+}
+
+QByteArray hexKeyClause(const QByteArray& bytes) {
+    return QByteArray("x'") + bytes.toHex().toUpper() + QByteArray("'");
+}
+
+QByteArray deriveKey(const QString& passPhrase, const QByteArray& salt) {
+    const QByteArray phrase = passPhrase.toUtf8();
+    QByteArray key(kKeyBytes, '\0');
+    const int ok = PKCS5_PBKDF2_HMAC_SHA1(phrase.constData(), static_cast<int>(phrase.size()),
+                                          reinterpret_cast<const unsigned char*>(salt.constData()),
+                                          static_cast<int>(salt.size()), kKdfIterations, kKeyBytes,
+                                          reinterpret_cast<unsigned char*>(key.data()));
+    return ok == 1 ? key : QByteArray();
+}
+
+}  // namespace
+
+QString DbStatus::describe() const {
+    switch (code) {
+        case DbCode::Ok:
+            return QStringLiteral("No error.");
+        case DbCode::CannotOpen:
+            return QStringLiteral("The database file could not be opened.");
+        case DbCode::NotADatabase:
+            return QStringLiteral(
+                "The database file is damaged or is not a database of this program.");
+        case DbCode::MissingTables:
+            return QStringLiteral("The database file is not a database of this program.");
+        case DbCode::Busy:
+            return QStringLiteral("The database is in use by another program.");
+        case DbCode::DiskFull:
+            return QStringLiteral("The disk is full.");
+        case DbCode::ReadOnly:
+            return QStringLiteral("The database cannot be written to.");
+        case DbCode::IoError:
+            return QStringLiteral("The database file could not be read or written.");
+        case DbCode::Closed:
+            return QStringLiteral("The database was closed during the operation.");
+        case DbCode::Failed:
+            break;
+    }
+    return QStringLiteral("The database reported an error.");
+}
+
+// ---- Statement ----
+
+Statement::Statement(std::shared_ptr<detail::ConnectionHandle> handle, sqlite3_stmt* stmt,
+                     DbStatus status)
+    : handle_(std::move(handle)), stmt_(stmt), status_(std::move(status)) {
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : handle_(std::move(other.handle_)),
+      stmt_(std::exchange(other.stmt_, nullptr)),
+      status_(std::move(other.status_)) {
+}
+
+Statement::~Statement() {
+    if (stmt_ != nullptr && handle_ && handle_->isOpen()) {
+        sqlite3_finalize(stmt_);
+    }
+}
+
+bool Statement::usable() {
+    if (!handle_ || !handle_->isOpen()) {
+        if (status_.ok()) {
+            status_ = closedStatus();
+        }
+        return false;
+    }
+    return stmt_ != nullptr && status_.ok();
+}
+
+Statement& Statement::bind(int index, const QString& text) {
+    if (usable()) {
+        const QByteArray utf8 = text.toUtf8();
+        const int rc = sqlite3_bind_text(stmt_, index, utf8.constData(),
+                                         static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+        if (rc != SQLITE_OK) {
+            status_ = statusFrom(rc, handle_->db);
+        }
+    }
+    return *this;
+}
+
+Statement& Statement::bind(int index, qint64 number) {
+    if (usable()) {
+        const int rc = sqlite3_bind_int64(stmt_, index, number);
+        if (rc != SQLITE_OK) {
+            status_ = statusFrom(rc, handle_->db);
+        }
+    }
+    return *this;
+}
+
+Statement& Statement::bindBlob(int index, const QByteArray& bytes) {
+    if (usable()) {
+        const int rc =
+            sqlite3_bind_blob64(stmt_, index, bytes.constData(),
+                                static_cast<sqlite3_uint64>(bytes.size()), SQLITE_TRANSIENT);
+        if (rc != SQLITE_OK) {
+            status_ = statusFrom(rc, handle_->db);
+        }
+    }
+    return *this;
+}
+
+Statement& Statement::bindNull(int index) {
+    if (usable()) {
+        const int rc = sqlite3_bind_null(stmt_, index);
+        if (rc != SQLITE_OK) {
+            status_ = statusFrom(rc, handle_->db);
+        }
+    }
+    return *this;
+}
+
+bool Statement::next() {
+    if (!usable()) {
+        return false;
+    }
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) {
+        return true;
+    }
+    if (rc != SQLITE_DONE) {
+        status_ = statusFrom(rc, handle_->db);
+    }
+    return false;
+}
+
+DbStatus Statement::run() {
+    while (next()) {
+    }
+    return status_;
+}
+
+void Statement::reset() {
+    if (usable()) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+}
+
+QString Statement::text(int column) const {
+    if (stmt_ == nullptr || !handle_ || !handle_->isOpen()) {
+        return {};
+    }
+    const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    const int bytes = sqlite3_column_bytes(stmt_, column);
+    return chars != nullptr ? QString::fromUtf8(chars, bytes) : QString();
+}
+
+qint64 Statement::integer(int column) const {
+    if (stmt_ == nullptr || !handle_ || !handle_->isOpen()) {
+        return 0;
+    }
+    return sqlite3_column_int64(stmt_, column);
+}
+
+QByteArray Statement::blob(int column) const {
+    if (stmt_ == nullptr || !handle_ || !handle_->isOpen()) {
+        return {};
+    }
+    const void* data = sqlite3_column_blob(stmt_, column);
+    const int bytes = sqlite3_column_bytes(stmt_, column);
+    return data != nullptr ? QByteArray(static_cast<const char*>(data), bytes) : QByteArray();
+}
+
+bool Statement::isNull(int column) const {
+    if (stmt_ == nullptr || !handle_ || !handle_->isOpen()) {
+        return true;
+    }
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+// ---- Transaction ----
+
+Transaction::Transaction(Connection& connection) : connection_(&connection) {
+    status_ = connection.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    open_ = status_.ok();
+}
+
+Transaction::Transaction(Transaction&& other) noexcept
+    : connection_(other.connection_),
+      status_(std::move(other.status_)),
+      open_(std::exchange(other.open_, false)) {
+}
+
+Transaction::~Transaction() {
+    if (open_) {
+        connection_->exec(QStringLiteral("ROLLBACK"));
+    }
+}
+
+DbStatus Transaction::commit() {
+    if (!open_) {
+        return status_.ok() ? closedStatus() : status_;
+    }
+    DbStatus status = connection_->exec(QStringLiteral("COMMIT"));
+    if (status.ok()) {
+        open_ = false;
+    }
+    return status;
+}
+
+// ---- Connection ----
+
+Connection::Connection(std::shared_ptr<detail::ConnectionHandle> handle)
+    : handle_(std::move(handle)) {
+}
+
+bool Connection::isOpen() const {
+    return handle_ && handle_->isOpen();
+}
+
+Statement Connection::prepare(const QString& sql) {
+    if (!isOpen()) {
+        return Statement(handle_, nullptr, closedStatus());
+    }
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(handle_->db, utf8.constData(), static_cast<int>(utf8.size()),
+                                      &stmt, nullptr);
+    return Statement(handle_, stmt, statusFrom(rc, handle_->db));
+}
+
+DbStatus Connection::exec(const QString& sql) {
+    if (!isOpen()) {
+        return closedStatus();
+    }
+    const int rc = sqlite3_exec(handle_->db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    return statusFrom(rc, handle_->db);
+}
+
+qint64 Connection::lastInsertId() const {
+    return isOpen() ? sqlite3_last_insert_rowid(handle_->db) : 0;
+}
+
+Result<Connection> Connection::openFile(const QString& path, const QByteArray& key, bool create) {
+    auto handle = std::make_shared<detail::ConnectionHandle>();
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &handle->db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        DbStatus status = statusFrom(rc, handle->db);
+        handle->close();
+        return status;
+    }
+    rc = sqlite3_key(handle->db, key.constData(), static_cast<int>(key.size()));
+    if (rc != SQLITE_OK) {
+        return statusFrom(rc, handle->db);
+    }
+    sqlite3_busy_timeout(handle->db, kBusyTimeoutMs);
+    Connection connection(handle);
+    // The page size must follow the key on every open; 4 KiB pages halve the cost of blobs.
+    DbStatus status = connection.exec(QStringLiteral("PRAGMA cipher_page_size = 4096"));
+    if (!status.ok()) {
+        return status;
+    }
+    return connection;
+}
+
+// ---- verification and keys ----
+
+DbStatus verifyDatabase(Connection& connection) {
+    // A wrong key or a foreign file opens without complaint; the first read tells.
+    Statement query =
+        connection.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    QSet<QString> present;
+    while (query.next()) {
+        present.insert(query.text(0).toLower());
+    }
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    for (const QString& table : schemaTableNames()) {
+        if (!present.contains(table.toLower())) {
+            return {DbCode::MissingTables, QStringLiteral("no table %1").arg(table)};
+        }
+    }
+    return {};
+}
+
+QByteArray readSalt(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QByteArray salt = file.read(kSaltBytes);
+    return salt.size() == kSaltBytes ? salt : QByteArray();
+}
+
+QByteArray rawKeyFor(const QString& passPhrase, const QByteArray& salt) {
+    const QByteArray key = deriveKey(passPhrase, salt);
+    return key.isEmpty() ? QByteArray() : hexKeyClause(key);
+}
+
+QByteArray rawKeyWithSalt(const QString& passPhrase, const QByteArray& salt) {
+    const QByteArray key = deriveKey(passPhrase, salt);
+    return key.isEmpty() ? QByteArray() : hexKeyClause(key + salt);
+}
+
+// ---- DatabaseAccess ----
+
+DatabaseAccess::DatabaseAccess(QString path, QString passPhrase)
+    : path_(std::move(path)), passPhrase_(std::move(passPhrase)) {
+}
+
+DatabaseAccess::~DatabaseAccess() {
+    CloseAllDatabaseObjects();
+}
+
+QByteArray DatabaseAccess::keyFor(const QString& path) {
+    // The pass phrase costs tens of milliseconds of key stretching at every open; the raw key
+    // it stretches to depends only on the file's salt, so it is worked out once per salt.
+    const QByteArray salt = readSalt(path);
+    if (salt.isEmpty()) {
+        return passPhrase_.toUtf8();  // too short to hold a salt: let verification fail
+    }
+    if (salt != cachedSalt_ || cachedKey_.isEmpty()) {
+        cachedKey_ = rawKeyFor(passPhrase_, salt);
+        cachedSalt_ = salt;
+    }
+    return cachedKey_.isEmpty() ? passPhrase_.toUtf8() : cachedKey_;
+}
+
+Result<Connection> DatabaseAccess::open() {
+    Result<Connection> opened = Connection::openFile(path_, keyFor(path_), false);
+    if (!opened.ok()) {
+        return opened;
+    }
+    DbStatus verified = verifyDatabase(opened.value());
+    if (!verified.ok()) {
+        opened->handle_->close();
+        return verified;
+    }
+    std::erase_if(connections_, [](const auto& weak) { return weak.expired(); });
+    connections_.push_back(opened->handle_);
+    return opened;
+}
+
+void DatabaseAccess::CloseAllDatabaseObjects() {
+    for (const auto& weak : connections_) {
+        if (auto handle = weak.lock()) {
+            handle->close();
+        }
+    }
+    connections_.clear();
+}
+
+int DatabaseAccess::openConnectionCount() const {
+    int count = 0;
+    for (const auto& weak : connections_) {
+        if (auto handle = weak.lock(); handle && handle->isOpen()) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+}  // namespace ks

@@ -1,0 +1,178 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ks {
+
+// What went wrong with a database call, in terms a caller can act on.
+enum class DbCode {
+    Ok,
+    CannotOpen,     // the file is missing or cannot be opened
+    NotADatabase,   // wrong key, foreign or damaged file
+    MissingTables,  // a readable database that is not ours
+    Busy,           // another program holds the database
+    DiskFull,
+    ReadOnly,
+    IoError,
+    Closed,  // the connection was closed under the caller
+    Failed,  // any other engine error
+};
+
+struct DbStatus {
+    DbCode code = DbCode::Ok;
+    QString detail;  // the engine's own words, for the user's report
+
+    bool ok() const { return code == DbCode::Ok; }
+    // One sentence for a message box.
+    QString describe() const;
+};
+
+// A value or the reason there is none.
+template <typename T>
+class Result {
+public:
+    Result(T value) : value_(std::move(value)) {}
+    Result(DbStatus status) : status_(std::move(status)) {}
+
+    bool ok() const { return value_.has_value(); }
+    T& value() { return *value_; }
+    const T& value() const { return *value_; }
+    T* operator->() { return &*value_; }
+    const DbStatus& status() const { return status_; }
+
+private:
+    std::optional<T> value_;
+    DbStatus status_;
+};
+
+namespace detail {
+struct ConnectionHandle;
+}
+
+// A prepared statement. Parameters are numbered from 1, columns from 0.
+class Statement {
+public:
+    Statement(std::shared_ptr<detail::ConnectionHandle> handle, sqlite3_stmt* stmt,
+              DbStatus status);
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&&) = delete;
+    Statement(const Statement&) = delete;
+    ~Statement();
+
+    Statement& bind(int index, const QString& text);
+    Statement& bind(int index, qint64 number);
+    Statement& bindBlob(int index, const QByteArray& bytes);
+    Statement& bindNull(int index);
+
+    // Steps to the next row: true while a row is there; false at the end or on error (status()).
+    bool next();
+    // Runs a statement that returns no rows.
+    DbStatus run();
+    // Runs the statement again with new parameters.
+    void reset();
+
+    QString text(int column) const;
+    qint64 integer(int column) const;
+    QByteArray blob(int column) const;
+    bool isNull(int column) const;
+
+    const DbStatus& status() const { return status_; }
+
+private:
+    bool usable();
+
+    std::shared_ptr<detail::ConnectionHandle> handle_;
+    sqlite3_stmt* stmt_ = nullptr;
+    DbStatus status_;
+};
+
+class Connection;
+
+// Commits on commit(); rolls back if it goes out of scope without one.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    Transaction(Transaction&& other) noexcept;
+    Transaction(const Transaction&) = delete;
+    ~Transaction();
+
+    const DbStatus& status() const { return status_; }
+    DbStatus commit();
+
+private:
+    Connection* connection_;
+    DbStatus status_;
+    bool open_ = false;
+};
+
+// One open, keyed and verified connection to a database file.
+class Connection {
+public:
+    explicit Connection(std::shared_ptr<detail::ConnectionHandle> handle);
+
+    Statement prepare(const QString& sql);
+    DbStatus exec(const QString& sql);
+    // BEGIN IMMEDIATE: the writer's lock is taken at once, so a conflict shows before any work.
+    Transaction begin() { return Transaction(*this); }
+    qint64 lastInsertId() const;
+    bool isOpen() const;
+
+    // Opens a file with the given key: `key` is either a pass phrase or a raw key in the
+    // form x'…'. The connection is not verified; see DatabaseAccess::open for that.
+    static Result<Connection> openFile(const QString& path, const QByteArray& key, bool create);
+
+private:
+    std::shared_ptr<detail::ConnectionHandle> handle_;
+    friend class DatabaseAccess;
+};
+
+// The program's database: one file, one pass phrase. Opens verified connections keyed with a
+// raw key derived once per file, and can close every connection it has handed out.
+class DatabaseAccess {
+public:
+    DatabaseAccess(QString path, QString passPhrase);
+    ~DatabaseAccess();
+
+    const QString& path() const { return path_; }
+
+    // Opens the file, checks the key and that every table of the schema is there.
+    Result<Connection> open();
+
+    // Closes every connection opened through this object, whoever holds it. Statements and
+    // connections still held afterwards report DbCode::Closed.
+    void CloseAllDatabaseObjects();
+
+    // Number of connections that are still open (for checks).
+    int openConnectionCount() const;
+
+private:
+    QByteArray keyFor(const QString& path);
+
+    QString path_;
+    QString passPhrase_;
+    std::vector<std::weak_ptr<detail::ConnectionHandle>> connections_;
+    QByteArray cachedSalt_;
+    QByteArray cachedKey_;
+};
+
+// Tells whether `path` is a database of this program keyed with `passPhrase`: every table of
+// the schema present.
+DbStatus verifyDatabase(Connection& connection);
+
+// The raw key clause (x'…') for a pass phrase and a file's salt; derived as the engine itself
+// would, so a file stays readable with the plain pass phrase.
+QByteArray rawKeyFor(const QString& passPhrase, const QByteArray& salt);
+// The same key with the salt appended, for creating a copy that keeps the source's salt.
+QByteArray rawKeyWithSalt(const QString& passPhrase, const QByteArray& salt);
+// The first 16 bytes of a database file; empty if it cannot be read.
+QByteArray readSalt(const QString& path);
+
+}  // namespace ks

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace ks {
+
+// The icon of a message box; the title is given with every message.
+enum class MessageIcon { None, Information, Exclamation, Critical, Question };
+
+// Every message, question and chooser the program shows goes through this interface, so that
+// windows and routines never create message boxes themselves. The desktop implementation wraps
+// the toolkit's standard dialogs; tests use a scripted one.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A message with an OK button. Lines are separated by "\r".
+    virtual void message(MessageIcon icon, const QString& title, const QString& text) = 0;
+
+    // A question with Yes and No buttons; true only for Yes (closing the box counts as No).
+    virtual bool askYesNo(const QString& title, const QString& text) = 0;
+
+    // A line of text; nullopt when cancelled.
+    virtual std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                             const QString& initial) = 0;
+
+    // The chosen file's full path; empty when cancelled. `filters` are Qt name filters.
+    virtual QString openFile(const QString& title, const QStringList& filters) = 0;
+
+    // The chosen folder; empty when cancelled.
+    virtual QString chooseFolder(const QString& title, const QString& start) = 0;
+};
+
+}  // namespace ks

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace ks {
+
+// The program-wide values that live for the whole run.
+struct ProgramState {
+    // Title of every message box and part of the window captions.
+    QString AppTitle = QStringLiteral("Keystead");
+    QString AppFolder;     // the program's own folder: Template.dat and the help page
+    QString TempFolder;    // the private temporary folder, ends in "/"
+    QString DataFolder;    // ends in "/"
+    QString DatabasePath;  // DataFolder + "Data.mdb", once it exists
+
+    // Login values.
+    QString UserNameCipher;  // owner value of the logged-in user
+    QString PasswordCipher;
+    QString LoginUserName;  // the name exactly as typed
+    bool LoggedIn = false;
+
+    bool FirstActivation = true;
+    bool DataDeleted = false;
+    bool CompactNow = false;
+    int CompactPolicy = 1;  // 0 never, 1 ask, 2 always
+    bool Quitting = false;
+};
+
+}  // namespace ks

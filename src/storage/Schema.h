@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "storage/Database.h"
+
+namespace ks {
+
+// The six tables of the database, in the order they are made.
+QStringList schemaTableNames();
+
+// Creates every table and index on an empty database and adds the shared categories.
+DbStatus createSchema(Connection& connection);
+
+// The categories every user sees and nobody may remove, shipped in the template.
+QStringList sharedCategoryNames();
+
+// The column holding a row's owner value: KeyUserName in Logins, UserName elsewhere.
+QString ownerColumn(const QString& table);
+// The row key the database assigns: Counter where the table has one, else Id.
+QString keyColumn(const QString& table);
+
+// `columns` of the rows of `table` owned by `owner`, in the table's stored order. Every read
+// that lists a user's data goes through here, so no list ever shows another user's rows.
+Statement selectOwned(Connection& connection, const QString& table, const QString& columns,
+                      const QString& owner);
+
+// The owner value of the shared categories.
+inline constexpr char16_t kGlobalOwner[] = u"GLOBAL";
+
+}  // namespace ks

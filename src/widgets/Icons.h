@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+class QAbstractButton;
+class QPushButton;
+class QWidget;
+
+namespace ks {
+
+// The program's icon.
+QIcon appIcon();
+
+// An icon from the desktop's icon theme, or the program's own picture of the same purpose.
+// `picture` names one of the program's pictures (":/icons/<picture>.svg").
+QIcon themedIcon(const QString& themeName, const QString& picture);
+
+// A button that shows a picture instead of a caption. It carries its purpose as tooltip and
+// accessible name, so it can be found by keyboard users and screen readers.
+QPushButton* makePictureButton(QWidget* parent, const QString& objectName, const QIcon& icon,
+                               const QString& purpose);
+
+// The backdrop picture of the main window (empty if it cannot be loaded).
+QPixmap backdropPicture();
+
+}  // namespace ks

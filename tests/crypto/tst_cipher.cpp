@@ -1,0 +1,147 @@
+#include <QtTest>
+
+#include "ScriptedDialogs.h"
+#include "crypto/CryptoRC4.h"
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+
+using ks::MessageIcon;
+using ks::test::ScriptedDialogs;
+
+class CipherTest : public QObject {
+    Q_OBJECT
+
+    ScriptedDialogs dialogs;
+    const QString title = QStringLiteral("Keystead");
+
+    ks::clsCryptoRC4 makeCipher() {
+        return ks::clsCryptoRC4([this](MessageIcon icon, const QString& t,
+                                       const QString& text) { dialogs.message(icon, t, text); },
+                                title);
+    }
+
+private Q_SLOTS:
+    void init() {
+        dialogs.clear();
+        ks::setCipherDialogs(&dialogs, title);
+    }
+
+    void knownAnswers() {
+        QCOMPARE(ks::EncryptField(QStringLiteral("anna")), QStringLiteral("C12F05C7"));
+        QCOMPARE(ks::EncryptField(QStringLiteral("abc")), QStringLiteral("C12308"));
+        QCOMPARE(ks::EncryptField(QStringLiteral("Work")), QStringLiteral("F72E19CD"));
+        QCOMPARE(ks::DecryptField(QStringLiteral("C12F05C7")), QStringLiteral("anna"));
+        // A fresh keystream for every value: equal texts give equal cipher texts.
+        QCOMPARE(ks::EncryptField(QStringLiteral("anna")),
+                 ks::EncryptField(QStringLiteral("anna")));
+        // Two digits a byte: three characters give six, ten give twenty.
+        QCOMPARE(ks::EncryptField(QStringLiteral("xyz")).size(), 6);
+        QCOMPARE(ks::EncryptField(QStringLiteral("0123456789")).size(), 20);
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void hexRules() {
+        auto cipher = makeCipher();
+        bool ok = true;
+        QVERIFY(cipher.HexToString(QStringLiteral("0a"), &ok).isEmpty());
+        QVERIFY(!ok);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].icon, MessageIcon::Critical);
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Crypto Error"));
+        QCOMPARE(dialogs.shown[0].text,
+                 QStringLiteral("Invalid Hex String in Function: HexToString."));
+
+        QCOMPARE(cipher.HexToString(QStringLiteral("0A"), &ok), QByteArray(1, '\x0a'));
+        QVERIFY(ok);
+        QVERIFY(cipher.HexToString(QStringLiteral("ABC"), &ok).isEmpty());
+        QVERIFY(!ok);
+        QVERIFY(cipher.HexToString(QStringLiteral("0G"), &ok).isEmpty());
+        QCOMPARE(dialogs.shown.size(), 3);
+        QVERIFY(cipher.HexToString(QString(), &ok).isEmpty());
+        QVERIFY(ok);
+        QCOMPARE(dialogs.shown.size(), 3);
+
+        // Every byte value survives hex and the raw one-character-a-byte form.
+        QByteArray all;
+        for (int b = 0; b < 256; ++b) {
+            all.append(static_cast<char>(b));
+        }
+        const QString hex = cipher.StringToHex(all);
+        QVERIFY(hex.startsWith(QStringLiteral("000102")));
+        QVERIFY(hex.endsWith(QStringLiteral("FEFF")));
+        QCOMPARE(cipher.HexToString(hex), all);
+
+        // Decrypting an invalid hex text is the empty string after the hex message.
+        QVERIFY(cipher.ACSDecrypt(QStringLiteral("c12f05c7"), ks::PassPhrase(), true).isEmpty());
+        QCOMPARE(dialogs.shown.last().text,
+                 QStringLiteral("Invalid Hex String in Function: HexToString."));
+    }
+
+    void emptyInputsAreRefusedWithoutProviderCall() {
+        auto cipher = makeCipher();
+        QVERIFY(cipher.hasProvider());
+        const int calls = cipher.providerCalls();
+        QVERIFY(cipher.ACSEncrypt(QString(), ks::PassPhrase(), true).isEmpty());
+        QVERIFY(cipher.ACSEncrypt(QStringLiteral("text"), QString(), true).isEmpty());
+        QVERIFY(cipher.ACSDecrypt(QString(), ks::PassPhrase(), true).isEmpty());
+        QVERIFY(cipher.ACSDecrypt(QStringLiteral("C1"), QString(), true).isEmpty());
+        QCOMPARE(cipher.providerCalls(), calls);
+        const QStringList expected = {QStringLiteral("You have not submitted any PlainText."),
+                                      QStringLiteral("You have not submitted a Password."),
+                                      QStringLiteral("You have not submitted any CipherText."),
+                                      QStringLiteral("You have not submitted a Password.")};
+        QCOMPARE(dialogs.texts(), expected);
+        for (const auto& shown : dialogs.shown) {
+            QCOMPARE(shown.icon, MessageIcon::None);
+            QCOMPARE(shown.title, title);
+        }
+        QVERIFY(!cipher.ACSEncrypt(QStringLiteral("text"), ks::PassPhrase(), true).isEmpty());
+        QCOMPARE(cipher.providerCalls(), calls + 1);
+    }
+
+    void roundTripsKeepEveryCharacter() {
+        const QStringList texts = {QStringLiteral("Пароль от почты"), QStringLiteral("密码 ümlaut"),
+                                   QStringLiteral("key 🔑 here"), QStringLiteral("tab\there\nline"),
+                                   QString(5000, QLatin1Char('x'))};
+        for (const QString& text : texts) {
+            const QString hex = ks::EncryptField(text);
+            QCOMPARE(hex.size(), text.toUtf8().size() * 2);
+            QVERIFY(hex == hex.toUpper());
+            QCOMPARE(ks::DecryptField(hex), text);
+        }
+        // Decryption strips leading and trailing spaces, nothing else.
+        QCOMPARE(ks::DecryptField(ks::EncryptField(QStringLiteral("  padded\t "))),
+                 QStringLiteral("padded\t"));
+        // The raw form round-trips as well.
+        auto cipher = makeCipher();
+        const QString raw = cipher.ACSEncrypt(QStringLiteral("ünïcode"), ks::PassPhrase(), false);
+        QCOMPARE(cipher.ACSDecrypt(raw, ks::PassPhrase(), false), QStringLiteral("ünïcode"));
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void anotherPassPhraseGivesOtherTextSilently() {
+        auto cipher = makeCipher();
+        const QString hex = cipher.ACSEncrypt(QStringLiteral("secret"), ks::PassPhrase(), true);
+        const QString other = cipher.ACSDecrypt(hex, QStringLiteral("OtherPhrase"), true);
+        QVERIFY(other != QStringLiteral("secret"));
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void oneSharedInstance() {
+        ks::EncryptField(QStringLiteral("first"));
+        QVERIFY(ks::fieldCipherCreated());
+        ks::clsCryptoRC4* first = &ks::FieldCipher();
+        const int calls = first->providerCalls();
+        ks::DecryptField(QStringLiteral("C12F05C7"));
+        QCOMPARE(&ks::FieldCipher(), first);
+        QCOMPARE(first->providerCalls(), calls + 1);
+        // Field routines show the cipher's messages with the program's title.
+        QVERIFY(ks::EncryptField(QString()).isEmpty());
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].title, title);
+        QCOMPARE(dialogs.shown[0].text, QStringLiteral("You have not submitted any PlainText."));
+    }
+};
+
+QTEST_GUILESS_MAIN(CipherTest)
+#include "tst_cipher.moc"

@@ -1,0 +1,95 @@
+#include "ScriptedDialogs.h"
+
+namespace ks::test {
+
+void ScriptedDialogs::message(MessageIcon icon, const QString& title, const QString& text) {
+    shown.append({icon, title, text});
+    if (onShown) {
+        onShown(shown.last());
+    }
+}
+
+bool ScriptedDialogs::askYesNo(const QString& title, const QString& text) {
+    shown.append({MessageIcon::Question, title, text});
+    if (onShown) {
+        onShown(shown.last());
+    }
+    if (answers_.empty()) {
+        unexpected.append(QStringLiteral("question: ") + text);
+        return false;
+    }
+    const bool yes = answers_.front();
+    answers_.pop_front();
+    return yes;
+}
+
+std::optional<QString> ScriptedDialogs::inputText(const QString& title, const QString& prompt,
+                                                  const QString&) {
+    shown.append({MessageIcon::None, title, prompt});
+    if (inputs_.empty()) {
+        unexpected.append(QStringLiteral("input: ") + prompt);
+        return std::nullopt;
+    }
+    std::optional<QString> text = inputs_.front();
+    inputs_.pop_front();
+    return text;
+}
+
+QString ScriptedDialogs::openFile(const QString& title, const QStringList&) {
+    if (files_.empty()) {
+        unexpected.append(QStringLiteral("open file: ") + title);
+        return {};
+    }
+    QString path = files_.front();
+    files_.pop_front();
+    return path;
+}
+
+QString ScriptedDialogs::chooseFolder(const QString& title, const QString&) {
+    if (folders_.empty()) {
+        unexpected.append(QStringLiteral("choose folder: ") + title);
+        return {};
+    }
+    QString path = folders_.front();
+    folders_.pop_front();
+    return path;
+}
+
+ScriptedDialogs& ScriptedDialogs::answer(bool yes) {
+    answers_.push_back(yes);
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::input(std::optional<QString> text) {
+    inputs_.push_back(std::move(text));
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::file(const QString& path) {
+    files_.push_back(path);
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::folder(const QString& path) {
+    folders_.push_back(path);
+    return *this;
+}
+
+QStringList ScriptedDialogs::texts() const {
+    QStringList all;
+    for (const Shown& s : shown) {
+        all.append(s.text);
+    }
+    return all;
+}
+
+bool ScriptedDialogs::pendingAnswers() const {
+    return !answers_.empty() || !inputs_.empty() || !files_.empty() || !folders_.empty();
+}
+
+void ScriptedDialogs::clear() {
+    shown.clear();
+    unexpected.clear();
+}
+
+}  // namespace ks::test

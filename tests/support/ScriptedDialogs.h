@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+#include "storage/Dialogs.h"
+
+namespace ks::test {
+
+// Records every message box and answers questions, inputs and choosers from queues. A question
+// with no answer queued is recorded as unexpected (and answered No); tests check for that.
+class ScriptedDialogs final : public Dialogs {
+public:
+    struct Shown {
+        MessageIcon icon;
+        QString title;
+        QString text;
+    };
+
+    void message(MessageIcon icon, const QString& title, const QString& text) override;
+    bool askYesNo(const QString& title, const QString& text) override;
+    std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                     const QString& initial) override;
+    QString openFile(const QString& title, const QStringList& filters) override;
+    QString chooseFolder(const QString& title, const QString& start) override;
+
+    // Queues answers, used in order.
+    ScriptedDialogs& answer(bool yes);
+    ScriptedDialogs& input(std::optional<QString> text);
+    ScriptedDialogs& file(const QString& path);
+    ScriptedDialogs& folder(const QString& path);
+
+    // Run after each message or question is recorded (to look at the windows meanwhile).
+    std::function<void(const Shown&)> onShown;
+
+    QList<Shown> shown;
+    QStringList unexpected;
+
+    QStringList texts() const;
+    bool pendingAnswers() const;
+    void clear();
+
+private:
+    std::deque<bool> answers_;
+    std::deque<std::optional<QString>> inputs_;
+    std::deque<QString> files_;
+    std::deque<QString> folders_;
+};
+
+}  // namespace ks::test
