@@ -58,10 +58,11 @@ DatabaseAccess& Program::database() {
 }
 
 void Program::useDatabase(const QString& path) {
-    if (!database_ || database_->path() != path) {
-        services_.reset();
+    // The data folder, and so the database's path, is fixed for the whole run.
+    if (!database_) {
         database_ = std::make_unique<DatabaseAccess>(path, PassPhrase());
-        services_ = std::make_unique<Services>(Services{state_, dialogs_, *database_});
+        services_ =
+            std::make_unique<Services>(Services{state_, dialogs_, *database_, *options_.clock});
     }
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "storage/Clock.h"
 #include "storage/Database.h"
 #include "storage/Dialogs.h"
 #include "storage/ProgramState.h"
@@ -25,6 +26,8 @@ struct ProgramOptions {
     std::function<void(int)> endProcess;
     // Opens a page in the desktop's browser without waiting for it.
     std::function<bool(const QUrl&)> openUrl;
+    // The time of day for every rule that depends on it.
+    std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
 
     // The options of the real program.
     static ProgramOptions forDesktop();

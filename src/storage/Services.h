@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/Clock.h"
 #include "storage/Database.h"
 #include "storage/Dialogs.h"
 #include "storage/ProgramState.h"
@@ -11,6 +12,7 @@ struct Services {
     ProgramState& state;
     Dialogs& dialogs;
     DatabaseAccess& database;
+    const Clock& clock;
 };
 
 }  // namespace ks

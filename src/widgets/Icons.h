@@ -2,10 +2,10 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QPushButton>
 #include <QString>
 
 class QAbstractButton;
-class QPushButton;
 class QWidget;
 
 namespace ks {
