@@ -192,12 +192,11 @@ void LoginWindow::cmdLogin_Click() {
 }
 
 void LoginWindow::closeEvent(QCloseEvent* event) {
-    if (program_.state().Quitting) {
-        event->accept();
-        return;
+    // Closing the window is the way out of the program; the shutdown path then closes it.
+    if (!program_.state().Quitting) {
+        program_.QuitApplication();
     }
-    event->ignore();
-    program_.QuitApplication();
+    event->setAccepted(program_.state().Quitting);
 }
 
 }  // namespace ks

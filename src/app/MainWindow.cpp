@@ -1,30 +1,284 @@
 #include "app/MainWindow.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
+#include "app/AboutWindow.h"
 #include "app/Program.h"
+#include "files/FilesPage.h"
+#include "images/ImageViewer.h"
+#include "images/ImagesPage.h"
+#include "journal/JournalPage.h"
+#include "options/OptionsPage.h"
+#include "vault/VaultPage.h"
 #include "widgets/Icons.h"
 
 namespace ks {
 
-MainWindow::MainWindow(Program& program) : program_(program) {
+namespace {
+
+enum Tab { kVaultTab = 0, kJournalTab = 1, kImagesTab = 2, kFilesTab = 3, kOptionsTab = 4 };
+
+// 1565 twips.
+constexpr int kPanelWidth = 104;
+
+}  // namespace
+
+MainWindow::MainWindow(Program& program, Services& services)
+    : program_(program), services_(services) {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(appIcon());
-    resize(900, 600);
+
+    imgMainBackDrop_ = new QLabel(this);
+    imgMainBackDrop_->setObjectName(QStringLiteral("imgMainBackDrop"));
+    imgMainBackDrop_->setScaledContents(true);
+    imgMainBackDrop_->setPixmap(backdropPicture());
+
+    vault_ = new VaultPage(services);
+    journal_ = new JournalPage(services);
+    images_ = new ImagesPage;
+    files_ = new FilesPage;
+    options_ = new OptionsPage;
+
+    SSTab1_ = new QTabWidget;
+    SSTab1_->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1_->addTab(vault_, QStringLiteral("Password Vault"));
+    SSTab1_->addTab(journal_, QStringLiteral("Journal"));
+    SSTab1_->addTab(images_, QStringLiteral("Images"));
+    SSTab1_->addTab(files_, QStringLiteral("Files"));
+    SSTab1_->addTab(options_, QStringLiteral("Options"));
+
+    panels_ = {vault_->buttonPanel(), journal_->buttonPanel(), images_->buttonPanel(),
+               files_->buttonPanel(), options_->buttonPanel()};
+    addFrameButtons(panels_[kVaultTab], QStringLiteral("cmdLoginsAbout"),
+                    QStringLiteral("cmdLoginsQuit"));
+    addFrameButtons(panels_[kJournalTab], QStringLiteral("cmdJournalAbout"),
+                    QStringLiteral("cmdJournalQuit"));
+    addFrameButtons(panels_[kImagesTab], QStringLiteral("cmdIMGAbout"),
+                    QStringLiteral("cmdIMGQuit"));
+    addFrameButtons(panels_[kFilesTab], QStringLiteral("cmdFileAbout"),
+                    QStringLiteral("cmdFileQuit"));
+    addFrameButtons(panels_[kOptionsTab], QStringLiteral("cmdOptionsAbout"),
+                    QStringLiteral("cmdOptionsQuit"));
+
+    auto* panelColumn = new QVBoxLayout;
+    panelColumn->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* panel : panels_) {
+        panel->setFixedWidth(kPanelWidth);
+        panelColumn->addWidget(panel);
+    }
+    auto* central = new QWidget;
+    central->setObjectName(QStringLiteral("frame"));
+    auto* layout = new QHBoxLayout(central);
+    layout->addWidget(SSTab1_, 1);
+    layout->addLayout(panelColumn);
+    setCentralWidget(central);
+    imgMainBackDrop_->lower();
+
+    buildMenus();
+    connect(SSTab1_, &QTabWidget::currentChanged, this, &MainWindow::ShowTabPanel);
+    connect(vault_, &VaultPage::hideMainWindowRequested, this, &QWidget::hide);
+    connect(vault_, &VaultPage::returnToMainWindow, this, [this] {
+        show();
+        activateFromProgram();
+    });
+    connect(journal_, &JournalPage::showJournalTab, this,
+            [this] { SSTab1_->setCurrentIndex(kJournalTab); });
+    connect(options_, &OptionsPage::saveOnExitPolicy, this,
+            [this](int policy) { program_.saveOnExitPolicy(policy); });
+
+    resize(960, 640);
+    ShowTabPanel();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::addFrameButtons(QWidget* panel, const QString& about, const QString& quit) {
+    auto* layout = qobject_cast<QVBoxLayout*>(panel->layout());
+    auto* aboutButton = makePictureButton(
+        panel, about, themedIcon(QStringLiteral("help-about"), QStringLiteral("about")),
+        tr("About Keystead"));
+    auto* quitButton = makePictureButton(
+        panel, quit, themedIcon(QStringLiteral("application-exit"), QStringLiteral("quit")),
+        tr("Quit"));
+    layout->addWidget(aboutButton);
+    layout->addWidget(quitButton);
+    layout->addStretch();
+    connect(aboutButton, &QAbstractButton::clicked, this, &MainWindow::showAbout);
+    connect(quitButton, &QAbstractButton::clicked, this, [this] { program_.QuitApplication(); });
+}
+
+QAction* MainWindow::addMenuItem(QMenu* menu, const QString& name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+void MainWindow::buildMenus() {
+    struct Item {
+        const char* name;
+        QString caption;
+        int tab;
+        const char* button;
+    };
+    const struct {
+        const char* name;
+        QString caption;
+        QList<Item> items;
+    } menus[] = {
+        {"mnuPasswordVault",
+         QStringLiteral("&Password Vault"),
+         {{"mnuNewEntry", QStringLiteral("&New Entry"), kVaultTab, "cmdLoginsNew"},
+          {"mnuEditEntry", QStringLiteral("&Edit Entry"), kVaultTab, "cmdLoginsEdit"},
+          {"mnuDeleteEntry", QStringLiteral("&Delete Entry"), kVaultTab, "cmdLoginsDelete"}}},
+        {"mnuJournal",
+         QStringLiteral("&Journal"),
+         {{"mnuSave", QStringLiteral("&Save"), kJournalTab, "cmdJournalSave"}}},
+        {"mnuImages",
+         QStringLiteral("&Images"),
+         {{"mnuCheckIn", QStringLiteral("&Check In"), kImagesTab, "cmdIMGNew"},
+          {"mnuViewImage", QStringLiteral("&View Image"), kImagesTab, "cmdIMGView"},
+          {"mnuCheckOut", QStringLiteral("Check &Out"), kImagesTab, "cmdIMGCheckOut"},
+          {"mnuDelete", QStringLiteral("&Delete"), kImagesTab, "cmdIMGDelete"}}},
+        {"mnuFiles",
+         QStringLiteral("&Files"),
+         {{"mnuFilesCheckIn", QStringLiteral("&Check In"), kFilesTab, "cmdFileNew"},
+          {"mnuOpenFile", QStringLiteral("&Launch"), kFilesTab, "cmdOpenFile"},
+          {"mnuFilesCheckOut", QStringLiteral("Check &Out"), kFilesTab, "cmdFileCheckOut"},
+          {"mnuFilesDelete", QStringLiteral("&Delete"), kFilesTab, "cmdFileDelete"}}},
+    };
+    for (const auto& m : menus) {
+        QMenu* menu = menuBar()->addMenu(m.caption);
+        menu->setObjectName(QString::fromLatin1(m.name));
+        for (const Item& item : m.items) {
+            QAction* action = addMenuItem(menu, QString::fromLatin1(item.name), item.caption);
+            const QString button = QString::fromLatin1(item.button);
+            // An item of a part that is not built yet is shown but cannot be used.
+            auto* target = findChild<QAbstractButton*>(button);
+            action->setEnabled(target != nullptr && target->isEnabled());
+            connect(action, &QAction::triggered, this,
+                    [this, tab = item.tab, button] { pressButtonOfTab(tab, button); });
+        }
+    }
+
+    QMenu* programme = menuBar()->addMenu(QStringLiteral("&Programme"));
+    programme->setObjectName(QStringLiteral("mnuProgramme"));
+    connect(addMenuItem(programme, QStringLiteral("mnuLogOut"), QStringLiteral("&Log Out")),
+            &QAction::triggered, this, [this] { program_.logOut(); });
+    connect(addMenuItem(programme, QStringLiteral("mnuCompactDatabase"),
+                        QStringLiteral("&Compact Database")),
+            &QAction::triggered, this, [this] { program_.compactOnDemand(); });
+    QAction* quit = addMenuItem(programme, QStringLiteral("mnuQuit"), QStringLiteral("&Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, [this] { program_.QuitApplication(); });
+    programme->addSeparator();
+    connect(addMenuItem(programme, QStringLiteral("mnuAbout"), QStringLiteral("&About")),
+            &QAction::triggered, this, &MainWindow::showAbout);
+    QAction* help = addMenuItem(programme, QStringLiteral("mnuHelp"), QStringLiteral("&Help!"));
+    help->setShortcut(QKeySequence::HelpContents);
+    connect(help, &QAction::triggered, this, [this] { program_.showHelp(); });
+}
+
+void MainWindow::showForLogin() {
+    if (!loaded_) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
+            move(screen->availableGeometry().center() - rect().center());
+        }
+    }
+    show();
+    raise();
+    activateWindow();
+    if (!loaded_) {
+        loadOnce();
+    } else {
+        journal_->reloadEntry();
+    }
+    activateFromProgram();
+}
+
+void MainWindow::loadOnce() {
+    loaded_ = true;
+    services_.state.DataDeleted = false;
+    imgMainBackDrop_->setGeometry(rect());
+    journal_->goToToday();
 }
 
 void MainWindow::activateFromProgram() {
-    const ProgramState& state = program_.state();
+    if (services_.state.Quitting) {
+        return;
+    }
+    if (services_.state.FirstActivation) {
+        // The start-up picture hides itself at once and clears the flag.
+        if (viewer_ == nullptr) {
+            viewer_ = new ImageViewer(services_.state, this);
+        }
+        viewer_->showFullScreenModal();
+        services_.state.FirstActivation = false;
+    }
+    normalActivation();
+}
+
+void MainWindow::normalActivation() {
+    ProgramState& state = services_.state;
     setWindowTitle(state.AppTitle + QStringLiteral(" - ") + state.LoginUserName);
+    services_.database.CloseAllDatabaseObjects();
+    vault_->reloadLists();
+    journal_->resetStatistics();
+    ShowTabPanel();
+    options_->selectOnExitPolicy(state.CompactPolicy);
+    program_.selectPromptPolicy(state.CompactPolicy);
+}
+
+void MainWindow::ShowTabPanel() {
+    for (QWidget* panel : panels_) {
+        panel->hide();
+    }
+    options_->clearPasswordBoxes();
+    const int tab = SSTab1_->currentIndex();
+    if (tab >= 0 && tab < panels_.size()) {
+        panels_[tab]->show();
+    }
+}
+
+void MainWindow::pressButtonOfTab(int tab, const QString& button) {
+    SSTab1_->setCurrentIndex(tab);
+    pressButton(button);
+}
+
+bool MainWindow::pressButton(const QString& objectName) {
+    auto* button = findChild<QAbstractButton*>(objectName);
+    if (button == nullptr || !button->isEnabled()) {
+        return false;
+    }
+    button->click();
+    return true;
+}
+
+void MainWindow::showAbout() {
+    if (about_ == nullptr) {
+        about_ = new AboutWindow(services_.state.AppTitle, this);
+    }
+    about_->exec();
+    activateFromProgram();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (program_.state().Quitting) {
-        event->accept();
-        return;
+    if (!services_.state.Quitting) {
+        program_.QuitApplication();
     }
-    event->ignore();
-    program_.QuitApplication();
+    event->setAccepted(services_.state.Quitting);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    imgMainBackDrop_->setGeometry(rect());
 }
 
 }  // namespace ks

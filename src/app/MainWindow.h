@@ -1,25 +1,73 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+
+class QLabel;
+class QTabWidget;
+class QMenu;
 
 namespace ks {
 
 class Program;
+struct Services;
+class VaultPage;
+class JournalPage;
+class ImagesPage;
+class FilesPage;
+class OptionsPage;
+class AboutWindow;
+class ImageViewer;
 
-// The main window `Form1`.
+// The main window `Form1`: five tabs, the button panel of the current tab, the menus.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(Program& program);
+    MainWindow(Program& program, Services& services);
+    ~MainWindow() override;
 
-    // Each time the window is shown by the program or comes back from another of its windows.
+    // A user has logged in: the window shows and activates for them.
+    void showForLogin();
+    // Each time the window is shown by the program or comes back from another of its windows:
+    // the start-up picture the first time, the normal activation afterwards.
     void activateFromProgram();
+    // Shows the panel of the current tab only and empties the change-password boxes.
+    void ShowTabPanel();
+
+    // Switches to a tab, then presses one of its buttons as a click would.
+    void pressButtonOfTab(int tab, const QString& button);
+    // Presses a button of the window from code; false when there is none.
+    bool pressButton(const QString& objectName);
+
+    // Shows the About window modally.
+    void showAbout();
+
+    OptionsPage* optionsPage() const { return options_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void loadOnce();
+    void normalActivation();
+    void buildMenus();
+    void addFrameButtons(QWidget* panel, const QString& about, const QString& quit);
+    QAction* addMenuItem(QMenu* menu, const QString& name, const QString& caption);
+
     Program& program_;
+    Services& services_;
+    QLabel* imgMainBackDrop_;
+    QTabWidget* SSTab1_;
+    VaultPage* vault_;
+    JournalPage* journal_;
+    ImagesPage* images_;
+    FilesPage* files_;
+    OptionsPage* options_;
+    QList<QWidget*> panels_;
+    AboutWindow* about_ = nullptr;
+    ImageViewer* viewer_ = nullptr;
+    bool loaded_ = false;
 };
 
 }  // namespace ks

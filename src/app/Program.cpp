@@ -4,8 +4,10 @@
 #include <QDesktopServices>
 #include <QScreen>
 
+#include "app/CompactPrompt.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
+#include "app/StatusWindow.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
@@ -29,6 +31,8 @@ Program::Program(Dialogs& dialogs, ProgramOptions options)
 Program::~Program() {
     setCipherDialogs(nullptr, QString());
     main_.reset();
+    prompt_.reset();
+    status_.reset();
     login_.reset();
 }
 
@@ -83,51 +87,15 @@ void Program::loginSucceeded() {
     writeSettings(state_.DataFolder, state_.LoginUserName, state_.CompactPolicy);
     login_->hide();
     if (!main_) {
-        main_ = std::make_unique<MainWindow>(*this);
+        main_ = std::make_unique<MainWindow>(*this, *services_);
     }
-    main_->show();
-    main_->activateFromProgram();
+    main_->showForLogin();
 }
 
-void Program::logOut() {
-    if (main_) {
-        main_->hide();
-    }
-    showLoginWindow();
-}
-
-void Program::QuitApplication() {
-    if (state_.Quitting) {
-        return;
-    }
-    state_.Quitting = true;
-    closeAllWindows();
-    removePrivateTempFolder(state_.TempFolder);
-    endProcess();
-}
-
-void Program::UnloadAllForms() {
-    state_.Quitting = true;
-    closeAllWindows();
-    endProcess();
-}
-
-void Program::closeAllWindows() {
-    if (main_) {
-        main_->close();
-    }
-    if (login_) {
-        login_->close();
-    }
-}
-
-void Program::endProcess() {
-    if (database_) {
-        database_->CloseAllDatabaseObjects();
-    }
-    ended_ = true;
-    if (options_.endProcess) {
-        options_.endProcess(0);
+void Program::showHelp() {
+    // A failure to open the page is not reported: the browser is outside the program.
+    if (options_.openUrl) {
+        options_.openUrl(QUrl::fromLocalFile(state_.AppFolder + QStringLiteral("help/index.html")));
     }
 }
 

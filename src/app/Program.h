@@ -17,6 +17,8 @@ namespace ks {
 
 class LoginWindow;
 class MainWindow;
+class CompactPrompt;
+class StatusWindow;
 
 struct ProgramOptions {
     // The program's own folder: Template.dat and the help page.
@@ -68,10 +70,26 @@ public:
     // Closes every window and ends the process, without anything else (after an import).
     void UnloadAllForms();
 
+    // Compacts the database when data was deleted and the policy allows it (asking with the
+    // prompt when the policy says so); `forced` compacts without asking and shows the main
+    // window again afterwards. True unless a compaction was attempted and failed.
+    bool CompactDatabase(bool forced);
+    // "&Compact Database": compacts now, whatever was deleted.
+    void compactOnDemand();
+    // "Save" of the on-exit options: the policy for this run and for the settings file.
+    void saveOnExitPolicy(int policy);
+    // Selects the future-policy option of the compaction prompt.
+    void selectPromptPolicy(int policy);
+    // Opens the help page in the desktop's browser.
+    void showHelp();
+
     // Whether the process has been ended (for tests; the real process is gone by then).
     bool ended() const { return ended_; }
 
 private:
+    CompactPrompt& compactPrompt();
+    // Replaces Data.mdb by a compacted copy with the status window up; false on failure.
+    bool compactNow();
     void closeAllWindows();
     void endProcess();
 
@@ -82,6 +100,8 @@ private:
     std::unique_ptr<Services> services_;
     std::unique_ptr<LoginWindow> login_;
     std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<CompactPrompt> prompt_;
+    std::unique_ptr<StatusWindow> status_;
     bool ended_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "widgets/Icons.h"
 
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace ks {
 
@@ -27,6 +28,20 @@ QPushButton* makePictureButton(QWidget* parent, const QString& objectName, const
     button->setToolTip(purpose);
     button->setAccessibleName(purpose);
     return button;
+}
+
+QWidget* makeButtonPanel(const QString& objectName,
+                         std::initializer_list<PictureButtonSpec> buttons) {
+    auto* panel = new QWidget;
+    panel->setObjectName(objectName);
+    auto* layout = new QVBoxLayout(panel);
+    for (const PictureButtonSpec& spec : buttons) {
+        layout->addWidget(makePictureButton(
+            panel, QString::fromLatin1(spec.objectName),
+            themedIcon(QString::fromLatin1(spec.themeName), QString::fromLatin1(spec.picture)),
+            spec.purpose));
+    }
+    return panel;
 }
 
 QPixmap backdropPicture() {

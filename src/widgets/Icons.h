@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QString>
+#include <initializer_list>
 
 class QAbstractButton;
 class QWidget;
@@ -21,6 +22,18 @@ QIcon themedIcon(const QString& themeName, const QString& picture);
 // accessible name, so it can be found by keyboard users and screen readers.
 QPushButton* makePictureButton(QWidget* parent, const QString& objectName, const QIcon& icon,
                                const QString& purpose);
+
+// One picture button of a button panel.
+struct PictureButtonSpec {
+    const char* objectName;
+    const char* themeName;
+    const char* picture;
+    QString purpose;
+};
+
+// Makes a button panel: a widget named `objectName` with a QVBoxLayout holding the buttons.
+QWidget* makeButtonPanel(const QString& objectName,
+                         std::initializer_list<PictureButtonSpec> buttons);
 
 // The backdrop picture of the main window (empty if it cannot be loaded).
 QPixmap backdropPicture();

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDialog>
+
+#include "storage/ProgramState.h"
+
+class QRadioButton;
+class QPushButton;
+
+namespace ks {
+
+// The compaction prompt `Form7`: compact now or not, and the policy for the future.
+class CompactPrompt : public QDialog {
+    Q_OBJECT
+public:
+    CompactPrompt(ProgramState& state, QWidget* parent = nullptr);
+
+    // Selects the future-policy option: 0 never, 1 ask, anything else always.
+    void selectPolicy(int policy);
+    // Shows the prompt modally; its buttons set CompactNow and write the chosen policy to the
+    // settings file (CompactPolicy itself changes only at the next login window).
+    void ask();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void answer(bool compactNow);
+    int chosenPolicy() const;
+
+    ProgramState& state_;
+    QPushButton* cmdYes_;
+    QRadioButton* optAsk_;
+    QRadioButton* optDo_;
+    QRadioButton* optNever_;
+};
+
+}  // namespace ks

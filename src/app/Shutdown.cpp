@@ -1,0 +1,153 @@
+// The ways out of a session and of the program: logout, compaction, the shutdown path.
+#include <QApplication>
+
+#include "app/CompactPrompt.h"
+#include "app/LoginWindow.h"
+#include "app/MainWindow.h"
+#include "app/Program.h"
+#include "app/StatusWindow.h"
+#include "crypto/PassPhrase.h"
+#include "options/OptionsPage.h"
+#include "storage/Compaction.h"
+#include "storage/SettingsFile.h"
+#include "storage/TempFolder.h"
+
+namespace ks {
+
+namespace {
+
+// The windows of the program, in the order the shutdown path closes them.
+const char* const kWindowsInClosingOrder[] = {"Form1", "Form2", "Form3",  "Form4",   "Form5",
+                                              "Form6", "Form7", "Form11", "frmLogin"};
+
+}  // namespace
+
+void Program::logOut() {
+    if (state_.LoggedIn && main_) {
+        main_->pressButton(QStringLiteral("cmdToday"));  // offers to save a changed entry
+        CompactDatabase(false);
+    }
+    if (main_) {
+        main_->hide();
+    }
+    showLoginWindow();
+}
+
+void Program::QuitApplication() {
+    if (state_.Quitting) {
+        return;
+    }
+    state_.Quitting = true;
+    if (state_.LoggedIn && main_) {
+        main_->pressButton(QStringLiteral("cmdToday"));
+    }
+    CompactDatabase(false);
+    closeAllWindows();
+    removePrivateTempFolder(state_.TempFolder);
+    endProcess();
+}
+
+void Program::UnloadAllForms() {
+    state_.Quitting = true;
+    closeAllWindows();
+    endProcess();
+}
+
+void Program::closeAllWindows() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const char* name : kWindowsInClosingOrder) {
+        for (QWidget* window : windows) {
+            if (window->objectName() == QLatin1String(name)) {
+                window->close();
+            }
+        }
+    }
+}
+
+void Program::endProcess() {
+    if (database_) {
+        database_->CloseAllDatabaseObjects();
+    }
+    ended_ = true;
+    if (options_.endProcess) {
+        options_.endProcess(0);
+    }
+}
+
+CompactPrompt& Program::compactPrompt() {
+    if (!prompt_) {
+        prompt_ = std::make_unique<CompactPrompt>(state_);
+        prompt_->selectPolicy(state_.CompactPolicy);
+    }
+    return *prompt_;
+}
+
+void Program::selectPromptPolicy(int policy) {
+    compactPrompt().selectPolicy(policy);
+}
+
+bool Program::CompactDatabase(bool forced) {
+    bool succeeded = true;
+    if (state_.DataDeleted && database_) {
+        if (forced) {
+            state_.CompactNow = true;
+        } else if (state_.CompactPolicy == 1) {
+            if (main_) {
+                main_->hide();
+            }
+            compactPrompt().ask();
+        } else {
+            // 0 never; 2 (and any other number, which the options show as "always") always.
+            state_.CompactNow = state_.CompactPolicy != 0;
+        }
+        if (state_.CompactNow) {
+            succeeded = compactNow();
+        }
+    }
+    if (forced && main_ && !state_.Quitting) {
+        main_->show();
+        main_->activateFromProgram();
+    }
+    return succeeded;
+}
+
+bool Program::compactNow() {
+    if (!status_) {
+        status_ = std::make_unique<StatusWindow>(state_.AppTitle);
+    }
+    if (main_) {
+        main_->setEnabled(false);
+    }
+    status_->showStatus(QStringLiteral("Compacting Database ..."));
+    database_->CloseAllDatabaseObjects();
+    const CompactionOutcome outcome = compactDatabaseFile(
+        state_.DatabasePath, state_.DataFolder + QStringLiteral("OutputDB.mdb"), PassPhrase());
+    status_->hide();
+    if (main_) {
+        main_->setEnabled(true);
+    }
+    QCoreApplication::processEvents();
+    if (!outcome.ok) {
+        dialogs_.message(MessageIcon::Critical, state_.AppTitle, outcome.describe());
+        return false;
+    }
+    state_.DataDeleted = false;
+    return true;
+}
+
+void Program::compactOnDemand() {
+    const bool deletedBefore = state_.DataDeleted;
+    state_.DataDeleted = true;
+    const bool succeeded = CompactDatabase(true);
+    // Still worth compacting later if this attempt failed.
+    state_.DataDeleted = succeeded ? false : deletedBefore;
+}
+
+void Program::saveOnExitPolicy(int policy) {
+    state_.CompactPolicy = policy;
+    compactPrompt().selectPolicy(policy);
+    const SettingsFile settings = readSettings(state_.DataFolder);
+    writeSettings(state_.DataFolder, settings.line1, policy);
+}
+
+}  // namespace ks

@@ -1,0 +1,38 @@
+#include "app/StatusWindow.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace ks {
+
+StatusWindow::StatusWindow(const QString& appTitle) : QWidget(nullptr, Qt::Dialog) {
+    setObjectName(QStringLiteral("Form11"));
+    setWindowTitle(appTitle);
+    auto* frame1 = new QFrame(this);
+    frame1->setObjectName(QStringLiteral("Frame1"));
+    frame1->setFrameShape(QFrame::StyledPanel);
+    auto* label1 = new QLabel(QStringLiteral("Please wait"), frame1);
+    label1->setObjectName(QStringLiteral("Label1"));
+    QFont bold = label1->font();
+    bold.setBold(true);
+    label1->setFont(bold);
+    lblStatus_ = new QLabel(frame1);
+    lblStatus_->setObjectName(QStringLiteral("lblStatus"));
+    auto* inner = new QVBoxLayout(frame1);
+    inner->addWidget(label1);
+    inner->addWidget(lblStatus_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frame1);
+    setFixedSize(320, 110);
+}
+
+void StatusWindow::showStatus(const QString& status) {
+    lblStatus_->setText(status);
+    show();
+    raise();
+    QCoreApplication::processEvents();
+}
+
+}  // namespace ks

@@ -1,0 +1,86 @@
+#include "images/ImageViewer.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "widgets/Icons.h"
+
+namespace ks {
+
+namespace {
+// Window measures in pixels (a twip is 1/15 of a pixel on the reference screen).
+constexpr int kMargin = 20;           // 300 twips
+constexpr int kCloseFromBottom = 61;  // 915 twips
+constexpr int kCloseFromRight = 13;   // 200 twips
+constexpr QSize kCloseSize(105, 25);  // 1575 by 375 twips
+}  // namespace
+
+ImageViewer::ImageViewer(ProgramState& state, QWidget* parent) : QDialog(parent), state_(state) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(state.AppTitle);
+    setModal(true);
+    image1_ = new QLabel(this);
+    image1_->setObjectName(QStringLiteral("Image1"));
+    image1_->setAlignment(Qt::AlignCenter);
+    image1_->setPixmap(appIcon().pixmap(256, 256));  // the start-up picture
+    image1_->installEventFilter(this);
+    cmdClose_ = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose_->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose_->setFixedSize(kCloseSize);
+    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::hide);
+}
+
+void ImageViewer::showFullScreenModal() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
+        setGeometry(QRect(QPoint(0, 0), screen->size()));
+    }
+    exec();
+}
+
+void ImageViewer::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    image1_->resize(width() - kMargin, height() - kMargin);
+    cmdClose_->move(width() - (cmdClose_->width() + kCloseFromRight), height() - kCloseFromBottom);
+}
+
+void ImageViewer::centrePicture() {
+    image1_->move(width() / 2 - image1_->width() / 2, height() / 2 - image1_->height() / 2);
+}
+
+void ImageViewer::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    centrePicture();
+    if (state_.FirstActivation) {
+        // The start-up picture: gone as soon as it is up.
+        state_.FirstActivation = false;
+        QTimer::singleShot(0, this, &QDialog::hide);
+    }
+}
+
+void ImageViewer::closeEvent(QCloseEvent* event) {
+    if (state_.Quitting) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    hide();
+}
+
+void ImageViewer::mousePressEvent(QMouseEvent* event) {
+    QDialog::mousePressEvent(event);
+    hide();
+}
+
+bool ImageViewer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == image1_ && event->type() == QEvent::MouseButtonPress) {
+        hide();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace ks

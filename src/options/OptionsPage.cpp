@@ -1,0 +1,145 @@
+#include "options/OptionsPage.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace ks {
+
+namespace {
+
+QLineEdit* passwordBox(QWidget* parent, const QString& name) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setEchoMode(QLineEdit::Password);
+    box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
+    return box;
+}
+
+QLabel* label(QWidget* parent, const QString& name, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+// A drive list above a folder list, as the export and import frames show them. Their work is
+// not built yet, so they are shown but cannot be used.
+QGroupBox* transferFrame(QWidget* parent, const QString& frame, const QString& caption,
+                         const QString& drive, const QString& folder, const QString& command,
+                         const QString& commandCaption) {
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(frame);
+    auto* drives = new QComboBox(box);
+    drives->setObjectName(drive);
+    auto* folders = new QTreeView(box);
+    folders->setObjectName(folder);
+    auto* go = button(box, command, commandCaption);
+    auto* layout = new QVBoxLayout(box);
+    layout->addWidget(drives);
+    layout->addWidget(folders);
+    layout->addWidget(go, 0, Qt::AlignRight);
+    box->setEnabled(false);
+    return box;
+}
+
+}  // namespace
+
+OptionsPage::OptionsPage(QWidget* parent) : QWidget(parent) {
+    panel_ = new QWidget;
+    panel_->setObjectName(QStringLiteral("pctOptions"));
+    new QVBoxLayout(panel_);
+
+    // Change of password.
+    auto* frame2 = new QGroupBox(QStringLiteral("Change your password"), this);
+    frame2->setObjectName(QStringLiteral("Frame2"));
+    txtOldPassword_ = passwordBox(frame2, QStringLiteral("txtOldPassword"));
+    txtNewPassword_ = passwordBox(frame2, QStringLiteral("txtNewPassword"));
+    txtNewPassword2_ = passwordBox(frame2, QStringLiteral("txtNewPassword2"));
+    auto* form = new QFormLayout(frame2);
+    form->addRow(label(frame2, QStringLiteral("Label14"), QStringLiteral("Old Password")),
+                 txtOldPassword_);
+    form->addRow(label(frame2, QStringLiteral("Label16"), QStringLiteral("New Password")),
+                 txtNewPassword_);
+    form->addRow(label(frame2, QStringLiteral("Label17"), QStringLiteral("New Password (Repeat)")),
+                 txtNewPassword2_);
+    form->addRow(QString(), button(frame2, QStringLiteral("Command5"), QStringLiteral("Save")));
+    frame2->setEnabled(false);  // the change of password is not built yet
+
+    // The on-exit compaction policy.
+    auto* frame3 = new QGroupBox(QStringLiteral("On exit:"), this);
+    frame3->setObjectName(QStringLiteral("Frame3"));
+    optAlwaysCompress_ =
+        new QRadioButton(QStringLiteral("Always compress the database, if required"), frame3);
+    optAlwaysCompress_->setObjectName(QStringLiteral("optAlwaysCompress"));
+    optAskToCompress_ =
+        new QRadioButton(QStringLiteral("Ask me before compressing the database"), frame3);
+    optAskToCompress_->setObjectName(QStringLiteral("optAskToCompress"));
+    optNeverCompress_ =
+        new QRadioButton(QStringLiteral("Never compress the database (not recommended)"), frame3);
+    optNeverCompress_->setObjectName(QStringLiteral("optNeverCompress"));
+    auto* command6 = button(frame3, QStringLiteral("Command6"), QStringLiteral("Save"));
+    auto* exitLayout = new QVBoxLayout(frame3);
+    exitLayout->addWidget(optAlwaysCompress_);
+    exitLayout->addWidget(optAskToCompress_);
+    exitLayout->addWidget(optNeverCompress_);
+    exitLayout->addWidget(command6, 0, Qt::AlignRight);
+    connect(command6, &QPushButton::clicked, this,
+            [this] { Q_EMIT saveOnExitPolicy(selectedOnExitPolicy()); });
+
+    auto* frame5 = transferFrame(this, QStringLiteral("Frame5"), QStringLiteral("Export Database"),
+                                 QStringLiteral("drvExport"), QStringLiteral("dirExport"),
+                                 QStringLiteral("cmdExport"), QStringLiteral("Export"));
+    auto* frame4 = transferFrame(this, QStringLiteral("Frame4"), QStringLiteral("Import Database"),
+                                 QStringLiteral("drvImport"), QStringLiteral("dirImport"),
+                                 QStringLiteral("cmdImport"), QStringLiteral("Import"));
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(frame2);
+    left->addWidget(frame3);
+    left->addStretch();
+    auto* right = new QHBoxLayout;
+    right->addWidget(frame5);
+    right->addWidget(frame4);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(right, 2);
+    selectOnExitPolicy(1);
+}
+
+void OptionsPage::selectOnExitPolicy(int policy) {
+    (policy == 0   ? optNeverCompress_
+     : policy == 1 ? optAskToCompress_
+                   : optAlwaysCompress_)
+        ->setChecked(true);
+}
+
+int OptionsPage::selectedOnExitPolicy() const {
+    if (optNeverCompress_->isChecked()) {
+        return 0;
+    }
+    if (optAskToCompress_->isChecked()) {
+        return 1;
+    }
+    return 2;
+}
+
+void OptionsPage::clearPasswordBoxes() {
+    txtOldPassword_->clear();
+    txtNewPassword_->clear();
+    txtNewPassword2_->clear();
+}
+
+}  // namespace ks
