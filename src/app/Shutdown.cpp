@@ -113,7 +113,7 @@ bool Program::CompactDatabase(bool forced) {
 
 bool Program::compactNow() {
     if (!status_) {
-        status_ = std::make_unique<StatusWindow>(state_.AppTitle);
+        status_ = std::make_unique<StatusWindow>(state_);
     }
     if (main_) {
         main_->setEnabled(false);

@@ -1,5 +1,6 @@
 #include "app/StatusWindow.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
@@ -7,9 +8,10 @@
 
 namespace ks {
 
-StatusWindow::StatusWindow(const QString& appTitle) : QWidget(nullptr, Qt::Dialog) {
+StatusWindow::StatusWindow(const ProgramState& state)
+    : QWidget(nullptr, Qt::Dialog), state_(state) {
     setObjectName(QStringLiteral("Form11"));
-    setWindowTitle(appTitle);
+    setWindowTitle(state.AppTitle);
     auto* frame1 = new QFrame(this);
     frame1->setObjectName(QStringLiteral("Frame1"));
     frame1->setFrameShape(QFrame::StyledPanel);
@@ -33,6 +35,10 @@ void StatusWindow::showStatus(const QString& status) {
     show();
     raise();
     QCoreApplication::processEvents();
+}
+
+void StatusWindow::closeEvent(QCloseEvent* event) {
+    event->setAccepted(state_.Quitting);
 }
 
 }  // namespace ks

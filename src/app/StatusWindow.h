@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "storage/ProgramState.h"
+
 class QLabel;
 
 namespace ks {
@@ -10,12 +12,17 @@ namespace ks {
 class StatusWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit StatusWindow(const QString& appTitle);
+    explicit StatusWindow(const ProgramState& state);
 
     // Shows the window with a status line and lets it paint.
     void showStatus(const QString& status);
 
+protected:
+    // The window goes when its operation ends, not before.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    const ProgramState& state_;
     QLabel* lblStatus_;
 };
 
