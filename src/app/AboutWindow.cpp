@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -35,7 +36,7 @@ AboutWindow::AboutWindow(const QString& appTitle, QWidget* parent) : QDialog(par
         this);
     label4->setObjectName(QStringLiteral("Label4"));
     label4->setWordWrap(true);
-    auto* command1 = new QPushButton(QStringLiteral("Close"), this);
+    auto* command1 = new QPushButton(closeCaption(), this);
     command1->setObjectName(QStringLiteral("Command1"));
     command1->setDefault(true);
     connect(command1, &QPushButton::clicked, this, &QDialog::hide);

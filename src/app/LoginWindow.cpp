@@ -12,6 +12,7 @@
 #include "app/Program.h"
 #include "crypto/FieldCipher.h"
 #include "storage/SettingsFile.h"
+#include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -36,7 +37,7 @@ LoginWindow::LoginWindow(Program& program) : program_(program) {
     txtUserName_->setMaxLength(kMaxLength);
     label1->setBuddy(txtUserName_);
 
-    auto* label2 = new QLabel(QStringLiteral("Password"), this);
+    auto* label2 = new QLabel(passwordCaption(), this);
     label2->setObjectName(QStringLiteral("Label2"));
     txtPassword_ = new QLineEdit(this);
     txtPassword_->setObjectName(QStringLiteral("txtPassword"));

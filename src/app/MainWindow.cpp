@@ -18,6 +18,7 @@
 #include "journal/JournalPage.h"
 #include "options/OptionsPage.h"
 #include "vault/VaultPage.h"
+#include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -51,8 +52,8 @@ MainWindow::MainWindow(Program& program, Services& services)
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));
     SSTab1_->addTab(vault_, QStringLiteral("Password Vault"));
     SSTab1_->addTab(journal_, QStringLiteral("Journal"));
-    SSTab1_->addTab(images_, QStringLiteral("Images"));
-    SSTab1_->addTab(files_, QStringLiteral("Files"));
+    SSTab1_->addTab(images_, imagesCaption());
+    SSTab1_->addTab(files_, filesCaption());
     SSTab1_->addTab(options_, QStringLiteral("Options"));
 
     panels_ = {vault_->buttonPanel(), journal_->buttonPanel(), images_->buttonPanel(),
@@ -107,7 +108,7 @@ void MainWindow::addFrameButtons(QWidget* panel, const QString& about, const QSt
         tr("About Keystead"));
     auto* quitButton = makePictureButton(
         panel, quit, themedIcon(QStringLiteral("application-exit"), QStringLiteral("quit")),
-        tr("Quit"));
+        tr("End the program"));
     layout->addWidget(aboutButton);
     layout->addWidget(quitButton);
     layout->addStretch();
@@ -122,6 +123,10 @@ QAction* MainWindow::addMenuItem(QMenu* menu, const QString& name, const QString
 }
 
 void MainWindow::buildMenus() {
+    // The Images and Files menus offer items of the same captions.
+    const QString checkIn = QStringLiteral("&Check In");
+    const QString checkOut = QStringLiteral("Check &Out");
+    const QString remove = QStringLiteral("&Delete");
     struct Item {
         const char* name;
         QString caption;
@@ -143,16 +148,16 @@ void MainWindow::buildMenus() {
          {{"mnuSave", QStringLiteral("&Save"), kJournalTab, "cmdJournalSave"}}},
         {"mnuImages",
          QStringLiteral("&Images"),
-         {{"mnuCheckIn", QStringLiteral("&Check In"), kImagesTab, "cmdIMGNew"},
+         {{"mnuCheckIn", checkIn, kImagesTab, "cmdIMGNew"},
           {"mnuViewImage", QStringLiteral("&View Image"), kImagesTab, "cmdIMGView"},
-          {"mnuCheckOut", QStringLiteral("Check &Out"), kImagesTab, "cmdIMGCheckOut"},
-          {"mnuDelete", QStringLiteral("&Delete"), kImagesTab, "cmdIMGDelete"}}},
+          {"mnuCheckOut", checkOut, kImagesTab, "cmdIMGCheckOut"},
+          {"mnuDelete", remove, kImagesTab, "cmdIMGDelete"}}},
         {"mnuFiles",
          QStringLiteral("&Files"),
-         {{"mnuFilesCheckIn", QStringLiteral("&Check In"), kFilesTab, "cmdFileNew"},
+         {{"mnuFilesCheckIn", checkIn, kFilesTab, "cmdFileNew"},
           {"mnuOpenFile", QStringLiteral("&Launch"), kFilesTab, "cmdOpenFile"},
-          {"mnuFilesCheckOut", QStringLiteral("Check &Out"), kFilesTab, "cmdFileCheckOut"},
-          {"mnuFilesDelete", QStringLiteral("&Delete"), kFilesTab, "cmdFileDelete"}}},
+          {"mnuFilesCheckOut", checkOut, kFilesTab, "cmdFileCheckOut"},
+          {"mnuFilesDelete", remove, kFilesTab, "cmdFileDelete"}}},
     };
     for (const auto& m : menus) {
         QMenu* menu = menuBar()->addMenu(m.caption);

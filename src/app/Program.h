@@ -74,9 +74,9 @@ public:
     // prompt when the policy says so); `forced` compacts without asking and shows the main
     // window again afterwards. True unless a compaction was attempted and failed.
     bool CompactDatabase(bool forced);
-    // "&Compact Database": compacts now, whatever was deleted.
+    // Compaction on demand from the menu: compacts now, whatever was deleted.
     void compactOnDemand();
-    // "Save" of the on-exit options: the policy for this run and for the settings file.
+    // Saving the on-exit options: the policy for this run and for the settings file.
     void saveOnExitPolicy(int policy);
     // Selects the future-policy option of the compaction prompt.
     void selectPromptPolicy(int policy);
@@ -88,7 +88,7 @@ public:
 
 private:
     CompactPrompt& compactPrompt();
-    // Replaces Data.mdb by a compacted copy with the status window up; false on failure.
+    // Replaces the database by a compacted copy with the status window up; false on failure.
     bool compactNow();
     void closeAllWindows();
     void endProcess();

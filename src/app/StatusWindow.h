@@ -8,7 +8,7 @@ class QLabel;
 
 namespace ks {
 
-// The status window `Form11`: "Please wait" and the step a long operation is at.
+// The status window `Form11`: asks the user to wait and shows the step a long operation is at.
 class StatusWindow : public QWidget {
     Q_OBJECT
 public:

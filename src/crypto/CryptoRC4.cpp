@@ -20,6 +20,13 @@ struct CipherCtxFree {
     void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
 };
 
+QString noPasswordMessage() {
+    return QStringLiteral("You have not submitted a Password.");
+}
+QString noHashMessage() {
+    return QStringLiteral("Error Creating Hash Object.");
+}
+
 bool isUpperHexDigit(QChar c) {
     const char16_t u = c.unicode();
     return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F');
@@ -63,6 +70,9 @@ clsCryptoRC4::clsCryptoRC4(CipherReport report, QString appTitle)
 }
 
 clsCryptoRC4::~clsCryptoRC4() {
+    for (KeyedCipher& keyed : keyed_) {
+        EVP_CIPHER_CTX_free(keyed.context);
+    }
     if (hCryptProv != nullptr) {
         EVP_MD_free(md5_);
         EVP_CIPHER_free(rc4_);
@@ -89,7 +99,7 @@ QString clsCryptoRC4::ACSEncrypt(const QString& strPlainText, const QString& str
         return {};
     }
     if (strPassword.isEmpty()) {
-        plainMessage(QStringLiteral("You have not submitted a Password."));
+        plainMessage(noPasswordMessage());
         return {};
     }
     const QByteArray cipher = EncryptDecrypt(strPlainText.toUtf8(), strPassword, true);
@@ -104,7 +114,7 @@ QString clsCryptoRC4::ACSDecrypt(const QString& strCipherText, const QString& st
         return {};
     }
     if (strPassword.isEmpty()) {
-        plainMessage(QStringLiteral("You have not submitted a Password."));
+        plainMessage(noPasswordMessage());
         return {};
     }
     const QByteArray data = boolDataInHex ? HexToString(strCipherText) : strCipherText.toLatin1();
@@ -114,30 +124,55 @@ QString clsCryptoRC4::ACSDecrypt(const QString& strCipherText, const QString& st
     return stripSpaces(QString::fromUtf8(EncryptDecrypt(data, strPassword, false)));
 }
 
-QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& password,
-                                        bool encrypt) {
-    const int n = static_cast<int>(data.size());
-    if (hCryptProv == nullptr) {
-        plainMessage(QStringLiteral("Error Creating Hash Object."));
-        return {};
+evp_cipher_ctx_st* clsCryptoRC4::keyedCipher(const QString& password, bool encrypt) {
+    KeyedCipher& keyed = keyed_[encrypt ? 1 : 0];
+    if (keyed.context != nullptr && keyed.password == password) {
+        return keyed.context;
     }
-    ++providerCalls_;
+    EVP_CIPHER_CTX_free(keyed.context);
+    keyed.context = nullptr;
     std::unique_ptr<EVP_MD_CTX, MdCtxFree> hHash(EVP_MD_CTX_new());
     if (!hHash || EVP_DigestInit_ex2(hHash.get(), md5_, nullptr) != 1) {
-        plainMessage(QStringLiteral("Error Creating Hash Object."));
-        return {};
+        plainMessage(noHashMessage());
+        return nullptr;
     }
     const QByteArray phrase = password.toUtf8();
     if (EVP_DigestUpdate(hHash.get(), phrase.constData(), static_cast<size_t>(phrase.size())) !=
         1) {
         plainMessage(QStringLiteral("Error Hashing Data."));
-        return {};
+        return nullptr;
     }
     // The RC4 key is the whole 16-byte MD5 digest of the pass phrase, without salt.
     unsigned char hKey[EVP_MAX_MD_SIZE];
     unsigned int keyLength = 0;
-    if (EVP_DigestFinal_ex(hHash.get(), hKey, &keyLength) != 1 || keyLength != kMd5Bytes) {
+    std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> context(EVP_CIPHER_CTX_new());
+    const bool derived =
+        EVP_DigestFinal_ex(hHash.get(), hKey, &keyLength) == 1 && keyLength == kMd5Bytes &&
+        context &&
+        EVP_CipherInit_ex2(context.get(), rc4_, hKey, nullptr, encrypt ? 1 : 0, nullptr) == 1;
+    OPENSSL_cleanse(hKey, sizeof hKey);
+    if (!derived) {
         plainMessage(QStringLiteral("Error Deriving Key."));
+        return nullptr;
+    }
+    keyed.context = context.release();
+    keyed.password = password;
+    return keyed.context;
+}
+
+QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& password,
+                                        bool encrypt) {
+    const int n = static_cast<int>(data.size());
+    if (hCryptProv == nullptr) {
+        plainMessage(noHashMessage());
+        return {};
+    }
+    ++providerCalls_;
+    // Keying RC4 is most of the work of a short value, so the freshly keyed state of a pass
+    // phrase is kept and copied for every value: each value still starts at the beginning of
+    // the keystream, exactly as with a key derived anew.
+    EVP_CIPHER_CTX* keyed = keyedCipher(password, encrypt);
+    if (keyed == nullptr) {
         return {};
     }
     // A stream cipher needs no room beyond the data itself.
@@ -150,13 +185,11 @@ QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& p
     int produced = 0;
     int finalBytes = 0;
     const bool ran =
-        cipher &&
-        EVP_CipherInit_ex2(cipher.get(), rc4_, hKey, nullptr, encrypt ? 1 : 0, nullptr) == 1 &&
+        cipher && EVP_CIPHER_CTX_copy(cipher.get(), keyed) == 1 &&
         EVP_CipherUpdate(cipher.get(), reinterpret_cast<unsigned char*>(buffer.data()), &produced,
                          reinterpret_cast<const unsigned char*>(data.constData()), n) == 1 &&
         EVP_CipherFinal_ex(cipher.get(), reinterpret_cast<unsigned char*>(buffer.data()) + produced,
                            &finalBytes) == 1;
-    OPENSSL_cleanse(hKey, sizeof hKey);
     if (!ran) {
         plainMessage(encrypt ? QStringLiteral("Error Encrypting Data.")
                              : QStringLiteral("Error Decrypting Data. Your password is wrong, or "

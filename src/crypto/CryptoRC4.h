@@ -9,6 +9,7 @@
 struct ossl_lib_ctx_st;
 struct evp_md_st;
 struct evp_cipher_st;
+struct evp_cipher_ctx_st;
 
 namespace ks {
 
@@ -47,6 +48,9 @@ public:
 
 private:
     QByteArray EncryptDecrypt(const QByteArray& data, const QString& password, bool encrypt);
+    // RC4 freshly keyed with the MD5 digest of `password`, made once per pass phrase and
+    // direction; null after the failure has been reported.
+    evp_cipher_ctx_st* keyedCipher(const QString& password, bool encrypt);
     void plainMessage(const QString& text);
     void cryptoError(const QString& text);
 
@@ -56,6 +60,11 @@ private:
     evp_md_st* md5_ = nullptr;
     evp_cipher_st* rc4_ = nullptr;
     int providerCalls_ = 0;
+    struct KeyedCipher {
+        QString password;
+        evp_cipher_ctx_st* context = nullptr;
+    };
+    KeyedCipher keyed_[2];  // decrypting, encrypting
 };
 
 }  // namespace ks

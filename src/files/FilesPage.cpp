@@ -6,12 +6,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
 namespace ks {
 
 FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
-    auto* caption = new QLabel(QStringLiteral("Files"), this);
+    auto* caption = new QLabel(filesCaption(), this);
     caption->setObjectName(QStringLiteral("Label18"));
     auto* lvFiles = new QTreeWidget(this);
     lvFiles->setObjectName(QStringLiteral("lvFiles"));

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -28,7 +29,7 @@ ImageViewer::ImageViewer(ProgramState& state, QWidget* parent) : QDialog(parent)
     image1_->setAlignment(Qt::AlignCenter);
     image1_->setPixmap(appIcon().pixmap(256, 256));  // the start-up picture
     image1_->installEventFilter(this);
-    cmdClose_ = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose_ = new QPushButton(closeCaption(), this);
     cmdClose_->setObjectName(QStringLiteral("cmdClose"));
     cmdClose_->setFixedSize(kCloseSize);
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::hide);

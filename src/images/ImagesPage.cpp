@@ -6,12 +6,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
 namespace ks {
 
 ImagesPage::ImagesPage(QWidget* parent) : QWidget(parent) {
-    auto* label11 = new QLabel(QStringLiteral("Images"), this);
+    auto* label11 = new QLabel(imagesCaption(), this);
     label11->setObjectName(QStringLiteral("Label11"));
     auto* lstImages = new QListWidget(this);
     lstImages->setObjectName(QStringLiteral("lstImages"));

@@ -75,7 +75,8 @@ OptionsPage::OptionsPage(QWidget* parent) : QWidget(parent) {
                  txtNewPassword_);
     form->addRow(label(frame2, QStringLiteral("Label17"), QStringLiteral("New Password (Repeat)")),
                  txtNewPassword2_);
-    form->addRow(QString(), button(frame2, QStringLiteral("Command5"), QStringLiteral("Save")));
+    const QString save = QStringLiteral("Save");
+    form->addRow(QString(), button(frame2, QStringLiteral("Command5"), save));
     frame2->setEnabled(false);  // the change of password is not built yet
 
     // The on-exit compaction policy.
@@ -90,7 +91,7 @@ OptionsPage::OptionsPage(QWidget* parent) : QWidget(parent) {
     optNeverCompress_ =
         new QRadioButton(QStringLiteral("Never compress the database (not recommended)"), frame3);
     optNeverCompress_->setObjectName(QStringLiteral("optNeverCompress"));
-    auto* command6 = button(frame3, QStringLiteral("Command6"), QStringLiteral("Save"));
+    auto* command6 = button(frame3, QStringLiteral("Command6"), save);
     auto* exitLayout = new QVBoxLayout(frame3);
     exitLayout->addWidget(optAlwaysCompress_);
     exitLayout->addWidget(optAskToCompress_);

@@ -24,7 +24,7 @@ public:
     void clearPasswordBoxes();
 
 Q_SIGNALS:
-    // "Save" of the on-exit options was pressed.
+    // The on-exit options were saved.
     void saveOnExitPolicy(int policy);
 
 private:

@@ -11,7 +11,7 @@ struct ProgramState {
     QString AppFolder;     // the program's own folder: Template.dat and the help page
     QString TempFolder;    // the private temporary folder, ends in "/"
     QString DataFolder;    // ends in "/"
-    QString DatabasePath;  // DataFolder + "Data.mdb", once it exists
+    QString DatabasePath;  // the database file in DataFolder, once it exists
 
     // Login values.
     QString UserNameCipher;  // owner value of the logged-in user

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace ks {
+
+// Texts that more than one part of the program shows.
+
+// Confirms a newly created password record or journal entry.
+inline QString recordCreatedMessage() {
+    return QStringLiteral("Record was successfully created.");
+}
+
+}  // namespace ks
