@@ -1,10 +1,23 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
+#include <memory>
+#include <optional>
 
 #include "storage/Services.h"
+#include "vault/RecordStore.h"
+
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
 
 namespace ks {
+
+class CategoryWindow;
+class RecordEditor;
 
 // The Password Vault tab: category filter, record list and details; owns the record editor
 // `Form2` and the category window `Form5`.
@@ -12,13 +25,29 @@ class VaultPage : public QWidget {
     Q_OBJECT
 public:
     explicit VaultPage(Services& services, QWidget* parent = nullptr);
+    ~VaultPage() override;
 
     // The button panel `pctLogins` (a QVBoxLayout): cmdLoginsNew, cmdLoginsEdit, cmdLoginsDelete.
     // The main window appends its About and Quit buttons.
-    QWidget* buttonPanel() const { return panel_; }
+    QWidget* buttonPanel() const { return panel_.data(); }
 
     // The main window's normal activation: refills the category lists, which lists the records.
     void reloadLists();
+
+    // Refills every category list (filter, editor, completion source, category window) and
+    // selects the filter again, which lists the records.
+    void FillCategoryLists();
+    // Lists the user's records of `category` and empties the details.
+    void ListRecords(const QString& category);
+    // Shows the user's record `counter` in the details.
+    void ShowRecord(qint64 counter);
+    // The three record actions behind the panel's buttons.
+    void OpenNewRecord();
+    void OpenEditRecord();
+    void DeleteSelectedRecord();
+
+    RecordEditor* recordEditor() const { return editor_.get(); }
+    CategoryWindow* categoryWindow() const { return categoryWindow_; }
 
 Q_SIGNALS:
     // The record editor opens: the main window hides.
@@ -26,9 +55,37 @@ Q_SIGNALS:
     // Back from another window of the program: the main window shows and activates again.
     void returnToMainWindow();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void cmbCategories_Click();
+    void lstPasswords_Click();
+    void manageCategories();
+    // The Counter of the selected line of the record list, if a line is selected.
+    std::optional<qint64> selectedCounter() const;
+    void clearDetails();
+
     Services& services_;
-    QWidget* panel_;
+    RecordStore records_;
+    // The filter position at the user's last choice; it survives refills.
+    int rememberedCategoryIndex_ = 0;
+    bool filling_ = false;
+
+    QPointer<QWidget> panel_;  // owned by the main window once it takes it in
+    QPushButton* cmdLoginsNew_;
+    QPushButton* cmdLoginsEdit_;
+    QPushButton* cmdLoginsDelete_;
+    QComboBox* cmbCategories_;
+    QListWidget* lstPasswords_;
+    QLineEdit* txtCounter_;
+    QLineEdit* txtUserName_;
+    QLineEdit* txtPassword_;
+    QPlainTextEdit* txtDescription_;
+    QPlainTextEdit* txtNotes_;
+    QListWidget* lstTempCategories_;
+    std::unique_ptr<RecordEditor> editor_;
+    CategoryWindow* categoryWindow_;
 };
 
 }  // namespace ks

@@ -1,0 +1,29 @@
+#include "vault/CompletionHint.h"
+
+namespace ks {
+
+CompletionHint nextHint(CompletionHint hint, const QStringList& categories, const QString& typed) {
+    if (typed.trimmed().isEmpty()) {
+        hint.visible = false;
+        return hint;
+    }
+    const QString wanted = typed.toUpper();
+    for (const QString& entry : categories) {
+        if (!entry.toUpper().startsWith(wanted)) {
+            continue;
+        }
+        if (hint.caption.toUpper() == wanted) {
+            hint.visible = false;
+        } else {
+            hint.caption = entry;
+            hint.visible = true;
+        }
+    }
+    return hint;
+}
+
+QString adoptHintSpelling(const QString& text, const QString& hintCaption) {
+    return text.toUpper() == hintCaption.toUpper() ? hintCaption : text;
+}
+
+}  // namespace ks

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QWidget>
+
+#include "storage/Services.h"
+#include "vault/RecordStore.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ks {
+
+class CategoryHintPanel;
+
+// The record editor `Form2`, a window of its own that is not modal: creates a record when
+// `lblLineKey` is empty, else updates the record whose Counter it holds. The category box
+// offers completions from the main window's hidden `lstTempCategories`.
+class RecordEditor : public QWidget {
+    Q_OBJECT
+public:
+    RecordEditor(Services& services, RecordStore& records, const QListWidget& completionSource);
+
+    // The editor's part of filling the category lists: the unfiled entry, then `categories`; the
+    // first entry is selected.
+    void setCategories(const QStringList& categories);
+
+    // Empties the boxes for a new record filed under `category`.
+    void prepareNew(const QString& category);
+    // Fills the boxes from a stored record, to be updated.
+    void prepareEdit(const StoredRecord& record);
+    // Shows the editor and brings it to the front.
+    void open();
+
+Q_SIGNALS:
+    // The editor has closed: the main window comes back.
+    void closed();
+    // A record was filed under a new category: every category list is to be refilled.
+    void categoriesChanged();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void save(bool startAnother);
+    // Creates or updates; true when the record was saved.
+    bool createRecord();
+    void updateRecord(qint64 counter);
+    void emptyBoxes();
+    void hideEditor();
+    RecordFields typedFields() const;
+
+    Services& services_;
+    RecordStore& records_;
+
+    QLineEdit* txtShortName_;
+    QLineEdit* txtUserName_;
+    QLineEdit* txtPassword_;
+    QLineEdit* txtPassword2_;
+    QPlainTextEdit* txtDescription_;
+    QPlainTextEdit* txtNotes_;
+    QComboBox* cmbCategory_;
+    CategoryHintPanel* pctHint_;
+    QLabel* lblLineKey_;
+    QPushButton* cmdSaveClose_;
+    QPushButton* cmdSaveNew_;
+    QPushButton* cmdCancel_;
+};
+
+}  // namespace ks

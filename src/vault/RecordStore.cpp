@@ -1,0 +1,267 @@
+#include "vault/RecordStore.h"
+
+#include "crypto/FieldCipher.h"
+#include "vault/CategoryRules.h"
+#include "vault/CategoryStore.h"
+#include "vault/VaultNames.h"
+
+namespace ks {
+
+namespace {
+
+// Editing keeps short names longer than this.
+constexpr int kShortestEditedName = 3;
+// No record has this Counter: the database numbers rows from 1.
+constexpr qint64 kNoRecord = 0;
+
+// The stored form of each text field: cipher text, or empty for an empty value.
+struct EncryptedFields {
+    QString shortName;
+    QString userName;
+    QString password;
+    QString description;
+    QString notes;
+};
+
+// Encrypts one value; false when the cipher failed on a non-empty value.
+bool encryptInto(const QString& value, QString& stored) {
+    if (value.isEmpty()) {
+        stored.clear();
+        return true;
+    }
+    stored = EncryptField(value);
+    return !stored.isEmpty();
+}
+
+bool encryptAll(const RecordFields& fields, const QString& shortName, EncryptedFields& out) {
+    return encryptInto(shortName, out.shortName) && encryptInto(fields.userName, out.userName) &&
+           encryptInto(fields.password, out.password) &&
+           encryptInto(fields.description, out.description) && encryptInto(fields.notes, out.notes);
+}
+
+// Any stored value, however short, is decrypted: a value of one or two characters is stored as
+// two or four hex digits and is shown like any other.
+QString decryptStored(const QString& stored) {
+    return stored.isEmpty() ? QString() : DecryptField(stored);
+}
+
+SaveResult failed(const DbStatus& status) {
+    SaveResult result;
+    result.outcome = SaveOutcome::DatabaseFailed;
+    result.status = status;
+    return result;
+}
+
+SaveResult outcome(SaveOutcome what) {
+    SaveResult result;
+    result.outcome = what;
+    return result;
+}
+
+}  // namespace
+
+Result<QList<RecordLine>> RecordStore::ListRecords(const QString& owner, const QString& category) {
+    Result<Connection> connection = database_.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    const bool all = isAllRecords(category);
+    Statement query = connection->prepare(
+        all ? QStringLiteral(
+                  "SELECT Counter, ShortName FROM Logins WHERE KeyUserName = ?1 ORDER BY Counter")
+            : QStringLiteral("SELECT Counter, ShortName FROM Logins WHERE KeyUserName = ?1 AND "
+                             "Category = ?2 ORDER BY Counter"));
+    query.bind(1, owner);
+    if (!all) {
+        query.bind(2, category);
+    }
+    QList<RecordLine> lines;
+    while (query.next()) {
+        lines.append({query.integer(0), shortNames_.plain(query.text(1))});
+    }
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return lines;
+}
+
+Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const QString& owner, qint64 counter) {
+    Result<Connection> connection = database_.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    Statement query = connection->prepare(
+        QStringLiteral("SELECT ShortName, UserName, Password, Description, Notes, Category FROM "
+                       "Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
+    query.bind(1, counter).bind(2, owner);
+    if (!query.next()) {
+        if (!query.status().ok()) {
+            return query.status();
+        }
+        return std::optional<StoredRecord>();
+    }
+    StoredRecord record;
+    record.counter = counter;
+    record.fields.shortName = shortNames_.plain(query.text(0));
+    record.fields.userName = decryptStored(query.text(1));
+    record.fields.password = decryptStored(query.text(2));
+    record.fields.description = decryptStored(query.text(3));
+    record.fields.notes = decryptStored(query.text(4));
+    record.fields.category = query.text(5);
+    return std::optional<StoredRecord>(std::move(record));
+}
+
+Result<bool> RecordStore::shortNameInUse(Connection& connection, const QString& shortName,
+                                         qint64 exceptCounter) {
+    const QString wanted = ShortNameCache::comparisonKey(shortName);
+    Statement query = connection.prepare(QStringLiteral("SELECT Counter, ShortName FROM Logins"));
+    while (query.next()) {
+        if (shortNames_.name(query.text(1)).key == wanted && query.integer(0) != exceptCounter) {
+            return true;
+        }
+    }
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return false;
+}
+
+SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& fields) {
+    const QString shortName = fields.shortName.trimmed();
+    if (shortName.isEmpty()) {
+        return outcome(SaveOutcome::ShortNameBlank);
+    }
+    Result<Connection> opened = database_.open();
+    if (!opened.ok()) {
+        return failed(opened.status());
+    }
+    Connection& connection = opened.value();
+    Transaction transaction = connection.begin();
+    if (!transaction.status().ok()) {
+        return failed(transaction.status());
+    }
+    const Result<bool> inUse = shortNameInUse(connection, shortName, kNoRecord);
+    if (!inUse.ok()) {
+        return failed(inUse.status());
+    }
+    if (inUse.value()) {
+        return outcome(SaveOutcome::ShortNameInUse);
+    }
+    const Result<QStringList> categories = visibleCategories(connection, owner);
+    if (!categories.ok()) {
+        return failed(categories.status());
+    }
+    const CategoryFiling filing = fileUnder(fields.category, categories.value());
+    EncryptedFields stored;
+    if (!encryptAll(fields, shortName, stored)) {
+        return outcome(SaveOutcome::NotEncrypted);
+    }
+    Statement insert = connection.prepare(
+        QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, UserName, Password, "
+                       "Description, Notes, Category) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
+    insert.bind(1, owner).bind(2, stored.shortName).bind(3, stored.userName);
+    insert.bind(4, stored.password).bind(5, stored.description).bind(6, stored.notes);
+    insert.bind(7, filing.category);
+    if (DbStatus status = insert.run(); !status.ok()) {
+        return failed(status);
+    }
+    SaveResult result;
+    result.counter = connection.lastInsertId();
+    if (filing.addCategory) {
+        if (DbStatus status = AddCategory(connection, owner, filing.category); !status.ok()) {
+            return failed(status);
+        }
+        result.categoryAdded = true;
+    }
+    if (DbStatus status = transaction.commit(); !status.ok()) {
+        return failed(status);
+    }
+    return result;
+}
+
+SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
+                                     const RecordFields& fields) {
+    const QString shortName = fields.shortName.trimmed();
+    if (shortName.isEmpty()) {
+        return outcome(SaveOutcome::ShortNameBlank);
+    }
+    if (shortName.size() <= kShortestEditedName) {
+        return outcome(SaveOutcome::ShortNameTooShort);
+    }
+    Result<Connection> opened = database_.open();
+    if (!opened.ok()) {
+        return failed(opened.status());
+    }
+    Connection& connection = opened.value();
+    Transaction transaction = connection.begin();
+    if (!transaction.status().ok()) {
+        return failed(transaction.status());
+    }
+    Statement exists = connection.prepare(
+        QStringLiteral("SELECT count(*) FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
+    exists.bind(1, counter).bind(2, owner);
+    if (!exists.next()) {
+        return failed(exists.status());
+    }
+    if (exists.integer(0) == 0) {
+        return outcome(SaveOutcome::NotFound);
+    }
+    const Result<bool> inUse = shortNameInUse(connection, shortName, counter);
+    if (!inUse.ok()) {
+        return failed(inUse.status());
+    }
+    if (inUse.value()) {
+        return outcome(SaveOutcome::ShortNameInUse);
+    }
+    const Result<QStringList> categories = visibleCategories(connection, owner);
+    if (!categories.ok()) {
+        return failed(categories.status());
+    }
+    const CategoryFiling filing = fileUnder(fields.category, categories.value());
+    EncryptedFields stored;
+    if (!encryptAll(fields, shortName, stored)) {
+        return outcome(SaveOutcome::NotEncrypted);
+    }
+    // The owner is never changed by an edit.
+    Statement update = connection.prepare(QStringLiteral(
+        "UPDATE Logins SET ShortName = ?1, Description = ?2, Notes = ?3, UserName = ?4, "
+        "Password = ?5, Category = ?6 WHERE Counter = ?7 AND KeyUserName = ?8"));
+    update.bind(1, stored.shortName).bind(2, stored.description).bind(3, stored.notes);
+    update.bind(4, stored.userName).bind(5, stored.password).bind(6, filing.category);
+    update.bind(7, counter).bind(8, owner);
+    if (DbStatus status = update.run(); !status.ok()) {
+        return failed(status);
+    }
+    SaveResult result;
+    result.counter = counter;
+    if (filing.addCategory) {
+        if (DbStatus status = AddCategory(connection, owner, filing.category); !status.ok()) {
+            return failed(status);
+        }
+        result.categoryAdded = true;
+    }
+    if (DbStatus status = transaction.commit(); !status.ok()) {
+        return failed(status);
+    }
+    return result;
+}
+
+Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {
+    Result<Connection> connection = database_.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    Statement remove = connection->prepare(
+        QStringLiteral("DELETE FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
+    remove.bind(1, counter).bind(2, owner);
+    if (DbStatus status = remove.run(); !status.ok()) {
+        return status;
+    }
+    Statement removed = connection->prepare(QStringLiteral("SELECT changes()"));
+    if (!removed.next()) {
+        return removed.status();
+    }
+    return static_cast<int>(removed.integer(0));
+}
+
+}  // namespace ks

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "storage/Database.h"
+#include "vault/ShortNameCache.h"
+
+namespace ks {
+
+// One line of the record list: the record's identity and its short name.
+struct RecordLine {
+    qint64 counter = 0;
+    QString shortName;
+};
+
+// The plain values of a record, as typed in the editor or as decrypted for the details.
+struct RecordFields {
+    QString shortName;
+    QString userName;
+    QString password;
+    QString description;
+    QString notes;
+    QString category;
+};
+
+struct StoredRecord {
+    qint64 counter = 0;
+    RecordFields fields;
+};
+
+enum class SaveOutcome {
+    Saved,
+    ShortNameBlank,     // nothing but spaces
+    ShortNameTooShort,  // an edit whose short name has 3 characters or fewer
+    ShortNameInUse,     // another record, of any user, has that name in some letter case
+    NotFound,           // the edited record is no longer there
+    NotEncrypted,       // the cipher failed and has shown its own message
+    DatabaseFailed,
+};
+
+struct SaveResult {
+    SaveOutcome outcome = SaveOutcome::Saved;
+    DbStatus status;  // why the database failed
+    qint64 counter = 0;
+    bool categoryAdded = false;  // the record's category was new and is now the user's
+};
+
+// The password records of the Logins table. Every record is reached through its Counter and
+// its owner together, so no action ever shows, changes or removes another user's record. Text
+// fields other than the category are stored encrypted.
+class RecordStore {
+public:
+    explicit RecordStore(DatabaseAccess& database) : database_(database) {}
+
+    // The owner's records filed under `category` exactly (letter case counts), or all of them
+    // for the all-records entry in any letter case; in the table's stored order.
+    Result<QList<RecordLine>> ListRecords(const QString& owner, const QString& category);
+
+    // The owner's record `counter`, decrypted; nullopt when the owner has no such record.
+    Result<std::optional<StoredRecord>> ShowRecord(const QString& owner, qint64 counter);
+
+    // Adds a record for `owner`. The short name (trimmed) must be unique over the whole table,
+    // letter case ignored; the category is filed as fileUnder() says, adding it when new.
+    SaveResult CreateRecord(const QString& owner, const RecordFields& fields);
+
+    // Replaces the fields of the owner's record `counter`. The short name (trimmed) must have
+    // more than 3 characters and stay unique over the other records of the table.
+    SaveResult UpdateRecord(const QString& owner, qint64 counter, const RecordFields& fields);
+
+    // Removes the owner's record `counter`; the number of records removed (0 or 1).
+    Result<int> DeleteRecord(const QString& owner, qint64 counter);
+
+    ShortNameCache& shortNames() { return shortNames_; }
+
+private:
+    // Whether a record other than `exceptCounter` has the short name, letter case ignored.
+    Result<bool> shortNameInUse(Connection& connection, const QString& shortName,
+                                qint64 exceptCounter);
+
+    DatabaseAccess& database_;
+    ShortNameCache shortNames_;
+};
+
+}  // namespace ks
