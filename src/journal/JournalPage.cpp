@@ -1,29 +1,274 @@
 #include "journal/JournalPage.h"
 
+#include <QCalendarWidget>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCharFormat>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "journal/JournalDate.h"
+#include "journal/JournalMessages.h"
+#include "journal/JournalSave.h"
+#include "journal/JournalStore.h"
+#include "journal/JournalText.h"
+#include "journal/StatisticsFrame.h"
 #include "widgets/Icons.h"
 
 namespace ks {
 
+namespace {
+
+QPushButton* dayButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
 JournalPage::JournalPage(Services& services, QWidget* parent)
     : QWidget(parent), services_(services) {
+    buildControls();
+}
+
+JournalPage::~JournalPage() {
+    // The panel normally lives beside the tabs in the main window; otherwise it is ours.
+    if (panel_ && panel_->parent() == nullptr) {
+        delete panel_.data();
+    }
+}
+
+void JournalPage::buildControls() {
     panel_ = new QWidget;
     panel_->setObjectName(QStringLiteral("pctJournal"));
-    auto* buttons = new QVBoxLayout(panel_);
-    buttons->addWidget(makePictureButton(
+    auto* panelButtons = new QVBoxLayout(panel_);
+    QPushButton* save = makePictureButton(
         panel_, QStringLiteral("cmdJournalSave"),
-        themedIcon(QStringLiteral("document-save"), QStringLiteral("save")), tr("Save entry")));
-    auto* today = new QPushButton(QStringLiteral("Today"), this);
-    today->setObjectName(QStringLiteral("cmdToday"));
+        themedIcon(QStringLiteral("document-save"), QStringLiteral("save")), tr("Save entry"));
+    panelButtons->addWidget(save);
+    connect(save, &QPushButton::clicked, this, &JournalPage::cmdJournalSave_Click);
+
+    Calendar1_ = new QCalendarWidget(this);
+    Calendar1_->setObjectName(QStringLiteral("Calendar1"));
+    Calendar1_->setDateRange(firstCalendarDay(), lastCalendarDay());
+    Calendar1_->setGridVisible(true);
+    Calendar1_->setSelectedDate(services_.clock.today());
+    shownDay_ = Calendar1_->selectedDate();
+
+    txtJournal_ = new QPlainTextEdit(this);
+    txtJournal_->setObjectName(QStringLiteral("txtJournal"));
+    txtJournal_->setTabChangesFocus(false);
+    txtJournal2_ = new QPlainTextEdit(this);
+    txtJournal2_->setObjectName(QStringLiteral("txtJournal2"));
+    txtJournal2_->hide();
+    txtDate_ = new QLineEdit(this);
+    txtDate_->setObjectName(QStringLiteral("txtDate"));
+    txtDate_->hide();
+
+    Frame1_ = new StatisticsFrame(services_.clock, this);
+    Frame1_->watch(txtJournal_);
+
+    QPushButton* previousDay = dayButton(this, "cmdPreviousDay", QStringLiteral("<  Previous Day"));
+    QPushButton* previousEntry = dayButton(this, "Command2", QStringLiteral("<  Previous Entry"));
+    cmdToday_ = dayButton(this, "cmdToday", QStringLiteral("Today"));
+    QPushButton* nextEntry = dayButton(this, "Command4", QStringLiteral("Next Entry  >"));
+    QPushButton* nextDay = dayButton(this, "cmdNextDay", QStringLiteral("Next Day  >"));
+
+    auto* dayButtons = new QHBoxLayout;
+    for (QPushButton* button : {previousDay, previousEntry, cmdToday_, nextEntry, nextDay}) {
+        dayButtons->addWidget(button);
+    }
+    auto* left = new QVBoxLayout;
+    left->addWidget(Calendar1_);
+    left->addWidget(Frame1_);
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(txtJournal_, 1);
+    right->addLayout(dayButtons);
+    auto* page = new QHBoxLayout(this);
+    page->addLayout(left);
+    page->addLayout(right, 1);
+
+    connect(previousDay, &QPushButton::clicked, this, [this] { moveTo(shownDay_.addDays(-1)); });
+    connect(nextDay, &QPushButton::clicked, this, [this] { moveTo(shownDay_.addDays(1)); });
+    connect(cmdToday_, &QPushButton::clicked, this, [this] { moveTo(services_.clock.today()); });
+    connect(previousEntry, &QPushButton::clicked, this,
+            [this] { searchEntry(SearchDirection::Backward); });
+    connect(nextEntry, &QPushButton::clicked, this,
+            [this] { searchEntry(SearchDirection::Forward); });
+    connect(Calendar1_, &QCalendarWidget::selectionChanged, this,
+            &JournalPage::calendarSelectionChanged);
+    connect(Calendar1_, &QCalendarWidget::currentPageChanged, this, &JournalPage::markEntryDays);
 }
 
 void JournalPage::goToToday() {
+    moveTo(services_.clock.today());
+    markEntryDays();
 }
+
 void JournalPage::reloadEntry() {
+    afterChange();
+    markEntryDays();
 }
+
 void JournalPage::resetStatistics() {
+    Frame1_->reset();
+}
+
+QString JournalPage::calendarDateText() const {
+    return journalDateText(Calendar1_->selectedDate());
+}
+
+bool JournalPage::hasUnsavedText() const {
+    return entryText(txtJournal_) != entryText(txtJournal2_);
+}
+
+bool JournalPage::beforeChange() {
+    if (!hasUnsavedText()) {
+        return true;
+    }
+    Q_EMIT showJournalTab();
+    if (!services_.dialogs.askYesNo(services_.state.AppTitle, journal::saveChangesQuestion())) {
+        return true;
+    }
+    const JournalSaveResult result =
+        SaveJournalEntry(services_, txtDate_->text(), entryText(txtJournal_), true);
+    if (result.saved()) {
+        markEntryDays();
+    }
+    // When the save failed (the user has been told), the day stays so that the text is not lost.
+    return result.status != JournalSaveStatus::Failed;
+}
+
+void JournalPage::afterChange() {
+    const QString dateText = calendarDateText();
+    shownDay_ = Calendar1_->selectedDate();
+    txtDate_->setText(dateText);
+    LoadJournalEntry(dateText);
+}
+
+void JournalPage::moveTo(QDate day, bool offered) {
+    day = std::clamp(day, Calendar1_->minimumDate(), Calendar1_->maximumDate());
+    if (!offered && !beforeChange()) {
+        return;
+    }
+    movingCalendar_ = true;
+    Calendar1_->setSelectedDate(day);
+    movingCalendar_ = false;
+    afterChange();
+}
+
+void JournalPage::calendarSelectionChanged() {
+    if (movingCalendar_ || userMovePending_) {
+        return;
+    }
+    // A click or a key on the calendar: handled once the calendar has finished with its event,
+    // so that a question shown meanwhile cannot leave the calendar in the middle of a click.
+    userMovePending_ = true;
+    QMetaObject::invokeMethod(this, &JournalPage::calendarMovedByUser, Qt::QueuedConnection);
+}
+
+void JournalPage::calendarMovedByUser() {
+    userMovePending_ = false;
+    if (Calendar1_->selectedDate() == shownDay_) {
+        return;
+    }
+    if (!beforeChange()) {
+        movingCalendar_ = true;
+        Calendar1_->setSelectedDate(shownDay_);
+        movingCalendar_ = false;
+        return;
+    }
+    afterChange();
+}
+
+void JournalPage::LoadJournalEntry(const QString& dateText) {
+    const Result<std::optional<QString>> entry =
+        ks::LoadJournalEntry(services_.database, services_.state.UserNameCipher, dateText);
+    if (!entry.ok()) {
+        // Never the previous day's text under this day: both boxes are emptied.
+        showEntryText(txtJournal_, QString());
+        showEntryText(txtJournal2_, QString());
+        reportJournalFailure(services_, journal::couldNotLoad(), entry.status());
+        return;
+    }
+    const QString text = entry.value().value_or(QString());
+    showEntryText(txtJournal_, text);
+    showEntryText(txtJournal2_, text);
+    if (entry.value()) {
+        txtDate_->setText(dateText);
+    }
+}
+
+bool JournalPage::ListJournalDates() {
+    QListWidget* list = Frame1_->journalDates();
+    list->clear();
+    const Result<JournalDates> dates = ks::ListJournalDates(
+        services_.database, services_.state.UserNameCipher, services_.clock.today());
+    if (!dates.ok()) {
+        reportJournalFailure(services_, journal::couldNotSearch(), dates.status());
+        return false;
+    }
+    list->addItems(dates.value().dates);
+    firstJournalDate_ = dates.value().FirstJournalDate;
+    lastJournalDate_ = dates.value().LastJournalDate;
+    return true;
+}
+
+void JournalPage::searchEntry(SearchDirection direction) {
+    const QDate from = shownDay_;
+    // The unsaved text is offered once, before anything moves.
+    if (!beforeChange() || !ListJournalDates()) {
+        return;
+    }
+    const bool back = direction == SearchDirection::Backward;
+    const QDate bound = readJournalDate(back ? firstJournalDate_ : lastJournalDate_)
+                            .value_or(services_.clock.today());
+    const Result<EntrySearch> search = findJournalEntryDay(
+        services_.database, services_.state.UserNameCipher, from, direction, bound);
+    if (!search.ok()) {
+        reportJournalFailure(services_, journal::couldNotSearch(), search.status());
+        return;
+    }
+    moveTo(search.value().day, true);
+    if (!search.value().found) {
+        services_.dialogs.message(MessageIcon::Information, services_.state.AppTitle,
+                                  journal::noMoreEntries());
+        cmdToday_->click();
+    }
+    markEntryDays();
+}
+
+void JournalPage::cmdJournalSave_Click() {
+    const QString text = entryText(txtJournal_);
+    // The day the calendar shows once it has settled: the day the text was written for.
+    const JournalSaveResult result =
+        SaveJournalEntry(services_, journalDateText(shownDay_), text, false);
+    if (result.saved()) {
+        showEntryText(txtJournal2_, text);
+        markEntryDays();
+    }
+}
+
+void JournalPage::markEntryDays() {
+    Calendar1_->setDateTextFormat(QDate(), QTextCharFormat());
+    // Every day the month page can show: up to a week before the 1st and six weeks of rows.
+    const QDate first = QDate(Calendar1_->yearShown(), Calendar1_->monthShown(), 1);
+    const Result<QSet<QDate>> days = journalEntryDays(
+        services_.database, services_.state.UserNameCipher, first.addDays(-7), first.addDays(42));
+    if (!days.ok()) {
+        return;  // only the marks are missing; loads and saves report their own failures
+    }
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    for (const QDate& day : days.value()) {
+        Calendar1_->setDateTextFormat(day, bold);
+    }
 }
 
 }  // namespace ks

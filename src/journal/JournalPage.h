@@ -1,16 +1,28 @@
 #pragma once
 
+#include <QDate>
+#include <QPointer>
+#include <QString>
 #include <QWidget>
 
+#include "journal/EntrySearch.h"
 #include "storage/Services.h"
 
+class QCalendarWidget;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
 namespace ks {
+
+class StatisticsFrame;
 
 // The Journal tab: calendar, entry, day buttons and the typing statistics.
 class JournalPage : public QWidget {
     Q_OBJECT
 public:
     explicit JournalPage(Services& services, QWidget* parent = nullptr);
+    ~JournalPage() override;
 
     // The button panel `pctJournal` (a QVBoxLayout): cmdJournalSave. The main window appends
     // its About and Quit buttons.
@@ -23,13 +35,49 @@ public:
     // The main window's normal activation: timing idle, corrections cleared.
     void resetStatistics();
 
+    // The earliest and latest date texts of the user's entries, as the last entry search found.
+    const QString& FirstJournalDate() const { return firstJournalDate_; }
+    const QString& LastJournalDate() const { return lastJournalDate_; }
+
 Q_SIGNALS:
     // Brings the Journal tab to the front (before asking about unsaved text).
     void showJournalTab();
 
 private:
+    void buildControls();
+    // The calendar's notifications: before the day changes (offers to save unsaved text; false
+    // when the day must not change) and after it changed (loads the new day).
+    bool beforeChange();
+    void afterChange();
+    // Moves the calendar to a day, with both notifications; `offered` when the unsaved text has
+    // already been offered for saving.
+    void moveTo(QDate day, bool offered = false);
+    void calendarSelectionChanged();
+    void calendarMovedByUser();
+
+    void LoadJournalEntry(const QString& dateText);
+    bool ListJournalDates();
+    void searchEntry(SearchDirection direction);
+    void cmdJournalSave_Click();
+    // Shows in bold the days around the calendar's month that hold an entry of the user.
+    void markEntryDays();
+
+    bool hasUnsavedText() const;
+    QString calendarDateText() const;
+
     Services& services_;
-    QWidget* panel_;
+    QPointer<QWidget> panel_;
+    QCalendarWidget* Calendar1_;
+    QPlainTextEdit* txtJournal_;
+    QPlainTextEdit* txtJournal2_;
+    QLineEdit* txtDate_;
+    StatisticsFrame* Frame1_;
+    QPushButton* cmdToday_;
+    QString firstJournalDate_;
+    QString lastJournalDate_;
+    QDate shownDay_;               // the day whose entry the boxes hold
+    bool movingCalendar_ = false;  // the page itself is moving the calendar
+    bool userMovePending_ = false;
 };
 
 }  // namespace ks

@@ -1,0 +1,55 @@
+#include "journal/JournalSave.h"
+
+#include "journal/JournalMessages.h"
+#include "journal/JournalStore.h"
+
+namespace ks {
+
+QString JournalSaveResult::outcome() const {
+    return saved() ? journal::success() : journal::failure();
+}
+
+void reportJournalFailure(Services& services, const QString& what, const DbStatus& status) {
+    QString text = what + QLatin1Char(' ') + status.describe();
+    if (!status.detail.isEmpty()) {
+        text += QStringLiteral("\r\r(%1)").arg(status.detail);
+    }
+    services.dialogs.message(MessageIcon::Critical, services.state.AppTitle, text);
+}
+
+JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, const QString& text,
+                                   bool skipConfirmation) {
+    const QString& owner = services.state.UserNameCipher;
+    const QString& title = services.state.AppTitle;
+    Dialogs& dialogs = services.dialogs;
+
+    const Result<bool> exists = journalEntryExists(services.database, owner, dateText);
+    if (!exists.ok()) {
+        reportJournalFailure(services, journal::couldNotSave(), exists.status());
+        return {JournalSaveStatus::Failed};
+    }
+    if (exists.value() && !skipConfirmation &&
+        !dialogs.askYesNo(title, journal::modifyQuestion())) {
+        return {JournalSaveStatus::Refused};
+    }
+    if (tooShortToEncrypt(text) && !dialogs.askYesNo(title, journal::tooShortQuestion())) {
+        return {JournalSaveStatus::Refused};
+    }
+    const QString stored = storedJournalValue(text);
+    if (!tooShortToEncrypt(text) && stored.isEmpty()) {
+        // The cipher has shown its own message; an entry is never replaced by an empty value.
+        return {JournalSaveStatus::Failed};
+    }
+    const Result<bool> created =
+        writeJournalEntry(services.database, owner, dateText, stored, services.clock.today());
+    if (!created.ok()) {
+        reportJournalFailure(services, journal::couldNotSave(), created.status());
+        return {JournalSaveStatus::Failed};
+    }
+    if (created.value()) {
+        dialogs.message(MessageIcon::Information, title, journal::recordCreated());
+    }
+    return {JournalSaveStatus::Saved};
+}
+
+}  // namespace ks

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include "storage/Services.h"
+
+namespace ks {
+
+// How a save ended: written, refused by the user's answer, or failed (the user has been told).
+enum class JournalSaveStatus { Saved, Refused, Failed };
+
+struct JournalSaveResult {
+    JournalSaveStatus status = JournalSaveStatus::Failed;
+    // The outcome text: success when the entry was written, else failure.
+    QString outcome() const;
+    bool saved() const { return status == JournalSaveStatus::Saved; }
+};
+
+// Saves the text as the logged-in user's entry of the day. An existing entry is modified only
+// after the user confirms (unless `skipConfirmation`), a text too short to be encrypted is saved
+// plain only if the user agrees, and a new entry is confirmed with a message. A failure of the
+// database or of the cipher is told to the user and leaves the stored entry as it was.
+JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, const QString& text,
+                                   bool skipConfirmation);
+
+// Tells the user of a failure of the database in one critical message.
+void reportJournalFailure(Services& services, const QString& what, const DbStatus& status);
+
+}  // namespace ks

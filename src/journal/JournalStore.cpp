@@ -1,0 +1,263 @@
+#include "journal/JournalStore.h"
+
+#include "crypto/FieldCipher.h"
+#include "journal/JournalDate.h"
+#include "storage/Schema.h"
+
+namespace ks {
+
+namespace {
+
+constexpr qsizetype kShortestEncrypted = 4;
+// Days looked up by one statement when marking the days that hold an entry.
+constexpr qint64 kDaysPerQuery = 400;
+
+const QString kJournals = QStringLiteral("Journals");
+
+bool isHexText(const QString& text) {
+    if (text.size() % 2 != 0) {
+        return false;
+    }
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool hex =
+            (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
+        if (!hex) {
+            return false;
+        }
+    }
+    return true;
+}
+
+qsizetype utf8Length(QStringView text) {
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            bytes += 1;
+        } else if (c < 0x800) {
+            bytes += 2;
+        } else if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                   QChar::isLowSurrogate(text[i + 1].unicode())) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += 3;
+        }
+    }
+    return bytes;
+}
+
+// The cipher's reading of a value leaves out its leading and trailing spaces, but an entry
+// keeps every character. The cipher text still holds one byte for each of them: the leading
+// ones are the first bytes that equal the cipher text of spaces (the key stream is the same
+// for every value), the rest were trailing. The result is used only when it encrypts back to
+// the stored value exactly.
+QString withSpacesRestored(const QString& stored, const QString& decrypted) {
+    const qsizetype missing = stored.size() / 2 - utf8Length(decrypted);
+    const QString spaces = EncryptField(QString(missing, QLatin1Char(' ')));
+    if (spaces.size() != 2 * missing) {
+        return decrypted;
+    }
+    qsizetype leading = 0;
+    while (leading < missing &&
+           QStringView(stored)
+                   .mid(2 * leading, 2)
+                   .compare(QStringView(spaces).mid(2 * leading, 2), Qt::CaseInsensitive) == 0) {
+        ++leading;
+    }
+    const QString text = QString(leading, QLatin1Char(' ')) + decrypted +
+                         QString(missing - leading, QLatin1Char(' '));
+    return EncryptField(text).compare(stored, Qt::CaseInsensitive) == 0 ? text : decrypted;
+}
+
+}  // namespace
+
+bool tooShortToEncrypt(const QString& text) {
+    return text.size() < kShortestEncrypted;
+}
+
+QString storedJournalValue(const QString& text) {
+    return tooShortToEncrypt(text) ? text : EncryptField(text);
+}
+
+QString shownJournalText(const QString& stored) {
+    // A stored value of fewer than 4 characters was saved plain (a cipher text of an entry has
+    // at least 8), and the cipher must never be given an empty value.
+    if (tooShortToEncrypt(stored)) {
+        return stored;
+    }
+    const QString text = DecryptField(stored);
+    if (!isHexText(stored) || utf8Length(text) >= stored.size() / 2) {
+        return text;
+    }
+    return withSpacesRestored(stored, text);
+}
+
+bool isBlankJournalText(const QString& shown) {
+    for (const QChar c : shown) {
+        if (c != QLatin1Char(' ')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const QString& owner,
+                                                const QString& dateText) {
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    Statement query = connection->prepare(
+        QStringLiteral("SELECT Journal FROM Journals WHERE UserName = ?1 AND Date = ?2 "
+                       "ORDER BY Id LIMIT 1"));
+    query.bind(1, owner).bind(2, dateText);
+    if (!query.next()) {
+        if (!query.status().ok()) {
+            return query.status();
+        }
+        return std::optional<QString>();
+    }
+    return std::optional<QString>(shownJournalText(query.text(0)));
+}
+
+Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
+                                const QString& dateText) {
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    Statement query = connection->prepare(
+        QStringLiteral("SELECT Id FROM Journals WHERE UserName = ?1 AND Date = ?2 LIMIT 1"));
+    query.bind(1, owner).bind(2, dateText);
+    const bool found = query.next();
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return found;
+}
+
+Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
+                               const QString& dateText, const QString& storedValue, QDate today) {
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    Transaction transaction = connection->begin();
+    if (!transaction.status().ok()) {
+        return transaction.status();
+    }
+    // Looked up again under the writer's lock: the day keeps at most one row of the owner.
+    Statement find = connection->prepare(
+        QStringLiteral("SELECT Id FROM Journals WHERE UserName = ?1 AND Date = ?2 "
+                       "ORDER BY Id LIMIT 1"));
+    find.bind(1, owner).bind(2, dateText);
+    const bool exists = find.next();
+    if (!find.status().ok()) {
+        return find.status();
+    }
+    const qint64 id = exists ? find.integer(0) : 0;
+    find.reset();
+    const QString todayText = journalDateText(today);
+    if (exists) {
+        Statement update = connection->prepare(
+            QStringLiteral("UPDATE Journals SET Journal = ?1, LastModified = ?2 WHERE Id = ?3"));
+        update.bind(1, storedValue).bind(2, todayText).bind(3, id);
+        if (DbStatus status = update.run(); !status.ok()) {
+            return status;
+        }
+    } else {
+        Statement insert = connection->prepare(
+            QStringLiteral("INSERT INTO Journals (Journal, DateCreated, LastModified, Date, "
+                           "UserName) VALUES (?1, ?2, ?2, ?3, ?4)"));
+        insert.bind(1, storedValue).bind(2, todayText).bind(3, dateText).bind(4, owner);
+        if (DbStatus status = insert.run(); !status.ok()) {
+            return status;
+        }
+    }
+    if (DbStatus status = transaction.commit(); !status.ok()) {
+        return status;
+    }
+    return !exists;
+}
+
+Result<JournalDates> ListJournalDates(DatabaseAccess& database, const QString& owner, QDate today) {
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    JournalDates result;
+    std::optional<QDate> first;
+    std::optional<QDate> last;
+    Statement query = selectOwned(connection.value(), kJournals, QStringLiteral("Date"), owner);
+    while (query.next()) {
+        const QString text = query.text(0);
+        result.dates.append(text);
+        // Compared as days; a text that names no day takes no part in the bounds.
+        const std::optional<QDate> day = readJournalDate(text);
+        if (!day) {
+            continue;
+        }
+        if (!first || *day < *first) {
+            first = day;
+            result.FirstJournalDate = text;
+        }
+        if (!last || *day > *last) {
+            last = day;
+            result.LastJournalDate = text;
+        }
+    }
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    if (!first) {
+        result.FirstJournalDate = result.LastJournalDate = journalDateText(today);
+    }
+    return result;
+}
+
+Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const QString& owner, QDate first,
+                                     QDate last) {
+    QSet<QDate> days;
+    if (!first.isValid() || !last.isValid() || last < first) {
+        return days;
+    }
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    for (QDate from = first; from <= last; from = from.addDays(kDaysPerQuery)) {
+        const QDate to = std::min(last, from.addDays(kDaysPerQuery - 1));
+        QStringList marks;
+        for (qint64 i = 0; i <= from.daysTo(to); ++i) {
+            marks.append(QStringLiteral("?%1").arg(i + 2));
+        }
+        Statement query = connection->prepare(
+            QStringLiteral("SELECT Date, Journal FROM Journals WHERE UserName = ?1 AND Date IN "
+                           "(%1) ORDER BY Id")
+                .arg(marks.join(QLatin1Char(','))));
+        query.bind(1, owner);
+        for (qint64 i = 0; i <= from.daysTo(to); ++i) {
+            query.bind(static_cast<int>(i + 2), journalDateText(from.addDays(i)));
+        }
+        // The first row of a day is the one its load shows.
+        QSet<QString> seen;
+        while (query.next()) {
+            const QString text = query.text(0);
+            if (seen.contains(text)) {
+                continue;
+            }
+            seen.insert(text);
+            if (!isBlankJournalText(shownJournalText(query.text(1)))) {
+                days.insert(*readJournalDate(text));
+            }
+        }
+        if (!query.status().ok()) {
+            return query.status();
+        }
+    }
+    return days;
+}
+
+}  // namespace ks

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDate>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "storage/Database.h"
+
+namespace ks {
+
+// The journal's rows in `Journals`: one entry per owner and date text. An entry of 4 characters
+// or more is stored encrypted; a shorter one is stored as typed, once the user has agreed.
+
+// Whether a text is too short to be encrypted (it is then stored plain, if the user agrees).
+bool tooShortToEncrypt(const QString& text);
+// The value stored for an entry text: its cipher text, or the text itself when it is too short.
+// Empty when the encryption failed (the cipher has told the user).
+QString storedJournalValue(const QString& text);
+// The text shown for a stored value: a value of fewer than 4 characters as it is, a longer one
+// decrypted.
+QString shownJournalText(const QString& stored);
+// Whether an entry counts as no entry for the entry search: empty or spaces only.
+bool isBlankJournalText(const QString& shown);
+
+// The shown text of the owner's entry of that day; nullopt when the day has no entry.
+Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const QString& owner,
+                                                const QString& dateText);
+
+// Saving is split so that the caller can ask its questions in between:
+// first whether the day already has an entry of the owner ...
+Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
+                                const QString& dateText);
+// ... then the write of the stored value, in one transaction: the existing row of the day gets
+// the new value and `LastModified`; without one a new row is added. True when a row was added.
+Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
+                               const QString& dateText, const QString& storedValue, QDate today);
+
+// The date texts of the owner's entries (table order) and the earliest and latest of them.
+struct JournalDates {
+    QStringList dates;
+    QString FirstJournalDate;  // both today's date text when there are no entries
+    QString LastJournalDate;
+};
+Result<JournalDates> ListJournalDates(DatabaseAccess& database, const QString& owner, QDate today);
+
+// The days from `first` to `last` that hold a non-blank entry of the owner.
+Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const QString& owner, QDate first,
+                                     QDate last);
+
+}  // namespace ks

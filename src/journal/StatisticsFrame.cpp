@@ -1,0 +1,95 @@
+#include "journal/StatisticsFrame.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+#include "journal/JournalText.h"
+#include "storage/Clock.h"
+
+namespace ks {
+
+namespace {
+
+QLabel* addFigure(QGridLayout* grid, const char* captionName, const QString& caption,
+                  const char* valueName, const QString& value) {
+    const int row = grid->rowCount();
+    auto* captionLabel = new QLabel(caption);
+    captionLabel->setObjectName(QString::fromLatin1(captionName));
+    auto* valueLabel = new QLabel(value);
+    valueLabel->setObjectName(QString::fromLatin1(valueName));
+    valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    valueLabel->setMinimumWidth(
+        valueLabel->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
+    captionLabel->setBuddy(valueLabel);
+    grid->addWidget(captionLabel, row, 0);
+    grid->addWidget(valueLabel, row, 1);
+    return valueLabel;
+}
+
+TypingKey typingKey(int key) {
+    switch (key) {
+        case Qt::Key_Space:
+            return TypingKey::Space;
+        case Qt::Key_Backspace:
+            return TypingKey::Backspace;
+        case Qt::Key_Delete:
+            return TypingKey::Delete;
+        default:
+            return TypingKey::Other;
+    }
+}
+
+}  // namespace
+
+StatisticsFrame::StatisticsFrame(const Clock& clock, QWidget* parent)
+    : QGroupBox(QStringLiteral("Statistics"), parent), clock_(clock) {
+    setObjectName(QStringLiteral("Frame1"));
+    auto* grid = new QGridLayout(this);
+    lblWordCount_ = addFigure(grid, "Label8", QStringLiteral("Typing speed (WPM):"), "lblWordCount",
+                              statistics_.speedText());
+    lblAccuracy_ = addFigure(grid, "Label10", QStringLiteral("Accuracy (%):"), "lblAccuracy",
+                             statistics_.accuracyText());
+    lblWords_ =
+        addFigure(grid, "Label9", QStringLiteral("Words:"), "lblWords", statistics_.wordsText());
+    lblParagraphs_ = addFigure(grid, "Label12", QStringLiteral("Paragraphs:"), "lblParagraphs",
+                               statistics_.paragraphsText());
+    lstJournalDates_ = new QListWidget(this);
+    lstJournalDates_->setObjectName(QStringLiteral("lstJournalDates"));
+    lstJournalDates_->hide();
+}
+
+void StatisticsFrame::watch(QPlainTextEdit* box) {
+    box_ = box;
+    box_->installEventFilter(this);
+}
+
+void StatisticsFrame::reset() {
+    statistics_.reset();
+}
+
+bool StatisticsFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == box_) {
+        if (event->type() == QEvent::KeyPress) {
+            // Before the key reaches the box: the text is still the one before this key.
+            const auto* key = static_cast<QKeyEvent*>(event);
+            statistics_.keyDown(typingKey(key->key()), entryText(box_), clock_.now());
+            showFigures();
+        } else if (event->type() == QEvent::KeyRelease) {
+            statistics_.keyUp(entryText(box_));
+            showFigures();
+        }
+    }
+    return QGroupBox::eventFilter(watched, event);
+}
+
+void StatisticsFrame::showFigures() {
+    lblWordCount_->setText(statistics_.speedText());
+    lblAccuracy_->setText(statistics_.accuracyText());
+    lblWords_->setText(statistics_.wordsText());
+    lblParagraphs_->setText(statistics_.paragraphsText());
+}
+
+}  // namespace ks
