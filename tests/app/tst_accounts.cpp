@@ -1,7 +1,5 @@
 #include <QtTest>
 
-#include <sys/stat.h>
-
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
 #include "app/Accounts.h"
@@ -49,29 +47,6 @@ private Q_SLOTS:
                  DatabasePreparation::Outcome::TemplateMissing);
     }
 
-    void verifyUserComparesCipherTextsExactly() {
-        const DatabasePreparation prepared = prepareDatabase(env->dataFolder(), env->appFolder());
-        DatabaseAccess database(prepared.databasePath, PassPhrase());
-        QVERIFY(CreateUser(database, QStringLiteral("anna"), QStringLiteral("first")).ok());
-        QVERIFY(CreateUser(database, QStringLiteral("bert"), QStringLiteral("second")).ok());
-        const QString anna = EncryptField(QStringLiteral("anna"));
-        const QString bert = EncryptField(QStringLiteral("bert"));
-        QVERIFY(VerifyUser(database, UserCheck::USERNAME, anna, anna).value());
-        QVERIFY(!VerifyUser(database, UserCheck::USERNAME, EncryptField(QStringLiteral("Anna")), {})
-                     .value());
-        QVERIFY(
-            VerifyUser(database, UserCheck::PASSWORD, EncryptField(QStringLiteral("first")), anna)
-                .value());
-        // Another user's password does not open this name.
-        QVERIFY(
-            !VerifyUser(database, UserCheck::PASSWORD, EncryptField(QStringLiteral("second")), anna)
-                 .value());
-        QVERIFY(
-            VerifyUser(database, UserCheck::PASSWORD, EncryptField(QStringLiteral("second")), bert)
-                .value());
-        QVERIFY(dialogs.shown.isEmpty());
-    }
-
     void engineFailuresAreReportedAndChangeNothing() {
         const DatabasePreparation prepared = prepareDatabase(env->dataFolder(), env->appFolder());
         // A damaged database file: an error, never "no such user".
@@ -93,18 +68,6 @@ private Q_SLOTS:
         QFile after(prepared.databasePath);
         QVERIFY(after.open(QIODevice::ReadOnly));
         QCOMPARE(after.readAll(), before);
-
-        // A database that cannot be written: the account is not made, the file unchanged.
-        const QString readOnly = env->root() + QStringLiteral("ro.mdb");
-        QVERIFY(QFile::copy(env->templatePath(), readOnly));
-        QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner));
-        DatabaseAccess locked(readOnly, PassPhrase());
-        if (::geteuid() != 0) {  // root writes whatever the permissions say
-            QVERIFY(!CreateUser(locked, QStringLiteral("anna"), QStringLiteral("pass")).ok());
-            QVERIFY(
-                !VerifyUser(locked, UserCheck::USERNAME, EncryptField(QStringLiteral("anna")), {})
-                     .value());
-        }
     }
 };
 

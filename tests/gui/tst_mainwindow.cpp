@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -150,6 +152,54 @@ private Q_SLOTS:
             }
             QCOMPARE(items, expected[i].second);
         }
+    }
+
+    void menuItemsOfAnotherTabSwitchTabFirst() {
+        // Deleting with nothing selected: the message comes over the Password Vault tab.
+        tabs()->setCurrentIndex(4);
+        int tabAtMessage = -1;
+        session->dialogs.onShown = [&](const ScriptedDialogs::Shown&) {
+            tabAtMessage = tabs()->currentIndex();
+        };
+        action("mnuDeleteEntry")->trigger();
+        session->dialogs.onShown = nullptr;
+        QCOMPARE(tabAtMessage, 0);
+        QCOMPARE(session->dialogs.texts(),
+                 QStringList{QStringLiteral("You must select a record to delete.")});
+        // A new entry from the Options tab opens the editor with the main window hidden.
+        tabs()->setCurrentIndex(4);
+        action("mnuNewEntry")->trigger();
+        QCOMPARE(tabs()->currentIndex(), 0);
+        QWidget* editor = test::window(QStringLiteral("Form2"));
+        QVERIFY(editor != nullptr && editor->isVisible());
+        QVERIFY(!main()->isVisible());
+        test::press(editor, QStringLiteral("cmdCancel"));
+        QVERIFY(main()->isVisible());
+        // The journal's save from another tab.
+        tabs()->setCurrentIndex(2);
+        session->dialogs.clear();
+        session->dialogs.answer(false);  // an empty entry is too short to encrypt: not saved
+        action("mnuSave")->trigger();
+        QCOMPARE(tabs()->currentIndex(), 1);
+        QCOMPARE(session->dialogs.shown.size(), 1);
+    }
+
+    void anotherUserSeesNothingOfTheFirst() {
+        // anna writes a record and a journal entry, then bert logs in on the same day.
+        QVERIFY(test::press(main(), QStringLiteral("cmdLoginsNew")));
+        QWidget* editor = test::window(QStringLiteral("Form2"));
+        test::control<QLineEdit>(editor, QStringLiteral("txtShortName"))
+            ->setText(QStringLiteral("Bank"));
+        QVERIFY(test::press(editor, QStringLiteral("cmdSaveClose")));
+        auto* journal = test::control<QPlainTextEdit>(main(), QStringLiteral("txtJournal"));
+        journal->setPlainText(QStringLiteral("anna's own day"));
+        QVERIFY(test::press(main(), QStringLiteral("cmdJournalSave")));
+        QCOMPARE(test::control<QListWidget>(main(), QStringLiteral("lstPasswords"))->count(), 1);
+        session->logOut();
+        session->logIn(QStringLiteral("bert"), QStringLiteral("bertpass"));
+        QCOMPARE(test::control<QListWidget>(main(), QStringLiteral("lstPasswords"))->count(), 0);
+        QVERIFY(journal->toPlainText().isEmpty());
+        QCOMPARE(main()->windowTitle(), QStringLiteral("Keystead - bert"));
     }
 
     void aboutAndHelp() {
