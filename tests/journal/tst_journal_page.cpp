@@ -1,538 +1,320 @@
-// The Journal tab end to end: a logged-in session, the real main window, scripted answers and a
-// clock set by the test.
+// The Journal tab end to end: the real main window, scripted answers and a clock set by the test.
 #include <QtTest>
 
-#include <QAction>
 #include <QCalendarWidget>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMainWindow>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTableView>
 
 #include "GuiDriver.h"
-#include "JournalTestSupport.h"
 #include "Session.h"
 #include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+#include "journal/JournalStore.h"
 #include "journal/JournalText.h"
 
 using namespace ks;
-using test::Session;
+using namespace Qt::StringLiterals;
 
-namespace {
-
-const QString kSaveChanges =
-    QStringLiteral("Would you like to save the changes to the current Journal entry?");
-const QString kModify = QStringLiteral("You are about to modify an existing entry.  Are you sure?");
-const QString kTooShort = QStringLiteral(
-    "Your Journal entry is too short to be encrypted.\r\rWould you like to save it unencrypted?");
-const QString kCreated = QStringLiteral("Record was successfully created.");
-const QString kNoMore = QStringLiteral("No more entries found.");
-
-const QDate kToday(2026, 3, 5);
-
-// The controls of the Journal tab inside the main window.
-struct JournalTab {
-    explicit JournalTab(QWidget* mainWindow) : form1(mainWindow) {}
-
-    template <typename T>
-    T* get(const char* name) const {
-        T* found = test::control<T>(form1, QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
-    }
-    QCalendarWidget* calendar() const { return get<QCalendarWidget>("Calendar1"); }
-    QPlainTextEdit* box() const { return get<QPlainTextEdit>("txtJournal"); }
-    QString text() const { return entryText(box()); }
-    QString saved() const { return entryText(get<QPlainTextEdit>("txtJournal2")); }
-    QString date() const { return get<QLineEdit>("txtDate")->text(); }
-    QString label(const char* name) const { return get<QLabel>(name)->text(); }
-    int tab() const { return get<QTabWidget>("SSTab1")->currentIndex(); }
-    bool bold(QDate day) const {
-        return calendar()->dateTextFormat(day).fontWeight() == QFont::Bold;
-    }
-
-    void write(const QString& text) const { box()->setPlainText(text); }
-    void press(const char* name) const { QVERIFY(test::press(form1, QString::fromLatin1(name))); }
-    // A day picked on the calendar by the user.
-    void pick(QDate day) const {
-        calendar()->setSelectedDate(day);
-        QCoreApplication::processEvents();
-    }
-
-    QWidget* form1;
-};
-
-}  // namespace
+const QString kSaveChanges = u"Would you like to save the changes to the current Journal entry?"_s;
+const QString kModify = u"You are about to modify an existing entry.  Are you sure?"_s;
+const QString kTooShort =
+    u"Your Journal entry is too short to be encrypted.\r\rWould you like to save it unencrypted?"_s;
+const QString kCreated = u"Record was successfully created."_s;
+const QString kNoMore = u"No more entries found."_s;
+const QString kNotSaved = u"critical: The Journal entry could not be saved"_s;
 
 class JournalPageTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<Session> session;
+    std::unique_ptr<test::Session> session;
 
-    JournalTab logIn(const QString& name) {
-        session->logIn(name);
-        return JournalTab(session->mainWindow());
+    template <typename T = QWidget>
+    T* get(const char* name) const {
+        return session->mainWindow()->findChild<T*>(QString::fromLatin1(name));
     }
-    QStringList texts() const { return session->dialogs.texts(); }
-    QList<test::JournalRow> rows() const { return test::journalRows(session->env.databasePath()); }
+    // A property of controls, joined by "|".
+    QString texts(std::initializer_list<const char*> names, const char* property = "text") const {
+        QStringList all;
+        for (const char* name : names) {
+            all << get(name)->property(property).toString();
+        }
+        return all.join(u'|');
+    }
+    // Speed, accuracy, words and paragraphs as the statistics show them.
+    QString figures() const {
+        return texts({"lblWordCount", "lblAccuracy", "lblWords", "lblParagraphs"});
+    }
+    QCalendarWidget* calendar() const { return get<QCalendarWidget>("Calendar1"); }
+    QPlainTextEdit* box() const { return get<QPlainTextEdit>("txtJournal"); }
+    void write(const QString& entry) const { box()->setPlainText(entry); }
+    bool bold(QDate d) const { return calendar()->dateTextFormat(d).fontWeight() == QFont::Bold; }
+    // The entry's day, its text and the copy last loaded or saved, as the tab holds them (the
+    // calendar's day first when it is not the entry's).
+    QString shown() const {
+        const QString day = calendar()->selectedDate().toString(u"dd/MM/yyyy"_s);
+        const QString date = texts({"txtDate"});
+        return (day == date ? date : day + u" ≠ "_s + date) + u'|' + entryText(box()) + u'|' +
+               entryText(get<QPlainTextEdit>("txtJournal2"));
+    }
+    // One column (or an expression over the columns) of every row of `Journals`, in stored order.
+    QStringList stored(const char* column) const {
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        Result<Connection> connection = database.open();
+        Statement query = connection->prepare(u"SELECT %1 FROM Journals ORDER BY Id"_s.arg(column));
+        QStringList values;
+        while (query.next()) {
+            values << query.text(0);
+        }
+        return values;
+    }
+    // Runs statements on the database behind the program's back (to set up a failure, say).
+    void exec(const QString& sql) const {
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        QVERIFY(database.open()->exec(sql).ok());
+    }
+    // Every stored entry as its date text and the text the program shows for it.
+    QStringList entries() const {
+        QStringList rows = stored("Date");
+        const QStringList journals = stored("Journal");
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            rows[i] += u' ' + shownJournalText(journals[i]);
+        }
+        return rows;
+    }
+
+    // Runs an action with answers queued for its questions, and the events it leaves (a move of
+    // the calendar by the user is handled once the calendar has finished with its event);
+    // returns the messages shown, a critical one marked and cut to its first sentence.
+    template <typename Action>
+    QStringList shownBy(std::initializer_list<bool> answers, Action action) {
+        const qsizetype before = session->dialogs.shown.size();
+        for (const bool yes : answers) {
+            session->dialogs.answer(yes);
+        }
+        action();
+        QCoreApplication::processEvents();
+        QStringList messages;
+        for (const auto& m : session->dialogs.shown.mid(before)) {
+            const bool failure = m.icon == MessageIcon::Critical;
+            messages << (failure ? u"critical: "_s + m.text.section(u". "_s, 0, 0) : m.text);
+        }
+        return messages;
+    }
+    QStringList press(const char* name, std::initializer_list<bool> answers = {}) {
+        return shownBy(answers, [&] { QVERIFY(test::press(session->mainWindow(), name)); });
+    }
+    // A day picked on the calendar by the user.
+    QStringList pick(QDate day, std::initializer_list<bool> answers = {}) {
+        return shownBy(answers, [&] { calendar()->setSelectedDate(day); });
+    }
 
 private Q_SLOTS:
-    void init() { session = std::make_unique<Session>(); }
+    void init() {
+        session.reset();  // the previous world first
+        session = std::make_unique<test::Session>();
+        session->logIn(u"anna"_s);
+    }
     void cleanup() {
-        const QStringList unexpected = session->dialogs.unexpected;
-        const bool pending = session->dialogs.pendingAnswers();
-        session.reset();
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char('\n'))));
-        QVERIFY(!pending);
+        QVERIFY2(session->dialogs.unexpected.isEmpty(),
+                 qPrintable(session->dialogs.unexpected.join(u'\n')));
+        QVERIFY(!session->dialogs.pendingAnswers());
     }
 
     void controlsOfTheTab() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        QCOMPARE(tab.calendar()->selectedDate(), kToday);
-        QCOMPARE(tab.date(), QStringLiteral("05/03/2026"));
-        QCOMPARE(tab.get<QPushButton>("cmdPreviousDay")->text(), QStringLiteral("<  Previous Day"));
-        QCOMPARE(tab.get<QPushButton>("Command2")->text(), QStringLiteral("<  Previous Entry"));
-        QCOMPARE(tab.get<QPushButton>("cmdToday")->text(), QStringLiteral("Today"));
-        QCOMPARE(tab.get<QPushButton>("Command4")->text(), QStringLiteral("Next Entry  >"));
-        QCOMPARE(tab.get<QPushButton>("cmdNextDay")->text(), QStringLiteral("Next Day  >"));
-        QVERIFY(tab.get<QWidget>("pctJournal")
-                    ->findChild<QPushButton*>(QStringLiteral("cmdJournalSave")) != nullptr);
-        auto* frame = tab.get<QGroupBox>("Frame1");
-        QCOMPARE(frame->title(), QStringLiteral("Statistics"));
-        QCOMPARE(tab.label("Label8"), QStringLiteral("Typing speed (WPM):"));
-        QCOMPARE(tab.label("Label10"), QStringLiteral("Accuracy (%):"));
-        QCOMPARE(tab.label("Label9"), QStringLiteral("Words:"));
-        QCOMPARE(tab.label("Label12"), QStringLiteral("Paragraphs:"));
-        for (const char* value : {"lblWordCount", "lblAccuracy", "lblWords", "lblParagraphs"}) {
-            QCOMPARE(tab.label(value), QStringLiteral("0"));
-        }
-        QVERIFY(frame->findChild<QListWidget*>(QStringLiteral("lstJournalDates")) != nullptr);
-        QVERIFY(tab.get<QListWidget>("lstJournalDates")->isHidden());
-        QVERIFY(tab.get<QPlainTextEdit>("txtJournal2")->isHidden());
-        QVERIFY(tab.get<QLineEdit>("txtDate")->isHidden());
-        QVERIFY(!tab.box()->isHidden());
-        QVERIFY(texts().isEmpty());
+        QCOMPARE(shown(), u"05/03/2026||"_s);
+        QCOMPARE(texts({"cmdPreviousDay", "Command2", "cmdToday", "Command4", "cmdNextDay"}),
+                 u"<  Previous Day|<  Previous Entry|Today|Next Entry  >|Next Day  >"_s);
+        QCOMPARE(texts({"Frame1"}, "title") + texts({"Label8", "Label10", "Label9", "Label12"}),
+                 u"StatisticsTyping speed (WPM):|Accuracy (%):|Words:|Paragraphs:"_s);
+        QCOMPARE(figures(), u"0|0|0|0"_s);
+        QCOMPARE(get("cmdJournalSave")->parent(), get("pctJournal"));
+        QVERIFY(get("lstJournalDates")->isHidden() && get("txtJournal2")->isHidden() &&
+                get("txtDate")->isHidden() && !box()->isHidden());
     }
 
-    void newAndModifiedSaves() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        const QString owner = EncryptField(QStringLiteral("anna"));
-        tab.write(QStringLiteral("A first entry"));
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts(), QStringList{kCreated});
-        QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Information);
-        QCOMPARE(session->dialogs.shown[0].title, QStringLiteral("Keystead"));
-        QCOMPARE(tab.saved(), QStringLiteral("A first entry"));
-        QCOMPARE(rows().size(), 1);
-        QCOMPARE(rows()[0].owner, owner);
-        QCOMPARE(rows()[0].date, QStringLiteral("05/03/2026"));
-        QCOMPARE(rows()[0].journal, EncryptField(QStringLiteral("A first entry")));
-        QCOMPARE(rows()[0].dateCreated, QStringLiteral("05/03/2026"));
-        QCOMPARE(rows()[0].lastModified, QStringLiteral("05/03/2026"));
-        QVERIFY(tab.bold(kToday));
-
+    void savesAndTheirFailures() {
+        // A new entry is confirmed, stored encrypted and keeps every character.
+        const QString entry = u"  Grüße – 東京 😀\ttab\u00a0no-break\nnext\u2028line\n\nend  "_s;
+        write(entry);
+        QCOMPARE(press("cmdJournalSave"), QStringList{kCreated});
+        QCOMPARE(session->dialogs.shown.last().icon, MessageIcon::Information);
+        QCOMPARE(session->dialogs.shown.last().title, u"Keystead"_s);
+        QCOMPARE(stored("UserName || ' ' || Date || ' ' || DateCreated || ' ' || LastModified"),
+                 QStringList{EncryptField(u"anna"_s) + u" 05/03/2026 05/03/2026 05/03/2026"_s});
+        QCOMPARE(stored("Journal"), QStringList{EncryptField(entry)});
+        QVERIFY(bold(QDate(2026, 3, 5)));
+        QVERIFY(press("cmdNextDay").isEmpty());  // unchanged: nothing is asked
+        press("cmdPreviousDay");
+        QCOMPARE(shown(), u"05/03/2026|"_s + entry + u'|' + entry);
         // Saving again asks first, even without a change; No writes nothing.
-        session->dialogs.clear();
-        session->clock->current = session->clock->current.addDays(1);
-        session->dialogs.answer(false);
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts(), QStringList{kModify});
-        QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Question);
-        QCOMPARE(rows()[0].lastModified, QStringLiteral("05/03/2026"));
+        session->clock->advance(24 * 3600);
+        QCOMPARE(press("cmdJournalSave", {false}), QStringList{kModify});
+        QCOMPARE(session->dialogs.shown.last().icon, MessageIcon::Question);
+        QCOMPARE(stored("LastModified"), QStringList{u"05/03/2026"_s});
+        // Yes writes without a further message; the menu item saves too.
+        write(u"Changed"_s);
+        QCOMPARE(
+            shownBy({true}, [&] { QMetaObject::invokeMethod(get<QObject>("mnuSave"), "trigger"); }),
+            QStringList{kModify});
+        QCOMPARE(stored("DateCreated || LastModified"), QStringList{u"05/03/202606/03/2026"_s});
+        QCOMPARE(shown(), u"05/03/2026|Changed|Changed"_s);
+        // Too short: No writes nothing and the entry still counts as changed; Yes stores it
+        // plain, shown as stored when the day is loaded again.
+        press("cmdNextDay");
+        write(u"abc"_s);
+        QCOMPARE(press("cmdJournalSave", {false}), QStringList{kTooShort});
+        QCOMPARE(shown(), u"06/03/2026|abc|"_s);
+        QCOMPARE(press("cmdJournalSave", {true}), QStringList({kTooShort, kCreated}));
+        QCOMPARE(stored("Journal").last(), u"abc"_s);
+        press("cmdNextDay");
+        press("cmdPreviousDay");
+        QCOMPARE(shown(), u"06/03/2026|abc|abc"_s);
+        // Four characters are encrypted without a question; an emptied entry is too short.
+        write(u"abcd"_s);
+        QCOMPARE(press("cmdJournalSave", {true}), QStringList{kModify});
+        QCOMPARE(stored("Journal").last(), EncryptField(u"abcd"_s));
+        write(QString());
+        QCOMPARE(press("cmdJournalSave", {true, true}), QStringList({kModify, kTooShort}));
+        QVERIFY(!bold(QDate(2026, 3, 6)));
 
-        // Yes writes without a further message; the menu item saves on the Journal tab.
-        session->dialogs.clear();
-        tab.write(QStringLiteral("A changed entry"));
-        tab.get<QTabWidget>("SSTab1")->setCurrentIndex(0);
-        int tabAtQuestion = -1;
-        session->dialogs.onShown = [&](const test::ScriptedDialogs::Shown&) {
-            tabAtQuestion = tab.tab();
-        };
-        session->dialogs.answer(true);
-        session->mainWindow()->findChild<QAction*>(QStringLiteral("mnuSave"))->trigger();
-        session->dialogs.onShown = nullptr;
-        QCOMPARE(tabAtQuestion, 1);
-        QCOMPARE(texts(), QStringList{kModify});
-        QCOMPARE(rows().size(), 1);
-        QCOMPARE(rows()[0].journal, EncryptField(QStringLiteral("A changed entry")));
-        QCOMPARE(rows()[0].dateCreated, QStringLiteral("05/03/2026"));
-        QCOMPARE(rows()[0].lastModified, QStringLiteral("06/03/2026"));
-        QCOMPARE(tab.saved(), QStringLiteral("A changed entry"));
-    }
-
-    void tooShortEntries() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        // No: nothing written, and the entry still counts as changed.
-        tab.write(QStringLiteral("abc"));
-        session->dialogs.answer(false);
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts(), QStringList{kTooShort});
-        QVERIFY(rows().isEmpty());
-        QCOMPARE(tab.saved(), QString());
-        QCOMPARE(tab.text(), QStringLiteral("abc"));
-
-        // Yes: stored plain, and shown as stored when the day is loaded again.
-        session->dialogs.clear();
-        session->dialogs.answer(true);
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts(), QStringList({kTooShort, kCreated}));
-        QCOMPARE(rows()[0].journal, QStringLiteral("abc"));
-        QCOMPARE(tab.saved(), QStringLiteral("abc"));
-        tab.press("cmdNextDay");
-        tab.press("cmdPreviousDay");
-        QCOMPARE(tab.text(), QStringLiteral("abc"));
-        QCOMPARE(tab.saved(), QStringLiteral("abc"));
-
-        // Four characters are encrypted without a question.
-        session->dialogs.clear();
-        tab.press("cmdNextDay");
-        tab.write(QStringLiteral("abcd"));
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts(), QStringList{kCreated});
-        QCOMPARE(rows()[1].journal, EncryptField(QStringLiteral("abcd")));
-        QCOMPARE(rows()[1].journal.size(), 8);
-
-        // An emptied entry is shorter than 4 characters too.
-        session->dialogs.clear();
-        tab.write(QString());
-        session->dialogs.answer(true).answer(true);
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts(), QStringList({kModify, kTooShort}));
-        QCOMPARE(rows()[1].journal, QString());
-        QVERIFY(!tab.bold(kToday.addDays(1)));
+        // A failed write is told, never confirmed, and the entry still counts as changed; moving
+        // away keeps the day and the text.
+        exec(
+            u"CREATE TRIGGER NoUpdate BEFORE UPDATE ON Journals BEGIN "
+            "SELECT RAISE(ABORT, 'disk I/O error'); END;"_s);
+        write(u"Not written"_s);
+        QCOMPARE(press("cmdJournalSave", {true}), QStringList({kModify, kNotSaved}));
+        QCOMPARE(press("cmdNextDay", {true}), QStringList({kSaveChanges, kNotSaved}));
+        QCOMPARE(pick(QDate(2026, 3, 8), {true}), QStringList({kSaveChanges, kNotSaved}));
+        QCOMPARE(shown(), u"06/03/2026|Not written|"_s);
+        QCOMPARE(entries(), QStringList({u"05/03/2026 Changed"_s, u"06/03/2026 "_s}));
+        // A day that cannot be read is told, never shown as an empty day with old text.
+        exec(u"ALTER TABLE Journals RENAME TO Elsewhere"_s);
+        QCOMPARE(press("cmdNextDay", {false}),
+                 QStringList({kSaveChanges, u"critical: The Journal entry could not be read"_s}));
+        QCOMPARE(shown(), u"07/03/2026||"_s);
+        QCOMPARE(press("Command2"),
+                 QStringList{u"critical: The Journal entries could not be searched"_s});
     }
 
     void changingTheDayWithUnsavedText() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        tab.write(QStringLiteral("Thursday"));
-        tab.press("cmdJournalSave");
-        session->dialogs.clear();
-
+        write(u"Thursday"_s);
+        press("cmdJournalSave");
         // Yes saves under the day the text was written for, without the modify question.
-        tab.write(QStringLiteral("Thursday, changed"));
-        tab.get<QTabWidget>("SSTab1")->setCurrentIndex(0);
-        session->dialogs.answer(true);
-        tab.press("cmdNextDay");
-        QCOMPARE(texts(), QStringList{kSaveChanges});
-        QCOMPARE(tab.tab(), 1);
-        QCOMPARE(rows().size(), 1);
-        QCOMPARE(rows()[0].journal, EncryptField(QStringLiteral("Thursday, changed")));
-        QCOMPARE(tab.calendar()->selectedDate(), kToday.addDays(1));
-        QCOMPARE(tab.date(), QStringLiteral("06/03/2026"));
-        QCOMPARE(tab.text(), QString());
-        QCOMPARE(tab.saved(), QString());
-
+        write(u"Thursday, changed"_s);
+        get("SSTab1")->setProperty("currentIndex", 0);
+        QCOMPARE(press("cmdNextDay", {true}), QStringList{kSaveChanges});
+        QCOMPARE(texts({"SSTab1"}, "currentIndex"), u"1"_s);
+        QCOMPARE(shown(), u"06/03/2026||"_s);
         // A day without an entry yet: the save creates it; No discards.
-        session->dialogs.clear();
-        tab.write(QStringLiteral("Friday"));
-        session->dialogs.answer(true);
-        tab.press("cmdPreviousDay");
-        QCOMPARE(texts(), QStringList({kSaveChanges, kCreated}));
-        QCOMPARE(tab.text(), QStringLiteral("Thursday, changed"));
-        session->dialogs.clear();
-        tab.write(QStringLiteral("Thursday, discarded"));
-        session->dialogs.answer(false);
-        tab.press("cmdNextDay");
-        QCOMPARE(texts(), QStringList{kSaveChanges});
-        QCOMPARE(tab.text(), QStringLiteral("Friday"));
-        tab.press("cmdPreviousDay");
-        QCOMPARE(tab.text(), QStringLiteral("Thursday, changed"));
-
+        write(u"Friday"_s);
+        QCOMPARE(press("cmdPreviousDay", {true}), QStringList({kSaveChanges, kCreated}));
+        QCOMPARE(shown(), u"05/03/2026|Thursday, changed|Thursday, changed"_s);
+        write(u"Thursday, discarded"_s);
+        QCOMPARE(press("cmdNextDay", {false}), QStringList{kSaveChanges});
+        QCOMPARE(shown(), u"06/03/2026|Friday|Friday"_s);
         // The too-short question can still come; No there loses the text as the user chose.
-        session->dialogs.clear();
-        tab.write(QStringLiteral("ok"));
-        session->dialogs.answer(true).answer(false);
-        tab.press("cmdNextDay");
-        QCOMPARE(texts(), QStringList({kSaveChanges, kTooShort}));
-        QCOMPARE(tab.calendar()->selectedDate(), kToday.addDays(1));
-
+        write(u"ok"_s);
+        QCOMPARE(press("cmdNextDay", {true, false}), QStringList({kSaveChanges, kTooShort}));
         // A day picked on the calendar and a key on the calendar ask the same, once.
-        session->dialogs.clear();
-        tab.write(QStringLiteral("Friday, again"));
-        session->dialogs.answer(true);
-        tab.pick(QDate(2026, 3, 20));
-        QCOMPARE(texts(), QStringList{kSaveChanges});
-        QCOMPARE(tab.date(), QStringLiteral("20/03/2026"));
-        QCOMPARE(tab.text(), QString());
-        session->dialogs.clear();
-        tab.write(QStringLiteral("The 20th"));
-        session->dialogs.answer(false);
-        auto* view = tab.calendar()->findChild<QTableView*>();
-        QTest::keyClick(view, Qt::Key_Right);
-        QCoreApplication::processEvents();
-        QCOMPARE(texts(), QStringList{kSaveChanges});
-        QCOMPARE(tab.date(), QStringLiteral("21/03/2026"));
-        QCOMPARE(tab.text(), QString());
-
-        // "Today" on today still offers the unsaved text before it reloads the day.
-        session->dialogs.clear();
-        tab.press("cmdToday");
-        tab.write(QStringLiteral("Thursday, last words"));
-        session->dialogs.answer(true);
-        tab.press("cmdToday");
-        QCOMPARE(texts(), QStringList{kSaveChanges});
-        QCOMPARE(tab.text(), QStringLiteral("Thursday, last words"));
-        QCOMPARE(tab.saved(), QStringLiteral("Thursday, last words"));
-        tab.press("cmdNextDay");
-        QCOMPARE(tab.text(), QStringLiteral("Friday, again"));
+        write(u"Saturday"_s);
+        QCOMPARE(pick(QDate(2026, 3, 20), {true}), QStringList({kSaveChanges, kCreated}));
+        QCOMPARE(shown(), u"20/03/2026||"_s);
+        write(u"The 20th"_s);
+        const auto key = [&] { QTest::keyClick(calendar()->focusProxy(), Qt::Key_Right); };
+        QCOMPARE(shownBy({false}, key), QStringList{kSaveChanges});
+        QCOMPARE(shown(), u"21/03/2026||"_s);
+        QCOMPARE(entries(), QStringList({u"05/03/2026 Thursday, changed"_s, u"06/03/2026 Friday"_s,
+                                         u"07/03/2026 Saturday"_s}));
     }
 
     void twoUsersOnTheSameDay() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        tab.write(QStringLiteral("Anna's secret"));
-        tab.press("cmdJournalSave");
+        write(u"Anna's"_s);
+        press("cmdJournalSave");
         // Logging out offers the unsaved text of the day.
-        tab.write(QStringLiteral("Anna's secret, more"));
-        session->dialogs.clear();
-        session->dialogs.answer(true);
-        session->logOut();
-        QCOMPARE(texts(), QStringList{kSaveChanges});
-
-        tab = logIn(QStringLiteral("bert"));
-        QCOMPARE(tab.text(), QString());
-        QCOMPARE(tab.saved(), QString());
-        QVERIFY(!tab.bold(kToday));
-        tab.write(QStringLiteral("Bert's day"));
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts(), QStringList{kCreated});
-        QCOMPARE(rows().size(), 2);
-        QCOMPARE(rows()[0].journal, EncryptField(QStringLiteral("Anna's secret, more")));
-        QCOMPARE(rows()[1].journal, EncryptField(QStringLiteral("Bert's day")));
-        QCOMPARE(rows()[1].owner, EncryptField(QStringLiteral("bert")));
-
-        session->logOut();
-        tab = logIn(QStringLiteral("anna"));
-        QCOMPARE(tab.text(), QStringLiteral("Anna's secret, more"));
-        session->dialogs.answer(true);
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts(), QStringList{kModify});
-        QCOMPARE(rows()[1].journal, EncryptField(QStringLiteral("Bert's day")));
+        write(u"Anna's, more"_s);
+        QCOMPARE(shownBy({true}, [&] { session->logOut(); }), QStringList{kSaveChanges});
+        session->logIn(u"bert"_s);
+        QCOMPARE(shown(), u"05/03/2026||"_s);
+        QVERIFY(!bold(QDate(2026, 3, 5)));
+        write(u"Bert's"_s);
+        QCOMPARE(press("cmdJournalSave"), QStringList{kCreated});
+        QVERIFY(shownBy({}, [&] { session->logOut(); }).isEmpty());
+        session->logIn(u"anna"_s);
+        QCOMPARE(shown(), u"05/03/2026|Anna's, more|Anna's, more"_s);
+        QCOMPARE(press("cmdJournalSave", {true}), QStringList{kModify});
+        QCOMPARE(entries(), QStringList({u"05/03/2026 Anna's, more"_s, u"05/03/2026 Bert's"_s}));
     }
 
     void previousAndNextEntry() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        auto save = [&](QDate day, const QString& text) {
-            tab.pick(day);
-            tab.write(text);
-            if (text.size() < 4) {
-                session->dialogs.answer(true);  // saved unencrypted
-            }
-            tab.press("cmdJournalSave");
-        };
         // No entries at all: not found, back to today.
-        tab.press("Command2");
-        QCOMPARE(texts(), QStringList{kNoMore});
-        QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Information);
-        QCOMPARE(tab.calendar()->selectedDate(), kToday);
-        session->dialogs.clear();
-        tab.press("Command4");
-        QCOMPARE(texts(), QStringList{kNoMore});
-        QCOMPARE(tab.date(), QStringLiteral("05/03/2026"));
-        session->dialogs.clear();
-
-        save(QDate(2026, 2, 1), QStringLiteral("February"));
-        save(QDate(2026, 3, 1), QStringLiteral("   "));       // spaces only
-        save(QDate(2026, 3, 2), QStringLiteral("        "));  // spaces only, encrypted
-        save(QDate(2026, 4, 10), QStringLiteral("April"));
-        save(QDate(2026, 3, 10), QString());
-        tab.press("cmdToday");
-        session->dialogs.clear();
-
-        tab.press("Command2");
-        QVERIFY(texts().isEmpty());
-        QCOMPARE(tab.date(), QStringLiteral("01/02/2026"));
-        QCOMPARE(tab.text(), QStringLiteral("February"));
-        QCOMPARE(tab.get<QListWidget>("lstJournalDates")->count(), 5);
-        tab.press("Command2");  // before the earliest entry
-        QCOMPARE(texts(), QStringList{kNoMore});
-        QCOMPARE(tab.calendar()->selectedDate(), kToday);
-        session->dialogs.clear();
-
-        // From a day that has an entry the search still moves on; blank days are skipped.
-        tab.pick(QDate(2026, 2, 1));
-        tab.press("Command4");
-        QCOMPARE(tab.date(), QStringLiteral("10/04/2026"));
-        QCOMPARE(tab.text(), QStringLiteral("April"));
-        QVERIFY(tab.bold(QDate(2026, 4, 10)));
-        tab.press("Command4");
-        QCOMPARE(texts(), QStringList{kNoMore});
-        QCOMPARE(tab.calendar()->selectedDate(), kToday);
-        QVERIFY(texts().size() == 1);
-
-        // The calendar shows the days that hold an entry in bold.
-        tab.calendar()->setCurrentPage(2026, 3);
-        QVERIFY(!tab.bold(QDate(2026, 3, 1)));
-        QVERIFY(!tab.bold(QDate(2026, 3, 2)));
-        QVERIFY(!tab.bold(QDate(2026, 3, 10)));
-        QVERIFY(tab.bold(QDate(2026, 4, 10)));
-        tab.calendar()->setCurrentPage(2026, 2);
-        QVERIFY(tab.bold(QDate(2026, 2, 1)));
-
+        QCOMPARE(press("Command2"), QStringList{kNoMore});
+        QCOMPARE(session->dialogs.shown.last().icon, MessageIcon::Information);
+        QCOMPARE(press("Command4"), QStringList{kNoMore});
+        QCOMPARE(shown(), u"05/03/2026||"_s);
+        // Entries of spaces only (plain and encrypted) and an empty one are skipped.
+        exec(
+            u"INSERT INTO Journals (UserName, Date, Journal) VALUES ('%1', '01/02/2026', '%2'), "
+            "('%1', '01/03/2026', '   '), ('%1', '02/03/2026', '%3'), ('%1', '10/04/2026', '%4'), "
+            "('%1', '10/03/2026', '')"_s.arg(EncryptField(u"anna"_s), EncryptField(u"February"_s),
+                                             EncryptField(u"        "_s),
+                                             EncryptField(u"April"_s)));
+        pick(QDate(2026, 4, 10));
+        // From a day that has an entry the search still moves on.
+        QVERIFY(press("Command2").isEmpty());
+        QCOMPARE(shown(), u"01/02/2026|February|February"_s);
+        QCOMPARE(texts({"lstJournalDates"}, "count"), u"5"_s);
+        QCOMPARE(press("Command2"), QStringList{kNoMore});  // before the earliest entry
+        QCOMPARE(shown(), u"05/03/2026||"_s);
+        QVERIFY(press("Command4").isEmpty());
+        QCOMPARE(shown(), u"10/04/2026|April|April"_s);
+        QCOMPARE(press("Command4"), QStringList{kNoMore});
+        QCOMPARE(shown(), u"05/03/2026||"_s);
         // Unsaved text is offered once, and saved under its own day.
-        session->dialogs.clear();
-        tab.write(QStringLiteral("Thursday's draft"));
-        session->dialogs.answer(true);
-        tab.press("Command2");
-        QCOMPARE(texts(), QStringList({kSaveChanges, kCreated}));
-        QCOMPARE(tab.date(), QStringLiteral("01/02/2026"));
-        tab.press("Command4");
-        QCOMPARE(tab.date(), QStringLiteral("05/03/2026"));
-        QCOMPARE(tab.text(), QStringLiteral("Thursday's draft"));
-        QVERIFY(tab.bold(kToday));
+        write(u"Thursday's draft"_s);
+        QCOMPARE(press("Command2", {true}), QStringList({kSaveChanges, kCreated}));
+        QCOMPARE(shown(), u"01/02/2026|February|February"_s);
+        QVERIFY(bold(QDate(2026, 2, 1)) && bold(QDate(2026, 3, 5)) && !bold(QDate(2026, 3, 1)));
+        press("Command4");
+        QCOMPARE(shown(), u"05/03/2026|Thursday's draft|Thursday's draft"_s);
     }
 
     void typingStatistics() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        QPlainTextEdit* box = tab.box();
-        test::FakeClock& clock = *session->clock;
-        // The word count lags one key behind the text.
-        QTest::keyClick(box, Qt::Key_A);
-        QCOMPARE(tab.label("lblWords"), QStringLiteral("0"));
-        QTest::keyClick(box, Qt::Key_B);
-        QCOMPARE(tab.label("lblWords"), QStringLiteral("1"));
-        QCOMPARE(tab.label("lblParagraphs"), QStringLiteral("1"));
-        QCOMPARE(tab.text(), QStringLiteral("ab"));
-
-        // Paragraphs for 0 to 4 line breaks.
-        const char* const paragraphs[] = {"1", "1", "2", "2", "3"};
-        for (int breaks = 1; breaks <= 4; ++breaks) {
-            QTest::keyClick(box, Qt::Key_Return);
-            QCOMPARE(tab.label("lblParagraphs"), QString::fromLatin1(paragraphs[breaks]));
+        QPlainTextEdit* entry = box();
+        // The word count lags one key behind the text; words that 4 line breaks join count
+        // once the text has 3 paragraphs.
+        QTest::keyClick(entry, Qt::Key_A);
+        QCOMPARE(figures(), u"0|0|0|1"_s);
+        QTest::keyClick(entry, Qt::Key_B);
+        QCOMPARE(figures(), u"0|0|1|1"_s);
+        for (int breaks = 0; breaks < 4; ++breaks) {
+            QTest::keyClick(entry, Qt::Key_Return);
         }
-        // Words joined by line breaks count once a second paragraph is there: "ab\n\n\n\nc".
-        QTest::keyClick(box, Qt::Key_C);
-        QTest::keyClick(box, Qt::Key_D);
-        QCOMPARE(tab.label("lblWords"), QStringLiteral("3"));
-
+        QTest::keyClicks(entry, u"cd"_s);
+        QCOMPARE(figures(), u"0|0|3|3"_s);
         // 10 words shown and no corrections: one Backspace shows 90.
-        tab.write(QString());
-        QTest::keyClicks(box, QStringLiteral("a b c d e f g h i j "));
-        QCOMPARE(tab.label("lblParagraphs"), QStringLiteral("1"));
-        QCOMPARE(tab.label("lblWords"), QStringLiteral("10"));
-        QCOMPARE(tab.label("lblAccuracy"), QStringLiteral("100"));
-        QTest::keyClick(box, Qt::Key_Backspace);
-        QCOMPARE(tab.label("lblAccuracy"), QStringLiteral("90"));
-
-        // A pause of more than 5 seconds after the last space: speed 0, accuracy 100.
-        QTest::keyClick(box, Qt::Key_Space);
-        clock.advance(2);
-        QTest::keyClick(box, Qt::Key_X);
-        QVERIFY(tab.label("lblWordCount") != QStringLiteral("0"));
-        clock.advance(4);
-        QTest::keyClick(box, Qt::Key_Y);
-        QCOMPARE(tab.label("lblWordCount"), QStringLiteral("0"));
-        QCOMPARE(tab.label("lblAccuracy"), QStringLiteral("100"));
-
-        // Accuracy 66.66: one correction against 3 words.
-        session->logOut();
-        tab = logIn(QStringLiteral("anna"));  // the activation puts the timing back to idle
-        box = tab.box();
-        tab.write(QString());
-        QTest::keyClicks(box, QStringLiteral("ab cd ef "));
-        QTest::keyClick(box, Qt::Key_Backspace);
-        QCOMPARE(tab.label("lblAccuracy"), QStringLiteral("66.66"));
-
-        // Speed 123.4: 72 words, 35 seconds (0.5833 minutes) into the timing run.
-        session->logOut();
-        tab = logIn(QStringLiteral("anna"));
-        box = tab.box();
-        tab.write(QString());
-        QTest::keyClicks(box, QStringLiteral("w w "));
-        for (int second = 1; second <= 35; ++second) {
-            clock.advance(1);
-            QTest::keyClicks(box, QStringLiteral("w w "));
-        }
-        QTest::keyClick(box, Qt::Key_Z);
-        QCOMPARE(tab.label("lblWords"), QStringLiteral("72"));
-        QCOMPARE(tab.label("lblWordCount"), QStringLiteral("123.4"));
-
-        // Loading another day leaves the figures as they are.
-        session->dialogs.answer(false);
-        tab.press("cmdNextDay");
-        QCOMPARE(tab.label("lblWordCount"), QStringLiteral("123.4"));
-        QCOMPARE(tab.label("lblWords"), QStringLiteral("72"));
-    }
-
-    void everyCharacterIsKept() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        const QString text = QStringLiteral(
-            "  Grüße – 東京 😀\ttab\u00a0no-break\nnext line\u2028line separator\n\nend  ");
-        tab.write(text);
-        QCOMPARE(tab.text(), text);
-        tab.press("cmdJournalSave");
-        tab.press("cmdNextDay");
-        tab.press("cmdPreviousDay");
-        QCOMPARE(tab.text(), text);
-        QCOMPARE(tab.saved(), text);
-        tab.press("cmdNextDay");  // unchanged: nothing is asked
-        QCOMPARE(texts(), QStringList{kCreated});
-    }
-
-    void databaseFailures() {
-        JournalTab tab = logIn(QStringLiteral("anna"));
-        tab.write(QStringLiteral("Kept"));
-        tab.press("cmdJournalSave");
-        session->dialogs.clear();
-        {
-            DatabaseAccess database(session->env.databasePath(), QStringLiteral("PineHarbor"));
-            QVERIFY(database.open()->exec(test::failingJournalWrites()).ok());
-        }
-        // A failed write is told, never confirmed, and the entry still counts as changed.
-        tab.write(QStringLiteral("Not written"));
-        session->dialogs.answer(true);
-        tab.press("cmdJournalSave");
-        QCOMPARE(texts().size(), 2);
-        QCOMPARE(texts()[0], kModify);
-        QCOMPARE(session->dialogs.shown[1].icon, MessageIcon::Critical);
-        QVERIFY(texts()[1].startsWith(QStringLiteral("The Journal entry could not be saved.")));
-        QCOMPARE(tab.saved(), QStringLiteral("Kept"));
-        QCOMPARE(rows()[0].journal, EncryptField(QStringLiteral("Kept")));
-
-        // Moving away: the failed save keeps the day and the text.
-        session->dialogs.clear();
-        session->dialogs.answer(true);
-        tab.press("cmdNextDay");
-        QCOMPARE(texts().size(), 2);
-        QCOMPARE(texts()[0], kSaveChanges);
-        QCOMPARE(session->dialogs.shown[1].icon, MessageIcon::Critical);
-        QCOMPARE(tab.calendar()->selectedDate(), kToday);
-        QCOMPARE(tab.text(), QStringLiteral("Not written"));
-        session->dialogs.clear();
-        session->dialogs.answer(true);
-        tab.pick(kToday.addDays(3));
-        QCOMPARE(texts().size(), 2);
-        QCOMPARE(tab.calendar()->selectedDate(), kToday);
-        QCOMPARE(tab.date(), QStringLiteral("05/03/2026"));
-        QCOMPARE(tab.text(), QStringLiteral("Not written"));
-
-        // A day that cannot be read is told, never shown as an empty day with old text.
-        session->dialogs.clear();
-        {
-            DatabaseAccess database(session->env.databasePath(), QStringLiteral("PineHarbor"));
-            QVERIFY(database.open()
-                        ->exec(QStringLiteral("DROP TRIGGER FailingInsert; DROP TRIGGER "
-                                              "FailingUpdate; ALTER TABLE Journals "
-                                              "RENAME TO Elsewhere"))
-                        .ok());
-        }
-        session->dialogs.answer(false);
-        tab.press("cmdNextDay");
-        QCOMPARE(texts().size(), 2);
-        QVERIFY(texts()[1].startsWith(QStringLiteral("The Journal entry could not be read.")));
-        QCOMPARE(tab.text(), QString());
-        QCOMPARE(tab.date(), QStringLiteral("06/03/2026"));
-        session->dialogs.clear();
-        tab.press("Command2");
-        QCOMPARE(texts().size(), 1);
-        QVERIFY(
-            texts()[0].startsWith(QStringLiteral("The Journal entries could not be searched.")));
+        write(QString());
+        QTest::keyClicks(entry, u"a b c d e f g h i j "_s);
+        QTest::keyClick(entry, Qt::Key_Backspace);
+        QCOMPARE(figures(), u"0|90|10|1"_s);
+        // More than 5 seconds after the last space a letter shows speed 0 and accuracy 100.
+        QTest::keyClick(entry, Qt::Key_Space);
+        session->clock->advance(2);
+        QTest::keyClick(entry, Qt::Key_X);
+        QCOMPARE(figures(), u"300.3|90|10|1"_s);
+        session->clock->advance(4);
+        QTest::keyClick(entry, Qt::Key_Y);
+        QCOMPARE(figures(), u"0|100|11|1"_s);
+        // The activation puts the timing back to idle and clears the corrections; the figures
+        // stay, and loading another day does not change them either.
+        QCOMPARE(shownBy({false}, [&] { session->logOut(); }), QStringList{kSaveChanges});
+        session->logIn(u"anna"_s);
+        QCOMPARE(figures(), u"0|100|11|1"_s);
+        QTest::keyClicks(box(), u"ab cd ef "_s);
+        QTest::keyClick(box(), Qt::Key_Backspace);
+        QCOMPARE(figures(), u"0|66.66|3|1"_s);
+        press("cmdNextDay", {false});
+        QCOMPARE(figures(), u"0|66.66|3|1"_s);
     }
 };
 

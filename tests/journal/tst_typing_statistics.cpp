@@ -4,34 +4,30 @@
 #include "journal/TypingStatistics.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const QDateTime kStart(QDate(2026, 3, 5), QTime(10, 0, 0));
 
-// Types into a text the way the entry box would, a key at a time, at times the test sets.
+// Types keys into a text as the entry box would, the first of them `seconds` after the previous
+// key ("\b" is Backspace); returns speed and accuracy as shown.
 struct Typist {
     TypingStatistics statistics;
     QString text;
     QDateTime now = kStart;
 
-    void key(QChar c) {
-        const TypingKey kind = c == QLatin1Char(' ') ? TypingKey::Space : TypingKey::Other;
-        statistics.keyDown(kind, text, now);
-        text.append(c);
-        statistics.keyUp(text);
-    }
-    void type(const QString& keys) {
+    QStringList type(const QString& keys, int seconds = 0) {
+        now = now.addSecs(seconds);
         for (const QChar c : keys) {
-            key(c);
+            const bool back = c == u'\b';
+            const TypingKey other = c == u' ' ? TypingKey::Space : TypingKey::Other;
+            statistics.keyDown(back ? TypingKey::Backspace : other, text, now);
+            back ? text.chop(1) : void(text.append(c));
+            statistics.keyUp(text);
         }
+        return {statistics.speedText(), statistics.accuracyText()};
     }
-    void backspace() {
-        statistics.keyDown(TypingKey::Backspace, text, now);
-        text.chop(1);
-        statistics.keyUp(text);
-    }
-    void wait(int seconds) { now = now.addSecs(seconds); }
 };
 
 }  // namespace
@@ -40,148 +36,69 @@ class TypingStatisticsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void formatting() {
-        QCOMPARE(TypingStatistics::formatFigure(23.0769230769231), QStringLiteral("23.07"));
-        QCOMPARE(TypingStatistics::formatFigure(120), QStringLiteral("120"));
-        QCOMPARE(TypingStatistics::formatFigure(123.456), QStringLiteral("123.4"));
-        QCOMPARE(TypingStatistics::formatFigure(200.0 / 3.0), QStringLiteral("66.66"));
-        QCOMPARE(TypingStatistics::formatFigure(90), QStringLiteral("90"));
-        QCOMPARE(TypingStatistics::formatFigure(0), QStringLiteral("0"));
-        QCOMPARE(TypingStatistics::formatFigure(1234567.5), QStringLiteral("12345"));
-        QCOMPARE(TypingStatistics::formatFigure(0.5), QStringLiteral("0.5"));
+    void formattingAndCounts() {
         // "." whatever the system's number settings; no thousands separators.
-        const QLocale before;
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(TypingStatistics::formatFigure(66.6666666666667), QStringLiteral("66.66"));
-        QCOMPARE(TypingStatistics::formatFigure(4321), QStringLiteral("4321"));
-        QLocale::setDefault(before);
-
-        QCOMPARE(TypingStatistics::leadingNumber(QStringLiteral("23.07")), 23.07);
-        QCOMPARE(TypingStatistics::leadingNumber(QStringLiteral("12")), 12.0);
-        QCOMPARE(TypingStatistics::leadingNumber(QStringLiteral("abc")), 0.0);
-        QCOMPARE(TypingStatistics::leadingNumber(QString()), 0.0);
-    }
-
-    void counts() {
-        QCOMPARE(TypingStatistics::countWords(QString()), 0);
-        QCOMPARE(TypingStatistics::countWords(QStringLiteral("   ")), 0);
-        QCOMPARE(TypingStatistics::countWords(QStringLiteral(" one  two three ")), 3);
+        QStringList shown;
+        for (const double value :
+             {23.0769230769231, 120.0, 123.456, 200.0 / 3.0, 0.0, 0.5, 4321.0, 1234567.5}) {
+            shown << TypingStatistics::formatFigure(value);
+        }
+        QCOMPARE(shown, QStringList({u"23.07"_s, u"120"_s, u"123.4"_s, u"66.66"_s, u"0"_s, u"0.5"_s,
+                                     u"4321"_s, u"12345"_s}));
         // A line break joins two words into one piece; a piece of line breaks alone is a word.
-        QCOMPARE(TypingStatistics::countWords(QStringLiteral("one\ntwo")), 1);
-        QCOMPARE(TypingStatistics::countWords(QStringLiteral("one \n two")), 3);
-        QCOMPARE(TypingStatistics::countWords(QStringLiteral("a\tb")), 1);
-
-        // Paragraphs for 0 to 4 line breaks: 1, 1, 2, 2, 3.
-        const qint64 expected[] = {1, 1, 2, 2, 3};
+        QList<qint64> counts;
+        for (const QString& text : {QString(), u"   "_s, u" one  two three "_s, u"one\ntwo"_s,
+                                    u"one \n two"_s, u"a\tb"_s}) {
+            counts << TypingStatistics::countWords(text);
+        }
+        // Paragraphs for 0 to 4 line breaks; a line separator is a line break too.
         for (int breaks = 0; breaks <= 4; ++breaks) {
-            QString text = QStringLiteral("start");
-            for (int i = 0; i < breaks; ++i) {
-                text += QStringLiteral("\nline");
-            }
-            QCOMPARE(TypingStatistics::countParagraphs(text), expected[breaks]);
+            counts << TypingStatistics::countParagraphs(u"start"_s + u"\nline"_s.repeated(breaks));
         }
-        QCOMPARE(TypingStatistics::countParagraphs(QStringLiteral("a\n\nb")), 2);
-        QCOMPARE(TypingStatistics::countParagraphs(QStringLiteral("a\u2028\u2028b")), 2);
-
+        counts << TypingStatistics::countParagraphs(u"a\u2028\u2028b");
         // Texts of any length, far beyond 32,767 characters.
-        const QString big =
-            QStringLiteral("word ").repeated(40000) + QStringLiteral("\n\n").repeated(20000);
-        QCOMPARE(TypingStatistics::countWords(big), 40001);
-        QCOMPARE(TypingStatistics::countParagraphs(big), 20001);
+        const QString big = u"word "_s.repeated(40000) + u"\n\n"_s.repeated(20000);
+        counts << TypingStatistics::countWords(big) << TypingStatistics::countParagraphs(big);
+        QCOMPARE(counts, QList<qint64>({0, 0, 3, 1, 3, 1, 1, 1, 2, 2, 3, 2, 40001, 20001}));
     }
 
-    void speedAfterTheFirstSpace() {
+    void keys() {
         Typist typist;
-        typist.type(QStringLiteral("one"));
-        typist.key(QLatin1Char(' '));  // timing starts
-        QCOMPARE(*typist.statistics.LastWordTime(), kStart);
-        QCOMPARE(typist.statistics.TypingStartTime(), kStart);
-        typist.type(QStringLiteral("tw"));  // less than a second after the start: unchanged
-        QCOMPARE(typist.statistics.speedText(), QStringLiteral("0"));
-        QCOMPARE(typist.statistics.accuracyText(), QStringLiteral("100"));
-        typist.wait(1);
-        typist.key(QLatin1Char('o'));  // W = 2 over 0.0167 minutes
-        QCOMPARE(typist.statistics.speedText(), QStringLiteral("119.7"));
-        typist.wait(4);  // 5 seconds after the last space: still timing
-        typist.key(QLatin1Char(' '));
-        QCOMPARE(typist.statistics.speedText(), TypingStatistics::formatFigure(2.0 / 0.0833));
-        QCOMPARE(*typist.statistics.LastWordTime(), kStart.addSecs(5));
-        QCOMPARE(typist.statistics.TypingStartTime(), kStart);
-        // 8 seconds from the start (0.1333 minutes), and 3 words before this key.
-        typist.type(QStringLiteral("three"));
-        typist.wait(3);
-        typist.key(QLatin1Char(' '));
-        QCOMPARE(typist.statistics.speedText(), QStringLiteral("22.50"));
-    }
+        typist.type(u"one "_s);  // the first space starts the timing
+        // Less than a second after the start the speed is unchanged.
+        QCOMPARE(typist.type(u"tw"_s), QStringList({u"0"_s, u"100"_s}));
+        QCOMPARE(typist.type(u"o"_s, 1).first(), u"119.7"_s);  // 2 words in 0.0167 minutes
+        // 5 seconds after the last space is no pause: the speed moves on.
+        QCOMPARE(typist.type(u" "_s, 4).first(), TypingStatistics::formatFigure(2.0 / 0.0833));
+        typist.type(u"three"_s);  // 3 words, 8 seconds (0.1333 minutes) from the start
+        QCOMPARE(typist.type(u" "_s, 3).first(), u"22.50"_s);
 
-    void pausesRestartTheTiming() {
-        Typist typist;
-        typist.type(QStringLiteral("one two "));
-        typist.backspace();
-        typist.key(QLatin1Char(' '));
-        typist.wait(6);  // more than 5 seconds after the last space: letters show 0 and 100
-        typist.type(QStringLiteral("xy"));
-        QCOMPARE(typist.statistics.speedText(), QStringLiteral("0"));
-        QCOMPARE(typist.statistics.accuracyText(), QStringLiteral("100"));
-        // The space after the pause starts a new run and keeps the corrections.
-        typist.key(QLatin1Char(' '));
-        QCOMPARE(typist.statistics.TypingStartTime(), typist.now);
-        QCOMPARE(typist.statistics.CorrectionCount(), 1);
-        // Exactly 5 seconds is no pause.
-        typist.wait(5);
-        typist.key(QLatin1Char('w'));
-        QCOMPARE(typist.statistics.speedText(), QStringLiteral("36.01"));
-        QCOMPARE(typist.statistics.accuracyText(), QStringLiteral("66.66"));
-    }
+        // A space after a pause starts a new run and keeps the corrections.
+        Typist paused;
+        paused.type(u"one two \b "_s);
+        QCOMPARE(paused.type(u"xy"_s, 6), QStringList({u"0"_s, u"100"_s}));
+        paused.type(u" "_s);
+        // Exactly 5 seconds after the last space is no pause either.
+        QCOMPARE(paused.type(u"w"_s, 5), QStringList({u"36.01"_s, u"66.66"_s}));
 
-    void accuracyRules() {
-        // With 2 words shown, Backspace leaves the accuracy alone whatever the count.
+        // With 2 words shown, Backspace leaves the accuracy alone whatever the count; with more
+        // corrections than words the negative accuracy is not shown.
         Typist two;
-        two.type(QStringLiteral("ab cd"));
-        QCOMPARE(two.statistics.wordsText(), QStringLiteral("2"));
-        QCOMPARE(two.statistics.accuracyText(), QStringLiteral("100"));
-        for (int i = 0; i < 5; ++i) {
-            two.backspace();
-            QCOMPARE(two.statistics.accuracyText(), QStringLiteral("100"));
-        }
-        QCOMPARE(two.statistics.CorrectionCount(), 5);
-
-        // More corrections than words: the negative accuracy is not shown.
+        QCOMPARE(two.type(u"ab cd\b\b\b\b\b"_s).last(), u"100"_s);
         Typist many;
-        many.type(QStringLiteral("a b c d "));
-        const char* const expected[] = {"75", "50", "25", "25", "25"};
-        for (const char* accuracy : expected) {
-            many.backspace();
-            QCOMPARE(many.statistics.accuracyText(), QString::fromLatin1(accuracy));
-        }
-        QCOMPARE(many.statistics.CorrectionCount(), 5);
-
+        many.type(u"a b c d "_s);
+        const QString back = u"\b"_s;
+        QCOMPARE(
+            QStringList({many.type(back).last(), many.type(back).last(), many.type(back).last(),
+                         many.type(back).last(), many.type(back).last()}),
+            QStringList({u"75"_s, u"50"_s, u"25"_s, u"25"_s, u"25"_s}));
         // The first space clears the corrections counted while idle.
         Typist idle;
-        idle.backspace();
-        idle.backspace();
+        idle.type(u"\b\b"_s);
         QCOMPARE(idle.statistics.CorrectionCount(), 2);
-        idle.type(QStringLiteral("x "));
+        idle.type(u"x "_s);
         QCOMPARE(idle.statistics.CorrectionCount(), 0);
-    }
-
-    void resetKeepsTheFigures() {
-        Typist typist;
-        typist.type(QStringLiteral("one two three "));
-        typist.backspace();
-        typist.wait(2);
-        typist.key(QLatin1Char('x'));
-        const QString speed = typist.statistics.speedText();
-        typist.statistics.reset();
-        QVERIFY(!typist.statistics.LastWordTime());
-        QCOMPARE(typist.statistics.CorrectionCount(), 0);
-        QCOMPARE(typist.statistics.TypingStartTime(), kStart);
-        QCOMPARE(typist.statistics.speedText(), speed);
-        QCOMPARE(typist.statistics.wordsText(), QStringLiteral("3"));
-        // Idle again: a letter changes neither speed nor accuracy.
-        typist.wait(1);
-        typist.key(QLatin1Char('y'));
-        QCOMPARE(typist.statistics.speedText(), speed);
     }
 };
 

@@ -1,40 +1,45 @@
 // The Password Vault tab, the record editor and the category window, driven end to end.
 #include <QtTest>
+#include <QtWidgets>
 
-#include <QAction>
-#include <QTabWidget>
-
-#include "VaultDriver.h"
+#include "GuiDriver.h"
+#include "Session.h"
+#include "vault/CategoryRules.h"
 
 using namespace ks;
-using test::ScriptedDialogs;
-using test::VaultDriver;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kCreated = QStringLiteral("Record was successfully created.");
-const QString kInUse = QStringLiteral(
-    "The 'Short Name' entered is already in use.  Please enter a different 'Short Name'.");
-const QString kNoShortName = QStringLiteral("You must enter a short name for your new record");
-const QString kNotIdentical = QStringLiteral("Passwords entered were not identical");
-const QString kTooShort = QStringLiteral(
-    "The 'Short Name' field was left blank, or is less than 3 characters.\r\rThis record has not "
-    "been saved.");
-const QString kSelectToEdit = QStringLiteral("You must select a record to edit.");
-const QString kSelectToDelete = QStringLiteral("You must select a record to delete.");
-const QString kExists = QStringLiteral("That category already exists.");
-const QString kGlobal =
-    QStringLiteral("WARNING: This is a global category.  You may not remove it.");
-const QStringList kShared = {QStringLiteral("Banking"), QStringLiteral("Email"),
-                             QStringLiteral("Internet"), QStringLiteral("Shopping"),
-                             QStringLiteral("Work")};
+const QString kCreated = u"Record was successfully created."_s;
+const QString kInUse =
+    u"The 'Short Name' entered is already in use.  Please enter a different 'Short Name'."_s;
+const QString kGlobal = u"WARNING: This is a global category.  You may not remove it."_s;
+const QString kDeleteRecord = u"Are you sure you want to delete record:  "_s;
+const QString kDeleteCategory = u"Are you sure you want to delete the category: "_s;
+const QString kNewTitle = u"Keystead - Create New Record"_s;
+const QStringList kShared = {u"Banking"_s, u"Email"_s, u"Internet"_s, u"Shopping"_s, u"Work"_s};
 
-QString deleteQuestion(const QString& line) {
-    return QStringLiteral("Are you sure you want to delete record:  ") + line;
+QStringList texts(const QWidget* widget) {
+    const auto* box = qobject_cast<const QComboBox*>(widget);
+    const QAbstractItemModel* model =
+        box ? box->model() : qobject_cast<const QAbstractItemView*>(widget)->model();
+    QStringList out;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        out.append(model->index(row, 0).data().toString());
+    }
+    return out;
 }
-QString categoryQuestion(const QString& name) {
-    return QStringLiteral("Are you sure you want to delete the category: ") + name +
-           QStringLiteral("?");
+template <typename T = QLineEdit>
+T* on(QWidget* root, const QString& name) {
+    return test::control<T>(root, name);
+}
+// User name, password, description and notes as the tab or the editor shows them.
+QString details(QWidget* root) {
+    return QStringList{on(root, u"txtUserName"_s)->text(), on(root, u"txtPassword"_s)->text(),
+                       on<QPlainTextEdit>(root, u"txtDescription"_s)->toPlainText(),
+                       on<QPlainTextEdit>(root, u"txtNotes"_s)->toPlainText()}
+        .join(u'|');
 }
 
 }  // namespace
@@ -43,494 +48,343 @@ class VaultGuiTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::Session> session;
-    std::unique_ptr<VaultDriver> vault;
 
-    ScriptedDialogs& dialogs() { return session->dialogs; }
+    test::ScriptedDialogs& dialogs() { return session->dialogs; }
     ProgramState& state() { return session->program->state(); }
-    QWidget* main() { return vault->main(); }
-    QWidget* editor() { return vault->editor(); }
-    QStringList listed() { return VaultDriver::lines(vault->records()); }
-    QStringList filterEntries() { return VaultDriver::entries(vault->filter()); }
-    QString shortNameBox() { return vault->inEditor<QLineEdit>("txtShortName")->text(); }
-
-    // Opens Form5 and runs `work` inside it, then closes it with cmdClose.
-    void manageCategories(const std::function<void(QWidget*)>& work) {
-        auto ran = test::whenModal(QStringLiteral("Form5"), [&](QWidget* window) {
-            work(window);
-            test::press(window, QStringLiteral("cmdClose"));
-        });
-        test::press(main(), QStringLiteral("cmdLoginsManageCategories"));
-        QVERIFY(*ran);
-        QVERIFY(!vault->categoryWindow()->isVisible());
+    QWidget* main() { return session->mainWindow(); }
+    QWidget* editor() { return test::window(u"Form2"_s); }
+    QComboBox* filter() { return on<QComboBox>(main(), u"cmbCategories"_s); }
+    QListWidget* records() { return on<QListWidget>(main(), u"lstPasswords"_s); }
+    QComboBox* category() { return on<QComboBox>(editor(), u"cmbCategory"_s); }
+    QLineEdit* shortNameBox() { return on(editor(), u"txtShortName"_s); }
+    QStringList listed() { return texts(records()); }
+    void chooseFilter(const QString& entry) { filter()->setCurrentText(entry); }
+    void select(const QString& line) { records()->setCurrentRow(listed().indexOf(line)); }
+    // Presses a button; the texts of the messages shown meanwhile.
+    QStringList pressed(QWidget* root, const QString& button) {
+        const qsizetype before = dialogs().shown.size();
+        test::press(root, button);
+        return dialogs().texts().mid(before);
     }
-    static QListWidget* categoryList(QWidget* window) {
-        return test::control<QListWidget>(window, QStringLiteral("lstCategories"));
+    // The editor's title ("hidden" when it is), short name, values, repeated password, category.
+    QString form() {
+        return QStringList{editor()->isVisible() ? editor()->windowTitle() : u"hidden"_s,
+                           shortNameBox()->text(), details(editor()),
+                           on(editor(), u"txtPassword2"_s)->text(), category()->currentText()}
+            .join(u'|');
     }
-    static void selectCategories(QWidget* window, const QStringList& names) {
-        QListWidget* list = categoryList(window);
+    // Types into the category box (when given); the hint's caption, marked when it is hidden.
+    QString hint(const QString& typed = {}) {
+        if (!typed.isNull()) {
+            category()->clearEditText();
+            QTest::keyClicks(category(), typed);
+        }
+        const QString caption = on<QLabel>(editor(), u"lblHint"_s)->text();
+        return on<QWidget>(editor(), u"pctHint"_s)->isVisible() ? caption
+                                                                : caption + u" (hidden)"_s;
+    }
+    // Fills the editor's boxes; the repeated password equals the password.
+    void type(const QString& shortName, const QString& category, const QString& userName = {},
+              const QString& password = {}, const QString& notes = {}) {
+        shortNameBox()->setText(shortName);
+        on(editor(), u"txtUserName"_s)->setText(userName);
+        on(editor(), u"txtPassword"_s)->setText(password);
+        on(editor(), u"txtPassword2"_s)->setText(password);
+        on<QPlainTextEdit>(editor(), u"txtNotes"_s)->setPlainText(notes);
+        this->category()->setEditText(category);
+    }
+    bool create(const QString& shortName, const QString& category = {}) {
+        test::press(main(), u"cmdLoginsNew"_s);
+        type(shortName, category, shortName + u"-login"_s, u"secret"_s);
+        return pressed(editor(), u"cmdSaveClose"_s) == QStringList{kCreated};
+    }
+    void switchUser(const QString& name) {
+        state().CompactPolicy = 0;  // no compaction question on the way
+        session->logOut();
+        session->logIn(name);
+    }
+    // Selects these categories in Form5 and presses cmdDelete; the texts shown meanwhile.
+    QStringList deleteCategories(QListWidget* list, const QStringList& names) {
         list->clearSelection();
         for (const QString& name : names) {
             list->findItems(name, Qt::MatchExactly).first()->setSelected(true);
         }
+        return pressed(list->window(), u"cmdDelete"_s);
+    }
+    // Opens Form5, runs `work` inside it, then closes it with cmdClose or the close box.
+    void manageCategories(const std::function<void(QListWidget*)>& work, bool closeBox = false) {
+        auto ran = test::whenModal(u"Form5"_s, [&](QWidget* window) {
+            work(on<QListWidget>(window, u"lstCategories"_s));
+            QVERIFY(closeBox ? !window->close() : test::press(window, u"cmdClose"_s));
+        });
+        test::press(main(), u"cmdLoginsManageCategories"_s);
+        QVERIFY(*ran);
+        QVERIFY(!test::window(u"Form5"_s)->isVisible());
     }
 
 private Q_SLOTS:
     void init() {
         session = std::make_unique<test::Session>();
-        session->logIn(QStringLiteral("anna"));
-        vault = std::make_unique<VaultDriver>(*session);
+        session->logIn(u"anna"_s);
     }
     void cleanup() {
-        QVERIFY2(dialogs().unexpected.isEmpty(),
-                 qPrintable(dialogs().unexpected.join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join(u'\n')));
         QVERIFY(!dialogs().pendingAnswers());
-        vault.reset();
         session.reset();
     }
 
     void tabListsAndDetailsPerUser() {
-        QCOMPARE(filterEntries(),
-                 QStringList({QStringLiteral("All Records"), QStringLiteral("Unfiled")}) + kShared);
-        QCOMPARE(vault->filter()->currentIndex(), 0);
-        QCOMPARE(VaultDriver::entries(vault->editorCategory()),
-                 QStringList{QStringLiteral("Unfiled")} + kShared);
-        auto* temp = vault->onTab<QListWidget>("lstTempCategories");
-        QCOMPARE(VaultDriver::lines(temp), kShared);
-        QVERIFY(!temp->isVisible());
-        QVERIFY(!vault->onTab<QLineEdit>("txtCounter")->isVisible());
-        QStringList labels;
-        for (auto* label : vault->records()->parentWidget()->findChildren<QLabel*>()) {
-            labels.append(label->text());
-        }
-        for (const char* caption :
-             {"Records", "Details", "Category", "User Name", "Password", "Description", "Notes"}) {
-            QVERIFY2(labels.contains(QString::fromLatin1(caption)), caption);
-        }
-        QVERIFY(listed().isEmpty());
-
-        // A new record from the filter "All Records" is proposed as "Unfiled".
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        QVERIFY(editor()->isVisible());
+        QCOMPARE(texts(filter()), QStringList({u"All Records"_s, u"Unfiled"_s}) + kShared);
+        QCOMPARE(texts(category()), QStringList{u"Unfiled"_s} + kShared);
+        test::press(main(), u"cmdLoginsNew"_s);
         QVERIFY(!main()->isVisible());
-        QCOMPARE(editor()->windowTitle(), QStringLiteral("Keystead - Create New Record"));
-        QCOMPARE(vault->editorCategory()->currentText(), QStringLiteral("Unfiled"));
-        QVERIFY(vault->inEditor<QPushButton>("cmdSaveNew")->isVisible());
-        QVERIFY(vault->inEditor<QLabel>("lblLineKey")->text().isEmpty());
-        QVERIFY(!vault->inEditor<QLabel>("lblLineKey")->isVisible());
-        QCOMPARE(editor()->focusWidget(), vault->editorCategory());
-        // Fields of one and two characters are kept and shown like any other.
-        vault->type(QStringLiteral("gmail"), QStringLiteral("Email"), QStringLiteral("a"),
-                    QStringLiteral("pq"), QString(), QStringLiteral("n1\nn2"));
-        test::press(editor(), QStringLiteral("cmdSaveClose"));
-        QCOMPARE(dialogs().shown.size(), 1);
-        QCOMPARE(dialogs().shown[0].icon, MessageIcon::Information);
-        QCOMPARE(dialogs().shown[0].title, QStringLiteral("Keystead"));
-        QCOMPARE(dialogs().shown[0].text, kCreated);
-        QVERIFY(!editor()->isVisible());
-        QVERIFY(main()->isVisible());
-        QCOMPARE(listed(), QStringList{QStringLiteral("gmail")});
-        QVERIFY(vault->create(QStringLiteral("ebay"), QStringLiteral("Shopping")));
-        QCOMPARE(listed(), QStringList({QStringLiteral("gmail"), QStringLiteral("ebay")}));
-
-        QVERIFY(vault->select(QStringLiteral("gmail")));
-        QCOMPARE(vault->details(), QStringList({QStringLiteral("a"), QStringLiteral("pq"),
-                                                QString(), QStringLiteral("n1\nn2")}));
-        const QString counter = vault->onTab<QLineEdit>("txtCounter")->text();
-        QVERIFY(counter.toLongLong() > 0);
-        // A refresh empties the details but keeps the counter.
-        vault->chooseFilter(QStringLiteral("Email"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("gmail")});
-        QCOMPARE(vault->details(), QStringList({QString(), QString(), QString(), QString()}));
-        QCOMPARE(vault->onTab<QLineEdit>("txtCounter")->text(), counter);
-        vault->chooseFilter(QStringLiteral("Work"));
-        QVERIFY(listed().isEmpty());
+        QCOMPARE(form(), kNewTitle + u"|||||||Unfiled"_s);
+        type(u"gmail"_s, u"Email"_s, u"a"_s, u"pq"_s, u"n1\nn2"_s);
+        QCOMPARE(pressed(editor(), u"cmdSaveClose"_s), QStringList{kCreated});
+        QVERIFY(dialogs().shown[0].icon == MessageIcon::Information &&
+                dialogs().shown[0].title == u"Keystead"_s);
+        QVERIFY(!editor()->isVisible() && main()->isVisible());
+        QVERIFY(create(u"ebay"_s, u"Shopping"_s));
+        QCOMPARE(listed(), QStringList({u"gmail"_s, u"ebay"_s}));
+        // Values of one and two characters are shown like any other; a refill empties them.
+        select(u"gmail"_s);
+        QCOMPARE(details(main()), u"a|pq||n1\nn2"_s);
+        chooseFilter(u"Email"_s);
+        QCOMPARE(listed(), QStringList{u"gmail"_s});
+        QCOMPARE(details(main()), u"|||"_s);
 
         // Another user sees none of these, and anna none of bert's.
-        vault->switchUser(QStringLiteral("bert"));
+        switchUser(u"bert"_s);
         QVERIFY(listed().isEmpty());
-        vault->chooseFilter(QStringLiteral("All Records"));
-        QVERIFY(listed().isEmpty());
-        QVERIFY(vault->create(QStringLiteral("bank"), QStringLiteral("Banking")));
-        QCOMPARE(listed(), QStringList{QStringLiteral("bank")});
-        vault->switchUser(QStringLiteral("anna"));
-        vault->chooseFilter(QStringLiteral("All Records"));
-        QCOMPARE(listed(), QStringList({QStringLiteral("gmail"), QStringLiteral("ebay")}));
-        vault->chooseFilter(QStringLiteral("Banking"));
-        QVERIFY(listed().isEmpty());
+        QVERIFY(create(u"bank"_s, u"Email"_s));
+        switchUser(u"anna"_s);
+        chooseFilter(u"Email"_s);
+        QCOMPARE(listed(), QStringList{u"gmail"_s});
     }
 
     void shortNamesUniqueOnCreateAndEdit() {
-        QVERIFY(vault->create(QStringLiteral("Gmail")));
-        vault->switchUser(QStringLiteral("bert"));
-        dialogs().clear();
-
+        QVERIFY(create(u"Gmail"_s));
+        switchUser(u"bert"_s);
         // Another user's name in another letter case: refused, the editor keeps what was typed.
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        vault->type(QStringLiteral("GMAIL"), QStringLiteral("Email"), QStringLiteral("bert@x"),
-                    QStringLiteral("pw"));
-        test::press(editor(), QStringLiteral("cmdSaveClose"));
-        QCOMPARE(dialogs().texts(), QStringList{kInUse});
-        QCOMPARE(dialogs().shown[0].icon, MessageIcon::Exclamation);
+        test::press(main(), u"cmdLoginsNew"_s);
+        type(u"GMAIL"_s, u"Email"_s, u"bert@x"_s, u"pw"_s);
+        test::press(editor(), u"cmdSaveClose"_s);
+        QCOMPARE(form(), kNewTitle + u"|GMAIL|bert@x|pw|||pw|Email"_s);
+        // A blank name and differing passwords are refused too.
+        shortNameBox()->setText(u"   "_s);
+        test::press(editor(), u"cmdSaveClose"_s);
+        shortNameBox()->setText(u"bank"_s);
+        on(editor(), u"txtPassword2"_s)->setText(u"PW"_s);
+        test::press(editor(), u"cmdSaveNew"_s);
         QVERIFY(editor()->isVisible());
-        QCOMPARE(shortNameBox(), QStringLiteral("GMAIL"));
-        QCOMPARE(vault->inEditor<QLineEdit>("txtUserName")->text(), QStringLiteral("bert@x"));
-        QCOMPARE(vault->editorCategory()->currentText(), QStringLiteral("Email"));
-        // Blank name and differing passwords are refused first; the editor stays open.
-        dialogs().clear();
-        vault->inEditor<QLineEdit>("txtShortName")->setText(QStringLiteral("   "));
-        test::press(editor(), QStringLiteral("cmdSaveClose"));
-        vault->inEditor<QLineEdit>("txtShortName")->setText(QStringLiteral("bank"));
-        vault->inEditor<QLineEdit>("txtPassword2")->setText(QStringLiteral("PW"));
-        test::press(editor(), QStringLiteral("cmdSaveNew"));
-        QCOMPARE(dialogs().texts(), QStringList({kNoShortName, kNotIdentical}));
-        QCOMPARE(dialogs().shown[1].icon, MessageIcon::Exclamation);
-        QVERIFY(editor()->isVisible());
-        vault->inEditor<QLineEdit>("txtPassword2")->setText(QStringLiteral("pw"));
-        test::press(editor(), QStringLiteral("cmdSaveClose"));
-        QCOMPARE(dialogs().texts().last(), kCreated);
-        QCOMPARE(listed(), QStringList{QStringLiteral("bank")});
+        on(editor(), u"txtPassword2"_s)->setText(u"pw"_s);
+        test::press(editor(), u"cmdSaveClose"_s);
+        QCOMPARE(dialogs().texts(),
+                 QStringList({kInUse, u"You must enter a short name for your new record"_s,
+                              u"Passwords entered were not identical"_s, kCreated}));
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(dialogs().shown[i].icon, MessageIcon::Exclamation);
+        }
 
-        // Editing to a name in use is refused the same way.
+        // Editing shows the record and refuses a name in use the same way.
         dialogs().clear();
-        QVERIFY(vault->select(QStringLiteral("bank")));
-        test::press(main(), QStringLiteral("cmdLoginsEdit"));
-        QCOMPARE(editor()->windowTitle(), QStringLiteral("Keystead - Edit Record"));
-        QVERIFY(!vault->inEditor<QPushButton>("cmdSaveNew")->isVisible());
-        QCOMPARE(shortNameBox(), QStringLiteral("bank"));
-        QCOMPARE(vault->inEditor<QLineEdit>("txtUserName")->text(), QStringLiteral("bert@x"));
-        QCOMPARE(vault->inEditor<QLineEdit>("txtPassword2")->text(), QStringLiteral("pw"));
-        QCOMPARE(vault->editorCategory()->currentText(), QStringLiteral("Email"));
-        QCOMPARE(vault->inEditor<QLabel>("lblLineKey")->text(),
-                 vault->onTab<QLineEdit>("txtCounter")->text());
-        vault->inEditor<QLineEdit>("txtShortName")->setText(QStringLiteral("gmail"));
-        test::press(editor(), QStringLiteral("cmdSaveClose"));
-        QCOMPARE(dialogs().texts(), QStringList{kInUse});
-        QVERIFY(editor()->isVisible());
-        QCOMPARE(shortNameBox(), QStringLiteral("gmail"));
+        select(u"bank"_s);
+        test::press(main(), u"cmdLoginsEdit"_s);
+        QCOMPARE(form(), u"Keystead - Edit Record|bank|bert@x|pw|||pw|Email"_s);
+        QVERIFY(!on<QPushButton>(editor(), u"cmdSaveNew"_s)->isVisible());
+        shortNameBox()->setText(u"gmail"_s);
+        QCOMPARE(pressed(editor(), u"cmdSaveClose"_s), QStringList{kInUse});
+        QVERIFY(editor()->isVisible() && shortNameBox()->text() == u"gmail"_s);
         // A name of 3 characters or fewer: reported, not saved, the editor closes.
-        vault->inEditor<QLineEdit>("txtShortName")->setText(QStringLiteral("bnk"));
-        test::press(editor(), QStringLiteral("cmdSaveClose"));
-        QCOMPARE(dialogs().texts().last(), kTooShort);
+        shortNameBox()->setText(u"bnk"_s);
+        QCOMPARE(pressed(editor(), u"cmdSaveClose"_s),
+                 QStringList{u"The 'Short Name' field was left blank, or is less than 3 "
+                             "characters.\r\rThis record has not been saved."_s});
         QCOMPARE(dialogs().shown.last().icon, MessageIcon::Critical);
         QVERIFY(!editor()->isVisible());
-        QCOMPARE(listed(), QStringList{QStringLiteral("bank")});
-        // A good edit saves without a message; the record keeps its own name's other case.
-        dialogs().clear();
-        QVERIFY(vault->select(QStringLiteral("bank")));
-        test::press(main(), QStringLiteral("cmdLoginsEdit"));
-        vault->inEditor<QLineEdit>("txtShortName")->setText(QStringLiteral("BANK"));
-        vault->inEditor<QPlainTextEdit>("txtNotes")->setPlainText(QStringLiteral("x"));
-        test::press(editor(), QStringLiteral("cmdSaveClose"));
-        QVERIFY(dialogs().texts().isEmpty());
-        QVERIFY(main()->isVisible());
-        QCOMPARE(listed(), QStringList{QStringLiteral("BANK")});
-        QVERIFY(vault->select(QStringLiteral("BANK")));
-        QCOMPARE(vault->details(), QStringList({QStringLiteral("bert@x"), QStringLiteral("pw"),
-                                                QString(), QStringLiteral("x")}));
+        // A good edit saves silently; the record may take its own name in another case.
+        select(u"bank"_s);
+        test::press(main(), u"cmdLoginsEdit"_s);
+        type(u"BANK"_s, u"Email"_s, u"bert@x"_s, u"pw"_s, u"x"_s);
+        QCOMPARE(pressed(editor(), u"cmdSaveClose"_s), QStringList());
+        QCOMPARE(listed(), QStringList{u"BANK"_s});
+        select(u"BANK"_s);
+        QCOMPARE(details(main()), u"bert@x|pw||x"_s);
     }
 
     void categoriesByFiling() {
-        QVERIFY(vault->create(QStringLiteral("empty"), QString()));
-        QVERIFY(vault->create(QStringLiteral("blank"), QStringLiteral("  ")));
-        QVERIFY(vault->create(QStringLiteral("lower"), QStringLiteral("unfiled")));
-        QVERIFY(vault->create(QStringLiteral("steam"), QStringLiteral("Games")));
-        vault->chooseFilter(QStringLiteral("Unfiled"));
-        QCOMPARE(listed(), QStringList({QStringLiteral("empty"), QStringLiteral("blank"),
-                                        QStringLiteral("lower")}));
-        // "Games" is new: a category of anna's in every list, after the shared ones.
-        const QStringList own = kShared + QStringList{QStringLiteral("Games")};
-        QCOMPARE(filterEntries().mid(2), own);
-        QCOMPARE(VaultDriver::entries(vault->editorCategory()).mid(1), own);
-        QCOMPARE(VaultDriver::lines(vault->onTab<QListWidget>("lstTempCategories")), own);
-        vault->chooseFilter(QStringLiteral("Games"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("steam")});
-        // From a category's filter, a new record is proposed under that category.
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        QCOMPARE(vault->editorCategory()->currentText(), QStringLiteral("Games"));
-        test::press(editor(), QStringLiteral("cmdCancel"));
-        vault->switchUser(QStringLiteral("bert"));
-        QCOMPARE(filterEntries().mid(2), kShared);
-        QCOMPARE(VaultDriver::entries(vault->editorCategory()).mid(1), kShared);
+        for (const QString& line : {u"empty|"_s, u"blank|  "_s, u"lower|unfiled"_s,
+                                    u"steam|Games"_s, u"origin|GAMES"_s, u"office|work"_s}) {
+            QVERIFY(create(line.section(u'|', 0, 0), line.section(u'|', 1)));
+        }
+        chooseFilter(u"Unfiled"_s);
+        QCOMPARE(listed(), QStringList({u"empty"_s, u"blank"_s, u"lower"_s}));
+        // A known name in another letter case files under the category as it is spelled.
+        chooseFilter(u"Work"_s);
+        QCOMPARE(listed(), QStringList{u"office"_s});
+        // "Games" is new: one of anna's categories in every list, after the shared ones, once.
+        const QStringList own = kShared + QStringList{u"Games"_s};
+        QCOMPARE(texts(filter()).mid(2) + texts(category()).mid(1), own + own);
+        chooseFilter(u"Games"_s);
+        // From a category's filter, a new record is proposed under that category; Cancel drops it.
+        main()->findChild<QAction*>(u"mnuNewEntry"_s)->trigger();
+        QCOMPARE(category()->currentText(), u"Games"_s);
+        type(u"dropped"_s, u"Games"_s);
+        test::press(editor(), u"cmdCancel"_s);
+        QCOMPARE(listed(), QStringList({u"steam"_s, u"origin"_s}));
+        switchUser(u"bert"_s);
+        QCOMPARE(texts(filter()).mid(2) + texts(category()).mid(1), kShared + kShared);
     }
 
-    void completionHint() {
-        QVERIFY(vault->create(QStringLiteral("lathe"), QStringLiteral("Workshop")));
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        QComboBox* box = vault->editorCategory();
-        auto* hint = vault->inEditor<QWidget>("pctHint");
-        auto* caption = vault->inEditor<QLabel>("lblHint");
-        QVERIFY(!hint->isVisible());
-        box->clearEditText();
+    void completionHintAndSaveNew() {
+        QVERIFY(create(u"lathe"_s, u"Workshop"_s));
+        chooseFilter(u"Work"_s);
+        test::press(main(), u"cmdLoginsNew"_s);
+        QComboBox* box = category();
         // Several matches: the last in list order is offered; Enter takes it.
-        QTest::keyClicks(box, QStringLiteral("wo"));
-        QVERIFY(hint->isVisible());
-        QCOMPARE(caption->text(), QStringLiteral("Workshop"));
+        QCOMPARE(hint(u"wo"_s), u"Workshop"_s);
         QTest::keyClick(box, Qt::Key_Return);
-        QCOMPARE(box->currentText(), QStringLiteral("Workshop"));
-        QVERIFY(!hint->isVisible());
-        QCOMPARE(editor()->focusWidget(), vault->inEditor<QWidget>("txtShortName"));
-        // Typed in full in another case: the hint steps to "Work", then hides; leaving the
-        // box adopts the known spelling.
-        box->clearEditText();
-        QTest::keyClicks(box, QStringLiteral("wORK"));
-        QVERIFY(!hint->isVisible());
-        QCOMPARE(caption->text(), QStringLiteral("Work"));
+        QCOMPARE(box->currentText() + u'|' + hint(), u"Workshop|Workshop (hidden)"_s);
+        // Typed in full in another case: the hint steps to "Work", then hides; leaving the box
+        // adopts the known spelling.
+        QCOMPARE(hint(u"wORK"_s), u"Work (hidden)"_s);
         QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(box, &leave);
-        QCOMPARE(box->currentText(), QStringLiteral("Work"));
-        // A click on the hint takes it; no match leaves it; blank text hides it.
-        box->clearEditText();
-        QTest::keyClicks(box, QStringLiteral("sH"));
-        QCOMPARE(caption->text(), QStringLiteral("Shopping"));
-        QVERIFY(hint->isVisible());
-        QTest::mouseClick(caption, Qt::LeftButton);
-        QCOMPARE(box->currentText(), QStringLiteral("Shopping"));
-        QVERIFY(!hint->isVisible());
-        box->clearEditText();
-        QTest::keyClicks(box, QStringLiteral("b"));
-        QVERIFY(hint->isVisible());
-        QTest::keyClick(box, Qt::Key_Backspace);
-        QVERIFY(!hint->isVisible());
-        QTest::keyClicks(box, QStringLiteral("zz"));
-        QVERIFY(!hint->isVisible());
-        QCOMPARE(caption->text(), QStringLiteral("Banking"));
-        // Filed under the adopted spelling.
-        box->setEditText(QStringLiteral("work"));
+        QCOMPARE(box->currentText(), u"Work"_s);
+        // Leaving does not complete a part of a name; a click on the hint takes it.
+        QCOMPARE(hint(u"sHo"_s), u"Shopping"_s);
         QApplication::sendEvent(box, &leave);
-        vault->inEditor<QLineEdit>("txtShortName")->setText(QStringLiteral("office"));
-        test::press(editor(), QStringLiteral("cmdSaveClose"));
-        vault->chooseFilter(QStringLiteral("Work"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("office")});
-    }
+        QCOMPARE(box->currentText(), u"sHo"_s);
+        QCOMPARE(hint(u"sHo"_s), u"Shopping"_s);
+        QTest::mouseClick(on<QLabel>(editor(), u"lblHint"_s), Qt::LeftButton);
+        QCOMPARE(box->currentText() + u'|' + hint(), u"Shopping|Shopping (hidden)"_s);
 
-    void saveNewKeepsTheCategory() {
-        vault->chooseFilter(QStringLiteral("Work"));
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        vault->type(QStringLiteral("first"), QStringLiteral("Work"), QStringLiteral("u1"),
-                    QStringLiteral("p1"), QStringLiteral("d1"), QStringLiteral("n1"));
-        test::press(editor(), QStringLiteral("cmdSaveNew"));
-        QCOMPARE(dialogs().texts(), QStringList{kCreated});
-        QVERIFY(editor()->isVisible());
-        QVERIFY(!main()->isVisible());
-        for (const char* name : {"txtShortName", "txtUserName", "txtPassword", "txtPassword2"}) {
-            QVERIFY2(vault->inEditor<QLineEdit>(name)->text().isEmpty(), name);
-        }
-        QVERIFY(vault->inEditor<QPlainTextEdit>("txtDescription")->toPlainText().isEmpty());
-        QVERIFY(vault->inEditor<QPlainTextEdit>("txtNotes")->toPlainText().isEmpty());
-        QCOMPARE(vault->editorCategory()->currentText(), QStringLiteral("Work"));
+        // cmdSaveNew empties the editor but keeps the category.
+        type(u"first"_s, u"Work"_s, u"u1"_s, u"p1"_s, u"n1"_s);
+        on<QPlainTextEdit>(editor(), u"txtDescription"_s)->setPlainText(u"d1"_s);
+        QCOMPARE(pressed(editor(), u"cmdSaveNew"_s), QStringList{kCreated});
+        QCOMPARE(form(), kNewTitle + u"|||||||Work"_s);
         // A new category typed here refills the lists; the editor keeps it.
-        vault->type(QStringLiteral("second"), QStringLiteral("Games"));
-        test::press(editor(), QStringLiteral("cmdSaveNew"));
-        QCOMPARE(dialogs().texts().last(), kCreated);
-        QCOMPARE(vault->editorCategory()->currentText(), QStringLiteral("Games"));
-        QVERIFY(VaultDriver::entries(vault->editorCategory()).contains(QStringLiteral("Games")));
-        test::press(editor(), QStringLiteral("cmdCancel"));
-        QVERIFY(main()->isVisible());
-        QCOMPARE(vault->filter()->currentText(), QStringLiteral("Work"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("first")});
-        vault->chooseFilter(QStringLiteral("Games"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("second")});
-    }
-
-    void cancelCloseBoxAndMissingSelection() {
-        QVERIFY(vault->create(QStringLiteral("kept")));
-        dialogs().clear();
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        vault->type(QStringLiteral("dropped"), QString());
-        test::press(editor(), QStringLiteral("cmdCancel"));
-        QVERIFY(!editor()->isVisible());
-        QVERIFY(main()->isVisible());
-        // The close box is Cancel while the program runs; so is Escape.
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        vault->type(QStringLiteral("dropped too"), QString());
+        type(u"second"_s, u"Games"_s);
+        QCOMPARE(pressed(editor(), u"cmdSaveNew"_s), QStringList{kCreated});
+        QCOMPARE(category()->currentText(), u"Games"_s);
+        // The close box is Cancel while the program runs: what was typed is dropped.
+        type(u"dropped"_s, u"Work"_s);
         QVERIFY(!editor()->close());
-        QVERIFY(!editor()->isVisible());
-        QVERIFY(main()->isVisible());
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        QTest::keyClick(vault->inEditor<QLineEdit>("txtShortName"), Qt::Key_Escape);
-        QVERIFY(!editor()->isVisible());
-        QCOMPARE(listed(), QStringList{QStringLiteral("kept")});
-        QVERIFY(dialogs().texts().isEmpty());
-
-        // Edit and delete want a selected line, from the buttons and the menu alike.
-        test::press(main(), QStringLiteral("cmdLoginsEdit"));
-        test::press(main(), QStringLiteral("cmdLoginsDelete"));
-        auto* tabs = vault->onTab<QTabWidget>("SSTab1");
-        tabs->setCurrentIndex(1);
-        main()->findChild<QAction*>(QStringLiteral("mnuEditEntry"))->trigger();
-        QCOMPARE(tabs->currentIndex(), 0);
-        QCOMPARE(dialogs().texts(), QStringList({kSelectToEdit, kSelectToDelete, kSelectToEdit}));
-        QCOMPARE(dialogs().shown[0].icon, MessageIcon::Information);
-        QVERIFY(!editor()->isVisible());
-        // Double-click and Enter on a line open the editor for it.
-        QVERIFY(vault->select(QStringLiteral("kept")));
-        QListWidget* list = vault->records();
-        const QRect line = list->visualItemRect(list->item(0));
-        // A double click arrives as a click followed by the double-click event.
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line.center());
-        QVERIFY(editor()->isVisible());
-        QCOMPARE(shortNameBox(), QStringLiteral("kept"));
-        test::press(editor(), QStringLiteral("cmdCancel"));
-        QVERIFY(vault->select(QStringLiteral("kept")));
-        QTest::keyClick(list, Qt::Key_Return);
-        QVERIFY(editor()->isVisible());
-        test::press(editor(), QStringLiteral("cmdCancel"));
-        // The menu item opens the editor too.
-        main()->findChild<QAction*>(QStringLiteral("mnuNewEntry"))->trigger();
-        QVERIFY(editor()->isVisible());
-        test::press(editor(), QStringLiteral("cmdCancel"));
+        QVERIFY(!editor()->isVisible() && main()->isVisible());
+        QCOMPARE(filter()->currentText(), u"Work"_s);
+        QCOMPARE(listed(), QStringList{u"first"_s});
+        chooseFilter(u"Games"_s);
+        QCOMPARE(listed(), QStringList{u"second"_s});
     }
 
     void deletingRecords() {
-        QVERIFY(vault->create(QStringLiteral("alpha")));
-        QVERIFY(vault->create(QStringLiteral("beta")));
-        QVERIFY(vault->create(QStringLiteral("gamma")));
+        for (const QString& name : {u"alpha"_s, u"beta"_s, u"gamma"_s}) {
+            QVERIFY(create(name));
+        }
         dialogs().clear();
-        QVERIFY(!state().DataDeleted);
-        QVERIFY(vault->select(QStringLiteral("alpha")));
-        dialogs().answer(false);
-        test::press(main(), QStringLiteral("cmdLoginsDelete"));
-        QCOMPARE(dialogs().texts(), QStringList{deleteQuestion(QStringLiteral("alpha"))});
-        QCOMPARE(dialogs().shown[0].icon, MessageIcon::Question);
+        // Edit and delete want a selected line, from the buttons and the menu alike.
+        test::press(main(), u"cmdLoginsEdit"_s);
+        test::press(main(), u"cmdLoginsDelete"_s);
+        main()->findChild<QAction*>(u"mnuEditEntry"_s)->trigger();
+        const QString toEdit = u"You must select a record to edit."_s;
+        QCOMPARE(dialogs().texts(),
+                 QStringList({toEdit, u"You must select a record to delete."_s, toEdit}));
+        QCOMPARE(dialogs().shown[0].icon, MessageIcon::Information);
+        QVERIFY(!editor()->isVisible());
+        select(u"alpha"_s);
+        dialogs().answer(false).answer(true);
+        QCOMPARE(pressed(main(), u"cmdLoginsDelete"_s), QStringList{kDeleteRecord + u"alpha"_s});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Question);
         QCOMPARE(listed().size(), 3);
         QVERIFY(!state().DataDeleted);
-        dialogs().answer(true);
-        test::press(main(), QStringLiteral("cmdLoginsDelete"));
-        QCOMPARE(listed(), QStringList({QStringLiteral("beta"), QStringLiteral("gamma")}));
+        test::press(main(), u"cmdLoginsDelete"_s);
+        QCOMPARE(listed(), QStringList({u"beta"_s, u"gamma"_s}));
         QVERIFY(state().DataDeleted);
         // The Delete key in the list, and the menu item.
         state().DataDeleted = false;
-        QVERIFY(vault->select(QStringLiteral("gamma")));
-        dialogs().answer(true);
-        QTest::keyClick(vault->records(), Qt::Key_Delete);
-        QCOMPARE(dialogs().texts().last(), deleteQuestion(QStringLiteral("gamma")));
-        QCOMPARE(listed(), QStringList{QStringLiteral("beta")});
+        select(u"gamma"_s);
+        dialogs().answer(true).answer(true);
+        QTest::keyClick(records(), Qt::Key_Delete);
+        QCOMPARE(dialogs().texts().last(), kDeleteRecord + u"gamma"_s);
+        QCOMPARE(listed(), QStringList{u"beta"_s});
         QVERIFY(state().DataDeleted);
-        QVERIFY(vault->select(QStringLiteral("beta")));
-        dialogs().answer(true);
-        main()->findChild<QAction*>(QStringLiteral("mnuDeleteEntry"))->trigger();
-        QVERIFY(listed().isEmpty());
-        vault->chooseFilter(QStringLiteral("All Records"));
+        select(u"beta"_s);
+        main()->findChild<QAction*>(u"mnuDeleteEntry"_s)->trigger();
         QVERIFY(listed().isEmpty());
     }
 
     void manageCategoriesWindow() {
-        QVERIFY(vault->create(QStringLiteral("fishing"), QStringLiteral("Hobby")));
-        vault->switchUser(QStringLiteral("bert"));
-        QVERIFY(vault->create(QStringLiteral("knitting"), QStringLiteral("Hobby")));
-        vault->switchUser(QStringLiteral("anna"));
-        dialogs().clear();
+        QVERIFY(create(u"fishing"_s, u"Hobby"_s));
+        switchUser(u"bert"_s);
+        QVERIFY(create(u"knitting"_s, u"Hobby"_s));
+        switchUser(u"anna"_s);
+        chooseFilter(u"Hobby"_s);
         QVERIFY(!state().DataDeleted);
-
-        manageCategories([&](QWidget* window) {
-            QCOMPARE(window->windowTitle(), QStringLiteral("Keystead - Manage Categories"));
-            QVERIFY(window->isModal());
-            QCOMPARE(VaultDriver::lines(categoryList(window)),
-                     kShared + QStringList{QStringLiteral("Hobby")});
-            const QStringList captions = {
-                QStringLiteral("Add"),        QStringLiteral("Delete"),
-                QStringLiteral("Select All"), QStringLiteral("Select None"),
-                QStringLiteral("Rename"),     QStringLiteral("Close")};
-            const char* names[] = {"cmdAdd",  "cmdDelete", "cmdSelectAll",
-                                   "cmdNone", "cmdRename", "cmdClose"};
-            for (int i = 0; i < 6; ++i) {
-                QCOMPARE(test::control<QPushButton>(window, QString::fromLatin1(names[i]))->text(),
-                         captions[i]);
-            }
+        const QStringList own = kShared + QStringList{u"Hobby"_s};
+        manageCategories([&](QListWidget* list) {
+            QWidget* window = list->window();
+            QCOMPARE(window->windowTitle(), u"Keystead - Manage Categories"_s);
+            QCOMPARE(texts(list), own);
             // Add: known names in any case are refused; blank and cancelled answers are ignored.
-            dialogs().input(QStringLiteral("wORK")).input(QStringLiteral("  ")).input(std::nullopt);
-            dialogs().input(QStringLiteral("Games")).input(QStringLiteral("Travel"));
+            dialogs().input(u"wORK"_s).input(u"  "_s).input(std::nullopt);
+            dialogs().input(u"Games"_s).input(u"Travel"_s);
             for (int i = 0; i < 5; ++i) {
-                test::press(window, QStringLiteral("cmdAdd"));
+                test::press(window, u"cmdAdd"_s);
             }
-            QCOMPARE(dialogs().shown[0].title, QStringLiteral("Create New Category"));
-            QCOMPARE(dialogs().shown[0].text,
-                     QStringLiteral("Please enter the new category name."));
-            QCOMPARE(dialogs().shown[1].text, kExists);
+            const QString prompt = u"Please enter the new category name."_s;
+            QCOMPARE(dialogs().texts(), QStringList({prompt, u"That category already exists."_s,
+                                                     prompt, prompt, prompt, prompt}));
+            QCOMPARE(dialogs().shown[0].title, u"Create New Category"_s);
             QCOMPARE(dialogs().shown[1].icon, MessageIcon::Exclamation);
-            QCOMPARE(dialogs().shown.size(), 6);  // five inputs and one refusal
-            QCOMPARE(VaultDriver::lines(categoryList(window)),
-                     kShared + QStringList({QStringLiteral("Hobby"), QStringLiteral("Games"),
-                                            QStringLiteral("Travel")}));
-            // Select All, Select None; Rename does nothing.
-            test::press(window, QStringLiteral("cmdSelectAll"));
-            QCOMPARE(categoryList(window)->selectedItems().size(), 8);
-            test::press(window, QStringLiteral("cmdNone"));
-            QVERIFY(categoryList(window)->selectedItems().isEmpty());
-            test::press(window, QStringLiteral("cmdRename"));
-            QCOMPARE(categoryList(window)->count(), 8);
-            // Several at once, a question each: Yes to a shared one, No, then Yes.
-            dialogs().clear();
-            selectCategories(window, {QStringLiteral("Email"), QStringLiteral("Hobby"),
-                                      QStringLiteral("Games"), QStringLiteral("Travel")});
+            QCOMPARE(texts(list), own + QStringList({u"Games"_s, u"Travel"_s}));
+            test::press(window, u"cmdSelectAll"_s);
+            QCOMPARE(list->selectedItems().size(), 8);
+            test::press(window, u"cmdNone"_s);
+            QVERIFY(list->selectedItems().isEmpty());
+            // Several at once, a question each: Yes to a shared one, No in the middle.
             dialogs().answer(true).answer(true).answer(false).answer(true);
-            test::press(window, QStringLiteral("cmdDelete"));
-            QCOMPARE(dialogs().texts(),
-                     QStringList({categoryQuestion(QStringLiteral("Email")), kGlobal,
-                                  categoryQuestion(QStringLiteral("Hobby")),
-                                  categoryQuestion(QStringLiteral("Games")),
-                                  categoryQuestion(QStringLiteral("Travel"))}));
-            QCOMPARE(dialogs().shown[1].icon, MessageIcon::Information);
-            QCOMPARE(VaultDriver::lines(categoryList(window)),
-                     kShared + QStringList{QStringLiteral("Games")});
+            QCOMPARE(
+                deleteCategories(list, {u"Email"_s, u"Hobby"_s, u"Games"_s, u"Travel"_s}),
+                QStringList({kDeleteCategory + u"Email?"_s, kGlobal, kDeleteCategory + u"Hobby?"_s,
+                             kDeleteCategory + u"Games?"_s, kDeleteCategory + u"Travel?"_s}));
+            QCOMPARE(dialogs().shown[7].icon, MessageIcon::Information);
+            QCOMPARE(texts(list), kShared + QStringList{u"Games"_s});
         });
         QVERIFY(state().DataDeleted);
-        QCOMPARE(filterEntries().mid(2), kShared + QStringList{QStringLiteral("Games")});
-        // anna's record of the deleted category is now unfiled; bert's keeps its own.
-        vault->chooseFilter(QStringLiteral("Unfiled"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("fishing")});
+        // Every list is refilled; the filter keeps its position, which still exists.
+        QCOMPARE(texts(filter()).mid(2), kShared + QStringList{u"Games"_s});
+        QCOMPARE(filter()->currentText(), u"Games"_s);
+        chooseFilter(u"Unfiled"_s);
+        QCOMPARE(listed(), QStringList{u"fishing"_s});
 
-        // A shared category alone: the warning, nothing deleted, DataDeleted untouched.
+        // A shared category alone is only warned about: nothing deleted, DataDeleted untouched.
+        // The close box is Close.
         state().DataDeleted = false;
-        dialogs().clear();
-        manageCategories([&](QWidget* window) {
-            selectCategories(window, {QStringLiteral("Work")});
-            dialogs().answer(true);
-            test::press(window, QStringLiteral("cmdDelete"));
-            QCOMPARE(dialogs().texts(),
-                     QStringList({categoryQuestion(QStringLiteral("Work")), kGlobal}));
-            QCOMPARE(categoryList(window)->count(), 6);
-        });
+        manageCategories(
+            [&](QListWidget* list) {
+                dialogs().answer(true);
+                QCOMPARE(deleteCategories(list, {u"Work"_s}),
+                         QStringList({kDeleteCategory + u"Work?"_s, kGlobal}));
+                QCOMPARE(list->count(), 6);
+            },
+            true);
         QVERIFY(!state().DataDeleted);
-        // The close box hides the window as Close does.
-        auto ran = test::whenModal(QStringLiteral("Form5"), [](QWidget* window) {
-            QVERIFY(!window->close());
-            QVERIFY(!window->isVisible());
-        });
-        test::press(main(), QStringLiteral("cmdLoginsManageCategories"));
-        QVERIFY(*ran);
-
-        vault->switchUser(QStringLiteral("bert"));
-        QCOMPARE(filterEntries().mid(2), kShared + QStringList{QStringLiteral("Hobby")});
-        vault->chooseFilter(QStringLiteral("Hobby"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("knitting")});
-    }
-
-    void filterKeptOrFallingBack() {
-        QVERIFY(vault->create(QStringLiteral("steam"), QStringLiteral("Games")));
-        QVERIFY(vault->create(QStringLiteral("fishing"), QStringLiteral("Hobby")));
-        vault->chooseFilter(QStringLiteral("Hobby"));
-        QCOMPARE(vault->filter()->currentIndex(), 8);
-        // Coming back from the editor refills every list; the filter stays.
-        test::press(main(), QStringLiteral("cmdLoginsNew"));
-        test::press(editor(), QStringLiteral("cmdCancel"));
-        QCOMPARE(vault->filter()->currentText(), QStringLiteral("Hobby"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("fishing")});
+        QCOMPARE(filter()->currentText(), u"Unfiled"_s);
         // Its position gone, the filter falls back to "All Records".
-        dialogs().clear();
-        manageCategories([&](QWidget* window) {
-            selectCategories(window, {QStringLiteral("Hobby")});
+        chooseFilter(u"Games"_s);
+        manageCategories([&](QListWidget* list) {
             dialogs().answer(true);
-            test::press(window, QStringLiteral("cmdDelete"));
+            deleteCategories(list, {u"Games"_s});
         });
-        QCOMPARE(vault->filter()->currentIndex(), 0);
-        QCOMPARE(listed(), QStringList({QStringLiteral("steam"), QStringLiteral("fishing")}));
-        // A position that still exists is kept across a refill.
-        vault->chooseFilter(QStringLiteral("Games"));
-        manageCategories([](QWidget*) {});
-        QCOMPARE(vault->filter()->currentText(), QStringLiteral("Games"));
-        QCOMPARE(listed(), QStringList{QStringLiteral("steam")});
+        QCOMPARE(filter()->currentIndex(), 0);
+        QCOMPARE(listed(), QStringList{u"fishing"_s});
+        QCOMPARE(restoredFilterIndex(7, 7), 0);  // at every refill, not only at the last
+        // bert's category of the same name and its record are untouched.
+        switchUser(u"bert"_s);
+        QCOMPARE(texts(filter()).mid(2), own);
+        chooseFilter(u"Hobby"_s);
+        QCOMPARE(listed(), QStringList{u"knitting"_s});
     }
 };
 
