@@ -72,6 +72,7 @@ clsCryptoRC4::clsCryptoRC4(CipherReport report, QString appTitle)
 clsCryptoRC4::~clsCryptoRC4() {
     for (KeyedCipher& keyed : keyed_) {
         EVP_CIPHER_CTX_free(keyed.context);
+        OPENSSL_cleanse(keyed.keystream.data(), static_cast<size_t>(keyed.keystream.size()));
     }
     if (hCryptProv != nullptr) {
         EVP_MD_free(md5_);
@@ -131,6 +132,7 @@ evp_cipher_ctx_st* clsCryptoRC4::keyedCipher(const QString& password, bool encry
     }
     EVP_CIPHER_CTX_free(keyed.context);
     keyed.context = nullptr;
+    keyed.keystream.clear();
     std::unique_ptr<EVP_MD_CTX, MdCtxFree> hHash(EVP_MD_CTX_new());
     if (!hHash || EVP_DigestInit_ex2(hHash.get(), md5_, nullptr) != 1) {
         plainMessage(noHashMessage());
@@ -168,9 +170,6 @@ QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& p
         return {};
     }
     ++providerCalls_;
-    // Keying RC4 is most of the work of a short value, so the freshly keyed state of a pass
-    // phrase is kept and copied for every value: each value still starts at the beginning of
-    // the keystream, exactly as with a key derived anew.
     EVP_CIPHER_CTX* keyed = keyedCipher(password, encrypt);
     if (keyed == nullptr) {
         return {};
@@ -180,23 +179,36 @@ QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& p
         plainMessage(QStringLiteral("Error Determining The Buffer Size."));
         return {};
     }
-    std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> cipher(EVP_CIPHER_CTX_new());
-    QByteArray buffer(n, '\0');
-    int produced = 0;
-    int finalBytes = 0;
-    const bool ran =
-        cipher && EVP_CIPHER_CTX_copy(cipher.get(), keyed) == 1 &&
-        EVP_CipherUpdate(cipher.get(), reinterpret_cast<unsigned char*>(buffer.data()), &produced,
-                         reinterpret_cast<const unsigned char*>(data.constData()), n) == 1 &&
-        EVP_CipherFinal_ex(cipher.get(), reinterpret_cast<unsigned char*>(buffer.data()) + produced,
-                           &finalBytes) == 1;
-    if (!ran) {
-        plainMessage(encrypt ? QStringLiteral("Error Encrypting Data.")
-                             : QStringLiteral("Error Decrypting Data. Your password is wrong, or "
-                                              "the cipher text has been tampered with."));
-        return {};
+    // Every value starts at the beginning of the keystream of the pass phrase, so the keystream
+    // is run once by the provider (and again only when a longer value needs more of it) and each
+    // value is combined with its start: the same bytes a freshly keyed RC4 would give.
+    QByteArray& keystream = keyed_[encrypt ? 1 : 0].keystream;
+    if (keystream.size() < n) {
+        const int length = std::max({n, static_cast<int>(keystream.size()) * 2, 256});
+        std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> cipher(EVP_CIPHER_CTX_new());
+        const QByteArray zeros(length, '\0');
+        QByteArray stream(length, '\0');
+        int produced = 0;
+        const bool ran =
+            cipher && EVP_CIPHER_CTX_copy(cipher.get(), keyed) == 1 &&
+            EVP_CipherUpdate(cipher.get(), reinterpret_cast<unsigned char*>(stream.data()),
+                             &produced, reinterpret_cast<const unsigned char*>(zeros.constData()),
+                             length) == 1 &&
+            produced == length;
+        if (!ran) {
+            plainMessage(encrypt ? QStringLiteral("Error Encrypting Data.")
+                                 : QStringLiteral("Error Decrypting Data. Your password is wrong, "
+                                                  "or the cipher text has been tampered with."));
+            return {};
+        }
+        keystream = stream;
     }
-    buffer.truncate(produced + finalBytes);
+    QByteArray buffer = data;
+    char* out = buffer.data();
+    const char* key = keystream.constData();
+    for (int i = 0; i < n; ++i) {
+        out[i] = static_cast<char>(out[i] ^ key[i]);
+    }
     return buffer;
 }
 

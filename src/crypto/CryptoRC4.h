@@ -63,6 +63,7 @@ private:
     struct KeyedCipher {
         QString password;
         evp_cipher_ctx_st* context = nullptr;
+        QByteArray keystream;  // the start of the keystream, as far as values have needed it
     };
     KeyedCipher keyed_[2];  // decrypting, encrypting
 };

@@ -14,15 +14,6 @@ constexpr int kShortestEditedName = 3;
 // No record has this Counter: the database numbers rows from 1.
 constexpr qint64 kNoRecord = 0;
 
-// The stored form of each text field: cipher text, or empty for an empty value.
-struct EncryptedFields {
-    QString shortName;
-    QString userName;
-    QString password;
-    QString description;
-    QString notes;
-};
-
 // Encrypts one value; false when the cipher failed on a non-empty value.
 bool encryptInto(const QString& value, QString& stored) {
     if (value.isEmpty()) {
@@ -126,6 +117,45 @@ Result<bool> RecordStore::shortNameInUse(Connection& connection, const QString& 
     return false;
 }
 
+std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const QString& owner,
+                                                   const RecordFields& fields,
+                                                   const QString& shortName, qint64 exceptCounter,
+                                                   PreparedSave& prepared) {
+    const Result<bool> inUse = shortNameInUse(connection, shortName, exceptCounter);
+    if (!inUse.ok()) {
+        return failed(inUse.status());
+    }
+    if (inUse.value()) {
+        return outcome(SaveOutcome::ShortNameInUse);
+    }
+    const Result<QStringList> categories = visibleCategories(connection, owner);
+    if (!categories.ok()) {
+        return failed(categories.status());
+    }
+    prepared.filing = fileUnder(fields.category, categories.value());
+    if (!encryptAll(fields, shortName, prepared.stored)) {
+        return outcome(SaveOutcome::NotEncrypted);
+    }
+    return std::nullopt;
+}
+
+SaveResult RecordStore::finishSave(Connection& connection, Transaction& transaction,
+                                   const QString& owner, const CategoryFiling& filing,
+                                   qint64 counter) {
+    SaveResult result;
+    result.counter = counter;
+    if (filing.addCategory) {
+        if (DbStatus status = AddCategory(connection, owner, filing.category); !status.ok()) {
+            return failed(status);
+        }
+        result.categoryAdded = true;
+    }
+    if (DbStatus status = transaction.commit(); !status.ok()) {
+        return failed(status);
+    }
+    return result;
+}
+
 SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& fields) {
     const QString shortName = fields.shortName.trimmed();
     if (shortName.isEmpty()) {
@@ -140,43 +170,22 @@ SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& f
     if (!transaction.status().ok()) {
         return failed(transaction.status());
     }
-    const Result<bool> inUse = shortNameInUse(connection, shortName, kNoRecord);
-    if (!inUse.ok()) {
-        return failed(inUse.status());
+    PreparedSave prepared;
+    if (std::optional<SaveResult> refused =
+            prepareSave(connection, owner, fields, shortName, kNoRecord, prepared)) {
+        return *refused;
     }
-    if (inUse.value()) {
-        return outcome(SaveOutcome::ShortNameInUse);
-    }
-    const Result<QStringList> categories = visibleCategories(connection, owner);
-    if (!categories.ok()) {
-        return failed(categories.status());
-    }
-    const CategoryFiling filing = fileUnder(fields.category, categories.value());
-    EncryptedFields stored;
-    if (!encryptAll(fields, shortName, stored)) {
-        return outcome(SaveOutcome::NotEncrypted);
-    }
+    const EncryptedFields& stored = prepared.stored;
     Statement insert = connection.prepare(
         QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, UserName, Password, "
                        "Description, Notes, Category) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
     insert.bind(1, owner).bind(2, stored.shortName).bind(3, stored.userName);
     insert.bind(4, stored.password).bind(5, stored.description).bind(6, stored.notes);
-    insert.bind(7, filing.category);
+    insert.bind(7, prepared.filing.category);
     if (DbStatus status = insert.run(); !status.ok()) {
         return failed(status);
     }
-    SaveResult result;
-    result.counter = connection.lastInsertId();
-    if (filing.addCategory) {
-        if (DbStatus status = AddCategory(connection, owner, filing.category); !status.ok()) {
-            return failed(status);
-        }
-        result.categoryAdded = true;
-    }
-    if (DbStatus status = transaction.commit(); !status.ok()) {
-        return failed(status);
-    }
-    return result;
+    return finishSave(connection, transaction, owner, prepared.filing, connection.lastInsertId());
 }
 
 SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
@@ -206,44 +215,23 @@ SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
     if (exists.integer(0) == 0) {
         return outcome(SaveOutcome::NotFound);
     }
-    const Result<bool> inUse = shortNameInUse(connection, shortName, counter);
-    if (!inUse.ok()) {
-        return failed(inUse.status());
+    PreparedSave prepared;
+    if (std::optional<SaveResult> refused =
+            prepareSave(connection, owner, fields, shortName, counter, prepared)) {
+        return *refused;
     }
-    if (inUse.value()) {
-        return outcome(SaveOutcome::ShortNameInUse);
-    }
-    const Result<QStringList> categories = visibleCategories(connection, owner);
-    if (!categories.ok()) {
-        return failed(categories.status());
-    }
-    const CategoryFiling filing = fileUnder(fields.category, categories.value());
-    EncryptedFields stored;
-    if (!encryptAll(fields, shortName, stored)) {
-        return outcome(SaveOutcome::NotEncrypted);
-    }
+    const EncryptedFields& stored = prepared.stored;
     // The owner is never changed by an edit.
     Statement update = connection.prepare(QStringLiteral(
         "UPDATE Logins SET ShortName = ?1, Description = ?2, Notes = ?3, UserName = ?4, "
         "Password = ?5, Category = ?6 WHERE Counter = ?7 AND KeyUserName = ?8"));
     update.bind(1, stored.shortName).bind(2, stored.description).bind(3, stored.notes);
-    update.bind(4, stored.userName).bind(5, stored.password).bind(6, filing.category);
+    update.bind(4, stored.userName).bind(5, stored.password).bind(6, prepared.filing.category);
     update.bind(7, counter).bind(8, owner);
     if (DbStatus status = update.run(); !status.ok()) {
         return failed(status);
     }
-    SaveResult result;
-    result.counter = counter;
-    if (filing.addCategory) {
-        if (DbStatus status = AddCategory(connection, owner, filing.category); !status.ok()) {
-            return failed(status);
-        }
-        result.categoryAdded = true;
-    }
-    if (DbStatus status = transaction.commit(); !status.ok()) {
-        return failed(status);
-    }
-    return result;
+    return finishSave(connection, transaction, owner, prepared.filing, counter);
 }
 
 Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "storage/Database.h"
+#include "vault/CategoryRules.h"
 #include "vault/ShortNameCache.h"
 
 namespace ks {
@@ -50,6 +51,15 @@ struct SaveResult {
 // The password records of the Logins table. Every record is reached through its Counter and
 // its owner together, so no action ever shows, changes or removes another user's record. Text
 // fields other than the category are stored encrypted.
+// The stored form of each text field: cipher text, or empty for an empty value.
+struct EncryptedFields {
+    QString shortName;
+    QString userName;
+    QString password;
+    QString description;
+    QString notes;
+};
+
 class RecordStore {
 public:
     explicit RecordStore(DatabaseAccess& database) : database_(database) {}
@@ -75,6 +85,18 @@ public:
     ShortNameCache& shortNames() { return shortNames_; }
 
 private:
+    // What both saves work out under the writer's lock before they write.
+    struct PreparedSave {
+        CategoryFiling filing;
+        EncryptedFields stored;
+    };
+    // The short-name check, the filing and the encryption; a result when the save must stop.
+    std::optional<SaveResult> prepareSave(Connection& connection, const QString& owner,
+                                          const RecordFields& fields, const QString& shortName,
+                                          qint64 exceptCounter, PreparedSave& prepared);
+    // Adds a new category when the record needs one, then commits.
+    SaveResult finishSave(Connection& connection, Transaction& transaction, const QString& owner,
+                          const CategoryFiling& filing, qint64 counter);
     // Whether a record other than `exceptCounter` has the short name, letter case ignored.
     Result<bool> shortNameInUse(Connection& connection, const QString& shortName,
                                 qint64 exceptCounter);
