@@ -34,21 +34,17 @@ DbStatus CreateUser(DatabaseAccess& database, const QString& name, const QString
         // The cipher has shown its own message; an account with an empty name is never made.
         return {DbCode::Failed, QStringLiteral("the account could not be encrypted")};
     }
-    Result<Connection> connection = database.open();
-    if (!connection.ok()) {
-        return connection.status();
+    WriteOperation write(database);
+    if (!write.ok()) {
+        return write.status();
     }
-    Transaction transaction = connection->begin();
-    if (!transaction.status().ok()) {
-        return transaction.status();
-    }
-    Statement insert = connection->prepare(
+    Statement insert = write.connection().prepare(
         QStringLiteral("INSERT INTO Users (UserName, Password) VALUES (?1, ?2)"));
     insert.bind(1, nameCipher).bind(2, passwordCipher);
     if (DbStatus status = insert.run(); !status.ok()) {
         return status;
     }
-    return transaction.commit();
+    return write.commit();
 }
 
 }  // namespace ks

@@ -140,14 +140,11 @@ Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
 
 Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
                                const QString& dateText, const QString& storedValue, QDate today) {
-    Result<Connection> connection = database.open();
-    if (!connection.ok()) {
-        return connection.status();
+    WriteOperation write(database);
+    if (!write.ok()) {
+        return write.status();
     }
-    Transaction transaction = connection->begin();
-    if (!transaction.status().ok()) {
-        return transaction.status();
-    }
+    Connection* connection = &write.connection();
     // Looked up again under the writer's lock: the day keeps at most one row of the owner.
     Statement find = connection->prepare(
         QStringLiteral("SELECT Id FROM Journals WHERE UserName = ?1 AND Date = ?2 "
@@ -176,7 +173,7 @@ Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
             return status;
         }
     }
-    if (DbStatus status = transaction.commit(); !status.ok()) {
+    if (DbStatus status = write.commit(); !status.ok()) {
         return status;
     }
     return !exists;

@@ -342,6 +342,17 @@ Result<Connection> Connection::openFile(const QString& path, const QByteArray& k
     return connection;
 }
 
+// ---- WriteOperation ----
+
+WriteOperation::WriteOperation(DatabaseAccess& database) : connection_(database.open()) {
+    if (!connection_.ok()) {
+        status_ = connection_.status();
+        return;
+    }
+    transaction_.emplace(connection_.value());
+    status_ = transaction_->status();
+}
+
 // ---- verification and keys ----
 
 DbStatus verifyDatabase(Connection& connection) {

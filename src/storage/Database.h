@@ -163,6 +163,26 @@ private:
     QByteArray cachedKey_;
 };
 
+// One writing operation: a verified connection with its writer's transaction begun. Either
+// everything it writes is committed together or, if it ends without commit(), nothing is.
+class WriteOperation {
+public:
+    explicit WriteOperation(DatabaseAccess& database);
+    WriteOperation(const WriteOperation&) = delete;
+    WriteOperation& operator=(const WriteOperation&) = delete;
+
+    // Why the operation could not begin; ok once the transaction is open.
+    const DbStatus& status() const { return status_; }
+    bool ok() const { return status_.ok(); }
+    Connection& connection() { return connection_.value(); }
+    DbStatus commit() { return transaction_ ? transaction_->commit() : status_; }
+
+private:
+    Result<Connection> connection_;
+    std::optional<Transaction> transaction_;
+    DbStatus status_;
+};
+
 // Tells whether `path` is a database of this program keyed with `passPhrase`: every table of
 // the schema present.
 DbStatus verifyDatabase(Connection& connection);

@@ -67,15 +67,11 @@ Result<int> ReassignCategory(Connection& connection, const QString& owner, const
 
 Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const QString& owner,
                                         const QString& name) {
-    Result<Connection> opened = database.open();
-    if (!opened.ok()) {
-        return opened.status();
+    WriteOperation write(database);
+    if (!write.ok()) {
+        return write.status();
     }
-    Connection& connection = opened.value();
-    Transaction transaction = connection.begin();
-    if (!transaction.status().ok()) {
-        return transaction.status();
-    }
+    Connection& connection = write.connection();
     CategoryDeletion deletion;
     // Shared rows are recognised however their owner word is spaced or spelled.
     Statement shared =
@@ -105,7 +101,7 @@ Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const QString&
         return moved.status();
     }
     deletion.recordsReassigned = moved.value();
-    if (DbStatus status = transaction.commit(); !status.ok()) {
+    if (DbStatus status = write.commit(); !status.ok()) {
         return status;
     }
     return deletion;

@@ -139,18 +139,18 @@ std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const
     return std::nullopt;
 }
 
-SaveResult RecordStore::finishSave(Connection& connection, Transaction& transaction,
-                                   const QString& owner, const CategoryFiling& filing,
-                                   qint64 counter) {
+SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
+                                   const CategoryFiling& filing, qint64 counter) {
     SaveResult result;
     result.counter = counter;
     if (filing.addCategory) {
-        if (DbStatus status = AddCategory(connection, owner, filing.category); !status.ok()) {
+        if (DbStatus status = AddCategory(write.connection(), owner, filing.category);
+            !status.ok()) {
             return failed(status);
         }
         result.categoryAdded = true;
     }
-    if (DbStatus status = transaction.commit(); !status.ok()) {
+    if (DbStatus status = write.commit(); !status.ok()) {
         return failed(status);
     }
     return result;
@@ -161,15 +161,11 @@ SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& f
     if (shortName.isEmpty()) {
         return outcome(SaveOutcome::ShortNameBlank);
     }
-    Result<Connection> opened = database_.open();
-    if (!opened.ok()) {
-        return failed(opened.status());
+    WriteOperation write(database_);
+    if (!write.ok()) {
+        return failed(write.status());
     }
-    Connection& connection = opened.value();
-    Transaction transaction = connection.begin();
-    if (!transaction.status().ok()) {
-        return failed(transaction.status());
-    }
+    Connection& connection = write.connection();
     PreparedSave prepared;
     if (std::optional<SaveResult> refused =
             prepareSave(connection, owner, fields, shortName, kNoRecord, prepared)) {
@@ -185,7 +181,7 @@ SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& f
     if (DbStatus status = insert.run(); !status.ok()) {
         return failed(status);
     }
-    return finishSave(connection, transaction, owner, prepared.filing, connection.lastInsertId());
+    return finishSave(write, owner, prepared.filing, connection.lastInsertId());
 }
 
 SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
@@ -197,15 +193,11 @@ SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
     if (shortName.size() <= kShortestEditedName) {
         return outcome(SaveOutcome::ShortNameTooShort);
     }
-    Result<Connection> opened = database_.open();
-    if (!opened.ok()) {
-        return failed(opened.status());
+    WriteOperation write(database_);
+    if (!write.ok()) {
+        return failed(write.status());
     }
-    Connection& connection = opened.value();
-    Transaction transaction = connection.begin();
-    if (!transaction.status().ok()) {
-        return failed(transaction.status());
-    }
+    Connection& connection = write.connection();
     Statement exists = connection.prepare(
         QStringLiteral("SELECT count(*) FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
     exists.bind(1, counter).bind(2, owner);
@@ -231,7 +223,7 @@ SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
     if (DbStatus status = update.run(); !status.ok()) {
         return failed(status);
     }
-    return finishSave(connection, transaction, owner, prepared.filing, counter);
+    return finishSave(write, owner, prepared.filing, counter);
 }
 
 Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {

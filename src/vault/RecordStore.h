@@ -95,8 +95,8 @@ private:
                                           const RecordFields& fields, const QString& shortName,
                                           qint64 exceptCounter, PreparedSave& prepared);
     // Adds a new category when the record needs one, then commits.
-    SaveResult finishSave(Connection& connection, Transaction& transaction, const QString& owner,
-                          const CategoryFiling& filing, qint64 counter);
+    SaveResult finishSave(WriteOperation& write, const QString& owner, const CategoryFiling& filing,
+                          qint64 counter);
     // Whether a record other than `exceptCounter` has the short name, letter case ignored.
     Result<bool> shortNameInUse(Connection& connection, const QString& shortName,
                                 qint64 exceptCounter);

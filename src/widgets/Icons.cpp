@@ -31,15 +31,15 @@ QPushButton* makePictureButton(QWidget* parent, const QString& objectName, const
 }
 
 QWidget* makeButtonPanel(const QString& objectName,
-                         std::initializer_list<PictureButtonSpec> buttons) {
+                         std::initializer_list<PictureButtonInfo> buttons) {
     auto* panel = new QWidget;
     panel->setObjectName(objectName);
     auto* layout = new QVBoxLayout(panel);
-    for (const PictureButtonSpec& spec : buttons) {
+    for (const PictureButtonInfo& button : buttons) {
         layout->addWidget(makePictureButton(
-            panel, QString::fromLatin1(spec.objectName),
-            themedIcon(QString::fromLatin1(spec.themeName), QString::fromLatin1(spec.picture)),
-            spec.purpose));
+            panel, QString::fromLatin1(button.objectName),
+            themedIcon(QString::fromLatin1(button.themeName), QString::fromLatin1(button.picture)),
+            button.purpose));
     }
     return panel;
 }

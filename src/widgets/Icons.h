@@ -24,7 +24,7 @@ QPushButton* makePictureButton(QWidget* parent, const QString& objectName, const
                                const QString& purpose);
 
 // One picture button of a button panel.
-struct PictureButtonSpec {
+struct PictureButtonInfo {
     const char* objectName;
     const char* themeName;
     const char* picture;
@@ -33,7 +33,7 @@ struct PictureButtonSpec {
 
 // Makes a button panel: a widget named `objectName` with a QVBoxLayout holding the buttons.
 QWidget* makeButtonPanel(const QString& objectName,
-                         std::initializer_list<PictureButtonSpec> buttons);
+                         std::initializer_list<PictureButtonInfo> buttons);
 
 // The backdrop picture of the main window (empty if it cannot be loaded).
 QPixmap backdropPicture();
