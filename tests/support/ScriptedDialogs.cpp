@@ -89,7 +89,6 @@ bool ScriptedDialogs::pendingAnswers() const {
 
 void ScriptedDialogs::clear() {
     shown.clear();
-    unexpected.clear();
 }
 
 }  // namespace ks::test

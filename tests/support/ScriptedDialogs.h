@@ -40,6 +40,7 @@ public:
 
     QStringList texts() const;
     bool pendingAnswers() const;
+    // Forgets what was shown; unexpected questions stay until the test looks at them.
     void clear();
 
 private:
