@@ -11,6 +11,7 @@
 #include "app/DatabasePreparation.h"
 #include "app/Program.h"
 #include "crypto/FieldCipher.h"
+#include "storage/FailureReport.h"
 #include "storage/SettingsFile.h"
 #include "widgets/Captions.h"
 #include "widgets/Icons.h"
@@ -123,11 +124,7 @@ bool LoginWindow::prepareDatabase() {
 }
 
 void LoginWindow::reportFailure(const QString& what, const DbStatus& status) {
-    QString text = QStringLiteral("%1 %2").arg(what, status.describe());
-    if (!status.detail.isEmpty()) {
-        text += QStringLiteral("\r\r(%1)").arg(status.detail);
-    }
-    program_.dialogs().message(MessageIcon::Critical, program_.state().AppTitle, text);
+    reportDatabaseFailure(program_.dialogs(), program_.state().AppTitle, what, status);
 }
 
 void LoginWindow::cmdLogin_Click() {

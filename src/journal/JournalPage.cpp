@@ -194,7 +194,7 @@ void JournalPage::LoadJournalEntry(const QString& dateText) {
         // Never the previous day's text under this day: both boxes are emptied.
         showEntryText(txtJournal_, QString());
         showEntryText(txtJournal2_, QString());
-        reportJournalFailure(services_, journal::couldNotLoad(), entry.status());
+        reportDatabaseFailure(services_, journal::couldNotLoad(), entry.status());
         return;
     }
     const QString text = entry.value().value_or(QString());
@@ -211,7 +211,7 @@ bool JournalPage::ListJournalDates() {
     const Result<JournalDates> dates = ks::ListJournalDates(
         services_.database, services_.state.UserNameCipher, services_.clock.today());
     if (!dates.ok()) {
-        reportJournalFailure(services_, journal::couldNotSearch(), dates.status());
+        reportDatabaseFailure(services_, journal::couldNotSearch(), dates.status());
         return false;
     }
     list->addItems(dates.value().dates);
@@ -232,7 +232,7 @@ void JournalPage::searchEntry(SearchDirection direction) {
     const Result<EntrySearch> search = findJournalEntryDay(
         services_.database, services_.state.UserNameCipher, from, direction, bound);
     if (!search.ok()) {
-        reportJournalFailure(services_, journal::couldNotSearch(), search.status());
+        reportDatabaseFailure(services_, journal::couldNotSearch(), search.status());
         return;
     }
     moveTo(search.value().day, true);

@@ -9,14 +9,6 @@ QString JournalSaveResult::outcome() const {
     return saved() ? journal::success() : journal::failure();
 }
 
-void reportJournalFailure(Services& services, const QString& what, const DbStatus& status) {
-    QString text = what + QLatin1Char(' ') + status.describe();
-    if (!status.detail.isEmpty()) {
-        text += QStringLiteral("\r\r(%1)").arg(status.detail);
-    }
-    services.dialogs.message(MessageIcon::Critical, services.state.AppTitle, text);
-}
-
 JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, const QString& text,
                                    bool skipConfirmation) {
     const QString& owner = services.state.UserNameCipher;
@@ -25,7 +17,7 @@ JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, 
 
     const Result<bool> exists = journalEntryExists(services.database, owner, dateText);
     if (!exists.ok()) {
-        reportJournalFailure(services, journal::couldNotSave(), exists.status());
+        reportDatabaseFailure(services, journal::couldNotSave(), exists.status());
         return {JournalSaveStatus::Failed};
     }
     if (exists.value() && !skipConfirmation &&
@@ -43,7 +35,7 @@ JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, 
     const Result<bool> created =
         writeJournalEntry(services.database, owner, dateText, stored, services.clock.today());
     if (!created.ok()) {
-        reportJournalFailure(services, journal::couldNotSave(), created.status());
+        reportDatabaseFailure(services, journal::couldNotSave(), created.status());
         return {JournalSaveStatus::Failed};
     }
     if (created.value()) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "storage/FailureReport.h"
 #include "storage/Services.h"
 
 namespace ks {
@@ -22,8 +23,5 @@ struct JournalSaveResult {
 // database or of the cipher is told to the user and leaves the stored entry as it was.
 JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, const QString& text,
                                    bool skipConfirmation);
-
-// Tells the user of a failure of the database in one critical message.
-void reportJournalFailure(Services& services, const QString& what, const DbStatus& status);
 
 }  // namespace ks

@@ -83,7 +83,8 @@ void CategoryWindow::cmdAdd_Click() {
     }
     if (DbStatus status = AddCategory(services_.database, services_.state.UserNameCipher, *answer);
         !status.ok()) {
-        reportVaultFailure(services_, QStringLiteral("The category could not be added."), status);
+        reportDatabaseFailure(services_, QStringLiteral("The category could not be added."),
+                              status);
         return;
     }
     emit categoriesChanged();
@@ -114,8 +115,8 @@ bool CategoryWindow::deleteOne(const QString& name) {
     const Result<CategoryDeletion> deletion =
         DeleteCategory(services_.database, services_.state.UserNameCipher, name);
     if (!deletion.ok()) {
-        reportVaultFailure(services_, QStringLiteral("The category could not be deleted."),
-                           deletion.status());
+        reportDatabaseFailure(services_, QStringLiteral("The category could not be deleted."),
+                              deletion.status());
         return false;
     }
     if (deletion.value().shared) {

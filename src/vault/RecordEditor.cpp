@@ -254,7 +254,7 @@ bool RecordEditor::createRecord() {
             reportShortNameInUse(services_);
             return false;
         case SaveOutcome::DatabaseFailed:
-            reportVaultFailure(services_, notSaved(), result.status);
+            reportDatabaseFailure(services_, notSaved(), result.status);
             return false;
         case SaveOutcome::ShortNameBlank:
         case SaveOutcome::ShortNameTooShort:
@@ -291,7 +291,7 @@ void RecordEditor::updateRecord(qint64 counter) {
             reportShortNameInUse(services_);
             return;
         case SaveOutcome::DatabaseFailed:
-            reportVaultFailure(services_, notSaved(), result.status);
+            reportDatabaseFailure(services_, notSaved(), result.status);
             return;
         case SaveOutcome::ShortNameBlank:
         case SaveOutcome::NotEncrypted:

@@ -171,8 +171,8 @@ void VaultPage::FillCategoryLists() {
         // One report is enough: the records are not read from a failing database as well.
         lstPasswords_->clear();
         clearDetails();
-        reportVaultFailure(services_, QStringLiteral("The categories could not be read."),
-                           visible.status());
+        reportDatabaseFailure(services_, QStringLiteral("The categories could not be read."),
+                              visible.status());
         return;
     }
     cmbCategories_Click();
@@ -196,8 +196,8 @@ void VaultPage::ListRecords(const QString& category) {
     const Result<QList<RecordLine>> lines =
         records_.ListRecords(services_.state.UserNameCipher, category);
     if (!lines.ok()) {
-        reportVaultFailure(services_, QStringLiteral("The records could not be listed."),
-                           lines.status());
+        reportDatabaseFailure(services_, QStringLiteral("The records could not be listed."),
+                              lines.status());
         return;
     }
     for (const RecordLine& line : lines.value()) {
@@ -224,8 +224,8 @@ void VaultPage::ShowRecord(qint64 counter) {
     const Result<std::optional<StoredRecord>> record =
         records_.ShowRecord(services_.state.UserNameCipher, counter);
     if (!record.ok()) {
-        reportVaultFailure(services_, QStringLiteral("The record could not be read."),
-                           record.status());
+        reportDatabaseFailure(services_, QStringLiteral("The record could not be read."),
+                              record.status());
         return;
     }
     if (!record.value()) {
@@ -256,8 +256,8 @@ void VaultPage::OpenEditRecord() {
     const Result<std::optional<StoredRecord>> record =
         records_.ShowRecord(services_.state.UserNameCipher, *counter);
     if (!record.ok()) {
-        reportVaultFailure(services_, QStringLiteral("The record could not be read."),
-                           record.status());
+        reportDatabaseFailure(services_, QStringLiteral("The record could not be read."),
+                              record.status());
         return;
     }
     if (!record.value()) {
@@ -286,8 +286,8 @@ void VaultPage::DeleteSelectedRecord() {
     }
     const Result<int> deleted = records_.DeleteRecord(services_.state.UserNameCipher, counter);
     if (!deleted.ok()) {
-        reportVaultFailure(services_, QStringLiteral("The record could not be deleted."),
-                           deleted.status());
+        reportDatabaseFailure(services_, QStringLiteral("The record could not be deleted."),
+                              deleted.status());
         return;
     }
     if (deleted.value() > 0) {
