@@ -109,7 +109,7 @@ QString clsCryptoRC4::ACSEncrypt(const QString& strPlainText, const QString& str
 }
 
 QString clsCryptoRC4::ACSDecrypt(const QString& strCipherText, const QString& strPassword,
-                                 bool boolDataInHex) {
+                                 bool boolDataInHex, bool keepSpaces) {
     if (strCipherText.isEmpty()) {
         plainMessage(QStringLiteral("You have not submitted any CipherText."));
         return {};
@@ -122,7 +122,8 @@ QString clsCryptoRC4::ACSDecrypt(const QString& strCipherText, const QString& st
     if (data.isEmpty()) {
         return {};
     }
-    return stripSpaces(QString::fromUtf8(EncryptDecrypt(data, strPassword, false)));
+    const QString plain = QString::fromUtf8(EncryptDecrypt(data, strPassword, false));
+    return keepSpaces ? plain : stripSpaces(plain);
 }
 
 evp_cipher_ctx_st* clsCryptoRC4::keyedCipher(const QString& password, bool encrypt) {

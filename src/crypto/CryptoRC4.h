@@ -29,8 +29,9 @@ public:
 
     QString ACSEncrypt(const QString& strPlainText, const QString& strPassword,
                        bool boolReturnAsHex);
-    QString ACSDecrypt(const QString& strCipherText, const QString& strPassword,
-                       bool boolDataInHex);
+    // Leading and trailing spaces of the plain text are dropped unless `keepSpaces`.
+    QString ACSDecrypt(const QString& strCipherText, const QString& strPassword, bool boolDataInHex,
+                       bool keepSpaces = false);
 
     // Hex form of bytes: two upper-case digits each.
     QString StringToHex(const QByteArray& bytes);

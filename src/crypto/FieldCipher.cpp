@@ -48,4 +48,8 @@ QString DecryptField(const QString& value) {
     return FieldCipher().ACSDecrypt(value, PassPhrase(), true);
 }
 
+QString DecryptFieldKeepingSpaces(const QString& value) {
+    return FieldCipher().ACSDecrypt(value, PassPhrase(), true, /*keepSpaces=*/true);
+}
+
 }  // namespace ks

@@ -17,6 +17,8 @@ void setCipherDialogs(Dialogs* dialogs, const QString& appTitle);
 QString EncryptField(const QString& value);
 // Decrypts a stored hex value; the empty string when it cannot be decrypted.
 QString DecryptField(const QString& value);
+// The same, keeping the spaces around the value (for texts that keep every character).
+QString DecryptFieldKeepingSpaces(const QString& value);
 
 // The shared cipher instance, made on first use and kept for the whole run.
 clsCryptoRC4& FieldCipher();

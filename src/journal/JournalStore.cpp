@@ -14,63 +14,6 @@ constexpr qint64 kDaysPerQuery = 400;
 
 const QString kJournals = QStringLiteral("Journals");
 
-bool isHexText(const QString& text) {
-    if (text.size() % 2 != 0) {
-        return false;
-    }
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool hex =
-            (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
-        if (!hex) {
-            return false;
-        }
-    }
-    return true;
-}
-
-qsizetype utf8Length(QStringView text) {
-    qsizetype bytes = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < 0x80) {
-            bytes += 1;
-        } else if (c < 0x800) {
-            bytes += 2;
-        } else if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-                   QChar::isLowSurrogate(text[i + 1].unicode())) {
-            bytes += 4;
-            ++i;
-        } else {
-            bytes += 3;
-        }
-    }
-    return bytes;
-}
-
-// The cipher's reading of a value leaves out its leading and trailing spaces, but an entry
-// keeps every character. The cipher text still holds one byte for each of them: the leading
-// ones are the first bytes that equal the cipher text of spaces (the key stream is the same
-// for every value), the rest were trailing. The result is used only when it encrypts back to
-// the stored value exactly.
-QString withSpacesRestored(const QString& stored, const QString& decrypted) {
-    const qsizetype missing = stored.size() / 2 - utf8Length(decrypted);
-    const QString spaces = EncryptField(QString(missing, QLatin1Char(' ')));
-    if (spaces.size() != 2 * missing) {
-        return decrypted;
-    }
-    qsizetype leading = 0;
-    while (leading < missing &&
-           QStringView(stored)
-                   .mid(2 * leading, 2)
-                   .compare(QStringView(spaces).mid(2 * leading, 2), Qt::CaseInsensitive) == 0) {
-        ++leading;
-    }
-    const QString text = QString(leading, QLatin1Char(' ')) + decrypted +
-                         QString(missing - leading, QLatin1Char(' '));
-    return EncryptField(text).compare(stored, Qt::CaseInsensitive) == 0 ? text : decrypted;
-}
-
 }  // namespace
 
 bool tooShortToEncrypt(const QString& text) {
@@ -87,11 +30,8 @@ QString shownJournalText(const QString& stored) {
     if (tooShortToEncrypt(stored)) {
         return stored;
     }
-    const QString text = DecryptField(stored);
-    if (!isHexText(stored) || utf8Length(text) >= stored.size() / 2) {
-        return text;
-    }
-    return withSpacesRestored(stored, text);
+    // An entry keeps every character, spaces around it included.
+    return DecryptFieldKeepingSpaces(stored);
 }
 
 bool isBlankJournalText(const QString& shown) {

@@ -112,6 +112,8 @@ private Q_SLOTS:
         // Decryption strips leading and trailing spaces, nothing else.
         QCOMPARE(ks::DecryptField(ks::EncryptField(QStringLiteral("  padded\t "))),
                  QStringLiteral("padded\t"));
+        QCOMPARE(ks::DecryptFieldKeepingSpaces(ks::EncryptField(QStringLiteral("  padded\t "))),
+                 QStringLiteral("  padded\t "));
         // The raw form round-trips as well.
         auto cipher = makeCipher();
         const QString raw = cipher.ACSEncrypt(QStringLiteral("ünïcode"), ks::PassPhrase(), false);
