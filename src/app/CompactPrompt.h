@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "storage/ProgramState.h"
+#include "core/ProgramState.h"
 
 class QRadioButton;
 class QPushButton;

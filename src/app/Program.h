@@ -7,11 +7,11 @@
 #include <functional>
 #include <memory>
 
-#include "storage/Clock.h"
+#include "core/Clock.h"
+#include "core/Dialogs.h"
+#include "core/ProgramState.h"
+#include "core/Services.h"
 #include "storage/Database.h"
-#include "storage/Dialogs.h"
-#include "storage/ProgramState.h"
-#include "storage/Services.h"
 
 namespace ks {
 

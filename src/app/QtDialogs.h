@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/Dialogs.h"
+#include "core/Dialogs.h"
 
 class QWidget;
 

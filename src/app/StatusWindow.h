@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "storage/ProgramState.h"
+#include "core/ProgramState.h"
 
 class QLabel;
 

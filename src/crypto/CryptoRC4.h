@@ -4,7 +4,7 @@
 #include <QString>
 #include <functional>
 
-#include "storage/Dialogs.h"
+#include "core/Dialogs.h"
 
 struct ossl_lib_ctx_st;
 struct evp_md_st;

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "storage/Dialogs.h"
+#include "core/Dialogs.h"
 
 namespace ks {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QString>
-#include "storage/CommonTexts.h"
+#include "core/CommonTexts.h"
 
 namespace ks::journal {
 

@@ -5,8 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "core/Services.h"
 #include "journal/EntrySearch.h"
-#include "storage/Services.h"
 
 class QCalendarWidget;
 class QLineEdit;

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "storage/FailureReport.h"
-#include "storage/Services.h"
+#include "core/FailureReport.h"
+#include "core/Services.h"
 
 namespace ks {
 

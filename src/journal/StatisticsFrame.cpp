@@ -6,8 +6,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 
+#include "core/Clock.h"
 #include "journal/JournalText.h"
-#include "storage/Clock.h"
 
 namespace ks {
 

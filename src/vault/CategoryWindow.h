@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "storage/Services.h"
+#include "core/Services.h"
 
 class QListWidget;
 

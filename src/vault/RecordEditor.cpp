@@ -15,7 +15,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "storage/CommonTexts.h"
+#include "core/CommonTexts.h"
 #include "vault/CategoryHintPanel.h"
 #include "vault/VaultFailure.h"
 #include "vault/VaultLabels.h"

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "storage/Services.h"
+#include "core/Services.h"
 #include "vault/RecordStore.h"
 
 class QComboBox;

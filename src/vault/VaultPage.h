@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "storage/Services.h"
+#include "core/Services.h"
 #include "vault/RecordStore.h"
 
 class QComboBox;

@@ -5,7 +5,7 @@
 #include <deque>
 #include <functional>
 
-#include "storage/Dialogs.h"
+#include "core/Dialogs.h"
 
 namespace ks::test {
 

@@ -6,7 +6,7 @@
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
 #include "app/Program.h"
-#include "storage/Clock.h"
+#include "core/Clock.h"
 
 class QMainWindow;
 

@@ -1,4 +1,4 @@
-#include "storage/FailureReport.h"
+#include "core/FailureReport.h"
 
 namespace ks {
 

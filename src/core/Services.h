@@ -1,9 +1,9 @@
 #pragma once
 
-#include "storage/Clock.h"
+#include "core/Clock.h"
+#include "core/Dialogs.h"
+#include "core/ProgramState.h"
 #include "storage/Database.h"
-#include "storage/Dialogs.h"
-#include "storage/ProgramState.h"
 
 namespace ks {
 

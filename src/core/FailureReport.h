@@ -2,9 +2,9 @@
 
 #include <QString>
 
+#include "core/Dialogs.h"
+#include "core/Services.h"
 #include "storage/Database.h"
-#include "storage/Dialogs.h"
-#include "storage/Services.h"
 
 namespace ks {
 
