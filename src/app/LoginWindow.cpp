@@ -14,6 +14,7 @@
 #include "crypto/FieldCipher.h"
 #include "storage/SettingsFile.h"
 #include "widgets/Captions.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -31,27 +32,18 @@ LoginWindow::LoginWindow(Program& program) : program_(program) {
     setWindowTitle(program.state().AppTitle + QStringLiteral(" - Login"));
     setWindowIcon(appIcon());
 
-    auto* label1 = new QLabel(QStringLiteral("User"), this);
-    label1->setObjectName(QStringLiteral("Label1"));
     txtUserName_ = new QLineEdit(this);
     txtUserName_->setObjectName(QStringLiteral("txtUserName"));
     txtUserName_->setMaxLength(kMaxLength);
-    label1->setBuddy(txtUserName_);
-
-    auto* label2 = new QLabel(passwordCaption(), this);
-    label2->setObjectName(QStringLiteral("Label2"));
-    txtPassword_ = new QLineEdit(this);
-    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
+    auto* label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("User"), txtUserName_);
+    txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
     txtPassword_->setMaxLength(kMaxLength);
-    txtPassword_->setEchoMode(QLineEdit::Password);
-    txtPassword_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
-    label2->setBuddy(txtPassword_);
+    auto* label2 = makeLabel(this, QStringLiteral("Label2"), passwordCaption(), txtPassword_);
 
-    cmdLogin_ = new QPushButton(QStringLiteral("Log In / Create New User"), this);
-    cmdLogin_->setObjectName(QStringLiteral("cmdLogin"));
+    cmdLogin_ =
+        makeButton(this, QStringLiteral("cmdLogin"), QStringLiteral("Log In / Create New User"));
     cmdLogin_->setDefault(true);
-    auto* cmdQuit = new QPushButton(QStringLiteral("Quit"), this);
-    cmdQuit->setObjectName(QStringLiteral("cmdQuit"));
+    auto* cmdQuit = makeButton(this, QStringLiteral("cmdQuit"), QStringLiteral("Quit"));
 
     auto* grid = new QGridLayout;
     grid->addWidget(label1, 0, 0);
@@ -172,6 +164,8 @@ void LoginWindow::cmdLogin_Click() {
                                 QStringLiteral("Invalid user/password combo.  Please try again."));
                 return;
             }
+            // The password is not kept in the hidden window for the whole session.
+            txtPassword_->clear();
             program_.loginSucceeded();
             return;
         }

@@ -16,20 +16,10 @@
 #include "journal/JournalStore.h"
 #include "journal/JournalText.h"
 #include "journal/StatisticsFrame.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
-
-namespace {
-
-QPushButton* dayButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-}  // namespace
 
 JournalPage::JournalPage(Services& services, QWidget* parent)
     : QWidget(parent), services_(services) {
@@ -73,11 +63,15 @@ void JournalPage::buildControls() {
     Frame1_ = new StatisticsFrame(services_.clock, this);
     Frame1_->watch(txtJournal_);
 
-    QPushButton* previousDay = dayButton(this, "cmdPreviousDay", QStringLiteral("<  Previous Day"));
-    QPushButton* previousEntry = dayButton(this, "Command2", QStringLiteral("<  Previous Entry"));
-    cmdToday_ = dayButton(this, "cmdToday", QStringLiteral("Today"));
-    QPushButton* nextEntry = dayButton(this, "Command4", QStringLiteral("Next Entry  >"));
-    QPushButton* nextDay = dayButton(this, "cmdNextDay", QStringLiteral("Next Day  >"));
+    QPushButton* previousDay =
+        makeButton(this, QStringLiteral("cmdPreviousDay"), QStringLiteral("<  Previous Day"));
+    QPushButton* previousEntry =
+        makeButton(this, QStringLiteral("Command2"), QStringLiteral("<  Previous Entry"));
+    cmdToday_ = makeButton(this, QStringLiteral("cmdToday"), QStringLiteral("Today"));
+    QPushButton* nextEntry =
+        makeButton(this, QStringLiteral("Command4"), QStringLiteral("Next Entry  >"));
+    QPushButton* nextDay =
+        makeButton(this, QStringLiteral("cmdNextDay"), QStringLiteral("Next Day  >"));
 
     auto* dayButtons = new QHBoxLayout;
     for (QPushButton* button : {previousDay, previousEntry, cmdToday_, nextEntry, nextDay}) {
@@ -118,6 +112,10 @@ void JournalPage::reloadEntry() {
 
 void JournalPage::resetStatistics() {
     Frame1_->reset();
+}
+
+void JournalPage::startStatisticsAfresh() {
+    Frame1_->startAfresh();
 }
 
 QString JournalPage::calendarDateText() const {
