@@ -119,6 +119,25 @@ void LoginWindow::reportFailure(const QString& what, const DbStatus& status) {
     reportDatabaseFailure(program_.dialogs(), program_.state().AppTitle, what, status);
 }
 
+bool LoginWindow::readCredentials(QString& name, QString& password) {
+    ProgramState& state = program_.state();
+    name = txtUserName_->text().trimmed();
+    if (name.size() <= kShortest) {
+        program_.dialogs().message(
+            MessageIcon::Exclamation, state.AppTitle,
+            QStringLiteral("The UserName must be more than 3 characters in length"));
+        return false;
+    }
+    password = txtPassword_->text().trimmed();
+    if (password.size() <= kShortest) {
+        program_.dialogs().message(
+            MessageIcon::Exclamation, state.AppTitle,
+            QStringLiteral("The Password must be more than 3 characters in length"));
+        return false;
+    }
+    return true;
+}
+
 void LoginWindow::cmdLogin_Click() {
     if (!prepareDatabase()) {
         return;
@@ -127,18 +146,9 @@ void LoginWindow::cmdLogin_Click() {
     Dialogs& dialogs = program_.dialogs();
     const QString couldNotLogIn = QStringLiteral("You could not be logged in.");
     for (;;) {
-        const QString name = txtUserName_->text().trimmed();
-        if (name.size() <= kShortest) {
-            dialogs.message(
-                MessageIcon::Exclamation, state.AppTitle,
-                QStringLiteral("The UserName must be more than 3 characters in length"));
-            return;
-        }
-        const QString password = txtPassword_->text().trimmed();
-        if (password.size() <= kShortest) {
-            dialogs.message(
-                MessageIcon::Exclamation, state.AppTitle,
-                QStringLiteral("The Password must be more than 3 characters in length"));
+        QString name;
+        QString password;
+        if (!readCredentials(name, password)) {
             return;
         }
         state.UserNameCipher = EncryptField(name);

@@ -63,6 +63,19 @@ void JournalPage::buildControls() {
     Frame1_ = new StatisticsFrame(services_.clock, this);
     Frame1_->watch(txtJournal_);
 
+    auto* page = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    left->addWidget(Calendar1_);
+    left->addWidget(Frame1_);
+    left->addStretch(1);
+    page->addLayout(left);
+    page->addLayout(buildEntryColumn(), 1);
+    connect(Calendar1_, &QCalendarWidget::selectionChanged, this,
+            &JournalPage::calendarSelectionChanged);
+    connect(Calendar1_, &QCalendarWidget::currentPageChanged, this, &JournalPage::markEntryDays);
+}
+
+QLayout* JournalPage::buildEntryColumn() {
     QPushButton* previousDay =
         makeButton(this, QStringLiteral("cmdPreviousDay"), QStringLiteral("<  Previous Day"));
     QPushButton* previousEntry =
@@ -77,16 +90,9 @@ void JournalPage::buildControls() {
     for (QPushButton* button : {previousDay, previousEntry, cmdToday_, nextEntry, nextDay}) {
         dayButtons->addWidget(button);
     }
-    auto* left = new QVBoxLayout;
-    left->addWidget(Calendar1_);
-    left->addWidget(Frame1_);
-    left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(txtJournal_, 1);
     right->addLayout(dayButtons);
-    auto* page = new QHBoxLayout(this);
-    page->addLayout(left);
-    page->addLayout(right, 1);
 
     connect(previousDay, &QPushButton::clicked, this, [this] { moveTo(shownDay_.addDays(-1)); });
     connect(nextDay, &QPushButton::clicked, this, [this] { moveTo(shownDay_.addDays(1)); });
@@ -95,9 +101,7 @@ void JournalPage::buildControls() {
             [this] { searchEntry(SearchDirection::Backward); });
     connect(nextEntry, &QPushButton::clicked, this,
             [this] { searchEntry(SearchDirection::Forward); });
-    connect(Calendar1_, &QCalendarWidget::selectionChanged, this,
-            &JournalPage::calendarSelectionChanged);
-    connect(Calendar1_, &QCalendarWidget::currentPageChanged, this, &JournalPage::markEntryDays);
+    return right;
 }
 
 void JournalPage::goToToday() {

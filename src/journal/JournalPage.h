@@ -9,6 +9,7 @@
 #include "journal/EntrySearch.h"
 
 class QCalendarWidget;
+class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -43,6 +44,8 @@ Q_SIGNALS:
 
 private:
     void buildControls();
+    // The entry box above the day buttons.
+    QLayout* buildEntryColumn();
     // The calendar's notifications: before the day changes (offers to save unsaved text; false
     // when the day must not change) and after it changed (loads the new day).
     bool beforeChange();
