@@ -30,12 +30,13 @@ ImageViewer::ImageViewer(ProgramState& state, QWidget* parent) : QDialog(parent)
     area_ = new QScrollArea(this);
     area_->setObjectName(QStringLiteral("Image1Area"));
     area_->setFrameShape(QFrame::NoFrame);
-    area_->setWidgetResizable(true);
+    area_->setWidgetResizable(false);
     area_->setAlignment(Qt::AlignCenter);
     image1_ = new QLabel;
     image1_->setObjectName(QStringLiteral("Image1"));
     image1_->setAlignment(Qt::AlignCenter);
     image1_->setPixmap(appIcon().pixmap(256, 256));  // the start-up picture
+    image1_->adjustSize();
     area_->setWidget(image1_);
     image1_->installEventFilter(this);
     area_->viewport()->installEventFilter(this);
@@ -48,6 +49,7 @@ ImageViewer::ImageViewer(ProgramState& state, QWidget* parent) : QDialog(parent)
 
 void ImageViewer::setPicture(const QImage& picture) {
     image1_->setPixmap(QPixmap::fromImage(picture));
+    image1_->adjustSize();
 }
 
 void ImageViewer::showFullScreenModal() {

@@ -40,7 +40,9 @@ void ImagesPage::buildControls() {
     lstImages_ = new QListWidget(this);
     lstImages_->setObjectName(QStringLiteral("lstImages"));
     lstImages_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A long name is shortened in the middle; its tooltip gives it whole.
     lstImages_->setTextElideMode(Qt::ElideMiddle);
+    lstImages_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     label11->setBuddy(lstImages_);
     auto* label13 = new QLabel(QStringLiteral("Preview"), this);
     label13->setObjectName(QStringLiteral("Label13"));

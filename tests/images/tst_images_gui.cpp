@@ -74,7 +74,8 @@ class ImagesGuiTest : public QObject {
     // viewer came up.
     struct Viewed {
         bool shown = false;
-        QSize picture, window;
+        QSize picture, shownSize, window;
+        bool scrolls = false;
         QRect area;
         QRect close;
         QStringList tempFiles;
@@ -86,6 +87,9 @@ class ImagesGuiTest : public QObject {
             auto* image1 = test::control<QLabel>(viewer, u"Image1"_s);
             auto* area = test::control<QWidget>(viewer, u"Image1Area"_s);
             seen.picture = image1->pixmap().size();
+            seen.shownSize = image1->size();
+            seen.scrolls = area->findChild<QScrollBar*>() != nullptr &&
+                           static_cast<QScrollArea*>(area)->horizontalScrollBar()->maximum() > 0;
             seen.window = viewer->size();
             seen.area = area->geometry();
             seen.close = test::control<QPushButton>(viewer, u"cmdClose"_s)->geometry();
@@ -225,6 +229,9 @@ private Q_SLOTS:
             const Viewed seen = view(row);
             QVERIFY(seen.shown);
             QCOMPARE(seen.picture, row == 0 ? QSize(300, 200) : QSize(2400, 1800));
+            QCOMPARE(seen.shownSize, seen.picture);
+            // A picture larger than the screen can be scrolled through.
+            QCOMPARE(seen.scrolls, row == 1);
             QCOMPARE(seen.area.size(), seen.window - QSize(20, 20));
             QCOMPARE(seen.area.topLeft(), QPoint(10, 10));  // centred
             QCOMPARE(seen.close.size(), QSize(105, 25));
