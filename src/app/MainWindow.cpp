@@ -87,7 +87,7 @@ MainWindow::MainWindow(Program& program, Services& services)
 
     vault_ = new VaultPage(services);
     journal_ = new JournalPage(services);
-    images_ = new ImagesPage;
+    images_ = new ImagesPage(services);
     files_ = new FilesPage;
     options_ = new OptionsPage;
 
@@ -133,6 +133,7 @@ MainWindow::MainWindow(Program& program, Services& services)
         show();
         activateFromProgram();
     });
+    connect(images_, &ImagesPage::viewPicture, this, &MainWindow::viewPicture);
     connect(journal_, &JournalPage::showJournalTab, this,
             [this] { SSTab1_->setCurrentIndex(kJournalTab); });
     connect(options_, &OptionsPage::saveOnExitPolicy, this,
@@ -233,13 +234,23 @@ void MainWindow::activateFromProgram() {
     }
     if (services_.state.FirstActivation) {
         // The start-up picture hides itself at once and clears the flag.
-        if (viewer_ == nullptr) {
-            viewer_ = new ImageViewer(services_.state, this);
-        }
-        viewer_->showFullScreenModal();
+        imageViewer()->showFullScreenModal();
         services_.state.FirstActivation = false;
     }
     normalActivation();
+}
+
+ImageViewer* MainWindow::imageViewer() {
+    if (viewer_ == nullptr) {
+        viewer_ = new ImageViewer(services_.state, this);
+    }
+    return viewer_;
+}
+
+void MainWindow::viewPicture(const QImage& picture) {
+    imageViewer()->setPicture(picture);
+    viewer_->showFullScreenModal();
+    activateFromProgram();
 }
 
 void MainWindow::normalActivation() {
@@ -247,6 +258,7 @@ void MainWindow::normalActivation() {
     setWindowTitle(state.AppTitle + QStringLiteral(" - ") + state.LoginUserName);
     services_.database.CloseAllDatabaseObjects();
     vault_->reloadLists();
+    images_->ListImages();
     journal_->resetStatistics();
     ShowTabPanel();
     options_->selectOnExitPolicy(state.CompactPolicy);

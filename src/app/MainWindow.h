@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMainWindow>
 
+class QImage;
 class QLabel;
 class QTabWidget;
 class QMenu;
@@ -51,6 +52,9 @@ protected:
 private:
     void loadOnce();
     void normalActivation();
+    ImageViewer* imageViewer();
+    // Shows a picture in the viewer until it is hidden; the window then activates again.
+    void viewPicture(const QImage& picture);
     void buildMenus();
     void buildProgrammeMenu();
     void addFrameButtons(QWidget* panel, const QString& about, const QString& quit);
