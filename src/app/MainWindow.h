@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <memory>
 
 class QLabel;
 class QTabWidget;
@@ -18,6 +19,7 @@ class FilesPage;
 class OptionsPage;
 class AboutWindow;
 class ImageViewer;
+class WorkStatus;
 
 // The main window `Form1`: five tabs, the button panel of the current tab, the menus.
 class MainWindow : public QMainWindow {
@@ -67,6 +69,8 @@ private:
     QList<QWidget*> panels_;
     AboutWindow* about_ = nullptr;
     ImageViewer* viewer_ = nullptr;
+    // Disables the window and shows `Form11` during the long steps of a tab.
+    std::unique_ptr<WorkStatus> workStatus_;
     bool loaded_ = false;
 };
 
