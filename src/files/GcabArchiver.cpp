@@ -52,7 +52,8 @@ ArchiverOutcome GcabArchiver::run(const QStringList& arguments) const {
     });
     process.start(path, arguments);
     if (!failedToStart && process.state() != QProcess::NotRunning) {
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        // The loop turns so that windows repaint; the caller has disabled what must not be used.
+        loop.exec();
     }
     if (failedToStart || process.exitStatus() != QProcess::NormalExit) {
         return {false, process.errorString()};

@@ -8,7 +8,7 @@ namespace ks {
 
 // The archiver as the `gcab` program, found in the program's own folder or else on the PATH.
 // It runs with an argument vector, never through a shell, while the event loop keeps turning, so
-// that windows repaint during a long run; input to the windows waits until it has ended.
+// that windows repaint during a long run.
 class GcabArchiver final : public Archiver {
 public:
     explicit GcabArchiver(QString appFolder);

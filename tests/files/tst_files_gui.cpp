@@ -93,11 +93,13 @@ private Q_SLOTS:
 
         // While gcab runs the window turns: Form11 shows the step with its busy bar, and the
         // main window is disabled.
+        // Closing the main window meanwhile waits for the check-in: nothing quits.
         QSet<QString> seen;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
             QWidget* form11 = test::window(u"Form11"_s);
             if (form11 != nullptr && form11->isVisible()) {
+                QVERIFY(!main()->close());
                 seen.insert(QStringList{test::control<QLabel>(form11, u"lblStatus"_s)->text(),
                                         main()->isEnabled() ? u"enabled"_s : u"disabled"_s,
                                         test::control<QWidget>(form11, u"barBusy"_s)->isVisible()
@@ -112,6 +114,7 @@ private Q_SLOTS:
         QVERIFY(checkIn(file(name, bytes)).isEmpty());
         watch.stop();
         QVERIFY(seen.contains(u"Compressing File(s) ...|disabled|busy"_s));
+        QVERIFY(!state().Quitting && main()->isVisible());
         QVERIFY(!test::window(u"Form11"_s)->isVisible());
         QVERIFY(main()->isEnabled());
         QVERIFY(!QFile::exists(workArchive()));
