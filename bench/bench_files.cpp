@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -169,6 +170,9 @@ int main(int argc, char** argv) {
         DatabaseAccess fullDatabase(full.databasePath(), PassPhrase());
         fillStore(fullDatabase);
         const double fullMs = bench::medianMs(51, [&] { listStoredFiles(fullDatabase, owner); });
+        std::printf("(%lld rows listed of %lld MB of stored files)\n",
+                    static_cast<long long>(listStoredFiles(fullDatabase, owner)->size()),
+                    static_cast<long long>(QFileInfo(full.databasePath()).size() >> 20));
         bench::printFigure("file list, empty database (baseline)", emptyMs);
         verdict("file list, 10 users x 20 files of 10 MB", fullMs, "ms", 50, "< 50 ms");
         verdict("file list, times the empty database", fullMs / emptyMs, "x", 3, "<= 3x");

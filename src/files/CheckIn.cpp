@@ -46,6 +46,10 @@ void discardWorkArchive(const QString& archivePath) {
 
 CheckInResult checkInFile(DatabaseAccess& database, Archiver& archiver, WorkStatus& status,
                           const CheckInRequest& request) {
+    // Without the private temporary folder there is nowhere safe to pack into.
+    if (QFileInfo(request.archivePath).isRelative()) {
+        return outcome(CheckInOutcome::CompressionFailed);
+    }
     WorkArchive archive(request.archivePath);
     const QFileInfo source(request.sourcePath);
     if (!source.isFile() || !source.isReadable()) {

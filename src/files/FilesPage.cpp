@@ -100,7 +100,8 @@ void FilesPage::useArchiver(std::unique_ptr<Archiver> archiver) {
 }
 
 QString FilesPage::archivePath() const {
-    return services_.state.TempFolder + QStringLiteral("store.cab");
+    const QString& temp = services_.state.TempFolder;
+    return temp.isEmpty() ? QString() : temp + QStringLiteral("store.cab");
 }
 
 void FilesPage::AddFileToStore() {
@@ -109,7 +110,9 @@ void FilesPage::AddFileToStore() {
     }
     const QString chosen = services_.dialogs.openFile(QString(), {dialogFilter()});
     if (chosen.isEmpty()) {
-        discardWorkArchive(archivePath());
+        if (!archivePath().isEmpty()) {
+            discardWorkArchive(archivePath());
+        }
         return;
     }
     busy_ = true;

@@ -143,7 +143,6 @@ private Q_SLOTS:
     void archiveMustHoldExactlyThatFile() {
         // An archiver that leaves a foreign archive, or one of another size, is a failed one.
         const QString source = test::writeFile(env->root() + u"a.txt"_s, "abcdef");
-        test::FakeArchiver fake;
         test::RecordingStatus status;
         QVERIFY(test::writeFakeCabinet(env->root() + u"other.cab"_s, u"b.txt"_s, 6, 100));
         QCOMPARE(readCabinetEntries(env->root() + u"other.cab"_s)->first().name, u"b.txt"_s);
@@ -156,6 +155,12 @@ private Q_SLOTS:
             }
             ArchiverOutcome extract(const QString&, const QString&) override { return {}; }
         };
+        // Without a temporary folder nothing is packed anywhere else.
+        test::FakeArchiver fakeElsewhere;
+        QCOMPARE(
+            int(checkInFile(*database, fakeElsewhere, status, {source, QString(), anna}).outcome),
+            int(CheckInOutcome::CompressionFailed));
+        QVERIFY(fakeElsewhere.created.isEmpty());
         Wrong otherName;
         otherName.name = u"b.txt"_s;
         otherName.size = 6;
