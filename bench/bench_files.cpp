@@ -154,10 +154,13 @@ int main(int argc, char** argv) {
         bench::BenchFolder folder;
         DatabaseAccess database(folder.databasePath(), PassPhrase());
         const QString source = mixedFile(work.filePath(QStringLiteral("big100.bin")), 100);
-        const double baseline =
-            std::min(baselineMs(database, source, archive), baselineMs(database, source, archive));
-        const double checkIn =
-            std::min(checkInMs(database, source, archive), checkInMs(database, source, archive));
+        // Alternating runs, the best of each: the machine's other work only ever adds time.
+        double baseline = 1e300;
+        double checkIn = 1e300;
+        for (int run = 0; run < 3; ++run) {
+            baseline = std::min(baseline, baselineMs(database, source, archive));
+            checkIn = std::min(checkIn, checkInMs(database, source, archive));
+        }
         bench::printFigure("100 MB: gcab alone + archive written as a blob (baseline)", baseline);
         verdict("100 MB check-in, times the baseline", checkIn / baseline, "x", 1.2, "<= 1.2x");
     }
