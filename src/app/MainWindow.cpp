@@ -12,7 +12,9 @@
 
 #include "app/AboutWindow.h"
 #include "app/Program.h"
+#include "app/StatusWindow.h"
 #include "files/FilesPage.h"
+#include "files/WorkStatus.h"
 #include "images/ImageViewer.h"
 #include "images/ImagesPage.h"
 #include "journal/JournalPage.h"
@@ -73,10 +75,36 @@ QList<TabMenu> tabMenus() {
     };
 }
 
+// The long steps of a tab: the main window disabled, `Form11` up with its busy bar.
+class StatusWindowWork final : public WorkStatus {
+public:
+    StatusWindowWork(QWidget& mainWindow, Program& program)
+        : mainWindow_(mainWindow), program_(program) {}
+    void begin(const QString& status) override {
+        mainWindow_.setEnabled(false);
+        StatusWindow& form11 = program_.statusWindow();
+        form11.move(mainWindow_.geometry().center() - form11.rect().center());
+        form11.setBusy(true);
+        form11.showStatus(status);
+    }
+    void showStatus(const QString& status) override { program_.statusWindow().showStatus(status); }
+    void end() override {
+        program_.statusWindow().setBusy(false);
+        program_.statusWindow().hide();
+        mainWindow_.setEnabled(true);
+    }
+
+private:
+    QWidget& mainWindow_;
+    Program& program_;
+};
+
 }  // namespace
 
 MainWindow::MainWindow(Program& program, Services& services)
-    : program_(program), services_(services) {
+    : program_(program),
+      services_(services),
+      workStatus_(std::make_unique<StatusWindowWork>(*this, program)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(appIcon());
 
@@ -88,7 +116,7 @@ MainWindow::MainWindow(Program& program, Services& services)
     vault_ = new VaultPage(services);
     journal_ = new JournalPage(services);
     images_ = new ImagesPage(services);
-    files_ = new FilesPage;
+    files_ = new FilesPage(services, *workStatus_);
     options_ = new OptionsPage;
 
     SSTab1_ = new QTabWidget;
@@ -259,6 +287,7 @@ void MainWindow::normalActivation() {
     services_.database.CloseAllDatabaseObjects();
     vault_->reloadLists();
     images_->ListImages();
+    files_->RefreshFileList();
     journal_->resetStatistics();
     ShowTabPanel();
     options_->selectOnExitPolicy(state.CompactPolicy);

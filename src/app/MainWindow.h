@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <memory>
 
 class QImage;
 class QLabel;
@@ -19,6 +20,7 @@ class FilesPage;
 class OptionsPage;
 class AboutWindow;
 class ImageViewer;
+class WorkStatus;
 
 // The main window `Form1`: five tabs, the button panel of the current tab, the menus.
 class MainWindow : public QMainWindow {
@@ -72,6 +74,8 @@ private:
     QList<QWidget*> panels_;
     AboutWindow* about_ = nullptr;
     ImageViewer* viewer_ = nullptr;
+    // Disables the window and shows `Form11` during the long steps of a tab.
+    std::unique_ptr<WorkStatus> workStatus_;
     bool loaded_ = false;
 };
 

@@ -55,6 +55,8 @@ public:
     void useDatabase(const QString& path);
 
     LoginWindow* loginWindow() const { return login_.get(); }
+    // The status window `Form11`, made on first use.
+    StatusWindow& statusWindow();
     MainWindow* mainWindow() const { return main_.get(); }
 
     // A login has succeeded: remember the name, hide the login window, show the main window.

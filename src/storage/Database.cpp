@@ -288,6 +288,10 @@ DbStatus Connection::exec(const QString& sql) {
     return statusFrom(rc, handle_->db);
 }
 
+sqlite3* Connection::engineHandle() const {
+    return isOpen() ? handle_->db : nullptr;
+}
+
 qint64 Connection::lastInsertId() const {
     return isOpen() ? sqlite3_last_insert_rowid(handle_->db) : 0;
 }
@@ -331,6 +335,10 @@ WriteOperation::WriteOperation(DatabaseAccess& database) : connection_(database.
 }
 
 // ---- verification and keys ----
+
+DbStatus engineStatus(int rc, sqlite3* db) {
+    return statusFrom(rc, db);
+}
 
 DbStatus verifyDatabase(Connection& connection) {
     // A wrong key or a foreign file opens without complaint; the first read tells.
