@@ -35,6 +35,9 @@ public:
     // The main window's normal activation: timing idle, corrections cleared.
     void resetStatistics();
 
+    // Whether the entry box holds text that is not saved (after a failed save, say).
+    bool hasUnsavedText() const;
+
     // The earliest and latest date texts of the user's entries, as the last entry search found.
     const QString& FirstJournalDate() const { return firstJournalDate_; }
     const QString& LastJournalDate() const { return lastJournalDate_; }
@@ -62,7 +65,6 @@ private:
     // Shows in bold the days around the calendar's month that hold an entry of the user.
     void markEntryDays();
 
-    bool hasUnsavedText() const;
     QString calendarDateText() const;
 
     Services& services_;
