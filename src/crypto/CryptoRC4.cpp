@@ -49,14 +49,14 @@ QString stripSpaces(const QString& text) {
 
 namespace {
 
-// OpenSSL's library context for the field cipher, shared by every instance and released when
-// the process ends. RC4 lives in the legacy provider; it is loaded into a context of our own,
-// because loading it into the default context would switch off the default provider there,
-// which the database engine relies on.
+// OpenSSL's library context for the field cipher, one for the process: released at exit, or
+// after the last instance still alive then (a shared instance may outlive this file's statics). RC4
+// lives in the legacy provider; it is loaded into a context of our own, because loading it into the
+// default context would switch off the default provider there, which the database engine relies on.
 class CipherProvider {
 public:
-    static const CipherProvider& instance() {
-        static const CipherProvider provider;
+    static std::shared_ptr<const CipherProvider> instance() {
+        static const std::shared_ptr<const CipherProvider> provider(new CipherProvider());
         return provider;
     }
     bool ok() const { return md5 != nullptr && rc4 != nullptr; }
@@ -64,6 +64,19 @@ public:
     OSSL_LIB_CTX* context = nullptr;
     EVP_MD* md5 = nullptr;
     EVP_CIPHER* rc4 = nullptr;
+
+    ~CipherProvider() {
+        EVP_MD_free(md5);
+        EVP_CIPHER_free(rc4);
+        for (OSSL_PROVIDER* provider : {legacy_, default_}) {
+            if (provider != nullptr) {
+                OSSL_PROVIDER_unload(provider);
+            }
+        }
+        OSSL_LIB_CTX_free(context);
+    }
+    CipherProvider(const CipherProvider&) = delete;
+    CipherProvider& operator=(const CipherProvider&) = delete;
 
 private:
     CipherProvider() {
@@ -78,17 +91,6 @@ private:
             rc4 = EVP_CIPHER_fetch(context, "RC4", nullptr);
         }
     }
-    ~CipherProvider() {
-        EVP_MD_free(md5);
-        EVP_CIPHER_free(rc4);
-        for (OSSL_PROVIDER* provider : {legacy_, default_}) {
-            if (provider != nullptr) {
-                OSSL_PROVIDER_unload(provider);
-            }
-        }
-        OSSL_LIB_CTX_free(context);
-    }
-
     OSSL_PROVIDER* legacy_ = nullptr;
     OSSL_PROVIDER* default_ = nullptr;
 };
@@ -105,18 +107,19 @@ void cleanse(QByteArray& bytes) {
 
 clsCryptoRC4::clsCryptoRC4(CipherReport report, QString appTitle)
     : report_(std::move(report)), appTitle_(std::move(appTitle)) {
-    const CipherProvider& provider = CipherProvider::instance();
-    if (!provider.ok()) {
+    const std::shared_ptr<const CipherProvider> provider = CipherProvider::instance();
+    if (!provider->ok()) {
         cryptoError(QStringLiteral("Could not get CSP Context."));
         return;
     }
-    hCryptProv = provider.context;
-    md5_ = provider.md5;
-    rc4_ = provider.rc4;
+    provider_ = provider;
+    hCryptProv = provider->context;
+    md5_ = provider->md5;
+    rc4_ = provider->rc4;
 }
 
 clsCryptoRC4::~clsCryptoRC4() {
-    // The provider context belongs to the process; only this instance's keys go.
+    // Keys first: they refer to the provider, which goes with the last instance at exit.
     for (KeyedCipher& keyed : keyed_) {
         dropKey(keyed);
     }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "core/Dialogs.h"
 
@@ -58,6 +59,7 @@ private:
 
     CipherReport report_;
     QString appTitle_;
+    std::shared_ptr<const void> provider_;  // keeps the process's provider context alive
     ossl_lib_ctx_st* hCryptProv = nullptr;
     evp_md_st* md5_ = nullptr;
     evp_cipher_st* rc4_ = nullptr;
