@@ -45,13 +45,21 @@ void fill(const QString& path) {
 bool exportAndRename(const QString& path) {
     const QString copy = path + QStringLiteral(".out");
     const QByteArray salt = readSalt(path);
+    QFile(copy).open(QIODevice::WriteOnly);  // an empty file: the connection may not create one
     Result<Connection> source = Connection::openFile(path, rawKeyFor(PassPhrase(), salt), false);
     Statement attach = source->prepare(QStringLiteral("ATTACH DATABASE ?1 AS compacted KEY ?2"));
     attach.bind(1, copy).bind(2, QString::fromLatin1(rawKeyWithSalt(PassPhrase(), salt)));
-    bool ok = attach.run().ok() &&
-              source->exec(QStringLiteral("PRAGMA compacted.cipher_page_size = 4096")).ok() &&
-              source->prepare(QStringLiteral("SELECT sqlcipher_export('compacted')")).run().ok() &&
-              source->exec(QStringLiteral("DETACH DATABASE compacted")).ok();
+    DbStatus status = attach.run();
+    for (const char* sql : {"PRAGMA compacted.cipher_page_size = 4096",
+                            "SELECT sqlcipher_export('compacted')", "DETACH DATABASE compacted"}) {
+        if (status.ok()) {
+            status = source->prepare(QString::fromLatin1(sql)).run();
+        }
+    }
+    if (!status.ok()) {
+        std::printf("export: %s\n", qPrintable(status.detail));
+    }
+    bool ok = status.ok();
     const int fd = ::open(QFile::encodeName(copy).constData(), O_RDONLY);
     ok = ok && fd >= 0 && ::fsync(fd) == 0;
     if (fd >= 0) {
