@@ -49,12 +49,54 @@ void Program::start() {
         i + 1 < choice.createAtStart.size() ? ensureSharedFolder(folder)
                                             : ensurePrivateFolder(folder);
     }
+    if (!lockDataFolder()) {
+        dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
+                         state_.AppTitle + QStringLiteral(" is already running."));
+        ended_ = true;
+        if (options_.endProcess) {
+            options_.endProcess(1);
+        }
+        return;
+    }
     state_.FirstActivation = true;
     state_.TempFolder = preparePrivateTempFolder(state_.AppTitle);
     setCipherDialogs(&dialogs_, state_.AppTitle);
 
     login_ = std::make_unique<LoginWindow>(*this);
     showLoginWindow();
+}
+
+bool Program::lockDataFolder() {
+    // The folder is made now (privately) so that it can hold the lock; a folder that cannot be
+    // made holds no data to guard, and the first login attempt says why.
+    if (!ensurePrivateFolder(state_.DataFolder)) {
+        return true;
+    }
+    lock_ = std::make_unique<QLockFile>(state_.DataFolder + QStringLiteral("Keystead.lock"));
+    // A lock is never old: the program holds it for its whole run. Only a lock whose process has
+    // died is taken over.
+    lock_->setStaleLockTime(0);
+    if (lock_->tryLock(options_.lockWaitMs)) {
+        return true;
+    }
+    const bool heldByAnother = lock_->error() == QLockFile::LockFailedError;
+    lock_.reset();
+    return !heldByAnother;  // a folder where no lock can be written (read-only) is used as is
+}
+
+bool Program::saveSettings(const QString& line1, int policy) {
+    const FsResult written = writeSettings(state_.DataFolder, line1, policy);
+    if (!written) {
+        dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
+                         QStringLiteral("The settings could not be saved; the settings file has "
+                                        "been left as it was.\r\r%1")
+                             .arg(written.error));
+    }
+    return written.ok;
+}
+
+bool Program::savePolicy(int policy) {
+    return saveSettings(readSettings(state_.DataFolder).line1, policy);
 }
 
 DatabaseAccess& Program::database() {
@@ -92,7 +134,8 @@ void Program::showLoginWindow() {
 
 void Program::loginSucceeded() {
     state_.LoggedIn = true;
-    writeSettings(state_.DataFolder, state_.LoginUserName, state_.CompactPolicy);
+    // A name that could not be remembered is told, but does not stop the login.
+    saveSettings(state_.LoginUserName, state_.CompactPolicy);
     login_->hide();
     if (!main_) {
         main_ = std::make_unique<MainWindow>(*this, *services_);

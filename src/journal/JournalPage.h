@@ -38,6 +38,9 @@ public:
     // A user has logged in: the typing statistics start from their initial values.
     void startStatisticsAfresh();
 
+    // Whether the entry box holds text that is not saved (after a failed save, say).
+    bool hasUnsavedText() const;
+
 Q_SIGNALS:
     // Brings the Journal tab to the front (before asking about unsaved text).
     void showJournalTab();
@@ -63,7 +66,6 @@ private:
     // Shows in bold the days around the calendar's month that hold an entry of the user.
     void markEntryDays();
 
-    bool hasUnsavedText() const;
     QString calendarDateText() const;
 
     Services& services_;

@@ -163,6 +163,7 @@ private:
     std::vector<std::weak_ptr<detail::ConnectionHandle>> connections_;
     QByteArray cachedSalt_;
     QByteArray cachedKey_;
+    bool upgraded_ = false;
 };
 
 // One writing operation: a verified connection with its writer's transaction begun. Either
