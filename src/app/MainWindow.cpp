@@ -12,6 +12,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/Program.h"
+#include "app/ProgramMaintenance.h"
 #include "files/FilesPage.h"
 #include "images/ImageViewer.h"
 #include "images/ImagesPage.h"
@@ -46,7 +47,7 @@ MainWindow::MainWindow(Program& program, Services& services)
     journal_ = new JournalPage(services);
     images_ = new ImagesPage;
     files_ = new FilesPage;
-    options_ = new OptionsPage;
+    options_ = new OptionsPage(services, *new ProgramMaintenance(program_, this));
 
     SSTab1_ = new QTabWidget;
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));

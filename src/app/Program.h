@@ -28,6 +28,8 @@ struct ProgramOptions {
     std::function<void(int)> endProcess;
     // Opens a page in the desktop's browser without waiting for it.
     std::function<bool(const QUrl&)> openUrl;
+    // Starts a program detached, without waiting (the restart after an import).
+    std::function<bool(const QString&, const QStringList&)> startProgram;
     // The time of day for every rule that depends on it.
     std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
 
@@ -82,6 +84,9 @@ public:
     void selectPromptPolicy(int policy);
     // Opens the help page in the desktop's browser.
     void showHelp();
+
+    // The status window `Form11`, made on first use.
+    StatusWindow& statusWindow();
 
     // Whether the process has been ended (for tests; the real process is gone by then).
     bool ended() const { return ended_; }

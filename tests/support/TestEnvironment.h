@@ -34,6 +34,8 @@ public:
 
     int endCount = 0;
     QList<QUrl> openedUrls;
+    // Programs started detached (the restart after an import): path and arguments.
+    QList<QStringList> startedPrograms;
 
 private:
     QTemporaryDir dir_;
