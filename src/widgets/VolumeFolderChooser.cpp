@@ -65,7 +65,8 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
     path_ = new QLabel(this);
     path_->setObjectName(folderName + QStringLiteral("Path"));
     path_->setTextFormat(Qt::PlainText);
-    path_->setWordWrap(true);
+    // A long path is shortened, never widening the window.
+    path_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     model_ = new QFileSystemModel(this);
     model_->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
     model_->setReadOnly(true);
@@ -85,6 +86,14 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
     connect(drives_, &QComboBox::currentIndexChanged, this, &VolumeFolderChooser::driveChanged);
     connect(folders_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &VolumeFolderChooser::showFolder);
+    // Folders are read in the background; the chosen one can be scrolled to once they are in.
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        const QModelIndex current = folders_->currentIndex();
+        if (scrollPending_ && current.isValid() && model_->filePath(current.parent()) == loaded) {
+            scrollPending_ = false;
+            folders_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+        }
+    });
     refreshVolumes();
     setCurrentFolder(QDir::homePath());
 }
@@ -146,7 +155,8 @@ void VolumeFolderChooser::setCurrentFolder(const QString& path) {
     }
     if (folder != root_) {
         folders_->setCurrentIndex(model_->index(folder));
-        folders_->scrollTo(folders_->currentIndex());
+        folders_->scrollTo(folders_->currentIndex(), QAbstractItemView::PositionAtCenter);
+        scrollPending_ = true;
     }
     showFolder();
 }
@@ -171,6 +181,7 @@ void VolumeFolderChooser::driveChanged(int index) {
     if (updating_ || index < 0) {
         return;
     }
+    scrollPending_ = false;
     int error = 0;
     if (!openVolume(drives_->itemData(index).toString(), error)) {
         fallBackToHome(drives_->itemText(index), error);
@@ -200,9 +211,19 @@ void VolumeFolderChooser::fallBackToHome(const QString& failedText, int error) {
 }
 
 void VolumeFolderChooser::showFolder() {
+    showPath();
+    Q_EMIT currentFolderChanged(currentFolder());
+}
+
+void VolumeFolderChooser::showPath() {
     const QString folder = currentFolder();
-    path_->setText(folder);
-    Q_EMIT currentFolderChanged(folder);
+    path_->setToolTip(folder);
+    path_->setText(path_->fontMetrics().elidedText(folder, Qt::ElideMiddle, path_->width()));
+}
+
+void VolumeFolderChooser::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    showPath();
 }
 
 }  // namespace ks

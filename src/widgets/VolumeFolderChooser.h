@@ -45,6 +45,9 @@ public:
 Q_SIGNALS:
     void currentFolderChanged(const QString& folder);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void driveChanged(int index);
     // Opens a volume's root in the tree; false (and the error) when it cannot be read.
@@ -53,6 +56,8 @@ private:
     int indexOfRoot(const QString& root) const;
     int addVolume(const DriveFacts& volume);
     void showFolder();
+    // Shows the current folder above the tree, shortened in the middle to the width there is.
+    void showPath();
 
     Dialogs& dialogs_;
     QString title_;
@@ -62,6 +67,7 @@ private:
     QFileSystemModel* model_;
     QString root_;
     bool updating_ = false;
+    bool scrollPending_ = false;  // the tree shows the current folder once its folders are read
 };
 
 // The critical message of a volume that cannot be read.
