@@ -79,11 +79,18 @@ class DatabaseCopyTest : public QObject {
     std::unique_ptr<test::TestEnvironment> env;
     QString live;
     QString out;
+    QByteArray goodDatabase;  // a whole database of five accounts, made once
 
     QString staging() { return env->dataFolder() + QStringLiteral("Import.part"); }
     QString backup() { return live + QStringLiteral(".bak"); }
 
 private Q_SLOTS:
+    void initTestCase() {
+        test::TestEnvironment world;
+        const QString path = world.root() + QStringLiteral("good.mdb");
+        makeDatabase(path, 5);
+        goodDatabase = bytesOf(path);
+    }
     void init() {
         env = std::make_unique<test::TestEnvironment>();
         QDir().mkpath(env->dataFolder());
@@ -156,8 +163,8 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         const QString source = out + QStringLiteral("data.ksd");
         const QString good = env->root() + QStringLiteral("good.mdb");
-        makeDatabase(good, 5);
-        const QByteArray whole = bytesOf(good);
+        writeBytes(good, goodDatabase);
+        const QByteArray whole = goodDatabase;
         if (kind == QLatin1String("empty")) {
             writeBytes(source, {});
         } else if (kind.startsWith(QLatin1String("cut at "))) {
