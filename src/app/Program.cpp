@@ -63,6 +63,13 @@ DatabaseAccess& Program::database() {
     return *database_;
 }
 
+StatusWindow& Program::statusWindow() {
+    if (!status_) {
+        status_ = std::make_unique<StatusWindow>(state_);
+    }
+    return *status_;
+}
+
 void Program::useDatabase(const QString& path) {
     // The data folder, and so the database's path, is fixed for the whole run.
     if (!database_) {

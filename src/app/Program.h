@@ -57,6 +57,8 @@ public:
     void useDatabase(const QString& path);
 
     LoginWindow* loginWindow() const { return login_.get(); }
+    // The status window `Form11`, made on first use.
+    StatusWindow& statusWindow();
     MainWindow* mainWindow() const { return main_.get(); }
 
     // A login has succeeded: remember the name, hide the login window, show the main window.
@@ -84,9 +86,6 @@ public:
     void selectPromptPolicy(int policy);
     // Opens the help page in the desktop's browser.
     void showHelp();
-
-    // The status window `Form11`, made on first use.
-    StatusWindow& statusWindow();
 
     // Whether the process has been ended (for tests; the real process is gone by then).
     bool ended() const { return ended_; }

@@ -9,13 +9,6 @@
 
 namespace ks {
 
-StatusWindow& Program::statusWindow() {
-    if (!status_) {
-        status_ = std::make_unique<StatusWindow>(state_);
-    }
-    return *status_;
-}
-
 ProgramMaintenance::ProgramMaintenance(Program& program, QObject* parent)
     : QObject(parent), program_(program) {
 }
