@@ -376,6 +376,21 @@ private Q_SLOTS:
 
     // ---- volumes ----
 
+    void theChosenFolderIsTheTargetAndItsVolumeIsListedWithItsFreeSpace() {
+        VolumeFolderChooser* importChooser = chooser("dirImport");
+        importChooser->setCurrentFolder(folder);
+        QCOMPARE(importChooser->currentFolder(), folder);
+        auto* drives = test::control<QComboBox>(main(), QStringLiteral("drvImport"));
+        const QStorageInfo volume(folder);
+        QCOMPARE(drives->currentData().toString(), volume.rootPath());
+        QVERIFY2(drives->currentText().contains(QStringLiteral(" free)")),
+                 qPrintable(drives->currentText()));
+        for (int i = 0; i < drives->count(); ++i) {
+            QVERIFY(!drives->itemData(i).toString().startsWith(QStringLiteral("/proc")));
+        }
+        QVERIFY(dialogs().shown.isEmpty());
+    }
+
     void anUnreadableVolumeFallsBackToTheHomeVolume() {
         VolumeFolderChooser* exportChooser = chooser("dirExport");
         QList<DriveFacts> volumes = {
