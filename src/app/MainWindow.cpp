@@ -12,6 +12,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/Program.h"
+#include "app/ProgramMaintenance.h"
 #include "app/StatusWindow.h"
 #include "files/FilesPage.h"
 #include "files/WorkStatus.h"
@@ -117,7 +118,7 @@ MainWindow::MainWindow(Program& program, Services& services)
     journal_ = new JournalPage(services);
     images_ = new ImagesPage(services);
     files_ = new FilesPage(services, *workStatus_);
-    options_ = new OptionsPage;
+    options_ = new OptionsPage(services, *new ProgramMaintenance(program_, this));
 
     SSTab1_ = new QTabWidget;
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));

@@ -12,6 +12,7 @@
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
+#include "storage/FileServices.h"
 #include "storage/SettingsFile.h"
 #include "storage/TempFolder.h"
 
@@ -22,6 +23,7 @@ ProgramOptions ProgramOptions::forDesktop() {
     options.appFolder = QCoreApplication::applicationDirPath();
     options.endProcess = [](int code) { QCoreApplication::exit(code); };
     options.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    options.startProgram = &FileServices::StartDetached;
     return options;
 }
 

@@ -29,6 +29,8 @@ struct ProgramOptions {
     std::function<void(int)> endProcess;
     // Opens a page in the desktop's browser without waiting for it.
     std::function<bool(const QUrl&)> openUrl;
+    // Starts a program detached, without waiting (the restart after an import).
+    std::function<bool(const QString&, const QStringList&)> startProgram;
     // The time of day for every rule that depends on it.
     std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
     // How long a start waits for another copy of the program on the same data folder to let
