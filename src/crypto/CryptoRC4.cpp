@@ -221,7 +221,6 @@ QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& p
         plainMessage(noHashMessage());
         return {};
     }
-    ++providerCalls_;
     EVP_CIPHER_CTX* keyed = keyedCipher(password, encrypt);
     if (keyed == nullptr) {
         return {};

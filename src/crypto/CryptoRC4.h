@@ -46,8 +46,6 @@ public:
     // Whether the process's provider context was there at creation (shared by every instance
     // and released when the process ends).
     bool hasProvider() const { return hCryptProv != nullptr; }
-    // How many times the provider was asked to hash or to run the cipher.
-    int providerCalls() const { return providerCalls_; }
 
 private:
     QByteArray EncryptDecrypt(const QByteArray& data, const QString& password, bool encrypt);
@@ -63,7 +61,6 @@ private:
     ossl_lib_ctx_st* hCryptProv = nullptr;
     evp_md_st* md5_ = nullptr;
     evp_cipher_st* rc4_ = nullptr;
-    int providerCalls_ = 0;
     struct KeyedCipher {
         QString password;
         evp_cipher_ctx_st* context = nullptr;

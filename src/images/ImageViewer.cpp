@@ -15,11 +15,12 @@
 namespace ks {
 
 namespace {
-// Window measures in pixels (a twip is 1/15 of a pixel on the reference screen).
-constexpr int kMargin = 20;           // 300 twips
-constexpr int kCloseFromBottom = 61;  // 915 twips
-constexpr int kCloseFromRight = 13;   // 200 twips
-constexpr QSize kCloseSize(105, 25);  // 1575 by 375 twips
+// Window measures in pixels: the image area keeps this margin on every side, and "Close" sits
+// this far from the lower right corner.
+constexpr int kMargin = 20;
+constexpr int kCloseFromBottom = 61;
+constexpr int kCloseFromRight = 13;
+constexpr QSize kCloseSize(105, 25);
 }  // namespace
 
 ImageViewer::ImageViewer(ProgramState& state, QWidget* parent) : QDialog(parent), state_(state) {

@@ -10,31 +10,12 @@
 #include <QVBoxLayout>
 
 #include "core/Services.h"
+#include "widgets/Controls.h"
 #include "widgets/VolumeFolderChooser.h"
 
 namespace ks {
 
 namespace {
-
-QLineEdit* passwordBox(QWidget* parent, const QString& name) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setEchoMode(QLineEdit::Password);
-    box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
-    return box;
-}
-
-QLabel* label(QWidget* parent, const QString& name, const QString& text) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
 
 QString saveCaption() {
     return QStringLiteral("Save");
@@ -77,17 +58,18 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
 QGroupBox* OptionsPage::passwordFrame() {
     auto* frame2 = new QGroupBox(QStringLiteral("Change your password"), this);
     frame2->setObjectName(QStringLiteral("Frame2"));
-    txtOldPassword_ = passwordBox(frame2, QStringLiteral("txtOldPassword"));
-    txtNewPassword_ = passwordBox(frame2, QStringLiteral("txtNewPassword"));
-    txtNewPassword2_ = passwordBox(frame2, QStringLiteral("txtNewPassword2"));
+    txtOldPassword_ = makePasswordBox(frame2, QStringLiteral("txtOldPassword"));
+    txtNewPassword_ = makePasswordBox(frame2, QStringLiteral("txtNewPassword"));
+    txtNewPassword2_ = makePasswordBox(frame2, QStringLiteral("txtNewPassword2"));
     auto* form = new QFormLayout(frame2);
-    form->addRow(label(frame2, QStringLiteral("Label14"), QStringLiteral("Old Password")),
+    form->addRow(makeLabel(frame2, QStringLiteral("Label14"), QStringLiteral("Old Password")),
                  txtOldPassword_);
-    form->addRow(label(frame2, QStringLiteral("Label16"), QStringLiteral("New Password")),
+    form->addRow(makeLabel(frame2, QStringLiteral("Label16"), QStringLiteral("New Password")),
                  txtNewPassword_);
-    form->addRow(label(frame2, QStringLiteral("Label17"), QStringLiteral("New Password (Repeat)")),
-                 txtNewPassword2_);
-    auto* command5 = button(frame2, QStringLiteral("Command5"), saveCaption());
+    form->addRow(
+        makeLabel(frame2, QStringLiteral("Label17"), QStringLiteral("New Password (Repeat)")),
+        txtNewPassword2_);
+    auto* command5 = makeButton(frame2, QStringLiteral("Command5"), saveCaption());
     form->addRow(QString(), command5);
     connect(command5, &QPushButton::clicked, this, &OptionsPage::Command5_Click);
     return frame2;
@@ -105,7 +87,7 @@ QGroupBox* OptionsPage::onExitFrame() {
     optNeverCompress_ =
         new QRadioButton(QStringLiteral("Never compress the database (not recommended)"), frame3);
     optNeverCompress_->setObjectName(QStringLiteral("optNeverCompress"));
-    auto* command6 = button(frame3, QStringLiteral("Command6"), saveCaption());
+    auto* command6 = makeButton(frame3, QStringLiteral("Command6"), saveCaption());
     auto* exitLayout = new QVBoxLayout(frame3);
     exitLayout->addWidget(optAlwaysCompress_);
     exitLayout->addWidget(optAskToCompress_);
@@ -127,7 +109,7 @@ QGroupBox* OptionsPage::transferFrame(const QString& frame, const QString& capti
         new VolumeFolderChooser(services_.dialogs, services_.state.AppTitle, drive, folder, box);
     auto* layout = new QVBoxLayout(box);
     layout->addWidget(chooser, 1);
-    layout->addWidget(button(box, command, commandCaption), 0, Qt::AlignRight);
+    layout->addWidget(makeButton(box, command, commandCaption), 0, Qt::AlignRight);
     return box;
 }
 
