@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <filesystem>
 
 #include "files/Archiver.h"
 #include "files/CabinetListing.h"
@@ -21,7 +22,7 @@ constexpr qint64 kCopyChunk = 1024 * 1024;
 
 // Copies `source` to `target`: written completely beside it first, then renamed over it, so an
 // earlier file of that name is either replaced whole or left as it was.
-bool replaceWith(const QString& source, const QString& target) {
+bool copyOver(const QString& source, const QString& target) {
     QFile in(source);
     QSaveFile out(target);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) {
@@ -36,6 +37,15 @@ bool replaceWith(const QString& source, const QString& target) {
         }
     }
     return in.error() == QFileDevice::NoError && out.commit();
+}
+
+// Puts the complete file `source` in place of `target` in one step: renamed when both are on
+// one file system (a rename replaces the old file whole), else copied beside and renamed.
+bool replaceWith(const QString& source, const QString& target) {
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(source).constData(),
+                            QFile::encodeName(target).constData(), error);
+    return !error || copyOver(source, target);
 }
 
 // Whether the archive holds exactly the one file `name`, stored without any folder.
