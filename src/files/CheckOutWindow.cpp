@@ -80,6 +80,9 @@ void CheckOutWindow::openFor(CheckOutKind kind, const QList<qint64>& selected) {
         mainWindow_->setEnabled(false);
     }
     setEnabled(true);
+    if (mainWindow_ && !isVisible()) {
+        move(mainWindow_->geometry().center() - rect().center());
+    }
     show();
     raise();
     activateWindow();

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <unistd.h>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include "FilesTestSupport.h"
@@ -114,6 +115,25 @@ private Q_SLOTS:
                                             u"Exporting File "_s + oddName + u" ..."_s,
                                             u"Decompressing File "_s + oddName + u" ..."_s,
                                             u"Restoring File "_s + oddName + u" ..."_s, u"end"_s}));
+    }
+
+    void filesAcrossFileSystemsAreCopiedWhole() {
+        // A destination on another file system than the temporary folder takes the copy route.
+        if (!QFileInfo(u"/dev/shm"_s).isWritable() ||
+            QStorageInfo(u"/dev/shm"_s).device() == QStorageInfo(temp()).device()) {
+            QSKIP("no second writable file system");
+        }
+        QTemporaryDir other(u"/dev/shm/keystead-test-XXXXXX"_s);
+        const QString folder = other.path() + u'/';
+        const QByteArray big(3 * 1024 * 1024 + 17, 'b');
+        QVERIFY(storeFile(anna, u"big.bin"_s, big) > 0);
+        test::writeFile(folder + u"big.bin"_s, "older");
+        const CheckOutReport result = CheckOutItems(
+            *database, *gcab, status, {CheckOutKind::Files, true, {}, folder, anna, temp()});
+        QCOMPARE(result.written, QStringList{folder + u"big.bin"_s});
+        QCOMPARE(read(folder + u"big.bin"_s), big);
+        QCOMPARE(entries(folder), QStringList{u"big.bin"_s});
+        verifyNoStaging();
     }
 
     void selectionAndOwnerDecideWhatIsWritten() {
