@@ -155,6 +155,8 @@ private Q_SLOTS:
             if (form11 != nullptr && form11->isVisible()) {
                 seen.insert(test::control<QLabel>(form11, u"lblStatus"_s)->text() +
                             (main()->isEnabled() ? u"|enabled"_s : u"|disabled"_s));
+                // Closing the windows meanwhile waits for the check-out to end.
+                QVERIFY(!main()->close() && !form6()->close());
             }
         });
         watch.start(0);
@@ -164,6 +166,7 @@ private Q_SLOTS:
         QVERIFY(seen.contains(u"Decompressing File three.txt ...|disabled"_s));
         QCOMPARE(entries(dest()), (QStringList{u"one.txt"_s, u"three.txt"_s}));
         QCOMPARE(read(dest() + u"three.txt"_s), QByteArray("three"));
+        QVERIFY(!state().Quitting && main()->isVisible());
         QVERIFY(!form6()->isVisible() && main()->isEnabled());
         QVERIFY(!test::window(u"Form11"_s)->isVisible());
 
