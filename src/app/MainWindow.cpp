@@ -163,6 +163,12 @@ MainWindow::MainWindow(Program& program, Services& services)
         activateFromProgram();
     });
     connect(images_, &ImagesPage::viewPicture, this, &MainWindow::viewPicture);
+    // Pictures are checked out with the file store's check-out window.
+    connect(images_, &ImagesPage::checkOutRequested, files_,
+            [this](const QList<qint64>& selected, int rows) {
+                files_->openCheckOut(CheckOutKind::Images, selected, rows);
+            });
+    files_->useUrlOpener(program_.options().openUrl);
     connect(journal_, &JournalPage::showJournalTab, this,
             [this] { SSTab1_->setCurrentIndex(kJournalTab); });
     connect(options_, &OptionsPage::saveOnExitPolicy, this,

@@ -10,6 +10,7 @@
 
 #include "core/FailureReport.h"
 #include "files/CheckIn.h"
+#include "files/CheckOutWindow.h"
 #include "files/FileMessages.h"
 #include "files/FileStore.h"
 #include "files/GcabArchiver.h"
@@ -80,20 +81,54 @@ FilesPage::FilesPage(Services& services, WorkStatus& status, QWidget* parent)
             {"cmdFileDelete", "edit-delete", "delete", tr("Delete the files")},
             {"cmdFileCheckOut", "document-export", "checkout", tr("Check out files")},
         });
-    // Check-out and launch are not built yet: their buttons are shown but cannot be used.
-    for (const char* name : {"cmdOpenFile", "cmdFileCheckOut"}) {
-        panel_->findChild<QPushButton*>(QLatin1String(name))->setEnabled(false);
-    }
     connect(panel_->findChild<QPushButton*>(QStringLiteral("cmdFileNew")), &QPushButton::clicked,
             this, &FilesPage::AddFileToStore);
     connect(panel_->findChild<QPushButton*>(QStringLiteral("cmdFileDelete")), &QPushButton::clicked,
             this, &FilesPage::deleteSelectedFiles);
+    connect(panel_->findChild<QPushButton*>(QStringLiteral("cmdOpenFile")), &QPushButton::clicked,
+            this, [this] { launchSelection(true); });
+    connect(panel_->findChild<QPushButton*>(QStringLiteral("cmdFileCheckOut")),
+            &QPushButton::clicked, this, [this] {
+                QList<qint64> selected;
+                for (const QTreeWidgetItem* row : selectedRows()) {
+                    if (std::optional<qint64> counter = rowCounter(row)) {
+                        selected.append(*counter);
+                    }
+                }
+                openCheckOut(CheckOutKind::Files, selected, lvFiles_->topLevelItemCount());
+            });
+    connect(lvFiles_, &QTreeWidget::itemDoubleClicked, this, [this] { launchSelection(false); });
     lstFilesToDelete_ = new QListWidget(panel_);
     lstFilesToDelete_->setObjectName(QStringLiteral("lstFilesToDelete"));
     lstFilesToDelete_->hide();
 }
 
-FilesPage::~FilesPage() = default;
+FilesPage::~FilesPage() {
+    delete form6_;  // a window of its own, without a parent
+}
+
+QList<QTreeWidgetItem*> FilesPage::selectedRows() const {
+    QList<QTreeWidgetItem*> rows;
+    for (int i = 0; i < lvFiles_->topLevelItemCount(); ++i) {
+        if (lvFiles_->topLevelItem(i)->isSelected()) {
+            rows.append(lvFiles_->topLevelItem(i));
+        }
+    }
+    return rows;
+}
+
+std::optional<qint64> FilesPage::rowCounter(const QTreeWidgetItem* row) {
+    return counterFromKey(row->data(kNameColumn, kKeyRole).toString());
+}
+
+void FilesPage::whileBusy(const std::function<void()>& work) {
+    busy_ = true;
+    window()->installEventFilter(this);
+    work();
+    window()->removeEventFilter(this);
+    busy_ = false;
+    services_.database.CloseAllDatabaseObjects();
+}
 
 void FilesPage::useArchiver(std::unique_ptr<Archiver> archiver) {
     archiver_ = std::move(archiver);
@@ -115,16 +150,13 @@ void FilesPage::AddFileToStore() {
         }
         return;
     }
-    busy_ = true;
-    window()->installEventFilter(this);
-    status_.begin(initialisingStatus());
-    const CheckInResult result =
-        checkInFile(services_.database, *archiver_, status_,
-                    {chosen, archivePath(), services_.state.UserNameCipher});
-    status_.end();
-    window()->removeEventFilter(this);
-    busy_ = false;
-    services_.database.CloseAllDatabaseObjects();
+    CheckInResult result;
+    whileBusy([&] {
+        status_.begin(initialisingStatus());
+        result = checkInFile(services_.database, *archiver_, status_,
+                             {chosen, archivePath(), services_.state.UserNameCipher});
+        status_.end();
+    });
     reportCheckIn(result);
     if (result.outcome == CheckInOutcome::Added) {
         RefreshFileList();
@@ -213,7 +245,7 @@ void FilesPage::DeleteFileRecords(const QStringList& keys) {
 }
 
 bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
-    // While a check-in runs, closing the main window waits for it to end.
+    // While a check-in or check-out runs, closing the main window waits for it to end.
     if (busy_ && watched == window() && event->type() == QEvent::Close) {
         event->ignore();
         return true;

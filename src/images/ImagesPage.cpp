@@ -70,8 +70,6 @@ void ImagesPage::buildControls() {
             {"cmdIMGDelete", "edit-delete", "delete", tr("Delete the pictures")},
             {"cmdIMGCheckOut", "document-export", "checkout", tr("Check out pictures")},
         });
-    // Checking pictures out comes with the file store's check-out.
-    panel_->findChild<QPushButton*>(QStringLiteral("cmdIMGCheckOut"))->setEnabled(false);
     lstIMGToDelete_ = new QListWidget(panel_);
     lstIMGToDelete_->setObjectName(QStringLiteral("lstIMGToDelete"));
     lstIMGToDelete_->hide();
@@ -83,8 +81,19 @@ void ImagesPage::buildControls() {
     onClick("cmdIMGNew", &ImagesPage::cmdIMGNew_Click);
     onClick("cmdIMGView", &ImagesPage::cmdIMGView_Click);
     onClick("cmdIMGDelete", &ImagesPage::cmdIMGDelete_Click);
+    onClick("cmdIMGCheckOut", &ImagesPage::cmdIMGCheckOut_Click);
     connect(lstImages_, &QListWidget::itemSelectionChanged, this, &ImagesPage::lstImages_Click);
     connect(lstImages_, &QListWidget::itemDoubleClicked, this, &ImagesPage::lstImages_DblClick);
+}
+
+void ImagesPage::cmdIMGCheckOut_Click() {
+    QList<qint64> selected;
+    for (int i = 0; i < lstImages_->count(); ++i) {
+        if (lstImages_->item(i)->isSelected()) {
+            selected.append(lstImages_->item(i)->data(kCounterRole).toLongLong());
+        }
+    }
+    Q_EMIT checkOutRequested(selected, lstImages_->count());
 }
 
 void ImagesPage::ListImages() {

@@ -33,12 +33,16 @@ public:
 Q_SIGNALS:
     // Asks the main window to show a picture in the viewer; returns once the viewer is hidden.
     void viewPicture(const QImage& picture);
+    // "Check Out" was pressed: the Counters selected in `lstImages` (in list order), out of
+    // `rows` pictures listed.
+    void checkOutRequested(const QList<qint64>& selected, int rows);
 
 private:
     void buildControls();
     void cmdIMGNew_Click();
     void cmdIMGView_Click();
     void cmdIMGDelete_Click();
+    void cmdIMGCheckOut_Click();
     void lstImages_Click();
     void lstImages_DblClick();
     // The counter of the list's current item, when at least one item is selected.

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "files/CheckOutTexts.h"
+#include "storage/Database.h"
+
+namespace ks {
+
+class Archiver;
+class WorkStatus;
+struct StoredFileLine;
+
+// What to check out and where to.
+struct CheckOutRequest {
+    CheckOutKind kind = CheckOutKind::Files;
+    bool all = false;
+    QList<qint64> selection;  // the Counters chosen, when not all
+    QString destination;      // the chosen folder ("/" is added when missing)
+    QString owner;            // only this user's rows are ever written
+    QString tempFolder;       // the program's private temporary folder, ending in "/"
+};
+
+// What a check-out came to.
+struct CheckOutReport {
+    bool destinationNotWritable = false;  // nothing was tried
+    std::optional<DbStatus> failure;      // the stored items could not be read
+    QStringList failedNames;              // the items not written, in the table's stored order
+    QStringList written;                  // the paths this check-out produced
+};
+
+// Writes the owner's items of the request's kind into the destination: every one with `all`,
+// else those of the selection. Pictures are written byte for byte as new files ("Copy of " in
+// front of a taken name). Files are unpacked in a private staging folder and the one expected
+// file replaces its namesake in the destination only once it is complete; nothing else ever
+// appears there. A file's steps are shown through `status`.
+CheckOutReport CheckOutItems(DatabaseAccess& database, Archiver& archiver, WorkStatus& status,
+                             const CheckOutRequest& request);
+
+// Checks out the one stored file `line` into `folder` (ending in "/"); the path written, or
+// nullopt when nothing was written. `stagingBase` is where the private staging folder is made.
+std::optional<QString> checkOutStoredFile(DatabaseAccess& database, Archiver& archiver,
+                                          WorkStatus& status, const QString& owner,
+                                          const StoredFileLine& line, const QString& folder,
+                                          const QString& stagingBase);
+
+}  // namespace ks
