@@ -24,14 +24,14 @@ std::optional<QByteArray> readWholeFile(const QString& path, QString& error) {
     return bytes;
 }
 
-CheckInResult checkInFailed(CheckInFailure failure) {
-    CheckInResult result;
+ImageCheckInResult checkInFailed(ImageCheckInFailure failure) {
+    ImageCheckInResult result;
     result.failure = std::move(failure);
     return result;
 }
 
-CheckInResult databaseFailed(const DbStatus& status) {
-    CheckInFailure failure;
+ImageCheckInResult databaseFailed(const DbStatus& status) {
+    ImageCheckInFailure failure;
     failure.status = status;
     return checkInFailed(std::move(failure));
 }
@@ -73,14 +73,15 @@ Result<std::optional<QByteArray>> readImageBytes(DatabaseAccess& database, const
     return std::optional<QByteArray>(query.blob(0));
 }
 
-CheckInResult AddImages(DatabaseAccess& database, const QString& owner, const QStringList& paths) {
+ImageCheckInResult AddImages(DatabaseAccess& database, const QString& owner,
+                             const QStringList& paths) {
     WriteOperation write(database);
     if (!write.ok()) {
         return databaseFailed(write.status());
     }
     Statement insert = write.connection().prepare(
         QStringLiteral("INSERT INTO Images (ImageName, Image, Username) VALUES (?1, ?2, ?3)"));
-    CheckInResult result;
+    ImageCheckInResult result;
     for (const QString& path : paths) {
         QString error;
         std::optional<QByteArray> bytes = readWholeFile(path, error);

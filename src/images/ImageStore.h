@@ -28,7 +28,7 @@ Result<std::optional<QByteArray>> readImageBytes(DatabaseAccess& database, const
                                                  qint64 counter);
 
 // What went wrong with a check-in.
-struct CheckInFailure {
+struct ImageCheckInFailure {
     QString path;       // the file that could not be read; empty for a database failure
     QString fileError;  // the system's words for the file's failure
     DbStatus status;    // the database's failure
@@ -37,11 +37,12 @@ struct CheckInFailure {
 // Checks files in for the owner, one row per file in the given order, each named by its file
 // name without the folder. All rows are written in one transaction: when one file cannot be
 // read or stored, nothing is added. The counters of the new rows, or why nothing was added.
-struct CheckInResult {
+struct ImageCheckInResult {
     QList<qint64> counters;
-    std::optional<CheckInFailure> failure;
+    std::optional<ImageCheckInFailure> failure;
 };
-CheckInResult AddImages(DatabaseAccess& database, const QString& owner, const QStringList& paths);
+ImageCheckInResult AddImages(DatabaseAccess& database, const QString& owner,
+                             const QStringList& paths);
 
 // Removes the owner's pictures among `counters`, in one transaction. The number removed.
 Result<int> DeleteImages(DatabaseAccess& database, const QString& owner,

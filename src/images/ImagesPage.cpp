@@ -167,7 +167,7 @@ void ImagesPage::cmdIMGNew_Click() {
     if (paths.isEmpty()) {
         return;
     }
-    const CheckInResult result =
+    const ImageCheckInResult result =
         AddImages(services_.database, services_.state.UserNameCipher, paths);
     if (result.failure) {
         if (!result.failure->path.isEmpty()) {

@@ -80,7 +80,7 @@ private Q_SLOTS:
         }
         const QString first = writeFile(u"  <b>x<b> & Фото 写真 .dat"_s, all);
         const QString empty = writeFile(u"empty.jpg"_s, {});
-        const CheckInResult result = AddImages(*database, kAnna, {first, empty, first});
+        const ImageCheckInResult result = AddImages(*database, kAnna, {first, empty, first});
         QVERIFY(!result.failure);
         QCOMPARE(result.counters.size(), 3);
         QCOMPARE(names(listed(kAnna)), (QStringList{u"  <b>x<b> & Фото 写真 .dat"_s, u"empty.jpg"_s,
@@ -110,7 +110,7 @@ private Q_SLOTS:
     void aFailedCheckInAddsNothing() {
         const QString good = writeFile(u"good.bmp"_s, "good");
         const QString missing = env->root() + u"pictures/missing.bmp"_s;
-        CheckInResult result = AddImages(*database, kAnna, {good, missing, good});
+        ImageCheckInResult result = AddImages(*database, kAnna, {good, missing, good});
         QVERIFY(result.failure);
         QCOMPARE(result.failure->path, missing);
         QVERIFY(!result.failure->fileError.isEmpty());
