@@ -108,7 +108,9 @@ double WindowActions::saveNew() {
     press(main, QStringLiteral("cmdLoginsNew"));
     settle();
     QWidget* editor = window(QStringLiteral("Form2"));
-    const QString n = QString::number(++saved_);
+    // Short names stay unique over every round of the run, as the editor requires.
+    static int savedInRun = 0;
+    const QString n = QString::number(++savedInRun);
     control<QLineEdit>(editor, QStringLiteral("txtShortName"))
         ->setText(QStringLiteral("Benchmark Savings Account ") + n);
     control<QLineEdit>(editor, QStringLiteral("txtUserName"))

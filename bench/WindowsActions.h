@@ -46,7 +46,6 @@ private:
 
     BenchWorld& world_;
     FillPlan plan_;
-    int saved_ = 0;
 };
 
 }  // namespace ks::bench

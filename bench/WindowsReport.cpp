@@ -1,5 +1,6 @@
 #include "WindowsReport.h"
 
+#include <QFile>
 #include <cstdio>
 
 namespace ks::bench {
@@ -23,6 +24,12 @@ Report::Report(int rounds) {
         "records x 3,650 journal days) and the nearly empty one (1 user, 8 records, 5 journal\n"
         "days) interleaved round by round; median and worst.\n",
         rounds);
+    // Wall-clock figures grow with whatever else the machine is doing.
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (load.open(QIODevice::ReadOnly)) {
+        std::printf("Load average of the machine at the end of the run: %s\n",
+                    load.readLine().split(' ').value(0).constData());
+    }
 }
 
 void Report::heading(const char* title) {
