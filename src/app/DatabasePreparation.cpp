@@ -11,7 +11,7 @@ QString templatePath(const QString& appFolder) {
 
 DatabasePreparation prepareDatabase(const QString& dataFolder, const QString& appFolder) {
     using Outcome = DatabasePreparation::Outcome;
-    if (!FileServices::FolderExists(dataFolder) && !ensurePrivateFolder(dataFolder)) {
+    if (!ensurePrivateFolder(dataFolder)) {
         return {Outcome::Failed,
                 {},
                 QStringLiteral("The folder %1 could not be made.").arg(dataFolder)};

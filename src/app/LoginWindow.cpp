@@ -14,6 +14,7 @@
 #include "crypto/FieldCipher.h"
 #include "storage/SettingsFile.h"
 #include "widgets/Captions.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -31,27 +32,18 @@ LoginWindow::LoginWindow(Program& program) : program_(program) {
     setWindowTitle(program.state().AppTitle + QStringLiteral(" - Login"));
     setWindowIcon(appIcon());
 
-    auto* label1 = new QLabel(QStringLiteral("User"), this);
-    label1->setObjectName(QStringLiteral("Label1"));
     txtUserName_ = new QLineEdit(this);
     txtUserName_->setObjectName(QStringLiteral("txtUserName"));
     txtUserName_->setMaxLength(kMaxLength);
-    label1->setBuddy(txtUserName_);
-
-    auto* label2 = new QLabel(passwordCaption(), this);
-    label2->setObjectName(QStringLiteral("Label2"));
-    txtPassword_ = new QLineEdit(this);
-    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
+    auto* label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("User"), txtUserName_);
+    txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
     txtPassword_->setMaxLength(kMaxLength);
-    txtPassword_->setEchoMode(QLineEdit::Password);
-    txtPassword_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
-    label2->setBuddy(txtPassword_);
+    auto* label2 = makeLabel(this, QStringLiteral("Label2"), passwordCaption(), txtPassword_);
 
-    cmdLogin_ = new QPushButton(QStringLiteral("Log In / Create New User"), this);
-    cmdLogin_->setObjectName(QStringLiteral("cmdLogin"));
+    cmdLogin_ =
+        makeButton(this, QStringLiteral("cmdLogin"), QStringLiteral("Log In / Create New User"));
     cmdLogin_->setDefault(true);
-    auto* cmdQuit = new QPushButton(QStringLiteral("Quit"), this);
-    cmdQuit->setObjectName(QStringLiteral("cmdQuit"));
+    auto* cmdQuit = makeButton(this, QStringLiteral("cmdQuit"), QStringLiteral("Quit"));
 
     auto* grid = new QGridLayout;
     grid->addWidget(label1, 0, 0);
@@ -127,6 +119,25 @@ void LoginWindow::reportFailure(const QString& what, const DbStatus& status) {
     reportDatabaseFailure(program_.dialogs(), program_.state().AppTitle, what, status);
 }
 
+bool LoginWindow::readCredentials(QString& name, QString& password) {
+    ProgramState& state = program_.state();
+    name = txtUserName_->text().trimmed();
+    if (name.size() <= kShortest) {
+        program_.dialogs().message(
+            MessageIcon::Exclamation, state.AppTitle,
+            QStringLiteral("The UserName must be more than 3 characters in length"));
+        return false;
+    }
+    password = txtPassword_->text().trimmed();
+    if (password.size() <= kShortest) {
+        program_.dialogs().message(
+            MessageIcon::Exclamation, state.AppTitle,
+            QStringLiteral("The Password must be more than 3 characters in length"));
+        return false;
+    }
+    return true;
+}
+
 void LoginWindow::cmdLogin_Click() {
     if (!prepareDatabase()) {
         return;
@@ -135,18 +146,9 @@ void LoginWindow::cmdLogin_Click() {
     Dialogs& dialogs = program_.dialogs();
     const QString couldNotLogIn = QStringLiteral("You could not be logged in.");
     for (;;) {
-        const QString name = txtUserName_->text().trimmed();
-        if (name.size() <= kShortest) {
-            dialogs.message(
-                MessageIcon::Exclamation, state.AppTitle,
-                QStringLiteral("The UserName must be more than 3 characters in length"));
-            return;
-        }
-        const QString password = txtPassword_->text().trimmed();
-        if (password.size() <= kShortest) {
-            dialogs.message(
-                MessageIcon::Exclamation, state.AppTitle,
-                QStringLiteral("The Password must be more than 3 characters in length"));
+        QString name;
+        QString password;
+        if (!readCredentials(name, password)) {
             return;
         }
         state.UserNameCipher = EncryptField(name);
@@ -172,6 +174,8 @@ void LoginWindow::cmdLogin_Click() {
                                 QStringLiteral("Invalid user/password combo.  Please try again."));
                 return;
             }
+            // The password is not kept in the hidden window for the whole session.
+            txtPassword_->clear();
             program_.loginSucceeded();
             return;
         }

@@ -12,7 +12,10 @@
 
 #include "app/AboutWindow.h"
 #include "app/Program.h"
+#include "app/ProgramMaintenance.h"
+#include "app/StatusWindow.h"
 #include "files/FilesPage.h"
+#include "files/WorkStatus.h"
 #include "images/ImageViewer.h"
 #include "images/ImagesPage.h"
 #include "journal/JournalPage.h"
@@ -27,13 +30,82 @@ namespace {
 
 enum Tab { kVaultTab = 0, kJournalTab = 1, kImagesTab = 2, kFilesTab = 3, kOptionsTab = 4 };
 
-// 1565 twips.
+// Room for one picture button with the panel's margins.
 constexpr int kPanelWidth = 104;
+
+// A menu item that switches to a tab and presses one of its buttons.
+struct TabMenuItem {
+    const char* name;
+    QString caption;
+    int tab;
+    const char* button;
+};
+struct TabMenu {
+    const char* name;
+    QString caption;
+    QList<TabMenuItem> items;
+};
+
+// The menus that repeat the buttons of the tabs, in menu-bar order.
+QList<TabMenu> tabMenus() {
+    // The Images and Files menus offer items of the same captions.
+    const QString checkIn = QStringLiteral("&Check In");
+    const QString checkOut = QStringLiteral("Check &Out");
+    const QString remove = QStringLiteral("&Delete");
+    return {
+        {"mnuPasswordVault",
+         QStringLiteral("&Password Vault"),
+         {{"mnuNewEntry", QStringLiteral("&New Entry"), kVaultTab, "cmdLoginsNew"},
+          {"mnuEditEntry", QStringLiteral("&Edit Entry"), kVaultTab, "cmdLoginsEdit"},
+          {"mnuDeleteEntry", QStringLiteral("&Delete Entry"), kVaultTab, "cmdLoginsDelete"}}},
+        {"mnuJournal",
+         QStringLiteral("&Journal"),
+         {{"mnuSave", QStringLiteral("&Save"), kJournalTab, "cmdJournalSave"}}},
+        {"mnuImages",
+         QStringLiteral("&Images"),
+         {{"mnuCheckIn", checkIn, kImagesTab, "cmdIMGNew"},
+          {"mnuViewImage", QStringLiteral("&View Image"), kImagesTab, "cmdIMGView"},
+          {"mnuCheckOut", checkOut, kImagesTab, "cmdIMGCheckOut"},
+          {"mnuDelete", remove, kImagesTab, "cmdIMGDelete"}}},
+        {"mnuFiles",
+         QStringLiteral("&Files"),
+         {{"mnuFilesCheckIn", checkIn, kFilesTab, "cmdFileNew"},
+          {"mnuOpenFile", QStringLiteral("&Launch"), kFilesTab, "cmdOpenFile"},
+          {"mnuFilesCheckOut", checkOut, kFilesTab, "cmdFileCheckOut"},
+          {"mnuFilesDelete", remove, kFilesTab, "cmdFileDelete"}}},
+    };
+}
+
+// The long steps of a tab: the main window disabled, `Form11` up with its busy bar.
+class StatusWindowWork final : public WorkStatus {
+public:
+    StatusWindowWork(QWidget& mainWindow, Program& program)
+        : mainWindow_(mainWindow), program_(program) {}
+    void begin(const QString& status) override {
+        mainWindow_.setEnabled(false);
+        StatusWindow& form11 = program_.statusWindow();
+        form11.move(mainWindow_.geometry().center() - form11.rect().center());
+        form11.setBusy(true);
+        form11.showStatus(status);
+    }
+    void showStatus(const QString& status) override { program_.statusWindow().showStatus(status); }
+    void end() override {
+        program_.statusWindow().setBusy(false);
+        program_.statusWindow().hide();
+        mainWindow_.setEnabled(true);
+    }
+
+private:
+    QWidget& mainWindow_;
+    Program& program_;
+};
 
 }  // namespace
 
 MainWindow::MainWindow(Program& program, Services& services)
-    : program_(program), services_(services) {
+    : program_(program),
+      services_(services),
+      workStatus_(std::make_unique<StatusWindowWork>(*this, program)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(appIcon());
 
@@ -44,9 +116,9 @@ MainWindow::MainWindow(Program& program, Services& services)
 
     vault_ = new VaultPage(services);
     journal_ = new JournalPage(services);
-    images_ = new ImagesPage;
-    files_ = new FilesPage;
-    options_ = new OptionsPage;
+    images_ = new ImagesPage(services);
+    files_ = new FilesPage(services, *workStatus_);
+    options_ = new OptionsPage(services, *new ProgramMaintenance(program_, this));
 
     SSTab1_ = new QTabWidget;
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));
@@ -90,6 +162,7 @@ MainWindow::MainWindow(Program& program, Services& services)
         show();
         activateFromProgram();
     });
+    connect(images_, &ImagesPage::viewPicture, this, &MainWindow::viewPicture);
     connect(journal_, &JournalPage::showJournalTab, this,
             [this] { SSTab1_->setCurrentIndex(kJournalTab); });
     connect(options_, &OptionsPage::saveOnExitPolicy, this,
@@ -123,46 +196,10 @@ QAction* MainWindow::addMenuItem(QMenu* menu, const QString& name, const QString
 }
 
 void MainWindow::buildMenus() {
-    // The Images and Files menus offer items of the same captions.
-    const QString checkIn = QStringLiteral("&Check In");
-    const QString checkOut = QStringLiteral("Check &Out");
-    const QString remove = QStringLiteral("&Delete");
-    struct Item {
-        const char* name;
-        QString caption;
-        int tab;
-        const char* button;
-    };
-    const struct {
-        const char* name;
-        QString caption;
-        QList<Item> items;
-    } menus[] = {
-        {"mnuPasswordVault",
-         QStringLiteral("&Password Vault"),
-         {{"mnuNewEntry", QStringLiteral("&New Entry"), kVaultTab, "cmdLoginsNew"},
-          {"mnuEditEntry", QStringLiteral("&Edit Entry"), kVaultTab, "cmdLoginsEdit"},
-          {"mnuDeleteEntry", QStringLiteral("&Delete Entry"), kVaultTab, "cmdLoginsDelete"}}},
-        {"mnuJournal",
-         QStringLiteral("&Journal"),
-         {{"mnuSave", QStringLiteral("&Save"), kJournalTab, "cmdJournalSave"}}},
-        {"mnuImages",
-         QStringLiteral("&Images"),
-         {{"mnuCheckIn", checkIn, kImagesTab, "cmdIMGNew"},
-          {"mnuViewImage", QStringLiteral("&View Image"), kImagesTab, "cmdIMGView"},
-          {"mnuCheckOut", checkOut, kImagesTab, "cmdIMGCheckOut"},
-          {"mnuDelete", remove, kImagesTab, "cmdIMGDelete"}}},
-        {"mnuFiles",
-         QStringLiteral("&Files"),
-         {{"mnuFilesCheckIn", checkIn, kFilesTab, "cmdFileNew"},
-          {"mnuOpenFile", QStringLiteral("&Launch"), kFilesTab, "cmdOpenFile"},
-          {"mnuFilesCheckOut", checkOut, kFilesTab, "cmdFileCheckOut"},
-          {"mnuFilesDelete", remove, kFilesTab, "cmdFileDelete"}}},
-    };
-    for (const auto& m : menus) {
+    for (const TabMenu& m : tabMenus()) {
         QMenu* menu = menuBar()->addMenu(m.caption);
         menu->setObjectName(QString::fromLatin1(m.name));
-        for (const Item& item : m.items) {
+        for (const TabMenuItem& item : m.items) {
             QAction* action = addMenuItem(menu, QString::fromLatin1(item.name), item.caption);
             const QString button = QString::fromLatin1(item.button);
             // An item of a part that is not built yet is shown but cannot be used.
@@ -172,7 +209,10 @@ void MainWindow::buildMenus() {
                     [this, tab = item.tab, button] { pressButtonOfTab(tab, button); });
         }
     }
+    buildProgrammeMenu();
+}
 
+void MainWindow::buildProgrammeMenu() {
     QMenu* programme = menuBar()->addMenu(QStringLiteral("&Programme"));
     programme->setObjectName(QStringLiteral("mnuProgramme"));
     connect(addMenuItem(programme, QStringLiteral("mnuLogOut"), QStringLiteral("&Log Out")),
@@ -205,6 +245,8 @@ void MainWindow::showForLogin() {
     } else {
         journal_->reloadEntry();
     }
+    // The figures of the previous user's typing are not shown to the next one.
+    journal_->startStatisticsAfresh();
     activateFromProgram();
 }
 
@@ -221,13 +263,23 @@ void MainWindow::activateFromProgram() {
     }
     if (services_.state.FirstActivation) {
         // The start-up picture hides itself at once and clears the flag.
-        if (viewer_ == nullptr) {
-            viewer_ = new ImageViewer(services_.state, this);
-        }
-        viewer_->showFullScreenModal();
+        imageViewer()->showFullScreenModal();
         services_.state.FirstActivation = false;
     }
     normalActivation();
+}
+
+ImageViewer* MainWindow::imageViewer() {
+    if (viewer_ == nullptr) {
+        viewer_ = new ImageViewer(services_.state, this);
+    }
+    return viewer_;
+}
+
+void MainWindow::viewPicture(const QImage& picture) {
+    imageViewer()->setPicture(picture);
+    viewer_->showFullScreenModal();
+    activateFromProgram();
 }
 
 void MainWindow::normalActivation() {
@@ -235,6 +287,8 @@ void MainWindow::normalActivation() {
     setWindowTitle(state.AppTitle + QStringLiteral(" - ") + state.LoginUserName);
     services_.database.CloseAllDatabaseObjects();
     vault_->reloadLists();
+    images_->ListImages();
+    files_->RefreshFileList();
     journal_->resetStatistics();
     ShowTabPanel();
     options_->selectOnExitPolicy(state.CompactPolicy);

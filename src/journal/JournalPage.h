@@ -9,6 +9,7 @@
 #include "journal/EntrySearch.h"
 
 class QCalendarWidget;
+class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -34,10 +35,11 @@ public:
     void reloadEntry();
     // The main window's normal activation: timing idle, corrections cleared.
     void resetStatistics();
+    // A user has logged in: the typing statistics start from their initial values.
+    void startStatisticsAfresh();
 
-    // The earliest and latest date texts of the user's entries, as the last entry search found.
-    const QString& FirstJournalDate() const { return firstJournalDate_; }
-    const QString& LastJournalDate() const { return lastJournalDate_; }
+    // Whether the entry box holds text that is not saved (after a failed save, say).
+    bool hasUnsavedText() const;
 
 Q_SIGNALS:
     // Brings the Journal tab to the front (before asking about unsaved text).
@@ -45,6 +47,8 @@ Q_SIGNALS:
 
 private:
     void buildControls();
+    // The entry box above the day buttons.
+    QLayout* buildEntryColumn();
     // The calendar's notifications: before the day changes (offers to save unsaved text; false
     // when the day must not change) and after it changed (loads the new day).
     bool beforeChange();
@@ -62,7 +66,6 @@ private:
     // Shows in bold the days around the calendar's month that hold an entry of the user.
     void markEntryDays();
 
-    bool hasUnsavedText() const;
     QString calendarDateText() const;
 
     Services& services_;
@@ -73,6 +76,7 @@ private:
     QLineEdit* txtDate_;
     StatisticsFrame* Frame1_;
     QPushButton* cmdToday_;
+    // The earliest and latest date texts of the user's entries, as the last entry search found.
     QString firstJournalDate_;
     QString lastJournalDate_;
     QDate shownDay_;               // the day whose entry the boxes hold

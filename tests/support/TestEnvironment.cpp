@@ -56,6 +56,10 @@ ProgramOptions TestEnvironment::programOptions() {
     options.endProcess = [this](int) { ++endCount; };
     options.openUrl = [this](const QUrl& url) {
         openedUrls.append(url);
+        return desktopOpensUrls;
+    };
+    options.startProgram = [this](const QString& program, const QStringList& arguments) {
+        startedPrograms.append(QStringList{program} + arguments);
         return true;
     };
     return options;
