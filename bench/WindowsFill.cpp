@@ -215,6 +215,9 @@ QStringList userCategories() {
 QString cachedDatabase(const FillPlan& plan, const QString& templatePath) {
     const QString path = cacheRoot() + plan.name + QStringLiteral(".mdb");
     if (QFileInfo::exists(path)) {
+        // A database filled by an older build gets this build's indexes here, once, rather
+        // than at every timed first login.
+        DatabaseAccess(path, PassPhrase()).open();
         return path;
     }
     QDir().mkpath(cacheRoot());

@@ -497,6 +497,24 @@ void DatabaseAccess::CloseAllDatabaseObjects() {
     connections_.clear();
 }
 
+void DatabaseAccess::EndOperations() {
+    std::shared_ptr<detail::ConnectionHandle> idle;
+    if (held_ && held_.use_count() == 1) {
+        idle = std::move(held_);
+    }
+    held_.reset();
+    for (const auto& weak : connections_) {
+        if (auto handle = weak.lock(); handle && handle != idle) {
+            handle->close();
+        }
+    }
+    connections_.clear();
+    if (idle && idle->isOpen()) {
+        held_ = idle;
+        connections_.push_back(idle);
+    }
+}
+
 int DatabaseAccess::openConnectionCount() const {
     int count = 0;
     for (const auto& weak : connections_) {

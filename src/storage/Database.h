@@ -166,6 +166,11 @@ public:
     // connections still held afterwards report DbCode::Closed.
     void CloseAllDatabaseObjects();
 
+    // Ends every operation: closes every connection that somebody still holds, like
+    // CloseAllDatabaseObjects, but keeps the session's connection open when nobody uses it,
+    // with its page cache. For the places that end stray operations, not the file's use.
+    void EndOperations();
+
     // Number of connections that are still open (for checks).
     int openConnectionCount() const;
 

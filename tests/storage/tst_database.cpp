@@ -238,6 +238,26 @@ private Q_SLOTS:
         QCOMPARE(database.open().status().code, DbCode::CannotOpen);
     }
 
+    // Ending the operations closes what callers hold, and keeps only an idle session connection.
+    void endingOperationsKeepsOnlyTheIdleSessionConnection() {
+        DatabaseAccess database(freshDatabase(), PassPhrase());
+        const quint64 session = database.open()->changeStamp().connection;
+        Result<Connection> stray = database.open();
+        QCOMPARE(stray->changeStamp().connection, session);
+        Result<Connection> second = database.open();
+        database.EndOperations();
+        QVERIFY(!stray->isOpen() && !second->isOpen());
+        QCOMPARE(database.openConnectionCount(), 0);
+        stray = DbStatus{};
+        const quint64 fresh = database.open()->changeStamp().connection;
+        QVERIFY(fresh != session);
+        database.EndOperations();
+        QCOMPARE(database.openConnectionCount(), 1);
+        QCOMPARE(database.open()->changeStamp().connection, fresh);
+        database.CloseAllDatabaseObjects();
+        QCOMPARE(database.openConnectionCount(), 0);
+    }
+
     // The change stamp moves with every write, this connection's or another's, not with reads.
     void theChangeStampFollowsEveryWrite() {
         DatabaseAccess database(freshDatabase(), PassPhrase());
