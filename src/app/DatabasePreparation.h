@@ -20,5 +20,7 @@ struct DatabasePreparation {
 DatabasePreparation prepareDatabase(const QString& dataFolder, const QString& appFolder);
 
 QString templatePath(const QString& appFolder);
+// Where the database of a data folder is.
+QString databasePathIn(const QString& dataFolder);
 
 }  // namespace ks

@@ -291,7 +291,7 @@ void MainWindow::viewPicture(const QImage& picture) {
 void MainWindow::normalActivation() {
     ProgramState& state = services_.state;
     setWindowTitle(state.AppTitle + QStringLiteral(" - ") + state.LoginUserName);
-    services_.database.CloseAllDatabaseObjects();
+    services_.database.EndOperations();
     vault_->reloadLists();
     images_->ListImages();
     files_->RefreshFileList();

@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "app/CompactPrompt.h"
+#include "app/DatabasePreparation.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "app/StatusWindow.h"
@@ -66,6 +67,17 @@ void Program::start() {
 
     login_ = std::make_unique<LoginWindow>(*this);
     showLoginWindow();
+    QMetaObject::invokeMethod(this, &Program::prepareDatabaseAhead, Qt::QueuedConnection);
+}
+
+void Program::prepareDatabaseAhead() {
+    const QString path = databasePathIn(state_.DataFolder);
+    if (ended_ || state_.LoggedIn || !FileServices::FileExists(path)) {
+        return;
+    }
+    useDatabase(path);
+    // A database that cannot be opened now is told about by the login, as always.
+    database_->open();
 }
 
 bool Program::lockDataFolder() {

@@ -97,6 +97,9 @@ public:
     bool ended() const { return ended_; }
 
 private:
+    // While the login window waits for the password: the database's key is worked out and its
+    // connection opened, so that the login itself does not wait for them.
+    void prepareDatabaseAhead();
     // One running copy per data folder: false when another copy holds the folder's lock.
     bool lockDataFolder();
     // Writes Data.dat anew; a failure is told to the user and leaves the old file as it was.

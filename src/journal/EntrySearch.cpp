@@ -72,7 +72,7 @@ Result<EntrySearch> findJournalEntryDay(DatabaseAccess& database, const QString&
     for (const Candidate& candidate : days) {
         entry.reset();
         entry.bind(1, candidate.id);
-        if (entry.next() && !isBlankJournalText(shownJournalText(entry.text(0)))) {
+        if (entry.next() && !isBlankStoredJournal(entry.text(0))) {
             return EntrySearch{true, candidate.day};
         }
         if (!entry.status().ok()) {

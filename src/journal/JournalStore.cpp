@@ -11,6 +11,8 @@ namespace {
 constexpr qsizetype kShortestEncrypted = 4;
 // Days looked up by one statement when marking the days that hold an entry.
 constexpr qint64 kDaysPerQuery = 400;
+// Hex digits of a stored entry decrypted first when telling whether it is blank (an even count).
+constexpr qsizetype kBlankCheckDigits = 64;
 
 const QString kJournals = QStringLiteral("Journals");
 
@@ -51,6 +53,18 @@ bool isBlankJournalText(const QString& shown) {
         }
     }
     return true;
+}
+
+bool isBlankStoredJournal(const QString& stored) {
+    // The field cipher is a stream from the start of its key stream, two hex digits a byte:
+    // the first bytes of the text decrypt alone. Only a start of spaces needs the whole text.
+    if (stored.size() > kBlankCheckDigits && !tooShortToEncrypt(stored)) {
+        const QString start = shownJournalText(stored.left(kBlankCheckDigits));
+        if (!start.isEmpty() && !isBlankJournalText(start)) {
+            return false;
+        }
+    }
+    return isBlankJournalText(shownJournalText(stored));
 }
 
 Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const QString& owner,
@@ -188,7 +202,7 @@ Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const QString& ow
                 continue;
             }
             seen.insert(text);
-            if (!isBlankJournalText(shownJournalText(query.text(1)))) {
+            if (!isBlankStoredJournal(query.text(1))) {
                 days.insert(*readJournalDate(text));
             }
         }

@@ -23,6 +23,9 @@ QString storedJournalValue(const QString& text);
 QString shownJournalText(const QString& stored);
 // Whether an entry counts as no entry for the entry search: empty or spaces only.
 bool isBlankJournalText(const QString& shown);
+// The same for a stored value, decrypting no more of it than it takes to tell: the first
+// characters of any entry that is not blank almost always show it.
+bool isBlankStoredJournal(const QString& stored);
 
 // The shown text of the owner's entry of that day; nullopt when the day has no entry.
 Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const QString& owner,

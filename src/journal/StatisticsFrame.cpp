@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 
 #include "core/Clock.h"
-#include "journal/JournalText.h"
+#include "journal/EntryCounts.h"
 #include "widgets/Controls.h"
 
 namespace ks {
@@ -42,6 +42,8 @@ TypingKey typingKey(int key) {
 
 }  // namespace
 
+StatisticsFrame::~StatisticsFrame() = default;
+
 StatisticsFrame::StatisticsFrame(const Clock& clock, QWidget* parent)
     : QGroupBox(QStringLiteral("Statistics"), parent), clock_(clock) {
     setObjectName(QStringLiteral("Frame1"));
@@ -61,6 +63,7 @@ StatisticsFrame::StatisticsFrame(const Clock& clock, QWidget* parent)
 
 void StatisticsFrame::watch(QPlainTextEdit* box) {
     box_ = box;
+    counts_ = std::make_unique<EntryCounts>(box_->document());
     box_->installEventFilter(this);
 }
 
@@ -78,10 +81,10 @@ bool StatisticsFrame::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::KeyPress) {
             // Before the key reaches the box: the text is still the one before this key.
             const auto* key = static_cast<QKeyEvent*>(event);
-            statistics_.keyDown(typingKey(key->key()), entryText(box_), clock_.now());
+            statistics_.keyDownCounted(typingKey(key->key()), counts_->pieces(), clock_.now());
             showFigures();
         } else if (event->type() == QEvent::KeyRelease) {
-            statistics_.keyUp(entryText(box_));
+            statistics_.keyUpCounted(counts_->paragraphs());
             showFigures();
         }
     }

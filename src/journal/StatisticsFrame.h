@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <memory>
 
 #include "journal/TypingStatistics.h"
 
@@ -11,6 +12,7 @@ class QPlainTextEdit;
 namespace ks {
 
 class Clock;
+class EntryCounts;
 
 // The statistics frame `Frame1`: live typing figures of the entry box it watches, worked out
 // in the box's key notifications. Also holds the journal's hidden work list `lstJournalDates`.
@@ -18,6 +20,7 @@ class StatisticsFrame : public QGroupBox {
     Q_OBJECT
 public:
     StatisticsFrame(const Clock& clock, QWidget* parent = nullptr);
+    ~StatisticsFrame() override;
 
     // Follows the keys typed into `box`.
     void watch(QPlainTextEdit* box);
@@ -36,6 +39,7 @@ private:
 
     const Clock& clock_;
     QPlainTextEdit* box_ = nullptr;
+    std::unique_ptr<EntryCounts> counts_;
     TypingStatistics statistics_;
     QLabel* lblWordCount_;
     QLabel* lblAccuracy_;

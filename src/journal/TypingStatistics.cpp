@@ -98,6 +98,10 @@ void TypingStatistics::showSpeed(const QDateTime& now) {
 }
 
 void TypingStatistics::keyDown(TypingKey key, QStringView textBefore, const QDateTime& now) {
+    keyDownCounted(key, countWords(textBefore), now);
+}
+
+void TypingStatistics::keyDownCounted(TypingKey key, qint64 piecesBefore, const QDateTime& now) {
     switch (key) {
         case TypingKey::Space:
             if (!lastWordTime_) {
@@ -137,13 +141,17 @@ void TypingStatistics::keyDown(TypingKey key, QStringView textBefore, const QDat
     }
     // The word count: pieces between spaces, plus the words that paragraph breaks join to their
     // neighbours without a space.
-    const qint64 pieces = countWords(textBefore);
+    const qint64 pieces = piecesBefore;
     const auto paragraphs = static_cast<qint64>(leadingNumber(paragraphs_));
     words_ = QString::number(paragraphs > 1 ? pieces + paragraphs - 1 : pieces);
 }
 
 void TypingStatistics::keyUp(QStringView text) {
-    paragraphs_ = QString::number(countParagraphs(text));
+    keyUpCounted(countParagraphs(text));
+}
+
+void TypingStatistics::keyUpCounted(qint64 paragraphs) {
+    paragraphs_ = QString::number(paragraphs);
 }
 
 void TypingStatistics::reset() {

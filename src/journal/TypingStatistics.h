@@ -20,8 +20,12 @@ public:
 
     // A key goes down; `textBefore` is the entry as it was before the key changed it.
     void keyDown(TypingKey key, QStringView textBefore, const QDateTime& now);
+    // The same, with the word pieces of the entry before the key already counted.
+    void keyDownCounted(TypingKey key, qint64 piecesBefore, const QDateTime& now);
     // A key went up; `text` is the entry after the key.
     void keyUp(QStringView text);
+    // The same, with the paragraphs of the entry after the key already counted.
+    void keyUpCounted(qint64 paragraphs);
     // Timing back to idle and corrections cleared; the figures keep their values.
     void reset();
 

@@ -3,8 +3,11 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <openssl/evp.h>
+#include <sys/stat.h>
 #include <QFile>
 #include <QSet>
+
+#include <atomic>
 #include <cerrno>
 
 #include "storage/Schema.h"
@@ -18,6 +21,12 @@ namespace detail {
 // sees DbCode::Closed.
 struct ConnectionHandle {
     sqlite3* db = nullptr;
+    quint64 serial = nextSerial();
+
+    static quint64 nextSerial() {
+        static std::atomic<quint64> counter{0};
+        return ++counter;
+    }
 
     ~ConnectionHandle() { close(); }
     bool isOpen() const { return db != nullptr; }
@@ -295,6 +304,21 @@ sqlite3* Connection::engineHandle() const {
     return isOpen() ? handle_->db : nullptr;
 }
 
+Connection::ChangeStamp Connection::changeStamp() {
+    if (!isOpen()) {
+        return {};
+    }
+    ChangeStamp stamp;
+    stamp.connection = handle_->serial;
+    Statement version = prepare(QStringLiteral("PRAGMA data_version"));
+    if (!version.next()) {
+        return {};
+    }
+    stamp.dataVersion = version.integer(0);
+    stamp.ownChanges = sqlite3_total_changes(handle_->db);
+    return stamp;
+}
+
 qint64 Connection::lastInsertId() const {
     return isOpen() ? sqlite3_last_insert_rowid(handle_->db) : 0;
 }
@@ -405,8 +429,39 @@ QByteArray DatabaseAccess::keyFor(const QString& path) {
     return cachedKey_.isEmpty() ? passPhrase_.toUtf8() : cachedKey_;
 }
 
+std::optional<DatabaseAccess::FileIdentity> DatabaseAccess::identityOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+}
+
+std::optional<Connection> DatabaseAccess::heldConnection(const QByteArray& key) {
+    if (!held_ || !held_->isOpen()) {
+        held_.reset();
+        return std::nullopt;
+    }
+    // Somebody is still using it (a statement, a transaction): they keep it to themselves.
+    if (held_.use_count() > 1) {
+        return std::nullopt;
+    }
+    // A file replaced, removed or keyed anew is opened and verified afresh.
+    const std::optional<FileIdentity> file = identityOf(path_);
+    if (!file || *file != heldFile_ || key != heldKey_) {
+        held_->close();
+        held_.reset();
+        return std::nullopt;
+    }
+    return Connection(held_);
+}
+
 Result<Connection> DatabaseAccess::open() {
-    Result<Connection> opened = Connection::openFile(path_, keyFor(path_), false);
+    const QByteArray key = keyFor(path_);
+    if (std::optional<Connection> held = heldConnection(key)) {
+        return std::move(*held);
+    }
+    Result<Connection> opened = Connection::openFile(path_, key, false);
     if (!opened.ok()) {
         return opened;
     }
@@ -422,16 +477,42 @@ Result<Connection> DatabaseAccess::open() {
     }
     std::erase_if(connections_, [](const auto& weak) { return weak.expired(); });
     connections_.push_back(opened->handle_);
+    if (!held_) {
+        if (const std::optional<FileIdentity> file = identityOf(path_)) {
+            held_ = opened->handle_;
+            heldKey_ = key;
+            heldFile_ = *file;
+        }
+    }
     return opened;
 }
 
 void DatabaseAccess::CloseAllDatabaseObjects() {
+    held_.reset();
     for (const auto& weak : connections_) {
         if (auto handle = weak.lock()) {
             handle->close();
         }
     }
     connections_.clear();
+}
+
+void DatabaseAccess::EndOperations() {
+    std::shared_ptr<detail::ConnectionHandle> idle;
+    if (held_ && held_.use_count() == 1) {
+        idle = std::move(held_);
+    }
+    held_.reset();
+    for (const auto& weak : connections_) {
+        if (auto handle = weak.lock(); handle && handle != idle) {
+            handle->close();
+        }
+    }
+    connections_.clear();
+    if (idle && idle->isOpen()) {
+        held_ = idle;
+        connections_.push_back(idle);
+    }
 }
 
 int DatabaseAccess::openConnectionCount() const {

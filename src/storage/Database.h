@@ -127,6 +127,17 @@ public:
     // The engine's own connection, for incremental blob I/O (BlobStream); null once closed.
     sqlite3* engineHandle() const;
 
+    // Tells whether anything may have changed in the database since an earlier stamp of the
+    // same connection: another connection's commits (the engine's data version) and this
+    // connection's own writes both change it, and two connections never share a stamp.
+    struct ChangeStamp {
+        quint64 connection = 0;
+        qint64 dataVersion = -1;
+        qint64 ownChanges = -1;
+        bool operator==(const ChangeStamp&) const = default;
+    };
+    ChangeStamp changeStamp();
+
     // Opens a file with the given key: `key` is either a pass phrase or a raw key in the
     // form x'…'. The connection is not verified; see DatabaseAccess::open for that.
     static Result<Connection> openFile(const QString& path, const QByteArray& key, bool create);
@@ -145,18 +156,33 @@ public:
 
     const QString& path() const { return path_; }
 
-    // Opens the file, checks the key and that every table of the schema is there.
+    // Opens the file, checks the key and that every table of the schema is there. One verified
+    // connection is kept for the session and handed out again while nobody else holds it and
+    // the file is still the one it was opened on, so its page cache stays warm; a caller that
+    // asks while it is in use gets a connection of its own.
     Result<Connection> open();
 
     // Closes every connection opened through this object, whoever holds it. Statements and
     // connections still held afterwards report DbCode::Closed.
     void CloseAllDatabaseObjects();
 
+    // Ends every operation: closes every connection that somebody still holds, like
+    // CloseAllDatabaseObjects, but keeps the session's connection open when nobody uses it,
+    // with its page cache. For the places that end stray operations, not the file's use.
+    void EndOperations();
+
     // Number of connections that are still open (for checks).
     int openConnectionCount() const;
 
 private:
+    struct FileIdentity {
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static std::optional<FileIdentity> identityOf(const QString& path);
     QByteArray keyFor(const QString& path);
+    std::optional<Connection> heldConnection(const QByteArray& key);
 
     QString path_;
     QString passPhrase_;
@@ -164,6 +190,10 @@ private:
     QByteArray cachedSalt_;
     QByteArray cachedKey_;
     bool upgraded_ = false;
+    // The connection kept for the session, with the key and file it was opened on.
+    std::shared_ptr<detail::ConnectionHandle> held_;
+    QByteArray heldKey_;
+    FileIdentity heldFile_;
 };
 
 // One writing operation: a verified connection with its writer's transaction begun. Either

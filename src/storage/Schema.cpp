@@ -52,9 +52,14 @@ const char* const kTables[] = {
     " File BLOB)",
 };
 
+// Everything a record list shows, so that listing never reads the records themselves.
+const char* const kListingIndex =
+    "CREATE INDEX LoginsListing ON Logins (KeyUserName, Counter, Category, ShortName)";
+
 // Owner lookups are the program's common path; these keep them independent of table size.
 const char* const kIndexes[] = {
     "CREATE INDEX LoginsByOwner ON Logins (KeyUserName)",
+    kListingIndex,
     "CREATE INDEX CategoriesByOwner ON LoginsCategory (UserName)",
     "CREATE INDEX JournalsByOwnerDate ON Journals (UserName, Date)",
     "CREATE INDEX ImagesByOwner ON Images (UserName)",
@@ -64,8 +69,30 @@ const char* const kIndexes[] = {
 
 }  // namespace
 
-DbStatus upgradeSchema(Connection& connection) {
-    // Databases made before account names were unique have a plain index of that name.
+namespace {
+
+// Whether the database has an index of that name.
+Result<bool> hasIndex(Connection& connection, const QString& name) {
+    Statement index = connection.prepare(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?1"));
+    index.bind(1, name);
+    if (!index.next()) {
+        return index.status();
+    }
+    return index.integer(0) > 0;
+}
+
+// Databases made before record lists were listed from an index get it once.
+DbStatus addListingIndex(Connection& connection) {
+    const Result<bool> present = hasIndex(connection, QStringLiteral("LoginsListing"));
+    if (!present.ok() || present.value()) {
+        return present.ok() ? DbStatus{} : present.status();
+    }
+    return connection.exec(QString::fromLatin1(kListingIndex));
+}
+
+// Databases made before account names were unique have a plain index of that name.
+DbStatus makeAccountNamesUnique(Connection& connection) {
     QString sql;
     {
         // Finished before the index is dropped: a statement still reading would lock it.
@@ -90,6 +117,14 @@ DbStatus upgradeSchema(Connection& connection) {
         }
     }
     return transaction.commit();
+}
+
+}  // namespace
+
+DbStatus upgradeSchema(Connection& connection) {
+    const DbStatus unique = makeAccountNamesUnique(connection);
+    const DbStatus listing = addListingIndex(connection);
+    return unique.ok() ? listing : unique;
 }
 
 QStringList schemaTableNames() {

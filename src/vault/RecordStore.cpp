@@ -114,26 +114,11 @@ Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const QString& owner
     return std::optional<StoredRecord>(std::move(record));
 }
 
-Result<bool> RecordStore::shortNameInUse(Connection& connection, const QString& shortName,
-                                         qint64 exceptCounter) {
-    const QString wanted = ShortNameCache::comparisonKey(shortName);
-    Statement query = connection.prepare(QStringLiteral("SELECT Counter, ShortName FROM Logins"));
-    while (query.next()) {
-        if (shortNames_.name(query.text(1)).key == wanted && query.integer(0) != exceptCounter) {
-            return true;
-        }
-    }
-    if (!query.status().ok()) {
-        return query.status();
-    }
-    return false;
-}
-
 std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const QString& owner,
                                                    const RecordFields& fields,
                                                    const QString& shortName, qint64 exceptCounter,
                                                    PreparedSave& prepared) {
-    const Result<bool> inUse = shortNameInUse(connection, shortName, exceptCounter);
+    const Result<bool> inUse = index_.inUse(connection, shortName, exceptCounter);
     if (!inUse.ok()) {
         return failed(inUse.status());
     }
@@ -152,7 +137,8 @@ std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const
 }
 
 SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
-                                   const CategoryFiling& filing, qint64 counter) {
+                                   const CategoryFiling& filing, qint64 counter,
+                                   const QString& shortName) {
     SaveResult result;
     result.counter = counter;
     if (filing.addCategory) {
@@ -165,6 +151,7 @@ SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
     if (DbStatus status = write.commit(); !status.ok()) {
         return failed(status);
     }
+    index_.saved(write.connection(), counter, shortName);
     return result;
 }
 
@@ -193,7 +180,7 @@ SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& f
     if (DbStatus status = insert.run(); !status.ok()) {
         return failed(status);
     }
-    return finishSave(write, owner, prepared.filing, connection.lastInsertId());
+    return finishSave(write, owner, prepared.filing, connection.lastInsertId(), shortName);
 }
 
 SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
@@ -232,7 +219,7 @@ SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
     if (DbStatus status = update.run(); !status.ok()) {
         return failed(status);
     }
-    return finishSave(write, owner, prepared.filing, counter);
+    return finishSave(write, owner, prepared.filing, counter, shortName);
 }
 
 Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {

@@ -7,6 +7,7 @@
 #include "storage/Database.h"
 #include "vault/CategoryRules.h"
 #include "vault/ShortNameCache.h"
+#include "vault/ShortNameIndex.h"
 
 namespace ks {
 
@@ -62,7 +63,7 @@ struct EncryptedFields {
 
 class RecordStore {
 public:
-    explicit RecordStore(DatabaseAccess& database) : database_(database) {}
+    explicit RecordStore(DatabaseAccess& database) : database_(database), index_(shortNames_) {}
 
     // The owner's records filed under `category` exactly (letter case counts), or all of them
     // for the all-records entry in any letter case; in the table's stored order.
@@ -95,13 +96,10 @@ private:
                                           qint64 exceptCounter, PreparedSave& prepared);
     // Adds a new category when the record needs one, then commits.
     SaveResult finishSave(WriteOperation& write, const QString& owner, const CategoryFiling& filing,
-                          qint64 counter);
-    // Whether a record other than `exceptCounter` has the short name, letter case ignored.
-    Result<bool> shortNameInUse(Connection& connection, const QString& shortName,
-                                qint64 exceptCounter);
-
+                          qint64 counter, const QString& shortName);
     DatabaseAccess& database_;
     ShortNameCache shortNames_;
+    ShortNameIndex index_;
 };
 
 }  // namespace ks

@@ -3,12 +3,15 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "vault/CategoryRules.h"
@@ -82,7 +85,10 @@ QLayout* VaultPage::buildRecordList() {
     lstPasswords_->setSelectionMode(QAbstractItemView::SingleSelection);
     lstPasswords_->setTextElideMode(Qt::ElideRight);
     lstPasswords_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Every line is one elided line of text: the list need not measure each of them.
+    lstPasswords_->setUniformItemSizes(true);
     lstPasswords_->installEventFilter(this);
+    lstPasswords_->viewport()->installEventFilter(this);
     lstTempCategories_ = new QListWidget(this);
     lstTempCategories_->setObjectName(QStringLiteral("lstTempCategories"));
     lstTempCategories_->hide();
@@ -212,10 +218,22 @@ void VaultPage::ListRecords(const QString& category) {
                               lines.status());
         return;
     }
-    for (const RecordLine& line : lines.value()) {
-        auto* item = new QListWidgetItem(line.shortName, lstPasswords_);
-        item->setData(Qt::UserRole, line.counter);
-        item->setToolTip(plainToolTip(line.shortName));
+    fillRecordList(lines.value());
+}
+
+void VaultPage::fillRecordList(const QList<RecordLine>& lines) {
+    QStringList names;
+    names.reserve(lines.size());
+    for (const RecordLine& line : lines) {
+        names.append(line.shortName);
+    }
+    // The lines go in at once; their Counters are attached before anything is shown, so the
+    // view need not hear of each of them.
+    lstPasswords_->addItems(names);
+    QAbstractItemModel* model = lstPasswords_->model();
+    const QSignalBlocker quiet(model);
+    for (qsizetype row = 0; row < lines.size(); ++row) {
+        lstPasswords_->item(static_cast<int>(row))->setData(Qt::UserRole, lines.at(row).counter);
     }
 }
 
@@ -315,6 +333,17 @@ void VaultPage::manageCategories() {
 }
 
 bool VaultPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstPasswords_->viewport() && event->type() == QEvent::ToolTip) {
+        // A line's full short name as its tip, worked out only for the line pointed at.
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (const QListWidgetItem* item = lstPasswords_->itemAt(help->pos())) {
+            QToolTip::showText(help->globalPos(), plainToolTip(item->text()), lstPasswords_,
+                               lstPasswords_->visualItemRect(item));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
     if (watched == lstPasswords_ && event->type() == QEvent::KeyPress) {
         switch (static_cast<QKeyEvent*>(event)->key()) {
             case Qt::Key_Delete:

@@ -67,6 +67,8 @@ private:
     // The Counter of the selected line of the record list, if a line is selected.
     std::optional<qint64> selectedCounter() const;
     void clearDetails();
+    // Puts the listed lines into the record list, each with its Counter.
+    void fillRecordList(const QList<RecordLine>& lines);
 
     Services& services_;
     RecordStore records_;

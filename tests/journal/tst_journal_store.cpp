@@ -37,6 +37,25 @@ class JournalStoreTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Blankness is told from as little of the stored value as it takes, with the same answer
+    // as the whole shown text gives.
+    void blanknessOfStoredEntries() {
+        const QString spaces = QString(100, u' ');
+        const QStringList texts = {u"ab"_s,
+                                   u"   "_s,
+                                   spaces,
+                                   spaces + u"x"_s,
+                                   u"x"_s + spaces,
+                                   QString(31, u' ') + u"\u0416"_s,
+                                   QString(32, u' ') + u"\u0416\u0436"_s,
+                                   spaces + u"\n"_s,
+                                   u"<b>x</b>"_s};
+        for (const QString& text : texts) {
+            QVERIFY2(isBlankStoredJournal(storedJournalValue(text)) == isBlankJournalText(text),
+                     qPrintable(u"[%1]"_s.arg(text)));
+        }
+    }
+
     void entryDatesAndSearch() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));  // no part of date texts
         test::TestEnvironment env;

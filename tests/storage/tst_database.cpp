@@ -202,6 +202,80 @@ private Q_SLOTS:
         QVERIFY(database.open().ok());
     }
 
+    // One connection serves the session while nobody else holds it and the file is the same.
+    void theSessionKeepsOneConnectionWhileTheFileStays() {
+        const QString path = freshDatabase();
+        DatabaseAccess database(path, PassPhrase());
+        quint64 kept = 0;
+        {
+            Result<Connection> first = database.open();
+            QVERIFY(first.ok());
+            kept = first->changeStamp().connection;
+            // Asked while in use: a connection of its own.
+            Result<Connection> meanwhile = database.open();
+            QVERIFY(meanwhile.ok() && meanwhile->changeStamp().connection != kept);
+        }
+        QCOMPARE(database.open()->changeStamp().connection, kept);
+        QCOMPARE(database.openConnectionCount(), 1);
+
+        // A file put in its place is opened afresh and its own rows are read.
+        const QString other = freshDatabase(QStringLiteral("Other.mdb"));
+        {
+            DatabaseAccess writer(other, PassPhrase());
+            QVERIFY(writer.open()
+                        ->exec(QStringLiteral(
+                            "INSERT INTO Users (UserName, Password) VALUES ('a', 'b')"))
+                        .ok());
+        }
+        QVERIFY(QFile::remove(path) && QFile::rename(other, path));
+        Result<Connection> replaced = database.open();
+        QVERIFY(replaced.ok() && replaced->changeStamp().connection != kept);
+        QCOMPARE(count(replaced.value(), QStringLiteral("SELECT count(*) FROM Users")), 1);
+        replaced = DbStatus{};
+
+        // A file that is gone is reported, not read through the kept connection.
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(database.open().status().code, DbCode::CannotOpen);
+    }
+
+    // Ending the operations closes what callers hold, and keeps only an idle session connection.
+    void endingOperationsKeepsOnlyTheIdleSessionConnection() {
+        DatabaseAccess database(freshDatabase(), PassPhrase());
+        const quint64 session = database.open()->changeStamp().connection;
+        Result<Connection> stray = database.open();
+        QCOMPARE(stray->changeStamp().connection, session);
+        Result<Connection> second = database.open();
+        database.EndOperations();
+        QVERIFY(!stray->isOpen() && !second->isOpen());
+        QCOMPARE(database.openConnectionCount(), 0);
+        stray = DbStatus{};
+        const quint64 fresh = database.open()->changeStamp().connection;
+        QVERIFY(fresh != session);
+        database.EndOperations();
+        QCOMPARE(database.openConnectionCount(), 1);
+        QCOMPARE(database.open()->changeStamp().connection, fresh);
+        database.CloseAllDatabaseObjects();
+        QCOMPARE(database.openConnectionCount(), 0);
+    }
+
+    // The change stamp moves with every write, this connection's or another's, not with reads.
+    void theChangeStampFollowsEveryWrite() {
+        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess other(database.path(), PassPhrase());
+        Result<Connection> connection = database.open();
+        const Connection::ChangeStamp start = connection->changeStamp();
+        QCOMPARE(count(connection.value(), QStringLiteral("SELECT count(*) FROM Users")), 0);
+        QCOMPARE(connection->changeStamp(), start);
+        QVERIFY(
+            other.open()
+                ->exec(QStringLiteral("INSERT INTO Users (UserName, Password) VALUES ('a', 'b')"))
+                .ok());
+        const Connection::ChangeStamp afterOther = connection->changeStamp();
+        QVERIFY(afterOther != start);
+        QVERIFY(connection->exec(QStringLiteral("DELETE FROM Users")).ok());
+        QVERIFY(connection->changeStamp() != afterOther);
+    }
+
     void aSecondWriterIsToldTheDatabaseIsBusy() {
         DatabaseAccess database(freshDatabase(), PassPhrase());
         Result<Connection> holder = database.open();

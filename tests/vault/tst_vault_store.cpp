@@ -138,6 +138,46 @@ private Q_SLOTS:
         QCOMPARE(store->ShowRecord(bert, bank).value()->fields.notes, QString());
     }
 
+    // The check of a save is answered from what this session knows of the table; whatever
+    // else writes the table in the meantime is seen at the next save.
+    void shortNamesStayUniqueWhateverElseWrites() {
+        QVERIFY(create(anna, fields(u"first"_s)) > 0);
+        const qint64 second = create(anna, fields(u"second"_s));
+        QVERIFY(second > 0);
+
+        // Another running copy (its own connection) adds a name, then renames it.
+        DatabaseAccess other(database->path(), PassPhrase());
+        RecordStore otherStore(other);
+        const qint64 foreign = otherStore.CreateRecord(bert, fields(u"Third"_s)).counter;
+        QVERIFY(foreign > 0);
+        QCOMPARE(store->CreateRecord(anna, fields(u"THIRD"_s)).outcome,
+                 SaveOutcome::ShortNameInUse);
+        QCOMPARE(otherStore.UpdateRecord(bert, foreign, fields(u"fourth"_s)).outcome,
+                 SaveOutcome::Saved);
+        QVERIFY(create(anna, fields(u"third"_s)) > 0);
+        QCOMPARE(store->CreateRecord(anna, fields(u" Fourth "_s)).outcome,
+                 SaveOutcome::ShortNameInUse);
+
+        // A write of this session that is not a save: a deletion, or a raw statement.
+        QCOMPARE(store->DeleteRecord(anna, second).value(), 1);
+        QVERIFY(create(anna, fields(u"second"_s)) > 0);
+        {
+            Result<Connection> connection = database->open();
+            QVERIFY(
+                connection->exec(u"DELETE FROM Logins WHERE KeyUserName = '%1'"_s.arg(bert)).ok());
+        }
+        QVERIFY(create(anna, fields(u"fourth"_s)) > 0);
+
+        // An edit frees its old name and takes the new one.
+        const qint64 edited = create(anna, fields(u"fifth"_s));
+        QCOMPARE(store->UpdateRecord(anna, edited, fields(u"sixth"_s)).outcome, SaveOutcome::Saved);
+        QVERIFY(create(anna, fields(u"Fifth"_s)) > 0);
+        QCOMPARE(store->CreateRecord(anna, fields(u"SIXTH"_s)).outcome,
+                 SaveOutcome::ShortNameInUse);
+        QCOMPARE(store->UpdateRecord(anna, edited, fields(u"sixth "_s)).outcome,
+                 SaveOutcome::Saved);
+    }
+
     void aFailingStepLeavesTheDataAsItWas() {
         const qint64 counter = create(anna, fields(u"kept"_s, u"Games"_s));
         QVERIFY(database->open()

@@ -1,0 +1,229 @@
+#include "WindowsActions.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTest>
+
+#include "GuiDriver.h"
+#include "core/CommonTexts.h"
+#include "journal/JournalDate.h"
+
+namespace ks::bench {
+
+using test::control;
+using test::press;
+using test::window;
+
+namespace {
+
+QComboBox* filter(QWidget* main) {
+    return control<QComboBox>(main, QStringLiteral("cmbCategories"));
+}
+
+int listedLines(QWidget* main) {
+    return control<QListWidget>(main, QStringLiteral("lstPasswords"))->count();
+}
+
+QString shownDay(QWidget* main) {
+    return control<QLineEdit>(main, QStringLiteral("txtDate"))->text();
+}
+
+QPlainTextEdit* entryBox(QWidget* main) {
+    return control<QPlainTextEdit>(main, QStringLiteral("txtJournal"));
+}
+
+void selectFilter(QWidget* main, const QString& text) {
+    filter(main)->setCurrentIndex(filter(main)->findText(text));
+}
+
+}  // namespace
+
+QWidget* WindowActions::mainWindow() const {
+    return window(QStringLiteral("Form1"));
+}
+
+void WindowActions::check(bool ok, const QString& what) {
+    if (!ok && !problems.contains(what)) {
+        problems.append(what);
+    }
+}
+
+// No message and no question: the measured action did only what it should.
+void WindowActions::checkQuiet(const QString& action) {
+    check(world_.dialogs.shown.isEmpty() && world_.dialogs.unexpected.isEmpty(),
+          action + QStringLiteral(": a message was shown: ") +
+              world_.dialogs.texts().join(QStringLiteral(" | ")));
+    world_.dialogs.clear();
+    world_.dialogs.unexpected.clear();
+}
+
+double WindowActions::firstLogin() {
+    world_.dialogs.clear();
+    bool ok = false;
+    const double ms = timeUntilIdle([&] { ok = world_.logIn(userName(measuredIndex(plan_))); });
+    check(ok && mainWindow() != nullptr && mainWindow()->isVisible(),
+          QStringLiteral("first login did not reach the main window: ") +
+              world_.dialogs.texts().join(QStringLiteral(" | ")));
+    world_.dialogs.clear();
+    return ms;
+}
+
+double WindowActions::listAll() {
+    QWidget* main = mainWindow();
+    selectFilter(main, QStringLiteral("Work"));
+    settle();
+    world_.dialogs.clear();
+    const double ms = timeUntilIdle([&] { filter(main)->setCurrentIndex(0); });
+    check(listedLines(main) >= plan_.recordsPerUser,
+          QStringLiteral("All Records listed too few lines"));
+    checkQuiet(QStringLiteral("listing"));
+    return ms;
+}
+
+double WindowActions::filterOne(int which) {
+    QWidget* main = mainWindow();
+    filter(main)->setCurrentIndex(0);
+    settle();
+    world_.dialogs.clear();
+    static const char* const kPicks[] = {"Email", "Family", "Shopping"};
+    const QString pick = QString::fromLatin1(kPicks[which % 3]);
+    const double ms = timeUntilIdle([&] { selectFilter(main, pick); });
+    check(filter(main)->currentText() == pick && listedLines(main) >= plan_.recordsPerUser / 8 &&
+              listedLines(main) < plan_.recordsPerUser / 8 + 50,
+          QStringLiteral("one category listed the wrong number of lines"));
+    checkQuiet(QStringLiteral("filter"));
+    filter(main)->setCurrentIndex(0);
+    settle();
+    return ms;
+}
+
+double WindowActions::saveNew() {
+    QWidget* main = mainWindow();
+    const int before = listedLines(main);
+    press(main, QStringLiteral("cmdLoginsNew"));
+    settle();
+    QWidget* editor = window(QStringLiteral("Form2"));
+    // Short names stay unique over every round of the run, as the editor requires.
+    static int savedInRun = 0;
+    const QString n = QString::number(++savedInRun);
+    control<QLineEdit>(editor, QStringLiteral("txtShortName"))
+        ->setText(QStringLiteral("Benchmark Savings Account ") + n);
+    control<QLineEdit>(editor, QStringLiteral("txtUserName"))
+        ->setText(QStringLiteral("bench.saver@mail.example"));
+    control<QLineEdit>(editor, QStringLiteral("txtPassword"))
+        ->setText(QStringLiteral("Xq7#pL2m!vR9sT4w"));
+    control<QLineEdit>(editor, QStringLiteral("txtPassword2"))
+        ->setText(QStringLiteral("Xq7#pL2m!vR9sT4w"));
+    control<QPlainTextEdit>(editor, QStringLiteral("txtDescription"))
+        ->setPlainText(QStringLiteral("The savings account opened for the benchmark, number ") + n);
+    control<QPlainTextEdit>(editor, QStringLiteral("txtNotes"))
+        ->setPlainText(QStringLiteral("Statements arrive monthly; the branch is on the corner of "
+                                      "the market square. Call before noon on weekdays."));
+    control<QComboBox>(editor, QStringLiteral("cmbCategory"))->setEditText(QStringLiteral("Email"));
+    settle();
+    world_.dialogs.clear();
+    const double ms = timeUntilIdle([&] { press(editor, QStringLiteral("cmdSaveClose")); });
+    check(world_.dialogs.texts() == QStringList{recordCreatedMessage()} && main->isVisible() &&
+              !editor->isVisible() && listedLines(main) == before + 1,
+          QStringLiteral("saving did not create the record and refill the main window: ") +
+              world_.dialogs.texts().join(QStringLiteral(" | ")));
+    world_.dialogs.clear();
+    return ms;
+}
+
+double WindowActions::activation() {
+    QWidget* main = mainWindow();
+    press(main, QStringLiteral("cmdLoginsNew"));
+    settle();
+    QWidget* editor = window(QStringLiteral("Form2"));
+    world_.dialogs.clear();
+    const double ms = timeUntilIdle([&] { press(editor, QStringLiteral("cmdCancel")); });
+    check(main->isVisible() && !editor->isVisible() && listedLines(main) >= plan_.recordsPerUser,
+          QStringLiteral("cancelling the editor did not bring the main window back"));
+    checkQuiet(QStringLiteral("activation"));
+    return ms;
+}
+
+double WindowActions::logOutAndIn() {
+    world_.dialogs.clear();
+    bool ok = false;
+    const double ms = timeUntilIdle([&] {
+        mainWindow()->findChild<QAction*>(QStringLiteral("mnuLogOut"))->trigger();
+        settle();
+        ok = world_.logIn(userName(measuredIndex(plan_)));
+    });
+    check(ok && mainWindow()->isVisible(), QStringLiteral("logging in again failed"));
+    world_.dialogs.clear();
+    return ms;
+}
+
+void WindowActions::showDay(const QDate& day) {
+    QWidget* main = mainWindow();
+    control<QTabWidget>(main, QStringLiteral("SSTab1"))->setCurrentIndex(1);
+    control<QCalendarWidget>(main, QStringLiteral("Calendar1"))->setSelectedDate(day);
+    settle();
+    check(shownDay(main) == journalDateText(day), QStringLiteral("the calendar did not move"));
+    world_.dialogs.clear();
+}
+
+void WindowActions::previousAndNext(double& previous, double& next) {
+    const BenchDays days = benchDays();
+    QWidget* main = mainWindow();
+    showDay(days.afterGap);
+    previous = timeUntilIdle([&] { press(main, QStringLiteral("Command2")); });
+    check(shownDay(main) == journalDateText(days.beforeGap),
+          QStringLiteral("Previous Entry did not cross the gap"));
+    checkQuiet(QStringLiteral("previous entry"));
+    next = timeUntilIdle([&] { press(main, QStringLiteral("Command4")); });
+    check(shownDay(main) == journalDateText(days.afterGap),
+          QStringLiteral("Next Entry did not cross the gap"));
+    checkQuiet(QStringLiteral("next entry"));
+}
+
+double WindowActions::openBigDay() {
+    const BenchDays days = benchDays();
+    QWidget* main = mainWindow();
+    showDay(days.dayBefore);
+    const double ms = timeUntilIdle([&] { press(main, QStringLiteral("cmdNextDay")); });
+    check(shownDay(main) == journalDateText(days.bigDay) &&
+              (!plan_.bigEntry || entryBox(main)->document()->characterCount() > 1000000),
+          QStringLiteral("Next Day did not open the big entry"));
+    checkQuiet(QStringLiteral("opening a day"));
+    return ms;
+}
+
+QList<double> WindowActions::keys(int count) {
+    QWidget* main = mainWindow();
+    QPlainTextEdit* box = entryBox(main);
+    const QString before = box->toPlainText();
+    box->setFocus();
+    box->moveCursor(QTextCursor::End);
+    settle();
+    QList<double> times;
+    for (int i = 0; i < count; ++i) {
+        const char letter = static_cast<char>('a' + i % 26);
+        times.append(timeUntilIdle([&] { QTest::keyClick(box, letter); }));
+    }
+    for (int i = 0; i < count; ++i) {
+        times.append(timeUntilIdle([&] { QTest::keyClick(box, Qt::Key_Backspace); }));
+    }
+    check(box->toPlainText() == before, QStringLiteral("the typed keys did not arrive"));
+    checkQuiet(QStringLiteral("typing"));
+    return times;
+}
+
+void WindowActions::backToVault() {
+    QWidget* main = mainWindow();
+    press(main, QStringLiteral("cmdToday"));
+    control<QTabWidget>(main, QStringLiteral("SSTab1"))->setCurrentIndex(0);
+    filter(main)->setCurrentIndex(0);
+    settle();
+    checkQuiet(QStringLiteral("back to the vault"));
+}
+
+}  // namespace ks::bench

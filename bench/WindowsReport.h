@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QStringList>
+
+#include "WindowsWorld.h"
+
+namespace ks::bench {
+
+// Prints each figure beside its goal with "ok" or "over".
+class Report {
+public:
+    explicit Report(int rounds);
+
+    // An action at scale against the same action on the nearly empty database: under 30 ms and
+    // at most twice the empty figure (medians).
+    void compared(const char* action, const Samples& scale, const Samples& empty);
+    // First login to the main window: under 100 ms at scale.
+    void firstLogin(const Samples& scale, const Samples& empty);
+    // Keys in a 1 MB entry (p90 under 5 ms, worst under 10 ms) and opening its day (under 50 ms).
+    void journal(const Samples& bigKeys, const Samples& smallKeys, const Samples& bigOpen,
+                 const Samples& smallOpen);
+    // One user with 1k / 10k / 50k records: under 100 ms at 50k.
+    void growth(const Samples& at1k, const Samples& at10k, const Samples& at50k, const char* what);
+    // Saving at 50k against saving at 1k: at most twice (it must not grow with the table).
+    void savingDoesNotGrow(const Samples& at1k, const Samples& at50k);
+    // Resident peak at 50,000 records within 1.5x the nearly empty database.
+    void memory(long bigKb, long emptyKb);
+    // What went wrong in the windows during the run (figures of failed actions mean nothing).
+    void problems(const QStringList& problems);
+
+private:
+    void heading(const char* title);
+};
+
+}  // namespace ks::bench

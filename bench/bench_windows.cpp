@@ -1,0 +1,218 @@
+// What the user waits for in the real windows, driven offscreen by their names: each action
+// from its click or key until the event loop is idle again (repaint included), on a database of
+// 10 users x 2,000 records x 3,650 journal days against a nearly empty one (rounds interleaved),
+// one user's growth from 1,000 to 50,000 records, a 1 MB journal entry, and peak memory. Every
+// figure is printed beside its goal with "ok" or "over".
+//
+//   bench_windows [--rounds N]       (N rounds of the scale/empty comparison, 5 by default)
+//
+// The filled databases are kept under /tmp/keystead-bench-windows (or $KEYSTEAD_BENCH_CACHE),
+// so only the first run pays for the fill. Everything else lives in a private folder of the run;
+// the real home folder is never used.
+#include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "WindowsActions.h"
+#include "WindowsFill.h"
+#include "WindowsReport.h"
+#include "WindowsWorld.h"
+
+using namespace ks;
+using namespace ks::bench;
+
+namespace {
+
+struct ComparedFigures {
+    Samples firstLogin, listAll, filterOne, save, activation, logOutIn, previous, next, openDay,
+        keys;
+};
+
+// One round on one database: a fresh program, every action a few times, the program ended.
+void runRound(BenchWorld& world, const FillPlan& plan, ComparedFigures& figures,
+              QStringList& problems) {
+    world.start();
+    WindowActions actions(world, plan);
+    figures.firstLogin.add(actions.firstLogin());
+    if (!world.program().state().LoggedIn) {
+        problems.append(plan.name + QStringLiteral(": ") + actions.problems.join(QLatin1Char(' ')));
+        world.stop();
+        return;
+    }
+    for (int i = 0; i < 3; ++i) {
+        figures.listAll.add(actions.listAll());
+        figures.filterOne.add(actions.filterOne(i));
+        figures.save.add(actions.saveNew());
+        figures.activation.add(actions.activation());
+    }
+    for (int i = 0; i < 2; ++i) {
+        double previous = 0;
+        double next = 0;
+        actions.previousAndNext(previous, next);
+        figures.previous.add(previous);
+        figures.next.add(next);
+        figures.openDay.add(actions.openBigDay());
+    }
+    for (double ms : actions.keys(20)) {
+        figures.keys.add(ms);
+    }
+    actions.backToVault();
+    for (int i = 0; i < 2; ++i) {
+        figures.logOutIn.add(actions.logOutAndIn());
+    }
+    world.stop();
+    for (const QString& problem : actions.problems) {
+        if (!problems.contains(plan.name + QStringLiteral(": ") + problem)) {
+            problems.append(plan.name + QStringLiteral(": ") + problem);
+        }
+    }
+}
+
+struct GrowthFigures {
+    Samples listAll, filterOne, save, activation;
+};
+
+GrowthFigures runGrowth(BenchWorld& world, const FillPlan& plan, QStringList& problems) {
+    GrowthFigures figures;
+    world.start();
+    WindowActions actions(world, plan);
+    actions.firstLogin();
+    for (int i = 0; i < 3 && world.program().state().LoggedIn; ++i) {
+        figures.listAll.add(actions.listAll());
+        figures.filterOne.add(actions.filterOne(i));
+        figures.save.add(actions.saveNew());
+        figures.activation.add(actions.activation());
+    }
+    world.stop();
+    for (const QString& problem : actions.problems) {
+        problems.append(plan.name + QStringLiteral(": ") + problem);
+    }
+    return figures;
+}
+
+// In a child process of its own (so that nothing else of the run counts): log in, list, filter,
+// save and come back to the main window, then report the resident peak.
+int memoryChild(const QString& database, int records) {
+    QTemporaryDir root;
+    usePrivateHome(root.path() + QLatin1Char('/'));
+    BenchWorld world(root.path() + QLatin1Char('/'), QStringLiteral("memory"), database);
+    FillPlan plan;
+    plan.recordsPerUser = records;
+    world.start();
+    WindowActions actions(world, plan);
+    actions.firstLogin();
+    if (world.program().state().LoggedIn) {
+        actions.listAll();
+        actions.filterOne(0);
+        actions.saveNew();
+        actions.activation();
+    }
+    world.stop();
+    std::printf("peak-kb %ld\n", peakResidentKb());
+    return actions.problems.isEmpty() ? 0 : 1;
+}
+
+long measureMemory(const QString& database, int records) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--memory"), database, QString::number(records)});
+    child.waitForFinished(300000);
+    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    const qsizetype at = out.indexOf(QStringLiteral("peak-kb "));
+    return at < 0 ? 0 : out.mid(at + 8).trimmed().toLong();
+}
+
+FillPlan plan(const char* name, int users, int records, bool fullJournal, bool bigEntry) {
+    FillPlan p;
+    p.name = QString::fromLatin1(name);
+    p.users = users;
+    p.recordsPerUser = records;
+    p.fullJournal = fullJournal;
+    p.bigEntry = bigEntry;
+    return p;
+}
+
+// The offscreen platform's notes about window features it lacks would bury the table.
+void quietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith(QStringLiteral("This plugin does not support"))) {
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir runRoot;  // made before the environment changes: under the caller's temp folder
+    const QString root = runRoot.path() + QLatin1Char('/');
+    usePrivateHome(root);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
+    qInstallMessageHandler(quietPlatformNotes);
+    QApplication application(argc, argv);
+    installEventCounter();
+    if (argc == 4 && std::strcmp(argv[1], "--memory") == 0) {
+        return memoryChild(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
+    const int rounds = argc == 3 && std::strcmp(argv[1], "--rounds") == 0 ? std::atoi(argv[2]) : 5;
+    const QString templatePath =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/Template.dat");
+
+    const FillPlan scale = plan("scale-10x2000x3650", 10, 2000, true, true);
+    const FillPlan empty = plan("nearly-empty", 1, 8, false, false);
+    const QList<FillPlan> growth = {plan("one-user-1k", 1, 1000, false, false),
+                                    plan("one-user-10k", 1, 10000, false, false),
+                                    plan("one-user-50k", 1, 50000, false, false)};
+    QStringList paths;
+    for (const FillPlan& p : QList<FillPlan>{scale, empty} + growth) {
+        paths.append(cachedDatabase(p, templatePath));
+        if (paths.last().isEmpty()) {
+            std::fprintf(stderr, "could not fill %s\n", qPrintable(p.name));
+            return 1;
+        }
+    }
+
+    QStringList problems;
+    ComparedFigures atScale;
+    ComparedFigures atEmpty;
+    BenchWorld scaleWorld(root, QStringLiteral("scale"), paths[0]);
+    BenchWorld emptyWorld(root, QStringLiteral("empty"), paths[1]);
+    for (int round = 0; round < rounds; ++round) {
+        runRound(scaleWorld, scale, atScale, problems);
+        runRound(emptyWorld, empty, atEmpty, problems);
+    }
+    QList<GrowthFigures> grown;
+    for (int i = 0; i < growth.size(); ++i) {
+        BenchWorld world(root, growth[i].name, paths[2 + i]);
+        grown.append(runGrowth(world, growth[i], problems));
+    }
+    const long emptyKb = measureMemory(paths[1], empty.recordsPerUser);
+    const long bigKb = measureMemory(paths[4], growth[2].recordsPerUser);
+
+    Report report(rounds);
+    report.compared("save a new record (Save and Close -> main window refilled)", atScale.save,
+                    atEmpty.save);
+    report.compared("list all records (filter -> \"All Records\")", atScale.listAll,
+                    atEmpty.listAll);
+    report.compared("filter one category (~250 lines)", atScale.filterOne, atEmpty.filterOne);
+    report.compared("main window activation (editor closed -> lists refilled)", atScale.activation,
+                    atEmpty.activation);
+    report.compared("log out and in again", atScale.logOutIn, atEmpty.logOutIn);
+    report.compared("previous entry across two years", atScale.previous, atEmpty.previous);
+    report.compared("next entry across two years", atScale.next, atEmpty.next);
+    report.firstLogin(atScale.firstLogin, atEmpty.firstLogin);
+    report.journal(atScale.keys, atEmpty.keys, atScale.openDay, atEmpty.openDay);
+    report.growth(grown[0].listAll, grown[1].listAll, grown[2].listAll, "listing");
+    report.growth(grown[0].filterOne, grown[1].filterOne, grown[2].filterOne, "filtering");
+    report.growth(grown[0].save, grown[1].save, grown[2].save, "saving");
+    report.growth(grown[0].activation, grown[1].activation, grown[2].activation, "activation");
+    report.savingDoesNotGrow(grown[0].save, grown[2].save);
+    report.memory(bigKb, emptyKb);
+    report.problems(problems);
+    return 0;
+}
