@@ -9,6 +9,10 @@ QString templatePath(const QString& appFolder) {
     return withTrailingSlash(appFolder) + QStringLiteral("Template.dat");
 }
 
+QString databasePathIn(const QString& dataFolder) {
+    return dataFolder + QStringLiteral("Data.mdb");
+}
+
 DatabasePreparation prepareDatabase(const QString& dataFolder, const QString& appFolder) {
     using Outcome = DatabasePreparation::Outcome;
     if (!FileServices::FolderExists(dataFolder) && !ensurePrivateFolder(dataFolder)) {
@@ -16,7 +20,7 @@ DatabasePreparation prepareDatabase(const QString& dataFolder, const QString& ap
                 {},
                 QStringLiteral("The folder %1 could not be made.").arg(dataFolder)};
     }
-    const QString database = dataFolder + QStringLiteral("Data.mdb");
+    const QString database = databasePathIn(dataFolder);
     if (FileServices::FileExists(database)) {
         return {Outcome::Ready, database, {}};
     }

@@ -20,5 +20,7 @@ struct DatabasePreparation {
 DatabasePreparation prepareDatabase(const QString& dataFolder, const QString& appFolder);
 
 QString templatePath(const QString& appFolder);
+// The database file of a data folder (which ends in "/").
+QString databasePathIn(const QString& dataFolder);
 
 }  // namespace ks

@@ -9,6 +9,7 @@
 
 #include "app/Accounts.h"
 #include "app/DatabasePreparation.h"
+#include "app/LoginRules.h"
 #include "app/Program.h"
 #include "core/FailureReport.h"
 #include "crypto/FieldCipher.h"
@@ -17,14 +18,6 @@
 #include "widgets/Icons.h"
 
 namespace ks {
-
-namespace {
-
-constexpr int kMaxLength = 15;
-// A valid name or password has more than this many characters once trimmed.
-constexpr int kShortest = 3;
-
-}  // namespace
 
 LoginWindow::LoginWindow(Program& program) : program_(program) {
     setObjectName(QStringLiteral("frmLogin"));
@@ -35,14 +28,14 @@ LoginWindow::LoginWindow(Program& program) : program_(program) {
     label1->setObjectName(QStringLiteral("Label1"));
     txtUserName_ = new QLineEdit(this);
     txtUserName_->setObjectName(QStringLiteral("txtUserName"));
-    txtUserName_->setMaxLength(kMaxLength);
+    txtUserName_->setMaxLength(kLongestLoginValue);
     label1->setBuddy(txtUserName_);
 
     auto* label2 = new QLabel(passwordCaption(), this);
     label2->setObjectName(QStringLiteral("Label2"));
     txtPassword_ = new QLineEdit(this);
     txtPassword_->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword_->setMaxLength(kMaxLength);
+    txtPassword_->setMaxLength(kLongestLoginValue);
     txtPassword_->setEchoMode(QLineEdit::Password);
     txtPassword_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
     label2->setBuddy(txtPassword_);
@@ -136,17 +129,10 @@ void LoginWindow::cmdLogin_Click() {
     const QString couldNotLogIn = QStringLiteral("You could not be logged in.");
     for (;;) {
         const QString name = txtUserName_->text().trimmed();
-        if (name.size() <= kShortest) {
-            dialogs.message(
-                MessageIcon::Exclamation, state.AppTitle,
-                QStringLiteral("The UserName must be more than 3 characters in length"));
-            return;
-        }
         const QString password = txtPassword_->text().trimmed();
-        if (password.size() <= kShortest) {
-            dialogs.message(
-                MessageIcon::Exclamation, state.AppTitle,
-                QStringLiteral("The Password must be more than 3 characters in length"));
+        if (const LoginRefusal refusal = checkLoginLengths(name, password);
+            refusal != LoginRefusal::None) {
+            dialogs.message(MessageIcon::Exclamation, state.AppTitle, loginRefusalMessage(refusal));
             return;
         }
         state.UserNameCipher = EncryptField(name);
@@ -154,24 +140,17 @@ void LoginWindow::cmdLogin_Click() {
         state.LoginUserName = txtUserName_->text();
 
         DatabaseAccess& database = program_.database();
-        const Result<bool> known =
-            VerifyUser(database, UserCheck::USERNAME, state.UserNameCipher, state.UserNameCipher);
-        if (!known.ok()) {
-            reportFailure(couldNotLogIn, known.status());
+        const Result<LoginMatch> match =
+            matchLogin(database, state.UserNameCipher, state.PasswordCipher);
+        if (!match.ok()) {
+            reportFailure(couldNotLogIn, match.status());
             return;
         }
-        if (known.value()) {
-            const Result<bool> matches = VerifyUser(database, UserCheck::PASSWORD,
-                                                    state.PasswordCipher, state.UserNameCipher);
-            if (!matches.ok()) {
-                reportFailure(couldNotLogIn, matches.status());
-                return;
-            }
-            if (!matches.value()) {
-                dialogs.message(MessageIcon::Exclamation, state.AppTitle,
-                                QStringLiteral("Invalid user/password combo.  Please try again."));
-                return;
-            }
+        if (match.value() == LoginMatch::WrongPassword) {
+            dialogs.message(MessageIcon::Exclamation, state.AppTitle, invalidLoginMessage());
+            return;
+        }
+        if (match.value() == LoginMatch::Matches) {
             program_.loginSucceeded();
             return;
         }

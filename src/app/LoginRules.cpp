@@ -1,0 +1,63 @@
+#include "app/LoginRules.h"
+
+#include "app/Accounts.h"
+
+namespace ks {
+
+namespace {
+
+// A valid name or password has more than this many characters once trimmed.
+constexpr int kShortest = 3;
+
+}  // namespace
+
+bool validLoginLength(const QString& value) {
+    const qsizetype length = value.trimmed().size();
+    return length > kShortest && length <= kLongestLoginValue;
+}
+
+LoginRefusal checkLoginLengths(const QString& name, const QString& password) {
+    if (name.trimmed().size() <= kShortest) {
+        return LoginRefusal::NameTooShort;
+    }
+    if (password.trimmed().size() <= kShortest) {
+        return LoginRefusal::PasswordTooShort;
+    }
+    return LoginRefusal::None;
+}
+
+QString loginRefusalMessage(LoginRefusal refusal) {
+    switch (refusal) {
+        case LoginRefusal::NameTooShort:
+            return QStringLiteral("The UserName must be more than 3 characters in length");
+        case LoginRefusal::PasswordTooShort:
+            return QStringLiteral("The Password must be more than 3 characters in length");
+        case LoginRefusal::None:
+            break;
+    }
+    return {};
+}
+
+QString invalidLoginMessage() {
+    return QStringLiteral("Invalid user/password combo.  Please try again.");
+}
+
+Result<LoginMatch> matchLogin(DatabaseAccess& database, const QString& userNameCipher,
+                              const QString& passwordCipher) {
+    const Result<bool> known =
+        VerifyUser(database, UserCheck::USERNAME, userNameCipher, userNameCipher);
+    if (!known.ok()) {
+        return known.status();
+    }
+    if (!known.value()) {
+        return LoginMatch::UnknownName;
+    }
+    const Result<bool> matches =
+        VerifyUser(database, UserCheck::PASSWORD, passwordCipher, userNameCipher);
+    if (!matches.ok()) {
+        return matches.status();
+    }
+    return matches.value() ? LoginMatch::Matches : LoginMatch::WrongPassword;
+}
+
+}  // namespace ks
