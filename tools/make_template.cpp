@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdio>
 
+#include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
 #include "storage/Database.h"
 #include "storage/Schema.h"
@@ -25,8 +26,8 @@ int main(int argc, char** argv) {
         status = ks::verifyDatabase(opened.value());
     }
     if (!status.ok()) {
-        std::fprintf(stderr, "make_template: %s (%s)\n", qPrintable(status.describe()),
-                     qPrintable(status.detail));
+        std::fprintf(stderr, "make_template: %s (%s)\n",
+                     qPrintable(ks::describeDatabaseStatus(status)), qPrintable(status.detail));
         QFile::remove(path);
         return 1;
     }

@@ -15,6 +15,7 @@
 #include "crypto/FieldCipher.h"
 #include "storage/SettingsFile.h"
 #include "widgets/Captions.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -24,27 +25,18 @@ LoginWindow::LoginWindow(Program& program) : program_(program) {
     setWindowTitle(program.state().AppTitle + QStringLiteral(" - Login"));
     setWindowIcon(appIcon());
 
-    auto* label1 = new QLabel(QStringLiteral("User"), this);
-    label1->setObjectName(QStringLiteral("Label1"));
     txtUserName_ = new QLineEdit(this);
     txtUserName_->setObjectName(QStringLiteral("txtUserName"));
     txtUserName_->setMaxLength(kLongestLoginValue);
-    label1->setBuddy(txtUserName_);
-
-    auto* label2 = new QLabel(passwordCaption(), this);
-    label2->setObjectName(QStringLiteral("Label2"));
-    txtPassword_ = new QLineEdit(this);
-    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
+    auto* label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("User"), txtUserName_);
+    txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
     txtPassword_->setMaxLength(kLongestLoginValue);
-    txtPassword_->setEchoMode(QLineEdit::Password);
-    txtPassword_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
-    label2->setBuddy(txtPassword_);
+    auto* label2 = makeLabel(this, QStringLiteral("Label2"), passwordCaption(), txtPassword_);
 
-    cmdLogin_ = new QPushButton(QStringLiteral("Log In / Create New User"), this);
-    cmdLogin_->setObjectName(QStringLiteral("cmdLogin"));
+    cmdLogin_ =
+        makeButton(this, QStringLiteral("cmdLogin"), QStringLiteral("Log In / Create New User"));
     cmdLogin_->setDefault(true);
-    auto* cmdQuit = new QPushButton(QStringLiteral("Quit"), this);
-    cmdQuit->setObjectName(QStringLiteral("cmdQuit"));
+    auto* cmdQuit = makeButton(this, QStringLiteral("cmdQuit"), QStringLiteral("Quit"));
 
     auto* grid = new QGridLayout;
     grid->addWidget(label1, 0, 0);
@@ -120,6 +112,19 @@ void LoginWindow::reportFailure(const QString& what, const DbStatus& status) {
     reportDatabaseFailure(program_.dialogs(), program_.state().AppTitle, what, status);
 }
 
+bool LoginWindow::readCredentials(QString& name, QString& password) {
+    ProgramState& state = program_.state();
+    name = txtUserName_->text().trimmed();
+    password = txtPassword_->text().trimmed();
+    if (const LoginRefusal refusal = checkLoginLengths(name, password);
+        refusal != LoginRefusal::None) {
+        program_.dialogs().message(MessageIcon::Exclamation, state.AppTitle,
+                                   loginRefusalMessage(refusal));
+        return false;
+    }
+    return true;
+}
+
 void LoginWindow::cmdLogin_Click() {
     if (!prepareDatabase()) {
         return;
@@ -128,11 +133,9 @@ void LoginWindow::cmdLogin_Click() {
     Dialogs& dialogs = program_.dialogs();
     const QString couldNotLogIn = QStringLiteral("You could not be logged in.");
     for (;;) {
-        const QString name = txtUserName_->text().trimmed();
-        const QString password = txtPassword_->text().trimmed();
-        if (const LoginRefusal refusal = checkLoginLengths(name, password);
-            refusal != LoginRefusal::None) {
-            dialogs.message(MessageIcon::Exclamation, state.AppTitle, loginRefusalMessage(refusal));
+        QString name;
+        QString password;
+        if (!readCredentials(name, password)) {
             return;
         }
         state.UserNameCipher = EncryptField(name);
@@ -151,6 +154,8 @@ void LoginWindow::cmdLogin_Click() {
             return;
         }
         if (match.value() == LoginMatch::Matches) {
+            // The password is not kept in the hidden window for the whole session.
+            txtPassword_->clear();
             program_.loginSucceeded();
             return;
         }

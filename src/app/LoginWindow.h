@@ -25,6 +25,8 @@ protected:
 
 private:
     void cmdLogin_Click();
+    // The trimmed name and password, once both are long enough; otherwise the user is told.
+    bool readCredentials(QString& name, QString& password);
     // Database preparation; false when the attempt cannot go on.
     bool prepareDatabase();
     // Reports an engine failure during login; nothing has been changed.

@@ -27,8 +27,51 @@ namespace {
 
 enum Tab { kVaultTab = 0, kJournalTab = 1, kImagesTab = 2, kFilesTab = 3, kOptionsTab = 4 };
 
-// 1565 twips.
+// Room for one picture button with the panel's margins.
 constexpr int kPanelWidth = 104;
+
+// A menu item that switches to a tab and presses one of its buttons.
+struct TabMenuItem {
+    const char* name;
+    QString caption;
+    int tab;
+    const char* button;
+};
+struct TabMenu {
+    const char* name;
+    QString caption;
+    QList<TabMenuItem> items;
+};
+
+// The menus that repeat the buttons of the tabs, in menu-bar order.
+QList<TabMenu> tabMenus() {
+    // The Images and Files menus offer items of the same captions.
+    const QString checkIn = QStringLiteral("&Check In");
+    const QString checkOut = QStringLiteral("Check &Out");
+    const QString remove = QStringLiteral("&Delete");
+    return {
+        {"mnuPasswordVault",
+         QStringLiteral("&Password Vault"),
+         {{"mnuNewEntry", QStringLiteral("&New Entry"), kVaultTab, "cmdLoginsNew"},
+          {"mnuEditEntry", QStringLiteral("&Edit Entry"), kVaultTab, "cmdLoginsEdit"},
+          {"mnuDeleteEntry", QStringLiteral("&Delete Entry"), kVaultTab, "cmdLoginsDelete"}}},
+        {"mnuJournal",
+         QStringLiteral("&Journal"),
+         {{"mnuSave", QStringLiteral("&Save"), kJournalTab, "cmdJournalSave"}}},
+        {"mnuImages",
+         QStringLiteral("&Images"),
+         {{"mnuCheckIn", checkIn, kImagesTab, "cmdIMGNew"},
+          {"mnuViewImage", QStringLiteral("&View Image"), kImagesTab, "cmdIMGView"},
+          {"mnuCheckOut", checkOut, kImagesTab, "cmdIMGCheckOut"},
+          {"mnuDelete", remove, kImagesTab, "cmdIMGDelete"}}},
+        {"mnuFiles",
+         QStringLiteral("&Files"),
+         {{"mnuFilesCheckIn", checkIn, kFilesTab, "cmdFileNew"},
+          {"mnuOpenFile", QStringLiteral("&Launch"), kFilesTab, "cmdOpenFile"},
+          {"mnuFilesCheckOut", checkOut, kFilesTab, "cmdFileCheckOut"},
+          {"mnuFilesDelete", remove, kFilesTab, "cmdFileDelete"}}},
+    };
+}
 
 }  // namespace
 
@@ -123,46 +166,10 @@ QAction* MainWindow::addMenuItem(QMenu* menu, const QString& name, const QString
 }
 
 void MainWindow::buildMenus() {
-    // The Images and Files menus offer items of the same captions.
-    const QString checkIn = QStringLiteral("&Check In");
-    const QString checkOut = QStringLiteral("Check &Out");
-    const QString remove = QStringLiteral("&Delete");
-    struct Item {
-        const char* name;
-        QString caption;
-        int tab;
-        const char* button;
-    };
-    const struct {
-        const char* name;
-        QString caption;
-        QList<Item> items;
-    } menus[] = {
-        {"mnuPasswordVault",
-         QStringLiteral("&Password Vault"),
-         {{"mnuNewEntry", QStringLiteral("&New Entry"), kVaultTab, "cmdLoginsNew"},
-          {"mnuEditEntry", QStringLiteral("&Edit Entry"), kVaultTab, "cmdLoginsEdit"},
-          {"mnuDeleteEntry", QStringLiteral("&Delete Entry"), kVaultTab, "cmdLoginsDelete"}}},
-        {"mnuJournal",
-         QStringLiteral("&Journal"),
-         {{"mnuSave", QStringLiteral("&Save"), kJournalTab, "cmdJournalSave"}}},
-        {"mnuImages",
-         QStringLiteral("&Images"),
-         {{"mnuCheckIn", checkIn, kImagesTab, "cmdIMGNew"},
-          {"mnuViewImage", QStringLiteral("&View Image"), kImagesTab, "cmdIMGView"},
-          {"mnuCheckOut", checkOut, kImagesTab, "cmdIMGCheckOut"},
-          {"mnuDelete", remove, kImagesTab, "cmdIMGDelete"}}},
-        {"mnuFiles",
-         QStringLiteral("&Files"),
-         {{"mnuFilesCheckIn", checkIn, kFilesTab, "cmdFileNew"},
-          {"mnuOpenFile", QStringLiteral("&Launch"), kFilesTab, "cmdOpenFile"},
-          {"mnuFilesCheckOut", checkOut, kFilesTab, "cmdFileCheckOut"},
-          {"mnuFilesDelete", remove, kFilesTab, "cmdFileDelete"}}},
-    };
-    for (const auto& m : menus) {
+    for (const TabMenu& m : tabMenus()) {
         QMenu* menu = menuBar()->addMenu(m.caption);
         menu->setObjectName(QString::fromLatin1(m.name));
-        for (const Item& item : m.items) {
+        for (const TabMenuItem& item : m.items) {
             QAction* action = addMenuItem(menu, QString::fromLatin1(item.name), item.caption);
             const QString button = QString::fromLatin1(item.button);
             // An item of a part that is not built yet is shown but cannot be used.
@@ -172,7 +179,10 @@ void MainWindow::buildMenus() {
                     [this, tab = item.tab, button] { pressButtonOfTab(tab, button); });
         }
     }
+    buildProgrammeMenu();
+}
 
+void MainWindow::buildProgrammeMenu() {
     QMenu* programme = menuBar()->addMenu(QStringLiteral("&Programme"));
     programme->setObjectName(QStringLiteral("mnuProgramme"));
     connect(addMenuItem(programme, QStringLiteral("mnuLogOut"), QStringLiteral("&Log Out")),
@@ -205,6 +215,8 @@ void MainWindow::showForLogin() {
     } else {
         journal_->reloadEntry();
     }
+    // The figures of the previous user's typing are not shown to the next one.
+    journal_->startStatisticsAfresh();
     activateFromProgram();
 }
 

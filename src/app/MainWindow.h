@@ -52,6 +52,7 @@ private:
     void loadOnce();
     void normalActivation();
     void buildMenus();
+    void buildProgrammeMenu();
     void addFrameButtons(QWidget* panel, const QString& about, const QString& quit);
     QAction* addMenuItem(QMenu* menu, const QString& name, const QString& caption);
 

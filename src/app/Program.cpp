@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QScreen>
 
 #include "app/CompactPrompt.h"
@@ -93,10 +94,15 @@ void Program::loginSucceeded() {
 }
 
 void Program::showHelp() {
-    // A failure to open the page is not reported: the browser is outside the program.
-    if (options_.openUrl) {
-        options_.openUrl(QUrl::fromLocalFile(state_.AppFolder + QStringLiteral("help/index.html")));
+    const QString page = state_.AppFolder + QStringLiteral("help/index.html");
+    if (options_.openUrl && options_.openUrl(QUrl::fromLocalFile(page))) {
+        return;
     }
+    // No browser, or the desktop refused: the user learns where the page is.
+    dialogs().message(MessageIcon::Exclamation, state_.AppTitle,
+                      QStringLiteral("The help page could not be opened: the desktop has no "
+                                     "program to show it.\r\rThe page is %1")
+                          .arg(QDir::toNativeSeparators(page)));
 }
 
 }  // namespace ks

@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/StatusWindow.h"
+#include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
 #include "options/OptionsPage.h"
 #include "storage/Compaction.h"
@@ -128,7 +129,7 @@ bool Program::compactNow() {
     }
     QCoreApplication::processEvents();
     if (!outcome.ok) {
-        dialogs_.message(MessageIcon::Critical, state_.AppTitle, outcome.describe());
+        dialogs_.message(MessageIcon::Critical, state_.AppTitle, describeCompaction(outcome));
         return false;
     }
     state_.DataDeleted = false;

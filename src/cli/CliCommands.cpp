@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/ConsoleIo.h"
+#include "core/DatabaseTexts.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalStore.h"
 #include "vault/RecordStore.h"
@@ -13,7 +14,8 @@ namespace ks::cli {
 namespace {
 
 int failed(const DbStatus& status) {
-    tell(status.describe() + (status.detail.isEmpty() ? QString() : u' ' + status.detail));
+    tell(describeDatabaseStatus(status) +
+         (status.detail.isEmpty() ? QString() : u' ' + status.detail));
     return kError;
 }
 

@@ -8,6 +8,7 @@
 #include "app/LoginRules.h"
 #include "cli/CliCommands.h"
 #include "cli/ConsoleIo.h"
+#include "core/DatabaseTexts.h"
 #include "core/ProgramState.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
@@ -33,7 +34,7 @@ std::variant<QString, int> logIn(DatabaseAccess& database, const Credentials& cr
     }
     const Result<LoginMatch> match = matchLogin(database, owner, passwordCipher);
     if (!match.ok()) {
-        tell(match.status().describe() + u' ' + match.status().detail);
+        tell(describeDatabaseStatus(match.status()) + u' ' + match.status().detail);
         return kError;
     }
     // The companion never creates accounts: an unknown name is refused like a wrong password.

@@ -1,10 +1,12 @@
 #include "core/FailureReport.h"
 
+#include "core/DatabaseTexts.h"
+
 namespace ks {
 
 void reportDatabaseFailure(Dialogs& dialogs, const QString& title, const QString& what,
                            const DbStatus& status) {
-    QString text = what + QLatin1Char(' ') + status.describe();
+    QString text = what + QLatin1Char(' ') + describeDatabaseStatus(status);
     if (!status.detail.isEmpty()) {
         text += QStringLiteral("\r\r(%1)").arg(status.detail);
     }

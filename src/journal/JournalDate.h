@@ -13,8 +13,8 @@ QString journalDateText(QDate day);
 // A date text read back as day/month/year; nullopt when it names no day.
 std::optional<QDate> readJournalDate(const QString& text);
 
-// The first and the last day the journal calendar offers (those of the month calendar the
-// journal was first kept with); every day in between has a four-digit year.
+// The first and the last day the journal calendar offers: 1 January 1900 to 31 December 2100.
+// Every day in between has a four-digit year, so its date text has the fixed form.
 QDate firstCalendarDay();
 QDate lastCalendarDay();
 

@@ -16,20 +16,10 @@
 #include "journal/JournalStore.h"
 #include "journal/JournalText.h"
 #include "journal/StatisticsFrame.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
-
-namespace {
-
-QPushButton* dayButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-}  // namespace
 
 JournalPage::JournalPage(Services& services, QWidget* parent)
     : QWidget(parent), services_(services) {
@@ -73,26 +63,36 @@ void JournalPage::buildControls() {
     Frame1_ = new StatisticsFrame(services_.clock, this);
     Frame1_->watch(txtJournal_);
 
-    QPushButton* previousDay = dayButton(this, "cmdPreviousDay", QStringLiteral("<  Previous Day"));
-    QPushButton* previousEntry = dayButton(this, "Command2", QStringLiteral("<  Previous Entry"));
-    cmdToday_ = dayButton(this, "cmdToday", QStringLiteral("Today"));
-    QPushButton* nextEntry = dayButton(this, "Command4", QStringLiteral("Next Entry  >"));
-    QPushButton* nextDay = dayButton(this, "cmdNextDay", QStringLiteral("Next Day  >"));
+    auto* page = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    left->addWidget(Calendar1_);
+    left->addWidget(Frame1_);
+    left->addStretch(1);
+    page->addLayout(left);
+    page->addLayout(buildEntryColumn(), 1);
+    connect(Calendar1_, &QCalendarWidget::selectionChanged, this,
+            &JournalPage::calendarSelectionChanged);
+    connect(Calendar1_, &QCalendarWidget::currentPageChanged, this, &JournalPage::markEntryDays);
+}
+
+QLayout* JournalPage::buildEntryColumn() {
+    QPushButton* previousDay =
+        makeButton(this, QStringLiteral("cmdPreviousDay"), QStringLiteral("<  Previous Day"));
+    QPushButton* previousEntry =
+        makeButton(this, QStringLiteral("Command2"), QStringLiteral("<  Previous Entry"));
+    cmdToday_ = makeButton(this, QStringLiteral("cmdToday"), QStringLiteral("Today"));
+    QPushButton* nextEntry =
+        makeButton(this, QStringLiteral("Command4"), QStringLiteral("Next Entry  >"));
+    QPushButton* nextDay =
+        makeButton(this, QStringLiteral("cmdNextDay"), QStringLiteral("Next Day  >"));
 
     auto* dayButtons = new QHBoxLayout;
     for (QPushButton* button : {previousDay, previousEntry, cmdToday_, nextEntry, nextDay}) {
         dayButtons->addWidget(button);
     }
-    auto* left = new QVBoxLayout;
-    left->addWidget(Calendar1_);
-    left->addWidget(Frame1_);
-    left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(txtJournal_, 1);
     right->addLayout(dayButtons);
-    auto* page = new QHBoxLayout(this);
-    page->addLayout(left);
-    page->addLayout(right, 1);
 
     connect(previousDay, &QPushButton::clicked, this, [this] { moveTo(shownDay_.addDays(-1)); });
     connect(nextDay, &QPushButton::clicked, this, [this] { moveTo(shownDay_.addDays(1)); });
@@ -101,9 +101,7 @@ void JournalPage::buildControls() {
             [this] { searchEntry(SearchDirection::Backward); });
     connect(nextEntry, &QPushButton::clicked, this,
             [this] { searchEntry(SearchDirection::Forward); });
-    connect(Calendar1_, &QCalendarWidget::selectionChanged, this,
-            &JournalPage::calendarSelectionChanged);
-    connect(Calendar1_, &QCalendarWidget::currentPageChanged, this, &JournalPage::markEntryDays);
+    return right;
 }
 
 void JournalPage::goToToday() {
@@ -118,6 +116,10 @@ void JournalPage::reloadEntry() {
 
 void JournalPage::resetStatistics() {
     Frame1_->reset();
+}
+
+void JournalPage::startStatisticsAfresh() {
+    Frame1_->startAfresh();
 }
 
 QString JournalPage::calendarDateText() const {

@@ -9,6 +9,7 @@
 #include "journal/EntrySearch.h"
 
 class QCalendarWidget;
+class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -34,10 +35,8 @@ public:
     void reloadEntry();
     // The main window's normal activation: timing idle, corrections cleared.
     void resetStatistics();
-
-    // The earliest and latest date texts of the user's entries, as the last entry search found.
-    const QString& FirstJournalDate() const { return firstJournalDate_; }
-    const QString& LastJournalDate() const { return lastJournalDate_; }
+    // A user has logged in: the typing statistics start from their initial values.
+    void startStatisticsAfresh();
 
 Q_SIGNALS:
     // Brings the Journal tab to the front (before asking about unsaved text).
@@ -45,6 +44,8 @@ Q_SIGNALS:
 
 private:
     void buildControls();
+    // The entry box above the day buttons.
+    QLayout* buildEntryColumn();
     // The calendar's notifications: before the day changes (offers to save unsaved text; false
     // when the day must not change) and after it changed (loads the new day).
     bool beforeChange();
@@ -73,6 +74,7 @@ private:
     QLineEdit* txtDate_;
     StatisticsFrame* Frame1_;
     QPushButton* cmdToday_;
+    // The earliest and latest date texts of the user's entries, as the last entry search found.
     QString firstJournalDate_;
     QString lastJournalDate_;
     QDate shownDay_;               // the day whose entry the boxes hold

@@ -14,6 +14,16 @@ constexpr qint64 kDaysPerQuery = 400;
 
 const QString kJournals = QStringLiteral("Journals");
 
+// The owner's entry of a day: the first row of that owner and date text, the one a load shows.
+// Columns: Id, Journal.
+Statement selectDayEntry(Connection& connection, const QString& owner, const QString& dateText) {
+    Statement query = connection.prepare(
+        QStringLiteral("SELECT Id, Journal FROM Journals WHERE UserName = ?1 AND Date = ?2 "
+                       "ORDER BY Id LIMIT 1"));
+    query.bind(1, owner).bind(2, dateText);
+    return query;
+}
+
 }  // namespace
 
 bool tooShortToEncrypt(const QString& text) {
@@ -49,17 +59,14 @@ Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const 
     if (!connection.ok()) {
         return connection.status();
     }
-    Statement query = connection->prepare(
-        QStringLiteral("SELECT Journal FROM Journals WHERE UserName = ?1 AND Date = ?2 "
-                       "ORDER BY Id LIMIT 1"));
-    query.bind(1, owner).bind(2, dateText);
+    Statement query = selectDayEntry(connection.value(), owner, dateText);
     if (!query.next()) {
         if (!query.status().ok()) {
             return query.status();
         }
         return std::optional<QString>();
     }
-    return std::optional<QString>(shownJournalText(query.text(0)));
+    return std::optional<QString>(shownJournalText(query.text(1)));
 }
 
 Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
@@ -68,9 +75,7 @@ Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
     if (!connection.ok()) {
         return connection.status();
     }
-    Statement query = connection->prepare(
-        QStringLiteral("SELECT Id FROM Journals WHERE UserName = ?1 AND Date = ?2 LIMIT 1"));
-    query.bind(1, owner).bind(2, dateText);
+    Statement query = selectDayEntry(connection.value(), owner, dateText);
     const bool found = query.next();
     if (!query.status().ok()) {
         return query.status();
@@ -86,10 +91,7 @@ Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
     }
     Connection* connection = &write.connection();
     // Looked up again under the writer's lock: the day keeps at most one row of the owner.
-    Statement find = connection->prepare(
-        QStringLiteral("SELECT Id FROM Journals WHERE UserName = ?1 AND Date = ?2 "
-                       "ORDER BY Id LIMIT 1"));
-    find.bind(1, owner).bind(2, dateText);
+    Statement find = selectDayEntry(*connection, owner, dateText);
     const bool exists = find.next();
     if (!find.status().ok()) {
         return find.status();

@@ -8,6 +8,7 @@
 
 #include "core/Clock.h"
 #include "journal/JournalText.h"
+#include "widgets/Controls.h"
 
 namespace ks {
 
@@ -16,15 +17,12 @@ namespace {
 QLabel* addFigure(QGridLayout* grid, const char* captionName, const QString& caption,
                   const char* valueName, const QString& value) {
     const int row = grid->rowCount();
-    auto* captionLabel = new QLabel(caption);
-    captionLabel->setObjectName(QString::fromLatin1(captionName));
-    auto* valueLabel = new QLabel(value);
-    valueLabel->setObjectName(QString::fromLatin1(valueName));
+    auto* valueLabel = makeLabel(nullptr, QString::fromLatin1(valueName), value);
     valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     valueLabel->setMinimumWidth(
         valueLabel->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
-    captionLabel->setBuddy(valueLabel);
-    grid->addWidget(captionLabel, row, 0);
+    grid->addWidget(makeLabel(nullptr, QString::fromLatin1(captionName), caption, valueLabel), row,
+                    0);
     grid->addWidget(valueLabel, row, 1);
     return valueLabel;
 }
@@ -68,6 +66,11 @@ void StatisticsFrame::watch(QPlainTextEdit* box) {
 
 void StatisticsFrame::reset() {
     statistics_.reset();
+}
+
+void StatisticsFrame::startAfresh() {
+    statistics_ = TypingStatistics();
+    showFigures();
 }
 
 bool StatisticsFrame::eventFilter(QObject* watched, QEvent* event) {

@@ -23,9 +23,10 @@ public:
     void watch(QPlainTextEdit* box);
     // Timing back to idle and corrections cleared; the figures stay as they are.
     void reset();
+    // Everything back to its initial value, the four figures included (a new user's session).
+    void startAfresh();
 
     QListWidget* journalDates() const { return lstJournalDates_; }
-    const TypingStatistics& statistics() const { return statistics_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

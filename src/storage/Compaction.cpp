@@ -191,38 +191,6 @@ QString folderOf(const QString& path) {
 
 }  // namespace
 
-QString describeCompactionStep(CompactionStep step) {
-    switch (step) {
-        case CompactionStep::DiscardLeftover:
-            return QStringLiteral("removing the copy left over from an earlier compaction");
-        case CompactionStep::Lock:
-            return QStringLiteral("opening the database for compaction");
-        case CompactionStep::Export:
-            return QStringLiteral("writing the compacted copy");
-        case CompactionStep::Verify:
-            return QStringLiteral("checking the compacted copy");
-        case CompactionStep::Flush:
-            return QStringLiteral("saving the compacted copy to disk");
-        case CompactionStep::Replace:
-            return QStringLiteral("putting the compacted copy in place");
-    }
-    return {};
-}
-
-QString CompactionOutcome::describe() const {
-    if (ok) {
-        return QStringLiteral("The database was compacted.");
-    }
-    QString text = QStringLiteral(
-                       "The database could not be compacted (failed while %1). It has been left "
-                       "as it was.\r\r%2")
-                       .arg(describeCompactionStep(failedAt), status.describe());
-    if (!status.detail.isEmpty()) {
-        text += QStringLiteral("\r(%1)").arg(status.detail);
-    }
-    return text;
-}
-
 CompactionOutcome compactDatabaseFile(const QString& databasePath, const QString& outputPath,
                                       const QString& passPhrase, const CompactionHooks& hooks) {
     const auto injected = [&hooks](CompactionStep step) {

@@ -17,9 +17,6 @@ enum class CompactionStep {
     Replace,          // rename the copy over the database in one step
 };
 
-// What the user is told a step was doing when it failed ("while writing the compacted copy").
-QString describeCompactionStep(CompactionStep step);
-
 struct CompactionOutcome {
     bool ok = true;
     CompactionStep failedAt = CompactionStep::DiscardLeftover;  // only meaningful when !ok
@@ -27,8 +24,6 @@ struct CompactionOutcome {
 
     // True when the database was in use by someone else, so nothing could be done.
     bool inUse() const { return !ok && status.code == DbCode::Busy; }
-    // A few lines for a message box, joined with "\r", saying that the database is unchanged.
-    QString describe() const;
 };
 
 // Lets a test fail a compaction on purpose. `failAt` is asked once per step, when the step's

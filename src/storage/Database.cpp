@@ -97,33 +97,6 @@ QByteArray deriveKey(const QString& passPhrase, const QByteArray& salt) {
 
 }  // namespace
 
-QString DbStatus::describe() const {
-    switch (code) {
-        case DbCode::Ok:
-            return QStringLiteral("No error.");
-        case DbCode::CannotOpen:
-            return QStringLiteral("The database file could not be opened.");
-        case DbCode::NotADatabase:
-            return QStringLiteral(
-                "The database file is damaged or is not a database of this program.");
-        case DbCode::MissingTables:
-            return QStringLiteral("The database file is not a database of this program.");
-        case DbCode::Busy:
-            return QStringLiteral("The database is in use by another program.");
-        case DbCode::DiskFull:
-            return QStringLiteral("The disk is full.");
-        case DbCode::ReadOnly:
-            return QStringLiteral("The database cannot be written to.");
-        case DbCode::IoError:
-            return QStringLiteral("The database file could not be read or written.");
-        case DbCode::Closed:
-            return QStringLiteral("The database was closed during the operation.");
-        case DbCode::Failed:
-            break;
-    }
-    return QStringLiteral("The database reported an error.");
-}
-
 // ---- Statement ----
 
 Statement::Statement(std::shared_ptr<detail::ConnectionHandle> handle, sqlite3_stmt* stmt,
@@ -317,6 +290,10 @@ DbStatus Connection::exec(const QString& sql) {
 
 qint64 Connection::lastInsertId() const {
     return isOpen() ? sqlite3_last_insert_rowid(handle_->db) : 0;
+}
+
+int Connection::changes() const {
+    return isOpen() ? sqlite3_changes(handle_->db) : 0;
 }
 
 Result<Connection> Connection::openFile(const QString& path, const QByteArray& key, bool create) {

@@ -31,8 +31,6 @@ struct DbStatus {
     QString detail;  // the engine's own words, for the user's report
 
     bool ok() const { return code == DbCode::Ok; }
-    // One sentence for a message box.
-    QString describe() const;
 };
 
 // A value or the reason there is none.
@@ -123,6 +121,8 @@ public:
     // BEGIN IMMEDIATE: the writer's lock is taken at once, so a conflict shows before any work.
     Transaction begin() { return Transaction(*this); }
     qint64 lastInsertId() const;
+    // The rows changed by the last INSERT, UPDATE or DELETE of this connection.
+    int changes() const;
     bool isOpen() const;
 
     // Opens a file with the given key: `key` is either a pass phrase or a raw key in the

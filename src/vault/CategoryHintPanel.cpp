@@ -2,9 +2,10 @@
 
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
+
+#include "widgets/Controls.h"
 
 namespace ks {
 
@@ -27,7 +28,12 @@ CategoryHintPanel::CategoryHintPanel(QWidget* window, QComboBox* box, const QLis
     setFrameShape(QFrame::Box);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::ToolTipBase);
-    lblHint_ = new QLabel(this);
+    // Its place in the window stays reserved while it is hidden, so that showing it moves
+    // nothing and it never lies over another control.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    policy.setRetainSizeWhenHidden(true);
+    setSizePolicy(policy);
+    lblHint_ = new ElidedLabel(this);
     lblHint_->setObjectName(QStringLiteral("lblHint"));
     lblHint_->setForegroundRole(QPalette::ToolTipText);
     lblHint_->setAlignment(Qt::AlignCenter);
@@ -74,14 +80,7 @@ void CategoryHintPanel::take() {
 
 void CategoryHintPanel::show(const CompletionHint& hint) {
     lblHint_->setText(hint.caption);
-    if (!hint.visible) {
-        hide();
-        return;
-    }
-    const QPoint below = box_->mapTo(parentWidget(), QPoint(0, box_->height()));
-    setGeometry(below.x(), below.y(), box_->width(), lblHint_->sizeHint().height() + 8);
-    raise();
-    QFrame::show();
+    setVisible(hint.visible);
 }
 
 bool CategoryHintPanel::eventFilter(QObject* watched, QEvent* event) {

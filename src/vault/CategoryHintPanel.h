@@ -5,15 +5,16 @@
 #include "vault/CompletionHint.h"
 
 class QComboBox;
-class QLabel;
 class QListWidget;
 
 namespace ks {
 
-// The completion hint `pctHint` of the record editor, holding the offered name in `lblHint`. It
-// floats just below an editable category box and follows what is typed there: Enter or a click
-// on the hint takes it; leaving the box hides it and adopts the known spelling of a name typed in
-// another letter case.
+class ElidedLabel;
+
+// The completion hint `pctHint` of the record editor, holding the offered name in `lblHint`. The
+// window places it in a slot of its own below the category box; it follows what is typed there:
+// Enter or a click on the hint takes it; leaving the box hides it and adopts the known spelling
+// of a name typed in another letter case.
 class CategoryHintPanel : public QFrame {
     Q_OBJECT
 public:
@@ -38,7 +39,7 @@ private:
 
     QComboBox* box_;
     const QListWidget& source_;
-    QLabel* lblHint_;
+    ElidedLabel* lblHint_;
     CompletionHint hint_;
 };
 

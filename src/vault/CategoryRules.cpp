@@ -25,11 +25,9 @@ QString categoryForNewRecord(const QString& filterText) {
     return filterText;
 }
 
-int restoredFilterIndex(int rememberedIndex, int entryCount) {
-    if (rememberedIndex <= 0 || rememberedIndex > entryCount - 1) {
-        return 0;
-    }
-    return rememberedIndex;
+int restoredFilterIndex(const QString& remembered, const QStringList& entries) {
+    const qsizetype found = entries.indexOf(remembered);
+    return found > 0 ? static_cast<int>(found) : 0;
 }
 
 }  // namespace ks

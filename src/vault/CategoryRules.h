@@ -20,8 +20,9 @@ CategoryFiling fileUnder(const QString& category, const QStringList& visibleCate
 // The category the editor proposes for a new record when the filter shows `filterText`.
 QString categoryForNewRecord(const QString& filterText);
 
-// The filter entry selected after the category lists are refilled: the remembered position
-// while it still exists, otherwise the first entry (all records).
-int restoredFilterIndex(int rememberedIndex, int entryCount);
+// The filter entry selected after the category lists are refilled: the entry of the remembered
+// category (exact letter case) while it is still listed, wherever it now stands; otherwise the
+// first entry (all records).
+int restoredFilterIndex(const QString& remembered, const QStringList& entries);
 
 }  // namespace ks

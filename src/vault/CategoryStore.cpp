@@ -58,11 +58,7 @@ Result<int> ReassignCategory(Connection& connection, const QString& owner, const
     if (DbStatus status = update.run(); !status.ok()) {
         return status;
     }
-    Statement changed = connection.prepare(QStringLiteral("SELECT changes()"));
-    if (!changed.next()) {
-        return changed.status();
-    }
-    return static_cast<int>(changed.integer(0));
+    return connection.changes();
 }
 
 Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const QString& owner,
@@ -91,11 +87,7 @@ Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const QString&
     if (DbStatus status = remove.run(); !status.ok()) {
         return status;
     }
-    Statement removed = connection.prepare(QStringLiteral("SELECT changes()"));
-    if (!removed.next()) {
-        return removed.status();
-    }
-    deletion.categoriesDeleted = static_cast<int>(removed.integer(0));
+    deletion.categoriesDeleted = connection.changes();
     Result<int> moved = ReassignCategory(connection, owner, name);
     if (!moved.ok()) {
         return moved.status();

@@ -9,20 +9,10 @@
 #include "vault/CategoryStore.h"
 #include "vault/VaultFailure.h"
 #include "widgets/Captions.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
-
-namespace {
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-}  // namespace
 
 CategoryWindow::CategoryWindow(Services& services, QWidget* parent)
     : QDialog(parent), services_(services) {
@@ -35,12 +25,13 @@ CategoryWindow::CategoryWindow(Services& services, QWidget* parent)
     lstCategories_->setObjectName(QStringLiteral("lstCategories"));
     lstCategories_->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
-    auto* cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Add"));
-    auto* cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("Delete"));
-    auto* cmdSelectAll = makeButton(this, "cmdSelectAll", QStringLiteral("Select All"));
-    auto* cmdNone = makeButton(this, "cmdNone", QStringLiteral("Select None"));
-    auto* cmdRename = makeButton(this, "cmdRename", QStringLiteral("Rename"));
-    auto* cmdClose = makeButton(this, "cmdClose", closeCaption());
+    auto* cmdAdd = makeButton(this, QStringLiteral("cmdAdd"), QStringLiteral("Add"));
+    auto* cmdDelete = makeButton(this, QStringLiteral("cmdDelete"), QStringLiteral("Delete"));
+    auto* cmdSelectAll =
+        makeButton(this, QStringLiteral("cmdSelectAll"), QStringLiteral("Select All"));
+    auto* cmdNone = makeButton(this, QStringLiteral("cmdNone"), QStringLiteral("Select None"));
+    auto* cmdRename = makeButton(this, QStringLiteral("cmdRename"), QStringLiteral("Rename"));
+    auto* cmdClose = makeButton(this, QStringLiteral("cmdClose"), closeCaption());
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* button : {cmdAdd, cmdDelete, cmdSelectAll, cmdNone, cmdRename}) {
@@ -63,7 +54,7 @@ CategoryWindow::CategoryWindow(Services& services, QWidget* parent)
 
 void CategoryWindow::setCategories(const QStringList& categories) {
     lstCategories_->clear();
-    lstCategories_->addItems(categories);
+    addEntries(lstCategories_, categories);
 }
 
 void CategoryWindow::cmdAdd_Click() {

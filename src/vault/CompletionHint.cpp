@@ -19,6 +19,10 @@ CompletionHint nextHint(CompletionHint hint, const QStringList& categories, cons
             hint.visible = true;
         }
     }
+    // A hint left from shorter typing that no longer fits what is typed is never offered.
+    if (hint.visible && !hint.caption.toUpper().startsWith(wanted)) {
+        hint.visible = false;
+    }
     return hint;
 }
 

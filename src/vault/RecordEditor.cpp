@@ -20,18 +20,12 @@
 #include "vault/VaultFailure.h"
 #include "vault/VaultLabels.h"
 #include "vault/VaultNames.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
 
 namespace {
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QWidget* buddy) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setBuddy(buddy);
-    return label;
-}
 
 // Creating and editing refuse a name in use alike.
 void reportShortNameInUse(Services& services) {
@@ -40,8 +34,23 @@ void reportShortNameInUse(Services& services) {
                                             "enter a different 'Short Name'."));
 }
 
+// Creating and editing refuse a short name of 3 characters or fewer alike.
+void reportShortNameTooShort(Services& services) {
+    services.dialogs.message(MessageIcon::Critical, services.state.AppTitle,
+                             QStringLiteral("The 'Short Name' field was left blank, or is less "
+                                            "than 3 characters.\r\rThis record has not been "
+                                            "saved."));
+}
+
 QString notSaved() {
     return QStringLiteral("The record could not be saved.");
+}
+
+QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(name);
+    box->setTabChangesFocus(true);
+    return box;
 }
 
 }  // namespace
@@ -51,51 +60,41 @@ RecordEditor::RecordEditor(Services& services, RecordStore& records,
     : services_(services), records_(records) {
     setObjectName(QStringLiteral("Form2"));
     setWindowIcon(appIcon());
+    buildBoxes(completionSource);
+    buildButtons();
+    layOut();
+    // The editor wears the main window's backdrop.
+    setAutoFillBackground(true);
+    resize(560, 480);
 
+    connect(pctHint_, &CategoryHintPanel::takenByEnter, txtShortName_,
+            [this] { txtShortName_->setFocus(); });
+    connect(cmdSaveClose_, &QPushButton::clicked, this, [this] { save(false); });
+    connect(cmdSaveNew_, &QPushButton::clicked, this, [this] { save(true); });
+    connect(cmdCancel_, &QPushButton::clicked, this, &RecordEditor::hideEditor);
+}
+
+void RecordEditor::buildBoxes(const QListWidget& completionSource) {
     txtShortName_ = new QLineEdit(this);
     txtShortName_->setObjectName(QStringLiteral("txtShortName"));
     txtUserName_ = new QLineEdit(this);
     txtUserName_->setObjectName(QStringLiteral("txtUserName"));
-    txtPassword_ = new QLineEdit(this);
-    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword_->setEchoMode(QLineEdit::Password);
-    txtPassword2_ = new QLineEdit(this);
-    txtPassword2_->setObjectName(QStringLiteral("txtPassword2"));
-    txtPassword2_->setEchoMode(QLineEdit::Password);
-    txtDescription_ = new QPlainTextEdit(this);
-    txtDescription_->setObjectName(QStringLiteral("txtDescription"));
-    txtDescription_->setTabChangesFocus(true);
-    txtNotes_ = new QPlainTextEdit(this);
-    txtNotes_->setObjectName(QStringLiteral("txtNotes"));
-    txtNotes_->setTabChangesFocus(true);
-
+    txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
+    txtPassword2_ = makePasswordBox(this, QStringLiteral("txtPassword2"));
+    txtDescription_ = makeTextBox(this, QStringLiteral("txtDescription"));
+    txtNotes_ = makeTextBox(this, QStringLiteral("txtNotes"));
     cmbCategory_ = new QComboBox(this);
     cmbCategory_->setObjectName(QStringLiteral("cmbCategory"));
     cmbCategory_->setEditable(true);
-
+    keepNarrow(cmbCategory_);
+    pctHint_ = new CategoryHintPanel(this, cmbCategory_, completionSource);
     lblLineKey_ = new QLabel(this);
     lblLineKey_->setObjectName(QStringLiteral("lblLineKey"));
+    lblLineKey_->setTextFormat(Qt::PlainText);
     lblLineKey_->hide();
+}
 
-    auto* grid = new QGridLayout;
-    grid->addWidget(makeLabel(this, "Label7", categoryCaption(), cmbCategory_), 0, 0);
-    grid->addWidget(cmbCategory_, 0, 1);
-    grid->addWidget(makeLabel(this, "Label1", QStringLiteral("Short Name"), txtShortName_), 1, 0);
-    grid->addWidget(txtShortName_, 1, 1);
-    grid->addWidget(makeLabel(this, "Label2", userNameCaption(), txtUserName_), 2, 0);
-    grid->addWidget(txtUserName_, 2, 1);
-    grid->addWidget(makeLabel(this, "Label3", passwordCaption(), txtPassword_), 3, 0);
-    grid->addWidget(txtPassword_, 3, 1);
-    grid->addWidget(makeLabel(this, "Label4", QStringLiteral("Password (repeat)"), txtPassword2_),
-                    4, 0);
-    grid->addWidget(txtPassword2_, 4, 1);
-    grid->addWidget(makeLabel(this, "Label5", descriptionCaption(), txtDescription_), 5, 0,
-                    Qt::AlignTop);
-    grid->addWidget(txtDescription_, 5, 1);
-    grid->addWidget(makeLabel(this, "Label6", notesCaption(), txtNotes_), 6, 0, Qt::AlignTop);
-    grid->addWidget(txtNotes_, 6, 1);
-    grid->setRowStretch(6, 1);
-
+void RecordEditor::buildButtons() {
     cmdSaveClose_ = makePictureButton(
         this, QStringLiteral("cmdSaveClose"),
         themedIcon(QStringLiteral("document-save"), QStringLiteral("save")), tr("Save and close"));
@@ -106,43 +105,55 @@ RecordEditor::RecordEditor(Services& services, RecordStore& records,
         makePictureButton(this, QStringLiteral("cmdCancel"),
                           themedIcon(QStringLiteral("dialog-cancel"), QStringLiteral("cancel")),
                           tr("Close without saving (Esc)"));
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(cmdSaveClose_);
-    buttons->addWidget(cmdSaveNew_);
-    buttons->addWidget(cmdCancel_);
-    buttons->addStretch();
+}
 
+void RecordEditor::layOut() {
+    // Each row: a caption and its box, in the order the Tab key follows.
+    const struct {
+        const char* label;
+        QString caption;
+        QWidget* box;
+    } rows[] = {
+        {"Label7", categoryCaption(), cmbCategory_},
+        {nullptr, {}, pctHint_},  // the completion hint, under the category box
+        {"Label1", QStringLiteral("Short Name"), txtShortName_},
+        {"Label2", userNameCaption(), txtUserName_},
+        {"Label3", passwordCaption(), txtPassword_},
+        {"Label4", QStringLiteral("Password (repeat)"), txtPassword2_},
+        {"Label5", descriptionCaption(), txtDescription_},
+        {"Label6", notesCaption(), txtNotes_},
+    };
+    auto* grid = new QGridLayout;
+    QWidget* previous = nullptr;
+    for (const auto& row : rows) {
+        const int at = grid->rowCount();
+        if (row.label != nullptr) {
+            const bool tall = qobject_cast<QPlainTextEdit*>(row.box) != nullptr;
+            grid->addWidget(makeLabel(this, QString::fromLatin1(row.label), row.caption, row.box),
+                            at, 0, tall ? Qt::AlignTop : Qt::Alignment());
+            if (previous != nullptr) {
+                setTabOrder(previous, row.box);
+            }
+            previous = row.box;
+        }
+        grid->addWidget(row.box, at, 1);
+    }
+    grid->setRowStretch(grid->rowCount() - 1, 1);
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* button : {cmdSaveClose_, cmdSaveNew_, cmdCancel_}) {
+        buttons->addWidget(button);
+        setTabOrder(previous, button);
+        previous = button;
+    }
+    buttons->addStretch();
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(grid, 1);
     layout->addLayout(buttons);
-
-    pctHint_ = new CategoryHintPanel(this, cmbCategory_, completionSource);
-    connect(pctHint_, &CategoryHintPanel::takenByEnter, txtShortName_,
-            [this] { txtShortName_->setFocus(); });
-
-    setTabOrder(cmbCategory_, txtShortName_);
-    setTabOrder(txtShortName_, txtUserName_);
-    setTabOrder(txtUserName_, txtPassword_);
-    setTabOrder(txtPassword_, txtPassword2_);
-    setTabOrder(txtPassword2_, txtDescription_);
-    setTabOrder(txtDescription_, txtNotes_);
-    setTabOrder(txtNotes_, cmdSaveClose_);
-    setTabOrder(cmdSaveClose_, cmdSaveNew_);
-    setTabOrder(cmdSaveNew_, cmdCancel_);
-
-    // The editor wears the main window's backdrop.
-    setAutoFillBackground(true);
-    resize(560, 480);
-
-    connect(cmdSaveClose_, &QPushButton::clicked, this, [this] { save(false); });
-    connect(cmdSaveNew_, &QPushButton::clicked, this, [this] { save(true); });
-    connect(cmdCancel_, &QPushButton::clicked, this, &RecordEditor::hideEditor);
 }
 
 void RecordEditor::setCategories(const QStringList& categories) {
     cmbCategory_->clear();
-    cmbCategory_->addItem(unfiledCategory());
-    cmbCategory_->addItems(categories);
+    addEntries(cmbCategory_, QStringList{unfiledCategory()} + categories);
     cmbCategory_->setCurrentIndex(0);
 }
 
@@ -242,59 +253,52 @@ void RecordEditor::save(bool startAnother) {
 
 bool RecordEditor::createRecord() {
     const SaveResult result = records_.CreateRecord(services_.state.UserNameCipher, typedFields());
-    switch (result.outcome) {
-        case SaveOutcome::Saved:
-            if (result.categoryAdded) {
-                emit categoriesChanged();
-            }
-            services_.dialogs.message(MessageIcon::Information, services_.state.AppTitle,
-                                      recordCreatedMessage());
-            return true;
-        case SaveOutcome::ShortNameInUse:
-            reportShortNameInUse(services_);
-            return false;
-        case SaveOutcome::DatabaseFailed:
-            reportDatabaseFailure(services_, notSaved(), result.status);
-            return false;
-        case SaveOutcome::ShortNameBlank:
-        case SaveOutcome::ShortNameTooShort:
-        case SaveOutcome::NotFound:
-        case SaveOutcome::NotEncrypted:  // the cipher has shown its message
-            break;
+    if (result.outcome != SaveOutcome::Saved) {
+        reportNotSaved(result);
+        return false;
     }
-    return false;
+    if (result.categoryAdded) {
+        emit categoriesChanged();
+    }
+    services_.dialogs.message(MessageIcon::Information, services_.state.AppTitle,
+                              recordCreatedMessage());
+    return true;
 }
 
 void RecordEditor::updateRecord(qint64 counter) {
     const SaveResult result =
         records_.UpdateRecord(services_.state.UserNameCipher, counter, typedFields());
+    if (result.outcome == SaveOutcome::Saved) {
+        if (result.categoryAdded) {
+            emit categoriesChanged();
+        }
+        hideEditor();
+        return;
+    }
+    reportNotSaved(result);
+    // Only a record that is gone closes the editor; otherwise what was typed stays to be fixed.
+    if (result.outcome == SaveOutcome::NotFound) {
+        hideEditor();
+    }
+}
+
+void RecordEditor::reportNotSaved(const SaveResult& result) {
     switch (result.outcome) {
-        case SaveOutcome::Saved:
-            if (result.categoryAdded) {
-                emit categoriesChanged();
-            }
-            hideEditor();
-            return;
         case SaveOutcome::ShortNameTooShort:
-            services_.dialogs.message(
-                MessageIcon::Critical, services_.state.AppTitle,
-                QStringLiteral("The 'Short Name' field was left blank, or is less than 3 "
-                               "characters.\r\rThis record has not been saved."));
-            hideEditor();
+            reportShortNameTooShort(services_);
+            return;
+        case SaveOutcome::ShortNameInUse:
+            reportShortNameInUse(services_);
             return;
         case SaveOutcome::NotFound:
             reportRecordGone(services_);
-            hideEditor();
-            return;
-        case SaveOutcome::ShortNameInUse:
-            // The editor stays open with what was typed, as when creating.
-            reportShortNameInUse(services_);
             return;
         case SaveOutcome::DatabaseFailed:
             reportDatabaseFailure(services_, notSaved(), result.status);
             return;
-        case SaveOutcome::ShortNameBlank:
-        case SaveOutcome::NotEncrypted:
+        case SaveOutcome::Saved:
+        case SaveOutcome::ShortNameBlank:  // the save button has already refused it
+        case SaveOutcome::NotEncrypted:    // the cipher has shown its message
             return;
     }
 }

@@ -48,10 +48,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void buildBoxes(const QListWidget& completionSource);
+    void buildButtons();
+    void layOut();
     void save(bool startAnother);
     // Creates or updates; true when the record was saved.
     bool createRecord();
     void updateRecord(qint64 counter);
+    // Tells the user why a save was refused or failed.
+    void reportNotSaved(const SaveResult& result);
     void emptyBoxes();
     void hideEditor();
     RecordFields typedFields() const;

@@ -9,8 +9,8 @@ namespace ks {
 
 namespace {
 
-// Editing keeps short names longer than this.
-constexpr int kShortestEditedName = 3;
+// A short name must be longer than this, when a record is created and when it is edited.
+constexpr int kLongestRefusedShortName = 3;
 // No record has this Counter: the database numbers rows from 1.
 constexpr qint64 kNoRecord = 0;
 
@@ -31,9 +31,10 @@ bool encryptAll(const RecordFields& fields, const QString& shortName, EncryptedF
 }
 
 // Any stored value, however short, is decrypted: a value of one or two characters is stored as
-// two or four hex digits and is shown like any other.
+// two or four hex digits and is shown like any other. Every character comes back as typed,
+// spaces around the value included.
 QString decryptStored(const QString& stored) {
-    return stored.isEmpty() ? QString() : DecryptField(stored);
+    return stored.isEmpty() ? QString() : DecryptFieldKeepingSpaces(stored);
 }
 
 SaveResult failed(const DbStatus& status) {
@@ -47,6 +48,17 @@ SaveResult outcome(SaveOutcome what) {
     SaveResult result;
     result.outcome = what;
     return result;
+}
+
+// The one rule for a short name, at creation and at edit alike (compared trimmed).
+std::optional<SaveResult> refusedShortName(const QString& shortName) {
+    if (shortName.isEmpty()) {
+        return outcome(SaveOutcome::ShortNameBlank);
+    }
+    if (shortName.size() <= kLongestRefusedShortName) {
+        return outcome(SaveOutcome::ShortNameTooShort);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -158,8 +170,8 @@ SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
 
 SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& fields) {
     const QString shortName = fields.shortName.trimmed();
-    if (shortName.isEmpty()) {
-        return outcome(SaveOutcome::ShortNameBlank);
+    if (std::optional<SaveResult> refused = refusedShortName(shortName)) {
+        return *refused;
     }
     WriteOperation write(database_);
     if (!write.ok()) {
@@ -187,11 +199,8 @@ SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& f
 SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
                                      const RecordFields& fields) {
     const QString shortName = fields.shortName.trimmed();
-    if (shortName.isEmpty()) {
-        return outcome(SaveOutcome::ShortNameBlank);
-    }
-    if (shortName.size() <= kShortestEditedName) {
-        return outcome(SaveOutcome::ShortNameTooShort);
+    if (std::optional<SaveResult> refused = refusedShortName(shortName)) {
+        return *refused;
     }
     WriteOperation write(database_);
     if (!write.ok()) {
@@ -237,11 +246,7 @@ Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {
     if (DbStatus status = remove.run(); !status.ok()) {
         return status;
     }
-    Statement removed = connection->prepare(QStringLiteral("SELECT changes()"));
-    if (!removed.next()) {
-        return removed.status();
-    }
-    return static_cast<int>(removed.integer(0));
+    return connection->changes();
 }
 
 }  // namespace ks

@@ -34,7 +34,7 @@ struct StoredRecord {
 enum class SaveOutcome {
     Saved,
     ShortNameBlank,     // nothing but spaces
-    ShortNameTooShort,  // an edit whose short name has 3 characters or fewer
+    ShortNameTooShort,  // a short name of 3 characters or fewer
     ShortNameInUse,     // another record, of any user, has that name in some letter case
     NotFound,           // the edited record is no longer there
     NotEncrypted,       // the cipher failed and has shown its own message
@@ -71,8 +71,9 @@ public:
     // The owner's record `counter`, decrypted; nullopt when the owner has no such record.
     Result<std::optional<StoredRecord>> ShowRecord(const QString& owner, qint64 counter);
 
-    // Adds a record for `owner`. The short name (trimmed) must be unique over the whole table,
-    // letter case ignored; the category is filed as fileUnder() says, adding it when new.
+    // Adds a record for `owner`. The short name (trimmed) must have more than 3 characters and
+    // be unique over the whole table, letter case ignored; the category is filed as fileUnder()
+    // says, adding it when new. Every other field is stored exactly as given.
     SaveResult CreateRecord(const QString& owner, const RecordFields& fields);
 
     // Replaces the fields of the owner's record `counter`. The short name (trimmed) must have
@@ -81,8 +82,6 @@ public:
 
     // Removes the owner's record `counter`; the number of records removed (0 or 1).
     Result<int> DeleteRecord(const QString& owner, qint64 counter);
-
-    ShortNameCache& shortNames() { return shortNames_; }
 
 private:
     // What both saves work out under the writer's lock before they write.

@@ -24,9 +24,6 @@ public:
     // How names are compared for uniqueness: spaces around and letter case do not count.
     static QString comparisonKey(const QString& name) { return name.trimmed().toUpper(); }
 
-    int size() const { return static_cast<int>(names_.size()); }
-    void clear() { names_.clear(); }
-
 private:
     QHash<QString, Name> names_;
     Name failed_;

@@ -18,19 +18,12 @@
 #include "vault/VaultFailure.h"
 #include "vault/VaultLabels.h"
 #include "vault/VaultNames.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
 
 namespace {
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption,
-                  QWidget* buddy = nullptr) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setBuddy(buddy);
-    return label;
-}
 
 QLineEdit* makeDetailLine(QWidget* parent, const char* name) {
     auto* box = new QLineEdit(parent);
@@ -51,6 +44,16 @@ QPlainTextEdit* makeDetailText(QWidget* parent, const char* name) {
 
 VaultPage::VaultPage(Services& services, QWidget* parent)
     : QWidget(parent), services_(services), records_(services.database) {
+    buildButtonPanel();
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(buildRecordList(), 2);
+    layout->addLayout(buildDetails(), 3);
+    editor_ = std::make_unique<RecordEditor>(services_, records_, *lstTempCategories_);
+    categoryWindow_ = new CategoryWindow(services_, this);
+    connectActions();
+}
+
+void VaultPage::buildButtonPanel() {
     panel_ = new QWidget;
     panel_->setObjectName(QStringLiteral("pctLogins"));
     auto* buttons = new QVBoxLayout(panel_);
@@ -66,17 +69,38 @@ VaultPage::VaultPage(Services& services, QWidget* parent)
     buttons->addWidget(cmdLoginsNew_);
     buttons->addWidget(cmdLoginsEdit_);
     buttons->addWidget(cmdLoginsDelete_);
+}
 
-    cmbCategories_ = new QComboBox(this);
+QLayout* VaultPage::buildRecordList() {
+    cmbCategories_ = new ElidedComboBox(this);
     cmbCategories_->setObjectName(QStringLiteral("cmbCategories"));
-    auto* cmdManage = new QPushButton(tr("Categories..."), this);
-    cmdManage->setObjectName(QStringLiteral("cmdLoginsManageCategories"));
-    cmdManage->setToolTip(tr("Add and remove your categories"));
+    keepNarrow(cmbCategories_);
+    cmdManage_ = makeButton(this, QStringLiteral("cmdLoginsManageCategories"), tr("Categories..."));
+    cmdManage_->setToolTip(tr("Add and remove your categories"));
     lstPasswords_ = new QListWidget(this);
     lstPasswords_->setObjectName(QStringLiteral("lstPasswords"));
     lstPasswords_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstPasswords_->setTextElideMode(Qt::ElideRight);
+    lstPasswords_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstPasswords_->installEventFilter(this);
+    lstTempCategories_ = new QListWidget(this);
+    lstTempCategories_->setObjectName(QStringLiteral("lstTempCategories"));
+    lstTempCategories_->hide();
 
+    auto* filter = new QHBoxLayout;
+    filter->addWidget(
+        makeLabel(this, QStringLiteral("lblCategory"), categoryCaption(), cmbCategories_));
+    filter->addWidget(cmbCategories_, 1);
+    filter->addWidget(cmdManage_);
+    auto* left = new QVBoxLayout;
+    left->addLayout(filter);
+    left->addWidget(
+        makeLabel(this, QStringLiteral("lblRecords"), QStringLiteral("Records"), lstPasswords_));
+    left->addWidget(lstPasswords_, 1);
+    return left;
+}
+
+QLayout* VaultPage::buildDetails() {
     txtCounter_ = new QLineEdit(this);
     txtCounter_->setObjectName(QStringLiteral("txtCounter"));
     txtCounter_->hide();
@@ -84,56 +108,46 @@ VaultPage::VaultPage(Services& services, QWidget* parent)
     txtPassword_ = makeDetailLine(this, "txtPassword");
     txtDescription_ = makeDetailText(this, "txtDescription");
     txtNotes_ = makeDetailText(this, "txtNotes");
-    lstTempCategories_ = new QListWidget(this);
-    lstTempCategories_->setObjectName(QStringLiteral("lstTempCategories"));
-    lstTempCategories_->hide();
-
-    auto* filter = new QHBoxLayout;
-    filter->addWidget(makeLabel(this, "lblCategory", categoryCaption(), cmbCategories_));
-    filter->addWidget(cmbCategories_, 1);
-    filter->addWidget(cmdManage);
-    auto* left = new QVBoxLayout;
-    left->addLayout(filter);
-    left->addWidget(makeLabel(this, "lblRecords", QStringLiteral("Records"), lstPasswords_));
-    left->addWidget(lstPasswords_, 1);
 
     auto* details = new QGridLayout;
-    auto* detailsTitle = makeLabel(this, "lblDetails", QStringLiteral("Details"));
-    QFont bold = detailsTitle->font();
+    auto* title = makeLabel(this, QStringLiteral("lblDetails"), QStringLiteral("Details"));
+    QFont bold = title->font();
     bold.setBold(true);
-    detailsTitle->setFont(bold);
-    details->addWidget(detailsTitle, 0, 0, 1, 2);
-    details->addWidget(makeLabel(this, "lblUserName", userNameCaption(), txtUserName_), 1, 0);
-    details->addWidget(txtUserName_, 1, 1);
-    details->addWidget(makeLabel(this, "lblPassword", passwordCaption(), txtPassword_), 2, 0);
-    details->addWidget(txtPassword_, 2, 1);
-    details->addWidget(makeLabel(this, "lblDescription", descriptionCaption(), txtDescription_), 3,
-                       0, Qt::AlignTop);
-    details->addWidget(txtDescription_, 3, 1);
-    details->addWidget(makeLabel(this, "lblNotes", notesCaption(), txtNotes_), 4, 0, Qt::AlignTop);
-    details->addWidget(txtNotes_, 4, 1);
-    details->setRowStretch(4, 1);
+    title->setFont(bold);
+    details->addWidget(title, 0, 0, 1, 2);
+    const struct {
+        const char* label;
+        QString caption;
+        QWidget* box;
+    } rows[] = {{"lblUserName", userNameCaption(), txtUserName_},
+                {"lblPassword", passwordCaption(), txtPassword_},
+                {"lblDescription", descriptionCaption(), txtDescription_},
+                {"lblNotes", notesCaption(), txtNotes_}};
+    for (const auto& row : rows) {
+        const int at = details->rowCount();
+        const bool tall = qobject_cast<QPlainTextEdit*>(row.box) != nullptr;
+        details->addWidget(makeLabel(this, QString::fromLatin1(row.label), row.caption, row.box),
+                           at, 0, tall ? Qt::AlignTop : Qt::Alignment());
+        details->addWidget(row.box, at, 1);
+    }
+    details->setRowStretch(details->rowCount() - 1, 1);
+    return details;
+}
 
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left, 2);
-    layout->addLayout(details, 3);
-
-    editor_ = std::make_unique<RecordEditor>(services_, records_, *lstTempCategories_);
-    categoryWindow_ = new CategoryWindow(services_, this);
-
+void VaultPage::connectActions() {
     connect(cmbCategories_, &QComboBox::currentIndexChanged, this, [this] {
         if (!filling_) {
             cmbCategories_Click();
         }
     });
+    // A click, or the keyboard, selects a line: its record is shown.
     connect(lstPasswords_, &QListWidget::itemSelectionChanged, this,
             &VaultPage::lstPasswords_Click);
-    connect(lstPasswords_, &QListWidget::itemClicked, this, &VaultPage::lstPasswords_Click);
     connect(lstPasswords_, &QListWidget::itemDoubleClicked, cmdLoginsEdit_, &QPushButton::click);
     connect(cmdLoginsNew_, &QPushButton::clicked, this, &VaultPage::OpenNewRecord);
     connect(cmdLoginsEdit_, &QPushButton::clicked, this, &VaultPage::OpenEditRecord);
     connect(cmdLoginsDelete_, &QPushButton::clicked, this, &VaultPage::DeleteSelectedRecord);
-    connect(cmdManage, &QPushButton::clicked, this, &VaultPage::manageCategories);
+    connect(cmdManage_, &QPushButton::clicked, this, &VaultPage::manageCategories);
     connect(editor_.get(), &RecordEditor::closed, this, &VaultPage::returnToMainWindow);
     connect(editor_.get(), &RecordEditor::categoriesChanged, this, &VaultPage::FillCategoryLists);
     connect(categoryWindow_, &CategoryWindow::categoriesChanged, this,
@@ -155,17 +169,15 @@ void VaultPage::FillCategoryLists() {
     const Result<QStringList> visible =
         visibleCategories(services_.database, services_.state.UserNameCipher);
     const QStringList categories = visible.ok() ? visible.value() : QStringList();
+    const QStringList entries = QStringList{allRecordsEntry(), unfiledCategory()} + categories;
     filling_ = true;
     cmbCategories_->clear();
-    cmbCategories_->addItem(allRecordsEntry());
-    cmbCategories_->addItem(unfiledCategory());
-    cmbCategories_->addItems(categories);
+    addEntries(cmbCategories_, entries);
     lstTempCategories_->clear();
     lstTempCategories_->addItems(categories);
     editor_->setCategories(categories);
     categoryWindow_->setCategories(categories);
-    cmbCategories_->setCurrentIndex(
-        restoredFilterIndex(rememberedCategoryIndex_, cmbCategories_->count()));
+    cmbCategories_->setCurrentIndex(restoredFilterIndex(rememberedCategory_, entries));
     filling_ = false;
     if (!visible.ok()) {
         // One report is enough: the records are not read from a failing database as well.
@@ -179,7 +191,7 @@ void VaultPage::FillCategoryLists() {
 }
 
 void VaultPage::cmbCategories_Click() {
-    rememberedCategoryIndex_ = cmbCategories_->currentIndex();
+    rememberedCategory_ = cmbCategories_->currentText();
     ListRecords(cmbCategories_->currentText());
 }
 
@@ -203,6 +215,7 @@ void VaultPage::ListRecords(const QString& category) {
     for (const RecordLine& line : lines.value()) {
         auto* item = new QListWidgetItem(line.shortName, lstPasswords_);
         item->setData(Qt::UserRole, line.counter);
+        item->setToolTip(plainToolTip(line.shortName));
     }
 }
 

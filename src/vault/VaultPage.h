@@ -9,6 +9,7 @@
 #include "vault/RecordStore.h"
 
 class QComboBox;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -46,9 +47,6 @@ public:
     void OpenEditRecord();
     void DeleteSelectedRecord();
 
-    RecordEditor* recordEditor() const { return editor_.get(); }
-    CategoryWindow* categoryWindow() const { return categoryWindow_; }
-
 Q_SIGNALS:
     // The record editor opens: the main window hides.
     void hideMainWindowRequested();
@@ -59,6 +57,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildButtonPanel();
+    QLayout* buildRecordList();
+    QLayout* buildDetails();
+    void connectActions();
     void cmbCategories_Click();
     void lstPasswords_Click();
     void manageCategories();
@@ -68,8 +70,8 @@ private:
 
     Services& services_;
     RecordStore records_;
-    // The filter position at the user's last choice; it survives refills.
-    int rememberedCategoryIndex_ = 0;
+    // The filter entry of the user's last choice, by its text; it survives refills.
+    QString rememberedCategory_;
     bool filling_ = false;
 
     QPointer<QWidget> panel_;  // owned by the main window once it takes it in
@@ -77,6 +79,7 @@ private:
     QPushButton* cmdLoginsEdit_;
     QPushButton* cmdLoginsDelete_;
     QComboBox* cmbCategories_;
+    QPushButton* cmdManage_;
     QListWidget* lstPasswords_;
     QLineEdit* txtCounter_;
     QLineEdit* txtUserName_;

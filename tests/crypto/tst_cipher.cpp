@@ -143,6 +143,27 @@ private Q_SLOTS:
         QCOMPARE(dialogs.shown[0].title, title);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("You have not submitted any PlainText."));
     }
+
+    // A value of 312 bytes, beyond the first 256 bytes of the keystream, against an answer
+    // worked out apart from this program (RC4 keyed with the MD5 digest of the pass phrase).
+    void knownAnswerBeyond256Bytes() {
+        QString text;
+        for (int line = 0; line < 12; ++line) {
+            text += QStringLiteral("line %1 of a long value. ").arg(line, 3, 10, QLatin1Char('0'));
+        }
+        QCOMPARE(text.toUtf8().size(), 312);
+        const QString expected = QStringLiteral(
+            "CC2805C34118AA09AD90B011070D8702734C8B916BA4982319D4573CBEA7B712DFC46EDE16B5BD02"
+            "C1D2D10F159B3D5DAE14C916C7BA8C205D724EBE59FF09D729FEC74C2448F47BF7AC8DF7A478C2DA"
+            "B3485FCD5E0018E78D16012717672FE0AD06E3566F6BCC46449694AC9C29B202E08FAF602797A8E3"
+            "CB79BC9A4371D83BA8652892FE602892C6240B63B9CA07D3BDE94F7CDB237E1D165486678608F47B"
+            "19750C8D3E6895E7B2D4E552A7A02E65281313401549278A3A275F070BD0E4FF21EFCF5A094C9354"
+            "4A65A16F3572F321C152A5AE115D43C1C631008686FABEC2066580EF71243F715094174818D76C71"
+            "DF33E1B3C15FEBC4321D0042686EB1D3FCEA0BAA7855206292827D2AC135F3651F114D93A79FE7DA"
+            "C63E3D668085CA6C763C5044DB00C2DDA31124612DDA3A89762FACEABBE54E6F");
+        QCOMPARE(ks::EncryptField(text), expected);
+        QCOMPARE(ks::DecryptFieldKeepingSpaces(expected), text);
+    }
 };
 
 QTEST_GUILESS_MAIN(CipherTest)

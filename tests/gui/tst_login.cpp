@@ -129,6 +129,9 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(env->dataFolder() + QStringLiteral("Data.dat")),
                  QByteArray("anna\r\n1\r\n"));
         QCOMPARE(program->state().UserNameCipher, QStringLiteral("C12F05C7"));
+        // The hidden login window does not keep the password for the session.
+        QVERIFY(box("txtPassword")->text().isEmpty());
+        QCOMPARE(box("txtUserName")->text(), QStringLiteral("anna"));
 
         // The next start greets no more, fills the name and waits for the password.
         startProgram();

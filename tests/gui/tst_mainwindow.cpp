@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
@@ -109,14 +110,17 @@ private Q_SLOTS:
                         ->text()
                         .isEmpty());
         }
-        // Every picture button tells what it does.
+        // Every picture button shows a picture and tells what it does, each of a panel its own
+        // purpose (a purpose copied from a neighbour, or none, counts once).
         for (const QString& panel : kPanels) {
-            for (auto* button :
-                 test::control<QWidget>(main(), panel)->findChildren<QPushButton*>()) {
-                QVERIFY2(!button->toolTip().isEmpty(), qPrintable(button->objectName()));
-                QVERIFY(!button->accessibleName().isEmpty());
-                QVERIFY(!button->icon().isNull());
+            const auto buttons =
+                test::control<QWidget>(main(), panel)->findChildren<QPushButton*>();
+            QSet<QString> purposes;
+            for (auto* button : buttons) {
+                QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
+                purposes.insert(button->toolTip());
             }
+            QCOMPARE(purposes.size(), buttons.size());
         }
         for (const char* name : {"cmdLoginsAbout", "cmdJournalQuit", "cmdIMGAbout", "cmdFileQuit",
                                  "cmdOptionsAbout"}) {
@@ -236,6 +240,31 @@ private Q_SLOTS:
         const QString page = session->env.openedUrls[0].toLocalFile();
         QVERIFY(page.startsWith(session->env.appFolder()));
         QVERIFY(QFileInfo(page).isFile());
+        QVERIFY(session->dialogs.shown.isEmpty());
+        // Without a program to show it, the user is told where the page is.
+        session->env.desktopOpensUrls = false;
+        action("mnuHelp")->trigger();
+        QCOMPARE(session->dialogs.texts(),
+                 QStringList{QStringLiteral("The help page could not be opened: the desktop has "
+                                            "no program to show it.\r\rThe page is ") +
+                             QDir::toNativeSeparators(page)});
+        QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Exclamation);
+    }
+
+    // At its smallest the window still shows every caption whole, on every tab.
+    void smallestWindowCutsNoCaption() {
+        main()->resize(1, 1);
+        QVERIFY(main()->width() > 1);
+        for (int tab = 0; tab < tabs()->count(); ++tab) {
+            tabs()->setCurrentIndex(tab);
+            tabs()->currentWidget()->layout()->activate();
+            for (const auto* button : tabs()->currentWidget()->findChildren<QAbstractButton*>()) {
+                if (button->isVisible()) {
+                    QVERIFY2(button->width() >= button->sizeHint().width(),
+                             qPrintable(button->objectName()));
+                }
+            }
+        }
     }
 
     void closeBoxIsQuit() {

@@ -305,16 +305,22 @@ private Q_SLOTS:
         session->clock->advance(4);
         QTest::keyClick(entry, Qt::Key_Y);
         QCOMPARE(figures(), u"0|100|11|1"_s);
-        // The activation puts the timing back to idle and clears the corrections; the figures
-        // stay, and loading another day does not change them either.
-        QCOMPARE(shownBy({false}, [&] { session->logOut(); }), QStringList{kSaveChanges});
-        session->logIn(u"anna"_s);
+        // Coming back from another window of the program puts the timing back to idle and
+        // clears the corrections; the figures stay, and loading another day keeps them too.
+        auto closed = test::whenModal(u"Form3"_s, [](QWidget* about) { about->close(); });
+        press("cmdJournalAbout");
+        QVERIFY(*closed);
         QCOMPARE(figures(), u"0|100|11|1"_s);
+        write(QString());
         QTest::keyClicks(box(), u"ab cd ef "_s);
         QTest::keyClick(box(), Qt::Key_Backspace);
         QCOMPARE(figures(), u"0|66.66|3|1"_s);
         press("cmdNextDay", {false});
         QCOMPARE(figures(), u"0|66.66|3|1"_s);
+        // The next user to log in starts from the initial figures, not the last user's.
+        QVERIFY(shownBy({}, [&] { session->logOut(); }).isEmpty());
+        session->logIn(u"bert"_s);
+        QCOMPARE(figures(), u"0|0|0|0"_s);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "TestEnvironment.h"
+#include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
 #include "storage/Compaction.h"
 #include "storage/FileServices.h"
@@ -120,7 +121,7 @@ private Q_SLOTS:
         const mode_t oldMask = ::umask(022);  // a permissive umask must not leak into the file
         const CompactionOutcome outcome = compactDatabaseFile(database(), output(), PassPhrase());
         ::umask(oldMask);
-        QVERIFY2(outcome.ok, qPrintable(outcome.describe()));
+        QVERIFY2(outcome.ok, qPrintable(describeCompaction(outcome)));
         QVERIFY(noCopyLeft());
         QCOMPARE(modeOf(database()), 0600);
         QCOMPARE(readSalt(database()), salt);
@@ -157,7 +158,7 @@ private Q_SLOTS:
             QVERIFY2(!outcome.ok && outcome.failedAt == step, qPrintable(name));
             QCOMPARE(reached, kSteps.mid(0, kSteps.indexOf(step) + 1));
             QVERIFY2(fileBytes(database()) == original && noCopyLeft(), qPrintable(name));
-            QCOMPARE(outcome.describe(),
+            QCOMPARE(describeCompaction(outcome),
                      QStringLiteral("The database could not be compacted (failed while %1). It "
                                     "has been left as it was.\r\rThe database reported an "
                                     "error.\r(failure injected for a test)")
@@ -181,7 +182,7 @@ private Q_SLOTS:
                 compactDatabaseFile(database(), output(), PassPhrase(), hooks);
             QVERIFY(outcome.inUse());
             QCOMPARE(outcome.failedAt, CompactionStep::Lock);
-            QCOMPARE(outcome.status.describe(),
+            QCOMPARE(describeDatabaseStatus(outcome.status),
                      QStringLiteral("The database is in use by another program."));
             QCOMPARE(fileBytes(database()), original);
             QVERIFY(noCopyLeft());

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "TestEnvironment.h"
+#include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
 #include "storage/Database.h"
 #include "storage/FileServices.h"
@@ -118,8 +119,8 @@ private Q_SLOTS:
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write(QByteArray(8192, 'k'));
         text.close();
-        QCOMPARE(DatabaseAccess(text.fileName(), PassPhrase()).open().status().code,
-                 DbCode::NotADatabase);
+        const DbStatus damaged = DatabaseAccess(text.fileName(), PassPhrase()).open().status();
+        QCOMPARE(damaged.code, DbCode::NotADatabase);
         QFile empty(env->root() + QStringLiteral("empty.mdb"));
         QVERIFY(empty.open(QIODevice::WriteOnly));
         empty.close();
@@ -135,8 +136,14 @@ private Q_SLOTS:
             QVERIFY(made.ok());
             QVERIFY(made->exec(QStringLiteral("CREATE TABLE Something (x)")).ok());
         }
-        QCOMPARE(DatabaseAccess(other, PassPhrase()).open().status().code, DbCode::MissingTables);
-        QVERIFY(!DbStatus({DbCode::NotADatabase, {}}).describe().isEmpty());
+        const DbStatus foreign = DatabaseAccess(other, PassPhrase()).open().status();
+        QCOMPARE(foreign.code, DbCode::MissingTables);
+        // Each kind of failure is told in its own words.
+        QCOMPARE(describeDatabaseStatus(foreign),
+                 QStringLiteral("The database file is not a database of this program."));
+        QCOMPARE(describeDatabaseStatus(damaged),
+                 QStringLiteral("The database file is damaged or is not a database of this "
+                                "program."));
     }
 
     void rawKeyMatchesThePassPhrase() {

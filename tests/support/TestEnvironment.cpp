@@ -56,7 +56,7 @@ ProgramOptions TestEnvironment::programOptions() {
     options.endProcess = [this](int) { ++endCount; };
     options.openUrl = [this](const QUrl& url) {
         openedUrls.append(url);
-        return true;
+        return desktopOpensUrls;
     };
     return options;
 }

@@ -34,6 +34,7 @@ public:
 
     int endCount = 0;
     QList<QUrl> openedUrls;
+    bool desktopOpensUrls = true;  // false: the desktop has no program to open them with
 
 private:
     QTemporaryDir dir_;

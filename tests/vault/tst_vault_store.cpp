@@ -77,17 +77,23 @@ private Q_SLOTS:
         QCOMPARE(names(anna) + names(bert), QStringList({u"shop"_s, u"bank"_s}));
     }
 
-    // Short values are shown, empty ones stay empty, and Counters keep all their bits.
+    // Short values are shown, empty ones stay empty, spaces around a value are kept, and
+    // Counters keep all their bits.
     void everyStoredValueComesBack() {
         QVERIFY(database->open()->exec(u"INSERT INTO Logins (Counter) VALUES (70000)"_s).ok());
-        const RecordFields f{u"x"_s, u"a"_s, u"pq"_s, {}, u"line one\nline two"_s, {}};
+        const RecordFields f{u" xray "_s, u"a"_s, u"pq"_s, {}, u"line one\nline two"_s, {}};
         const qint64 counter = create(anna, f);
         QCOMPARE(counter, qint64(70001));
         QCOMPARE(store->ListRecords(anna, u"All Records"_s).value().first().counter, counter);
         const RecordFields shown = store->ShowRecord(anna, counter).value()->fields;
         QCOMPARE(QStringList({shown.shortName, shown.userName, shown.password, shown.description,
                               shown.notes, shown.category}),
-                 QStringList({u"x"_s, u"a"_s, u"pq"_s, {}, f.notes, u"Unfiled"_s}));
+                 QStringList({u"xray"_s, u"a"_s, u"pq"_s, {}, f.notes, u"Unfiled"_s}));
+        // Every field but the short name comes back exactly as typed, spaces included.
+        const RecordFields spaced{u"spaced"_s, u" u "_s, u" pw x "_s, u"  d  "_s, u" n\n "_s, {}};
+        const RecordFields back = store->ShowRecord(anna, create(anna, spaced)).value()->fields;
+        QCOMPARE(QStringList({back.userName, back.password, back.description, back.notes}),
+                 QStringList({spaced.userName, spaced.password, spaced.description, spaced.notes}));
         {  // stored encrypted; an empty value stays empty
             Statement q = database->open()->prepare(
                 u"SELECT UserName || '|' || Description FROM Logins WHERE Counter = 70001"_s);
@@ -112,17 +118,21 @@ private Q_SLOTS:
             store->CreateRecord(bert, fields(u"GMAIL"_s)).outcome,
             store->CreateRecord(anna, fields(u"  gmail "_s)).outcome,
             store->CreateRecord(anna, fields(u"   "_s)).outcome,
+            // Names need more than 3 characters, counted without the spaces around, whether
+            // the record is new or edited.
+            store->CreateRecord(anna, fields(u"ATM"_s)).outcome,
+            store->CreateRecord(anna, fields(u"  atm  "_s)).outcome,
             store->UpdateRecord(anna, gmail, fields(u"GMAIL"_s)).outcome,  // its own name
             store->UpdateRecord(bert, bank, savings).outcome,
             fresh.CreateRecord(anna, fields(u"Savings"_s)).outcome,
             store->UpdateRecord(bert, bank, fields(u"gMail"_s)).outcome,
-            // Edited names need more than 3 characters, counted without the spaces around.
             store->UpdateRecord(bert, bank, fields(u"abc"_s)).outcome,
             store->UpdateRecord(bert, bank, fields(u"  abc  "_s)).outcome};
         using enum SaveOutcome;
         QCOMPARE(outcomes,
-                 Outcomes({ShortNameInUse, ShortNameInUse, ShortNameBlank, Saved, Saved,
-                           ShortNameInUse, ShortNameInUse, ShortNameTooShort, ShortNameTooShort}));
+                 Outcomes({ShortNameInUse, ShortNameInUse, ShortNameBlank, ShortNameTooShort,
+                           ShortNameTooShort, Saved, Saved, ShortNameInUse, ShortNameInUse,
+                           ShortNameTooShort, ShortNameTooShort}));
         // Kept trimmed; the refused edits changed nothing and the refused names were not added.
         QCOMPARE(names(anna) + names(bert), QStringList({u"GMAIL"_s, u"savings"_s}));
         QCOMPARE(store->ShowRecord(bert, bank).value()->fields.notes, QString());

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QString>
+#include <QStringList>
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QWidget;
+
+namespace ks {
+
+// The small controls every window builds the same way. Labels never read their text as
+// markup: what the user typed is shown character for character.
+
+// A plain-text label named `name`, optionally the buddy label of `buddy`.
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption,
+                  QWidget* buddy = nullptr);
+// A push button with a caption, named `name`; it is never pressed by Enter in another box.
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption);
+// A box for a password: every character shown as "*".
+QLineEdit* makePasswordBox(QWidget* parent, const QString& name);
+
+// A tooltip showing `text` whole and as it is, never read as markup.
+QString plainToolTip(const QString& text);
+
+// Keeps a combo box at a sane width whatever its entries hold: long entries are elided in the
+// box and its list, and the current text is shown whole in the box's tooltip.
+void keepNarrow(QComboBox* box);
+// Adds entries to a combo box or a list, each with its whole text as tooltip. Lists elide long
+// entries instead of scrolling sideways.
+void addEntries(QComboBox* box, const QStringList& entries);
+void addEntries(QListWidget* list, const QStringList& entries);
+
+// A combo box (not editable) that elides its current text to its width.
+class ElidedComboBox : public QComboBox {
+public:
+    explicit ElidedComboBox(QWidget* parent = nullptr) : QComboBox(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A plain-text label that elides its text to the width it is given instead of widening its
+// window; text() keeps the whole text, which the tooltip shows.
+class ElidedLabel : public QLabel {
+public:
+    explicit ElidedLabel(QWidget* parent = nullptr);
+    void setText(const QString& text);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace ks
