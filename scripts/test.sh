@@ -1,8 +1,22 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds Keystead with its tests and runs the whole suite.
+# Installs the dependencies, builds Keystead with its tests and runs the whole suite twice: as
+# built for use, then built with AddressSanitizer, UndefinedBehaviorSanitizer and leak detection.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+jobs="$(nproc)"
+
 scripts/build.sh -DKEYSTEAD_BUILD_TESTS=ON -DKEYSTEAD_BUILD_BENCH=ON
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+
+# The sanitizer build: tests only (the benchmarks are built once, above).
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR="$PWD"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYSTEAD_SANITIZE=ON \
+    -DKEYSTEAD_BUILD_TESTS=ON -DKEYSTEAD_BUILD_BENCH=OFF "${launcher[@]}"
+cmake --build build-asan
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+(cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")

@@ -38,6 +38,18 @@ DbStatus CreateUser(DatabaseAccess& database, const QString& name, const QString
     if (!write.ok()) {
         return write.status();
     }
+    // Asked again under the writer's lock: another running program may have made the same name
+    // since the caller looked, and one name must never have two accounts.
+    Statement existing = write.connection().prepare(
+        QStringLiteral("SELECT count(*) FROM Users WHERE UserName = ?1"));
+    existing.bind(1, nameCipher);
+    const bool taken = existing.next() && existing.integer(0) > 0;
+    if (!existing.status().ok()) {
+        return existing.status();
+    }
+    if (taken) {
+        return {DbCode::Failed, QStringLiteral("an account of this name was made meanwhile")};
+    }
     Statement insert = write.connection().prepare(
         QStringLiteral("INSERT INTO Users (UserName, Password) VALUES (?1, ?2)"));
     insert.bind(1, nameCipher).bind(2, passwordCipher);

@@ -18,8 +18,9 @@ enum class UserCheck {
 Result<bool> VerifyUser(DatabaseAccess& database, UserCheck kind, const QString& cipherText,
                         const QString& userNameCipher);
 
-// Adds one account for the two values (both already trimmed). The caller has made sure the
-// name is new. Either the whole row is written or nothing.
+// Adds one account for the two values (both already trimmed). The name is looked up again
+// under the writer's lock, so an account made meanwhile (by another running program) is never
+// made twice: that gives a failure. Either the whole row is written or nothing.
 DbStatus CreateUser(DatabaseAccess& database, const QString& name, const QString& password);
 
 }  // namespace ks

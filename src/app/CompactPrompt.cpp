@@ -8,8 +8,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "storage/SettingsFile.h"
-
 namespace ks {
 
 namespace {
@@ -97,8 +95,6 @@ void CompactPrompt::ask() {
 
 void CompactPrompt::answer(bool compactNow) {
     state_.CompactNow = compactNow;
-    const SettingsFile settings = readSettings(state_.DataFolder);
-    writeSettings(state_.DataFolder, settings.line1, chosenPolicy());
     hide();
 }
 

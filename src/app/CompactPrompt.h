@@ -17,9 +17,11 @@ public:
 
     // Selects the future-policy option: 0 never, 1 ask, anything else always.
     void selectPolicy(int policy);
-    // Shows the prompt modally; its buttons set CompactNow and write the chosen policy to the
-    // settings file (CompactPolicy itself changes only at the next login window).
+    // Shows the prompt modally; its buttons set CompactNow. The caller writes the chosen policy
+    // to the settings file (CompactPolicy itself changes only at the next login window).
     void ask();
+    // The future policy the options show: 0 never, 1 ask, 2 always.
+    int chosenPolicy() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -28,7 +30,6 @@ protected:
 
 private:
     void answer(bool compactNow);
-    int chosenPolicy() const;
 
     ProgramState& state_;
     QPushButton* cmdYes_;

@@ -15,7 +15,7 @@ QString databasePathIn(const QString& dataFolder) {
 
 DatabasePreparation prepareDatabase(const QString& dataFolder, const QString& appFolder) {
     using Outcome = DatabasePreparation::Outcome;
-    if (!FileServices::FolderExists(dataFolder) && !ensurePrivateFolder(dataFolder)) {
+    if (!ensurePrivateFolder(dataFolder)) {
         return {Outcome::Failed,
                 {},
                 QStringLiteral("The folder %1 could not be made.").arg(dataFolder)};

@@ -9,7 +9,7 @@
 
 #include "app/Accounts.h"
 #include "app/DatabasePreparation.h"
-#include "app/LoginRules.h"
+#include "app/LoginCheck.h"
 #include "app/Program.h"
 #include "core/FailureReport.h"
 #include "crypto/FieldCipher.h"
@@ -27,10 +27,10 @@ LoginWindow::LoginWindow(Program& program) : program_(program) {
 
     txtUserName_ = new QLineEdit(this);
     txtUserName_->setObjectName(QStringLiteral("txtUserName"));
-    txtUserName_->setMaxLength(kLongestLoginValue);
+    txtUserName_->setMaxLength(kLoginMaxLength);
     auto* label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("User"), txtUserName_);
     txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
-    txtPassword_->setMaxLength(kLongestLoginValue);
+    txtPassword_->setMaxLength(kLoginMaxLength);
     auto* label2 = makeLabel(this, QStringLiteral("Label2"), passwordCaption(), txtPassword_);
 
     cmdLogin_ =

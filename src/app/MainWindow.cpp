@@ -12,7 +12,10 @@
 
 #include "app/AboutWindow.h"
 #include "app/Program.h"
+#include "app/ProgramMaintenance.h"
+#include "app/StatusWindow.h"
 #include "files/FilesPage.h"
+#include "files/WorkStatus.h"
 #include "images/ImageViewer.h"
 #include "images/ImagesPage.h"
 #include "journal/JournalPage.h"
@@ -73,10 +76,36 @@ QList<TabMenu> tabMenus() {
     };
 }
 
+// The long steps of a tab: the main window disabled, `Form11` up with its busy bar.
+class StatusWindowWork final : public WorkStatus {
+public:
+    StatusWindowWork(QWidget& mainWindow, Program& program)
+        : mainWindow_(mainWindow), program_(program) {}
+    void begin(const QString& status) override {
+        mainWindow_.setEnabled(false);
+        StatusWindow& form11 = program_.statusWindow();
+        form11.move(mainWindow_.geometry().center() - form11.rect().center());
+        form11.setBusy(true);
+        form11.showStatus(status);
+    }
+    void showStatus(const QString& status) override { program_.statusWindow().showStatus(status); }
+    void end() override {
+        program_.statusWindow().setBusy(false);
+        program_.statusWindow().hide();
+        mainWindow_.setEnabled(true);
+    }
+
+private:
+    QWidget& mainWindow_;
+    Program& program_;
+};
+
 }  // namespace
 
 MainWindow::MainWindow(Program& program, Services& services)
-    : program_(program), services_(services) {
+    : program_(program),
+      services_(services),
+      workStatus_(std::make_unique<StatusWindowWork>(*this, program)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(appIcon());
 
@@ -87,9 +116,9 @@ MainWindow::MainWindow(Program& program, Services& services)
 
     vault_ = new VaultPage(services);
     journal_ = new JournalPage(services);
-    images_ = new ImagesPage;
-    files_ = new FilesPage;
-    options_ = new OptionsPage;
+    images_ = new ImagesPage(services);
+    files_ = new FilesPage(services, *workStatus_);
+    options_ = new OptionsPage(services, *new ProgramMaintenance(program_, this));
 
     SSTab1_ = new QTabWidget;
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));
@@ -133,6 +162,7 @@ MainWindow::MainWindow(Program& program, Services& services)
         show();
         activateFromProgram();
     });
+    connect(images_, &ImagesPage::viewPicture, this, &MainWindow::viewPicture);
     connect(journal_, &JournalPage::showJournalTab, this,
             [this] { SSTab1_->setCurrentIndex(kJournalTab); });
     connect(options_, &OptionsPage::saveOnExitPolicy, this,
@@ -233,13 +263,23 @@ void MainWindow::activateFromProgram() {
     }
     if (services_.state.FirstActivation) {
         // The start-up picture hides itself at once and clears the flag.
-        if (viewer_ == nullptr) {
-            viewer_ = new ImageViewer(services_.state, this);
-        }
-        viewer_->showFullScreenModal();
+        imageViewer()->showFullScreenModal();
         services_.state.FirstActivation = false;
     }
     normalActivation();
+}
+
+ImageViewer* MainWindow::imageViewer() {
+    if (viewer_ == nullptr) {
+        viewer_ = new ImageViewer(services_.state, this);
+    }
+    return viewer_;
+}
+
+void MainWindow::viewPicture(const QImage& picture) {
+    imageViewer()->setPicture(picture);
+    viewer_->showFullScreenModal();
+    activateFromProgram();
 }
 
 void MainWindow::normalActivation() {
@@ -247,6 +287,8 @@ void MainWindow::normalActivation() {
     setWindowTitle(state.AppTitle + QStringLiteral(" - ") + state.LoginUserName);
     services_.database.CloseAllDatabaseObjects();
     vault_->reloadLists();
+    images_->ListImages();
+    files_->RefreshFileList();
     journal_->resetStatistics();
     ShowTabPanel();
     options_->selectOnExitPolicy(state.CompactPolicy);

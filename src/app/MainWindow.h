@@ -2,7 +2,9 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <memory>
 
+class QImage;
 class QLabel;
 class QTabWidget;
 class QMenu;
@@ -18,6 +20,7 @@ class FilesPage;
 class OptionsPage;
 class AboutWindow;
 class ImageViewer;
+class WorkStatus;
 
 // The main window `Form1`: five tabs, the button panel of the current tab, the menus.
 class MainWindow : public QMainWindow {
@@ -51,6 +54,9 @@ protected:
 private:
     void loadOnce();
     void normalActivation();
+    ImageViewer* imageViewer();
+    // Shows a picture in the viewer until it is hidden; the window then activates again.
+    void viewPicture(const QImage& picture);
     void buildMenus();
     void buildProgrammeMenu();
     void addFrameButtons(QWidget* panel, const QString& about, const QString& quit);
@@ -68,6 +74,8 @@ private:
     QList<QWidget*> panels_;
     AboutWindow* about_ = nullptr;
     ImageViewer* viewer_ = nullptr;
+    // Disables the window and shows `Form11` during the long steps of a tab.
+    std::unique_ptr<WorkStatus> workStatus_;
     bool loaded_ = false;
 };
 

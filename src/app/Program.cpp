@@ -12,6 +12,7 @@
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
+#include "storage/FileServices.h"
 #include "storage/SettingsFile.h"
 #include "storage/TempFolder.h"
 
@@ -22,6 +23,7 @@ ProgramOptions ProgramOptions::forDesktop() {
     options.appFolder = QCoreApplication::applicationDirPath();
     options.endProcess = [](int code) { QCoreApplication::exit(code); };
     options.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    options.startProgram = &FileServices::StartDetached;
     return options;
 }
 
@@ -49,6 +51,15 @@ void Program::start() {
         i + 1 < choice.createAtStart.size() ? ensureSharedFolder(folder)
                                             : ensurePrivateFolder(folder);
     }
+    if (!lockDataFolder()) {
+        dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
+                         state_.AppTitle + QStringLiteral(" is already running."));
+        ended_ = true;
+        if (options_.endProcess) {
+            options_.endProcess(1);
+        }
+        return;
+    }
     state_.FirstActivation = true;
     state_.TempFolder = preparePrivateTempFolder(state_.AppTitle);
     setCipherDialogs(&dialogs_, state_.AppTitle);
@@ -57,9 +68,49 @@ void Program::start() {
     showLoginWindow();
 }
 
+bool Program::lockDataFolder() {
+    // The folder is made now (privately) so that it can hold the lock; a folder that cannot be
+    // made holds no data to guard, and the first login attempt says why.
+    if (!ensurePrivateFolder(state_.DataFolder)) {
+        return true;
+    }
+    lock_ = std::make_unique<QLockFile>(state_.DataFolder + QStringLiteral("Keystead.lock"));
+    // A lock is never old: the program holds it for its whole run. Only a lock whose process has
+    // died is taken over.
+    lock_->setStaleLockTime(0);
+    if (lock_->tryLock(options_.lockWaitMs)) {
+        return true;
+    }
+    const bool heldByAnother = lock_->error() == QLockFile::LockFailedError;
+    lock_.reset();
+    return !heldByAnother;  // a folder where no lock can be written (read-only) is used as is
+}
+
+bool Program::saveSettings(const QString& line1, int policy) {
+    const FsResult written = writeSettings(state_.DataFolder, line1, policy);
+    if (!written) {
+        dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
+                         QStringLiteral("The settings could not be saved; the settings file has "
+                                        "been left as it was.\r\r%1")
+                             .arg(written.error));
+    }
+    return written.ok;
+}
+
+bool Program::savePolicy(int policy) {
+    return saveSettings(readSettings(state_.DataFolder).line1, policy);
+}
+
 DatabaseAccess& Program::database() {
     Q_ASSERT(database_);
     return *database_;
+}
+
+StatusWindow& Program::statusWindow() {
+    if (!status_) {
+        status_ = std::make_unique<StatusWindow>(state_);
+    }
+    return *status_;
 }
 
 void Program::useDatabase(const QString& path) {
@@ -85,7 +136,8 @@ void Program::showLoginWindow() {
 
 void Program::loginSucceeded() {
     state_.LoggedIn = true;
-    writeSettings(state_.DataFolder, state_.LoginUserName, state_.CompactPolicy);
+    // A name that could not be remembered is told, but does not stop the login.
+    saveSettings(state_.LoginUserName, state_.CompactPolicy);
     login_->hide();
     if (!main_) {
         main_ = std::make_unique<MainWindow>(*this, *services_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLockFile>
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
@@ -28,8 +29,13 @@ struct ProgramOptions {
     std::function<void(int)> endProcess;
     // Opens a page in the desktop's browser without waiting for it.
     std::function<bool(const QUrl&)> openUrl;
+    // Starts a program detached, without waiting (the restart after an import).
+    std::function<bool(const QString&, const QStringList&)> startProgram;
     // The time of day for every rule that depends on it.
     std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
+    // How long a start waits for another copy of the program on the same data folder to let
+    // go of it (a copy that is ending, such as the one before a restart after an import).
+    int lockWaitMs = 5000;
 
     // The options of the real program.
     static ProgramOptions forDesktop();
@@ -42,7 +48,8 @@ public:
     Program(Dialogs& dialogs, ProgramOptions options);
     ~Program() override;
 
-    // Loads and shows the login window.
+    // Loads and shows the login window. When another copy of the program holds the data folder,
+    // says so and ends at once, without touching anything.
     void start();
 
     ProgramState& state() { return state_; }
@@ -55,6 +62,8 @@ public:
     void useDatabase(const QString& path);
 
     LoginWindow* loginWindow() const { return login_.get(); }
+    // The status window `Form11`, made on first use.
+    StatusWindow& statusWindow();
     MainWindow* mainWindow() const { return main_.get(); }
 
     // A login has succeeded: remember the name, hide the login window, show the main window.
@@ -76,8 +85,9 @@ public:
     bool CompactDatabase(bool forced);
     // Compaction on demand from the menu: compacts now, whatever was deleted.
     void compactOnDemand();
-    // Saving the on-exit options: the policy for this run and for the settings file.
-    void saveOnExitPolicy(int policy);
+    // Saving the on-exit options: the policy for this run and for the settings file. False
+    // (the user has been told) when the settings file could not be written.
+    bool saveOnExitPolicy(int policy);
     // Selects the future-policy option of the compaction prompt.
     void selectPromptPolicy(int policy);
     // Opens the help page in the desktop's browser.
@@ -87,6 +97,15 @@ public:
     bool ended() const { return ended_; }
 
 private:
+    // One running copy per data folder: false when another copy holds the folder's lock.
+    bool lockDataFolder();
+    // Writes Data.dat anew; a failure is told to the user and leaves the old file as it was.
+    bool saveSettings(const QString& line1, int policy);
+    // The one writer of the policy line: line 1 as it stands, line 2 the policy.
+    bool savePolicy(int policy);
+    // Offers to save a changed journal entry; false when the user's text is still unsaved
+    // because the save failed (the way out then stops there).
+    bool offerJournalSave();
     CompactPrompt& compactPrompt();
     // Replaces the database by a compacted copy with the status window up; false on failure.
     bool compactNow();
@@ -102,6 +121,7 @@ private:
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<CompactPrompt> prompt_;
     std::unique_ptr<StatusWindow> status_;
+    std::unique_ptr<QLockFile> lock_;
     bool ended_ = false;
 };
 

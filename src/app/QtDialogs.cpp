@@ -69,6 +69,11 @@ QString QtDialogs::openFile(const QString& title, const QStringList& filters) {
                                         filters.join(QStringLiteral(";;")));
 }
 
+QStringList QtDialogs::openFiles(const QString& title, const QStringList& filters) {
+    return QFileDialog::getOpenFileNames(owner(), title, QString(),
+                                         filters.join(QStringLiteral(";;")));
+}
+
 QString QtDialogs::chooseFolder(const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(owner(), title, start);
 }

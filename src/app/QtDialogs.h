@@ -14,6 +14,7 @@ public:
     std::optional<QString> inputText(const QString& title, const QString& prompt,
                                      const QString& initial) override;
     QString openFile(const QString& title, const QStringList& filters) override;
+    QStringList openFiles(const QString& title, const QStringList& filters) override;
     QString chooseFolder(const QString& title, const QString& start) override;
 };
 

@@ -8,9 +8,9 @@
 #include "app/StatusWindow.h"
 #include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
+#include "journal/JournalPage.h"
 #include "options/OptionsPage.h"
 #include "storage/Compaction.h"
-#include "storage/SettingsFile.h"
 #include "storage/TempFolder.h"
 
 namespace ks {
@@ -23,9 +23,21 @@ const char* const kWindowsInClosingOrder[] = {"Form1", "Form2", "Form3",  "Form4
 
 }  // namespace
 
+bool Program::offerJournalSave() {
+    if (!state_.LoggedIn || !main_) {
+        return true;
+    }
+    main_->pressButton(QStringLiteral("cmdToday"));  // offers to save a changed entry
+    const auto* journal = main_->findChild<JournalPage*>();
+    return journal == nullptr || !journal->hasUnsavedText();
+}
+
 void Program::logOut() {
     if (state_.LoggedIn && main_) {
-        main_->pressButton(QStringLiteral("cmdToday"));  // offers to save a changed entry
+        // A save that failed (the user has been told) keeps the user with their text.
+        if (!offerJournalSave()) {
+            return;
+        }
         CompactDatabase(false);
     }
     if (main_) {
@@ -39,8 +51,9 @@ void Program::QuitApplication() {
         return;
     }
     state_.Quitting = true;
-    if (state_.LoggedIn && main_) {
-        main_->pressButton(QStringLiteral("cmdToday"));
+    if (!offerJournalSave()) {
+        state_.Quitting = false;  // the user stays with their unsaved text
+        return;
     }
     CompactDatabase(false);
     closeAllWindows();
@@ -69,6 +82,8 @@ void Program::endProcess() {
     if (database_) {
         database_->CloseAllDatabaseObjects();
     }
+    // Let go of the data folder at once: a new copy (the restart after an import) waits for it.
+    lock_.reset();
     ended_ = true;
     if (options_.endProcess) {
         options_.endProcess(0);
@@ -97,6 +112,7 @@ bool Program::CompactDatabase(bool forced) {
                 main_->hide();
             }
             compactPrompt().ask();
+            savePolicy(compactPrompt().chosenPolicy());
         } else {
             // 0 never; 2 (and any other number, which the options show as "always") always.
             state_.CompactNow = state_.CompactPolicy != 0;
@@ -144,11 +160,10 @@ void Program::compactOnDemand() {
     state_.DataDeleted = succeeded ? false : deletedBefore;
 }
 
-void Program::saveOnExitPolicy(int policy) {
+bool Program::saveOnExitPolicy(int policy) {
     state_.CompactPolicy = policy;
     compactPrompt().selectPolicy(policy);
-    const SettingsFile settings = readSettings(state_.DataFolder);
-    writeSettings(state_.DataFolder, settings.line1, policy);
+    return savePolicy(policy);
 }
 
 }  // namespace ks

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace ks {
@@ -25,9 +26,15 @@ StatusWindow::StatusWindow(const ProgramState& state)
     auto* inner = new QVBoxLayout(frame1);
     inner->addWidget(label1);
     inner->addWidget(lblStatus_);
+    busyBar_ = new QProgressBar(frame1);
+    busyBar_->setObjectName(QStringLiteral("barBusy"));
+    busyBar_->setRange(0, 0);
+    busyBar_->setTextVisible(false);
+    busyBar_->hide();
+    inner->addWidget(busyBar_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame1);
-    setFixedSize(320, 110);
+    setFixedSize(320, 130);
 }
 
 void StatusWindow::showStatus(const QString& status) {
@@ -35,6 +42,10 @@ void StatusWindow::showStatus(const QString& status) {
     show();
     raise();
     QCoreApplication::processEvents();
+}
+
+void StatusWindow::setBusy(bool busy) {
+    busyBar_->setVisible(busy);
 }
 
 void StatusWindow::closeEvent(QCloseEvent* event) {

@@ -5,6 +5,7 @@
 #include "core/ProgramState.h"
 
 class QLabel;
+class QProgressBar;
 
 namespace ks {
 
@@ -16,6 +17,8 @@ public:
 
     // Shows the window with a status line and lets it paint.
     void showStatus(const QString& status);
+    // Shows or hides the moving busy bar, for operations that keep the event loop turning.
+    void setBusy(bool busy);
 
 protected:
     // The window goes when its operation ends, not before.
@@ -24,6 +27,7 @@ protected:
 private:
     const ProgramState& state_;
     QLabel* lblStatus_;
+    QProgressBar* busyBar_;
 };
 
 }  // namespace ks

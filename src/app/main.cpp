@@ -12,5 +12,8 @@ int main(int argc, char** argv) {
     ks::Program program(dialogs, ks::ProgramOptions::forDesktop());
     QApplication::setApplicationName(program.state().AppTitle);
     program.start();
+    if (program.ended()) {
+        return 1;  // another copy holds the data folder
+    }
     return QApplication::exec();
 }

@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "app/DatabasePreparation.h"
-#include "app/LoginRules.h"
+#include "app/LoginCheck.h"
 #include "cli/CliCommands.h"
 #include "cli/ConsoleIo.h"
 #include "core/DatabaseTexts.h"

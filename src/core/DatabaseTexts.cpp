@@ -33,16 +33,12 @@ QString describeCompactionStep(CompactionStep step) {
     switch (step) {
         case CompactionStep::DiscardLeftover:
             return QStringLiteral("removing the copy left over from an earlier compaction");
-        case CompactionStep::Lock:
+        case CompactionStep::Open:
             return QStringLiteral("opening the database for compaction");
-        case CompactionStep::Export:
-            return QStringLiteral("writing the compacted copy");
+        case CompactionStep::Vacuum:
+            return QStringLiteral("compacting the database");
         case CompactionStep::Verify:
-            return QStringLiteral("checking the compacted copy");
-        case CompactionStep::Flush:
-            return QStringLiteral("saving the compacted copy to disk");
-        case CompactionStep::Replace:
-            return QStringLiteral("putting the compacted copy in place");
+            return QStringLiteral("checking the compacted database");
     }
     return {};
 }

@@ -29,6 +29,12 @@ public:
     // The chosen file's full path; empty when cancelled. `filters` are Qt name filters.
     virtual QString openFile(const QString& title, const QStringList& filters) = 0;
 
+    // The chosen files' full paths in the order chosen; empty when cancelled.
+    virtual QStringList openFiles(const QString& title, const QStringList& filters) {
+        const QString path = openFile(title, filters);
+        return path.isEmpty() ? QStringList() : QStringList{path};
+    }
+
     // The chosen folder; empty when cancelled.
     virtual QString chooseFolder(const QString& title, const QString& start) = 0;
 };

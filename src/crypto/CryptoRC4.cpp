@@ -47,38 +47,89 @@ QString stripSpaces(const QString& text) {
 
 }  // namespace
 
-clsCryptoRC4::clsCryptoRC4(CipherReport report, QString appTitle)
-    : report_(std::move(report)), appTitle_(std::move(appTitle)) {
-    // RC4 lives in OpenSSL's legacy provider. It is loaded into a library context of our own:
-    // loading it into the default context would switch off the default provider there, which
-    // the database engine relies on.
-    OSSL_LIB_CTX* ctx = OSSL_LIB_CTX_new();
-    const bool loaded = ctx != nullptr && OSSL_PROVIDER_load(ctx, "legacy") != nullptr &&
-                        OSSL_PROVIDER_load(ctx, "default") != nullptr;
-    EVP_MD* md5 = loaded ? EVP_MD_fetch(ctx, "MD5", nullptr) : nullptr;
-    EVP_CIPHER* rc4 = loaded ? EVP_CIPHER_fetch(ctx, "RC4", nullptr) : nullptr;
-    if (md5 == nullptr || rc4 == nullptr) {
+namespace {
+
+// OpenSSL's library context for the field cipher, one for the process: released at exit, or
+// after the last instance still alive then (a shared instance may outlive this file's statics). RC4
+// lives in the legacy provider; it is loaded into a context of our own, because loading it into the
+// default context would switch off the default provider there, which the database engine relies on.
+class CipherProvider {
+public:
+    static std::shared_ptr<const CipherProvider> instance() {
+        static const std::shared_ptr<const CipherProvider> provider(new CipherProvider());
+        return provider;
+    }
+    bool ok() const { return md5 != nullptr && rc4 != nullptr; }
+
+    OSSL_LIB_CTX* context = nullptr;
+    EVP_MD* md5 = nullptr;
+    EVP_CIPHER* rc4 = nullptr;
+
+    ~CipherProvider() {
         EVP_MD_free(md5);
         EVP_CIPHER_free(rc4);
-        OSSL_LIB_CTX_free(ctx);  // unloads the providers with it
+        for (OSSL_PROVIDER* provider : {legacy_, default_}) {
+            if (provider != nullptr) {
+                OSSL_PROVIDER_unload(provider);
+            }
+        }
+        OSSL_LIB_CTX_free(context);
+    }
+    CipherProvider(const CipherProvider&) = delete;
+    CipherProvider& operator=(const CipherProvider&) = delete;
+
+private:
+    CipherProvider() {
+        context = OSSL_LIB_CTX_new();
+        if (context == nullptr) {
+            return;
+        }
+        legacy_ = OSSL_PROVIDER_load(context, "legacy");
+        default_ = OSSL_PROVIDER_load(context, "default");
+        if (legacy_ != nullptr && default_ != nullptr) {
+            md5 = EVP_MD_fetch(context, "MD5", nullptr);
+            rc4 = EVP_CIPHER_fetch(context, "RC4", nullptr);
+        }
+    }
+    OSSL_PROVIDER* legacy_ = nullptr;
+    OSSL_PROVIDER* default_ = nullptr;
+};
+
+void cleanse(QByteArray& bytes) {
+    if (!bytes.isEmpty()) {
+        bytes.detach();
+        OPENSSL_cleanse(bytes.data(), static_cast<size_t>(bytes.size()));
+    }
+    bytes.clear();
+}
+
+}  // namespace
+
+clsCryptoRC4::clsCryptoRC4(CipherReport report, QString appTitle)
+    : report_(std::move(report)), appTitle_(std::move(appTitle)) {
+    const std::shared_ptr<const CipherProvider> provider = CipherProvider::instance();
+    if (!provider->ok()) {
         cryptoError(QStringLiteral("Could not get CSP Context."));
         return;
     }
-    hCryptProv = ctx;
-    md5_ = md5;
-    rc4_ = rc4;
+    provider_ = provider;
+    hCryptProv = provider->context;
+    md5_ = provider->md5;
+    rc4_ = provider->rc4;
 }
 
 clsCryptoRC4::~clsCryptoRC4() {
+    // Keys first: they refer to the provider, which goes with the last instance at exit.
     for (KeyedCipher& keyed : keyed_) {
-        EVP_CIPHER_CTX_free(keyed.context);
-        OPENSSL_cleanse(keyed.keystream.data(), static_cast<size_t>(keyed.keystream.size()));
+        dropKey(keyed);
     }
-    if (hCryptProv != nullptr) {
-        EVP_MD_free(md5_);
-        EVP_CIPHER_free(rc4_);
-        OSSL_LIB_CTX_free(hCryptProv);
-    }
+}
+
+void clsCryptoRC4::dropKey(KeyedCipher& keyed) {
+    EVP_CIPHER_CTX_free(keyed.context);  // cleanses the key schedule it holds
+    keyed.context = nullptr;
+    cleanse(keyed.keystream);
+    keyed.password.clear();
 }
 
 void clsCryptoRC4::plainMessage(const QString& text) {
@@ -131,17 +182,17 @@ evp_cipher_ctx_st* clsCryptoRC4::keyedCipher(const QString& password, bool encry
     if (keyed.context != nullptr && keyed.password == password) {
         return keyed.context;
     }
-    EVP_CIPHER_CTX_free(keyed.context);
-    keyed.context = nullptr;
-    keyed.keystream.clear();
+    dropKey(keyed);
     std::unique_ptr<EVP_MD_CTX, MdCtxFree> hHash(EVP_MD_CTX_new());
     if (!hHash || EVP_DigestInit_ex2(hHash.get(), md5_, nullptr) != 1) {
         plainMessage(noHashMessage());
         return nullptr;
     }
-    const QByteArray phrase = password.toUtf8();
-    if (EVP_DigestUpdate(hHash.get(), phrase.constData(), static_cast<size_t>(phrase.size())) !=
-        1) {
+    QByteArray phrase = password.toUtf8();
+    const bool hashed =
+        EVP_DigestUpdate(hHash.get(), phrase.constData(), static_cast<size_t>(phrase.size())) == 1;
+    cleanse(phrase);
+    if (!hashed) {
         plainMessage(QStringLiteral("Error Hashing Data."));
         return nullptr;
     }
@@ -170,7 +221,6 @@ QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& p
         plainMessage(noHashMessage());
         return {};
     }
-    ++providerCalls_;
     EVP_CIPHER_CTX* keyed = keyedCipher(password, encrypt);
     if (keyed == nullptr) {
         return {};
@@ -202,6 +252,7 @@ QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& p
                                                   "or the cipher text has been tampered with."));
             return {};
         }
+        cleanse(keystream);
         keystream = stream;
     }
     QByteArray buffer = data;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "core/Dialogs.h"
 
@@ -42,10 +43,9 @@ public:
     // The title of the plain message boxes.
     void setAppTitle(const QString& appTitle) { appTitle_ = appTitle; }
 
-    // Whether the provider context was acquired at creation.
+    // Whether the process's provider context was there at creation (shared by every instance
+    // and released when the process ends).
     bool hasProvider() const { return hCryptProv != nullptr; }
-    // How many times the provider was asked to hash or to run the cipher.
-    int providerCalls() const { return providerCalls_; }
 
 private:
     QByteArray EncryptDecrypt(const QByteArray& data, const QString& password, bool encrypt);
@@ -57,16 +57,18 @@ private:
 
     CipherReport report_;
     QString appTitle_;
+    std::shared_ptr<const void> provider_;  // keeps the process's provider context alive
     ossl_lib_ctx_st* hCryptProv = nullptr;
     evp_md_st* md5_ = nullptr;
     evp_cipher_st* rc4_ = nullptr;
-    int providerCalls_ = 0;
     struct KeyedCipher {
         QString password;
         evp_cipher_ctx_st* context = nullptr;
         QByteArray keystream;  // the start of the keystream, as far as values have needed it
     };
     KeyedCipher keyed_[2];  // decrypting, encrypting
+    // Frees a key and wipes the keystream it made.
+    static void dropKey(KeyedCipher& keyed);
 };
 
 }  // namespace ks

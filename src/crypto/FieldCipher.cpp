@@ -36,10 +36,6 @@ clsCryptoRC4& FieldCipher() {
     return *g_fieldCipher;
 }
 
-bool fieldCipherCreated() {
-    return g_fieldCipher != nullptr;
-}
-
 QString EncryptField(const QString& value) {
     return FieldCipher().ACSEncrypt(value, PassPhrase(), true);
 }

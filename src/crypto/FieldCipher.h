@@ -22,7 +22,5 @@ QString DecryptFieldKeepingSpaces(const QString& value);
 
 // The shared cipher instance, made on first use and kept for the whole run.
 clsCryptoRC4& FieldCipher();
-// Whether the shared instance has been made yet.
-bool fieldCipherCreated();
 
 }  // namespace ks

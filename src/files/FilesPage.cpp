@@ -1,31 +1,77 @@
 #include "files/FilesPage.h"
 
+#include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/FailureReport.h"
+#include "files/CheckIn.h"
+#include "files/FileMessages.h"
+#include "files/FileStore.h"
+#include "files/GcabArchiver.h"
+#include "files/SizeText.h"
+#include "files/WorkStatus.h"
 #include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
 namespace ks {
 
-FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
+namespace {
+
+enum Column { kNameColumn, kSizeColumn, kCompressedColumn, kDateColumn };
+
+// The key of a list row ("K" and its Counter) is kept as the row's data.
+constexpr int kKeyRole = Qt::UserRole;
+
+// The file dialog's filter in the toolkit's form: "*.*" stands for every file.
+QString dialogFilter() {
+    const QStringList parts = fileDialogFilter().split(QLatin1Char('|'));
+    return parts.first() + QStringLiteral(" (*)");
+}
+
+QTreeWidgetItem* makeRow(const StoredFileLine& line) {
+    const QLocale locale;
+    auto* row = new QTreeWidgetItem({line.fileName, sizeText(line.size, locale),
+                                     compressedSizeText(line.compressedSize, locale),
+                                     locale.toString(line.lastModified, QLocale::ShortFormat)});
+    row->setData(kNameColumn, kKeyRole, fileKey(line.counter));
+    row->setToolTip(kNameColumn, line.fileName);
+    row->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+    row->setTextAlignment(kCompressedColumn, Qt::AlignRight | Qt::AlignVCenter);
+    return row;
+}
+
+}  // namespace
+
+FilesPage::FilesPage(Services& services, WorkStatus& status, QWidget* parent)
+    : QWidget(parent),
+      services_(services),
+      status_(status),
+      archiver_(std::make_unique<GcabArchiver>(services.state.AppFolder)) {
     auto* caption = new QLabel(filesCaption(), this);
     caption->setObjectName(QStringLiteral("Label18"));
-    auto* lvFiles = new QTreeWidget(this);
-    lvFiles->setObjectName(QStringLiteral("lvFiles"));
-    lvFiles->setRootIsDecorated(false);
-    lvFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvFiles->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Size"),
-                              QStringLiteral("Compressed Size"), QStringLiteral("Date Modified")});
-    caption->setBuddy(lvFiles);
+    lvFiles_ = new QTreeWidget(this);
+    lvFiles_->setObjectName(QStringLiteral("lvFiles"));
+    lvFiles_->setRootIsDecorated(false);
+    lvFiles_->setUniformRowHeights(true);
+    lvFiles_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvFiles_->setTextElideMode(Qt::ElideMiddle);
+    lvFiles_->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Size"),
+                               QStringLiteral("Compressed Size"), QStringLiteral("Date Modified")});
+    lvFiles_->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
+    lvFiles_->header()->setStretchLastSection(false);
+    for (int column : {kSizeColumn, kCompressedColumn, kDateColumn}) {
+        lvFiles_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    caption->setBuddy(lvFiles_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(caption);
-    layout->addWidget(lvFiles);
+    layout->addWidget(lvFiles_);
 
-    // The file store is not built yet: its buttons are shown but cannot be used.
     panel_ = makeButtonPanel(
         QStringLiteral("pctFiles"),
         {
@@ -34,12 +80,145 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
             {"cmdFileDelete", "edit-delete", "delete", tr("Delete the files")},
             {"cmdFileCheckOut", "document-export", "checkout", tr("Check out files")},
         });
-    for (auto* button : panel_->findChildren<QPushButton*>()) {
-        button->setEnabled(false);
+    // Check-out and launch are not built yet: their buttons are shown but cannot be used.
+    for (const char* name : {"cmdOpenFile", "cmdFileCheckOut"}) {
+        panel_->findChild<QPushButton*>(QLatin1String(name))->setEnabled(false);
     }
-    auto* toDelete = new QListWidget(panel_);
-    toDelete->setObjectName(QStringLiteral("lstFilesToDelete"));
-    toDelete->hide();
+    connect(panel_->findChild<QPushButton*>(QStringLiteral("cmdFileNew")), &QPushButton::clicked,
+            this, &FilesPage::AddFileToStore);
+    connect(panel_->findChild<QPushButton*>(QStringLiteral("cmdFileDelete")), &QPushButton::clicked,
+            this, &FilesPage::deleteSelectedFiles);
+    lstFilesToDelete_ = new QListWidget(panel_);
+    lstFilesToDelete_->setObjectName(QStringLiteral("lstFilesToDelete"));
+    lstFilesToDelete_->hide();
+}
+
+FilesPage::~FilesPage() = default;
+
+void FilesPage::useArchiver(std::unique_ptr<Archiver> archiver) {
+    archiver_ = std::move(archiver);
+}
+
+QString FilesPage::archivePath() const {
+    const QString& temp = services_.state.TempFolder;
+    return temp.isEmpty() ? QString() : temp + QStringLiteral("store.cab");
+}
+
+void FilesPage::AddFileToStore() {
+    if (busy_) {
+        return;
+    }
+    const QString chosen = services_.dialogs.openFile(QString(), {dialogFilter()});
+    if (chosen.isEmpty()) {
+        if (!archivePath().isEmpty()) {
+            discardWorkArchive(archivePath());
+        }
+        return;
+    }
+    busy_ = true;
+    window()->installEventFilter(this);
+    status_.begin(initialisingStatus());
+    const CheckInResult result =
+        checkInFile(services_.database, *archiver_, status_,
+                    {chosen, archivePath(), services_.state.UserNameCipher});
+    status_.end();
+    window()->removeEventFilter(this);
+    busy_ = false;
+    services_.database.CloseAllDatabaseObjects();
+    reportCheckIn(result);
+    if (result.outcome == CheckInOutcome::Added) {
+        RefreshFileList();
+    }
+}
+
+void FilesPage::reportCheckIn(const CheckInResult& result) {
+    const QString& title = services_.state.AppTitle;
+    const QString bytes = QString::number(result.bytes);
+    switch (result.outcome) {
+        case CheckInOutcome::Added:
+            return;
+        case CheckInOutcome::CompressionFailed:
+            services_.dialogs.message(MessageIcon::Exclamation, title, compressionFailedMessage());
+            return;
+        case CheckInOutcome::TooLargeToArchive:
+            services_.dialogs.message(MessageIcon::Exclamation, title,
+                                      tooLargeToArchiveMessage() + bytes);
+            return;
+        case CheckInOutcome::OverLimit:
+            services_.dialogs.message(MessageIcon::Exclamation, title, overLimitMessage() + bytes);
+            return;
+        case CheckInOutcome::StoreFailed:
+            reportDatabaseFailure(services_, checkInFailedText(), result.status);
+            return;
+    }
+}
+
+void FilesPage::RefreshFileList() {
+    lvFiles_->clear();
+    Result<QList<StoredFileLine>> lines =
+        listStoredFiles(services_.database, services_.state.UserNameCipher);
+    services_.database.CloseAllDatabaseObjects();
+    if (!lines.ok()) {
+        return;  // the list stays empty; the next activation tries again
+    }
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(lines->size());
+    for (const StoredFileLine& line : lines.value()) {
+        rows.append(makeRow(line));
+    }
+    lvFiles_->addTopLevelItems(rows);
+}
+
+void FilesPage::deleteSelectedFiles() {
+    lstFilesToDelete_->clear();
+    QStringList names;
+    for (int i = 0; i < lvFiles_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = lvFiles_->topLevelItem(i);
+        if (row->isSelected()) {
+            lstFilesToDelete_->addItem(row->data(kNameColumn, kKeyRole).toString());
+            names.append(row->text(kNameColumn));
+        }
+    }
+    const QString& title = services_.state.AppTitle;
+    if (names.isEmpty()) {
+        services_.dialogs.message(MessageIcon::Information, title, selectFileToDeleteMessage());
+        return;
+    }
+    if (!services_.dialogs.askYesNo(title, deleteFilesQuestion(names))) {
+        return;
+    }
+    QStringList keys;
+    for (int i = 0; i < lstFilesToDelete_->count(); ++i) {
+        keys.append(lstFilesToDelete_->item(i)->text());
+    }
+    DeleteFileRecords(keys);
+}
+
+void FilesPage::DeleteFileRecords(const QStringList& keys) {
+    QList<qint64> counters;
+    for (const QString& key : keys) {
+        if (std::optional<qint64> counter = counterFromKey(key)) {
+            counters.append(*counter);
+        }
+    }
+    Result<int> deleted =
+        deleteStoredFiles(services_.database, services_.state.UserNameCipher, counters);
+    services_.database.CloseAllDatabaseObjects();
+    if (!deleted.ok()) {
+        reportDatabaseFailure(services_, deleteFailedText(), deleted.status());
+    } else if (deleted.value() > 0) {
+        services_.state.DataDeleted = true;
+    }
+    RefreshFileList();
+}
+
+bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
+    // While a check-in runs, closing the main window waits for it to end.
+    if (busy_ && watched == window() && event->type() == QEvent::Close) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace ks

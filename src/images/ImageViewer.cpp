@@ -2,9 +2,11 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
 
 #include "widgets/Captions.h"
@@ -13,26 +15,42 @@
 namespace ks {
 
 namespace {
-// Window measures in pixels (a twip is 1/15 of a pixel on the reference screen).
-constexpr int kMargin = 20;           // 300 twips
-constexpr int kCloseFromBottom = 61;  // 915 twips
-constexpr int kCloseFromRight = 13;   // 200 twips
-constexpr QSize kCloseSize(105, 25);  // 1575 by 375 twips
+// Window measures in pixels: the image area keeps this margin on every side, and "Close" sits
+// this far from the lower right corner.
+constexpr int kMargin = 20;
+constexpr int kCloseFromBottom = 61;
+constexpr int kCloseFromRight = 13;
+constexpr QSize kCloseSize(105, 25);
 }  // namespace
 
 ImageViewer::ImageViewer(ProgramState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(state.AppTitle);
     setModal(true);
-    image1_ = new QLabel(this);
+    // The image area: the picture at its own size, centred, with scroll bars when it is larger.
+    area_ = new QScrollArea(this);
+    area_->setObjectName(QStringLiteral("Image1Area"));
+    area_->setFrameShape(QFrame::NoFrame);
+    area_->setWidgetResizable(false);
+    area_->setAlignment(Qt::AlignCenter);
+    image1_ = new QLabel;
     image1_->setObjectName(QStringLiteral("Image1"));
     image1_->setAlignment(Qt::AlignCenter);
     image1_->setPixmap(appIcon().pixmap(256, 256));  // the start-up picture
+    image1_->adjustSize();
+    area_->setWidget(image1_);
     image1_->installEventFilter(this);
+    area_->viewport()->installEventFilter(this);
     cmdClose_ = new QPushButton(closeCaption(), this);
     cmdClose_->setObjectName(QStringLiteral("cmdClose"));
     cmdClose_->setFixedSize(kCloseSize);
+    cmdClose_->raise();
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::hide);
+}
+
+void ImageViewer::setPicture(const QImage& picture) {
+    image1_->setPixmap(QPixmap::fromImage(picture));
+    image1_->adjustSize();
 }
 
 void ImageViewer::showFullScreenModal() {
@@ -44,12 +62,13 @@ void ImageViewer::showFullScreenModal() {
 
 void ImageViewer::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    image1_->resize(width() - kMargin, height() - kMargin);
+    area_->resize(width() - kMargin, height() - kMargin);
     cmdClose_->move(width() - (cmdClose_->width() + kCloseFromRight), height() - kCloseFromBottom);
+    centrePicture();
 }
 
 void ImageViewer::centrePicture() {
-    image1_->move(width() / 2 - image1_->width() / 2, height() / 2 - image1_->height() / 2);
+    area_->move(width() / 2 - area_->width() / 2, height() / 2 - area_->height() / 2);
 }
 
 void ImageViewer::showEvent(QShowEvent* event) {
@@ -77,7 +96,8 @@ void ImageViewer::mousePressEvent(QMouseEvent* event) {
 }
 
 bool ImageViewer::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == image1_ && event->type() == QEvent::MouseButtonPress) {
+    if ((watched == image1_ || watched == area_->viewport()) &&
+        event->type() == QEvent::MouseButtonPress) {
         hide();
         return true;
     }

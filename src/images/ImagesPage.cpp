@@ -3,37 +3,65 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/FailureReport.h"
+#include "images/ImageStore.h"
+#include "images/ImageTexts.h"
+#include "images/PictureDecoder.h"
 #include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
 namespace ks {
 
-ImagesPage::ImagesPage(QWidget* parent) : QWidget(parent) {
+namespace {
+
+constexpr int kCounterRole = Qt::UserRole;
+constexpr QSize kPreviewMinimum(240, 180);
+
+}  // namespace
+
+ImagesPage::ImagesPage(Services& services, QWidget* parent) : QWidget(parent), services_(services) {
+    buildControls();
+}
+
+ImagesPage::~ImagesPage() {
+    // The panel normally lives beside the tabs in the main window; otherwise it is ours.
+    if (panel_ && panel_->parent() == nullptr) {
+        delete panel_.data();
+    }
+}
+
+void ImagesPage::buildControls() {
     auto* label11 = new QLabel(imagesCaption(), this);
     label11->setObjectName(QStringLiteral("Label11"));
-    auto* lstImages = new QListWidget(this);
-    lstImages->setObjectName(QStringLiteral("lstImages"));
-    lstImages->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    label11->setBuddy(lstImages);
+    lstImages_ = new QListWidget(this);
+    lstImages_->setObjectName(QStringLiteral("lstImages"));
+    lstImages_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A long name is shortened in the middle; its tooltip gives it whole.
+    lstImages_->setTextElideMode(Qt::ElideMiddle);
+    lstImages_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    label11->setBuddy(lstImages_);
     auto* label13 = new QLabel(QStringLiteral("Preview"), this);
     label13->setObjectName(QStringLiteral("Label13"));
-    auto* imgPreview = new QLabel(this);
-    imgPreview->setObjectName(QStringLiteral("imgPreview"));
-    imgPreview->setScaledContents(true);
-    imgPreview->setFrameShape(QFrame::StyledPanel);
-    imgPreview->setMinimumSize(240, 180);
+    imgPreview_ = new QLabel(this);
+    imgPreview_->setObjectName(QStringLiteral("imgPreview"));
+    imgPreview_->setScaledContents(true);
+    imgPreview_->setFrameShape(QFrame::StyledPanel);
+    imgPreview_->setMinimumSize(kPreviewMinimum);
+    // The picture follows the box, never the other way round.
+    imgPreview_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(label11, 0, 0);
-    layout->addWidget(lstImages, 1, 0);
+    layout->addWidget(lstImages_, 1, 0);
     layout->addWidget(label13, 0, 1);
-    layout->addWidget(imgPreview, 1, 1);
-    layout->setColumnStretch(1, 1);
+    layout->addWidget(imgPreview_, 1, 1);
+    layout->setColumnStretch(0, 2);
+    layout->setColumnStretch(1, 3);
 
-    // The picture store is not built yet: its buttons are shown but cannot be used.
     panel_ = makeButtonPanel(
         QStringLiteral("pctImages"),
         {
@@ -42,12 +70,137 @@ ImagesPage::ImagesPage(QWidget* parent) : QWidget(parent) {
             {"cmdIMGDelete", "edit-delete", "delete", tr("Delete the pictures")},
             {"cmdIMGCheckOut", "document-export", "checkout", tr("Check out pictures")},
         });
-    for (auto* button : panel_->findChildren<QPushButton*>()) {
-        button->setEnabled(false);
+    // Checking pictures out comes with the file store's check-out.
+    panel_->findChild<QPushButton*>(QStringLiteral("cmdIMGCheckOut"))->setEnabled(false);
+    lstIMGToDelete_ = new QListWidget(panel_);
+    lstIMGToDelete_->setObjectName(QStringLiteral("lstIMGToDelete"));
+    lstIMGToDelete_->hide();
+
+    const auto onClick = [this](const char* name, void (ImagesPage::*handler)()) {
+        connect(panel_->findChild<QPushButton*>(QString::fromLatin1(name)), &QPushButton::clicked,
+                this, handler);
+    };
+    onClick("cmdIMGNew", &ImagesPage::cmdIMGNew_Click);
+    onClick("cmdIMGView", &ImagesPage::cmdIMGView_Click);
+    onClick("cmdIMGDelete", &ImagesPage::cmdIMGDelete_Click);
+    connect(lstImages_, &QListWidget::itemSelectionChanged, this, &ImagesPage::lstImages_Click);
+    connect(lstImages_, &QListWidget::itemDoubleClicked, this, &ImagesPage::lstImages_DblClick);
+}
+
+void ImagesPage::ListImages() {
+    lstImages_->clear();
+    Result<QList<ImageLine>> lines =
+        ks::ListImages(services_.database, services_.state.UserNameCipher);
+    if (!lines.ok()) {
+        reportDatabaseFailure(services_, imagesNotListedMessage(), lines.status());
+        return;
     }
-    auto* toDelete = new QListWidget(panel_);
-    toDelete->setObjectName(QStringLiteral("lstIMGToDelete"));
-    toDelete->hide();
+    for (const ImageLine& line : lines.value()) {
+        auto* item = new QListWidgetItem(line.name, lstImages_);
+        item->setData(kCounterRole, line.counter);
+        item->setToolTip(line.name);
+    }
+}
+
+void ImagesPage::ShowImage(qint64 counter, bool previewOnly) {
+    Result<std::optional<QByteArray>> bytes =
+        readImageBytes(services_.database, services_.state.UserNameCipher, counter);
+    if (!bytes.ok() || !bytes.value()) {
+        return;
+    }
+    const QSize box = imgPreview_->contentsRect().size().expandedTo(kPreviewMinimum);
+    const QImage picture = decodePicture(*bytes.value(), previewOnly ? box : QSize());
+    bytes.value().reset();
+    if (picture.isNull()) {
+        return;
+    }
+    imgPreview_->setPixmap(QPixmap::fromImage(
+        picture.size() == box
+            ? picture
+            : picture.scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    if (!previewOnly) {
+        Q_EMIT viewPicture(picture);
+    }
+}
+
+std::optional<qint64> ImagesPage::currentSelected() const {
+    QListWidgetItem* current = lstImages_->currentItem();
+    if (lstImages_->selectedItems().isEmpty() || current == nullptr) {
+        return std::nullopt;
+    }
+    return current->data(kCounterRole).toLongLong();
+}
+
+void ImagesPage::lstImages_Click() {
+    if (const std::optional<qint64> counter = currentSelected()) {
+        ShowImage(*counter, true);
+    }
+}
+
+void ImagesPage::lstImages_DblClick() {
+    if (const std::optional<qint64> counter = currentSelected()) {
+        ShowImage(*counter, false);
+    }
+}
+
+void ImagesPage::cmdIMGView_Click() {
+    if (lstImages_->selectedItems().isEmpty()) {
+        services_.dialogs.message(MessageIcon::Information, services_.state.AppTitle,
+                                  selectImageToViewMessage());
+        return;
+    }
+    lstImages_DblClick();
+}
+
+void ImagesPage::cmdIMGNew_Click() {
+    const QStringList paths =
+        services_.dialogs.openFiles(checkInDialogTitle(), checkInFilters(decodablePatterns()));
+    if (paths.isEmpty()) {
+        return;
+    }
+    const CheckInResult result =
+        AddImages(services_.database, services_.state.UserNameCipher, paths);
+    if (result.failure) {
+        if (!result.failure->path.isEmpty()) {
+            services_.dialogs.message(
+                MessageIcon::Critical, services_.state.AppTitle,
+                checkInFileFailedMessage(result.failure->path, result.failure->fileError));
+        } else {
+            reportDatabaseFailure(services_, checkInNotStoredMessage(), result.failure->status);
+        }
+    }
+    ListImages();
+}
+
+void ImagesPage::cmdIMGDelete_Click() {
+    lstIMGToDelete_->clear();
+    QStringList names;
+    QList<qint64> counters;
+    for (int row = 0; row < lstImages_->count(); ++row) {
+        const QListWidgetItem* item = lstImages_->item(row);
+        if (item->isSelected()) {
+            const qint64 counter = item->data(kCounterRole).toLongLong();
+            lstIMGToDelete_->addItem(QString::number(counter));
+            counters.append(counter);
+            names.append(item->text());
+        }
+    }
+    if (counters.isEmpty()) {
+        services_.dialogs.message(MessageIcon::Information, services_.state.AppTitle,
+                                  selectImageToDeleteMessage());
+        return;
+    }
+    if (!services_.dialogs.askYesNo(services_.state.AppTitle, deleteImagesQuestion(names))) {
+        return;
+    }
+    const Result<int> removed =
+        DeleteImages(services_.database, services_.state.UserNameCipher, counters);
+    if (!removed.ok()) {
+        reportDatabaseFailure(services_, imagesNotDeletedMessage(), removed.status());
+    } else if (removed.value() > 0) {
+        services_.state.DataDeleted = true;
+    }
+    ListImages();
 }
 
 }  // namespace ks

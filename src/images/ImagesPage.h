@@ -1,20 +1,54 @@
 #pragma once
 
+#include <QImage>
+#include <QPointer>
 #include <QWidget>
+
+#include "core/Services.h"
+
+class QLabel;
+class QListWidget;
+class QPushButton;
 
 namespace ks {
 
-// The Images tab: the user's pictures and a preview.
+// The Images tab: the user's pictures, a preview of the one last clicked, check-in, the
+// full-screen view and deletion.
 class ImagesPage : public QWidget {
     Q_OBJECT
 public:
-    explicit ImagesPage(QWidget* parent = nullptr);
+    explicit ImagesPage(Services& services, QWidget* parent = nullptr);
+    ~ImagesPage() override;
 
     // The button panel `pctImages` (a QVBoxLayout); the main window adds About and Quit.
     QWidget* buttonPanel() const { return panel_; }
 
+    // Fills `lstImages` with the user's pictures in the table's stored order.
+    void ListImages();
+    // Shows the picture `counter` of the user: decoded at the box's size in `imgPreview`, or
+    // (not previewOnly) also at its own size in the viewer. A picture that cannot be decoded
+    // changes nothing and says nothing.
+    void ShowImage(qint64 counter, bool previewOnly);
+
+Q_SIGNALS:
+    // Asks the main window to show a picture in the viewer; returns once the viewer is hidden.
+    void viewPicture(const QImage& picture);
+
 private:
-    QWidget* panel_;
+    void buildControls();
+    void cmdIMGNew_Click();
+    void cmdIMGView_Click();
+    void cmdIMGDelete_Click();
+    void lstImages_Click();
+    void lstImages_DblClick();
+    // The counter of the list's current item, when at least one item is selected.
+    std::optional<qint64> currentSelected() const;
+
+    Services& services_;
+    QPointer<QWidget> panel_;
+    QListWidget* lstImages_;
+    QListWidget* lstIMGToDelete_;
+    QLabel* imgPreview_;
 };
 
 }  // namespace ks

@@ -1,6 +1,5 @@
 #include "options/OptionsPage.h"
 
-#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -8,78 +7,75 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeView>
 #include <QVBoxLayout>
+
+#include "core/Services.h"
+#include "widgets/Controls.h"
+#include "widgets/VolumeFolderChooser.h"
 
 namespace ks {
 
 namespace {
 
-QLineEdit* passwordBox(QWidget* parent, const QString& name) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setEchoMode(QLineEdit::Password);
-    box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
-    return box;
-}
-
-QLabel* label(QWidget* parent, const QString& name, const QString& text) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-// A drive list above a folder list, as the export and import frames show them. Their work is
-// not built yet, so they are shown but cannot be used.
-QGroupBox* transferFrame(QWidget* parent, const QString& frame, const QString& caption,
-                         const QString& drive, const QString& folder, const QString& command,
-                         const QString& commandCaption) {
-    auto* box = new QGroupBox(caption, parent);
-    box->setObjectName(frame);
-    auto* drives = new QComboBox(box);
-    drives->setObjectName(drive);
-    auto* folders = new QTreeView(box);
-    folders->setObjectName(folder);
-    auto* go = button(box, command, commandCaption);
-    auto* layout = new QVBoxLayout(box);
-    layout->addWidget(drives);
-    layout->addWidget(folders);
-    layout->addWidget(go, 0, Qt::AlignRight);
-    box->setEnabled(false);
-    return box;
+QString saveCaption() {
+    return QStringLiteral("Save");
 }
 
 }  // namespace
 
-OptionsPage::OptionsPage(QWidget* parent) : QWidget(parent) {
+OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
+    : QWidget(parent), services_(services), host_(host) {
     panel_ = new QWidget;
     panel_->setObjectName(QStringLiteral("pctOptions"));
     new QVBoxLayout(panel_);
 
-    // Change of password.
+    auto* frame5 =
+        transferFrame(QStringLiteral("Frame5"), QStringLiteral("Export Database"),
+                      QStringLiteral("drvExport"), QStringLiteral("dirExport"),
+                      QStringLiteral("cmdExport"), QStringLiteral("Export"), exportChooser_);
+    auto* frame4 =
+        transferFrame(QStringLiteral("Frame4"), QStringLiteral("Import Database"),
+                      QStringLiteral("drvImport"), QStringLiteral("dirImport"),
+                      QStringLiteral("cmdImport"), QStringLiteral("Import"), importChooser_);
+    connect(findChild<QPushButton*>(QStringLiteral("cmdExport")), &QPushButton::clicked, this,
+            &OptionsPage::cmdExport_Click);
+    connect(findChild<QPushButton*>(QStringLiteral("cmdImport")), &QPushButton::clicked, this,
+            &OptionsPage::cmdImport_Click);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(passwordFrame());
+    left->addWidget(onExitFrame());
+    left->addStretch();
+    auto* right = new QHBoxLayout;
+    right->addWidget(frame5);
+    right->addWidget(frame4);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(right, 2);
+    selectOnExitPolicy(1);
+}
+
+QGroupBox* OptionsPage::passwordFrame() {
     auto* frame2 = new QGroupBox(QStringLiteral("Change your password"), this);
     frame2->setObjectName(QStringLiteral("Frame2"));
-    txtOldPassword_ = passwordBox(frame2, QStringLiteral("txtOldPassword"));
-    txtNewPassword_ = passwordBox(frame2, QStringLiteral("txtNewPassword"));
-    txtNewPassword2_ = passwordBox(frame2, QStringLiteral("txtNewPassword2"));
+    txtOldPassword_ = makePasswordBox(frame2, QStringLiteral("txtOldPassword"));
+    txtNewPassword_ = makePasswordBox(frame2, QStringLiteral("txtNewPassword"));
+    txtNewPassword2_ = makePasswordBox(frame2, QStringLiteral("txtNewPassword2"));
     auto* form = new QFormLayout(frame2);
-    form->addRow(label(frame2, QStringLiteral("Label14"), QStringLiteral("Old Password")),
+    form->addRow(makeLabel(frame2, QStringLiteral("Label14"), QStringLiteral("Old Password")),
                  txtOldPassword_);
-    form->addRow(label(frame2, QStringLiteral("Label16"), QStringLiteral("New Password")),
+    form->addRow(makeLabel(frame2, QStringLiteral("Label16"), QStringLiteral("New Password")),
                  txtNewPassword_);
-    form->addRow(label(frame2, QStringLiteral("Label17"), QStringLiteral("New Password (Repeat)")),
-                 txtNewPassword2_);
-    const QString save = QStringLiteral("Save");
-    form->addRow(QString(), button(frame2, QStringLiteral("Command5"), save));
-    frame2->setEnabled(false);  // the change of password is not built yet
+    form->addRow(
+        makeLabel(frame2, QStringLiteral("Label17"), QStringLiteral("New Password (Repeat)")),
+        txtNewPassword2_);
+    auto* command5 = makeButton(frame2, QStringLiteral("Command5"), saveCaption());
+    form->addRow(QString(), command5);
+    connect(command5, &QPushButton::clicked, this, &OptionsPage::Command5_Click);
+    return frame2;
+}
 
-    // The on-exit compaction policy.
+QGroupBox* OptionsPage::onExitFrame() {
     auto* frame3 = new QGroupBox(QStringLiteral("On exit:"), this);
     frame3->setObjectName(QStringLiteral("Frame3"));
     optAlwaysCompress_ =
@@ -91,7 +87,7 @@ OptionsPage::OptionsPage(QWidget* parent) : QWidget(parent) {
     optNeverCompress_ =
         new QRadioButton(QStringLiteral("Never compress the database (not recommended)"), frame3);
     optNeverCompress_->setObjectName(QStringLiteral("optNeverCompress"));
-    auto* command6 = button(frame3, QStringLiteral("Command6"), save);
+    auto* command6 = makeButton(frame3, QStringLiteral("Command6"), saveCaption());
     auto* exitLayout = new QVBoxLayout(frame3);
     exitLayout->addWidget(optAlwaysCompress_);
     exitLayout->addWidget(optAskToCompress_);
@@ -99,25 +95,22 @@ OptionsPage::OptionsPage(QWidget* parent) : QWidget(parent) {
     exitLayout->addWidget(command6, 0, Qt::AlignRight);
     connect(command6, &QPushButton::clicked, this,
             [this] { Q_EMIT saveOnExitPolicy(selectedOnExitPolicy()); });
+    return frame3;
+}
 
-    auto* frame5 = transferFrame(this, QStringLiteral("Frame5"), QStringLiteral("Export Database"),
-                                 QStringLiteral("drvExport"), QStringLiteral("dirExport"),
-                                 QStringLiteral("cmdExport"), QStringLiteral("Export"));
-    auto* frame4 = transferFrame(this, QStringLiteral("Frame4"), QStringLiteral("Import Database"),
-                                 QStringLiteral("drvImport"), QStringLiteral("dirImport"),
-                                 QStringLiteral("cmdImport"), QStringLiteral("Import"));
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(frame2);
-    left->addWidget(frame3);
-    left->addStretch();
-    auto* right = new QHBoxLayout;
-    right->addWidget(frame5);
-    right->addWidget(frame4);
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(right, 2);
-    selectOnExitPolicy(1);
+// A volume list above a folder tree, as the export and import frames show them.
+QGroupBox* OptionsPage::transferFrame(const QString& frame, const QString& caption,
+                                      const QString& drive, const QString& folder,
+                                      const QString& command, const QString& commandCaption,
+                                      VolumeFolderChooser*& chooser) {
+    auto* box = new QGroupBox(caption, this);
+    box->setObjectName(frame);
+    chooser =
+        new VolumeFolderChooser(services_.dialogs, services_.state.AppTitle, drive, folder, box);
+    auto* layout = new QVBoxLayout(box);
+    layout->addWidget(chooser, 1);
+    layout->addWidget(makeButton(box, command, commandCaption), 0, Qt::AlignRight);
+    return box;
 }
 
 void OptionsPage::selectOnExitPolicy(int policy) {

@@ -2,16 +2,23 @@
 
 #include <QWidget>
 
+#include "options/DatabaseTransfer.h"
+
+class QGroupBox;
 class QRadioButton;
 class QLineEdit;
 
 namespace ks {
 
+class OptionsHost;
+class VolumeFolderChooser;
+struct Services;
+
 // The Options tab: change of password, the on-exit compaction policy, export and import.
 class OptionsPage : public QWidget {
     Q_OBJECT
 public:
-    explicit OptionsPage(QWidget* parent = nullptr);
+    OptionsPage(Services& services, OptionsHost& host, QWidget* parent = nullptr);
 
     // The button panel `pctOptions` (a QVBoxLayout); the main window adds About and Quit.
     QWidget* buttonPanel() const { return panel_; }
@@ -23,11 +30,32 @@ public:
     // Empties the three change-password boxes.
     void clearPasswordBoxes();
 
+    // Where export and import learn the free space of a volume (tests set a figure).
+    void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpace_ = std::move(probe); }
+    // Failures a test injects into the copies of export and import.
+    void setCopyHooks(CopyHooks hooks) { copyHooks_ = std::move(hooks); }
+
 Q_SIGNALS:
     // The on-exit options were saved.
     void saveOnExitPolicy(int policy);
 
 private:
+    QGroupBox* passwordFrame();
+    QGroupBox* onExitFrame();
+    QGroupBox* transferFrame(const QString& frame, const QString& caption, const QString& drive,
+                             const QString& folder, const QString& command,
+                             const QString& commandCaption, VolumeFolderChooser*& chooser);
+    void Command5_Click();
+    void cmdExport_Click();
+    void exportTo(const QString& folder);
+    void cmdImport_Click();
+
+    Services& services_;
+    OptionsHost& host_;
+    FreeSpaceProbe freeSpace_ = systemFreeSpace();
+    CopyHooks copyHooks_;
+    VolumeFolderChooser* exportChooser_ = nullptr;
+    VolumeFolderChooser* importChooser_ = nullptr;
     QWidget* panel_;
     QRadioButton* optAlwaysCompress_;
     QRadioButton* optAskToCompress_;

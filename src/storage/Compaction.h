@@ -9,12 +9,10 @@ namespace ks {
 
 // The steps of a compaction, in the order they run.
 enum class CompactionStep {
-    DiscardLeftover,  // remove a copy (and its journal) left over from an earlier run
-    Lock,             // take the writer's lock on the database and check that it is ours
-    Export,           // write the compacted copy, with the same salt and key as the database
-    Verify,           // open the copy on its own: every table, every row count, the counters
-    Flush,            // put the copy on the disk
-    Replace,          // rename the copy over the database in one step
+    DiscardLeftover,  // remove a copy (and its journal) left over by an earlier version's run
+    Open,             // open the database with its key and check that it is ours
+    Vacuum,           // rewrite the database in place, inside the engine's lock and journal
+    Verify,           // check the rewritten database: its structure and every table
 };
 
 struct CompactionOutcome {
@@ -26,21 +24,19 @@ struct CompactionOutcome {
     bool inUse() const { return !ok && status.code == DbCode::Busy; }
 };
 
-// Lets a test fail a compaction on purpose. `failAt` is asked once per step, when the step's
-// own work is done (for Replace: just before the rename); answering true fails that step.
+// Lets a test fail a compaction on purpose. `failAt` is asked once before each step runs;
+// answering true fails that step without running it.
 struct CompactionHooks {
     std::function<bool(CompactionStep)> failAt;
-    int lockTimeoutMs = 2000;  // how long to wait for a writer to finish before giving up
+    int lockTimeoutMs = 3000;  // how long to wait for other connections to finish
 };
 
-// Rewrites the database at `databasePath` without its free space. A complete copy is written
-// to `outputPath` (beside the database), verified, flushed and renamed over the database in one
-// step, while a lock keeps every other writer out. On any failure the copy is removed and the
-// database is left exactly as it was. The copy keeps the database's salt, so it opens with the
-// same pass phrase and the same raw key.
-//
-// Close every connection to the database first: a connection still open afterwards keeps
-// reading the replaced file.
+// Rewrites the database at `databasePath` without its free space. The engine does it in place
+// (VACUUM) under its own exclusive lock and rollback journal: a crash or a failure (a full disk,
+// say) rolls back to the database as it was, and a connection of another process that holds
+// the file open keeps working, because the file is never replaced by another one. A copy that
+// an earlier version of the program left at `outputPath` is removed first. The salt, and so the
+// pass phrase and the raw key, stay the same.
 CompactionOutcome compactDatabaseFile(const QString& databasePath, const QString& outputPath,
                                       const QString& passPhrase, const CompactionHooks& hooks = {});
 

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace ks {
 
@@ -44,6 +46,32 @@ bool ensureFolder(const QString& path, QFile::Permissions permissions) {
     return QFile::setPermissions(path, permissions);
 }
 
+// Makes the last folder of `path` with mode 0700 from the start (a permissive umask never opens
+// it, not even for a moment); its parents are made as usual. An existing folder of ours that is
+// open to others is narrowed to 0700.
+bool ensureFolderPrivate(const QString& path) {
+    QString folder = path;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) {
+        folder.chop(1);
+    }
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (!QFileInfo(parent).isDir() && !QDir().mkpath(parent)) {
+        return false;
+    }
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mkdir(native.constData(), S_IRWXU) == 0) {
+        return true;
+    }
+    struct stat facts {};
+    if (errno != EEXIST || ::stat(native.constData(), &facts) != 0 || !S_ISDIR(facts.st_mode)) {
+        return false;
+    }
+    if (facts.st_uid == ::geteuid() && (facts.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        return ::chmod(native.constData(), S_IRWXU) == 0;
+    }
+    return true;
+}
+
 }  // namespace
 
 QString withTrailingSlash(const QString& path) {
@@ -79,7 +107,7 @@ DataFolderChoice chooseDataFolder(const QProcessEnvironment& environment, const 
 }
 
 bool ensurePrivateFolder(const QString& path) {
-    return ensureFolder(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return ensureFolderPrivate(path);
 }
 
 bool ensureSharedFolder(const QString& path) {

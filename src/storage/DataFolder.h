@@ -17,8 +17,9 @@ struct DataFolderChoice {
 // 3. otherwise $HOMEDRIVE + title + " Users/" + the user's name + "/", made at once.
 DataFolderChoice chooseDataFolder(const QProcessEnvironment& environment, const QString& appTitle);
 
-// Makes a folder (and its parents) unless it exists; a folder the program makes for the user's
-// data is private (0700). An existing folder is used unchanged. False when it cannot be made.
+// Makes a folder (and its parents) unless it exists; the folder itself is made private (0700)
+// at once. An existing folder of ours that others may enter is brought to 0700. False when it
+// cannot be made.
 bool ensurePrivateFolder(const QString& path);
 // Makes a folder that several accounts may share (0755) unless it exists.
 bool ensureSharedFolder(const QString& path);

@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 #include <QFile>
 #include <QSet>
+#include <cerrno>
 
 #include "storage/Schema.h"
 
@@ -66,7 +67,9 @@ DbStatus statusFrom(int rc, sqlite3* db) {
             status.code = DbCode::ReadOnly;
             break;
         case SQLITE_IOERR:
-            status.code = DbCode::IoError;
+            // A full disk can also surface as a failed write, truncation or flush.
+            status.code = db != nullptr && sqlite3_system_errno(db) == ENOSPC ? DbCode::DiskFull
+                                                                              : DbCode::IoError;
             break;
         default:
             status.code = DbCode::Failed;
@@ -288,6 +291,10 @@ DbStatus Connection::exec(const QString& sql) {
     return statusFrom(rc, handle_->db);
 }
 
+sqlite3* Connection::engineHandle() const {
+    return isOpen() ? handle_->db : nullptr;
+}
+
 qint64 Connection::lastInsertId() const {
     return isOpen() ? sqlite3_last_insert_rowid(handle_->db) : 0;
 }
@@ -331,6 +338,10 @@ WriteOperation::WriteOperation(DatabaseAccess& database) : connection_(database.
 }
 
 // ---- verification and keys ----
+
+DbStatus engineStatus(int rc, sqlite3* db) {
+    return statusFrom(rc, db);
+}
 
 DbStatus verifyDatabase(Connection& connection) {
     // A wrong key or a foreign file opens without complaint; the first read tells.
@@ -403,6 +414,11 @@ Result<Connection> DatabaseAccess::open() {
     if (!verified.ok()) {
         opened->handle_->close();
         return verified;
+    }
+    if (!upgraded_) {
+        // Once per run; a database that cannot take the upgrade is used as it is.
+        upgradeSchema(opened.value());
+        upgraded_ = true;
     }
     std::erase_if(connections_, [](const auto& weak) { return weak.expired(); });
     connections_.push_back(opened->handle_);

@@ -124,6 +124,8 @@ public:
     // The rows changed by the last INSERT, UPDATE or DELETE of this connection.
     int changes() const;
     bool isOpen() const;
+    // The engine's own connection, for incremental blob I/O (BlobStream); null once closed.
+    sqlite3* engineHandle() const;
 
     // Opens a file with the given key: `key` is either a pass phrase or a raw key in the
     // form x'…'. The connection is not verified; see DatabaseAccess::open for that.
@@ -161,6 +163,7 @@ private:
     std::vector<std::weak_ptr<detail::ConnectionHandle>> connections_;
     QByteArray cachedSalt_;
     QByteArray cachedKey_;
+    bool upgraded_ = false;
 };
 
 // One writing operation: a verified connection with its writer's transaction begun. Either
@@ -182,6 +185,9 @@ private:
     std::optional<Transaction> transaction_;
     DbStatus status_;
 };
+
+// The status of an engine result code, with the connection's own words when it has any.
+DbStatus engineStatus(int rc, sqlite3* db);
 
 // Tells whether `path` is a database of this program keyed with `passPhrase`: every table of
 // the schema present.

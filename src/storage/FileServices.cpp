@@ -1,9 +1,10 @@
 #include "storage/FileServices.h"
 
+#include "storage/AtomicFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStorageInfo>
 
 namespace ks::FileServices {
@@ -20,6 +21,22 @@ bool FileExists(const QString& path) {
     return QFileInfo(path).isFile();
 }
 
+namespace {
+
+int modeOf(QFile::Permissions permissions) {
+    int mode = 0;
+    const std::pair<QFile::Permission, int> bits[] = {
+        {QFile::ReadOwner, 0400}, {QFile::WriteOwner, 0200}, {QFile::ExeOwner, 0100},
+        {QFile::ReadGroup, 0040}, {QFile::WriteGroup, 0020}, {QFile::ExeGroup, 0010},
+        {QFile::ReadOther, 0004}, {QFile::WriteOther, 0002}, {QFile::ExeOther, 0001}};
+    for (const auto& [permission, bit] : bits) {
+        mode |= permissions.testFlag(permission) ? bit : 0;
+    }
+    return mode;
+}
+
+}  // namespace
+
 FsResult CopyFile(const QString& source, const QString& destination,
                   std::optional<QFile::Permissions> permissions) {
     QFile in(source);
@@ -27,30 +44,21 @@ FsResult CopyFile(const QString& source, const QString& destination,
         return FsResult::failure(in.errorString());
     }
     // Written beside the destination under another name and renamed over it when complete,
-    // so the destination is never half a copy.
-    QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return FsResult::failure(out.errorString());
-    }
-    if (permissions) {
-        out.setPermissions(*permissions);
+    // so the destination is never half a copy; a failure says why (a full disk, say).
+    AtomicFile out(destination, permissions ? modeOf(*permissions) : 0644);
+    if (FsResult opened = out.open(); !opened) {
+        return opened;
     }
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(kCopyChunk);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-            out.cancelWriting();
             return FsResult::failure(in.errorString());
         }
-        if (out.write(chunk) != chunk.size()) {
-            const QString why = out.errorString();
-            out.cancelWriting();
-            return FsResult::failure(why);
+        if (FsResult written = out.write(chunk); !written) {
+            return written;
         }
     }
-    if (!out.commit()) {
-        return FsResult::failure(out.errorString());
-    }
-    return {};
+    return out.commit();
 }
 
 FsResult DeleteFile(const QString& path) {

@@ -59,10 +59,38 @@ const char* const kIndexes[] = {
     "CREATE INDEX JournalsByOwnerDate ON Journals (UserName, Date)",
     "CREATE INDEX ImagesByOwner ON Images (UserName)",
     "CREATE INDEX FilesByOwner ON Files (UserName)",
-    "CREATE INDEX UsersByName ON Users (UserName)",
+    "CREATE UNIQUE INDEX UsersByName ON Users (UserName)",
 };
 
 }  // namespace
+
+DbStatus upgradeSchema(Connection& connection) {
+    // Databases made before account names were unique have a plain index of that name.
+    QString sql;
+    {
+        // Finished before the index is dropped: a statement still reading would lock it.
+        Statement index = connection.prepare(QStringLiteral(
+            "SELECT sql FROM sqlite_master WHERE type = 'index' AND name = 'UsersByName'"));
+        sql = index.next() ? index.text(0) : QString();
+        if (!index.status().ok()) {
+            return index.status();
+        }
+    }
+    if (sql.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive)) {
+        return {};
+    }
+    Transaction transaction = connection.begin();
+    if (!transaction.status().ok()) {
+        return transaction.status();
+    }
+    for (const char* step : {"DROP INDEX IF EXISTS UsersByName",
+                             "CREATE UNIQUE INDEX UsersByName ON Users (UserName)"}) {
+        if (DbStatus status = connection.exec(QString::fromLatin1(step)); !status.ok()) {
+            return status;  // rolled back: two accounts of one name are kept as they are
+        }
+    }
+    return transaction.commit();
+}
 
 QStringList schemaTableNames() {
     return {QStringLiteral("Users"),    QStringLiteral("Logins"), QStringLiteral("LoginsCategory"),

@@ -1,8 +1,9 @@
 #include "storage/SettingsFile.h"
 
+#include "storage/AtomicFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <limits>
 
 namespace ks {
@@ -57,18 +58,17 @@ SettingsFile readSettings(const QString& dataFolder) {
     return settings;
 }
 
-bool writeSettings(const QString& dataFolder, const QString& line1, int policy) {
-    QSaveFile file(settingsPath(dataFolder));
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+FsResult writeSettings(const QString& dataFolder, const QString& line1, int policy) {
+    AtomicFile file(settingsPath(dataFolder));
+    FsResult result = file.open();
+    if (result) {
+        result = file.write(line1.toUtf8() + "\r\n" + QByteArray::number(policy) + "\r\n");
     }
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    const QByteArray content = line1.toUtf8() + "\r\n" + QByteArray::number(policy) + "\r\n";
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return result ? file.commit() : result;
+}
+
+FsResult writePolicyLine(const QString& dataFolder, int policy) {
+    return writeSettings(dataFolder, readSettings(dataFolder).line1, policy);
 }
 
 int policyFromLine(const QString& line2) {

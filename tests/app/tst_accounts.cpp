@@ -69,6 +69,54 @@ private Q_SLOTS:
         QVERIFY(after.open(QIODevice::ReadOnly));
         QCOMPARE(after.readAll(), before);
     }
+
+    // Two running programs creating the same name at once: both saw it unknown, one account.
+    void nameMadeMeanwhileIsNotMadeTwice() {
+        const DatabasePreparation prepared = prepareDatabase(env->dataFolder(), env->appFolder());
+        DatabaseAccess first(prepared.databasePath, PassPhrase());
+        DatabaseAccess second(prepared.databasePath, PassPhrase());
+        const QString name = EncryptField(QStringLiteral("anna"));
+        QVERIFY(!VerifyUser(first, UserCheck::USERNAME, name, {}).value());
+        QVERIFY(!VerifyUser(second, UserCheck::USERNAME, name, {}).value());
+        QVERIFY(CreateUser(second, QStringLiteral("anna"), QStringLiteral("other")).ok());
+        const DbStatus made = CreateUser(first, QStringLiteral("anna"), QStringLiteral("secret"));
+        QVERIFY(!made.ok());
+        Result<Connection> connection = first.open();
+        Statement count = connection->prepare(QStringLiteral("SELECT count(*) FROM Users"));
+        QVERIFY(count.next());
+        QCOMPARE(count.integer(0), qint64(1));
+        // The engine refuses a second row of one name too.
+        QVERIFY(!connection
+                     ->exec(QStringLiteral("INSERT INTO Users (UserName) VALUES ('%1')").arg(name))
+                     .ok());
+    }
+
+    // A database made before names were unique gets the unique index at its first open; one
+    // that already holds a name twice is used as it is.
+    void earlierDatabasesGetTheUniqueIndex() {
+        const DatabasePreparation prepared = prepareDatabase(env->dataFolder(), env->appFolder());
+        const auto downgrade = [&](const char* rows) {
+            DatabaseAccess access(prepared.databasePath, PassPhrase());
+            Result<Connection> connection = access.open();
+            QVERIFY(connection
+                        ->exec(QStringLiteral("DROP INDEX UsersByName; CREATE INDEX "
+                                              "UsersByName ON Users (UserName); ") +
+                               QLatin1String(rows))
+                        .ok());
+        };
+        const auto duplicateRefused = [&] {
+            DatabaseAccess access(prepared.databasePath, PassPhrase());
+            Result<Connection> connection = access.open();
+            return !connection->exec(QStringLiteral("INSERT INTO Users (UserName) VALUES ('X')"))
+                        .ok();
+        };
+        downgrade("INSERT INTO Users (UserName) VALUES ('X')");
+        QVERIFY(duplicateRefused());
+        downgrade("INSERT INTO Users (UserName) VALUES ('Y'), ('Y')");
+        QVERIFY(!duplicateRefused());  // the upgrade could not be made; the rows stay usable
+        DatabaseAccess access(prepared.databasePath, PassPhrase());
+        QVERIFY(VerifyUser(access, UserCheck::USERNAME, QStringLiteral("Y"), {}).value());
+    }
 };
 
 QTEST_GUILESS_MAIN(AccountsTest)

@@ -56,9 +56,8 @@ Result<Connection> openWithPassPhrase(const QString& path) {
     return connection;
 }
 
-const QList<CompactionStep> kSteps = {CompactionStep::DiscardLeftover, CompactionStep::Lock,
-                                      CompactionStep::Export,          CompactionStep::Verify,
-                                      CompactionStep::Flush,           CompactionStep::Replace};
+const QList<CompactionStep> kSteps = {CompactionStep::DiscardLeftover, CompactionStep::Open,
+                                      CompactionStep::Vacuum, CompactionStep::Verify};
 
 }  // namespace
 
@@ -145,6 +144,7 @@ private Q_SLOTS:
 
     void failureAtAnyStepLeavesTheDatabaseAsItWas() {
         const QByteArray original = fileBytes(database());
+        const QStringList rows = dump();
         for (const CompactionStep step : kSteps) {
             QList<CompactionStep> reached;
             CompactionHooks hooks;
@@ -157,7 +157,13 @@ private Q_SLOTS:
             const QString name = describeCompactionStep(step);
             QVERIFY2(!outcome.ok && outcome.failedAt == step, qPrintable(name));
             QCOMPARE(reached, kSteps.mid(0, kSteps.indexOf(step) + 1));
-            QVERIFY2(fileBytes(database()) == original && noCopyLeft(), qPrintable(name));
+            // Up to the rewrite the file is untouched; a failed check after it still finds
+            // every row as it was.
+            if (step != CompactionStep::Verify) {
+                QVERIFY2(fileBytes(database()) == original, qPrintable(name));
+            }
+            QCOMPARE(dump(), rows);
+            QVERIFY2(noCopyLeft(), qPrintable(name));
             QCOMPARE(describeCompaction(outcome),
                      QStringLiteral("The database could not be compacted (failed while %1). It "
                                     "has been left as it was.\r\rThe database reported an "
@@ -181,38 +187,30 @@ private Q_SLOTS:
             const CompactionOutcome outcome =
                 compactDatabaseFile(database(), output(), PassPhrase(), hooks);
             QVERIFY(outcome.inUse());
-            QCOMPARE(outcome.failedAt, CompactionStep::Lock);
+            QCOMPARE(outcome.failedAt, CompactionStep::Vacuum);
             QCOMPARE(describeDatabaseStatus(outcome.status),
                      QStringLiteral("The database is in use by another program."));
             QCOMPARE(fileBytes(database()), original);
             QVERIFY(noCopyLeft());
         }
-        // While a compaction runs, another writer is kept out, so no row is lost to the old file.
-        Result<Connection> other = openWithPassPhrase(database());
-        QVERIFY(other->exec(QStringLiteral("PRAGMA busy_timeout = 0")).ok());
-        DbStatus attempt;
-        hooks.failAt = [&](CompactionStep step) {
-            if (step == CompactionStep::Export) {
-                attempt = other->exec(QStringLiteral("INSERT INTO Users (UserName) VALUES ('X')"));
-            }
-            return false;
-        };
+        // The writer gone, the same compaction goes through.
         QVERIFY(compactDatabaseFile(database(), output(), PassPhrase(), hooks).ok);
-        QCOMPARE(attempt.code, DbCode::Busy);
     }
 
     void damagedForeignOrMissingDatabaseFailsCleanly() {
         exec("INSERT INTO Files (FileName, File) VALUES ('mid', zeroblob(262144))");
-        const QByteArray good = fileBytes(database());
+        QByteArray good = fileBytes(database());
         const auto failsAt = [&](const QString& out, const QString& phrase) {
             const CompactionOutcome outcome = compactDatabaseFile(database(), out, phrase);
             return outcome.ok ? CompactionStep(-1) : outcome.failedAt;
         };
-        QCOMPARE(failsAt(output(), QStringLiteral("wrong")), CompactionStep::Lock);
+        QCOMPARE(failsAt(output(), QStringLiteral("wrong")), CompactionStep::Open);
         QCOMPARE(failsAt(database(), PassPhrase()), CompactionStep::DiscardLeftover);
-        QCOMPARE(failsAt(env->root() + QStringLiteral("missing/Out.mdb"), PassPhrase()),
-                 CompactionStep::Export);
         QCOMPARE(fileBytes(database()), good);
+        // No folder for a leftover copy: nothing to remove, the compaction goes on.
+        QCOMPARE(failsAt(env->root() + QStringLiteral("missing/Out.mdb"), PassPhrase()),
+                 CompactionStep(-1));
+        good = fileBytes(database());
 
         QByteArray damaged = good;
         damaged.replace(damaged.size() / 2, 8192, QByteArray(8192, '\x33'));
@@ -226,7 +224,7 @@ private Q_SLOTS:
         QVERIFY(noCopyLeft());
 
         QVERIFY(QFile::remove(database()));
-        QCOMPARE(failsAt(output(), PassPhrase()), CompactionStep::Lock);
+        QCOMPARE(failsAt(output(), PassPhrase()), CompactionStep::Open);
         QVERIFY(!QFileInfo::exists(database()));
     }
 };

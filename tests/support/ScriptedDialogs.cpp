@@ -35,7 +35,8 @@ std::optional<QString> ScriptedDialogs::inputText(const QString& title, const QS
     return text;
 }
 
-QString ScriptedDialogs::openFile(const QString& title, const QStringList&) {
+QString ScriptedDialogs::openFile(const QString& title, const QStringList& filters) {
+    lastFilters = filters;
     if (files_.empty()) {
         unexpected.append(QStringLiteral("open file: ") + title);
         return {};
@@ -43,6 +44,16 @@ QString ScriptedDialogs::openFile(const QString& title, const QStringList&) {
     QString path = files_.front();
     files_.pop_front();
     return path;
+}
+
+QStringList ScriptedDialogs::openFiles(const QString& title, const QStringList& filters) {
+    if (fileLists_.empty()) {
+        return Dialogs::openFiles(title, filters);
+    }
+    lastFilters = filters;
+    QStringList paths = fileLists_.front();
+    fileLists_.pop_front();
+    return paths;
 }
 
 QString ScriptedDialogs::chooseFolder(const QString& title, const QString&) {
@@ -70,6 +81,11 @@ ScriptedDialogs& ScriptedDialogs::file(const QString& path) {
     return *this;
 }
 
+ScriptedDialogs& ScriptedDialogs::files(const QStringList& paths) {
+    fileLists_.push_back(paths);
+    return *this;
+}
+
 ScriptedDialogs& ScriptedDialogs::folder(const QString& path) {
     folders_.push_back(path);
     return *this;
@@ -84,7 +100,8 @@ QStringList ScriptedDialogs::texts() const {
 }
 
 bool ScriptedDialogs::pendingAnswers() const {
-    return !answers_.empty() || !inputs_.empty() || !files_.empty() || !folders_.empty();
+    return !answers_.empty() || !inputs_.empty() || !files_.empty() || !fileLists_.empty() ||
+           !folders_.empty();
 }
 
 void ScriptedDialogs::clear() {

@@ -24,12 +24,15 @@ public:
     std::optional<QString> inputText(const QString& title, const QString& prompt,
                                      const QString& initial) override;
     QString openFile(const QString& title, const QStringList& filters) override;
+    // Several files answer from their own queue; otherwise one file from the queue of file().
+    QStringList openFiles(const QString& title, const QStringList& filters) override;
     QString chooseFolder(const QString& title, const QString& start) override;
 
     // Queues answers, used in order.
     ScriptedDialogs& answer(bool yes);
     ScriptedDialogs& input(std::optional<QString> text);
     ScriptedDialogs& file(const QString& path);
+    ScriptedDialogs& files(const QStringList& paths);
     ScriptedDialogs& folder(const QString& path);
 
     // Run after each message or question is recorded (to look at the windows meanwhile).
@@ -37,6 +40,8 @@ public:
 
     QList<Shown> shown;
     QStringList unexpected;
+    // The filters the last file chooser offered.
+    QStringList lastFilters;
 
     QStringList texts() const;
     bool pendingAnswers() const;
@@ -47,6 +52,7 @@ private:
     std::deque<bool> answers_;
     std::deque<std::optional<QString>> inputs_;
     std::deque<QString> files_;
+    std::deque<QStringList> fileLists_;
     std::deque<QString> folders_;
 };
 

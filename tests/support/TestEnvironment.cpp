@@ -58,6 +58,10 @@ ProgramOptions TestEnvironment::programOptions() {
         openedUrls.append(url);
         return desktopOpensUrls;
     };
+    options.startProgram = [this](const QString& program, const QStringList& arguments) {
+        startedPrograms.append(QStringList{program} + arguments);
+        return true;
+    };
     return options;
 }
 

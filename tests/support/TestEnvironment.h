@@ -19,6 +19,9 @@ public:
     ~TestEnvironment();
     TestEnvironment(const TestEnvironment&) = delete;
 
+    // Programs started detached (the restart after an import): path and arguments.
+    QList<QStringList> startedPrograms;
+
     QString root() const { return dir_.path() + QLatin1Char('/'); }
     QString appFolder() const { return root() + QStringLiteral("app/"); }
     QString dataFolder() const { return root() + QStringLiteral("data/Keystead/"); }

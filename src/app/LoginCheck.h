@@ -2,15 +2,13 @@
 
 #include <QString>
 
+#include "core/LoginRules.h"
 #include "storage/Database.h"
 
 namespace ks {
 
 // The rules a login name and password must meet, and the check of a pair against the Users
 // table, shared by the login window and the command-line companion.
-
-// A login name or password holds at most this many characters.
-constexpr int kLongestLoginValue = 15;
 
 enum class LoginRefusal {
     None,
@@ -20,9 +18,6 @@ enum class LoginRefusal {
 
 // Checks the lengths of a typed name and password (trimmed, as they are stored).
 LoginRefusal checkLoginLengths(const QString& name, const QString& password);
-
-// Whether a value trimmed has the length of a valid login name or password (4 to 15).
-bool validLoginLength(const QString& value);
 
 // The message that tells the user why the lengths were refused; empty for None.
 QString loginRefusalMessage(LoginRefusal refusal);

@@ -1,26 +1,14 @@
-#include "app/LoginRules.h"
+#include "app/LoginCheck.h"
 
 #include "app/Accounts.h"
 
 namespace ks {
 
-namespace {
-
-// A valid name or password has more than this many characters once trimmed.
-constexpr int kShortest = 3;
-
-}  // namespace
-
-bool validLoginLength(const QString& value) {
-    const qsizetype length = value.trimmed().size();
-    return length > kShortest && length <= kLongestLoginValue;
-}
-
 LoginRefusal checkLoginLengths(const QString& name, const QString& password) {
-    if (name.trimmed().size() <= kShortest) {
+    if (name.trimmed().size() <= kLoginShortest) {
         return LoginRefusal::NameTooShort;
     }
-    if (password.trimmed().size() <= kShortest) {
+    if (password.trimmed().size() <= kLoginShortest) {
         return LoginRefusal::PasswordTooShort;
     }
     return LoginRefusal::None;

@@ -1,0 +1,53 @@
+#include "app/ProgramMaintenance.h"
+
+#include <QCoreApplication>
+
+#include "app/MainWindow.h"
+#include "app/Program.h"
+#include "app/StatusWindow.h"
+#include "options/OptionsMessages.h"
+
+namespace ks {
+
+ProgramMaintenance::ProgramMaintenance(Program& program, QObject* parent)
+    : QObject(parent), program_(program) {
+}
+
+void ProgramMaintenance::compactBeforeExport() {
+    program_.compactOnDemand();
+}
+
+void ProgramMaintenance::beginBusy() {
+    if (MainWindow* main = program_.mainWindow()) {
+        main->setEnabled(false);
+    }
+    program_.statusWindow().showStatus(QString());
+}
+
+void ProgramMaintenance::endBusy() {
+    program_.statusWindow().hide();
+    if (MainWindow* main = program_.mainWindow()) {
+        main->setEnabled(true);
+        main->raise();
+        main->activateWindow();
+    }
+    QCoreApplication::processEvents();
+}
+
+void ProgramMaintenance::restartProgram() {
+    if (MainWindow* main = program_.mainWindow()) {
+        main->hide();
+    }
+    if (program_.hasDatabase()) {
+        program_.database().CloseAllDatabaseObjects();
+    }
+    // The new copy starts at its login window once this one has let the data folder go.
+    const auto& start = program_.options().startProgram;
+    if (!start || !start(QCoreApplication::applicationFilePath(), {})) {
+        program_.dialogs().message(MessageIcon::Critical, program_.state().AppTitle,
+                                   restartFailedMessage(program_.state().AppTitle));
+    }
+    program_.UnloadAllForms();
+}
+
+}  // namespace ks

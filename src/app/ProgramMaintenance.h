@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+#include "options/OptionsHost.h"
+
+namespace ks {
+
+class Program;
+
+// The program's side of the Options tab: compaction, the status window and the restart.
+class ProgramMaintenance : public QObject, public OptionsHost {
+    Q_OBJECT
+public:
+    ProgramMaintenance(Program& program, QObject* parent);
+
+    void compactBeforeExport() override;
+    void beginBusy() override;
+    void endBusy() override;
+    void restartProgram() override;
+
+private:
+    Program& program_;
+};
+
+}  // namespace ks

@@ -1,0 +1,111 @@
+// What the buttons of the Options tab do: change of password, export and import.
+#include <QLineEdit>
+
+#include "core/DatabaseTexts.h"
+#include "core/FailureReport.h"
+#include "core/Services.h"
+#include "options/OptionsHost.h"
+#include "options/OptionsMessages.h"
+#include "options/OptionsPage.h"
+#include "options/PasswordChange.h"
+#include "widgets/VolumeFolderChooser.h"
+
+namespace ks {
+
+void OptionsPage::Command5_Click() {
+    ProgramState& state = services_.state;
+    const auto refuse = [this, &state](const QString& text) {
+        services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle, text);
+    };
+    const PasswordRefusal refusal = validatePasswordChange(
+        txtOldPassword_->text(), txtNewPassword_->text(), txtNewPassword2_->text());
+    if (refusal != PasswordRefusal::None) {
+        refuse(refusalMessage(refusal));
+        return;
+    }
+    const PasswordChangeOutcome outcome =
+        ChangePassword(services_.database, state.UserNameCipher, state.PasswordCipher,
+                       txtOldPassword_->text().trimmed(), txtNewPassword_->text().trimmed());
+    services_.database.CloseAllDatabaseObjects();
+    switch (outcome.result) {
+        case PasswordChangeOutcome::Result::OldIncorrect:
+            refuse(oldPasswordWrongMessage());
+            return;
+        case PasswordChangeOutcome::Result::Failed:
+            reportDatabaseFailure(services_, passwordNotChangedMessage(), outcome.status);
+            return;
+        case PasswordChangeOutcome::Result::Changed:
+            break;
+    }
+    // The password in force from now on is the one a second change must name.
+    state.PasswordCipher = outcome.newPasswordCipher;
+    clearPasswordBoxes();
+    services_.dialogs.message(MessageIcon::Information, state.AppTitle, passwordChangedMessage());
+}
+
+void OptionsPage::cmdExport_Click() {
+    const QString folder = transferFolderText(exportChooser_->currentFolder());
+    host_.compactBeforeExport();
+    if (!hasSpaceFor(freeSpace_, folder, fileSize(services_.state.DatabasePath))) {
+        services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
+                                  notEnoughSpaceMessage());
+        return;
+    }
+    exportTo(folder);
+}
+
+void OptionsPage::exportTo(const QString& folder) {
+    const ProgramState& state = services_.state;
+    host_.beginBusy();
+    const bool write =
+        !exportExists(folder) ||
+        services_.dialogs.askYesNo(state.AppTitle, exportExistsQuestion(state.AppTitle));
+    if (write) {
+        const DbStatus status = ExportDatabase(state.DatabasePath, folder, copyHooks_);
+        if (status.ok()) {
+            services_.dialogs.message(MessageIcon::Information, state.AppTitle,
+                                      exportCompleteMessage());
+        } else {
+            reportDatabaseFailure(services_, exportFailedMessage(folder), status);
+        }
+    }
+    host_.endBusy();
+}
+
+void OptionsPage::cmdImport_Click() {
+    const ProgramState& state = services_.state;
+    Dialogs& dialogs = services_.dialogs;
+    const QString folder = transferFolderText(importChooser_->currentFolder());
+    const QString source = folder + exportFileName();
+    if (!FileServices::FileExists(source) && !FileServices::FolderExists(source)) {
+        dialogs.message(MessageIcon::Exclamation, state.AppTitle,
+                        noDatabaseFoundMessage(state.AppTitle, folder));
+        return;
+    }
+    if (!hasSpaceFor(freeSpace_, folder, fileSize(source))) {
+        dialogs.message(MessageIcon::Exclamation, state.AppTitle, notEnoughSpaceMessage());
+        return;
+    }
+    // Nothing is replaced by a file that is not a whole database of this program.
+    if (const DbStatus status = stageImport(folder, state.DataFolder); !status.ok()) {
+        dialogs.message(MessageIcon::Exclamation, state.AppTitle,
+                        notImportableMessage(state.AppTitle, source) + QStringLiteral("\r\r") +
+                            describeDatabaseStatus(status));
+        return;
+    }
+    if (!dialogs.askYesNo(state.AppTitle, importQuestion(folder))) {
+        discardStagedImport(state.DataFolder);
+        return;
+    }
+    services_.database.CloseAllDatabaseObjects();
+    if (const DbStatus status = completeImport(state.DataFolder, state.DatabasePath, copyHooks_);
+        !status.ok()) {
+        reportDatabaseFailure(services_, importFailedMessage(), status);
+        return;
+    }
+    dialogs.message(MessageIcon::Information, state.AppTitle,
+                    importCompleteMessage(state.AppTitle));
+    host_.restartProgram();
+}
+
+}  // namespace ks

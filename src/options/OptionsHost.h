@@ -1,0 +1,22 @@
+#pragma once
+
+namespace ks {
+
+// What the Options tab asks of the program around it: the compaction, the status window and
+// the restart after an import belong to the program's frame, not to the tab.
+class OptionsHost {
+public:
+    virtual ~OptionsHost() = default;
+
+    // Compacts the database now, whatever was deleted, without a question.
+    virtual void compactBeforeExport() = 0;
+    // Disables the main window and shows the status window.
+    virtual void beginBusy() = 0;
+    // Hides the status window, enables the main window and brings it to the front.
+    virtual void endBusy() = 0;
+    // After an import: hides the main window, closes every database object, starts a new copy
+    // of the program and closes every window of this one, which ends.
+    virtual void restartProgram() = 0;
+};
+
+}  // namespace ks

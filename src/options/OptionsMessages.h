@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QString>
+
+namespace ks {
+
+// The texts of the Options tab, each kept once.
+
+// Change of password.
+inline QString oldPasswordMissingMessage() {
+    return QStringLiteral("You must enter the old password to continue");
+}
+inline QString passwordsDifferMessage() {
+    return QStringLiteral("Passwords entered were not identical");
+}
+inline QString newPasswordMissingMessage() {
+    return QStringLiteral("You must enter a new password to continue");
+}
+inline QString newPasswordTooShortMessage() {
+    return QStringLiteral(
+        "The new password must be more than 3 characters in length, or it could not be used "
+        "to log in");
+}
+inline QString newPasswordTooLongMessage() {
+    return QStringLiteral(
+        "The new password must be at most 15 characters in length, or it could not be typed "
+        "to log in");
+}
+inline QString oldPasswordWrongMessage() {
+    return QStringLiteral("The old password was entered incorrectly");
+}
+inline QString passwordChangedMessage() {
+    return QStringLiteral("The password has been changed");
+}
+inline QString passwordNotChangedMessage() {
+    return QStringLiteral("The password could not be changed. It is still the old one.");
+}
+
+// Export and import.
+inline QString notEnoughSpaceMessage() {
+    return QStringLiteral(
+        "The drive you selected does not have enough free space to store your database.");
+}
+inline QString exportCompleteMessage() {
+    return QStringLiteral("Export Complete");
+}
+inline QString exportExistsQuestion(const QString& appTitle) {
+    return QStringLiteral("A ") + appTitle +
+           QStringLiteral(
+               " database was already exported to this location.\r\rWould you like to "
+               "overwrite it?");
+}
+inline QString exportFailedMessage(const QString& folder) {
+    return QStringLiteral("The database could not be exported to ") + folder +
+           QStringLiteral(". No export file was written; an earlier export there is unchanged.");
+}
+inline QString noDatabaseFoundMessage(const QString& appTitle, const QString& folder) {
+    return QStringLiteral("No ") + appTitle + QStringLiteral(" database was found at ") + folder;
+}
+inline QString notImportableMessage(const QString& appTitle, const QString& file) {
+    return QStringLiteral("The file ") + file + QStringLiteral(" is not a ") + appTitle +
+           QStringLiteral(" database that can be imported. Nothing has been changed.");
+}
+inline QString importQuestion(const QString& folder) {
+    return QStringLiteral(
+               "You are about to replace the current database with the database stored at ") +
+           folder + QStringLiteral("\r\rAre you sure?");
+}
+inline QString importFailedMessage() {
+    return QStringLiteral(
+        "The database could not be imported. The current database has been left as it was.");
+}
+inline QString importCompleteMessage(const QString& appTitle) {
+    return QStringLiteral("Database import complete.\r\r") + appTitle +
+           QStringLiteral(" must be restarted for these changes to take effect.");
+}
+inline QString restartFailedMessage(const QString& appTitle) {
+    return appTitle + QStringLiteral(" could not be started again. Please start it yourself.");
+}
+
+// The names of the files export and import work with.
+inline QString exportFileName() {
+    return QStringLiteral("data.ksd");
+}
+
+}  // namespace ks

@@ -1,0 +1,158 @@
+#include <QtTest>
+
+#include <signal.h>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <chrono>
+#include <thread>
+
+#include "GuiDriver.h"
+#include "Session.h"
+#include "SmallDisk.h"
+#include "storage/SettingsFile.h"
+
+using namespace ks;
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString alreadyRunning() {
+    return QStringLiteral("Keystead is already running.");
+}
+
+}  // namespace
+
+class ProgramFaultsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::Session> session;
+
+    QMainWindow* main() const { return session->mainWindow(); }
+    QString lockPath() const { return session->env.dataFolder() + QStringLiteral("Keystead.lock"); }
+    // A second program on the same data folder, started with its own dialogs.
+    struct Second {
+        test::ScriptedDialogs dialogs;
+        std::unique_ptr<Program> program;
+    };
+    std::unique_ptr<Second> startSecond(int lockWaitMs) {
+        auto second = std::make_unique<Second>();
+        ProgramOptions options = session->env.programOptions();
+        options.lockWaitMs = lockWaitMs;
+        second->program = std::make_unique<Program>(second->dialogs, options);
+        second->program->start();
+        return second;
+    }
+    void typeInJournal(const QString& text) {
+        test::control<QTabWidget>(main(), QStringLiteral("SSTab1"))->setCurrentIndex(1);
+        test::control<QPlainTextEdit>(main(), QStringLiteral("txtJournal"))->setPlainText(text);
+    }
+    QString journalText() const {
+        return test::control<QPlainTextEdit>(main(), QStringLiteral("txtJournal"))->toPlainText();
+    }
+
+private Q_SLOTS:
+    void init() { session = std::make_unique<test::Session>(); }
+    void cleanup() { session.reset(); }
+
+    void secondCopyOnOneDataFolderIsRefused() {
+        const int endsBefore = session->env.endCount;
+        std::unique_ptr<Second> second = startSecond(200);
+        QVERIFY(second->program->ended());
+        QCOMPARE(second->dialogs.texts(), QStringList{alreadyRunning()});
+        QCOMPARE(second->dialogs.shown.at(0).icon, MessageIcon::Exclamation);
+        QCOMPARE(second->dialogs.shown.at(0).title, QStringLiteral("Keystead"));
+        // It touched nothing: no login window, no temporary folder of its own.
+        QVERIFY(second->program->loginWindow() == nullptr);
+        QVERIFY(second->program->state().TempFolder.isEmpty());
+        QCOMPARE(session->env.endCount, endsBefore + 1);
+        // The first copy goes on; once it has ended, a new start finds the folder free.
+        session->program->QuitApplication();
+        QVERIFY(session->program->ended());
+        second = startSecond(200);
+        QVERIFY(!second->program->ended());
+        QVERIFY(second->program->loginWindow() != nullptr);
+    }
+
+    void lockOfAnotherProcessIsWaitedForAndTakenOverWhenItDies() {
+        session->program->QuitApplication();  // frees the folder for the other process
+        QProcess holder;
+        holder.start(QStringLiteral(FAULT_HELPER), {QStringLiteral("lock"), lockPath()});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("locked"));
+        std::unique_ptr<Second> refused = startSecond(300);
+        QVERIFY(refused->program->ended());
+        QCOMPARE(refused->dialogs.texts(), QStringList{alreadyRunning()});
+        // The holder dies while a new start waits (the start blocks, so the kill comes from
+        // another thread): its stale lock is taken over.
+        const auto pid = static_cast<pid_t>(holder.processId());
+        std::thread killer([pid] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            ::kill(pid, SIGKILL);
+        });
+        std::unique_ptr<Second> restarted = startSecond(5000);
+        killer.join();
+        QVERIFY(!restarted->program->ended());
+        QVERIFY(!restarted->dialogs.texts().contains(alreadyRunning()));
+        holder.waitForFinished();
+    }
+
+    void failedSaveOnTheWayOutKeepsTheUserWithTheirText() {
+        session->logIn(QStringLiteral("anna"));
+        const QString text = QStringLiteral("A day worth keeping, typed before leaving.");
+        typeInJournal(text);
+        for (const bool quitting : {true, false}) {
+            session->dialogs.clear();
+            session->dialogs.answer(true);  // save the changed entry: yes
+            {
+                const test::FileSizeLimit full(1024);  // every database write fails
+                quitting ? session->program->QuitApplication() : session->program->logOut();
+            }
+            QVERIFY(!session->program->ended());
+            QVERIFY(!session->program->state().Quitting);
+            QVERIFY(session->program->state().LoggedIn);
+            QVERIFY(main()->isVisible());
+            QCOMPARE(journalText(), text);
+            QVERIFY(!session->dialogs.shown.isEmpty());
+            QCOMPARE(session->dialogs.shown.last().icon, MessageIcon::Critical);
+            QVERIFY(session->dialogs.unexpected.isEmpty());
+        }
+        // With the disk writable again the same way out saves the text and ends.
+        session->dialogs.clear();
+        session->dialogs.answer(true);
+        session->program->QuitApplication();
+        QVERIFY(session->program->ended());
+        QVERIFY(session->dialogs.unexpected.isEmpty());
+    }
+
+    void failedSettingsSaveIsReportedAndKeepsTheFile() {
+        session->logIn(QStringLiteral("anna"));
+        const QString settings = settingsPath(session->env.dataFolder());
+        const QByteArray before = fileBytes(settings);
+        test::control<QTabWidget>(main(), QStringLiteral("SSTab1"))->setCurrentIndex(4);
+        test::control<QRadioButton>(main(), QStringLiteral("optNeverCompress"))->setChecked(true);
+        {
+            const test::FileSizeLimit full(4);
+            QVERIFY(test::press(main(), QStringLiteral("Command6")));
+        }
+        QCOMPARE(fileBytes(settings), before);
+        QCOMPARE(session->dialogs.shown.size(), 1);
+        QCOMPARE(session->dialogs.shown.at(0).icon, MessageIcon::Exclamation);
+        QVERIFY(session->dialogs.shown.at(0).text.startsWith(
+            QStringLiteral("The settings could not be saved; the settings file has been left as "
+                           "it was.\r\rcould not write ")));
+        // Saved for real once the disk takes it.
+        session->dialogs.clear();
+        QVERIFY(test::press(main(), QStringLiteral("Command6")));
+        QVERIFY(session->dialogs.shown.isEmpty());
+        QCOMPARE(policyFromLine(readSettings(session->env.dataFolder()).line2), 0);
+    }
+};
+
+QTEST_MAIN(ProgramFaultsTest)
+#include "tst_program_faults.moc"

@@ -1,0 +1,280 @@
+// The Images tab and the viewer, driven end to end through the main window.
+#include <QtTest>
+#include <QtWidgets>
+
+#include "GuiDriver.h"
+#include "Session.h"
+#include "TestPictures.h"
+
+using namespace ks;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kSelectToView = u"You must select an image to view."_s;
+const QString kSelectToDelete = u"You must select an image to delete."_s;
+
+QStringList filesUnder(const QString& folder) {
+    QStringList found;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        found.append(it.next());
+    }
+    return found;
+}
+
+}  // namespace
+
+class ImagesGuiTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::Session> session;
+
+    test::ScriptedDialogs& dialogs() { return session->dialogs; }
+    ProgramState& state() { return session->program->state(); }
+    QMainWindow* main() { return session->mainWindow(); }
+    QListWidget* list() { return test::control<QListWidget>(main(), u"lstImages"_s); }
+    QLabel* preview() { return test::control<QLabel>(main(), u"imgPreview"_s); }
+    QStringList listed() {
+        QStringList out;
+        for (int row = 0; row < list()->count(); ++row) {
+            out.append(list()->item(row)->text());
+        }
+        return out;
+    }
+    QString picture(const QString& name, const QByteArray& bytes) {
+        const QString path = session->env.root() + u"pictures/"_s + name;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return path;
+    }
+    QString photo(const QString& name, QSize size = QSize(640, 480)) {
+        return picture(name, test::encoded(test::quarters(size), "JPEG"));
+    }
+    // Presses a button of the Images tab; the texts of the messages shown meanwhile.
+    QStringList pressed(const QString& button) {
+        const qsizetype before = dialogs().shown.size();
+        test::control<QTabWidget>(main(), u"SSTab1"_s)->setCurrentIndex(2);
+        test::press(main(), button);
+        return dialogs().texts().mid(before);
+    }
+    void checkIn(const QStringList& paths) {
+        dialogs().files(paths);
+        QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
+    }
+    void select(const QList<int>& rows) {
+        list()->clearSelection();
+        for (const int row : rows) {
+            list()->setCurrentRow(row, QItemSelectionModel::Select);
+        }
+    }
+    // Double-clicks a row (or presses cmdIMGView); what the viewer showed, or nothing when no
+    // viewer came up.
+    struct Viewed {
+        bool shown = false;
+        QSize picture, shownSize, window;
+        bool scrolls = false;
+        QRect area;
+        QRect close;
+        QStringList tempFiles;
+    };
+    Viewed view(int row, bool byButton = false) {
+        Viewed seen;
+        auto done = test::whenModal(u"Form4"_s, [&](QWidget* viewer) {
+            seen.shown = true;
+            auto* image1 = test::control<QLabel>(viewer, u"Image1"_s);
+            auto* area = test::control<QWidget>(viewer, u"Image1Area"_s);
+            seen.picture = image1->pixmap().size();
+            seen.shownSize = image1->size();
+            seen.scrolls = area->findChild<QScrollBar*>() != nullptr &&
+                           static_cast<QScrollArea*>(area)->horizontalScrollBar()->maximum() > 0;
+            seen.window = viewer->size();
+            seen.area = area->geometry();
+            seen.close = test::control<QPushButton>(viewer, u"cmdClose"_s)->geometry();
+            seen.tempFiles = filesUnder(session->env.tempBase());
+            QTest::mouseClick(image1, Qt::LeftButton);
+        });
+        if (byButton) {
+            pressed(u"cmdIMGView"_s);
+        } else {
+            select({row});
+            list()->itemDoubleClicked(list()->item(row));
+        }
+        if (!*done) {
+            // A viewer that came up after all must not block the test.
+            if (QWidget* viewer = test::window(u"Form4"_s); viewer && viewer->isVisible()) {
+                viewer->hide();
+            }
+        }
+        return seen;
+    }
+
+private Q_SLOTS:
+    void init() {
+        session = std::make_unique<test::Session>();
+        session->logIn(u"anna"_s);
+    }
+    void cleanup() {
+        QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join(u'\n')));
+        QVERIFY(!dialogs().pendingAnswers());
+        session.reset();
+    }
+
+    void checkInOfferedFiltersAndOnlyImagesCheckOutWaits() {
+        dialogs().file(QString());
+        QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
+        QCOMPARE(dialogs().lastFilters.mid(0, 2),
+                 (QStringList{u"(*.bmp;*.jpg;*.gif;*.dat;*.pcx) (*.bmp *.jpg *.gif *.dat *.pcx)"_s,
+                              u"(*.psd) (*.psd)"_s}));
+        QVERIFY(dialogs().lastFilters.value(2).contains(u"*.png"_s));
+        QCOMPARE(dialogs().lastFilters.last(), u"(*.All files) (*)"_s);
+        for (const char* name : {"mnuCheckIn", "mnuViewImage", "mnuDelete"}) {
+            QVERIFY(main()->findChild<QAction*>(QLatin1String(name))->isEnabled());
+        }
+        QVERIFY(!main()->findChild<QAction*>(u"mnuCheckOut"_s)->isEnabled());
+        QVERIFY(!test::control<QPushButton>(main(), u"cmdIMGCheckOut"_s)->isEnabled());
+    }
+
+    void cancelAddsNothingAlsoAfterACheckIn() {
+        dialogs().file(QString());
+        QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
+        QVERIFY(listed().isEmpty());
+        dialogs().file(photo(u"harbour.jpg"_s));
+        main()->findChild<QAction*>(u"mnuCheckIn"_s)->trigger();
+        QCOMPARE(listed(), QStringList{u"harbour.jpg"_s});
+        dialogs().file(QString());
+        QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
+        QCOMPARE(listed(), QStringList{u"harbour.jpg"_s});
+    }
+
+    void sameFileTwiceAndSeveralAtOnce() {
+        const QString harbour = photo(u"harbour.jpg"_s);
+        checkIn({harbour});
+        checkIn({harbour});
+        checkIn({photo(u"b.jpg"_s), photo(u"a.jpg"_s)});  // kept in the order chosen
+        QCOMPARE(listed(),
+                 (QStringList{u"harbour.jpg"_s, u"harbour.jpg"_s, u"b.jpg"_s, u"a.jpg"_s}));
+        select({0});
+        dialogs().answer(true);
+        QCOMPARE(pressed(u"cmdIMGDelete"_s),
+                 QStringList{u"You are about to delete the following image:\r\rharbour.jpg\r\r"
+                             u"Are you sure?"_s});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Question);
+        QCOMPARE(dialogs().shown.last().title, u"Keystead"_s);
+        QCOMPARE(listed(), (QStringList{u"harbour.jpg"_s, u"b.jpg"_s, u"a.jpg"_s}));
+        QVERIFY(state().DataDeleted);
+    }
+
+    void aFailedCheckInSaysSoAndAddsNothing() {
+        const QString missing = session->env.root() + u"pictures/gone.jpg"_s;
+        dialogs().files({photo(u"one.jpg"_s), missing});
+        const QStringList shown = pressed(u"cmdIMGNew"_s);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Critical);
+        QVERIFY(shown.first().contains(missing));
+        QVERIFY(listed().isEmpty());
+    }
+
+    void deletingAsksForOneOrMany() {
+        checkIn({photo(u"<b>x<b> & co.jpg"_s), photo(u"Фото.jpg"_s), photo(u" spaced .jpg"_s),
+                 photo(u"kept.jpg"_s)});
+        list()->clearSelection();
+        QCOMPARE(pressed(u"cmdIMGDelete"_s), QStringList{kSelectToDelete});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
+        QCOMPARE(pressed(u"cmdIMGView"_s), QStringList{kSelectToView});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
+        const QString question =
+            u"You are about to delete the following images:\r\r<b>x<b> & co.jpg\r"
+            u"Фото.jpg\r spaced .jpg\r\rAre you sure?"_s;
+        select({0, 1, 2});
+        dialogs().answer(false);
+        QCOMPARE(pressed(u"cmdIMGDelete"_s), QStringList{question});
+        QCOMPARE(listed().size(), 4);
+        QVERIFY(!state().DataDeleted);
+        select({0, 1, 2});
+        dialogs().answer(true);
+        main()->findChild<QAction*>(u"mnuDelete"_s)->trigger();
+        QCOMPARE(dialogs().shown.last().text, question);
+        QCOMPARE(listed(), QStringList{u"kept.jpg"_s});
+        QVERIFY(state().DataDeleted);
+    }
+
+    void anotherUsersPicturesNeverShow() {
+        checkIn({photo(u"annas.jpg"_s)});
+        session->logOut();
+        session->logIn(u"bert"_s);
+        QVERIFY(listed().isEmpty());
+        checkIn({photo(u"berts.jpg"_s)});
+        QCOMPARE(listed(), QStringList{u"berts.jpg"_s});
+        session->logOut();
+        session->logIn(u"anna"_s);
+        QCOMPARE(listed(), QStringList{u"annas.jpg"_s});
+    }
+
+    void previewAndViewer() {
+        checkIn({photo(u"small.jpg"_s, QSize(300, 200)), photo(u"large.jpg"_s, QSize(2400, 1800))});
+        const QStringList tempBefore = filesUnder(session->env.tempBase());
+        // A click previews the picture stretched over the box.
+        select({0});
+        QVERIFY(!preview()->pixmap().isNull());
+        QCOMPARE(preview()->pixmap().size(),
+                 preview()->contentsRect().size().expandedTo({240, 180}));
+        QVERIFY(preview()->hasScaledContents());
+        QCOMPARE(filesUnder(session->env.tempBase()), tempBefore);
+
+        // A double-click opens the viewer: own size, centred area, Close at the lower right.
+        for (const int row : {0, 1}) {
+            const Viewed seen = view(row);
+            QVERIFY(seen.shown);
+            QCOMPARE(seen.picture, row == 0 ? QSize(300, 200) : QSize(2400, 1800));
+            QCOMPARE(seen.shownSize, seen.picture);
+            // A picture larger than the screen can be scrolled through.
+            QCOMPARE(seen.scrolls, row == 1);
+            QCOMPARE(seen.area.size(), seen.window - QSize(20, 20));
+            QCOMPARE(seen.area.topLeft(), QPoint(10, 10));  // centred
+            QCOMPARE(seen.close.size(), QSize(105, 25));
+            QCOMPARE(seen.close.right() + 1, seen.window.width() - 13);
+            QCOMPARE(seen.close.top(), seen.window.height() - 61);
+            QCOMPARE(seen.tempFiles, tempBefore);
+            QVERIFY(!test::window(u"Form4"_s)->isVisible());
+        }
+        // cmdIMGView, then "Close"; then a click on the window itself.
+        select({0});
+        auto closed = test::whenModal(u"Form4"_s,
+                                      [](QWidget* viewer) { test::press(viewer, u"cmdClose"_s); });
+        QVERIFY(pressed(u"cmdIMGView"_s).isEmpty());
+        QVERIFY(*closed);
+        select({1});
+        closed = test::whenModal(u"Form4"_s, [](QWidget* viewer) {
+            QTest::mouseClick(viewer, Qt::LeftButton, {}, QPoint(3, 3));
+        });
+        main()->findChild<QAction*>(u"mnuViewImage"_s)->trigger();
+        QVERIFY(*closed);
+        QVERIFY(!test::window(u"Form4"_s)->isVisible());
+        QCOMPARE(filesUnder(session->env.tempBase()), tempBefore);
+    }
+
+    void undecodablePicturesShowNothing() {
+        const QByteArray jpeg = test::encoded(test::quarters(QSize(400, 300)), "JPEG");
+        checkIn({photo(u"good.jpg"_s), picture(u"notes.dat"_s, "not a picture at all"),
+                 picture(u"cut.jpg"_s, jpeg.left(jpeg.size() / 2)),
+                 picture(u"huge.bmp"_s, test::hugeBmp())});
+        const QStringList tempBefore = filesUnder(session->env.tempBase());
+        select({0});
+        const qint64 shownKey = preview()->pixmap().cacheKey();
+        for (const int row : {1, 2, 3}) {
+            select({row});
+            QCOMPARE(preview()->pixmap().cacheKey(), shownKey);
+            QVERIFY(!view(row).shown);
+            QCOMPARE(preview()->pixmap().cacheKey(), shownKey);
+        }
+        QVERIFY(dialogs().shown.isEmpty());
+        QCOMPARE(filesUnder(session->env.tempBase()), tempBefore);
+        QCOMPARE(listed().size(), 4);
+    }
+};
+
+QTEST_MAIN(ImagesGuiTest)
+#include "tst_images_gui.moc"

@@ -1,0 +1,103 @@
+// A second process for the fault tests: writes through the core library until it is killed,
+// reads a database while another process compacts it, or holds the program's data-folder lock.
+#include <poll.h>
+#include <QCoreApplication>
+#include <QLockFile>
+#include <QThread>
+#include <cstdio>
+
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+#include "storage/Database.h"
+
+using namespace ks;
+
+namespace {
+
+// Writes a record and a journal entry per step, each step one transaction, and prints the
+// step's number once it is committed. Runs until killed.
+int writeUntilKilled(const QString& databasePath, qint64 first) {
+    DatabaseAccess database(databasePath, PassPhrase());
+    for (qint64 step = first;; ++step) {
+        WriteOperation write(database);
+        if (!write.ok()) {
+            std::printf("error %s\n", qPrintable(write.status().detail));
+            return 1;
+        }
+        const QString number = QString::number(step);
+        Statement record = write.connection().prepare(
+            QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, Notes, Category) "
+                           "VALUES ('AB', ?1, ?2, 'Unfiled')"));
+        record.bind(1, EncryptField(QStringLiteral("record ") + number))
+            .bind(2, EncryptField(QString(200 + int(step % 300), QLatin1Char('n'))));
+        Statement entry = write.connection().prepare(
+            QStringLiteral("INSERT INTO Journals (UserName, Date, Journal) VALUES ('AB', ?1, ?2)"));
+        entry.bind(1, number).bind(2, EncryptField(QStringLiteral("entry ") + number));
+        if (!record.run().ok() || !entry.run().ok() || !write.commit().ok()) {
+            std::printf("error writing step %lld\n", step);
+            return 1;
+        }
+        std::printf("%lld\n", step);
+        std::fflush(stdout);
+    }
+}
+
+bool stopAsked() {
+    pollfd input{0, POLLIN, 0};
+    return ::poll(&input, 1, 0) > 0;  // a line, or the end of the input
+}
+
+// Reads every table again and again through one connection that stays open, until its input
+// ends; prints every failure. The exit code is the number of failures (0: none).
+int readUntilStopped(const QString& databasePath) {
+    DatabaseAccess database(databasePath, PassPhrase());
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        std::printf("open: %s\n", qPrintable(connection.status().detail));
+        return 1;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    int failures = 0;
+    while (!stopAsked() && failures < 10) {
+        Statement query = connection->prepare(QStringLiteral(
+            "SELECT (SELECT count(*) FROM Logins) + (SELECT count(*) FROM Journals) + "
+            "(SELECT count(*) FROM Users) + (SELECT sum(length(File)) FROM Files)"));
+        if (!query.next() || !query.status().ok()) {
+            std::printf("read: %s\n", qPrintable(query.status().detail));
+            ++failures;
+        }
+        QThread::msleep(2);
+    }
+    return failures;
+}
+
+int holdLock(const QString& lockPath) {
+    QLockFile lock(lockPath);
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        return 1;
+    }
+    std::printf("locked\n");
+    std::fflush(stdout);
+    QThread::sleep(60);  // until the test kills it
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("write")) {
+        return writeUntilKilled(arguments.at(2), arguments.at(3).toLongLong());
+    }
+    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("read")) {
+        return readUntilStopped(arguments.at(2));
+    }
+    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("lock")) {
+        return holdLock(arguments.at(2));
+    }
+    std::fprintf(stderr, "usage: fault_helper write DB FIRST | read DB | lock PATH\n");
+    return 2;
+}
