@@ -9,6 +9,7 @@
 
 #include "app/Accounts.h"
 #include "app/DatabasePreparation.h"
+#include "app/LoginCheck.h"
 #include "app/Program.h"
 #include "core/FailureReport.h"
 #include "crypto/FieldCipher.h"
@@ -19,14 +20,6 @@
 
 namespace ks {
 
-namespace {
-
-constexpr int kMaxLength = 15;
-// A valid name or password has more than this many characters once trimmed.
-constexpr int kShortest = 3;
-
-}  // namespace
-
 LoginWindow::LoginWindow(Program& program) : program_(program) {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(program.state().AppTitle + QStringLiteral(" - Login"));
@@ -34,10 +27,10 @@ LoginWindow::LoginWindow(Program& program) : program_(program) {
 
     txtUserName_ = new QLineEdit(this);
     txtUserName_->setObjectName(QStringLiteral("txtUserName"));
-    txtUserName_->setMaxLength(kMaxLength);
+    txtUserName_->setMaxLength(kLoginMaxLength);
     auto* label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("User"), txtUserName_);
     txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
-    txtPassword_->setMaxLength(kMaxLength);
+    txtPassword_->setMaxLength(kLoginMaxLength);
     auto* label2 = makeLabel(this, QStringLiteral("Label2"), passwordCaption(), txtPassword_);
 
     cmdLogin_ =
@@ -122,17 +115,11 @@ void LoginWindow::reportFailure(const QString& what, const DbStatus& status) {
 bool LoginWindow::readCredentials(QString& name, QString& password) {
     ProgramState& state = program_.state();
     name = txtUserName_->text().trimmed();
-    if (name.size() <= kShortest) {
-        program_.dialogs().message(
-            MessageIcon::Exclamation, state.AppTitle,
-            QStringLiteral("The UserName must be more than 3 characters in length"));
-        return false;
-    }
     password = txtPassword_->text().trimmed();
-    if (password.size() <= kShortest) {
-        program_.dialogs().message(
-            MessageIcon::Exclamation, state.AppTitle,
-            QStringLiteral("The Password must be more than 3 characters in length"));
+    if (const LoginRefusal refusal = checkLoginLengths(name, password);
+        refusal != LoginRefusal::None) {
+        program_.dialogs().message(MessageIcon::Exclamation, state.AppTitle,
+                                   loginRefusalMessage(refusal));
         return false;
     }
     return true;
@@ -156,24 +143,17 @@ void LoginWindow::cmdLogin_Click() {
         state.LoginUserName = txtUserName_->text();
 
         DatabaseAccess& database = program_.database();
-        const Result<bool> known =
-            VerifyUser(database, UserCheck::USERNAME, state.UserNameCipher, state.UserNameCipher);
-        if (!known.ok()) {
-            reportFailure(couldNotLogIn, known.status());
+        const Result<LoginMatch> match =
+            matchLogin(database, state.UserNameCipher, state.PasswordCipher);
+        if (!match.ok()) {
+            reportFailure(couldNotLogIn, match.status());
             return;
         }
-        if (known.value()) {
-            const Result<bool> matches = VerifyUser(database, UserCheck::PASSWORD,
-                                                    state.PasswordCipher, state.UserNameCipher);
-            if (!matches.ok()) {
-                reportFailure(couldNotLogIn, matches.status());
-                return;
-            }
-            if (!matches.value()) {
-                dialogs.message(MessageIcon::Exclamation, state.AppTitle,
-                                QStringLiteral("Invalid user/password combo.  Please try again."));
-                return;
-            }
+        if (match.value() == LoginMatch::WrongPassword) {
+            dialogs.message(MessageIcon::Exclamation, state.AppTitle, invalidLoginMessage());
+            return;
+        }
+        if (match.value() == LoginMatch::Matches) {
             // The password is not kept in the hidden window for the whole session.
             txtPassword_->clear();
             program_.loginSucceeded();

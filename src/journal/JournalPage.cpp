@@ -2,10 +2,12 @@
 
 #include <QCalendarWidget>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextCharFormat>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include "journal/JournalDate.h"
 #include "journal/JournalMessages.h"
 #include "journal/JournalSave.h"
+#include "journal/JournalSearchPanel.h"
 #include "journal/JournalStore.h"
 #include "journal/JournalText.h"
 #include "journal/StatisticsFrame.h"
@@ -62,17 +65,41 @@ void JournalPage::buildControls() {
 
     Frame1_ = new StatisticsFrame(services_.clock, this);
     Frame1_->watch(txtJournal_);
+    searchPanel_ = new JournalSearchPanel(services_, this);
+    lblShownDay_ = makeLabel(this, QStringLiteral("lblShownDay"), QString());
 
     auto* page = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
     left->addWidget(Calendar1_);
     left->addWidget(Frame1_);
-    left->addStretch(1);
+    left->addWidget(searchPanel_, 1);
     page->addLayout(left);
     page->addLayout(buildEntryColumn(), 1);
     connect(Calendar1_, &QCalendarWidget::selectionChanged, this,
             &JournalPage::calendarSelectionChanged);
     connect(Calendar1_, &QCalendarWidget::currentPageChanged, this, &JournalPage::markEntryDays);
+    // A day found by the search is reached as a calendar click would reach it.
+    connect(searchPanel_, &JournalSearchPanel::daySelected, this, [this](QDate day) {
+        if (day != shownDay_) {
+            moveTo(day);
+        }
+    });
+    addShortcuts(save, findChild<QPushButton*>(QStringLiteral("cmdPreviousDay")),
+                 findChild<QPushButton*>(QStringLiteral("cmdNextDay")));
+}
+
+void JournalPage::addShortcuts(QPushButton* save, QPushButton* previousDay, QPushButton* nextDay) {
+    const QList<std::pair<QKeySequence, QPushButton*>> keys = {
+        {QKeySequence::Save, save},
+        {QKeySequence(Qt::ALT | Qt::Key_Left), previousDay},
+        {QKeySequence(Qt::ALT | Qt::Key_Right), nextDay},
+    };
+    for (const auto& [key, button] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        // Only while the Journal tab is the one in use.
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+    }
 }
 
 QLayout* JournalPage::buildEntryColumn() {
@@ -91,6 +118,7 @@ QLayout* JournalPage::buildEntryColumn() {
         dayButtons->addWidget(button);
     }
     auto* right = new QVBoxLayout;
+    right->addWidget(lblShownDay_);
     right->addWidget(txtJournal_, 1);
     right->addLayout(dayButtons);
 
@@ -110,6 +138,7 @@ void JournalPage::goToToday() {
 }
 
 void JournalPage::reloadEntry() {
+    searchPanel_->clear();
     afterChange();
     markEntryDays();
 }
@@ -150,6 +179,7 @@ bool JournalPage::beforeChange() {
 void JournalPage::afterChange() {
     const QString dateText = calendarDateText();
     shownDay_ = Calendar1_->selectedDate();
+    lblShownDay_->setText(QLocale().toString(shownDay_, QLocale::LongFormat));
     txtDate_->setText(dateText);
     LoadJournalEntry(dateText);
 }

@@ -9,6 +9,7 @@
 #include "journal/EntrySearch.h"
 
 class QCalendarWidget;
+class QLabel;
 class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
@@ -16,6 +17,7 @@ class QPushButton;
 
 namespace ks {
 
+class JournalSearchPanel;
 class StatisticsFrame;
 
 // The Journal tab: calendar, entry, day buttons and the typing statistics.
@@ -67,6 +69,8 @@ private:
     void markEntryDays();
 
     QString calendarDateText() const;
+    // Ctrl+S saves; Alt+Left and Alt+Right go to the previous and next day.
+    void addShortcuts(QPushButton* save, QPushButton* previousDay, QPushButton* nextDay);
 
     Services& services_;
     QPointer<QWidget> panel_;
@@ -75,6 +79,8 @@ private:
     QPlainTextEdit* txtJournal2_;
     QLineEdit* txtDate_;
     StatisticsFrame* Frame1_;
+    JournalSearchPanel* searchPanel_;
+    QLabel* lblShownDay_;  // the shown day in words, above the entry
     QPushButton* cmdToday_;
     // The earliest and latest date texts of the user's entries, as the last entry search found.
     QString firstJournalDate_;

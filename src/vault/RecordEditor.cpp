@@ -17,6 +17,7 @@
 
 #include "core/CommonTexts.h"
 #include "vault/CategoryHintPanel.h"
+#include "vault/PasswordGeneratorWindow.h"
 #include "vault/VaultFailure.h"
 #include "vault/VaultLabels.h"
 #include "vault/VaultNames.h"
@@ -81,6 +82,7 @@ void RecordEditor::buildBoxes(const QListWidget& completionSource) {
     txtUserName_->setObjectName(QStringLiteral("txtUserName"));
     txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
     txtPassword2_ = makePasswordBox(this, QStringLiteral("txtPassword2"));
+    addRevealToggle(txtPassword_, {txtPassword2_});
     txtDescription_ = makeTextBox(this, QStringLiteral("txtDescription"));
     txtNotes_ = makeTextBox(this, QStringLiteral("txtNotes"));
     cmbCategory_ = new QComboBox(this);
@@ -105,6 +107,19 @@ void RecordEditor::buildButtons() {
         makePictureButton(this, QStringLiteral("cmdCancel"),
                           themedIcon(QStringLiteral("dialog-cancel"), QStringLiteral("cancel")),
                           tr("Close without saving (Esc)"));
+    cmdGeneratePassword_ =
+        makeButton(this, QStringLiteral("cmdGeneratePassword"), tr("&Generate Password..."));
+    connect(cmdGeneratePassword_, &QPushButton::clicked, this, &RecordEditor::openGenerator);
+}
+
+void RecordEditor::openGenerator() {
+    auto* generator = new PasswordGeneratorWindow(this);
+    generator->setAttribute(Qt::WA_DeleteOnClose);
+    connect(generator, &PasswordGeneratorWindow::used, this, [this](const QString& password) {
+        txtPassword_->setText(password);
+        txtPassword2_->setText(password);
+    });
+    generator->open();
 }
 
 void RecordEditor::layOut() {
@@ -120,6 +135,7 @@ void RecordEditor::layOut() {
         {"Label2", userNameCaption(), txtUserName_},
         {"Label3", passwordCaption(), txtPassword_},
         {"Label4", QStringLiteral("Password (repeat)"), txtPassword2_},
+        {nullptr, {}, cmdGeneratePassword_},
         {"Label5", descriptionCaption(), txtDescription_},
         {"Label6", notesCaption(), txtNotes_},
     };
@@ -136,7 +152,8 @@ void RecordEditor::layOut() {
             }
             previous = row.box;
         }
-        grid->addWidget(row.box, at, 1);
+        grid->addWidget(row.box, at, 1,
+                        qobject_cast<QPushButton*>(row.box) ? Qt::AlignLeft : Qt::Alignment());
     }
     grid->setRowStretch(grid->rowCount() - 1, 1);
     auto* buttons = new QVBoxLayout;

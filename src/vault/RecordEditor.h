@@ -50,6 +50,8 @@ protected:
 private:
     void buildBoxes(const QListWidget& completionSource);
     void buildButtons();
+    // Opens the password generator; its "Use" fills both password boxes.
+    void openGenerator();
     void layOut();
     void save(bool startAnother);
     // Creates or updates; true when the record was saved.
@@ -76,6 +78,7 @@ private:
     QPushButton* cmdSaveClose_;
     QPushButton* cmdSaveNew_;
     QPushButton* cmdCancel_;
+    QPushButton* cmdGeneratePassword_;
 };
 
 }  // namespace ks

@@ -1,5 +1,6 @@
 #include "widgets/Controls.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -7,6 +8,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStylePainter>
+
+#include "widgets/Icons.h"
 
 namespace ks {
 
@@ -39,6 +42,23 @@ QLineEdit* makePasswordBox(QWidget* parent, const QString& name) {
     box->setEchoMode(QLineEdit::Password);
     box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
     return box;
+}
+
+QAction* addRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside) {
+    QAction* reveal =
+        box->addAction(themedIcon(QStringLiteral("view-reveal-symbolic"), QStringLiteral("view")),
+                       QLineEdit::TrailingPosition);
+    reveal->setObjectName(box->objectName() + QStringLiteral("Reveal"));
+    reveal->setCheckable(true);
+    reveal->setToolTip(QObject::tr("Show or hide the password"));
+    QObject::connect(reveal, &QAction::toggled, box, [box, alongside](bool shown) {
+        const QLineEdit::EchoMode mode = shown ? QLineEdit::Normal : QLineEdit::Password;
+        box->setEchoMode(mode);
+        for (QLineEdit* other : alongside) {
+            other->setEchoMode(mode);
+        }
+    });
+    return reveal;
 }
 
 QString plainToolTip(const QString& text) {

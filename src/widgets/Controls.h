@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QAction;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -22,6 +23,10 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption,
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption);
 // A box for a password: every character shown as "*".
 QLineEdit* makePasswordBox(QWidget* parent, const QString& name);
+
+// Adds an eye button to a password box that shows or masks its characters, for the box and
+// the `alongside` boxes together; masked at first. The boxes keep their value either way.
+QAction* addRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside = {});
 
 // A tooltip showing `text` whole and as it is, never read as markup.
 QString plainToolTip(const QString& text);

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "storage/Database.h"
+
+namespace ks::cli {
+
+// Runs one read-only command for the logged-in owner; the exit code. Results go to standard
+// output, refusals and errors to standard error.
+int runCommand(const CliOptions& options, DatabaseAccess& database, const QString& owner);
+
+}  // namespace ks::cli

@@ -1,0 +1,89 @@
+#include "cli/CliRun.h"
+
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <variant>
+
+#include "app/DatabasePreparation.h"
+#include "app/LoginCheck.h"
+#include "cli/CliCommands.h"
+#include "cli/ConsoleIo.h"
+#include "core/DatabaseTexts.h"
+#include "core/ProgramState.h"
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+#include "storage/DataFolder.h"
+
+namespace ks::cli {
+
+namespace {
+
+// Logs the credentials in against the accounts; the owner value, or the exit code.
+std::variant<QString, int> logIn(DatabaseAccess& database, const Credentials& credentials) {
+    const QString name = credentials.name.trimmed();
+    const QString password = credentials.password.trimmed();
+    if (const LoginRefusal refusal = checkLoginLengths(name, password);
+        refusal != LoginRefusal::None) {
+        tell(loginRefusalMessage(refusal));
+        return kRefused;
+    }
+    const QString owner = EncryptField(name);
+    const QString passwordCipher = EncryptField(password);
+    if (owner.isEmpty() || passwordCipher.isEmpty()) {
+        return kError;  // the cipher has said why
+    }
+    const Result<LoginMatch> match = matchLogin(database, owner, passwordCipher);
+    if (!match.ok()) {
+        tell(describeDatabaseStatus(match.status()) + u' ' + match.status().detail);
+        return kError;
+    }
+    // The companion never creates accounts: an unknown name is refused like a wrong password.
+    if (match.value() != LoginMatch::Matches) {
+        tell(invalidLoginMessage());
+        return kRefused;
+    }
+    return owner;
+}
+
+}  // namespace
+
+int run(const QStringList& arguments) {
+    QString error;
+    const std::optional<CliOptions> options = parseArguments(arguments, error);
+    if (!options) {
+        tell(error + QStringLiteral("\rTry keystead-cli --help."));
+        return kError;
+    }
+    if (options->command == Command::Help) {
+        out() << usageText();
+        out().flush();
+        return kDone;
+    }
+    const QString appTitle = ProgramState().AppTitle;
+    ConsoleDialogs dialogs;
+    setCipherDialogs(&dialogs, appTitle);
+
+    const QString folder =
+        chooseDataFolder(QProcessEnvironment::systemEnvironment(), appTitle).folder;
+    const QString path = databasePathIn(folder);
+    if (!QFileInfo(path).isFile()) {
+        tell(QStringLiteral("There is no %1 database in %2.").arg(appTitle, folder));
+        return kError;
+    }
+    const std::optional<Credentials> credentials = readCredentials(options->readStdin);
+    if (!credentials) {
+        tell(QStringLiteral("No login name and password were given."));
+        return kError;
+    }
+    DatabaseAccess database(path, PassPhrase());
+    const std::variant<QString, int> login = logIn(database, *credentials);
+    if (const int* code = std::get_if<int>(&login)) {
+        return *code;
+    }
+    const int code = runCommand(*options, database, std::get<QString>(login));
+    database.CloseAllDatabaseObjects();
+    setCipherDialogs(nullptr, QString());
+    return code;
+}
+
+}  // namespace ks::cli

@@ -1,0 +1,103 @@
+#include "cli/ConsoleIo.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace ks::cli {
+
+namespace {
+
+std::optional<QString> readLine() {
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return QString::fromStdString(line);
+}
+
+// Reads one line from the terminal with its echo switched off.
+std::optional<QString> readHiddenLine() {
+    termios saved{};
+    const bool terminal = isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::optional<QString> line = readLine();
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        err() << Qt::endl;
+    }
+    return line;
+}
+
+}  // namespace
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+void tell(const QString& message) {
+    // Lines of a message are separated by "\r"; a terminal wants "\n".
+    QString text = message;
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    err() << text << Qt::endl;
+}
+
+std::optional<Credentials> readCredentials(bool fromStdin) {
+    Credentials credentials;
+    if (!fromStdin) {
+        err() << "User: " << Qt::flush;
+    }
+    std::optional<QString> name = readLine();
+    if (!name) {
+        return std::nullopt;
+    }
+    if (!fromStdin) {
+        err() << "Password: " << Qt::flush;
+    }
+    std::optional<QString> password = fromStdin ? readLine() : readHiddenLine();
+    if (!password) {
+        return std::nullopt;
+    }
+    credentials.name = *name;
+    credentials.password = *password;
+    return credentials;
+}
+
+void ConsoleDialogs::message(MessageIcon, const QString& title, const QString& text) {
+    tell(title + QStringLiteral(": ") + text);
+}
+
+bool ConsoleDialogs::askYesNo(const QString&, const QString& text) {
+    tell(text);
+    return false;
+}
+
+std::optional<QString> ConsoleDialogs::inputText(const QString&, const QString&, const QString&) {
+    return std::nullopt;
+}
+
+QString ConsoleDialogs::openFile(const QString&, const QStringList&) {
+    return {};
+}
+
+QString ConsoleDialogs::chooseFolder(const QString&, const QString&) {
+    return {};
+}
+
+}  // namespace ks::cli

@@ -1,0 +1,150 @@
+// The journal's search field, its keyboard and the shown day, end to end in the real window.
+#include <QtTest>
+
+#include <QCalendarWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+#include "GuiDriver.h"
+#include "Session.h"
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+#include "journal/JournalDate.h"
+#include "journal/JournalStore.h"
+#include "journal/JournalText.h"
+
+using namespace ks;
+using namespace Qt::StringLiterals;
+
+const QString kSaveChanges = u"Would you like to save the changes to the current Journal entry?"_s;
+const QString kModify = u"You are about to modify an existing entry.  Are you sure?"_s;
+
+class JournalFindTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::Session> session;
+
+    template <typename T = QWidget>
+    T* get(const char* name) const {
+        return session->mainWindow()->findChild<T*>(QString::fromLatin1(name));
+    }
+    QPlainTextEdit* box() const { return get<QPlainTextEdit>("txtJournal"); }
+    QListWidget* found() const { return get<QListWidget>("lstJournalFound"); }
+    QDate day() const { return get<QCalendarWidget>("Calendar1")->selectedDate(); }
+    QStringList foundLines() const {
+        QStringList lines;
+        for (int i = 0; i < found()->count(); ++i) {
+            lines << found()->item(i)->text();
+        }
+        return lines;
+    }
+    void write(const QString& owner, QDate on, const QString& text) {
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        QVERIFY(writeJournalEntry(database, EncryptField(owner), journalDateText(on),
+                                  storedJournalValue(text), on)
+                    .ok());
+    }
+    void searchFor(const QString& text) {
+        auto* field = get<QLineEdit>("txtJournalSearch");
+        field->setFocus();
+        field->clear();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    void key(QWidget* target, Qt::Key k, Qt::KeyboardModifiers modifiers) {
+        target->setFocus();
+        QTest::keyClick(target, k, modifiers);
+        QTest::qWait(20);
+    }
+
+private Q_SLOTS:
+    void init() {
+        session.reset();
+        session = std::make_unique<test::Session>();
+        session->logIn(u"anna"_s);
+        write(u"anna"_s, QDate(2025, 7, 4), u"Lake trip with <b>Tom</b>."_s);
+        write(u"anna"_s, QDate(2026, 3, 1), u"Swam in the LAKE, cold."_s);
+        write(u"anna"_s, QDate(2026, 2, 10), u"Nothing of water."_s);
+        write(u"bert"_s, QDate(2026, 3, 2), u"Bert at the lake."_s);
+        session->mainWindow()->findChild<QTabWidget*>(u"SSTab1"_s)->setCurrentIndex(1);
+        session->mainWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(session->mainWindow()));
+    }
+    void cleanup() {
+        QVERIFY2(session->dialogs.unexpected.isEmpty(),
+                 qPrintable(session->dialogs.unexpected.join(u'\n')));
+        QVERIFY(!session->dialogs.pendingAnswers());
+    }
+
+    void findsDaysAndGoesThereAsACalendarClickWould() {
+        QVERIFY(found()->isHidden());
+        searchFor(u"lake"_s);
+        QCOMPARE(foundLines(), QStringList({u"01/03/2026  Swam in the LAKE, cold."_s,
+                                            u"04/07/2025  Lake trip with <b>Tom</b>."_s}));
+        // Unsaved text is offered for saving before the day changes; No drops it.
+        box()->setPlainText(u"a draft"_s);
+        session->dialogs.answer(false);
+        QTest::mouseClick(found()->viewport(), Qt::LeftButton, {},
+                          found()->visualItemRect(found()->item(1)).center());
+        QCoreApplication::processEvents();
+        QCOMPARE(session->dialogs.texts(), QStringList{kSaveChanges});
+        QCOMPARE(day(), QDate(2025, 7, 4));
+        QCOMPARE(entryText(box()), u"Lake trip with <b>Tom</b>."_s);
+        QCOMPARE(get<QLabel>("lblShownDay")->text(),
+                 QLocale().toString(QDate(2025, 7, 4), QLocale::LongFormat));
+
+        // A text no entry holds says so; an empty field hides the list again.
+        searchFor(u"ocean"_s);
+        QCOMPARE(foundLines(), QStringList{u"No entry contains that text."_s});
+        QVERIFY(!(found()->item(0)->flags() & Qt::ItemIsEnabled));
+        get<QLineEdit>("txtJournalSearch")->clear();
+        QVERIFY(found()->isHidden());
+    }
+
+    void keyboardSavesAndMovesByDay() {
+        QCOMPARE(day(), QDate(2026, 3, 5));
+        box()->setFocus();
+        QTRY_VERIFY(box()->hasFocus());
+        key(box(), Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(day(), QDate(2026, 3, 4));
+        key(box(), Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(day(), QDate(2026, 3, 3));
+        key(box(), Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(day(), QDate(2026, 3, 4));
+        QCOMPARE(get<QLabel>("lblShownDay")->text(),
+                 QLocale().toString(QDate(2026, 3, 4), QLocale::LongFormat));
+
+        // Ctrl+S is the Save button: a new entry is created, an existing one asks first.
+        box()->setPlainText(u"Written on the fourth."_s);
+        key(box(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(session->dialogs.texts(), QStringList{u"Record was successfully created."_s});
+        session->dialogs.clear();
+        box()->setPlainText(u"Written on the fourth, again."_s);
+        session->dialogs.answer(true);
+        key(box(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(session->dialogs.texts().first(), kModify);
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        QCOMPARE(ks::LoadJournalEntry(database, EncryptField(u"anna"_s), u"04/03/2026"_s)
+                     .value()
+                     .value_or(QString()),
+                 u"Written on the fourth, again."_s);
+    }
+
+    void theNextUserStartsWithoutTheSearch() {
+        searchFor(u"lake"_s);
+        QCOMPARE(found()->count(), 2);
+        session->logOut();
+        session->logIn(u"bert"_s);
+        QVERIFY(get<QLineEdit>("txtJournalSearch")->text().isEmpty());
+        QVERIFY(found()->isHidden());
+        searchFor(u"lake"_s);
+        QCOMPARE(foundLines(), QStringList{u"02/03/2026  Bert at the lake."_s});
+    }
+};
+
+QTEST_MAIN(JournalFindTest)
+#include "tst_journal_find.moc"

@@ -1,0 +1,103 @@
+// Additions to the record editor: the password generator and showing or masking passwords.
+#include <QtTest>
+#include <QtWidgets>
+
+#include "GuiDriver.h"
+#include "Session.h"
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+#include "vault/RecordStore.h"
+
+using namespace ks;
+using namespace Qt::StringLiterals;
+
+class VaultExtrasTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::Session> session;
+
+    QWidget* editor() { return test::window(u"Form2"_s); }
+    template <typename T = QLineEdit>
+    T* on(QWidget* root, const QString& name) {
+        return test::control<T>(root, name);
+    }
+    QLineEdit* password() { return on(editor(), u"txtPassword"_s); }
+    QLineEdit* repeat() { return on(editor(), u"txtPassword2"_s); }
+
+private Q_SLOTS:
+    void init() {
+        session = std::make_unique<test::Session>();
+        session->logIn(u"anna"_s);
+        QVERIFY(test::press(session->mainWindow(), u"cmdLoginsNew"_s));
+        QVERIFY(editor()->isVisible());
+    }
+    void cleanup() {
+        QVERIFY2(session->dialogs.unexpected.isEmpty(),
+                 qPrintable(session->dialogs.unexpected.join(u'\n')));
+        session.reset();
+    }
+
+    void passwordsAreMaskedUntilShown() {
+        password()->setText(u" pw x "_s);
+        repeat()->setText(u" pw x "_s);
+        QCOMPARE(password()->echoMode(), QLineEdit::Password);
+        QCOMPARE(repeat()->echoMode(), QLineEdit::Password);
+        auto* reveal = editor()->findChild<QAction*>(u"txtPasswordReveal"_s);
+        QVERIFY(reveal != nullptr);
+        reveal->trigger();
+        QCOMPARE(password()->echoMode(), QLineEdit::Normal);
+        QCOMPARE(repeat()->echoMode(), QLineEdit::Normal);
+        QCOMPARE(password()->displayText(), u" pw x "_s);
+        reveal->trigger();
+        QCOMPARE(repeat()->echoMode(), QLineEdit::Password);
+        QCOMPARE(password()->text(), u" pw x "_s);  // the value never changes
+    }
+
+    void generatedPasswordFillsBothBoxesAndIsSaved() {
+        QVERIFY(test::press(editor(), u"cmdGeneratePassword"_s));
+        QWidget* generator = test::window(u"frmPasswordGenerator"_s);
+        QVERIFY(generator != nullptr && generator->isVisible());
+        auto* generated = on(generator, u"txtGenerated"_s);
+        QCOMPARE(generated->text().size(), 20);
+        QVERIFY(on<QLabel>(generator, u"lblStrength"_s)->text().contains(u"129 bits"_s));
+
+        on<QSpinBox>(generator, u"spnLength"_s)->setValue(8);
+        for (const char* kind : {"chkUpper", "chkLower", "chkSymbols"}) {
+            on<QCheckBox>(generator, QString::fromLatin1(kind))->setChecked(false);
+        }
+        const QString digits = generated->text();
+        QCOMPARE(digits.size(), 8);
+        QVERIFY(QRegularExpression(u"^[0-9]{8}$"_s).match(digits).hasMatch());
+        // With no kind chosen nothing can be used.
+        on<QCheckBox>(generator, u"chkDigits"_s)->setChecked(false);
+        QVERIFY(generated->text().isEmpty());
+        QVERIFY(!on<QPushButton>(generator, u"cmdUse"_s)->isEnabled());
+        on<QCheckBox>(generator, u"chkLower"_s)->setChecked(true);
+        const QString chosen = generated->text();
+        QVERIFY(test::press(generator, u"cmdUse"_s));
+        QVERIFY(!generator->isVisible());
+        QCOMPARE(password()->text(), chosen);
+        QCOMPARE(repeat()->text(), chosen);
+
+        on(editor(), u"txtShortName"_s)->setText(u"generated one"_s);
+        session->dialogs.clear();
+        QVERIFY(test::press(editor(), u"cmdSaveClose"_s));
+        QCOMPARE(session->dialogs.texts(), QStringList{u"Record was successfully created."_s});
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        RecordStore store(database);
+        const QString owner = EncryptField(u"anna"_s);
+        const QList<RecordLine> lines = store.ListRecords(owner, u"All Records"_s).value();
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(store.ShowRecord(owner, lines.first().counter).value()->fields.password, chosen);
+    }
+
+    void cancelKeepsWhatWasTyped() {
+        password()->setText(u"mine"_s);
+        QVERIFY(test::press(editor(), u"cmdGeneratePassword"_s));
+        QVERIFY(test::press(test::window(u"frmPasswordGenerator"_s), u"cmdCancelGenerate"_s));
+        QCOMPARE(password()->text(), u"mine"_s);
+    }
+};
+
+QTEST_MAIN(VaultExtrasTest)
+#include "tst_vault_extras.moc"
