@@ -141,13 +141,7 @@ QString VolumeFolderChooser::currentFolder() const {
 void VolumeFolderChooser::setCurrentFolder(const QString& path) {
     const QString folder = QDir(path).absolutePath();
     const DriveFacts volume = volumeOf(folder);
-    int index = indexOfRoot(volume.rootPath);
-    updating_ = true;
-    if (index < 0) {
-        index = addVolume(volume);
-    }
-    drives_->setCurrentIndex(index);
-    updating_ = false;
+    const int index = selectVolume(volume);
     int error = 0;
     if (!openVolume(volume.rootPath, error)) {
         fallBackToHome(drives_->itemText(index), error);
@@ -159,6 +153,17 @@ void VolumeFolderChooser::setCurrentFolder(const QString& path) {
         scrollPending_ = true;
     }
     showFolder();
+}
+
+int VolumeFolderChooser::selectVolume(const DriveFacts& volume) {
+    int index = indexOfRoot(volume.rootPath);
+    updating_ = true;
+    if (index < 0) {
+        index = addVolume(volume);
+    }
+    drives_->setCurrentIndex(index);
+    updating_ = false;
+    return index;
 }
 
 bool VolumeFolderChooser::openVolume(const QString& root, int& error) {
@@ -196,13 +201,7 @@ void VolumeFolderChooser::fallBackToHome(const QString& failedText, int error) {
         driveErrorMessage(failedText, error, QString::fromLocal8Bit(std::strerror(error))));
     const QString home = QDir::homePath();
     const DriveFacts volume = volumeOf(home);
-    int index = indexOfRoot(volume.rootPath);
-    updating_ = true;
-    if (index < 0) {
-        index = addVolume(volume);
-    }
-    drives_->setCurrentIndex(index);
-    updating_ = false;
+    selectVolume(volume);
     int ignored = 0;
     if (openVolume(volume.rootPath, ignored) && home != root_) {
         folders_->setCurrentIndex(model_->index(home));

@@ -55,6 +55,8 @@ private:
     void fallBackToHome(const QString& failedText, int error);
     int indexOfRoot(const QString& root) const;
     int addVolume(const DriveFacts& volume);
+    // Selects a volume in the list (adding it when it is not listed) without opening it.
+    int selectVolume(const DriveFacts& volume);
     void showFolder();
     // Shows the current folder above the tree, shortened in the middle to the width there is.
     void showPath();
