@@ -41,6 +41,7 @@ JournalSearchPanel::JournalSearchPanel(Services& services, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(txtJournalSearch_);
     layout->addWidget(lstJournalFound_, 1);
+    layout->addStretch(0);  // keeps the field at the top while the list is hidden
 
     connect(txtJournalSearch_, &QLineEdit::textEdited, typingPause_,
             static_cast<void (QTimer::*)()>(&QTimer::start));

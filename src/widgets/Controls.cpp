@@ -46,7 +46,7 @@ QLineEdit* makePasswordBox(QWidget* parent, const QString& name) {
 
 QAction* addRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside) {
     QAction* reveal =
-        box->addAction(themedIcon(QStringLiteral("view-reveal-symbolic"), QStringLiteral("view")),
+        box->addAction(themedIcon(QStringLiteral("view-reveal-symbolic"), QStringLiteral("reveal")),
                        QLineEdit::TrailingPosition);
     reveal->setObjectName(box->objectName() + QStringLiteral("Reveal"));
     reveal->setCheckable(true);
