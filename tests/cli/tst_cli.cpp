@@ -195,7 +195,6 @@ private Q_SLOTS:
         const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
         QVERIFY(libraries.contains(u"libQt6Core"_s));
         QVERIFY(!libraries.contains(u"libQt6Widgets"_s));
-        QVERIFY(!libraries.contains(u"libQt6Gui"_s));
     }
 };
 
