@@ -40,4 +40,20 @@ void printRatio(const char* what, double ms, double baselineMs) {
                 baselineMs > 0 ? ms / baselineMs : 0.0);
 }
 
+long statusKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
+
+void verdict(const char* what, double value, const char* unit, double goal, const char* goalText) {
+    std::printf("%-58s %9.2f %s  goal %s  %s\n", what, value, unit, goalText,
+                value <= goal ? "ok" : "over");
+}
+
 }  // namespace ks::bench

@@ -21,6 +21,8 @@
 #include "files/WorkStatus.h"
 
 using namespace ks;
+using ks::bench::statusKb;
+using ks::bench::verdict;
 
 namespace {
 
@@ -48,22 +50,6 @@ QString makeFile(const QString& path, int megabytes, bool randomOnly) {
         }
     }
     return path;
-}
-
-long statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field)) {
-            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
-
-void verdict(const char* what, double value, const char* unit, double goal, const char* goalText) {
-    std::printf("%-58s %9.2f %s  goal %s  %s\n", what, value, unit, goalText,
-                value <= goal ? "ok" : "over");
 }
 
 double msSince(const QElapsedTimer& timer) {

@@ -21,6 +21,8 @@
 #include "storage/BlobStream.h"
 
 using namespace ks;
+using ks::bench::statusKb;
+using ks::bench::verdict;
 
 namespace {
 
@@ -53,23 +55,6 @@ QString mixedFile(const QString& path, int megabytes) {
         }
     }
     return path;
-}
-
-// Kilobytes of a field of /proc/self/status ("VmRSS", "VmHWM").
-long statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field)) {
-            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
-
-void verdict(const char* what, double value, const char* unit, double goal, const char* goalText) {
-    std::printf("%-58s %9.2f %s  goal %s  %s\n", what, value, unit, goalText,
-                value <= goal ? "ok" : "over");
 }
 
 // The archiver alone, then the archive's bytes written as a blob in a row of its own.
