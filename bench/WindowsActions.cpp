@@ -4,7 +4,7 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
@@ -26,7 +26,7 @@ QComboBox* filter(QWidget* main) {
 }
 
 int listedLines(QWidget* main) {
-    return control<QListWidget>(main, QStringLiteral("lstPasswords"))->count();
+    return control<QListView>(main, QStringLiteral("lstPasswords"))->model()->rowCount();
 }
 
 QString shownDay(QWidget* main) {

@@ -5,6 +5,7 @@
 // figure is printed beside its goal with "ok" or "over".
 //
 //   bench_windows [--rounds N]       (N rounds of the scale/empty comparison, 5 by default)
+//   bench_windows --growth           (only one user's growth and the memory figures)
 //
 // The filled databases are kept under /tmp/keystead-bench-windows (or $KEYSTEAD_BENCH_CACHE),
 // so only the first run pays for the fill. Everything else lives in a private folder of the run;
@@ -159,7 +160,10 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--memory") == 0) {
         return memoryChild(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
-    const int rounds = argc == 3 && std::strcmp(argv[1], "--rounds") == 0 ? std::atoi(argv[2]) : 5;
+    const bool growthOnly = argc == 2 && std::strcmp(argv[1], "--growth") == 0;
+    const int rounds = growthOnly                                           ? 0
+                       : argc == 3 && std::strcmp(argv[1], "--rounds") == 0 ? std::atoi(argv[2])
+                                                                            : 5;
     const QString templatePath =
         QCoreApplication::applicationDirPath() + QStringLiteral("/Template.dat");
 
@@ -195,18 +199,20 @@ int main(int argc, char** argv) {
     const long bigKb = measureMemory(paths[4], growth[2].recordsPerUser);
 
     Report report(rounds);
-    report.compared("save a new record (Save and Close -> main window refilled)", atScale.save,
-                    atEmpty.save);
-    report.compared("list all records (filter -> \"All Records\")", atScale.listAll,
-                    atEmpty.listAll);
-    report.compared("filter one category (~250 lines)", atScale.filterOne, atEmpty.filterOne);
-    report.compared("main window activation (editor closed -> lists refilled)", atScale.activation,
-                    atEmpty.activation);
-    report.compared("log out and in again", atScale.logOutIn, atEmpty.logOutIn);
-    report.compared("previous entry across two years", atScale.previous, atEmpty.previous);
-    report.compared("next entry across two years", atScale.next, atEmpty.next);
-    report.firstLogin(atScale.firstLogin, atEmpty.firstLogin);
-    report.journal(atScale.keys, atEmpty.keys, atScale.openDay, atEmpty.openDay);
+    if (!growthOnly) {
+        report.compared("save a new record (Save and Close -> main window refilled)", atScale.save,
+                        atEmpty.save);
+        report.compared("list all records (filter -> \"All Records\")", atScale.listAll,
+                        atEmpty.listAll);
+        report.compared("filter one category (~250 lines)", atScale.filterOne, atEmpty.filterOne);
+        report.compared("main window activation (editor closed -> lists refilled)",
+                        atScale.activation, atEmpty.activation);
+        report.compared("log out and in again", atScale.logOutIn, atEmpty.logOutIn);
+        report.compared("previous entry across two years", atScale.previous, atEmpty.previous);
+        report.compared("next entry across two years", atScale.next, atEmpty.next);
+        report.firstLogin(atScale.firstLogin, atEmpty.firstLogin);
+        report.journal(atScale.keys, atEmpty.keys, atScale.openDay, atEmpty.openDay);
+    }
     report.growth(grown[0].listAll, grown[1].listAll, grown[2].listAll, "listing");
     report.growth(grown[0].filterOne, grown[1].filterOne, grown[2].filterOne, "filtering");
     report.growth(grown[0].save, grown[1].save, grown[2].save, "saving");

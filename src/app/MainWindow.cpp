@@ -251,8 +251,9 @@ void MainWindow::showForLogin() {
     } else {
         journal_->reloadEntry();
     }
-    // The figures of the previous user's typing are not shown to the next one.
+    // The figures of the previous user's typing, or their search, are not shown to the next one.
     journal_->startStatisticsAfresh();
+    vault_->startAfresh();
     activateFromProgram();
 }
 

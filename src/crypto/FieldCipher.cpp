@@ -48,4 +48,12 @@ QString DecryptFieldKeepingSpaces(const QString& value) {
     return FieldCipher().ACSDecrypt(value, PassPhrase(), true, /*keepSpaces=*/true);
 }
 
+QString DecryptStored(const QString& value) {
+    return value.isEmpty() ? QString() : DecryptField(value);
+}
+
+QString DecryptStoredKeepingSpaces(const QString& value) {
+    return value.isEmpty() ? QString() : DecryptFieldKeepingSpaces(value);
+}
+
 }  // namespace ks

@@ -20,6 +20,11 @@ QString DecryptField(const QString& value);
 // The same, keeping the spaces around the value (for texts that keep every character).
 QString DecryptFieldKeepingSpaces(const QString& value);
 
+// The same for a stored column, where an empty value stands for an empty field: it comes back
+// empty, without the cipher's complaint about empty input.
+QString DecryptStored(const QString& value);
+QString DecryptStoredKeepingSpaces(const QString& value);
+
 // The shared cipher instance, made on first use and kept for the whole run.
 clsCryptoRC4& FieldCipher();
 

@@ -127,7 +127,7 @@ void FilesPage::whileBusy(const std::function<void()>& work) {
     work();
     window()->removeEventFilter(this);
     busy_ = false;
-    services_.database.CloseAllDatabaseObjects();
+    services_.database.EndOperations();
 }
 
 void FilesPage::useArchiver(std::unique_ptr<Archiver> archiver) {
@@ -189,7 +189,7 @@ void FilesPage::RefreshFileList() {
     lvFiles_->clear();
     Result<QList<StoredFileLine>> lines =
         listStoredFiles(services_.database, services_.state.UserNameCipher);
-    services_.database.CloseAllDatabaseObjects();
+    services_.database.EndOperations();
     if (!lines.ok()) {
         return;  // the list stays empty; the next activation tries again
     }
@@ -235,7 +235,7 @@ void FilesPage::DeleteFileRecords(const QStringList& keys) {
     }
     Result<int> deleted =
         deleteStoredFiles(services_.database, services_.state.UserNameCipher, counters);
-    services_.database.CloseAllDatabaseObjects();
+    services_.database.EndOperations();
     if (!deleted.ok()) {
         reportDatabaseFailure(services_, deleteFailedText(), deleted.status());
     } else if (deleted.value() > 0) {

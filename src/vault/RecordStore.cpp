@@ -30,13 +30,6 @@ bool encryptAll(const RecordFields& fields, const QString& shortName, EncryptedF
            encryptInto(fields.description, out.description) && encryptInto(fields.notes, out.notes);
 }
 
-// Any stored value, however short, is decrypted: a value of one or two characters is stored as
-// two or four hex digits and is shown like any other. Every character comes back as typed,
-// spaces around the value included.
-QString decryptStored(const QString& stored) {
-    return stored.isEmpty() ? QString() : DecryptFieldKeepingSpaces(stored);
-}
-
 SaveResult failed(const DbStatus& status) {
     SaveResult result;
     result.outcome = SaveOutcome::DatabaseFailed;
@@ -63,29 +56,27 @@ std::optional<SaveResult> refusedShortName(const QString& shortName) {
 
 }  // namespace
 
-Result<QList<RecordLine>> RecordStore::ListRecords(const QString& owner, const QString& category) {
+Result<QList<RecordLine>> RecordStore::ListRecords(const QString& owner, const QString& category,
+                                                   const QString& search) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    const bool all = isAllRecords(category);
-    Statement query = connection->prepare(
-        all ? QStringLiteral(
-                  "SELECT Counter, ShortName FROM Logins WHERE KeyUserName = ?1 ORDER BY Counter")
-            : QStringLiteral("SELECT Counter, ShortName FROM Logins WHERE KeyUserName = ?1 AND "
-                             "Category = ?2 ORDER BY Counter"));
-    query.bind(1, owner);
-    if (!all) {
-        query.bind(2, category);
+    Result<QList<RecordLine>> all = listing_.lines(connection.value(), owner);
+    if (!all.ok()) {
+        return all;
     }
     QList<RecordLine> lines;
-    while (query.next()) {
-        lines.append({query.integer(0), shortNames_.plain(query.text(1))});
+    if (isAllRecords(category)) {
+        lines = all.value();
+    } else {
+        for (const RecordLine& line : all.value()) {
+            if (line.category == category) {
+                lines.append(line);
+            }
+        }
     }
-    if (!query.status().ok()) {
-        return query.status();
-    }
-    return lines;
+    return search_.narrow(connection.value(), owner, lines, search);
 }
 
 Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const QString& owner, qint64 counter) {
@@ -105,11 +96,11 @@ Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const QString& owner
     }
     StoredRecord record;
     record.counter = counter;
-    record.fields.shortName = shortNames_.plain(query.text(0));
-    record.fields.userName = decryptStored(query.text(1));
-    record.fields.password = decryptStored(query.text(2));
-    record.fields.description = decryptStored(query.text(3));
-    record.fields.notes = decryptStored(query.text(4));
+    record.fields.shortName = DecryptStored(query.text(0));
+    record.fields.userName = DecryptStoredKeepingSpaces(query.text(1));
+    record.fields.password = DecryptStoredKeepingSpaces(query.text(2));
+    record.fields.description = DecryptStoredKeepingSpaces(query.text(3));
+    record.fields.notes = DecryptStoredKeepingSpaces(query.text(4));
     record.fields.category = query.text(5);
     return std::optional<StoredRecord>(std::move(record));
 }
@@ -118,6 +109,8 @@ std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const
                                                    const RecordFields& fields,
                                                    const QString& shortName, qint64 exceptCounter,
                                                    PreparedSave& prepared) {
+    prepared.listingCurrent = listing_.isCurrent(connection, owner);
+    prepared.searchCurrent = search_.isCurrent(connection, owner);
     const Result<bool> inUse = index_.inUse(connection, shortName, exceptCounter);
     if (!inUse.ok()) {
         return failed(inUse.status());
@@ -137,8 +130,9 @@ std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const
 }
 
 SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
-                                   const CategoryFiling& filing, qint64 counter,
-                                   const QString& shortName) {
+                                   const RecordFields& fields, const PreparedSave& prepared,
+                                   qint64 counter, const QString& shortName) {
+    const CategoryFiling& filing = prepared.filing;
     SaveResult result;
     result.counter = counter;
     if (filing.addCategory) {
@@ -151,7 +145,12 @@ SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
     if (DbStatus status = write.commit(); !status.ok()) {
         return failed(status);
     }
-    index_.saved(write.connection(), counter, shortName);
+    Connection& connection = write.connection();
+    index_.saved(connection, counter, shortName);
+    const QString shown = DecryptStored(prepared.stored.shortName);
+    listing_.saved(connection, prepared.listingCurrent, {counter, shown, filing.category});
+    search_.saved(connection, prepared.searchCurrent, counter, shown, fields.userName,
+                  fields.description);
     return result;
 }
 
@@ -180,7 +179,7 @@ SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& f
     if (DbStatus status = insert.run(); !status.ok()) {
         return failed(status);
     }
-    return finishSave(write, owner, prepared.filing, connection.lastInsertId(), shortName);
+    return finishSave(write, owner, fields, prepared, connection.lastInsertId(), shortName);
 }
 
 SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
@@ -219,21 +218,35 @@ SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
     if (DbStatus status = update.run(); !status.ok()) {
         return failed(status);
     }
-    return finishSave(write, owner, prepared.filing, counter, shortName);
+    return finishSave(write, owner, fields, prepared, counter, shortName);
 }
 
 Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {
-    Result<Connection> connection = database_.open();
-    if (!connection.ok()) {
-        return connection.status();
+    // Under the writer's lock, so that what the kept lists knew before is what they follow.
+    WriteOperation write(database_);
+    if (!write.ok()) {
+        return write.status();
     }
-    Statement remove = connection->prepare(
+    Connection& connection = write.connection();
+    const bool indexCurrent = index_.isCurrent(connection);
+    const bool listingCurrent = listing_.isCurrent(connection, owner);
+    const bool searchCurrent = search_.isCurrent(connection, owner);
+    Statement remove = connection.prepare(
         QStringLiteral("DELETE FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
     remove.bind(1, counter).bind(2, owner);
     if (DbStatus status = remove.run(); !status.ok()) {
         return status;
     }
-    return connection->changes();
+    const int removed = connection.changes();
+    if (DbStatus status = write.commit(); !status.ok()) {
+        return status;
+    }
+    if (removed > 0) {
+        index_.removed(connection, indexCurrent, counter);
+        listing_.removed(connection, listingCurrent, counter);
+        search_.removed(connection, searchCurrent, counter);
+    }
+    return removed;
 }
 
 }  // namespace ks

@@ -6,16 +6,11 @@
 
 #include "storage/Database.h"
 #include "vault/CategoryRules.h"
-#include "vault/ShortNameCache.h"
+#include "vault/RecordListing.h"
+#include "vault/RecordSearch.h"
 #include "vault/ShortNameIndex.h"
 
 namespace ks {
-
-// One line of the record list: the record's identity and its short name.
-struct RecordLine {
-    qint64 counter = 0;
-    QString shortName;
-};
 
 // The plain values of a record, as typed in the editor or as decrypted for the details.
 struct RecordFields {
@@ -63,11 +58,14 @@ struct EncryptedFields {
 
 class RecordStore {
 public:
-    explicit RecordStore(DatabaseAccess& database) : database_(database), index_(shortNames_) {}
+    explicit RecordStore(DatabaseAccess& database) : database_(database) {}
 
     // The owner's records filed under `category` exactly (letter case counts), or all of them
-    // for the all-records entry in any letter case; in the table's stored order.
-    Result<QList<RecordLine>> ListRecords(const QString& owner, const QString& category);
+    // for the all-records entry in any letter case; in the table's stored order. With a search
+    // text, only the records whose short name, user name or description contains it, letter
+    // case ignored.
+    Result<QList<RecordLine>> ListRecords(const QString& owner, const QString& category,
+                                          const QString& search = QString());
 
     // The owner's record `counter`, decrypted; nullopt when the owner has no such record.
     Result<std::optional<StoredRecord>> ShowRecord(const QString& owner, qint64 counter);
@@ -89,17 +87,20 @@ private:
     struct PreparedSave {
         CategoryFiling filing;
         EncryptedFields stored;
+        bool listingCurrent = false;  // the kept listing and search texts were current
+        bool searchCurrent = false;
     };
     // The short-name check, the filing and the encryption; a result when the save must stop.
     std::optional<SaveResult> prepareSave(Connection& connection, const QString& owner,
                                           const RecordFields& fields, const QString& shortName,
                                           qint64 exceptCounter, PreparedSave& prepared);
     // Adds a new category when the record needs one, then commits.
-    SaveResult finishSave(WriteOperation& write, const QString& owner, const CategoryFiling& filing,
-                          qint64 counter, const QString& shortName);
+    SaveResult finishSave(WriteOperation& write, const QString& owner, const RecordFields& fields,
+                          const PreparedSave& prepared, qint64 counter, const QString& shortName);
     DatabaseAccess& database_;
-    ShortNameCache shortNames_;
     ShortNameIndex index_;
+    RecordListing listing_;
+    RecordSearch search_;
 };
 
 }  // namespace ks

@@ -1,65 +1,90 @@
 #include "vault/ShortNameIndex.h"
 
+#include "crypto/FieldCipher.h"
+
 namespace ks {
+
+namespace {
+
+size_t hashOf(const QString& key) {
+    return qHash(key);
+}
+
+}  // namespace
 
 DbStatus ShortNameIndex::rebuild(Connection& connection) {
     counters_.clear();
-    keys_.clear();
+    hashes_.clear();
     Statement query = connection.prepare(QStringLiteral("SELECT Counter, ShortName FROM Logins"));
     while (query.next()) {
         const qint64 counter = query.integer(0);
-        const QString& key = names_.name(query.text(1)).key;
-        counters_.insert(key, counter);
-        keys_.insert(counter, key);
+        const size_t hash = hashOf(comparisonKey(DecryptStored(query.text(1))));
+        counters_.insert(hash, counter);
+        hashes_.insert(counter, hash);
     }
     return query.status();
 }
 
+Result<bool> ShortNameIndex::holds(Connection& connection, qint64 counter, const QString& key) {
+    Statement query =
+        connection.prepare(QStringLiteral("SELECT ShortName FROM Logins WHERE Counter = ?1"));
+    query.bind(1, counter);
+    if (!query.next()) {
+        if (!query.status().ok()) {
+            return query.status();
+        }
+        return false;
+    }
+    return comparisonKey(DecryptStored(query.text(0))) == key;
+}
+
 Result<bool> ShortNameIndex::inUse(Connection& connection, const QString& shortName,
                                    qint64 exceptCounter) {
-    const Connection::ChangeStamp now = connection.changeStamp();
-    current_ = trusted_ && now.connection != 0 && now == stamp_;
-    if (!current_) {
-        trusted_ = false;
+    if (!stamp_.isCurrent(connection)) {
+        stamp_.drop();
         if (DbStatus status = rebuild(connection); !status.ok()) {
             return status;
         }
-        // Checks run under the writer's lock, so nothing has written since the stamp.
-        stamp_ = now;
-        trusted_ = now.connection != 0;
-        current_ = true;
+        // Checks run under the writer's lock, so nothing has written since the walk.
+        stamp_.mark(connection);
     }
-    const QString wanted = ShortNameCache::comparisonKey(shortName);
-    for (auto it = counters_.constFind(wanted); it != counters_.cend() && it.key() == wanted;
-         ++it) {
-        if (it.value() != exceptCounter) {
-            return true;
+    const QString wanted = comparisonKey(shortName);
+    const QList<qint64> candidates = counters_.values(hashOf(wanted));
+    for (const qint64 counter : candidates) {
+        if (counter == exceptCounter) {
+            continue;
+        }
+        const Result<bool> same = holds(connection, counter, wanted);
+        if (!same.ok() || same.value()) {
+            return same;
         }
     }
     return false;
 }
 
-void ShortNameIndex::remove(qint64 counter) {
-    const auto found = keys_.constFind(counter);
-    if (found != keys_.cend()) {
+void ShortNameIndex::forget(qint64 counter) {
+    const auto found = hashes_.constFind(counter);
+    if (found != hashes_.cend()) {
         counters_.remove(found.value(), counter);
-        keys_.erase(found);
+        hashes_.erase(found);
     }
 }
 
 void ShortNameIndex::saved(Connection& connection, qint64 counter, const QString& shortName) {
-    // Only an index that was current when the save checked its name can follow the save.
-    if (!current_) {
-        trusted_ = false;
+    forget(counter);
+    const size_t hash = hashOf(comparisonKey(shortName));
+    counters_.insert(hash, counter);
+    hashes_.insert(counter, hash);
+    stamp_.mark(connection);
+}
+
+void ShortNameIndex::removed(Connection& connection, bool wasCurrent, qint64 counter) {
+    if (!wasCurrent) {
+        stamp_.drop();
         return;
     }
-    remove(counter);
-    const QString key = ShortNameCache::comparisonKey(shortName);
-    counters_.insert(key, counter);
-    keys_.insert(counter, key);
-    stamp_ = connection.changeStamp();
-    trusted_ = stamp_.connection != 0;
-    current_ = false;
+    forget(counter);
+    stamp_.mark(connection);
 }
 
 }  // namespace ks

@@ -7,9 +7,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -18,6 +20,7 @@
 #include "vault/CategoryStore.h"
 #include "vault/CategoryWindow.h"
 #include "vault/RecordEditor.h"
+#include "vault/RecordListModel.h"
 #include "vault/VaultFailure.h"
 #include "vault/VaultLabels.h"
 #include "vault/VaultNames.h"
@@ -56,6 +59,39 @@ VaultPage::VaultPage(Services& services, QWidget* parent)
     connectActions();
 }
 
+void VaultPage::buildSearch() {
+    txtSearch_ = new QLineEdit(this);
+    txtSearch_->setObjectName(QStringLiteral("txtSearchRecords"));
+    txtSearch_->setPlaceholderText(tr("Search records (Ctrl+F)"));
+    txtSearch_->setToolTip(
+        tr("Lists only the records whose short name, user name or description contains the "
+           "text. Esc empties the box."));
+    txtSearch_->setClearButtonEnabled(true);
+    txtSearch_->installEventFilter(this);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        if (isVisible()) {
+            txtSearch_->setFocus(Qt::ShortcutFocusReason);
+            txtSearch_->selectAll();
+        }
+    });
+}
+
+bool VaultPage::searchKey(QKeyEvent* key) {
+    if (key->key() == Qt::Key_Escape && !txtSearch_->text().isEmpty()) {
+        txtSearch_->clear();
+        return true;
+    }
+    // Down goes on to the list, as in the search boxes of other programs.
+    if (key->key() == Qt::Key_Down && lines_->rowCount() > 0) {
+        lstPasswords_->setFocus(Qt::TabFocusReason);
+        lstPasswords_->setCurrentIndex(lines_->index(0));
+        return true;
+    }
+    return false;
+}
+
 void VaultPage::buildButtonPanel() {
     panel_ = new QWidget;
     panel_->setObjectName(QStringLiteral("pctLogins"));
@@ -80,8 +116,12 @@ QLayout* VaultPage::buildRecordList() {
     keepNarrow(cmbCategories_);
     cmdManage_ = makeButton(this, QStringLiteral("cmdLoginsManageCategories"), tr("Categories..."));
     cmdManage_->setToolTip(tr("Add and remove your categories"));
-    lstPasswords_ = new QListWidget(this);
+    buildSearch();
+    lines_ = new RecordListModel(this);
+    lstPasswords_ = new QListView(this);
     lstPasswords_->setObjectName(QStringLiteral("lstPasswords"));
+    lstPasswords_->setModel(lines_);
+    lstPasswords_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstPasswords_->setSelectionMode(QAbstractItemView::SingleSelection);
     lstPasswords_->setTextElideMode(Qt::ElideRight);
     lstPasswords_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -100,6 +140,7 @@ QLayout* VaultPage::buildRecordList() {
     filter->addWidget(cmdManage_);
     auto* left = new QVBoxLayout;
     left->addLayout(filter);
+    left->addWidget(txtSearch_);
     left->addWidget(
         makeLabel(this, QStringLiteral("lblRecords"), QStringLiteral("Records"), lstPasswords_));
     left->addWidget(lstPasswords_, 1);
@@ -147,9 +188,11 @@ void VaultPage::connectActions() {
         }
     });
     // A click, or the keyboard, selects a line: its record is shown.
-    connect(lstPasswords_, &QListWidget::itemSelectionChanged, this,
+    connect(lstPasswords_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &VaultPage::lstPasswords_Click);
-    connect(lstPasswords_, &QListWidget::itemDoubleClicked, cmdLoginsEdit_, &QPushButton::click);
+    connect(lstPasswords_, &QListView::doubleClicked, cmdLoginsEdit_, &QPushButton::click);
+    connect(txtSearch_, &QLineEdit::textChanged, this,
+            [this] { ListRecords(cmbCategories_->currentText()); });
     connect(cmdLoginsNew_, &QPushButton::clicked, this, &VaultPage::OpenNewRecord);
     connect(cmdLoginsEdit_, &QPushButton::clicked, this, &VaultPage::OpenEditRecord);
     connect(cmdLoginsDelete_, &QPushButton::clicked, this, &VaultPage::DeleteSelectedRecord);
@@ -171,6 +214,12 @@ void VaultPage::reloadLists() {
     FillCategoryLists();
 }
 
+void VaultPage::startAfresh() {
+    // The activation that follows lists the records.
+    const QSignalBlocker quiet(txtSearch_);
+    txtSearch_->clear();
+}
+
 void VaultPage::FillCategoryLists() {
     const Result<QStringList> visible =
         visibleCategories(services_.database, services_.state.UserNameCipher);
@@ -187,7 +236,7 @@ void VaultPage::FillCategoryLists() {
     filling_ = false;
     if (!visible.ok()) {
         // One report is enough: the records are not read from a failing database as well.
-        lstPasswords_->clear();
+        lines_->setLines({});
         clearDetails();
         reportDatabaseFailure(services_, QStringLiteral("The categories could not be read."),
                               visible.status());
@@ -209,40 +258,24 @@ void VaultPage::clearDetails() {
 }
 
 void VaultPage::ListRecords(const QString& category) {
-    lstPasswords_->clear();
     clearDetails();
     const Result<QList<RecordLine>> lines =
-        records_.ListRecords(services_.state.UserNameCipher, category);
+        records_.ListRecords(services_.state.UserNameCipher, category, txtSearch_->text());
     if (!lines.ok()) {
+        lines_->setLines({});
         reportDatabaseFailure(services_, QStringLiteral("The records could not be listed."),
                               lines.status());
         return;
     }
-    fillRecordList(lines.value());
-}
-
-void VaultPage::fillRecordList(const QList<RecordLine>& lines) {
-    QStringList names;
-    names.reserve(lines.size());
-    for (const RecordLine& line : lines) {
-        names.append(line.shortName);
-    }
-    // The lines go in at once; their Counters are attached before anything is shown, so the
-    // view need not hear of each of them.
-    lstPasswords_->addItems(names);
-    QAbstractItemModel* model = lstPasswords_->model();
-    const QSignalBlocker quiet(model);
-    for (qsizetype row = 0; row < lines.size(); ++row) {
-        lstPasswords_->item(static_cast<int>(row))->setData(Qt::UserRole, lines.at(row).counter);
-    }
+    lines_->setLines(lines.value());
 }
 
 std::optional<qint64> VaultPage::selectedCounter() const {
-    const QList<QListWidgetItem*> selected = lstPasswords_->selectedItems();
+    const QModelIndexList selected = lstPasswords_->selectionModel()->selectedIndexes();
     if (selected.isEmpty()) {
         return std::nullopt;
     }
-    return selected.first()->data(Qt::UserRole).toLongLong();
+    return lines_->line(selected.first().row()).counter;
 }
 
 void VaultPage::lstPasswords_Click() {
@@ -302,14 +335,14 @@ void VaultPage::OpenEditRecord() {
 }
 
 void VaultPage::DeleteSelectedRecord() {
-    const QList<QListWidgetItem*> selected = lstPasswords_->selectedItems();
+    const QModelIndexList selected = lstPasswords_->selectionModel()->selectedIndexes();
     if (selected.isEmpty()) {
         services_.dialogs.message(MessageIcon::Information, services_.state.AppTitle,
                                   QStringLiteral("You must select a record to delete."));
         return;
     }
-    const QString line = selected.first()->text();
-    const qint64 counter = selected.first()->data(Qt::UserRole).toLongLong();
+    const QString line = lines_->line(selected.first().row()).shortName;
+    const qint64 counter = lines_->line(selected.first().row()).counter;
     if (!services_.dialogs.askYesNo(
             services_.state.AppTitle,
             QStringLiteral("Are you sure you want to delete record:  ") + line)) {
@@ -336,13 +369,16 @@ bool VaultPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lstPasswords_->viewport() && event->type() == QEvent::ToolTip) {
         // A line's full short name as its tip, worked out only for the line pointed at.
         const auto* help = static_cast<QHelpEvent*>(event);
-        if (const QListWidgetItem* item = lstPasswords_->itemAt(help->pos())) {
-            QToolTip::showText(help->globalPos(), plainToolTip(item->text()), lstPasswords_,
-                               lstPasswords_->visualItemRect(item));
+        if (const QModelIndex at = lstPasswords_->indexAt(help->pos()); at.isValid()) {
+            QToolTip::showText(help->globalPos(), plainToolTip(lines_->line(at.row()).shortName),
+                               lstPasswords_, lstPasswords_->visualRect(at));
         } else {
             QToolTip::hideText();
         }
         return true;
+    }
+    if (watched == txtSearch_ && event->type() == QEvent::KeyPress) {
+        return searchKey(static_cast<QKeyEvent*>(event));
     }
     if (watched == lstPasswords_ && event->type() == QEvent::KeyPress) {
         switch (static_cast<QKeyEvent*>(event)->key()) {
@@ -352,7 +388,7 @@ bool VaultPage::eventFilter(QObject* watched, QEvent* event) {
             case Qt::Key_Return:
             case Qt::Key_Enter:
                 // The keyboard's double-click: edit the selected record.
-                if (!lstPasswords_->selectedItems().isEmpty()) {
+                if (selectedCounter()) {
                     cmdLoginsEdit_->click();
                     return true;
                 }

@@ -9,8 +9,10 @@
 #include "vault/RecordStore.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLayout;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -19,6 +21,7 @@ namespace ks {
 
 class CategoryWindow;
 class RecordEditor;
+class RecordListModel;
 
 // The Password Vault tab: category filter, record list and details; owns the record editor
 // `Form2` and the category window `Form5`.
@@ -34,11 +37,14 @@ public:
 
     // The main window's normal activation: refills the category lists, which lists the records.
     void reloadLists();
+    // A user has logged in: nothing of the previous user's search stays.
+    void startAfresh();
 
     // Refills every category list (filter, editor, completion source, category window) and
     // selects the filter again, which lists the records.
     void FillCategoryLists();
-    // Lists the user's records of `category` and empties the details.
+    // Lists the user's records of `category` (narrowed by the search box) and empties the
+    // details.
     void ListRecords(const QString& category);
     // Shows the user's record `counter` in the details.
     void ShowRecord(qint64 counter);
@@ -67,8 +73,9 @@ private:
     // The Counter of the selected line of the record list, if a line is selected.
     std::optional<qint64> selectedCounter() const;
     void clearDetails();
-    // Puts the listed lines into the record list, each with its Counter.
-    void fillRecordList(const QList<RecordLine>& lines);
+    // The search box: Ctrl+F comes to it, Esc empties it, and every change lists again.
+    void buildSearch();
+    bool searchKey(QKeyEvent* key);
 
     Services& services_;
     RecordStore records_;
@@ -82,7 +89,9 @@ private:
     QPushButton* cmdLoginsDelete_;
     QComboBox* cmbCategories_;
     QPushButton* cmdManage_;
-    QListWidget* lstPasswords_;
+    QLineEdit* txtSearch_;
+    QListView* lstPasswords_;
+    RecordListModel* lines_;
     QLineEdit* txtCounter_;
     QLineEdit* txtUserName_;
     QLineEdit* txtPassword_;

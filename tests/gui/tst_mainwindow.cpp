@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -198,7 +198,9 @@ private Q_SLOTS:
         auto* journal = test::control<QPlainTextEdit>(main(), QStringLiteral("txtJournal"));
         journal->setPlainText(QStringLiteral("anna's own day"));
         QVERIFY(test::press(main(), QStringLiteral("cmdJournalSave")));
-        QCOMPARE(test::control<QListWidget>(main(), QStringLiteral("lstPasswords"))->count(), 1);
+        QCOMPARE(
+            test::control<QListView>(main(), QStringLiteral("lstPasswords"))->model()->rowCount(),
+            1);
         session->logOut();
         QVERIFY(!main()->isVisible());
         QWidget* login = test::window(QStringLiteral("frmLogin"));
@@ -208,7 +210,9 @@ private Q_SLOTS:
         session->logIn(QStringLiteral(" Bert"), QStringLiteral("bertpass"));
         QCOMPARE(main()->windowTitle(), QStringLiteral("Keystead -  Bert"));
         QCOMPARE(readSettings(session->env.dataFolder()).line1, QStringLiteral(" Bert"));
-        QCOMPARE(test::control<QListWidget>(main(), QStringLiteral("lstPasswords"))->count(), 0);
+        QCOMPARE(
+            test::control<QListView>(main(), QStringLiteral("lstPasswords"))->model()->rowCount(),
+            0);
         QVERIFY(journal->toPlainText().isEmpty());
     }
 

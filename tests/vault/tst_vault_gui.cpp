@@ -56,12 +56,14 @@ class VaultGuiTest : public QObject {
     QWidget* main() { return session->mainWindow(); }
     QWidget* editor() { return test::window(u"Form2"_s); }
     QComboBox* filter() { return on<QComboBox>(main(), u"cmbCategories"_s); }
-    QListWidget* records() { return on<QListWidget>(main(), u"lstPasswords"_s); }
+    QListView* records() { return on<QListView>(main(), u"lstPasswords"_s); }
     QComboBox* category() { return on<QComboBox>(editor(), u"cmbCategory"_s); }
     QLineEdit* shortNameBox() { return on(editor(), u"txtShortName"_s); }
     QStringList listed() { return texts(records()); }
     void chooseFilter(const QString& entry) { filter()->setCurrentText(entry); }
-    void select(const QString& line) { records()->setCurrentRow(listed().indexOf(line)); }
+    void select(const QString& line) {
+        records()->setCurrentIndex(records()->model()->index(listed().indexOf(line), 0));
+    }
     // Presses a button; the texts of the messages shown meanwhile.
     QStringList pressed(QWidget* root, const QString& button) {
         const qsizetype before = dialogs().shown.size();
@@ -400,7 +402,7 @@ private Q_SLOTS:
         // A double-click on a line that is not selected edits that record.
         select(u"other"_s);
         const QRect line =
-            records()->visualItemRect(records()->item(listed().indexOf(u"spaced"_s)));
+            records()->visualRect(records()->model()->index(listed().indexOf(u"spaced"_s), 0));
         // As the desktop delivers it: a click, then the second press as a double-click.
         QTest::mouseClick(records()->viewport(), Qt::LeftButton, {}, line.center());
         QTest::mouseDClick(records()->viewport(), Qt::LeftButton, {}, line.center());

@@ -36,8 +36,9 @@ class VaultStoreTest : public QObject {
         const SaveResult result = store->CreateRecord(owner, f);
         return result.outcome == SaveOutcome::Saved ? result.counter : -1;
     }
-    QStringList names(const QString& owner, const QString& category = u"All Records"_s) {
-        const Result<QList<RecordLine>> listed = store->ListRecords(owner, category);
+    QStringList names(const QString& owner, const QString& category = u"All Records"_s,
+                      const QString& search = {}) {
+        const Result<QList<RecordLine>> listed = store->ListRecords(owner, category, search);
         QStringList out;
         for (const RecordLine& line : listed.value()) {
             out.append(line.shortName);
@@ -176,6 +177,57 @@ private Q_SLOTS:
                  SaveOutcome::ShortNameInUse);
         QCOMPARE(store->UpdateRecord(anna, edited, fields(u"sixth "_s)).outcome,
                  SaveOutcome::Saved);
+    }
+
+    // A search finds the owner's records by short name, user name or description, in any letter
+    // case, within the listed category; never by notes or password, never another user's.
+    void searchNarrowsTheListing() {
+        create(anna, {u"Bank of Ærø"_s, u"ANNA.K"_s, u"pw-secret"_s, u"Savings <b>"_s, u"x"_s, {}});
+        create(anna,
+               {u"Webmail"_s, u"anna"_s, u"p"_s, u"Спасибо почта"_s, u"secret"_s, u"Email"_s});
+        create(anna, {u"Gym"_s + QString(1000, u'x'), {}, {}, {}, {}, u"Email"_s});
+        create(bert, {u"Bert's ærø bank"_s, u"bert"_s, u"p"_s, u"anna's"_s, {}, {}});
+        QCOMPARE(names(anna, u"All Records"_s, u"ærø"_s), QStringList{u"Bank of Ærø"_s});
+        QCOMPARE(names(anna, u"All Records"_s, u"anna"_s),
+                 QStringList({u"Bank of Ærø"_s, u"Webmail"_s}));
+        QCOMPARE(names(anna, u"Email"_s, u"anna"_s), QStringList{u"Webmail"_s});
+        QCOMPARE(names(anna, u"All Records"_s, u"ПОЧТА"_s), QStringList{u"Webmail"_s});
+        QCOMPARE(names(anna, u"All Records"_s, u"<B>"_s), QStringList{u"Bank of Ærø"_s});
+        QCOMPARE(names(anna, u"All Records"_s, u"XXXX"_s).size(), 1);
+        QCOMPARE(names(anna, u"All Records"_s, u"secret"_s), QStringList());
+        QCOMPARE(names(anna, u"All Records"_s, u"bert"_s), QStringList());
+        QCOMPARE(names(anna, u"All Records"_s, u"mail\nanna"_s), QStringList());
+        QCOMPARE(names(anna).size(), 3);
+    }
+
+    // What this session keeps of the listing and of the searched texts follows its own saves
+    // and deletions, and is read again after any other write, by another running copy too.
+    void listingAndSearchFollowEveryWrite() {
+        const qint64 mail = create(anna, fields(u"mail box"_s, u"Email"_s));
+        QCOMPARE(names(anna, u"Email"_s, u"u-mail"_s), QStringList{u"mail box"_s});
+        QCOMPARE(
+            store->UpdateRecord(anna, mail, {u"post box"_s, u"new user"_s, {}, {}, {}, u"Work"_s})
+                .outcome,
+            SaveOutcome::Saved);
+        QCOMPARE(names(anna, u"Email"_s), QStringList());
+        QCOMPARE(names(anna, u"Work"_s, u"NEW USER"_s), QStringList{u"post box"_s});
+        QCOMPARE(names(anna, u"Work"_s, u"u-mail"_s), QStringList());
+
+        DatabaseAccess other(database->path(), PassPhrase());
+        RecordStore otherStore(other);
+        const qint64 foreign = otherStore.CreateRecord(anna, fields(u"from afar"_s)).counter;
+        QCOMPARE(names(anna, u"All Records"_s, u"afar"_s), QStringList{u"from afar"_s});
+        QCOMPARE(otherStore.UpdateRecord(anna, foreign, fields(u"renamed far"_s)).outcome,
+                 SaveOutcome::Saved);
+        QCOMPARE(names(anna), QStringList({u"post box"_s, u"renamed far"_s}));
+        QCOMPARE(names(anna, u"All Records"_s, u"d-renamed"_s), QStringList{u"renamed far"_s});
+        QCOMPARE(otherStore.DeleteRecord(anna, mail).value(), 1);
+        QCOMPARE(names(anna, u"All Records"_s, u"box"_s), QStringList());
+        QCOMPARE(store->DeleteRecord(anna, foreign).value(), 1);
+        QCOMPARE(names(anna), QStringList());
+        // Another user's listing is never answered from this one's.
+        QVERIFY(create(bert, fields(u"bert's"_s)) > 0);
+        QCOMPARE(names(anna) + names(bert, u"All Records"_s, u"u-"_s), QStringList{u"bert's"_s});
     }
 
     void aFailingStepLeavesTheDataAsItWas() {

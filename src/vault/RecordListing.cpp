@@ -1,0 +1,78 @@
+#include "vault/RecordListing.h"
+
+#include <QHash>
+#include <algorithm>
+
+#include "crypto/FieldCipher.h"
+
+namespace ks {
+
+DbStatus RecordListing::read(Connection& connection, const QString& owner) {
+    stamp_.drop();
+    lines_.clear();
+    owner_ = owner;
+    Statement query = connection.prepare(QStringLiteral(
+        "SELECT Counter, ShortName, Category FROM Logins WHERE KeyUserName = ?1 ORDER BY Counter"));
+    query.bind(1, owner);
+    // Records share a handful of categories: each name is kept once.
+    QHash<QString, QString> categories;
+    while (query.next()) {
+        const QString category = query.text(2);
+        auto known = categories.constFind(category);
+        if (known == categories.cend()) {
+            known = categories.insert(category, category);
+        }
+        lines_.append({query.integer(0), DecryptStored(query.text(1)), known.value()});
+    }
+    if (!query.status().ok()) {
+        lines_.clear();
+        return query.status();
+    }
+    lines_.squeeze();
+    stamp_.mark(connection);
+    return {};
+}
+
+Result<QList<RecordLine>> RecordListing::lines(Connection& connection, const QString& owner) {
+    if (!isCurrent(connection, owner)) {
+        if (DbStatus status = read(connection, owner); !status.ok()) {
+            return status;
+        }
+    }
+    return lines_;
+}
+
+qsizetype RecordListing::position(qint64 counter) const {
+    const auto at = std::lower_bound(
+        lines_.cbegin(), lines_.cend(), counter,
+        [](const RecordLine& line, qint64 wanted) { return line.counter < wanted; });
+    return at - lines_.cbegin();
+}
+
+void RecordListing::saved(Connection& connection, bool wasCurrent, const RecordLine& line) {
+    if (!wasCurrent) {
+        stamp_.drop();
+        return;
+    }
+    const qsizetype at = position(line.counter);
+    if (at < lines_.size() && lines_.at(at).counter == line.counter) {
+        lines_[at] = line;
+    } else {
+        lines_.insert(at, line);
+    }
+    stamp_.mark(connection);
+}
+
+void RecordListing::removed(Connection& connection, bool wasCurrent, qint64 counter) {
+    if (!wasCurrent) {
+        stamp_.drop();
+        return;
+    }
+    const qsizetype at = position(counter);
+    if (at < lines_.size() && lines_.at(at).counter == counter) {
+        lines_.removeAt(at);
+    }
+    stamp_.mark(connection);
+}
+
+}  // namespace ks

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "storage/CacheStamp.h"
+#include "storage/Database.h"
+
+namespace ks {
+
+// One line of the record list: the record's identity, its short name and its category.
+struct RecordLine {
+    qint64 counter = 0;
+    QString shortName;
+    QString category;
+};
+
+// Every record line of one owner, in Counter order, kept for the session: the lists are filled
+// again at every return to the main window, and at a table's scale reading and decrypting each
+// short name each time would be what the user waits for. The lines are read again whenever
+// anything this listing did not follow may have written (see CacheStamp).
+class RecordListing {
+public:
+    Result<QList<RecordLine>> lines(Connection& connection, const QString& owner);
+
+    // Whether the kept lines are the owner's and current; asked under a writer's lock before a
+    // write that the listing is then told of.
+    bool isCurrent(Connection& connection, const QString& owner) {
+        return owner == owner_ && stamp_.isCurrent(connection);
+    }
+    // The owner's record `line.counter` was just saved as `line` (or removed) and committed,
+    // and nothing else; `wasCurrent` is what isCurrent() said before the write.
+    void saved(Connection& connection, bool wasCurrent, const RecordLine& line);
+    void removed(Connection& connection, bool wasCurrent, qint64 counter);
+
+private:
+    DbStatus read(Connection& connection, const QString& owner);
+    // Where `counter` stands in the lines, or where it would go.
+    qsizetype position(qint64 counter) const;
+
+    QString owner_;
+    QList<RecordLine> lines_;
+    CacheStamp stamp_;
+};
+
+}  // namespace ks

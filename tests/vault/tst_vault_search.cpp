@@ -1,0 +1,102 @@
+// The search box of the Password Vault tab, driven end to end.
+#include <QtTest>
+#include <QtWidgets>
+
+#include "GuiDriver.h"
+#include "Session.h"
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+#include "storage/Database.h"
+#include "vault/RecordStore.h"
+
+using namespace ks;
+using namespace Qt::StringLiterals;
+
+class VaultSearchTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::Session> session;
+
+    QWidget* main() { return session->mainWindow(); }
+    QLineEdit* search() { return test::control<QLineEdit>(main(), u"txtSearchRecords"_s); }
+    QListView* records() { return test::control<QListView>(main(), u"lstPasswords"_s); }
+    QComboBox* filter() { return test::control<QComboBox>(main(), u"cmbCategories"_s); }
+    QStringList listed() {
+        QStringList out;
+        for (int row = 0; row < records()->model()->rowCount(); ++row) {
+            out.append(records()->model()->index(row, 0).data().toString());
+        }
+        return out;
+    }
+    // Adds a record for `owner` the way another running copy would.
+    void add(const QString& owner, const RecordFields& fields) {
+        DatabaseAccess other(session->env.databasePath(), PassPhrase());
+        RecordStore store(other);
+        QCOMPARE(store.CreateRecord(EncryptField(owner), fields).outcome, SaveOutcome::Saved);
+    }
+
+private Q_SLOTS:
+    void init() {
+        session = std::make_unique<test::Session>();
+        session->logIn(u"anna"_s);
+        add(u"anna"_s, {u"Bank of Ærø"_s, u"anna.k"_s, u"pw"_s, u"Savings"_s, u"find me"_s, {}});
+        add(u"anna"_s, {u"Webmail"_s, u"ANNA"_s, u"pw"_s, u"Почта <b>"_s, {}, u"Email"_s});
+        add(u"anna"_s, {u"Chess club"_s, u"knight"_s, u"pw"_s, {}, {}, u"Email"_s});
+        add(u"bert"_s, {u"Bert's mail"_s, u"anna"_s, u"pw"_s, {}, {}, {}});
+        QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
+        QVERIFY(test::press(test::window(u"Form2"_s), u"cmdCancel"_s));
+        QCOMPARE(listed().size(), 3);
+    }
+    void cleanup() {
+        QVERIFY2(session->dialogs.unexpected.isEmpty(),
+                 qPrintable(session->dialogs.unexpected.join(u'\n')));
+        QVERIFY2(session->dialogs.shown.isEmpty(),
+                 qPrintable(session->dialogs.texts().join(u'\n')));
+        session.reset();
+    }
+
+    void typingNarrowsTheListWithinTheCategory() {
+        QTest::keyClicks(search(), u"ANNA"_s);
+        QCOMPARE(listed(), QStringList({u"Bank of Ærø"_s, u"Webmail"_s}));
+        filter()->setCurrentText(u"Email"_s);
+        QCOMPARE(listed(), QStringList{u"Webmail"_s});
+        search()->setText(u"почта <B>"_s);
+        QCOMPARE(listed(), QStringList{u"Webmail"_s});
+        search()->setText(u"find me"_s);  // notes are not searched
+        QCOMPARE(listed(), QStringList());
+        // Esc empties the box: the category's whole list again.
+        QTest::keyClick(search(), Qt::Key_Escape);
+        QVERIFY(search()->text().isEmpty());
+        QCOMPARE(listed(), QStringList({u"Webmail"_s, u"Chess club"_s}));
+    }
+
+    void searchStaysThroughTheEditorAndFindsNewRecords() {
+        search()->setText(u"club"_s);
+        QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
+        QWidget* editor = test::window(u"Form2"_s);
+        test::control<QLineEdit>(editor, u"txtShortName"_s)->setText(u"Golf CLUB"_s);
+        session->dialogs.clear();
+        QVERIFY(test::press(editor, u"cmdSaveClose"_s));
+        session->dialogs.clear();
+        QCOMPARE(search()->text(), u"club"_s);
+        QCOMPARE(listed(), QStringList({u"Chess club"_s, u"Golf CLUB"_s}));
+        // Down goes from the box to the list; the first line's record is shown.
+        QTest::keyClick(search(), Qt::Key_Down);
+        QCOMPARE(test::control<QLineEdit>(main(), u"txtUserName"_s)->text(), u"knight"_s);
+        // The next user starts with an empty box and their own records only.
+        session->logOut();
+        session->logIn(u"bert"_s);
+        QVERIFY(search()->text().isEmpty());
+        QCOMPARE(listed(), QStringList{u"Bert's mail"_s});
+    }
+
+    void ctrlFComesToTheBox() {
+        records()->setFocus();
+        QTRY_VERIFY(records()->hasFocus());
+        QTest::keyClick(records(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(search()->hasFocus());
+    }
+};
+
+QTEST_MAIN(VaultSearchTest)
+#include "tst_vault_search.moc"
