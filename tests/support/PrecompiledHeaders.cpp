@@ -1,0 +1,1 @@
+// Nothing but the precompiled widget headers that every test shares.
