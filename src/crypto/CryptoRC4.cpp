@@ -27,10 +27,23 @@ QString noHashMessage() {
     return QStringLiteral("Error Creating Hash Object.");
 }
 
-bool isUpperHexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F');
-}
+// The value of each upper-case hex digit; -1 for every other character.
+struct HexDigits {
+    signed char value[128];
+    constexpr HexDigits() : value() {
+        for (signed char& v : value) {
+            v = -1;
+        }
+        for (int d = 0; d < 10; ++d) {
+            value['0' + d] = static_cast<signed char>(d);
+        }
+        for (int d = 0; d < 6; ++d) {
+            value['A' + d] = static_cast<signed char>(10 + d);
+        }
+    }
+    int operator()(char16_t u) const { return u < 128 ? value[u] : -1; }
+};
+constexpr HexDigits upperHexValue;
 
 // Leading and trailing U+0020 only; other white space is part of the text.
 QString stripSpaces(const QString& text) {
@@ -277,12 +290,22 @@ QByteArray clsCryptoRC4::HexToString(const QString& hex, bool* ok) {
     if (ok != nullptr) {
         *ok = false;
     }
-    if (hex.size() % 2 != 0 || !std::all_of(hex.cbegin(), hex.cend(), isUpperHexDigit)) {
-        cryptoError(QStringLiteral("Invalid Hex String in Function: HexToString."));
-        return {};
-    }
     try {
-        QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+        // One pass that checks and converts together: a journal search decodes megabytes.
+        QByteArray bytes(hex.size() / 2, Qt::Uninitialized);
+        const QChar* digits = hex.constData();
+        char* out = bytes.data();
+        bool valid = hex.size() % 2 == 0;
+        for (qsizetype i = 0; valid && i < bytes.size(); ++i) {
+            const int high = upperHexValue(digits[2 * i].unicode());
+            const int low = upperHexValue(digits[2 * i + 1].unicode());
+            valid = high >= 0 && low >= 0;
+            out[i] = static_cast<char>((high << 4) | low);
+        }
+        if (!valid) {
+            cryptoError(QStringLiteral("Invalid Hex String in Function: HexToString."));
+            return {};
+        }
         if (ok != nullptr) {
             *ok = true;
         }

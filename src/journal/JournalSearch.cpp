@@ -1,6 +1,5 @@
 #include "journal/JournalSearch.h"
 
-#include <QSet>
 #include <algorithm>
 
 #include "journal/JournalDate.h"
@@ -17,17 +16,46 @@ const QString kEllipsis = QStringLiteral("…");
 
 }  // namespace
 
-QString journalSnippet(const QString& entry, qsizetype at, qsizetype length) {
-    const qsizetype from = std::max<qsizetype>(0, at - kBefore);
-    const qsizetype to = std::min(entry.size(), at + length + kAfter);
+QString journalSnippet(const QString& entry, qsizetype at, qsizetype length,
+                       qsizetype* matchStart) {
+    qsizetype from = std::max<qsizetype>(0, at - kBefore);
+    qsizetype to = std::min(entry.size(), at + length + kAfter);
+    if (from > 0 && entry.at(from).isLowSurrogate()) {
+        --from;
+    }
+    if (to < entry.size() && entry.at(to - 1).isHighSurrogate()) {
+        ++to;
+    }
     QString snippet = entry.mid(from, to - from).simplified();
+    // White space is folded the same way before the match; the stand-in keeps a space that
+    // separates the match from the words before it.
+    qsizetype start = (entry.mid(from, at - from) + QLatin1Char('x')).simplified().size() - 1;
     if (from > 0) {
         snippet.prepend(kEllipsis);
+        ++start;
     }
     if (to < entry.size()) {
         snippet.append(kEllipsis);
     }
+    if (matchStart != nullptr) {
+        *matchStart = std::min(start, snippet.size());
+    }
     return snippet;
+}
+
+QString snippetNearMatch(const JournalHit& hit, qsizetype lead) {
+    if (hit.matchStart <= lead + 1) {
+        return hit.snippet;
+    }
+    qsizetype cut = hit.matchStart - lead;
+    const qsizetype space = hit.snippet.indexOf(QLatin1Char(' '), cut);
+    if (space >= 0 && space < hit.matchStart) {
+        cut = space + 1;
+    }
+    if (hit.snippet.at(cut).isLowSurrogate()) {
+        ++cut;
+    }
+    return kEllipsis + hit.snippet.mid(cut);
 }
 
 Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const QString& owner,
@@ -40,24 +68,24 @@ Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const QString&
     if (!connection.ok()) {
         return connection.status();
     }
-    Statement query = connection->prepare(
-        QStringLiteral("SELECT Date, Journal FROM Journals WHERE UserName = ?1 ORDER BY Id"));
+    // A day is judged by the row its load shows, the first of its date text. Those rows are
+    // picked from the owner's index and read in the table's order: no sort copies the entries,
+    // and the file is read front to back.
+    Statement query = connection->prepare(QStringLiteral(
+        "SELECT Date, Journal FROM Journals WHERE Id IN "
+        "(SELECT min(Id) FROM Journals WHERE UserName = ?1 GROUP BY Date) ORDER BY Id"));
     query.bind(1, owner);
-    QSet<QString> seen;
     while (query.next()) {
-        const QString dateText = query.text(0);
-        if (seen.contains(dateText)) {
-            continue;
-        }
-        seen.insert(dateText);
-        const std::optional<QDate> day = readJournalDate(dateText);
+        const std::optional<QDate> day = readJournalDate(query.text(0));
         if (!day) {
             continue;
         }
         const QString entry = shownJournalText(query.text(1));
         const qsizetype at = entry.indexOf(text, 0, Qt::CaseInsensitive);
         if (at >= 0) {
-            hits.append({*day, journalSnippet(entry, at, text.size())});
+            JournalHit hit{*day, QString(), 0};
+            hit.snippet = journalSnippet(entry, at, text.size(), &hit.matchStart);
+            hits.append(hit);
         }
     }
     if (!query.status().ok()) {

@@ -18,6 +18,8 @@ namespace {
 // A search starts once typing pauses this long, or at once with Enter.
 constexpr int kTypingPauseMs = 300;
 constexpr int kDayRole = Qt::UserRole;
+// Characters of an entry shown before the match: the list is narrow, and the match must show.
+constexpr qsizetype kLead = 12;
 
 }  // namespace
 
@@ -84,8 +86,8 @@ void JournalSearchPanel::search() {
         return;
     }
     for (const JournalHit& hit : hits.value()) {
-        auto* item =
-            new QListWidgetItem(journalDateText(hit.day) + QStringLiteral("  ") + hit.snippet);
+        auto* item = new QListWidgetItem(journalDateText(hit.day) + QStringLiteral("  ") +
+                                         snippetNearMatch(hit, kLead));
         item->setData(kDayRole, hit.day);
         item->setToolTip(plainToolTip(hit.snippet));
         lstJournalFound_->addItem(item);

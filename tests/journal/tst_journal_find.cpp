@@ -105,6 +105,19 @@ private Q_SLOTS:
         QVERIFY(found()->isHidden());
     }
 
+    void aLongEntryIsListedWithTheMatchNearTheStart() {
+        const QString entry = u"Grey morning. "_s.repeated(20) + u"Saw Tom at the <b>LAKE</b>."_s +
+                              u" Rain again."_s.repeated(20);
+        write(u"anna"_s, QDate(2026, 1, 20), entry);
+        searchFor(u"lake"_s);
+        const QString line = foundLines().value(1);
+        QVERIFY2(line.startsWith(u"20/01/2026  …"_s), qPrintable(line));
+        // Markup is shown as typed; the match comes within a few words of the date.
+        const qsizetype match = line.indexOf(u"LAKE"_s);
+        QVERIFY2(match > 0 && match < 35, qPrintable(line));
+        QVERIFY(line.contains(u"<b>LAKE</b>."_s));
+    }
+
     void keyboardSavesAndMovesByDay() {
         QCOMPARE(day(), QDate(2026, 3, 5));
         box()->setFocus();

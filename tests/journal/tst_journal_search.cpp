@@ -65,6 +65,46 @@ private Q_SLOTS:
         // A short entry is shown whole, without marks.
         QCOMPARE(journalSnippet(u"a needle"_s, 2, 6), u"a needle"_s);
     }
+
+    void theMatchIsFoundInTheSnippetAndShownInANarrowList() {
+        // Line breaks and runs of spaces before the match are folded like the rest.
+        const QString entry = u"Day one.\n\n  Walked   along the quay in the rain,\t"_s +
+                              u"then the Harbour at dusk, the boats all in."_s;
+        const qsizetype at = entry.indexOf(u"harbour"_s, 0, Qt::CaseInsensitive);
+        JournalHit hit{QDate(2026, 1, 2), QString(), -1};
+        hit.snippet = journalSnippet(entry, at, 7, &hit.matchStart);
+        QCOMPARE(hit.snippet.mid(hit.matchStart, 7), u"Harbour"_s);
+        QVERIFY(hit.snippet.startsWith(u"…"_s));
+
+        // At most about `lead` characters stay before the match, from the start of a word.
+        const QString near = snippetNearMatch(hit, 12);
+        QVERIFY2(near.startsWith(u"…then the Harbour"_s), qPrintable(near));
+        QVERIFY(near.endsWith(hit.snippet.mid(hit.matchStart)));
+        // A match near the start is left as it is.
+        JournalHit early{QDate(2026, 1, 2), u"the Harbour at dusk"_s, 4};
+        QCOMPARE(snippetNearMatch(early, 12), u"the Harbour at dusk"_s);
+    }
+
+    void charactersOutsideTheBasicPlaneAreNeverCutInHalf() {
+        const QString ship = u"🚢"_s;  // two UTF-16 units
+        QCOMPARE(ship.size(), 2);
+        for (qsizetype pad = 0; pad < 4; ++pad) {
+            const QString entry =
+                QString(pad, u'x') + ship.repeated(40) + u" needle "_s + ship.repeated(60);
+            const qsizetype at = entry.indexOf(u"needle"_s);
+            qsizetype start = 0;
+            const QString snippet = journalSnippet(entry, at, 6, &start);
+            QCOMPARE(snippet.mid(start, 6), u"needle"_s);
+            for (qsizetype i = 0; i < snippet.size(); ++i) {
+                const QChar c = snippet.at(i);
+                QVERIFY(!c.isHighSurrogate() ||
+                        (i + 1 < snippet.size() && snippet.at(i + 1).isLowSurrogate()));
+                QVERIFY(!c.isLowSurrogate() || (i > 0 && snippet.at(i - 1).isHighSurrogate()));
+            }
+            const QString near = snippetNearMatch({QDate(2026, 1, 2), snippet, start}, 5);
+            QVERIFY(!near.at(1).isLowSurrogate());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(JournalSearchTest)
