@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -54,6 +55,7 @@ VaultPage::VaultPage(Services& services, QWidget* parent)
     editor_ = std::make_unique<RecordEditor>(services_, records_, *lstTempCategories_);
     categoryWindow_ = new CategoryWindow(services_, this);
     connectActions();
+    buildCopyActions();
 }
 
 void VaultPage::buildButtonPanel() {
@@ -111,7 +113,10 @@ QLayout* VaultPage::buildDetails() {
     txtCounter_->setObjectName(QStringLiteral("txtCounter"));
     txtCounter_->hide();
     txtUserName_ = makeDetailLine(this, "txtUserName");
-    txtPassword_ = makeDetailLine(this, "txtPassword");
+    txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
+    txtPassword_->setReadOnly(true);
+    txtPasswordReveal_ = addRevealToggle(txtPassword_);
+    makeCopyButtons();
     txtDescription_ = makeDetailText(this, "txtDescription");
     txtNotes_ = makeDetailText(this, "txtNotes");
 
@@ -120,21 +125,25 @@ QLayout* VaultPage::buildDetails() {
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    details->addWidget(title, 0, 0, 1, 2);
+    details->addWidget(title, 0, 0, 1, 3);
     const struct {
         const char* label;
         QString caption;
         QWidget* box;
-    } rows[] = {{"lblUserName", userNameCaption(), txtUserName_},
-                {"lblPassword", passwordCaption(), txtPassword_},
-                {"lblDescription", descriptionCaption(), txtDescription_},
-                {"lblNotes", notesCaption(), txtNotes_}};
+        QWidget* copy;  // the button beside the box, if any
+    } rows[] = {{"lblUserName", userNameCaption(), txtUserName_, cmdCopyUserName_},
+                {"lblPassword", passwordCaption(), txtPassword_, cmdCopyPassword_},
+                {"lblDescription", descriptionCaption(), txtDescription_, nullptr},
+                {"lblNotes", notesCaption(), txtNotes_, nullptr}};
     for (const auto& row : rows) {
         const int at = details->rowCount();
         const bool tall = qobject_cast<QPlainTextEdit*>(row.box) != nullptr;
         details->addWidget(makeLabel(this, QString::fromLatin1(row.label), row.caption, row.box),
                            at, 0, tall ? Qt::AlignTop : Qt::Alignment());
-        details->addWidget(row.box, at, 1);
+        details->addWidget(row.box, at, 1, 1, row.copy != nullptr ? 1 : 2);
+        if (row.copy != nullptr) {
+            details->addWidget(row.copy, at, 2);
+        }
     }
     details->setRowStretch(details->rowCount() - 1, 1);
     return details;
@@ -202,6 +211,7 @@ void VaultPage::cmbCategories_Click() {
 }
 
 void VaultPage::clearDetails() {
+    maskPassword();
     txtPassword_->clear();
     txtUserName_->clear();
     txtDescription_->clear();
@@ -255,14 +265,14 @@ void VaultPage::ShowRecord(qint64 counter) {
     const Result<std::optional<StoredRecord>> record =
         records_.ShowRecord(services_.state.UserNameCipher, counter);
     if (!record.ok()) {
-        reportDatabaseFailure(services_, QStringLiteral("The record could not be read."),
-                              record.status());
+        reportRecordUnreadable(services_, record.status());
         return;
     }
     if (!record.value()) {
         return;
     }
     const RecordFields& fields = record.value()->fields;
+    maskPassword();
     txtCounter_->setText(QString::number(counter));
     txtUserName_->setText(fields.userName);
     txtPassword_->setText(fields.password);
@@ -287,8 +297,7 @@ void VaultPage::OpenEditRecord() {
     const Result<std::optional<StoredRecord>> record =
         records_.ShowRecord(services_.state.UserNameCipher, *counter);
     if (!record.ok()) {
-        reportDatabaseFailure(services_, QStringLiteral("The record could not be read."),
-                              record.status());
+        reportRecordUnreadable(services_, record.status());
         return;
     }
     if (!record.value()) {

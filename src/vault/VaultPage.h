@@ -8,17 +8,22 @@
 #include "core/Services.h"
 #include "vault/RecordStore.h"
 
+class QAction;
 class QComboBox;
 class QLayout;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
+class QPoint;
 class QPushButton;
+class QToolButton;
 
 namespace ks {
 
 class CategoryWindow;
 class RecordEditor;
+class SecretClipboard;
 
 // The Password Vault tab: category filter, record list and details; owns the record editor
 // `Form2` and the category window `Form5`.
@@ -46,8 +51,16 @@ public:
     void OpenNewRecord();
     void OpenEditRecord();
     void DeleteSelectedRecord();
+    // Copy the selected record's user name or password without showing them. The password is
+    // marked secret for clipboard managers and taken off the clipboard again after a while.
+    void copyUserName();
+    void copyPassword();
+    // The session ends: a copied password leaves the clipboard, the details' password is masked.
+    void forgetCopiedPassword();
 
 Q_SIGNALS:
+    // A word for the main window's status bar, shown for `timeoutMs` (0: until replaced).
+    void statusMessage(const QString& text, int timeoutMs);
     // The record editor opens: the main window hides.
     void hideMainWindowRequested();
     // Back from another window of the program: the main window shows and activates again.
@@ -67,6 +80,14 @@ private:
     // The Counter of the selected line of the record list, if a line is selected.
     std::optional<qint64> selectedCounter() const;
     void clearDetails();
+    // The copy buttons beside the details' user name and password.
+    void makeCopyButtons();
+    // The copy clipboard, the keys and the record list's context menu.
+    void buildCopyActions();
+    void showRecordMenu(const QPoint& at);
+    // The selected record read again for its owner; nullopt when there is none (said why).
+    std::optional<RecordFields> selectedRecordFields();
+    void maskPassword();
     // Puts the listed lines into the record list, each with its Counter.
     void fillRecordList(const QList<RecordLine>& lines);
 
@@ -86,6 +107,11 @@ private:
     QLineEdit* txtCounter_;
     QLineEdit* txtUserName_;
     QLineEdit* txtPassword_;
+    QAction* txtPasswordReveal_;
+    QToolButton* cmdCopyUserName_;
+    QToolButton* cmdCopyPassword_;
+    QMenu* mnuRecords_ = nullptr;
+    SecretClipboard* clipboard_ = nullptr;
     QPlainTextEdit* txtDescription_;
     QPlainTextEdit* txtNotes_;
     QListWidget* lstTempCategories_;
