@@ -115,8 +115,7 @@ QLayout* VaultPage::buildDetails() {
     txtUserName_ = makeDetailLine(this, "txtUserName");
     txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
     txtPassword_->setReadOnly(true);
-    txtPasswordReveal_ = addRevealToggle(txtPassword_);
-    makeCopyButtons();
+    makeDetailButtons();
     txtDescription_ = makeDetailText(this, "txtDescription");
     txtNotes_ = makeDetailText(this, "txtNotes");
 
@@ -125,24 +124,31 @@ QLayout* VaultPage::buildDetails() {
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    details->addWidget(title, 0, 0, 1, 3);
+    details->addWidget(title, 0, 0, 1, 4);
     const struct {
         const char* label;
         QString caption;
         QWidget* box;
-        QWidget* copy;  // the button beside the box, if any
-    } rows[] = {{"lblUserName", userNameCaption(), txtUserName_, cmdCopyUserName_},
-                {"lblPassword", passwordCaption(), txtPassword_, cmdCopyPassword_},
-                {"lblDescription", descriptionCaption(), txtDescription_, nullptr},
-                {"lblNotes", notesCaption(), txtNotes_, nullptr}};
+        QWidget* reveal;  // the eye beside the box, if any
+        QWidget* copy;    // the copy button beside the box, if any
+    } rows[] = {
+        {"lblUserName", userNameCaption(), txtUserName_, nullptr, cmdCopyUserName_},
+        {"lblPassword", passwordCaption(), txtPassword_, cmdRevealPassword_, cmdCopyPassword_},
+        {"lblDescription", descriptionCaption(), txtDescription_, nullptr, nullptr},
+        {"lblNotes", notesCaption(), txtNotes_, nullptr, nullptr}};
     for (const auto& row : rows) {
         const int at = details->rowCount();
         const bool tall = qobject_cast<QPlainTextEdit*>(row.box) != nullptr;
         details->addWidget(makeLabel(this, QString::fromLatin1(row.label), row.caption, row.box),
                            at, 0, tall ? Qt::AlignTop : Qt::Alignment());
-        details->addWidget(row.box, at, 1, 1, row.copy != nullptr ? 1 : 2);
+        // Each box reaches as far right as its buttons leave room for.
+        const int span = row.copy == nullptr ? 3 : row.reveal == nullptr ? 2 : 1;
+        details->addWidget(row.box, at, 1, 1, span);
+        if (row.reveal != nullptr) {
+            details->addWidget(row.reveal, at, 2);
+        }
         if (row.copy != nullptr) {
-            details->addWidget(row.copy, at, 2);
+            details->addWidget(row.copy, at, 3);
         }
     }
     details->setRowStretch(details->rowCount() - 1, 1);

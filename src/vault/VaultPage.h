@@ -80,8 +80,8 @@ private:
     // The Counter of the selected line of the record list, if a line is selected.
     std::optional<qint64> selectedCounter() const;
     void clearDetails();
-    // The copy buttons beside the details' user name and password.
-    void makeCopyButtons();
+    // The buttons beside the details' user name and password: copy, and show the password.
+    void makeDetailButtons();
     // The copy clipboard, the keys and the record list's context menu.
     void buildCopyActions();
     void showRecordMenu(const QPoint& at);
@@ -108,6 +108,7 @@ private:
     QLineEdit* txtUserName_;
     QLineEdit* txtPassword_;
     QAction* txtPasswordReveal_;
+    QToolButton* cmdRevealPassword_;
     QToolButton* cmdCopyUserName_;
     QToolButton* cmdCopyPassword_;
     QMenu* mnuRecords_ = nullptr;

@@ -9,6 +9,7 @@
 
 #include "vault/VaultFailure.h"
 #include "vault/VaultPage.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 #include "widgets/SecretClipboard.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 // How long a status word stays that needs no reading twice.
 constexpr int kShortMessageMs = 5000;
-constexpr int kCopyIconSide = 16;
+constexpr int kSmallIconSide = 16;
 
 QString userNameCopiedText() {
     return QStringLiteral("User name copied.");
@@ -54,12 +55,12 @@ QAction* makeMenuAction(QObject* parent, const char* name, const QString& captio
 
 }  // namespace
 
-void VaultPage::makeCopyButtons() {
+void VaultPage::makeDetailButtons() {
     const auto make = [this](const char* name, const QString& purpose) {
         auto* button = new QToolButton(this);
         button->setObjectName(QString::fromLatin1(name));
         button->setIcon(themedIcon(QStringLiteral("edit-copy"), QStringLiteral("copy")));
-        button->setIconSize(QSize(kCopyIconSide, kCopyIconSide));
+        button->setIconSize(QSize(kSmallIconSide, kSmallIconSide));
         button->setToolTip(purpose);
         button->setAccessibleName(purpose);
         return button;
@@ -67,6 +68,13 @@ void VaultPage::makeCopyButtons() {
     cmdCopyUserName_ = make("cmdCopyUserName", tr("Copy the user name (Ctrl+B)"));
     cmdCopyPassword_ =
         make("cmdCopyPassword", tr("Copy the password without showing it (Ctrl+C in the list)"));
+    // The eye is a button of its own beside the box, in line with the copy buttons.
+    txtPasswordReveal_ = makeRevealToggle(txtPassword_);
+    cmdRevealPassword_ = new QToolButton(this);
+    cmdRevealPassword_->setObjectName(QStringLiteral("cmdRevealPassword"));
+    cmdRevealPassword_->setDefaultAction(txtPasswordReveal_);
+    cmdRevealPassword_->setIconSize(QSize(kSmallIconSide, kSmallIconSide));
+    cmdRevealPassword_->setAccessibleName(txtPasswordReveal_->toolTip());
 }
 
 void VaultPage::buildCopyActions() {

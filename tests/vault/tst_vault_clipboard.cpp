@@ -310,7 +310,8 @@ private Q_SLOTS:
         QVERIFY(shownPassword()->displayText() != kMailPassword);
         QAction* reveal = action(main(), u"txtPasswordReveal"_s);
         QVERIFY(reveal != nullptr);
-        reveal->trigger();
+        QVERIFY(test::press(main(), u"cmdRevealPassword"_s));  // the eye beside the box
+        QVERIFY(reveal->isChecked());
         QCOMPARE(shownPassword()->echoMode(), QLineEdit::Normal);
         QCOMPARE(shownPassword()->displayText(), kMailPassword);
         reveal->trigger();
