@@ -282,6 +282,9 @@ void VaultPage::ShowRecord(qint64 counter) {
     txtCounter_->setText(QString::number(counter));
     txtUserName_->setText(fields.userName);
     txtPassword_->setText(fields.password);
+    // Long values show their beginning.
+    txtUserName_->setCursorPosition(0);
+    txtPassword_->setCursorPosition(0);
     txtDescription_->setPlainText(fields.description);
     txtNotes_->setPlainText(fields.notes);
 }
