@@ -21,9 +21,9 @@ class QToolButton;
 
 namespace ks {
 
+class SecretClipboard;
 class CategoryWindow;
 class RecordEditor;
-class SecretClipboard;
 
 // The Password Vault tab: category filter, record list and details; owns the record editor
 // `Form2` and the category window `Form5`.
@@ -77,9 +77,6 @@ private:
     void cmbCategories_Click();
     void lstPasswords_Click();
     void manageCategories();
-    // The Counter of the selected line of the record list, if a line is selected.
-    std::optional<qint64> selectedCounter() const;
-    void clearDetails();
     // The buttons beside the details' user name and password: copy, and show the password.
     void makeDetailButtons();
     // The copy clipboard, the keys and the record list's context menu.
@@ -88,6 +85,9 @@ private:
     // The selected record read again for its owner; nullopt when there is none (said why).
     std::optional<RecordFields> selectedRecordFields();
     void maskPassword();
+    // The Counter of the selected line of the record list, if a line is selected.
+    std::optional<qint64> selectedCounter() const;
+    void clearDetails();
     // Puts the listed lines into the record list, each with its Counter.
     void fillRecordList(const QList<RecordLine>& lines);
 
