@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -156,6 +157,9 @@ MainWindow::MainWindow(Program& program, Services& services)
     imgMainBackDrop_->lower();
 
     buildMenus();
+    // What was copied, and when it leaves the clipboard again.
+    statusBar()->setObjectName(QStringLiteral("stbMain"));
+    connect(vault_, &VaultPage::statusMessage, statusBar(), &QStatusBar::showMessage);
     connect(SSTab1_, &QTabWidget::currentChanged, this, &MainWindow::ShowTabPanel);
     connect(vault_, &VaultPage::hideMainWindowRequested, this, &QWidget::hide);
     connect(vault_, &VaultPage::returnToMainWindow, this, [this] {
@@ -333,6 +337,11 @@ void MainWindow::showAbout() {
     }
     about_->exec();
     activateFromProgram();
+}
+
+void MainWindow::forgetCopiedSecrets() {
+    vault_->forgetCopiedPassword();
+    statusBar()->clearMessage();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

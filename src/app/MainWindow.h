@@ -45,6 +45,10 @@ public:
     // Shows the About window modally.
     void showAbout();
 
+    // The session or the program ends: a password copied from the vault leaves the clipboard,
+    // and the status bar forgets what was copied.
+    void forgetCopiedSecrets();
+
     OptionsPage* optionsPage() const { return options_; }
 
 protected:

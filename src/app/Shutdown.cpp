@@ -41,6 +41,7 @@ void Program::logOut() {
         CompactDatabase(false);
     }
     if (main_) {
+        main_->forgetCopiedSecrets();
         main_->hide();
     }
     showLoginWindow();
@@ -55,6 +56,9 @@ void Program::QuitApplication() {
         state_.Quitting = false;  // the user stays with their unsaved text
         return;
     }
+    if (main_) {
+        main_->forgetCopiedSecrets();
+    }
     CompactDatabase(false);
     closeAllWindows();
     removePrivateTempFolder(state_.TempFolder);
@@ -63,6 +67,9 @@ void Program::QuitApplication() {
 
 void Program::UnloadAllForms() {
     state_.Quitting = true;
+    if (main_) {
+        main_->forgetCopiedSecrets();
+    }
     closeAllWindows();
     endProcess();
 }

@@ -7,4 +7,8 @@ void reportRecordGone(Services& services) {
                              QStringLiteral("That record no longer exists."));
 }
 
+void reportRecordUnreadable(Services& services, const DbStatus& status) {
+    reportDatabaseFailure(services, QStringLiteral("The record could not be read."), status);
+}
+
 }  // namespace ks

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -57,6 +58,7 @@ VaultPage::VaultPage(Services& services, QWidget* parent)
     editor_ = std::make_unique<RecordEditor>(services_, records_, *lstTempCategories_);
     categoryWindow_ = new CategoryWindow(services_, this);
     connectActions();
+    buildCopyActions();
 }
 
 void VaultPage::buildSearch() {
@@ -152,7 +154,9 @@ QLayout* VaultPage::buildDetails() {
     txtCounter_->setObjectName(QStringLiteral("txtCounter"));
     txtCounter_->hide();
     txtUserName_ = makeDetailLine(this, "txtUserName");
-    txtPassword_ = makeDetailLine(this, "txtPassword");
+    txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
+    txtPassword_->setReadOnly(true);
+    makeDetailButtons();
     txtDescription_ = makeDetailText(this, "txtDescription");
     txtNotes_ = makeDetailText(this, "txtNotes");
 
@@ -161,21 +165,32 @@ QLayout* VaultPage::buildDetails() {
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    details->addWidget(title, 0, 0, 1, 2);
+    details->addWidget(title, 0, 0, 1, 4);
     const struct {
         const char* label;
         QString caption;
         QWidget* box;
-    } rows[] = {{"lblUserName", userNameCaption(), txtUserName_},
-                {"lblPassword", passwordCaption(), txtPassword_},
-                {"lblDescription", descriptionCaption(), txtDescription_},
-                {"lblNotes", notesCaption(), txtNotes_}};
+        QWidget* reveal;  // the eye beside the box, if any
+        QWidget* copy;    // the copy button beside the box, if any
+    } rows[] = {
+        {"lblUserName", userNameCaption(), txtUserName_, nullptr, cmdCopyUserName_},
+        {"lblPassword", passwordCaption(), txtPassword_, cmdRevealPassword_, cmdCopyPassword_},
+        {"lblDescription", descriptionCaption(), txtDescription_, nullptr, nullptr},
+        {"lblNotes", notesCaption(), txtNotes_, nullptr, nullptr}};
     for (const auto& row : rows) {
         const int at = details->rowCount();
         const bool tall = qobject_cast<QPlainTextEdit*>(row.box) != nullptr;
         details->addWidget(makeLabel(this, QString::fromLatin1(row.label), row.caption, row.box),
                            at, 0, tall ? Qt::AlignTop : Qt::Alignment());
-        details->addWidget(row.box, at, 1);
+        // Each box reaches as far right as its buttons leave room for.
+        const int span = row.copy == nullptr ? 3 : row.reveal == nullptr ? 2 : 1;
+        details->addWidget(row.box, at, 1, 1, span);
+        if (row.reveal != nullptr) {
+            details->addWidget(row.reveal, at, 2);
+        }
+        if (row.copy != nullptr) {
+            details->addWidget(row.copy, at, 3);
+        }
     }
     details->setRowStretch(details->rowCount() - 1, 1);
     return details;
@@ -251,6 +266,7 @@ void VaultPage::cmbCategories_Click() {
 }
 
 void VaultPage::clearDetails() {
+    maskPassword();
     txtPassword_->clear();
     txtUserName_->clear();
     txtDescription_->clear();
@@ -288,17 +304,20 @@ void VaultPage::ShowRecord(qint64 counter) {
     const Result<std::optional<StoredRecord>> record =
         records_.ShowRecord(services_.state.UserNameCipher, counter);
     if (!record.ok()) {
-        reportDatabaseFailure(services_, QStringLiteral("The record could not be read."),
-                              record.status());
+        reportRecordUnreadable(services_, record.status());
         return;
     }
     if (!record.value()) {
         return;
     }
     const RecordFields& fields = record.value()->fields;
+    maskPassword();
     txtCounter_->setText(QString::number(counter));
     txtUserName_->setText(fields.userName);
     txtPassword_->setText(fields.password);
+    // Long values show their beginning.
+    txtUserName_->setCursorPosition(0);
+    txtPassword_->setCursorPosition(0);
     txtDescription_->setPlainText(fields.description);
     txtNotes_->setPlainText(fields.notes);
 }
@@ -320,8 +339,7 @@ void VaultPage::OpenEditRecord() {
     const Result<std::optional<StoredRecord>> record =
         records_.ShowRecord(services_.state.UserNameCipher, *counter);
     if (!record.ok()) {
-        reportDatabaseFailure(services_, QStringLiteral("The record could not be read."),
-                              record.status());
+        reportRecordUnreadable(services_, record.status());
         return;
     }
     if (!record.value()) {

@@ -8,17 +8,22 @@
 #include "core/Services.h"
 #include "vault/RecordStore.h"
 
+class QAction;
 class QComboBox;
 class QKeyEvent;
 class QLayout;
 class QLineEdit;
 class QListView;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
+class QPoint;
 class QPushButton;
+class QToolButton;
 
 namespace ks {
 
+class SecretClipboard;
 class CategoryWindow;
 class RecordEditor;
 class RecordListModel;
@@ -52,8 +57,16 @@ public:
     void OpenNewRecord();
     void OpenEditRecord();
     void DeleteSelectedRecord();
+    // Copy the selected record's user name or password without showing them. The password is
+    // marked secret for clipboard managers and taken off the clipboard again after a while.
+    void copyUserName();
+    void copyPassword();
+    // The session ends: a copied password leaves the clipboard, the details' password is masked.
+    void forgetCopiedPassword();
 
 Q_SIGNALS:
+    // A word for the main window's status bar, shown for `timeoutMs` (0: until replaced).
+    void statusMessage(const QString& text, int timeoutMs);
     // The record editor opens: the main window hides.
     void hideMainWindowRequested();
     // Back from another window of the program: the main window shows and activates again.
@@ -70,6 +83,14 @@ private:
     void cmbCategories_Click();
     void lstPasswords_Click();
     void manageCategories();
+    // The buttons beside the details' user name and password: copy, and show the password.
+    void makeDetailButtons();
+    // The copy clipboard, the keys and the record list's context menu.
+    void buildCopyActions();
+    void showRecordMenu(const QPoint& at);
+    // The selected record read again for its owner; nullopt when there is none (said why).
+    std::optional<RecordFields> selectedRecordFields();
+    void maskPassword();
     // The Counter of the selected line of the record list, if a line is selected.
     std::optional<qint64> selectedCounter() const;
     void clearDetails();
@@ -95,6 +116,12 @@ private:
     QLineEdit* txtCounter_;
     QLineEdit* txtUserName_;
     QLineEdit* txtPassword_;
+    QAction* txtPasswordReveal_;
+    QToolButton* cmdRevealPassword_;
+    QToolButton* cmdCopyUserName_;
+    QToolButton* cmdCopyPassword_;
+    QMenu* mnuRecords_ = nullptr;
+    SecretClipboard* clipboard_ = nullptr;
     QPlainTextEdit* txtDescription_;
     QPlainTextEdit* txtNotes_;
     QListWidget* lstTempCategories_;

@@ -45,9 +45,15 @@ QLineEdit* makePasswordBox(QWidget* parent, const QString& name) {
 }
 
 QAction* addRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside) {
-    QAction* reveal =
-        box->addAction(themedIcon(QStringLiteral("view-reveal-symbolic"), QStringLiteral("reveal")),
-                       QLineEdit::TrailingPosition);
+    QAction* reveal = makeRevealToggle(box, alongside);
+    box->addAction(reveal, QLineEdit::TrailingPosition);
+    return reveal;
+}
+
+QAction* makeRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside) {
+    auto* reveal =
+        new QAction(themedIcon(QStringLiteral("view-reveal-symbolic"), QStringLiteral("reveal")),
+                    QString(), box);
     reveal->setObjectName(box->objectName() + QStringLiteral("Reveal"));
     reveal->setCheckable(true);
     reveal->setToolTip(QObject::tr("Show or hide the password"));

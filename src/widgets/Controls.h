@@ -24,8 +24,11 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
 // A box for a password: every character shown as "*".
 QLineEdit* makePasswordBox(QWidget* parent, const QString& name);
 
-// Adds an eye button to a password box that shows or masks its characters, for the box and
-// the `alongside` boxes together; masked at first. The boxes keep their value either way.
+// An eye toggle that shows or masks the characters of a password box, for the box and the
+// `alongside` boxes together; masked at first. The boxes keep their value either way. The
+// action is named after the box (`<box>Reveal`); it can be put on a button of its own.
+QAction* makeRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside = {});
+// Adds that toggle inside the box, at its end.
 QAction* addRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside = {});
 
 // A tooltip showing `text` whole and as it is, never read as markup.
