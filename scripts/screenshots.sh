@@ -170,8 +170,8 @@ press() {
     done
 }
 # The first record chosen, its details shown (the list is the third control of the page).
-prepare_vault() { press Tab Tab Tab Down Up; }
-finish_vault() { press shift+Tab shift+Tab shift+Tab; }
+prepare_vault() { press ctrl+f Down; }
+finish_vault() { press shift+Tab shift+Tab shift+Tab shift+Tab; }
 # The first picture chosen and previewed.
 prepare_images() { press Tab Down Up; }
 finish_images() { press shift+Tab; }

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "DemoContent.h"
 #include "app/Accounts.h"
@@ -28,6 +30,8 @@
 
 using namespace ks;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class SilentStatus final : public WorkStatus {
@@ -43,9 +47,24 @@ bool fail(const char* what, const QString& detail = QString()) {
     return false;
 }
 
-bool addRecords(DatabaseAccess& database, const QString& owner) {
+// Records that try the windows: long names, markup, other scripts, spaces around values.
+QList<RecordFields> hostileRecords(int count) {
+    const QStringList names = {u"  <b>Bold</b> & <i>markup</i> %1  "_s, u"Почтовый ящик №%1"_s,
+                               u"長い名前のレコード %1"_s, u"حساب البريد %1"_s,
+                               u"Long %1 "_s + QString(1000, u'w')};
+    QList<RecordFields> records;
+    for (int i = 0; i < count; ++i) {
+        const QString name = names.at(i % names.size()).arg(i);
+        records.append({name, u"  user.<%1>@example.org  "_s.arg(i), QString(1000, u'p'),
+                        QString(1000, u'd') + u" <script>%1</script>"_s.arg(i),
+                        u"Notes\n  with lines  "_s, i % 2 == 0 ? u"Email"_s : u"Ängste"_s});
+    }
+    return records;
+}
+
+bool addRecords(DatabaseAccess& database, const QString& owner, int hostile) {
     RecordStore store(database);
-    for (const RecordFields& fields : demo::records()) {
+    for (const RecordFields& fields : demo::records() + hostileRecords(hostile)) {
         const SaveResult saved = store.CreateRecord(owner, fields);
         if (saved.outcome != SaveOutcome::Saved) {
             return fail("could not add the record", fields.shortName);
@@ -97,8 +116,11 @@ bool addStoredItems(DatabaseAccess& database, const QString& owner, const QStrin
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: make_demo DATA_FOLDER APP_FOLDER INPUT_FOLDER\n");
+    // --hostile N adds N records that try the windows' limits, for looking at them.
+    const bool hostile = argc == 6 && std::strcmp(argv[4], "--hostile") == 0;
+    if (argc != 4 && !hostile) {
+        std::fprintf(stderr,
+                     "usage: make_demo DATA_FOLDER APP_FOLDER INPUT_FOLDER [--hostile N]\n");
         return 2;
     }
     const QString dataFolder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + u'/';
@@ -120,7 +142,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString owner = EncryptField(account.name);
-    const bool filled = addRecords(database, owner) &&
+    const bool filled = addRecords(database, owner, hostile ? std::atoi(argv[5]) : 0) &&
                         addJournal(database, owner, QDate::currentDate()) &&
                         addStoredItems(database, owner, appFolder, input);
     database.CloseAllDatabaseObjects();
