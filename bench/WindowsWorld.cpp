@@ -6,6 +6,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "GuiDriver.h"
 #include "WindowsFill.h"
@@ -121,6 +122,27 @@ void usePrivateHome(const QString& root) {
     qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("home/.config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("home/.local/share")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("home")).toLocal8Bit());
+}
+
+namespace {
+
+// The offscreen platform's notes about window features it lacks would bury the table.
+void quietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith(QStringLiteral("This plugin does not support"))) {
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+}  // namespace
+
+void useOffscreenWorld(const QString& root) {
+    usePrivateHome(root);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
+    qInstallMessageHandler(quietPlatformNotes);
 }
 
 long peakResidentKb() {

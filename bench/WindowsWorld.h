@@ -57,6 +57,10 @@ private:
 
 // Sets HOME and the other per-user folders to `root` before anything reads them.
 void usePrivateHome(const QString& root);
+// All a benchmark of the windows sets before its application object is made: the private
+// folders under `root`, the offscreen platform unless another was asked for, and quiet about
+// the window features that platform lacks.
+void useOffscreenWorld(const QString& root);
 
 // The resident peak of this process in KiB.
 long peakResidentKb();

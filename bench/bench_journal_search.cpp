@@ -93,8 +93,8 @@ void measureCore(const QString& path, const QString& owner) {
         const double warm = medianMs(kWarmRuns, [&] { hitsOf(database, owner, query.text); });
         std::printf("  \"%s\": %s, %lld days found\n", qPrintable(query.text), query.label,
                     static_cast<long long>(hits));
-        verdict("    first, from the disk (out of the system cache)", disk, "ms",
-                kGoalMs, kGoalText);
+        verdict("    first, from the disk (out of the system cache)", disk, "ms", kGoalMs,
+                kGoalText);
         verdict("    first on a new connection (file in the system cache)", cold, "ms", kGoalMs,
                 kGoalText);
         verdict("    warm (again on the open connection)", warm, "ms", kGoalMs, kGoalText);
@@ -153,25 +153,12 @@ int measurePanel(const QString& root, const QString& database, const QString& ow
     return failures;
 }
 
-// The offscreen platform's notes about window features it lacks would bury the table.
-void quietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (text.startsWith(QStringLiteral("This plugin does not support"))) {
-        return;
-    }
-    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir runRoot;  // made before the environment changes: under the caller's temp folder
     const QString root = runRoot.path() + QLatin1Char('/');
-    usePrivateHome(root);
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
-    qInstallMessageHandler(quietPlatformNotes);
+    useOffscreenWorld(root);
     QApplication application(argc, argv);
     installEventCounter();
 

@@ -136,25 +136,12 @@ FillPlan plan(const char* name, int users, int records, bool fullJournal, bool b
     return p;
 }
 
-// The offscreen platform's notes about window features it lacks would bury the table.
-void quietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (text.startsWith(QStringLiteral("This plugin does not support"))) {
-        return;
-    }
-    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir runRoot;  // made before the environment changes: under the caller's temp folder
     const QString root = runRoot.path() + QLatin1Char('/');
-    usePrivateHome(root);
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
-    qInstallMessageHandler(quietPlatformNotes);
+    useOffscreenWorld(root);
     QApplication application(argc, argv);
     installEventCounter();
     if (argc == 4 && std::strcmp(argv[1], "--memory") == 0) {
