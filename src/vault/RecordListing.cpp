@@ -11,6 +11,7 @@ DbStatus RecordListing::read(Connection& connection, const QString& owner) {
     stamp_.drop();
     lines_.clear();
     owner_ = owner;
+    const Connection::ChangeStamp before = connection.changeStamp();
     Statement query = connection.prepare(QStringLiteral(
         "SELECT Counter, ShortName, Category FROM Logins WHERE KeyUserName = ?1 ORDER BY Counter"));
     query.bind(1, owner);
@@ -29,7 +30,7 @@ DbStatus RecordListing::read(Connection& connection, const QString& owner) {
         return query.status();
     }
     lines_.squeeze();
-    stamp_.mark(connection);
+    stamp_.mark(before);
     return {};
 }
 
@@ -49,7 +50,8 @@ qsizetype RecordListing::position(qint64 counter) const {
     return at - lines_.cbegin();
 }
 
-void RecordListing::saved(Connection& connection, bool wasCurrent, const RecordLine& line) {
+void RecordListing::saved(const Connection::ChangeStamp& written, bool wasCurrent,
+                          const RecordLine& line) {
     if (!wasCurrent) {
         stamp_.drop();
         return;
@@ -60,10 +62,11 @@ void RecordListing::saved(Connection& connection, bool wasCurrent, const RecordL
     } else {
         lines_.insert(at, line);
     }
-    stamp_.mark(connection);
+    stamp_.mark(written);
 }
 
-void RecordListing::removed(Connection& connection, bool wasCurrent, qint64 counter) {
+void RecordListing::removed(const Connection::ChangeStamp& written, bool wasCurrent,
+                            qint64 counter) {
     if (!wasCurrent) {
         stamp_.drop();
         return;
@@ -72,7 +75,7 @@ void RecordListing::removed(Connection& connection, bool wasCurrent, qint64 coun
     if (at < lines_.size() && lines_.at(at).counter == counter) {
         lines_.removeAt(at);
     }
-    stamp_.mark(connection);
+    stamp_.mark(written);
 }
 
 }  // namespace ks

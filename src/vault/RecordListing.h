@@ -29,9 +29,10 @@ public:
         return owner == owner_ && stamp_.isCurrent(connection);
     }
     // The owner's record `line.counter` was just saved as `line` (or removed) and committed,
-    // and nothing else; `wasCurrent` is what isCurrent() said before the write.
-    void saved(Connection& connection, bool wasCurrent, const RecordLine& line);
-    void removed(Connection& connection, bool wasCurrent, qint64 counter);
+    // and nothing else; `wasCurrent` is what isCurrent() said before the write and `written`
+    // the stamp taken before its commit.
+    void saved(const Connection::ChangeStamp& written, bool wasCurrent, const RecordLine& line);
+    void removed(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter);
 
 private:
     DbStatus read(Connection& connection, const QString& owner);

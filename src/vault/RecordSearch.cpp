@@ -17,6 +17,7 @@ DbStatus RecordSearch::read(Connection& connection, const QString& owner) {
     stamp_.drop();
     texts_.clear();
     owner_ = owner;
+    const Connection::ChangeStamp before = connection.changeStamp();
     Statement query = connection.prepare(
         QStringLiteral("SELECT Counter, ShortName, UserName, Description FROM Logins "
                        "WHERE KeyUserName = ?1"));
@@ -30,7 +31,7 @@ DbStatus RecordSearch::read(Connection& connection, const QString& owner) {
         texts_.clear();
         return query.status();
     }
-    stamp_.mark(connection);
+    stamp_.mark(before);
     return {};
 }
 
@@ -56,28 +57,29 @@ Result<QList<RecordLine>> RecordSearch::narrow(Connection& connection, const QSt
     return found;
 }
 
-void RecordSearch::follow(Connection& connection, bool wasCurrent) {
+void RecordSearch::follow(const Connection::ChangeStamp& written, bool wasCurrent) {
     if (wasCurrent) {
-        stamp_.mark(connection);
+        stamp_.mark(written);
     } else {
         stamp_.drop();
     }
 }
 
-void RecordSearch::saved(Connection& connection, bool wasCurrent, qint64 counter,
+void RecordSearch::saved(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter,
                          const QString& shortName, const QString& userName,
                          const QString& description) {
     if (wasCurrent) {
         texts_.insert(counter, searchText(shortName, userName, description));
     }
-    follow(connection, wasCurrent);
+    follow(written, wasCurrent);
 }
 
-void RecordSearch::removed(Connection& connection, bool wasCurrent, qint64 counter) {
+void RecordSearch::removed(const Connection::ChangeStamp& written, bool wasCurrent,
+                           qint64 counter) {
     if (wasCurrent) {
         texts_.remove(counter);
     }
-    follow(connection, wasCurrent);
+    follow(written, wasCurrent);
 }
 
 }  // namespace ks

@@ -26,10 +26,11 @@ public:
         return owner == owner_ && stamp_.isCurrent(connection);
     }
     // The owner's record `counter` was just saved with these plain fields (or removed) and
-    // committed, and nothing else; `wasCurrent` is what isCurrent() said before the write.
-    void saved(Connection& connection, bool wasCurrent, qint64 counter, const QString& shortName,
-               const QString& userName, const QString& description);
-    void removed(Connection& connection, bool wasCurrent, qint64 counter);
+    // committed, and nothing else; `wasCurrent` is what isCurrent() said before the write and
+    // `written` the stamp taken before its commit.
+    void saved(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter,
+               const QString& shortName, const QString& userName, const QString& description);
+    void removed(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter);
 
     // What a record is searched in: its three fields in one case, kept apart.
     static QByteArray searchText(const QString& shortName, const QString& userName,
@@ -37,7 +38,7 @@ public:
 
 private:
     DbStatus read(Connection& connection, const QString& owner);
-    void follow(Connection& connection, bool wasCurrent);
+    void follow(const Connection::ChangeStamp& written, bool wasCurrent);
 
     QString owner_;
     QHash<qint64, QByteArray> texts_;

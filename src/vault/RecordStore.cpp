@@ -142,14 +142,15 @@ SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
         }
         result.categoryAdded = true;
     }
+    // Taken while the writer's lock still keeps every other writer out.
+    const Connection::ChangeStamp written = write.connection().changeStamp();
     if (DbStatus status = write.commit(); !status.ok()) {
         return failed(status);
     }
-    Connection& connection = write.connection();
-    index_.saved(connection, counter, shortName);
+    index_.saved(written, counter, shortName);
     const QString shown = DecryptStored(prepared.stored.shortName);
-    listing_.saved(connection, prepared.listingCurrent, {counter, shown, filing.category});
-    search_.saved(connection, prepared.searchCurrent, counter, shown, fields.userName,
+    listing_.saved(written, prepared.listingCurrent, {counter, shown, filing.category});
+    search_.saved(written, prepared.searchCurrent, counter, shown, fields.userName,
                   fields.description);
     return result;
 }
@@ -238,13 +239,14 @@ Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {
         return status;
     }
     const int removed = connection.changes();
+    const Connection::ChangeStamp written = connection.changeStamp();
     if (DbStatus status = write.commit(); !status.ok()) {
         return status;
     }
     if (removed > 0) {
-        index_.removed(connection, indexCurrent, counter);
-        listing_.removed(connection, listingCurrent, counter);
-        search_.removed(connection, searchCurrent, counter);
+        index_.removed(written, indexCurrent, counter);
+        listing_.removed(written, listingCurrent, counter);
+        search_.removed(written, searchCurrent, counter);
     }
     return removed;
 }

@@ -42,11 +42,11 @@ Result<bool> ShortNameIndex::inUse(Connection& connection, const QString& shortN
                                    qint64 exceptCounter) {
     if (!stamp_.isCurrent(connection)) {
         stamp_.drop();
+        const Connection::ChangeStamp before = connection.changeStamp();
         if (DbStatus status = rebuild(connection); !status.ok()) {
             return status;
         }
-        // Checks run under the writer's lock, so nothing has written since the walk.
-        stamp_.mark(connection);
+        stamp_.mark(before);
     }
     const QString wanted = comparisonKey(shortName);
     const QList<qint64> candidates = counters_.values(hashOf(wanted));
@@ -70,21 +70,23 @@ void ShortNameIndex::forget(qint64 counter) {
     }
 }
 
-void ShortNameIndex::saved(Connection& connection, qint64 counter, const QString& shortName) {
+void ShortNameIndex::saved(const Connection::ChangeStamp& written, qint64 counter,
+                           const QString& shortName) {
     forget(counter);
     const size_t hash = hashOf(comparisonKey(shortName));
     counters_.insert(hash, counter);
     hashes_.insert(counter, hash);
-    stamp_.mark(connection);
+    stamp_.mark(written);
 }
 
-void ShortNameIndex::removed(Connection& connection, bool wasCurrent, qint64 counter) {
+void ShortNameIndex::removed(const Connection::ChangeStamp& written, bool wasCurrent,
+                             qint64 counter) {
     if (!wasCurrent) {
         stamp_.drop();
         return;
     }
     forget(counter);
-    stamp_.mark(connection);
+    stamp_.mark(written);
 }
 
 }  // namespace ks

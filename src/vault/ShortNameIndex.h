@@ -23,12 +23,13 @@ public:
     // lock of the save that follows.
     Result<bool> inUse(Connection& connection, const QString& shortName, qint64 exceptCounter);
 
-    // The record `counter` now holds `shortName`: called right after this connection committed
-    // a save whose name inUse() checked, so the index stays current without a walk.
-    void saved(Connection& connection, qint64 counter, const QString& shortName);
-    // The record `counter` is gone: called right after the commit of its removal, with what
-    // isCurrent() said under the same writer's lock before it.
-    void removed(Connection& connection, bool wasCurrent, qint64 counter);
+    // The record `counter` now holds `shortName`: called once this connection committed a save
+    // whose name inUse() checked, with the stamp `written` taken before that commit, so the
+    // index stays current without a walk.
+    void saved(const Connection::ChangeStamp& written, qint64 counter, const QString& shortName);
+    // The record `counter` is gone: called once its removal is committed, with what isCurrent()
+    // said under the same writer's lock before it.
+    void removed(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter);
     bool isCurrent(Connection& connection) { return stamp_.isCurrent(connection); }
 
 private:
