@@ -149,6 +149,25 @@ double WindowActions::activation() {
     return ms;
 }
 
+QList<double> WindowActions::searchKeys(const QString& text) {
+    QWidget* main = mainWindow();
+    auto* box = control<QLineEdit>(main, QStringLiteral("txtSearchRecords"));
+    box->setFocus();
+    settle();
+    world_.dialogs.clear();
+    QList<double> times;
+    for (const QChar letter : text) {
+        times.append(timeUntilIdle([&] { QTest::keyClicks(box, QString(letter)); }));
+    }
+    const int found = listedLines(main);
+    check(found > 0 && found < plan_.recordsPerUser,
+          QStringLiteral("the search did not narrow the list"));
+    checkQuiet(QStringLiteral("search"));
+    box->clear();
+    settle();
+    return times;
+}
+
 double WindowActions::logOutAndIn() {
     world_.dialogs.clear();
     bool ok = false;

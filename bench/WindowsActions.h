@@ -25,6 +25,10 @@ public:
     double saveNew();
     // "Cancel" of the record editor until the main window is refilled.
     double activation();
+    // Keys typed one by one into the vault's empty search box, each until the narrowed list is
+    // shown; the first key of a session also reads the texts searched in. The box is emptied
+    // again afterwards, untimed.
+    QList<double> searchKeys(const QString& text);
     // "Log Out", then logging in again, until the main window is back.
     double logOutAndIn();
     // "< Previous Entry" from the first entry after two empty years, then "Next Entry >" back.

@@ -73,7 +73,7 @@ void runRound(BenchWorld& world, const FillPlan& plan, ComparedFigures& figures,
 }
 
 struct GrowthFigures {
-    Samples listAll, filterOne, save, activation;
+    Samples listAll, filterOne, save, activation, firstSearchKey, searchKeys;
 };
 
 GrowthFigures runGrowth(BenchWorld& world, const FillPlan& plan, QStringList& problems) {
@@ -86,6 +86,13 @@ GrowthFigures runGrowth(BenchWorld& world, const FillPlan& plan, QStringList& pr
         figures.filterOne.add(actions.filterOne(i));
         figures.save.add(actions.saveNew());
         figures.activation.add(actions.activation());
+    }
+    if (world.program().state().LoggedIn) {
+        const QList<double> keys = actions.searchKeys(QStringLiteral("harb"));
+        figures.firstSearchKey.add(keys.first());
+        for (qsizetype i = 1; i < keys.size(); ++i) {
+            figures.searchKeys.add(keys.at(i));
+        }
     }
     world.stop();
     for (const QString& problem : actions.problems) {
@@ -204,6 +211,9 @@ int main(int argc, char** argv) {
     report.growth(grown[0].filterOne, grown[1].filterOne, grown[2].filterOne, "filtering");
     report.growth(grown[0].save, grown[1].save, grown[2].save, "saving");
     report.growth(grown[0].activation, grown[1].activation, grown[2].activation, "activation");
+    report.growth(grown[0].firstSearchKey, grown[1].firstSearchKey, grown[2].firstSearchKey,
+                  "first search key");
+    report.growth(grown[0].searchKeys, grown[1].searchKeys, grown[2].searchKeys, "search keys");
     report.savingDoesNotGrow(grown[0].save, grown[2].save);
     report.memory(bigKb, emptyKb);
     report.problems(problems);
