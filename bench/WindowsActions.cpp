@@ -168,6 +168,25 @@ QList<double> WindowActions::searchKeys(const QString& text) {
     return times;
 }
 
+double WindowActions::searchAtOnce(QChar letter) {
+    QWidget* main = mainWindow();
+    auto* box = control<QLineEdit>(main, QStringLiteral("txtSearchRecords"));
+    auto* list = control<QListView>(main, QStringLiteral("lstPasswords"));
+    list->setFocus();
+    settle();
+    world_.dialogs.clear();
+    const double ms = timeUntilIdle([&] {
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(box, QString(letter));
+    });
+    check(box->text() == QString(letter) && listedLines(main) > 0,
+          QStringLiteral("Ctrl+F and a key did not search"));
+    checkQuiet(QStringLiteral("search at once"));
+    box->clear();
+    settle();
+    return ms;
+}
+
 double WindowActions::logOutAndIn() {
     world_.dialogs.clear();
     bool ok = false;

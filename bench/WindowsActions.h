@@ -29,6 +29,9 @@ public:
     // shown; the first key of a session also reads the texts searched in. The box is emptied
     // again afterwards, untimed.
     QList<double> searchKeys(const QString& text);
+    // Ctrl+F and one key at once, without the pause in which a user's hand moves and the texts
+    // searched in are read ahead: the first search of a session at its slowest.
+    double searchAtOnce(QChar letter);
     // "Log Out", then logging in again, until the main window is back.
     double logOutAndIn();
     // "< Previous Entry" from the first entry after two empty years, then "Next Entry >" back.

@@ -8,6 +8,7 @@
 namespace ks {
 
 DbStatus RecordListing::read(Connection& connection, const QString& owner) {
+    ++generation_;
     stamp_.drop();
     lines_.clear();
     owner_ = owner;
@@ -52,6 +53,7 @@ qsizetype RecordListing::position(qint64 counter) const {
 
 void RecordListing::saved(const Connection::ChangeStamp& written, bool wasCurrent,
                           const RecordLine& line) {
+    ++generation_;
     if (!wasCurrent) {
         stamp_.drop();
         return;
@@ -67,6 +69,7 @@ void RecordListing::saved(const Connection::ChangeStamp& written, bool wasCurren
 
 void RecordListing::removed(const Connection::ChangeStamp& written, bool wasCurrent,
                             qint64 counter) {
+    ++generation_;
     if (!wasCurrent) {
         stamp_.drop();
         return;

@@ -33,6 +33,8 @@ public:
     // the stamp taken before its commit.
     void saved(const Connection::ChangeStamp& written, bool wasCurrent, const RecordLine& line);
     void removed(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter);
+    // Changes whenever the kept lines do.
+    quint64 generation() const { return generation_; }
 
 private:
     DbStatus read(Connection& connection, const QString& owner);
@@ -42,6 +44,7 @@ private:
     QString owner_;
     QList<RecordLine> lines_;
     CacheStamp stamp_;
+    quint64 generation_ = 0;
 };
 
 }  // namespace ks

@@ -13,40 +13,53 @@ QByteArray RecordSearch::searchText(const QString& shortName, const QString& use
     return (shortName + kApart + userName + kApart + description).toCaseFolded().toUtf8();
 }
 
-DbStatus RecordSearch::read(Connection& connection, const QString& owner) {
-    stamp_.drop();
-    texts_.clear();
-    owner_ = owner;
-    const Connection::ChangeStamp before = connection.changeStamp();
+Result<bool> RecordSearch::readOn(Connection& connection, const QString& owner, qint64 rows) {
+    const Connection::ChangeStamp now = connection.changeStamp();
+    if (!reading_ || reading_->owner != owner || !(reading_->stamp == now)) {
+        reading_ = Reading{owner, now, 0, {}};
+    }
     Statement query = connection.prepare(
         QStringLiteral("SELECT Counter, ShortName, UserName, Description FROM Logins "
-                       "WHERE KeyUserName = ?1"));
-    query.bind(1, owner);
+                       "WHERE KeyUserName = ?1 AND Counter > ?2 ORDER BY Counter LIMIT ?3"));
+    query.bind(1, owner).bind(2, reading_->after).bind(3, rows);
+    qint64 count = 0;
     while (query.next()) {
-        texts_.insert(query.integer(0), searchText(DecryptStored(query.text(1)),
-                                                   DecryptStoredKeepingSpaces(query.text(2)),
-                                                   DecryptStoredKeepingSpaces(query.text(3))));
+        ++count;
+        reading_->after = query.integer(0);
+        reading_->texts.insert(
+            reading_->after,
+            searchText(DecryptStored(query.text(1)), DecryptStoredKeepingSpaces(query.text(2)),
+                       DecryptStoredKeepingSpaces(query.text(3))));
     }
     if (!query.status().ok()) {
-        texts_.clear();
+        reading_.reset();
         return query.status();
     }
-    stamp_.mark(before);
-    return {};
+    if (rows >= 0 && count == rows) {
+        return false;  // more may follow
+    }
+    ++generation_;
+    owner_ = owner;
+    texts_ = std::move(reading_->texts);
+    stamp_.mark(reading_->stamp);
+    reading_.reset();
+    return true;
 }
 
-Result<QList<RecordLine>> RecordSearch::narrow(Connection& connection, const QString& owner,
-                                               const QList<RecordLine>& lines,
-                                               const QString& text) {
-    if (text.isEmpty()) {
-        return lines;
+DbStatus RecordSearch::prepare(Connection& connection, const QString& owner) {
+    return isCurrent(connection, owner) ? DbStatus() : readOn(connection, owner, -1).status();
+}
+
+Result<bool> RecordSearch::readAhead(Connection& connection, const QString& owner, int rows) {
+    if (isCurrent(connection, owner)) {
+        return true;
     }
-    if (!isCurrent(connection, owner)) {
-        if (DbStatus status = read(connection, owner); !status.ok()) {
-            return status;
-        }
-    }
-    const QByteArrayMatcher matcher(text.toCaseFolded().toUtf8());
+    return readOn(connection, owner, rows);
+}
+
+QList<RecordLine> RecordSearch::matching(const QList<RecordLine>& lines,
+                                         const QString& folded) const {
+    const QByteArrayMatcher matcher(folded.toUtf8());
     QList<RecordLine> found;
     for (const RecordLine& line : lines) {
         const auto searched = texts_.constFind(line.counter);
@@ -58,6 +71,7 @@ Result<QList<RecordLine>> RecordSearch::narrow(Connection& connection, const QSt
 }
 
 void RecordSearch::follow(const Connection::ChangeStamp& written, bool wasCurrent) {
+    ++generation_;
     if (wasCurrent) {
         stamp_.mark(written);
     } else {

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <optional>
 
 #include "storage/CacheStamp.h"
 #include "storage/Database.h"
@@ -13,14 +14,21 @@ namespace ks {
 
 // Finds records by what they say: a record matches when its short name, user name or
 // description contains the text, letter case ignored. The three fields of each of the owner's
-// records are decrypted once, at the first search of the session, and kept folded to one case;
-// they are read again whenever anything this search did not follow may have written.
+// records are decrypted once, ahead of the first search of the session or at it, and kept folded
+// to one case; they are read again whenever anything this search did not follow may have
+// written.
 class RecordSearch {
 public:
-    // The lines of `lines` (the owner's, as listed) whose record matches `text`, in their order.
-    // An empty text matches every line.
-    Result<QList<RecordLine>> narrow(Connection& connection, const QString& owner,
-                                     const QList<RecordLine>& lines, const QString& text);
+    // Makes the owner's texts current: read again unless nothing has written since.
+    DbStatus prepare(Connection& connection, const QString& owner);
+    // Reads up to `rows` more of the owner's texts ahead of a search, in Counter order; true
+    // once they are all current. A write in between makes the reading start again.
+    Result<bool> readAhead(Connection& connection, const QString& owner, int rows);
+    // The lines of `lines` (the owner's, as listed) whose record holds `folded`, a search text
+    // already in the one case (QString::toCaseFolded), in their order. After prepare().
+    QList<RecordLine> matching(const QList<RecordLine>& lines, const QString& folded) const;
+    // Changes whenever the kept texts do.
+    quint64 generation() const { return generation_; }
 
     bool isCurrent(Connection& connection, const QString& owner) {
         return owner == owner_ && stamp_.isCurrent(connection);
@@ -37,12 +45,22 @@ public:
                                  const QString& description);
 
 private:
-    DbStatus read(Connection& connection, const QString& owner);
+    // Reads on from where the reading stopped: up to `rows` more, or all for a negative count.
+    Result<bool> readOn(Connection& connection, const QString& owner, qint64 rows);
     void follow(const Connection::ChangeStamp& written, bool wasCurrent);
 
+    // A reading in progress: the owner's texts up to Counter `after`, as of `stamp`.
+    struct Reading {
+        QString owner;
+        Connection::ChangeStamp stamp;
+        qint64 after = 0;
+        QHash<qint64, QByteArray> texts;
+    };
+    std::optional<Reading> reading_;
     QString owner_;
     QHash<qint64, QByteArray> texts_;
     CacheStamp stamp_;
+    quint64 generation_ = 0;
 };
 
 }  // namespace ks

@@ -56,27 +56,63 @@ std::optional<SaveResult> refusedShortName(const QString& shortName) {
 
 }  // namespace
 
+namespace {
+
+QList<RecordLine> inCategory(const QList<RecordLine>& all, const QString& category) {
+    if (isAllRecords(category)) {
+        return all;
+    }
+    QList<RecordLine> lines;
+    for (const RecordLine& line : all) {
+        if (line.category == category) {
+            lines.append(line);
+        }
+    }
+    return lines;
+}
+
+}  // namespace
+
 Result<QList<RecordLine>> RecordStore::ListRecords(const QString& owner, const QString& category,
                                                    const QString& search) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    Result<QList<RecordLine>> all = listing_.lines(connection.value(), owner);
+    const Result<QList<RecordLine>> all = listing_.lines(connection.value(), owner);
     if (!all.ok()) {
         return all;
     }
-    QList<RecordLine> lines;
-    if (isAllRecords(category)) {
-        lines = all.value();
-    } else {
-        for (const RecordLine& line : all.value()) {
-            if (line.category == category) {
-                lines.append(line);
-            }
-        }
+    if (search.isEmpty()) {
+        return inCategory(all.value(), category);
     }
-    return search_.narrow(connection.value(), owner, lines, search);
+    return searchIn(connection.value(), owner, category, all.value(), search);
+}
+
+Result<QList<RecordLine>> RecordStore::searchIn(Connection& connection, const QString& owner,
+                                                const QString& category,
+                                                const QList<RecordLine>& all,
+                                                const QString& search) {
+    if (DbStatus status = search_.prepare(connection, owner); !status.ok()) {
+        return status;
+    }
+    const QString folded = search.toCaseFolded();
+    const LastSearch& last = lastSearch_;
+    const bool narrower = last.owner == owner && last.category == category &&
+                          last.listing == listing_.generation() &&
+                          last.texts == search_.generation() && folded.contains(last.folded);
+    QList<RecordLine> found =
+        search_.matching(narrower ? last.found : inCategory(all, category), folded);
+    lastSearch_ = {owner, category, folded, listing_.generation(), search_.generation(), found};
+    return found;
+}
+
+Result<bool> RecordStore::ReadSearchAhead(const QString& owner, int rows) {
+    Result<Connection> connection = database_.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    return search_.readAhead(connection.value(), owner, rows);
 }
 
 Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const QString& owner, qint64 counter) {

@@ -67,6 +67,10 @@ public:
     Result<QList<RecordLine>> ListRecords(const QString& owner, const QString& category,
                                           const QString& search = QString());
 
+    // Reads up to `rows` more of what a search of the owner's records looks in, ahead of the
+    // search; true once all of it is read and current.
+    Result<bool> ReadSearchAhead(const QString& owner, int rows);
+
     // The owner's record `counter`, decrypted; nullopt when the owner has no such record.
     Result<std::optional<StoredRecord>> ShowRecord(const QString& owner, qint64 counter);
 
@@ -97,10 +101,24 @@ private:
     // Adds a new category when the record needs one, then commits.
     SaveResult finishSave(WriteOperation& write, const QString& owner, const RecordFields& fields,
                           const PreparedSave& prepared, qint64 counter, const QString& shortName);
+    // The lines of the last search: a longer text that holds the last one narrows them rather
+    // than the whole category, while the kept lines and texts are the same.
+    struct LastSearch {
+        QString owner;
+        QString category;
+        QString folded;
+        quint64 listing = 0;
+        quint64 texts = 0;
+        QList<RecordLine> found;
+    };
+    Result<QList<RecordLine>> searchIn(Connection& connection, const QString& owner,
+                                       const QString& category, const QList<RecordLine>& all,
+                                       const QString& search);
     DatabaseAccess& database_;
     ShortNameIndex index_;
     RecordListing listing_;
     RecordSearch search_;
+    LastSearch lastSearch_;
 };
 
 }  // namespace ks

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -70,6 +71,9 @@ void VaultPage::buildSearch() {
            "text. Esc empties the box."));
     txtSearch_->setClearButtonEnabled(true);
     txtSearch_->installEventFilter(this);
+    searchAhead_ = new QTimer(this);
+    searchAhead_->setInterval(0);
+    connect(searchAhead_, &QTimer::timeout, this, &VaultPage::readSearchAhead);
     auto* find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WindowShortcut);
     connect(find, &QShortcut::activated, this, [this] {
@@ -78,6 +82,17 @@ void VaultPage::buildSearch() {
             txtSearch_->selectAll();
         }
     });
+}
+
+void VaultPage::readSearchAhead() {
+    // About a hundredth of a second of reading at a time.
+    constexpr int kRowsPerStep = 500;
+    const Result<bool> done =
+        records_.ReadSearchAhead(services_.state.UserNameCipher, kRowsPerStep);
+    // A failure is reported by the search itself, if one comes.
+    if (!done.ok() || done.value() || !txtSearch_->hasFocus()) {
+        searchAhead_->stop();
+    }
 }
 
 bool VaultPage::searchKey(QKeyEvent* key) {
@@ -233,6 +248,7 @@ void VaultPage::startAfresh() {
     // The activation that follows lists the records.
     const QSignalBlocker quiet(txtSearch_);
     txtSearch_->clear();
+    searchAhead_->stop();
 }
 
 void VaultPage::FillCategoryLists() {
@@ -394,6 +410,9 @@ bool VaultPage::eventFilter(QObject* watched, QEvent* event) {
             QToolTip::hideText();
         }
         return true;
+    }
+    if (watched == txtSearch_ && event->type() == QEvent::FocusIn) {
+        searchAhead_->start();
     }
     if (watched == txtSearch_ && event->type() == QEvent::KeyPress) {
         return searchKey(static_cast<QKeyEvent*>(event));

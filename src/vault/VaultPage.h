@@ -11,6 +11,7 @@
 class QAction;
 class QComboBox;
 class QKeyEvent;
+class QTimer;
 class QLayout;
 class QLineEdit;
 class QListView;
@@ -97,6 +98,9 @@ private:
     // The search box: Ctrl+F comes to it, Esc empties it, and every change lists again.
     void buildSearch();
     bool searchKey(QKeyEvent* key);
+    // While the search box has the focus, what a search looks in is read a step at a time
+    // between other events, so that the first key need not wait for all of it.
+    void readSearchAhead();
 
     Services& services_;
     RecordStore records_;
@@ -111,6 +115,7 @@ private:
     QComboBox* cmbCategories_;
     QPushButton* cmdManage_;
     QLineEdit* txtSearch_;
+    QTimer* searchAhead_;
     QListView* lstPasswords_;
     RecordListModel* lines_;
     QLineEdit* txtCounter_;

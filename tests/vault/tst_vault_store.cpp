@@ -198,6 +198,16 @@ private Q_SLOTS:
         QCOMPARE(names(anna, u"All Records"_s, u"bert"_s), QStringList());
         QCOMPARE(names(anna, u"All Records"_s, u"mail\nanna"_s), QStringList());
         QCOMPARE(names(anna).size(), 3);
+        // Each key narrows the last result; what was saved meanwhile is still found.
+        QCOMPARE(names(anna, u"All Records"_s, u"a"_s),
+                 QStringList({u"Bank of Ærø"_s, u"Webmail"_s}));
+        create(anna, {u"Annual pass"_s, {}, {}, {}, {}, {}});
+        QCOMPARE(names(anna, u"All Records"_s, u"nn"_s),
+                 QStringList({u"Bank of Ærø"_s, u"Webmail"_s, u"Annual pass"_s}));
+        QCOMPARE(names(anna, u"All Records"_s, u"Annu"_s), QStringList{u"Annual pass"_s});
+        QCOMPARE(names(anna, u"Email"_s, u"ann"_s), QStringList{u"Webmail"_s});
+        QCOMPARE(names(anna, u"Email"_s, u"anna"_s), QStringList{u"Webmail"_s});
+        QCOMPARE(names(anna, u"Email"_s, u"an"_s), QStringList{u"Webmail"_s});
     }
 
     // What this session keeps of the listing and of the searched texts follows its own saves
@@ -228,6 +238,33 @@ private Q_SLOTS:
         // Another user's listing is never answered from this one's.
         QVERIFY(create(bert, fields(u"bert's"_s)) > 0);
         QCOMPARE(names(anna) + names(bert, u"All Records"_s, u"u-"_s), QStringList{u"bert's"_s});
+    }
+
+    // Reading ahead of a search goes a few records at a time; a write in between, by another
+    // copy or by this session, makes it start again, and a search finishes what is left.
+    void readingAheadOfASearchMissesNoWrite() {
+        QList<qint64> counters;
+        for (const char* name : {"alpha one", "alpha two", "alpha three", "alpha four"}) {
+            counters.append(create(anna, fields(QString::fromLatin1(name))));
+        }
+        QCOMPARE(store->ReadSearchAhead(anna, 2).value(), false);
+        // Another copy changes a record that was already read.
+        DatabaseAccess other(database->path(), PassPhrase());
+        RecordStore otherStore(other);
+        QCOMPARE(otherStore.UpdateRecord(anna, counters.first(), fields(u"omega one"_s)).outcome,
+                 SaveOutcome::Saved);
+        QCOMPARE(store->ReadSearchAhead(anna, 2).value(), false);
+        QCOMPARE(names(anna, u"All Records"_s, u"d-omega"_s), QStringList{u"omega one"_s});
+        QCOMPARE(names(anna, u"All Records"_s, u"d-alpha"_s).size(), 3);
+        QCOMPARE(store->ReadSearchAhead(anna, 2).value(), true);  // nothing left to read
+        // This session's own write while reading ahead.
+        create(anna, fields(u"alpha five"_s));
+        QVERIFY(store->ReadSearchAhead(anna, 1).ok());
+        QCOMPARE(store->UpdateRecord(anna, counters.at(1), fields(u"omega two"_s)).outcome,
+                 SaveOutcome::Saved);
+        QCOMPARE(names(anna, u"All Records"_s, u"d-omega"_s),
+                 QStringList({u"omega one"_s, u"omega two"_s}));
+        QCOMPARE(store->ReadSearchAhead(bert, 10).value(), true);  // bert has no record
     }
 
     void aFailingStepLeavesTheDataAsItWas() {
