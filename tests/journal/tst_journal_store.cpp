@@ -39,6 +39,19 @@ class JournalStoreTest : public QObject {
 private Q_SLOTS:
     // Blankness is told from as little of the stored value as it takes, with the same answer
     // as the whole shown text gives.
+    // Day texts are "dd/MM/yyyy"; a stored text is read in any padding, spaces around it
+    // ignored, and anything else names no day.
+    void dayTexts() {
+        QCOMPARE(journalDateText(QDate(2026, 3, 5)), u"05/03/2026"_s);
+        QCOMPARE(journalDateText(QDate(987, 12, 31)), u"31/12/987"_s);
+        QCOMPARE(readJournalDate(u"05/03/2026"_s), QDate(2026, 3, 5));
+        QCOMPARE(readJournalDate(u" 5/3/2026 "_s), QDate(2026, 3, 5));
+        for (const QString& bad : {u""_s, u"5/3"_s, u"1/2/2020/4"_s, u"1//2020"_s, u"1/2/"_s,
+                                   u"a/2/2020"_s, u"31/02/2020"_s, u"/2/2020"_s}) {
+            QVERIFY2(!readJournalDate(bad), qPrintable(bad));
+        }
+    }
+
     void blanknessOfStoredEntries() {
         const QString spaces = QString(100, u' ');
         const QStringList texts = {u"ab"_s,
