@@ -54,10 +54,7 @@ std::optional<SaveResult> refusedShortName(const QString& shortName) {
     return std::nullopt;
 }
 
-}  // namespace
-
-namespace {
-
+// The lines of one category, or all of them for the all-records entry.
 QList<RecordLine> inCategory(const QList<RecordLine>& all, const QString& category) {
     if (isAllRecords(category)) {
         return all;
