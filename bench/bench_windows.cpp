@@ -6,6 +6,7 @@
 //
 //   bench_windows [--rounds N]       (N rounds of the scale/empty comparison, 5 by default)
 //   bench_windows --growth           (only one user's growth and the memory figures)
+//   bench_windows --journal N        (only the journal's figures, N rounds)
 //
 // The filled databases are kept under /tmp/keystead-bench-windows (or $KEYSTEAD_BENCH_CACHE),
 // so only the first run pays for the fill. Everything else lives in a private folder of the run;
@@ -33,7 +34,7 @@ struct ComparedFigures {
 };
 
 // One round on one database: a fresh program, every action a few times, the program ended.
-void runRound(BenchWorld& world, const FillPlan& plan, ComparedFigures& figures,
+void runRound(BenchWorld& world, const FillPlan& plan, bool journalOnly, ComparedFigures& figures,
               QStringList& problems) {
     world.start();
     WindowActions actions(world, plan);
@@ -43,7 +44,7 @@ void runRound(BenchWorld& world, const FillPlan& plan, ComparedFigures& figures,
         world.stop();
         return;
     }
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < (journalOnly ? 0 : 3); ++i) {
         figures.listAll.add(actions.listAll());
         figures.filterOne.add(actions.filterOne(i));
         figures.save.add(actions.saveNew());
@@ -61,7 +62,7 @@ void runRound(BenchWorld& world, const FillPlan& plan, ComparedFigures& figures,
         figures.keys.add(ms);
     }
     actions.backToVault();
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < (journalOnly ? 0 : 2); ++i) {
         figures.logOutIn.add(actions.logOutAndIn());
     }
     world.stop();
@@ -163,9 +164,9 @@ int main(int argc, char** argv) {
         return memoryChild(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
     const bool growthOnly = argc == 2 && std::strcmp(argv[1], "--growth") == 0;
-    const int rounds = growthOnly                                           ? 0
-                       : argc == 3 && std::strcmp(argv[1], "--rounds") == 0 ? std::atoi(argv[2])
-                                                                            : 5;
+    const bool journalOnly = argc == 3 && std::strcmp(argv[1], "--journal") == 0;
+    const bool roundsGiven = argc == 3 && (journalOnly || std::strcmp(argv[1], "--rounds") == 0);
+    const int rounds = growthOnly ? 0 : roundsGiven ? std::atoi(argv[2]) : 5;
     const QString templatePath =
         QCoreApplication::applicationDirPath() + QStringLiteral("/Template.dat");
 
@@ -189,8 +190,17 @@ int main(int argc, char** argv) {
     BenchWorld scaleWorld(root, QStringLiteral("scale"), paths[0]);
     BenchWorld emptyWorld(root, QStringLiteral("empty"), paths[1]);
     for (int round = 0; round < rounds; ++round) {
-        runRound(scaleWorld, scale, atScale, problems);
-        runRound(emptyWorld, empty, atEmpty, problems);
+        runRound(scaleWorld, scale, journalOnly, atScale, problems);
+        runRound(emptyWorld, empty, journalOnly, atEmpty, problems);
+    }
+    if (journalOnly) {
+        Report report(rounds);
+        report.compared("previous entry across two years", atScale.previous, atEmpty.previous);
+        report.compared("next entry across two years", atScale.next, atEmpty.next);
+        report.firstLogin(atScale.firstLogin, atEmpty.firstLogin);
+        report.journal(atScale.keys, atEmpty.keys, atScale.openDay, atEmpty.openDay);
+        report.problems(problems);
+        return 0;
     }
     QList<GrowthFigures> grown;
     for (int i = 0; i < growth.size(); ++i) {

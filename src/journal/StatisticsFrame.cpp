@@ -19,8 +19,11 @@ QLabel* addFigure(QGridLayout* grid, const char* captionName, const QString& cap
     const int row = grid->rowCount();
     auto* valueLabel = makeLabel(nullptr, QString::fromLatin1(valueName), value);
     valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    valueLabel->setMinimumWidth(
-        valueLabel->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
+    // A fixed size, wide enough for a word count of a very long entry: a new figure at each key
+    // then repaints the label alone instead of asking the whole window to lay itself out again.
+    valueLabel->setFixedSize(
+        valueLabel->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
+        valueLabel->sizeHint().height());
     grid->addWidget(makeLabel(nullptr, QString::fromLatin1(captionName), caption, valueLabel), row,
                     0);
     grid->addWidget(valueLabel, row, 1);
