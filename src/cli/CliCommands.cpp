@@ -5,6 +5,7 @@
 #include "cli/ConsoleIo.h"
 #include "core/DatabaseTexts.h"
 #include "journal/JournalDate.h"
+#include "journal/JournalDays.h"
 #include "journal/JournalStore.h"
 #include "vault/RecordStore.h"
 #include "vault/VaultNames.h"

@@ -239,14 +239,20 @@ void JournalPage::LoadJournalEntry(const QString& dateText) {
 
 bool JournalPage::ListJournalDates() {
     QListWidget* list = Frame1_->journalDates();
-    list->clear();
-    const Result<JournalDates> dates = ks::ListJournalDates(
-        services_.database, services_.state.UserNameCipher, services_.clock.today());
+    const Result<JournalDates> dates =
+        days_.dates(services_.database, services_.state.UserNameCipher, services_.clock.today());
     if (!dates.ok()) {
+        list->clear();
+        listedGeneration_ = 0;
         reportDatabaseFailure(services_, journal::couldNotSearch(), dates.status());
         return false;
     }
-    list->addItems(dates.value().dates);
+    // Filled again only when the dates were read again: thousands of items otherwise.
+    if (listedGeneration_ != days_.generation()) {
+        list->clear();
+        list->addItems(dates.value().dates);
+        listedGeneration_ = days_.generation();
+    }
     firstJournalDate_ = dates.value().FirstJournalDate;
     lastJournalDate_ = dates.value().LastJournalDate;
     return true;
@@ -261,8 +267,8 @@ void JournalPage::searchEntry(SearchDirection direction) {
     const bool back = direction == SearchDirection::Backward;
     const QDate bound = readJournalDate(back ? firstJournalDate_ : lastJournalDate_)
                             .value_or(services_.clock.today());
-    const Result<EntrySearch> search = findJournalEntryDay(
-        services_.database, services_.state.UserNameCipher, from, direction, bound);
+    const Result<EntrySearch> search =
+        days_.find(services_.database, services_.state.UserNameCipher, from, direction, bound);
     if (!search.ok()) {
         reportDatabaseFailure(services_, journal::couldNotSearch(), search.status());
         return;
@@ -288,19 +294,26 @@ void JournalPage::cmdJournalSave_Click() {
 }
 
 void JournalPage::markEntryDays() {
-    Calendar1_->setDateTextFormat(QDate(), QTextCharFormat());
     // Every day the month page can show: up to a week before the 1st and six weeks of rows.
     const QDate first = QDate(Calendar1_->yearShown(), Calendar1_->monthShown(), 1);
-    const Result<QSet<QDate>> days = journalEntryDays(
+    const Result<QSet<QDate>> days = days_.entryDays(
         services_.database, services_.state.UserNameCipher, first.addDays(-7), first.addDays(42));
     if (!days.ok()) {
-        return;  // only the marks are missing; loads and saves report their own failures
+        // Only the marks are missing; loads and saves report their own failures.
+        Calendar1_->setDateTextFormat(QDate(), QTextCharFormat());
+        markedDays_.clear();
+        return;
     }
+    if (days.value() == markedDays_) {
+        return;  // each new mark repaints the calendar
+    }
+    Calendar1_->setDateTextFormat(QDate(), QTextCharFormat());
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     for (const QDate& day : days.value()) {
         Calendar1_->setDateTextFormat(day, bold);
     }
+    markedDays_ = days.value();
 }
 
 }  // namespace ks

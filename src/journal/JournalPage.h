@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "core/Services.h"
-#include "journal/EntrySearch.h"
+#include "journal/JournalDays.h"
 
 class QCalendarWidget;
 class QLabel;
@@ -83,6 +83,9 @@ private:
     QLabel* lblShownDay_;  // the shown day in words, above the entry
     QPushButton* cmdToday_;
     // The earliest and latest date texts of the user's entries, as the last entry search found.
+    JournalDays days_;              // the user's entry dates, kept for the session
+    quint64 listedGeneration_ = 0;  // the dates the hidden list holds
+    QSet<QDate> markedDays_;        // the days shown in bold
     QString firstJournalDate_;
     QString lastJournalDate_;
     QDate shownDay_;               // the day whose entry the boxes hold

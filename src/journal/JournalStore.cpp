@@ -9,12 +9,8 @@ namespace ks {
 namespace {
 
 constexpr qsizetype kShortestEncrypted = 4;
-// Days looked up by one statement when marking the days that hold an entry.
-constexpr qint64 kDaysPerQuery = 400;
 // Hex digits of a stored entry decrypted first when telling whether it is blank (an even count).
 constexpr qsizetype kBlankCheckDigits = 64;
-
-const QString kJournals = QStringLiteral("Journals");
 
 // The owner's entry of a day: the first row of that owner and date text, the one a load shows.
 // Columns: Id, Journal.
@@ -133,84 +129,6 @@ Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
         return status;
     }
     return !exists;
-}
-
-Result<JournalDates> ListJournalDates(DatabaseAccess& database, const QString& owner, QDate today) {
-    Result<Connection> connection = database.open();
-    if (!connection.ok()) {
-        return connection.status();
-    }
-    JournalDates result;
-    std::optional<QDate> first;
-    std::optional<QDate> last;
-    Statement query = selectOwned(connection.value(), kJournals, QStringLiteral("Date"), owner);
-    while (query.next()) {
-        const QString text = query.text(0);
-        result.dates.append(text);
-        // Compared as days; a text that names no day takes no part in the bounds.
-        const std::optional<QDate> day = readJournalDate(text);
-        if (!day) {
-            continue;
-        }
-        if (!first || *day < *first) {
-            first = day;
-            result.FirstJournalDate = text;
-        }
-        if (!last || *day > *last) {
-            last = day;
-            result.LastJournalDate = text;
-        }
-    }
-    if (!query.status().ok()) {
-        return query.status();
-    }
-    if (!first) {
-        result.FirstJournalDate = result.LastJournalDate = journalDateText(today);
-    }
-    return result;
-}
-
-Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const QString& owner, QDate first,
-                                     QDate last) {
-    QSet<QDate> days;
-    if (!first.isValid() || !last.isValid() || last < first) {
-        return days;
-    }
-    Result<Connection> connection = database.open();
-    if (!connection.ok()) {
-        return connection.status();
-    }
-    for (QDate from = first; from <= last; from = from.addDays(kDaysPerQuery)) {
-        const QDate to = std::min(last, from.addDays(kDaysPerQuery - 1));
-        QStringList marks;
-        for (qint64 i = 0; i <= from.daysTo(to); ++i) {
-            marks.append(QStringLiteral("?%1").arg(i + 2));
-        }
-        Statement query = connection->prepare(
-            QStringLiteral("SELECT Date, Journal FROM Journals WHERE UserName = ?1 AND Date IN "
-                           "(%1) ORDER BY Id")
-                .arg(marks.join(QLatin1Char(','))));
-        query.bind(1, owner);
-        for (qint64 i = 0; i <= from.daysTo(to); ++i) {
-            query.bind(static_cast<int>(i + 2), journalDateText(from.addDays(i)));
-        }
-        // The first row of a day is the one its load shows.
-        QSet<QString> seen;
-        while (query.next()) {
-            const QString text = query.text(0);
-            if (seen.contains(text)) {
-                continue;
-            }
-            seen.insert(text);
-            if (!isBlankStoredJournal(query.text(1))) {
-                days.insert(*readJournalDate(text));
-            }
-        }
-        if (!query.status().ok()) {
-            return query.status();
-        }
-    }
-    return days;
 }
 
 }  // namespace ks

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QDate>
-#include <QSet>
 #include <QString>
-#include <QStringList>
 #include <optional>
 
 #include "storage/Database.h"
@@ -39,17 +37,5 @@ Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
 // the new value and `LastModified`; without one a new row is added. True when a row was added.
 Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
                                const QString& dateText, const QString& storedValue, QDate today);
-
-// The date texts of the owner's entries (table order) and the earliest and latest of them.
-struct JournalDates {
-    QStringList dates;
-    QString FirstJournalDate;  // both today's date text when there are no entries
-    QString LastJournalDate;
-};
-Result<JournalDates> ListJournalDates(DatabaseAccess& database, const QString& owner, QDate today);
-
-// The days from `first` to `last` that hold a non-blank entry of the owner.
-Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const QString& owner, QDate first,
-                                     QDate last);
 
 }  // namespace ks

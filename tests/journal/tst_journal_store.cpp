@@ -7,8 +7,8 @@
 #include "TestEnvironment.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
-#include "journal/EntrySearch.h"
 #include "journal/JournalDate.h"
+#include "journal/JournalDays.h"
 #include "journal/JournalStore.h"
 
 using namespace ks;
@@ -146,6 +146,54 @@ private Q_SLOTS:
                 }
             }
         }
+    }
+
+    // The dates kept for a session, and what they know of blank entries, follow every write:
+    // this session's own saves and another running copy's.
+    void keptDatesFollowEveryWrite() {
+        test::TestEnvironment env;
+        QDir().mkpath(env.dataFolder());
+        QVERIFY(QFile::copy(env.templatePath(), env.databasePath()));
+        QFile::setPermissions(env.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
+        DatabaseAccess session(env.databasePath(), PassPhrase());
+        DatabaseAccess otherCopy(env.databasePath(), PassPhrase());
+        const QString anna = EncryptField(u"anna"_s);
+        const QDate day(2026, 2, 1);
+        const QDate later(2026, 2, 20);
+        JournalDays days;
+        const auto save = [&](DatabaseAccess& database, QDate when, const QString& text) {
+            QVERIFY(writeJournalEntry(database, anna, journalDateText(when),
+                                      storedJournalValue(text), kToday)
+                        .ok());
+        };
+        const auto found = [&](QDate from) {
+            return days.find(session, anna, from, SearchDirection::Forward, later).value();
+        };
+        const auto marked = [&] { return days.entryDays(session, anna, day, later).value(); };
+
+        QCOMPARE(days.dates(session, anna, kToday).value().dates, QStringList());
+        const quint64 kept = days.generation();
+        QCOMPARE(days.dates(session, anna, kToday).value().dates, QStringList());
+        QCOMPARE(days.generation(), kept);  // nothing written: read once
+
+        save(session, day, u"          "_s);
+        save(session, later, u"later"_s);
+        QCOMPARE(days.dates(session, anna, kToday).value().dates,
+                 QStringList({journalDateText(day), journalDateText(later)}));
+        QVERIFY(days.generation() != kept);
+        QCOMPARE(found(day.addDays(-1)).day, later);  // the blank day is passed over
+        QCOMPARE(marked(), QSet<QDate>({later}));
+
+        // Another copy writes the blank day's entry: it is no longer blank here either.
+        save(otherCopy, day, u"written elsewhere"_s);
+        QCOMPARE(found(day.addDays(-1)).day, day);
+        QCOMPARE(marked(), QSet<QDate>({day, later}));
+        // This session blanks it again.
+        save(session, day, u"     "_s);
+        QCOMPARE(found(day.addDays(-1)).day, later);
+        QCOMPARE(marked(), QSet<QDate>({later}));
+        // Another user's session never sees anna's days.
+        QCOMPARE(days.dates(session, EncryptField(u"bert"_s), kToday).value().dates, QStringList());
     }
 };
 
