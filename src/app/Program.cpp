@@ -78,6 +78,15 @@ void Program::prepareDatabaseAhead() {
     useDatabase(path);
     // A database that cannot be opened now is told about by the login, as always.
     database_->open();
+    // A step of its own, so that the login window handles what came meanwhile.
+    QMetaObject::invokeMethod(this, &Program::buildMainWindowAhead, Qt::QueuedConnection);
+}
+
+void Program::buildMainWindowAhead() {
+    // The main window holds nobody's data until a login shows it.
+    if (!ended_ && !state_.LoggedIn && !main_ && services_) {
+        main_ = std::make_unique<MainWindow>(*this, *services_);
+    }
 }
 
 bool Program::lockDataFolder() {

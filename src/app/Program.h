@@ -98,8 +98,10 @@ public:
 
 private:
     // While the login window waits for the password: the database's key is worked out and its
-    // connection opened, so that the login itself does not wait for them.
+    // connection opened, then the main window built (hidden), so that the login itself does not
+    // wait for them.
     void prepareDatabaseAhead();
+    void buildMainWindowAhead();
     // One running copy per data folder: false when another copy holds the folder's lock.
     bool lockDataFolder();
     // Writes Data.dat anew; a failure is told to the user and leaves the old file as it was.
