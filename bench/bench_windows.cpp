@@ -7,6 +7,7 @@
 //   bench_windows [--rounds N]       (N rounds of the scale/empty comparison, 5 by default)
 //   bench_windows --growth           (only one user's growth and the memory figures)
 //   bench_windows --journal N        (only the journal's figures, N rounds)
+//   bench_windows --vault N          (only the record list's figures, N rounds)
 //
 // The filled databases are kept under /tmp/keystead-bench-windows (or $KEYSTEAD_BENCH_CACHE),
 // so only the first run pays for the fill. Everything else lives in a private folder of the run;
@@ -28,13 +29,16 @@ using namespace ks::bench;
 
 namespace {
 
+// Which actions a round times.
+enum class Part { All, Journal, Vault };
+
 struct ComparedFigures {
     Samples firstLogin, listAll, filterOne, save, activation, logOutIn, previous, next, openDay,
         keys;
 };
 
 // One round on one database: a fresh program, every action a few times, the program ended.
-void runRound(BenchWorld& world, const FillPlan& plan, bool journalOnly, ComparedFigures& figures,
+void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigures& figures,
               QStringList& problems) {
     world.start();
     WindowActions actions(world, plan);
@@ -44,13 +48,13 @@ void runRound(BenchWorld& world, const FillPlan& plan, bool journalOnly, Compare
         world.stop();
         return;
     }
-    for (int i = 0; i < (journalOnly ? 0 : 3); ++i) {
+    for (int i = 0; i < (part == Part::Journal ? 0 : part == Part::Vault ? 10 : 3); ++i) {
         figures.listAll.add(actions.listAll());
         figures.filterOne.add(actions.filterOne(i));
         figures.save.add(actions.saveNew());
         figures.activation.add(actions.activation());
     }
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < (part == Part::Vault ? 0 : 2); ++i) {
         double previous = 0;
         double next = 0;
         actions.previousAndNext(previous, next);
@@ -58,11 +62,11 @@ void runRound(BenchWorld& world, const FillPlan& plan, bool journalOnly, Compare
         figures.next.add(next);
         figures.openDay.add(actions.openBigDay());
     }
-    for (double ms : actions.keys(20)) {
+    for (double ms : actions.keys(part == Part::Vault ? 0 : 20)) {
         figures.keys.add(ms);
     }
     actions.backToVault();
-    for (int i = 0; i < (journalOnly ? 0 : 2); ++i) {
+    for (int i = 0; i < (part == Part::All ? 2 : 0); ++i) {
         figures.logOutIn.add(actions.logOutAndIn());
     }
     world.stop();
@@ -164,8 +168,11 @@ int main(int argc, char** argv) {
         return memoryChild(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
     const bool growthOnly = argc == 2 && std::strcmp(argv[1], "--growth") == 0;
-    const bool journalOnly = argc == 3 && std::strcmp(argv[1], "--journal") == 0;
-    const bool roundsGiven = argc == 3 && (journalOnly || std::strcmp(argv[1], "--rounds") == 0);
+    const bool roundsGiven = argc == 3 && std::strcmp(argv[1], "--growth") != 0;
+    const Part part = !roundsGiven                             ? Part::All
+                      : std::strcmp(argv[1], "--journal") == 0 ? Part::Journal
+                      : std::strcmp(argv[1], "--vault") == 0   ? Part::Vault
+                                                               : Part::All;
     const int rounds = growthOnly ? 0 : roundsGiven ? std::atoi(argv[2]) : 5;
     const QString templatePath =
         QCoreApplication::applicationDirPath() + QStringLiteral("/Template.dat");
@@ -190,10 +197,22 @@ int main(int argc, char** argv) {
     BenchWorld scaleWorld(root, QStringLiteral("scale"), paths[0]);
     BenchWorld emptyWorld(root, QStringLiteral("empty"), paths[1]);
     for (int round = 0; round < rounds; ++round) {
-        runRound(scaleWorld, scale, journalOnly, atScale, problems);
-        runRound(emptyWorld, empty, journalOnly, atEmpty, problems);
+        runRound(scaleWorld, scale, part, atScale, problems);
+        runRound(emptyWorld, empty, part, atEmpty, problems);
     }
-    if (journalOnly) {
+    if (part == Part::Vault) {
+        Report report(rounds);
+        report.compared("save a new record (Save and Close -> main window refilled)", atScale.save,
+                        atEmpty.save);
+        report.compared("list all records (filter -> \"All Records\")", atScale.listAll,
+                        atEmpty.listAll);
+        report.compared("filter one category (~250 lines)", atScale.filterOne, atEmpty.filterOne);
+        report.compared("main window activation (editor closed -> lists refilled)",
+                        atScale.activation, atEmpty.activation);
+        report.problems(problems);
+        return 0;
+    }
+    if (part == Part::Journal) {
         Report report(rounds);
         report.compared("previous entry across two years", atScale.previous, atEmpty.previous);
         report.compared("next entry across two years", atScale.next, atEmpty.next);

@@ -22,6 +22,8 @@ namespace detail {
 struct ConnectionHandle {
     sqlite3* db = nullptr;
     quint64 serial = nextSerial();
+    // Kept prepared: asked each time a list kept in memory is used.
+    sqlite3_stmt* dataVersion = nullptr;
 
     static quint64 nextSerial() {
         static std::atomic<quint64> counter{0};
@@ -37,6 +39,7 @@ struct ConnectionHandle {
         while (sqlite3_stmt* stmt = sqlite3_next_stmt(db, nullptr)) {
             sqlite3_finalize(stmt);
         }
+        dataVersion = nullptr;
         sqlite3_close(db);
         db = nullptr;
     }
@@ -308,15 +311,19 @@ Connection::ChangeStamp Connection::changeStamp() {
     if (!isOpen()) {
         return {};
     }
-    ChangeStamp stamp;
-    stamp.connection = handle_->serial;
-    Statement version = prepare(QStringLiteral("PRAGMA data_version"));
-    if (!version.next()) {
+    sqlite3_stmt*& version = handle_->dataVersion;
+    if (version == nullptr && sqlite3_prepare_v2(handle_->db, "PRAGMA data_version", -1, &version,
+                                                 nullptr) != SQLITE_OK) {
+        version = nullptr;
         return {};
     }
-    stamp.dataVersion = version.integer(0);
+    const bool read = sqlite3_step(version) == SQLITE_ROW;
+    ChangeStamp stamp;
+    stamp.connection = handle_->serial;
+    stamp.dataVersion = read ? sqlite3_column_int64(version, 0) : -1;
     stamp.ownChanges = sqlite3_total_changes(handle_->db);
-    return stamp;
+    sqlite3_reset(version);
+    return read ? stamp : ChangeStamp{};
 }
 
 qint64 Connection::lastInsertId() const {
@@ -415,10 +422,9 @@ DatabaseAccess::~DatabaseAccess() {
     CloseAllDatabaseObjects();
 }
 
-QByteArray DatabaseAccess::keyFor(const QString& path) {
+QByteArray DatabaseAccess::keyFor(const QByteArray& salt) {
     // The pass phrase costs tens of milliseconds of key stretching at every open; the raw key
     // it stretches to depends only on the file's salt, so it is worked out once per salt.
-    const QByteArray salt = readSalt(path);
     if (salt.isEmpty()) {
         return passPhrase_.toUtf8();  // too short to hold a salt: let verification fail
     }
@@ -437,7 +443,26 @@ std::optional<DatabaseAccess::FileIdentity> DatabaseAccess::identityOf(const QSt
     return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
 }
 
-std::optional<Connection> DatabaseAccess::heldConnection(const QByteArray& key) {
+namespace {
+
+// The salt at the start of the file a connection has open, read through the connection's own
+// file: the same bytes as a read by the file's path while the path names that file.
+QByteArray saltThrough(sqlite3* db) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr) {
+        return {};
+    }
+    QByteArray salt(kSaltBytes, Qt::Uninitialized);
+    if (file->pMethods->xRead(file, salt.data(), kSaltBytes, 0) != SQLITE_OK) {
+        return {};
+    }
+    return salt;
+}
+
+}  // namespace
+
+std::optional<Connection> DatabaseAccess::heldConnection() {
     if (!held_ || !held_->isOpen()) {
         held_.reset();
         return std::nullopt;
@@ -448,7 +473,7 @@ std::optional<Connection> DatabaseAccess::heldConnection(const QByteArray& key) 
     }
     // A file replaced, removed or keyed anew is opened and verified afresh.
     const std::optional<FileIdentity> file = identityOf(path_);
-    if (!file || *file != heldFile_ || key != heldKey_) {
+    if (!file || *file != heldFile_ || saltThrough(held_->db) != heldSalt_) {
         held_->close();
         held_.reset();
         return std::nullopt;
@@ -457,10 +482,11 @@ std::optional<Connection> DatabaseAccess::heldConnection(const QByteArray& key) 
 }
 
 Result<Connection> DatabaseAccess::open() {
-    const QByteArray key = keyFor(path_);
-    if (std::optional<Connection> held = heldConnection(key)) {
+    if (std::optional<Connection> held = heldConnection()) {
         return std::move(*held);
     }
+    const QByteArray salt = readSalt(path_);
+    const QByteArray key = keyFor(salt);
     Result<Connection> opened = Connection::openFile(path_, key, false);
     if (!opened.ok()) {
         return opened;
@@ -480,7 +506,7 @@ Result<Connection> DatabaseAccess::open() {
     if (!held_) {
         if (const std::optional<FileIdentity> file = identityOf(path_)) {
             held_ = opened->handle_;
-            heldKey_ = key;
+            heldSalt_ = salt;
             heldFile_ = *file;
         }
     }

@@ -181,8 +181,8 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
     static std::optional<FileIdentity> identityOf(const QString& path);
-    QByteArray keyFor(const QString& path);
-    std::optional<Connection> heldConnection(const QByteArray& key);
+    QByteArray keyFor(const QByteArray& salt);
+    std::optional<Connection> heldConnection();
 
     QString path_;
     QString passPhrase_;
@@ -190,9 +190,9 @@ private:
     QByteArray cachedSalt_;
     QByteArray cachedKey_;
     bool upgraded_ = false;
-    // The connection kept for the session, with the key and file it was opened on.
+    // The connection kept for the session, with the salt and file it was opened on.
     std::shared_ptr<detail::ConnectionHandle> held_;
-    QByteArray heldKey_;
+    QByteArray heldSalt_;
     FileIdentity heldFile_;
 };
 

@@ -285,8 +285,12 @@ void VaultPage::clearDetails() {
     maskPassword();
     txtPassword_->clear();
     txtUserName_->clear();
-    txtDescription_->clear();
-    txtNotes_->clear();
+    // At each refill of the list: an empty document is not made again.
+    for (QPlainTextEdit* box : {txtDescription_, txtNotes_}) {
+        if (!box->document()->isEmpty()) {
+            box->clear();
+        }
+    }
 }
 
 void VaultPage::ListRecords(const QString& category) {
