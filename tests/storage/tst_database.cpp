@@ -218,15 +218,33 @@ private Q_SLOTS:
         QCOMPARE(database.open()->changeStamp().connection, kept);
         QCOMPARE(database.openConnectionCount(), 1);
 
-        // A file put in its place is opened afresh and its own rows are read.
-        const QString other = freshDatabase(QStringLiteral("Other.mdb"));
+        // Another database (its own salt, so its own key) with one user.
+        const auto otherDatabase = [&] {
+            const QString other = env->root() + QStringLiteral("Other.mdb");
+            Result<Connection> made = Connection::openFile(other, PassPhrase().toUtf8(), true);
+            createSchema(made.value());
+            made->exec(QStringLiteral("INSERT INTO Users (UserName, Password) VALUES ('a', 'b')"));
+            return other;
+        };
+        // Written over in place, the same file keyed anew is opened afresh with its new key.
         {
-            DatabaseAccess writer(other, PassPhrase());
-            QVERIFY(writer.open()
-                        ->exec(QStringLiteral(
-                            "INSERT INTO Users (UserName, Password) VALUES ('a', 'b')"))
-                        .ok());
+            const QString other = otherDatabase();
+            QVERIFY(readSalt(other) != readSalt(path));
+            QFile source(other);
+            QFile target(path);
+            QVERIFY(source.open(QIODevice::ReadOnly) &&
+                    target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(target.write(source.readAll()) > 0);
+            target.close();
+            QVERIFY(QFile::remove(other));
+            Result<Connection> rewritten = database.open();
+            QVERIFY(rewritten.ok() && rewritten->changeStamp().connection != kept);
+            kept = rewritten->changeStamp().connection;
+            QCOMPARE(count(rewritten.value(), QStringLiteral("SELECT count(*) FROM Users")), 1);
         }
+
+        // A file put in its place is opened afresh and its own rows are read.
+        const QString other = otherDatabase();
         QVERIFY(QFile::remove(path) && QFile::rename(other, path));
         Result<Connection> replaced = database.open();
         QVERIFY(replaced.ok() && replaced->changeStamp().connection != kept);
