@@ -45,6 +45,31 @@ struct HexDigits {
 };
 constexpr HexDigits upperHexValue;
 
+char16_t unitOf(QChar c) {
+    return c.unicode();
+}
+template <typename Byte>
+char16_t unitOf(Byte c) {
+    return static_cast<unsigned char>(c);
+}
+
+// Decodes pairs of upper-case hex digits of any string form into `bytes`; false on any other
+// character or an odd count.
+template <typename View>
+bool decodeHex(View hex, QByteArray& bytes) {
+    bytes.resize(hex.size() / 2);
+    const auto* digits = hex.data();
+    char* out = bytes.data();
+    bool valid = hex.size() % 2 == 0;
+    for (qsizetype i = 0; valid && i < bytes.size(); ++i) {
+        const int high = upperHexValue(unitOf(digits[2 * i]));
+        const int low = upperHexValue(unitOf(digits[2 * i + 1]));
+        valid = high >= 0 && low >= 0;
+        out[i] = static_cast<char>((high << 4) | low);
+    }
+    return valid;
+}
+
 // Leading and trailing U+0020 only; other white space is part of the text.
 QString stripSpaces(const QString& text) {
     qsizetype first = 0;
@@ -174,6 +199,13 @@ QString clsCryptoRC4::ACSEncrypt(const QString& strPlainText, const QString& str
 
 QString clsCryptoRC4::ACSDecrypt(const QString& strCipherText, const QString& strPassword,
                                  bool boolDataInHex, bool keepSpaces) {
+    const QString plain =
+        QString::fromUtf8(ACSDecryptUtf8(strCipherText, strPassword, boolDataInHex));
+    return keepSpaces ? plain : stripSpaces(plain);
+}
+
+QByteArray clsCryptoRC4::ACSDecryptUtf8(QAnyStringView strCipherText, const QString& strPassword,
+                                        bool boolDataInHex) {
     if (strCipherText.isEmpty()) {
         plainMessage(QStringLiteral("You have not submitted any CipherText."));
         return {};
@@ -182,12 +214,12 @@ QString clsCryptoRC4::ACSDecrypt(const QString& strCipherText, const QString& st
         plainMessage(noPasswordMessage());
         return {};
     }
-    const QByteArray data = boolDataInHex ? HexToString(strCipherText) : strCipherText.toLatin1();
+    QByteArray data =
+        boolDataInHex ? HexToString(strCipherText) : strCipherText.toString().toLatin1();
     if (data.isEmpty()) {
         return {};
     }
-    const QString plain = QString::fromUtf8(EncryptDecrypt(data, strPassword, false));
-    return keepSpaces ? plain : stripSpaces(plain);
+    return EncryptDecrypt(std::move(data), strPassword, false);
 }
 
 evp_cipher_ctx_st* clsCryptoRC4::keyedCipher(const QString& password, bool encrypt) {
@@ -227,8 +259,7 @@ evp_cipher_ctx_st* clsCryptoRC4::keyedCipher(const QString& password, bool encry
     return keyed.context;
 }
 
-QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& password,
-                                        bool encrypt) {
+QByteArray clsCryptoRC4::EncryptDecrypt(QByteArray data, const QString& password, bool encrypt) {
     const int n = static_cast<int>(data.size());
     if (hCryptProv == nullptr) {
         plainMessage(noHashMessage());
@@ -268,13 +299,12 @@ QByteArray clsCryptoRC4::EncryptDecrypt(const QByteArray& data, const QString& p
         cleanse(keystream);
         keystream = stream;
     }
-    QByteArray buffer = data;
-    char* out = buffer.data();
+    char* out = data.data();
     const char* key = keystream.constData();
     for (int i = 0; i < n; ++i) {
         out[i] = static_cast<char>(out[i] ^ key[i]);
     }
-    return buffer;
+    return data;
 }
 
 QString clsCryptoRC4::StringToHex(const QByteArray& bytes) {
@@ -286,23 +316,14 @@ QString clsCryptoRC4::StringToHex(const QByteArray& bytes) {
     }
 }
 
-QByteArray clsCryptoRC4::HexToString(const QString& hex, bool* ok) {
+QByteArray clsCryptoRC4::HexToString(QAnyStringView hex, bool* ok) {
     if (ok != nullptr) {
         *ok = false;
     }
     try {
         // One pass that checks and converts together: a journal search decodes megabytes.
-        QByteArray bytes(hex.size() / 2, Qt::Uninitialized);
-        const QChar* digits = hex.constData();
-        char* out = bytes.data();
-        bool valid = hex.size() % 2 == 0;
-        for (qsizetype i = 0; valid && i < bytes.size(); ++i) {
-            const int high = upperHexValue(digits[2 * i].unicode());
-            const int low = upperHexValue(digits[2 * i + 1].unicode());
-            valid = high >= 0 && low >= 0;
-            out[i] = static_cast<char>((high << 4) | low);
-        }
-        if (!valid) {
+        QByteArray bytes;
+        if (!hex.visit([&bytes](auto view) { return decodeHex(view, bytes); })) {
             cryptoError(QStringLiteral("Invalid Hex String in Function: HexToString."));
             return {};
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -33,12 +34,16 @@ public:
     // Leading and trailing spaces of the plain text are dropped unless `keepSpaces`.
     QString ACSDecrypt(const QString& strCipherText, const QString& strPassword, bool boolDataInHex,
                        bool keepSpaces = false);
+    // The plain text as it was encrypted (UTF-8), spaces kept; empty when it cannot be
+    // decrypted, with ACSDecrypt's messages.
+    QByteArray ACSDecryptUtf8(QAnyStringView strCipherText, const QString& strPassword,
+                              bool boolDataInHex);
 
     // Hex form of bytes: two upper-case digits each.
     QString StringToHex(const QByteArray& bytes);
     // Bytes of a hex text; only "0"-"9" and "A"-"F" in pairs are accepted. On a bad text the
     // invalid-hex message is shown and `ok` is false.
-    QByteArray HexToString(const QString& hex, bool* ok = nullptr);
+    QByteArray HexToString(QAnyStringView hex, bool* ok = nullptr);
 
     // The title of the plain message boxes.
     void setAppTitle(const QString& appTitle) { appTitle_ = appTitle; }
@@ -48,7 +53,7 @@ public:
     bool hasProvider() const { return hCryptProv != nullptr; }
 
 private:
-    QByteArray EncryptDecrypt(const QByteArray& data, const QString& password, bool encrypt);
+    QByteArray EncryptDecrypt(QByteArray data, const QString& password, bool encrypt);
     // RC4 freshly keyed with the MD5 digest of `password`, made once per pass phrase and
     // direction; null after the failure has been reported.
     evp_cipher_ctx_st* keyedCipher(const QString& password, bool encrypt);

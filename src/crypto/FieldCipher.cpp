@@ -56,4 +56,8 @@ QString DecryptStoredKeepingSpaces(const QString& value) {
     return value.isEmpty() ? QString() : DecryptFieldKeepingSpaces(value);
 }
 
+QByteArray DecryptStoredUtf8(QAnyStringView value) {
+    return value.isEmpty() ? QByteArray() : FieldCipher().ACSDecryptUtf8(value, PassPhrase(), true);
+}
+
 }  // namespace ks

@@ -24,6 +24,8 @@ QString DecryptFieldKeepingSpaces(const QString& value);
 // empty, without the cipher's complaint about empty input.
 QString DecryptStored(const QString& value);
 QString DecryptStoredKeepingSpaces(const QString& value);
+// The same as it was encrypted (UTF-8), spaces kept: for callers that work on the bytes.
+QByteArray DecryptStoredUtf8(QAnyStringView value);
 
 // The shared cipher instance, made on first use and kept for the whole run.
 clsCryptoRC4& FieldCipher();

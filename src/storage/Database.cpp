@@ -221,6 +221,15 @@ QString Statement::text(int column) const {
     return chars != nullptr ? QString::fromUtf8(chars, bytes) : QString();
 }
 
+QUtf8StringView Statement::utf8(int column) const {
+    if (stmt_ == nullptr || !handle_ || !handle_->isOpen()) {
+        return {};
+    }
+    const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return chars != nullptr ? QUtf8StringView(chars, sqlite3_column_bytes(stmt_, column))
+                            : QUtf8StringView();
+}
+
 qint64 Statement::integer(int column) const {
     if (stmt_ == nullptr || !handle_ || !handle_->isOpen()) {
         return 0;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUtf8StringView>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -78,6 +79,8 @@ public:
     void reset();
 
     QString text(int column) const;
+    // The same as the database holds it, valid until the statement steps or is reset.
+    QUtf8StringView utf8(int column) const;
     qint64 integer(int column) const;
     QByteArray blob(int column) const;
     bool isNull(int column) const;

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "storage/CacheStamp.h"
 #include "storage/Database.h"
@@ -40,25 +40,34 @@ public:
                const QString& shortName, const QString& userName, const QString& description);
     void removed(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter);
 
-    // What a record is searched in: its three fields in one case, kept apart.
-    static QByteArray searchText(const QString& shortName, const QString& userName,
-                                 const QString& description);
+    // What a record is searched in: its three fields (UTF-8) in one case, kept apart.
+    static QByteArray searchText(QByteArrayView shortName, QByteArrayView userName,
+                                 QByteArrayView description);
 
 private:
     // Reads on from where the reading stopped: up to `rows` more, or all for a negative count.
     Result<bool> readOn(Connection& connection, const QString& owner, qint64 rows);
     void follow(const Connection::ChangeStamp& written, bool wasCurrent);
 
+    // The searched text of each record, in Counter order.
+    struct Text {
+        qint64 counter = 0;
+        QByteArray folded;
+    };
+    using Texts = std::vector<Text>;
+    // Where `counter` stands in the texts, or where it would go.
+    Texts::iterator position(qint64 counter);
+
     // A reading in progress: the owner's texts up to Counter `after`, as of `stamp`.
     struct Reading {
         QString owner;
         Connection::ChangeStamp stamp;
         qint64 after = 0;
-        QHash<qint64, QByteArray> texts;
+        Texts texts;
     };
     std::optional<Reading> reading_;
     QString owner_;
-    QHash<qint64, QByteArray> texts_;
+    Texts texts_;
     CacheStamp stamp_;
     quint64 generation_ = 0;
 };
