@@ -294,6 +294,30 @@ private Q_SLOTS:
         QVERIFY(connection->changeStamp() != afterOther);
     }
 
+    // A database made before records were listed and searched from indexes gets them at its
+    // first open, and a search of the records reads only its index.
+    void olderDatabasesGetTheRecordIndexes() {
+        const QString path = freshDatabase();
+        {
+            DatabaseAccess old(path, PassPhrase());
+            QVERIFY(old.open()
+                        ->exec(QStringLiteral("DROP INDEX LoginsListing; DROP INDEX LoginsSearch"))
+                        .ok());
+        }
+        DatabaseAccess database(path, PassPhrase());
+        Result<Connection> connection = database.open();
+        QCOMPARE(count(connection.value(),
+                       QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
+                                      "name IN ('LoginsListing', 'LoginsSearch')")),
+                 2);
+        Statement plan = connection->prepare(QStringLiteral(
+            "EXPLAIN QUERY PLAN SELECT Counter, ShortName, UserName, Description FROM Logins "
+            "WHERE KeyUserName = ?1 AND Counter > ?2 ORDER BY Counter LIMIT ?3"));
+        QVERIFY(plan.next());
+        QVERIFY2(plan.text(3).contains(QStringLiteral("COVERING INDEX LoginsSearch")),
+                 qPrintable(plan.text(3)));
+    }
+
     void aSecondWriterIsToldTheDatabaseIsBusy() {
         DatabaseAccess database(freshDatabase(), PassPhrase());
         Result<Connection> holder = database.open();
