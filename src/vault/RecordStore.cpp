@@ -1,5 +1,8 @@
 #include "vault/RecordStore.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "crypto/FieldCipher.h"
 #include "vault/CategoryRules.h"
 #include "vault/CategoryStore.h"
@@ -59,12 +62,10 @@ QList<RecordLine> inCategory(const QList<RecordLine>& all, const QString& catego
     if (isAllRecords(category)) {
         return all;
     }
+    const auto inIt = [&category](const RecordLine& line) { return line.category == category; };
     QList<RecordLine> lines;
-    for (const RecordLine& line : all) {
-        if (line.category == category) {
-            lines.append(line);
-        }
-    }
+    lines.reserve(std::count_if(all.cbegin(), all.cend(), inIt));
+    std::copy_if(all.cbegin(), all.cend(), std::back_inserter(lines), inIt);
     return lines;
 }
 

@@ -28,6 +28,7 @@
 #include "vault/VaultNames.h"
 #include "widgets/Controls.h"
 #include "widgets/Icons.h"
+#include "widgets/LineDelegate.h"
 
 namespace ks {
 
@@ -144,6 +145,7 @@ QLayout* VaultPage::buildRecordList() {
     lstPasswords_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Every line is one elided line of text: the list need not measure each of them.
     lstPasswords_->setUniformItemSizes(true);
+    lstPasswords_->setItemDelegate(new LineDelegate(lstPasswords_));
     lstPasswords_->installEventFilter(this);
     lstPasswords_->viewport()->installEventFilter(this);
     lstTempCategories_ = new QListWidget(this);
