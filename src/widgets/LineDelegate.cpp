@@ -5,6 +5,32 @@
 
 namespace ks {
 
+namespace {
+
+// Enough for every row a window shows several times over; the rest are laid out again.
+constexpr qsizetype kKeptLines = 1000;
+
+}  // namespace
+
+const QStaticText& LineDelegate::line(const QString& text, const QFont& font,
+                                      const QFontMetrics& metrics, int width) const {
+    if (width != linesWidth_ || font != linesFont_ || lines_.size() >= kKeptLines) {
+        lines_.clear();
+        linesWidth_ = width;
+        linesFont_ = font;
+    }
+    auto kept = lines_.constFind(text);
+    if (kept == lines_.cend()) {
+        QString shown = text;
+        shown.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QChar::LineSeparator, u' ');
+        QStaticText laidOut(metrics.elidedText(shown, Qt::ElideRight, width));
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.prepare(QTransform(), font);
+        kept = lines_.insert(text, laidOut);
+    }
+    return kept.value();
+}
+
 void LineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
     QStyleOptionViewItem panel = option;
@@ -16,8 +42,8 @@ void LineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     // The same margins as the style gives the text of an item.
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const QRect textRect = option.rect.adjusted(margin, 0, -margin, 0);
-    const QString text = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
-                                                       Qt::ElideRight, textRect.width());
+    const QStaticText& text = line(index.data(Qt::DisplayRole).toString(), option.font,
+                                   option.fontMetrics, textRect.width());
     const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled)  ? QPalette::Disabled
                                        : !(option.state & QStyle::State_Active) ? QPalette::Inactive
                                                                                 : QPalette::Normal;
@@ -25,11 +51,12 @@ void LineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->setPen(option.palette.color(group, (option.state & QStyle::State_Selected)
                                                     ? QPalette::HighlightedText
                                                     : QPalette::Text));
-    painter->drawText(textRect,
-                      static_cast<int>(QStyle::visualAlignment(option.direction,
-                                                               Qt::AlignLeft | Qt::AlignVCenter)) |
-                          Qt::TextSingleLine,
-                      text);
+    painter->setFont(option.font);
+    const QSizeF size = text.size();
+    const qreal x =
+        option.direction == Qt::RightToLeft ? textRect.right() + 1 - size.width() : textRect.left();
+    painter->drawStaticText(QPointF(x, textRect.top() + (textRect.height() - size.height()) / 2),
+                            text);
     painter->restore();
 
     if (option.state & QStyle::State_HasFocus) {
