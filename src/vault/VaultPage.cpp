@@ -73,6 +73,7 @@ void VaultPage::buildSearch() {
     txtSearch_->setClearButtonEnabled(true);
     txtSearch_->installEventFilter(this);
     searchAhead_ = new QTimer(this);
+    searchAhead_->setObjectName(QStringLiteral("searchAhead"));
     searchAhead_->setInterval(0);
     connect(searchAhead_, &QTimer::timeout, this, &VaultPage::readSearchAhead);
     auto* find = new QShortcut(QKeySequence::Find, this);
@@ -91,7 +92,7 @@ void VaultPage::readSearchAhead() {
     const Result<bool> done =
         records_.ReadSearchAhead(services_.state.UserNameCipher, kRowsPerStep);
     // A failure is reported by the search itself, if one comes.
-    if (!done.ok() || done.value() || !txtSearch_->hasFocus()) {
+    if (!done.ok() || done.value() || !services_.state.LoggedIn) {
         searchAhead_->stop();
     }
 }
@@ -250,7 +251,9 @@ void VaultPage::startAfresh() {
     // The activation that follows lists the records.
     const QSignalBlocker quiet(txtSearch_);
     txtSearch_->clear();
-    searchAhead_->stop();
+    // The new user's texts are read between other events from now on, so that a search, however
+    // soon it comes, finds them read.
+    searchAhead_->start();
 }
 
 void VaultPage::FillCategoryLists() {

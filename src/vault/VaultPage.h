@@ -43,7 +43,8 @@ public:
 
     // The main window's normal activation: refills the category lists, which lists the records.
     void reloadLists();
-    // A user has logged in: nothing of the previous user's search stays.
+    // A user has logged in: nothing of the previous user's search stays, and the new user's
+    // searched texts are read ahead.
     void startAfresh();
 
     // Refills every category list (filter, editor, completion source, category window) and

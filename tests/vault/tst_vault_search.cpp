@@ -70,6 +70,21 @@ private Q_SLOTS:
         QCOMPARE(listed(), QStringList({u"Webmail"_s, u"Chess club"_s}));
     }
 
+    void textsAreReadAheadFromEveryLogin() {
+        const auto* ahead = main()->findChild<QTimer*>(u"searchAhead"_s);
+        QVERIFY(ahead != nullptr);
+        session->program->state().CompactPolicy = 0;
+        session->logOut();
+        QVERIFY(!ahead->isActive());
+        // Reading starts with the login, without the box ever having the focus, and ends.
+        session->logIn(u"anna"_s);
+        QVERIFY(!search()->hasFocus());
+        QVERIFY(ahead->isActive());
+        QTRY_VERIFY(!ahead->isActive());
+        search()->setText(u"knight"_s);
+        QCOMPARE(listed(), QStringList{u"Chess club"_s});
+    }
+
     void searchStaysThroughTheEditorAndFindsNewRecords() {
         search()->setText(u"club"_s);
         QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
