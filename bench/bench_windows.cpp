@@ -86,7 +86,7 @@ GrowthFigures runGrowth(BenchWorld& world, const FillPlan& plan, QStringList& pr
     world.start();
     WindowActions actions(world, plan);
     actions.firstLogin();
-    for (int i = 0; i < 3 && world.program().state().LoggedIn; ++i) {
+    for (int i = 0; i < 5 && world.program().state().LoggedIn; ++i) {
         figures.listAll.add(actions.listAll());
         figures.filterOne.add(actions.filterOne(i));
         figures.save.add(actions.saveNew());
