@@ -87,12 +87,16 @@ void VaultPage::buildSearch() {
 }
 
 void VaultPage::readSearchAhead() {
-    // About a hundredth of a second of reading at a time.
+    // A millisecond or two of reading at a time, so that keys and clicks are never held up.
     constexpr int kRowsPerStep = 500;
+    if (!services_.state.LoggedIn) {
+        searchAhead_->stop();
+        return;
+    }
     const Result<bool> done =
         records_.ReadSearchAhead(services_.state.UserNameCipher, kRowsPerStep);
     // A failure is reported by the search itself, if one comes.
-    if (!done.ok() || done.value() || !services_.state.LoggedIn) {
+    if (!done.ok() || done.value()) {
         searchAhead_->stop();
     }
 }
