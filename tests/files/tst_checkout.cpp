@@ -65,10 +65,7 @@ class CheckOutTest : public QObject {
         insert.bind(1, name).bindBlob(2, bytes).bind(3, owner);
         return insert.run().ok() ? connection->lastInsertId() : -1;
     }
-    static QByteArray read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray read(const QString& path) { return test::readBytes(path, "<missing>"); }
     static QStringList entries(const QString& folder) {
         return QDir(folder).entryList(
             QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
@@ -79,7 +76,7 @@ class CheckOutTest : public QObject {
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
-        database = std::make_unique<DatabaseAccess>(test::freshDatabase(*env), PassPhrase());
+        database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
         gcab = std::make_unique<GcabArchiver>(env->appFolder());
         QVERIFY2(gcab->available(), "gcab must be installed");
         QVERIFY(QDir().mkpath(temp()) && QDir().mkpath(dest()));

@@ -58,7 +58,7 @@ class FileStoreTest : public QObject {
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
-        database = std::make_unique<DatabaseAccess>(test::freshDatabase(*env), PassPhrase());
+        database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
     }
     void cleanup() {
         database.reset();
@@ -240,9 +240,7 @@ private Q_SLOTS:
 
         // The work archive vanishing before it is stored is a failure too, with nothing added.
         QVERIFY(!addStoredFile(*database, anna, {u"a.txt"_s, 3, {}}, archive()).ok());
-        Statement count = database->open()->prepare(u"SELECT count(*) FROM Files"_s);
-        QVERIFY(count.next());
-        QCOMPARE(count.integer(0), qint64{0});
+        QCOMPARE(test::countOf(database->open().value(), u"SELECT count(*) FROM Files"_s), 0);
     }
 };
 

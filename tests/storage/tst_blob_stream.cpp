@@ -36,17 +36,13 @@ class BlobStreamTest : public QObject {
         return status.ok() ? write.commit() : status;
     }
     qint64 rows() {
-        Statement count = database->open()->prepare(u"SELECT count(*) FROM Images"_s);
-        return count.next() ? count.integer(0) : -1;
+        return test::countOf(database->open().value(), u"SELECT count(*) FROM Images"_s);
     }
 
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
-        QDir().mkpath(env->dataFolder());
-        QVERIFY(QFile::copy(env->templatePath(), env->databasePath()));
-        QFile::setPermissions(env->databasePath(), QFile::ReadOwner | QFile::WriteOwner);
-        database = std::make_unique<DatabaseAccess>(env->databasePath(), PassPhrase());
+        database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
     }
     void cleanup() {
         database.reset();

@@ -49,10 +49,7 @@ class VaultStoreTest : public QObject {
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
-        const QString path = env->root() + u"Data.mdb"_s;
-        QVERIFY(QFile::copy(env->templatePath(), path));
-        QFile::setPermissions(path, kPrivateFile);
-        database = std::make_unique<DatabaseAccess>(path, PassPhrase());
+        database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
         store = std::make_unique<RecordStore>(*database);
         setCipherDialogs(&dialogs, u"Keystead"_s);
     }
@@ -288,7 +285,7 @@ private Q_SLOTS:
 
         // A database that is gone is reported, not shown as empty.
         database->CloseAllDatabaseObjects();
-        QVERIFY(QFile::remove(env->root() + u"Data.mdb"_s));
+        QVERIFY(QFile::remove(env->databasePath()));
         QVERIFY(!store->ListRecords(anna, u"All Records"_s).ok() &&
                 !store->ShowRecord(anna, counter).ok() &&
                 !store->DeleteRecord(anna, counter).ok() &&
