@@ -173,8 +173,7 @@ private Q_SLOTS:
         checkInPicture(u"other.png"_s);
         test::writeFile(dest() + name, "mine");
         test::writeFile(dest() + u"Copy of "_s + name, "my copy");
-        images()->clearSelection();
-        images()->item(0)->setSelected(true);
+        test::selectRows(images(), {0});
         main()->findChild<QAction*>(u"mnuCheckOut"_s)->trigger();
         QVERIFY(form6()->isVisible());
         QCOMPARE(form6()->windowTitle(), u"Keystead - Image Check-Out"_s);

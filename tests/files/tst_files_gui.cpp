@@ -199,9 +199,7 @@ private Q_SLOTS:
 
     void otherUsersFilesStayApart() {
         QVERIFY(checkIn(file(u"annas.txt"_s, "anna")).isEmpty());
-        state().CompactPolicy = 0;
-        session->logOut();
-        session->logIn(u"bert"_s);
+        session->switchUser(u"bert"_s);
         QVERIFY(rows().isEmpty());
         QVERIFY(checkIn(file(u"berts.txt"_s, "bert")).isEmpty());
         QCOMPARE(list()->topLevelItemCount(), 1);
