@@ -18,11 +18,9 @@
 using namespace ks;
 using namespace Qt::StringLiterals;
 
-class CheckOutTest : public QObject {
+class CheckOutTest : public test::DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TestEnvironment> env;
-    std::unique_ptr<DatabaseAccess> database;
     std::unique_ptr<GcabArchiver> gcab;
     test::RecordingStatus status;
     const QString anna = EncryptField(u"anna"_s);
@@ -75,17 +73,13 @@ class CheckOutTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
+        startDatabase();
         gcab = std::make_unique<GcabArchiver>(env->appFolder());
         QVERIFY2(gcab->available(), "gcab must be installed");
         QVERIFY(QDir().mkpath(temp()) && QDir().mkpath(dest()));
         status.steps.clear();
     }
-    void cleanup() {
-        database.reset();
-        env.reset();
-    }
+    void cleanup() { endDatabase(); }
 
     void filesReplaceTheirNamesakeAndNothingElse() {
         const QByteArray report(300000, 'r');

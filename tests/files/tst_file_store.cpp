@@ -33,11 +33,9 @@ QByteArray mixedBytes(int size) {
 
 }  // namespace
 
-class FileStoreTest : public QObject {
+class FileStoreTest : public test::DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TestEnvironment> env;
-    std::unique_ptr<DatabaseAccess> database;
     const QString anna = EncryptField(u"anna"_s);
     const QString bert = EncryptField(u"bert"_s);
 
@@ -56,14 +54,8 @@ class FileStoreTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
-    }
-    void cleanup() {
-        database.reset();
-        env.reset();
-    }
+    void init() { startDatabase(); }
+    void cleanup() { endDatabase(); }
 
     void roundTripThroughGcab() {
         GcabArchiver gcab(env->appFolder());

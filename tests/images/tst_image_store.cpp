@@ -27,11 +27,8 @@ QStringList names(const QList<ImageLine>& lines) {
 
 }  // namespace
 
-class ImageStoreTest : public QObject {
+class ImageStoreTest : public test::DatabaseTest {
     Q_OBJECT
-
-    std::unique_ptr<test::TestEnvironment> env;
-    std::unique_ptr<DatabaseAccess> database;
 
     QString writeFile(const QString& name, const QByteArray& bytes) {
         return test::writeFile(env->root() + u"pictures/"_s + name, bytes);
@@ -46,14 +43,8 @@ class ImageStoreTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
-    }
-    void cleanup() {
-        database.reset();
-        env.reset();
-    }
+    void init() { startDatabase(); }
+    void cleanup() { endDatabase(); }
 
     void checkInKeepsEveryByteAndOrder() {
         // Every byte value, a zero-length file and a name of another script with markup in it.

@@ -12,11 +12,8 @@
 using namespace ks;
 using namespace Qt::StringLiterals;
 
-class BlobStreamTest : public QObject {
+class BlobStreamTest : public test::DatabaseTest {
     Q_OBJECT
-
-    std::unique_ptr<test::TestEnvironment> env;
-    std::unique_ptr<DatabaseAccess> database;
 
     // Adds an Images row whose blob is `bytes`, written from a buffer of `available` of them.
     DbStatus addRow(const QByteArray& bytes, qint64 available, qint64& rowid) {
@@ -40,14 +37,8 @@ class BlobStreamTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
-    }
-    void cleanup() {
-        database.reset();
-        env.reset();
-    }
+    void init() { startDatabase(); }
+    void cleanup() { endDatabase(); }
 
     void roundTripAcrossChunks() {
         // Two and a half chunks, with a different byte at every position of a chunk.

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include "crypto/PassPhrase.h"
 #include "storage/FileServices.h"
 
 namespace ks::test {
@@ -63,6 +64,16 @@ QString TestEnvironment::freshDatabase(const QString& path) const {
     }
     QFile::setPermissions(target, kPrivateFile);
     return target;
+}
+
+void DatabaseTest::startDatabase() {
+    env = std::make_unique<TestEnvironment>();
+    database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
+}
+
+void DatabaseTest::endDatabase() {
+    database.reset();
+    env.reset();
 }
 
 QByteArray readBytes(const QString& path, const QByteArray& unreadable) {

@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <memory>
 #include <optional>
 
 #include "app/Program.h"
@@ -48,6 +50,19 @@ public:
 private:
     QTemporaryDir dir_;
     QMap<QByteArray, std::optional<QByteArray>> saved_;
+};
+
+// The base of a test class working on the database directly: each test function gets a world of
+// its own holding a fresh database.
+class DatabaseTest : public QObject {
+protected:
+    // Makes the world and the database; the test fails when the database cannot be made.
+    void startDatabase();
+    // Lets go of the database, then of the world.
+    void endDatabase();
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<DatabaseAccess> database;
 };
 
 // The bytes of a file; `unreadable` when it cannot be read.
