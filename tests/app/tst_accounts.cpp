@@ -8,6 +8,7 @@
 #include "crypto/PassPhrase.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 class AccountsTest : public QObject {
     Q_OBJECT
@@ -19,7 +20,7 @@ private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
         dialogs.clear();
-        setCipherDialogs(&dialogs, QStringLiteral("Keystead"));
+        setCipherDialogs(&dialogs, u"Keystead"_s);
     }
     void cleanup() { env.reset(); }
 
@@ -35,12 +36,11 @@ private Q_SLOTS:
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         // An existing database is never replaced, even with the template gone.
         DatabaseAccess database(prepared.databasePath, PassPhrase());
-        QVERIFY(CreateUser(database, QStringLiteral("anna"), QStringLiteral("secret")).ok());
+        QVERIFY(CreateUser(database, u"anna"_s, u"secret"_s).ok());
         QFile::remove(env->templatePath());
         prepared = prepareDatabase(folder, env->appFolder());
         QCOMPARE(prepared.outcome, DatabasePreparation::Outcome::Ready);
-        QVERIFY(VerifyUser(database, UserCheck::USERNAME, EncryptField(QStringLiteral("anna")), {})
-                    .value());
+        QVERIFY(VerifyUser(database, UserCheck::USERNAME, EncryptField(u"anna"_s), {}).value());
         // Both gone: the template is reported missing.
         QFile::remove(prepared.databasePath);
         QCOMPARE(prepareDatabase(folder, env->appFolder()).outcome,
@@ -55,19 +55,13 @@ private Q_SLOTS:
         file.seek(100);
         file.write(QByteArray(4096, '\x5a'));
         file.close();
-        const QByteArray before = [&] {
-            QFile f(prepared.databasePath);
-            f.open(QIODevice::ReadOnly);
-            return f.readAll();
-        }();
+        const QByteArray before = test::readBytes(prepared.databasePath);
         DatabaseAccess database(prepared.databasePath, PassPhrase());
-        const Result<bool> known =
-            VerifyUser(database, UserCheck::USERNAME, QStringLiteral("AB"), {});
+        const Result<bool> known = VerifyUser(database, UserCheck::USERNAME, u"AB"_s, {});
         QVERIFY(!known.ok());
-        QVERIFY(!CreateUser(database, QStringLiteral("anna"), QStringLiteral("pass")).ok());
-        QFile after(prepared.databasePath);
-        QVERIFY(after.open(QIODevice::ReadOnly));
-        QCOMPARE(after.readAll(), before);
+        QVERIFY(!CreateUser(database, u"anna"_s, u"pass"_s).ok());
+        QVERIFY(QFileInfo(prepared.databasePath).isReadable());
+        QCOMPARE(test::readBytes(prepared.databasePath), before);
     }
 
     // Two running programs creating the same name at once: both saw it unknown, one account.
@@ -75,20 +69,16 @@ private Q_SLOTS:
         const DatabasePreparation prepared = prepareDatabase(env->dataFolder(), env->appFolder());
         DatabaseAccess first(prepared.databasePath, PassPhrase());
         DatabaseAccess second(prepared.databasePath, PassPhrase());
-        const QString name = EncryptField(QStringLiteral("anna"));
+        const QString name = EncryptField(u"anna"_s);
         QVERIFY(!VerifyUser(first, UserCheck::USERNAME, name, {}).value());
         QVERIFY(!VerifyUser(second, UserCheck::USERNAME, name, {}).value());
-        QVERIFY(CreateUser(second, QStringLiteral("anna"), QStringLiteral("other")).ok());
-        const DbStatus made = CreateUser(first, QStringLiteral("anna"), QStringLiteral("secret"));
+        QVERIFY(CreateUser(second, u"anna"_s, u"other"_s).ok());
+        const DbStatus made = CreateUser(first, u"anna"_s, u"secret"_s);
         QVERIFY(!made.ok());
         Result<Connection> connection = first.open();
-        Statement count = connection->prepare(QStringLiteral("SELECT count(*) FROM Users"));
-        QVERIFY(count.next());
-        QCOMPARE(count.integer(0), qint64(1));
+        QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Users"_s), 1);
         // The engine refuses a second row of one name too.
-        QVERIFY(!connection
-                     ->exec(QStringLiteral("INSERT INTO Users (UserName) VALUES ('%1')").arg(name))
-                     .ok());
+        QVERIFY(!connection->exec(u"INSERT INTO Users (UserName) VALUES ('%1')"_s.arg(name)).ok());
     }
 
     // A database made before names were unique gets the unique index at its first open; one
@@ -99,23 +89,22 @@ private Q_SLOTS:
             DatabaseAccess access(prepared.databasePath, PassPhrase());
             Result<Connection> connection = access.open();
             QVERIFY(connection
-                        ->exec(QStringLiteral("DROP INDEX UsersByName; CREATE INDEX "
-                                              "UsersByName ON Users (UserName); ") +
+                        ->exec(u"DROP INDEX UsersByName; CREATE INDEX "
+                               "UsersByName ON Users (UserName); "_s +
                                QLatin1String(rows))
                         .ok());
         };
         const auto duplicateRefused = [&] {
             DatabaseAccess access(prepared.databasePath, PassPhrase());
             Result<Connection> connection = access.open();
-            return !connection->exec(QStringLiteral("INSERT INTO Users (UserName) VALUES ('X')"))
-                        .ok();
+            return !connection->exec(u"INSERT INTO Users (UserName) VALUES ('X')"_s).ok();
         };
         downgrade("INSERT INTO Users (UserName) VALUES ('X')");
         QVERIFY(duplicateRefused());
         downgrade("INSERT INTO Users (UserName) VALUES ('Y'), ('Y')");
         QVERIFY(!duplicateRefused());  // the upgrade could not be made; the rows stay usable
         DatabaseAccess access(prepared.databasePath, PassPhrase());
-        QVERIFY(VerifyUser(access, UserCheck::USERNAME, QStringLiteral("Y"), {}).value());
+        QVERIFY(VerifyUser(access, UserCheck::USERNAME, u"Y"_s, {}).value());
     }
 };
 

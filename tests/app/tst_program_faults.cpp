@@ -14,16 +14,12 @@
 #include "storage/SettingsFile.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString alreadyRunning() {
-    return QStringLiteral("Keystead is already running.");
+    return u"Keystead is already running."_s;
 }
 
 }  // namespace
@@ -34,7 +30,7 @@ class ProgramFaultsTest : public QObject {
     std::unique_ptr<test::Session> session;
 
     QMainWindow* main() const { return session->mainWindow(); }
-    QString lockPath() const { return session->env.dataFolder() + QStringLiteral("Keystead.lock"); }
+    QString lockPath() const { return session->env.dataFolder() + u"Keystead.lock"_s; }
     // A second program on the same data folder, started with its own dialogs.
     struct Second {
         test::ScriptedDialogs dialogs;
@@ -49,11 +45,11 @@ class ProgramFaultsTest : public QObject {
         return second;
     }
     void typeInJournal(const QString& text) {
-        test::control<QTabWidget>(main(), QStringLiteral("SSTab1"))->setCurrentIndex(1);
-        test::control<QPlainTextEdit>(main(), QStringLiteral("txtJournal"))->setPlainText(text);
+        test::showTab(main(), 1);
+        test::control<QPlainTextEdit>(main(), u"txtJournal"_s)->setPlainText(text);
     }
     QString journalText() const {
-        return test::control<QPlainTextEdit>(main(), QStringLiteral("txtJournal"))->toPlainText();
+        return test::control<QPlainTextEdit>(main(), u"txtJournal"_s)->toPlainText();
     }
 
 private Q_SLOTS:
@@ -66,7 +62,7 @@ private Q_SLOTS:
         QVERIFY(second->program->ended());
         QCOMPARE(second->dialogs.texts(), QStringList{alreadyRunning()});
         QCOMPARE(second->dialogs.shown.at(0).icon, MessageIcon::Exclamation);
-        QCOMPARE(second->dialogs.shown.at(0).title, QStringLiteral("Keystead"));
+        QCOMPARE(second->dialogs.shown.at(0).title, u"Keystead"_s);
         // It touched nothing: no login window, no temporary folder of its own.
         QVERIFY(second->program->loginWindow() == nullptr);
         QVERIFY(second->program->state().TempFolder.isEmpty());
@@ -82,7 +78,7 @@ private Q_SLOTS:
     void lockOfAnotherProcessIsWaitedForAndTakenOverWhenItDies() {
         session->program->QuitApplication();  // frees the folder for the other process
         QProcess holder;
-        holder.start(QStringLiteral(FAULT_HELPER), {QStringLiteral("lock"), lockPath()});
+        holder.start(QStringLiteral(FAULT_HELPER), {u"lock"_s, lockPath()});
         QVERIFY(holder.waitForReadyRead(10000));
         QCOMPARE(holder.readLine().trimmed(), QByteArray("locked"));
         std::unique_ptr<Second> refused = startSecond(300);
@@ -103,8 +99,8 @@ private Q_SLOTS:
     }
 
     void failedSaveOnTheWayOutKeepsTheUserWithTheirText() {
-        session->logIn(QStringLiteral("anna"));
-        const QString text = QStringLiteral("A day worth keeping, typed before leaving.");
+        session->logIn(u"anna"_s);
+        const QString text = u"A day worth keeping, typed before leaving."_s;
         typeInJournal(text);
         for (const bool quitting : {true, false}) {
             session->dialogs.clear();
@@ -131,24 +127,24 @@ private Q_SLOTS:
     }
 
     void failedSettingsSaveIsReportedAndKeepsTheFile() {
-        session->logIn(QStringLiteral("anna"));
+        session->logIn(u"anna"_s);
         const QString settings = settingsPath(session->env.dataFolder());
-        const QByteArray before = fileBytes(settings);
-        test::control<QTabWidget>(main(), QStringLiteral("SSTab1"))->setCurrentIndex(4);
-        test::control<QRadioButton>(main(), QStringLiteral("optNeverCompress"))->setChecked(true);
+        const QByteArray before = test::readBytes(settings);
+        test::showTab(main(), 4);
+        test::control<QRadioButton>(main(), u"optNeverCompress"_s)->setChecked(true);
         {
             const test::FileSizeLimit full(4);
-            QVERIFY(test::press(main(), QStringLiteral("Command6")));
+            QVERIFY(test::press(main(), u"Command6"_s));
         }
-        QCOMPARE(fileBytes(settings), before);
+        QCOMPARE(test::readBytes(settings), before);
         QCOMPARE(session->dialogs.shown.size(), 1);
         QCOMPARE(session->dialogs.shown.at(0).icon, MessageIcon::Exclamation);
         QVERIFY(session->dialogs.shown.at(0).text.startsWith(
-            QStringLiteral("The settings could not be saved; the settings file has been left as "
-                           "it was.\r\rcould not write ")));
+            u"The settings could not be saved; the settings file has been left as "
+            "it was.\r\rcould not write "_s));
         // Saved for real once the disk takes it.
         session->dialogs.clear();
-        QVERIFY(test::press(main(), QStringLiteral("Command6")));
+        QVERIFY(test::press(main(), u"Command6"_s));
         QVERIFY(session->dialogs.shown.isEmpty());
         QCOMPARE(policyFromLine(readSettings(session->env.dataFolder()).line2), 0);
     }

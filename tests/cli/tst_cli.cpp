@@ -25,9 +25,7 @@ struct Run {
 };
 
 QByteArray fileHash(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(test::readBytes(path), QCryptographicHash::Sha256);
 }
 
 }  // namespace
@@ -58,12 +56,8 @@ class CliTest : public QObject {
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
-        QVERIFY(QDir().mkpath(env->dataFolder()));
-        QVERIFY(QFile::copy(env->templatePath(), env->databasePath()));
-        QFile::setPermissions(env->databasePath(), kPrivateFile);
         setCipherDialogs(&dialogs, u"Keystead"_s);
-
-        DatabaseAccess database(env->databasePath(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         QVERIFY(CreateUser(database, u"anna"_s, u"secret1"_s).ok());
         QVERIFY(CreateUser(database, u"bert"_s, u"secret2"_s).ok());
         const QString anna = EncryptField(u"anna"_s), bert = EncryptField(u"bert"_s);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -56,23 +55,6 @@ public:
     void showStatus(const QString& status) override { steps.append(status); }
     void end() override { steps.append(QStringLiteral("end")); }
 };
-
-// A fresh database of the program in the test's world.
-inline QString freshDatabase(const TestEnvironment& env) {
-    QDir().mkpath(env.dataFolder());
-    QFile::copy(env.templatePath(), env.databasePath());
-    QFile::setPermissions(env.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
-    return env.databasePath();
-}
-
-// Makes a file with the given bytes; its path.
-inline QString writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return path;
-}
 
 // Makes every insert into Files fail as a full disk would.
 inline bool breakFileInserts(DatabaseAccess& database) {

@@ -18,11 +18,9 @@
 using namespace ks;
 using namespace Qt::StringLiterals;
 
-class CheckOutTest : public QObject {
+class CheckOutTest : public test::DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TestEnvironment> env;
-    std::unique_ptr<DatabaseAccess> database;
     std::unique_ptr<GcabArchiver> gcab;
     test::RecordingStatus status;
     const QString anna = EncryptField(u"anna"_s);
@@ -65,10 +63,7 @@ class CheckOutTest : public QObject {
         insert.bind(1, name).bindBlob(2, bytes).bind(3, owner);
         return insert.run().ok() ? connection->lastInsertId() : -1;
     }
-    static QByteArray read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray read(const QString& path) { return test::readBytes(path, "<missing>"); }
     static QStringList entries(const QString& folder) {
         return QDir(folder).entryList(
             QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
@@ -78,17 +73,13 @@ class CheckOutTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        database = std::make_unique<DatabaseAccess>(test::freshDatabase(*env), PassPhrase());
+        startDatabase();
         gcab = std::make_unique<GcabArchiver>(env->appFolder());
         QVERIFY2(gcab->available(), "gcab must be installed");
         QVERIFY(QDir().mkpath(temp()) && QDir().mkpath(dest()));
         status.steps.clear();
     }
-    void cleanup() {
-        database.reset();
-        env.reset();
-    }
+    void cleanup() { endDatabase(); }
 
     void filesReplaceTheirNamesakeAndNothingElse() {
         const QByteArray report(300000, 'r');

@@ -26,14 +26,9 @@ const QString kOneAtATime =
 
 }  // namespace
 
-class CheckOutGuiTest : public QObject {
+class CheckOutGuiTest : public test::SessionTest {
     Q_OBJECT
 
-    std::unique_ptr<test::Session> session;
-
-    test::ScriptedDialogs& dialogs() { return session->dialogs; }
-    ProgramState& state() { return session->program->state(); }
-    QWidget* main() { return session->mainWindow(); }
     QTreeWidget* files() { return test::control<QTreeWidget>(main(), u"lvFiles"_s); }
     QListWidget* images() { return test::control<QListWidget>(main(), u"lstImages"_s); }
     QWidget* form6() { return test::window(u"Form6"_s); }
@@ -41,12 +36,7 @@ class CheckOutGuiTest : public QObject {
     QString source(const QString& name, const QByteArray& bytes) {
         return test::writeFile(session->env.root() + u"in/"_s + name, bytes);
     }
-    void tab(int index) { main()->findChild<QTabWidget*>(u"SSTab1"_s)->setCurrentIndex(index); }
-    QStringList pressed(QWidget* root, const QString& button) {
-        const qsizetype before = dialogs().shown.size();
-        test::press(root, button);
-        return dialogs().texts().mid(before);
-    }
+    void tab(int index) { test::showTab(main(), index); }
     void checkInFile(const QString& name, const QByteArray& bytes) {
         tab(kFilesTab);
         dialogs().file(source(name, bytes));
@@ -62,12 +52,7 @@ class CheckOutGuiTest : public QObject {
         dialogs().files({path});
         QVERIFY(pressed(main(), u"cmdIMGNew"_s).isEmpty());
     }
-    void selectFiles(const QList<int>& rows) {
-        files()->clearSelection();
-        for (int row : rows) {
-            files()->topLevelItem(row)->setSelected(true);
-        }
-    }
+    void selectFiles(const QList<int>& rows) { test::selectRows(files(), rows); }
     // Points Form6 at the destination and presses "Start"; the texts shown meanwhile.
     QStringList start() {
         QDir().mkpath(dest());
@@ -77,21 +62,11 @@ class CheckOutGuiTest : public QObject {
     static QStringList entries(const QString& folder) {
         return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     }
-    static QByteArray read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray read(const QString& path) { return test::readBytes(path, "<missing>"); }
 
 private Q_SLOTS:
-    void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
-    }
-    void cleanup() {
-        QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join(u'\n')));
-        QVERIFY(!dialogs().pendingAnswers());
-        session.reset();
-    }
+    void init() { startSession(); }
+    void cleanup() { endSession(); }
 
     void noRowsNoWindow() {
         tab(kFilesTab);
@@ -198,8 +173,7 @@ private Q_SLOTS:
         checkInPicture(u"other.png"_s);
         test::writeFile(dest() + name, "mine");
         test::writeFile(dest() + u"Copy of "_s + name, "my copy");
-        images()->clearSelection();
-        images()->item(0)->setSelected(true);
+        test::selectRows(images(), {0});
         main()->findChild<QAction*>(u"mnuCheckOut"_s)->trigger();
         QVERIFY(form6()->isVisible());
         QCOMPARE(form6()->windowTitle(), u"Keystead - Image Check-Out"_s);

@@ -33,11 +33,9 @@ QByteArray mixedBytes(int size) {
 
 }  // namespace
 
-class FileStoreTest : public QObject {
+class FileStoreTest : public test::DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TestEnvironment> env;
-    std::unique_ptr<DatabaseAccess> database;
     const QString anna = EncryptField(u"anna"_s);
     const QString bert = EncryptField(u"bert"_s);
 
@@ -56,14 +54,8 @@ class FileStoreTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        database = std::make_unique<DatabaseAccess>(test::freshDatabase(*env), PassPhrase());
-    }
-    void cleanup() {
-        database.reset();
-        env.reset();
-    }
+    void init() { startDatabase(); }
+    void cleanup() { endDatabase(); }
 
     void roundTripThroughGcab() {
         GcabArchiver gcab(env->appFolder());
@@ -240,9 +232,7 @@ private Q_SLOTS:
 
         // The work archive vanishing before it is stored is a failure too, with nothing added.
         QVERIFY(!addStoredFile(*database, anna, {u"a.txt"_s, 3, {}}, archive()).ok());
-        Statement count = database->open()->prepare(u"SELECT count(*) FROM Files"_s);
-        QVERIFY(count.next());
-        QCOMPARE(count.integer(0), qint64{0});
+        QCOMPARE(test::countOf(database->open().value(), u"SELECT count(*) FROM Files"_s), 0);
     }
 };
 

@@ -24,14 +24,9 @@ const QString kManyHeading = u"You are about to delete the following files:"_s;
 
 }  // namespace
 
-class FilesGuiTest : public QObject {
+class FilesGuiTest : public test::SessionTest {
     Q_OBJECT
 
-    std::unique_ptr<test::Session> session;
-
-    test::ScriptedDialogs& dialogs() { return session->dialogs; }
-    ProgramState& state() { return session->program->state(); }
-    QWidget* main() { return session->mainWindow(); }
     QTreeWidget* list() { return test::control<QTreeWidget>(main(), u"lvFiles"_s); }
     QString workArchive() { return state().TempFolder + u"store.cab"_s; }
     // Every row: name, size, compressed size, each cell separated by "|".
@@ -48,19 +43,12 @@ class FilesGuiTest : public QObject {
     }
     // Checks a file in through cmdFileNew; the texts of the messages shown meanwhile.
     QStringList checkIn(const QString& path) {
-        const qsizetype before = dialogs().shown.size();
         dialogs().file(path);
-        test::press(main(), u"cmdFileNew"_s);
-        return dialogs().texts().mid(before);
+        return pressed(main(), u"cmdFileNew"_s);
     }
     QStringList deleteRows(const QList<int>& selected) {
-        list()->clearSelection();
-        for (int i : selected) {
-            list()->topLevelItem(i)->setSelected(true);
-        }
-        const qsizetype before = dialogs().shown.size();
-        test::press(main(), u"cmdFileDelete"_s);
-        return dialogs().texts().mid(before);
+        test::selectRows(list(), selected);
+        return pressed(main(), u"cmdFileDelete"_s);
     }
     void useFakeArchiver(qint64 archiveBytes) {
         auto fake = std::make_unique<test::FakeArchiver>();
@@ -70,15 +58,10 @@ class FilesGuiTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
-        main()->findChild<QTabWidget*>(u"SSTab1"_s)->setCurrentIndex(3);
+        startSession();
+        test::showTab(main(), 3);
     }
-    void cleanup() {
-        QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join(u'\n')));
-        QVERIFY(!dialogs().pendingAnswers());
-        session.reset();
-    }
+    void cleanup() { endSession(); }
 
     void checkInShowsStatusAndLists() {
         QWidget* pctFiles = main()->findChild<QWidget*>(u"pctFiles"_s);
@@ -216,9 +199,7 @@ private Q_SLOTS:
 
     void otherUsersFilesStayApart() {
         QVERIFY(checkIn(file(u"annas.txt"_s, "anna")).isEmpty());
-        state().CompactPolicy = 0;
-        session->logOut();
-        session->logIn(u"bert"_s);
+        session->switchUser(u"bert"_s);
         QVERIFY(rows().isEmpty());
         QVERIFY(checkIn(file(u"berts.txt"_s, "bert")).isEmpty());
         QCOMPARE(list()->topLevelItemCount(), 1);

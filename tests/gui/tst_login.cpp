@@ -12,26 +12,21 @@
 #include "storage/SettingsFile.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 using test::ScriptedDialogs;
 
 namespace {
 
-const QString kFirstRun = QStringLiteral(
-    "It looks like this is your first time using Keystead!\r\rJust enter any UserName and "
+const QString kFirstRun =
+    u"It looks like this is your first time using Keystead!\r\rJust enter any UserName and "
     "Password you like into the text boxes and click the 'Log In / Create New User' button to get "
-    "started.");
-const QString kNameShort = QStringLiteral("The UserName must be more than 3 characters in length");
-const QString kPasswordShort =
-    QStringLiteral("The Password must be more than 3 characters in length");
+    "started."_s;
+const QString kNameShort = u"The UserName must be more than 3 characters in length"_s;
+const QString kPasswordShort = u"The Password must be more than 3 characters in length"_s;
 const QString kCreate =
-    QStringLiteral("That user is not in the database.  Would you like to create a new user?");
-const QString kCreated = QStringLiteral("User successfully created.");
-const QString kInvalid = QStringLiteral("Invalid user/password combo.  Please try again.");
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+    u"That user is not in the database.  Would you like to create a new user?"_s;
+const QString kCreated = u"User successfully created."_s;
+const QString kInvalid = u"Invalid user/password combo.  Please try again."_s;
 
 }  // namespace
 
@@ -48,7 +43,7 @@ class LoginTest : public QObject {
         program = std::make_unique<Program>(*dialogs, env->programOptions());
         program->start();
     }
-    QWidget* login() { return test::window(QStringLiteral("frmLogin")); }
+    QWidget* login() { return test::window(u"frmLogin"_s); }
     QLineEdit* box(const char* name) {
         return test::control<QLineEdit>(login(), QString::fromLatin1(name));
     }
@@ -67,8 +62,7 @@ private Q_SLOTS:
         startProgram();
     }
     void cleanup() {
-        QVERIFY2(dialogs->unexpected.isEmpty(),
-                 qPrintable(dialogs->unexpected.join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs->unexpected.isEmpty(), qPrintable(dialogs->unexpected.join(u'\n')));
         QVERIFY(!dialogs->pendingAnswers());
         program.reset();
         dialogs.reset();
@@ -78,22 +72,19 @@ private Q_SLOTS:
     void windowAndFirstRun() {
         QWidget* window = login();
         QVERIFY(window != nullptr && window->isVisible());
-        QCOMPARE(window->windowTitle(), QStringLiteral("Keystead - Login"));
-        QCOMPARE(test::control<QLabel>(window, QStringLiteral("Label1"))->text(),
-                 QStringLiteral("User"));
-        QCOMPARE(test::control<QLabel>(window, QStringLiteral("Label2"))->text(),
-                 QStringLiteral("Password"));
-        QCOMPARE(test::control<QPushButton>(window, QStringLiteral("cmdLogin"))->text(),
-                 QStringLiteral("Log In / Create New User"));
-        QCOMPARE(test::control<QPushButton>(window, QStringLiteral("cmdQuit"))->text(),
-                 QStringLiteral("Quit"));
+        QCOMPARE(window->windowTitle(), u"Keystead - Login"_s);
+        QCOMPARE(test::control<QLabel>(window, u"Label1"_s)->text(), u"User"_s);
+        QCOMPARE(test::control<QLabel>(window, u"Label2"_s)->text(), u"Password"_s);
+        QCOMPARE(test::control<QPushButton>(window, u"cmdLogin"_s)->text(),
+                 u"Log In / Create New User"_s);
+        QCOMPARE(test::control<QPushButton>(window, u"cmdQuit"_s)->text(), u"Quit"_s);
         QCOMPARE(box("txtUserName")->maxLength(), 15);
         QCOMPARE(box("txtPassword")->maxLength(), 15);
         QCOMPARE(box("txtPassword")->echoMode(), QLineEdit::Password);
         // The greeting at every start until a login succeeds.
         QCOMPARE(dialogs->shown.size(), 1);
         QCOMPARE(dialogs->shown[0].icon, MessageIcon::Information);
-        QCOMPARE(dialogs->shown[0].title, QStringLiteral("Keystead"));
+        QCOMPARE(dialogs->shown[0].title, u"Keystead"_s);
         QCOMPARE(dialogs->shown[0].text, kFirstRun);
         startProgram();
         QCOMPARE(dialogs->texts(), QStringList{kFirstRun});
@@ -102,10 +93,10 @@ private Q_SLOTS:
 
     void tooShortNamesAndPasswords() {
         dialogs->clear();
-        test::logIn(QStringLiteral("abc"), QStringLiteral("secret"));
-        test::logIn(QStringLiteral("  abc "),
+        test::logIn(u"abc"_s, u"secret"_s);
+        test::logIn(u"  abc "_s,
                     QString());  // spaces do not count; password unexamined
-        test::logIn(QStringLiteral("anna"), QStringLiteral("   abc   "));
+        test::logIn(u"anna"_s, u"   abc   "_s);
         QCOMPARE(dialogs->texts(), QStringList({kNameShort, kNameShort, kPasswordShort}));
         for (const auto& shown : dialogs->shown) {
             QCOMPARE(shown.icon, MessageIcon::Exclamation);
@@ -117,82 +108,80 @@ private Q_SLOTS:
     void createOnTheSpotAndRemember() {
         dialogs->clear();
         dialogs->answer(true);
-        test::logIn(QStringLiteral("anna"), QStringLiteral("secret"));
+        test::logIn(u"anna"_s, u"secret"_s);
         QCOMPARE(dialogs->texts(), QStringList({kCreate, kCreated}));
         QCOMPARE(dialogs->shown[0].icon, MessageIcon::Question);
         QCOMPARE(dialogs->shown[1].icon, MessageIcon::Information);
         QVERIFY(program->state().LoggedIn);
         QVERIFY(!login()->isVisible());
-        QWidget* main = test::window(QStringLiteral("Form1"));
+        QWidget* main = test::window(u"Form1"_s);
         QVERIFY(main != nullptr && main->isVisible());
-        QCOMPARE(main->windowTitle(), QStringLiteral("Keystead - anna"));
-        QCOMPARE(fileBytes(env->dataFolder() + QStringLiteral("Data.dat")),
-                 QByteArray("anna\r\n1\r\n"));
-        QCOMPARE(program->state().UserNameCipher, QStringLiteral("C12F05C7"));
+        QCOMPARE(main->windowTitle(), u"Keystead - anna"_s);
+        QCOMPARE(test::readBytes(env->dataFolder() + u"Data.dat"_s), QByteArray("anna\r\n1\r\n"));
+        QCOMPARE(program->state().UserNameCipher, u"C12F05C7"_s);
         // The hidden login window does not keep the password for the session.
         QVERIFY(box("txtPassword")->text().isEmpty());
-        QCOMPARE(box("txtUserName")->text(), QStringLiteral("anna"));
+        QCOMPARE(box("txtUserName")->text(), u"anna"_s);
 
         // The next start greets no more, fills the name and waits for the password.
         startProgram();
         QVERIFY(dialogs->shown.isEmpty());
-        QCOMPARE(box("txtUserName")->text(), QStringLiteral("anna"));
+        QCOMPARE(box("txtUserName")->text(), u"anna"_s);
         QVERIFY(box("txtPassword")->text().isEmpty());
         QCOMPARE(login()->focusWidget(), box("txtPassword"));
     }
 
     void passwordsOpenOnlyTheirOwnName() {
-        createAccount(QStringLiteral("anna"), QStringLiteral("annapass"));
-        createAccount(QStringLiteral("bert"), QStringLiteral("bertpass"));
+        createAccount(u"anna"_s, u"annapass"_s);
+        createAccount(u"bert"_s, u"bertpass"_s);
         dialogs->clear();
-        test::logIn(QStringLiteral("anna"), QStringLiteral("bertpass"));
-        test::logIn(QStringLiteral("bert"), QStringLiteral("annapass"));
+        test::logIn(u"anna"_s, u"bertpass"_s);
+        test::logIn(u"bert"_s, u"annapass"_s);
         QCOMPARE(dialogs->texts(), QStringList({kInvalid, kInvalid}));
-        QCOMPARE(box("txtPassword")->text(), QStringLiteral("annapass"));  // boxes keep their text
-        test::logIn(QStringLiteral("bert"), QStringLiteral("bertpass"));
+        QCOMPARE(box("txtPassword")->text(), u"annapass"_s);  // boxes keep their text
+        test::logIn(u"bert"_s, u"bertpass"_s);
         QVERIFY(program->state().LoggedIn);
         QCOMPARE(dialogs->shown.size(), 2);
     }
 
     void letterCaseAndSurroundingSpaces() {
-        createAccount(QStringLiteral("anna"), QStringLiteral("secret"));
+        createAccount(u"anna"_s, u"secret"_s);
         dialogs->clear();
         // Anna is somebody else: refusing to create her changes nothing.
         dialogs->answer(false);
-        test::logIn(QStringLiteral("Anna"), QStringLiteral("secret"));
+        test::logIn(u"Anna"_s, u"secret"_s);
         QCOMPARE(dialogs->texts(), QStringList{kCreate});
         QVERIFY(!program->state().LoggedIn);
         // Spaces around the name and password do not matter; Data.dat keeps them.
         dialogs->clear();
-        test::logIn(QStringLiteral(" anna "), QStringLiteral(" secret"));
+        test::logIn(u" anna "_s, u" secret"_s);
         QVERIFY(dialogs->shown.isEmpty());
         QVERIFY(program->state().LoggedIn);
-        QCOMPARE(test::window(QStringLiteral("Form1"))->windowTitle(),
-                 QStringLiteral("Keystead -  anna "));
-        QCOMPARE(readSettings(env->dataFolder()).line1, QStringLiteral(" anna "));
+        QCOMPARE(test::window(u"Form1"_s)->windowTitle(), u"Keystead -  anna "_s);
+        QCOMPARE(readSettings(env->dataFolder()).line1, u" anna "_s);
     }
 
     void deletedDatabaseIsMadeAgainFromTheTemplate() {
-        createAccount(QStringLiteral("anna"), QStringLiteral("secret"));
+        createAccount(u"anna"_s, u"secret"_s);
         QVERIFY(QFile::remove(env->databasePath()));
         dialogs->clear();
         dialogs->answer(false);
-        test::logIn(QStringLiteral("anna"), QStringLiteral("secret"));
+        test::logIn(u"anna"_s, u"secret"_s);
         // Silently recreated, empty: anna is unknown again.
         QCOMPARE(dialogs->texts(), QStringList{kCreate});
         QVERIFY(QFile::exists(env->databasePath()));
-        QCOMPARE(fileBytes(env->databasePath()), fileBytes(env->templatePath()));
+        QCOMPARE(test::readBytes(env->databasePath()), test::readBytes(env->templatePath()));
     }
 
     void missingTemplateAndDatabaseEndTheProgram() {
         QVERIFY(QFile::remove(env->templatePath()));
         dialogs->clear();
-        test::logIn(QStringLiteral("anna"), QStringLiteral("secret"));
+        test::logIn(u"anna"_s, u"secret"_s);
         QCOMPARE(dialogs->shown.size(), 1);
         QCOMPARE(dialogs->shown[0].icon, MessageIcon::Exclamation);
         QCOMPARE(dialogs->shown[0].text,
-                 QStringLiteral("A required file has been deleted.  Please reinstall this "
-                                "application to continue."));
+                 u"A required file has been deleted.  Please reinstall this "
+                 "application to continue."_s);
         QVERIFY(program->ended());
         QCOMPARE(env->endCount, 1);
         QVERIFY(!login()->isVisible());
@@ -206,17 +195,17 @@ private Q_SLOTS:
         file.write(QByteArray(20000, 'x'));
         file.close();
         dialogs->clear();
-        test::logIn(QStringLiteral("anna"), QStringLiteral("secret"));
+        test::logIn(u"anna"_s, u"secret"_s);
         QCOMPARE(dialogs->shown.size(), 1);
         QCOMPARE(dialogs->shown[0].icon, MessageIcon::Critical);
-        QVERIFY(dialogs->shown[0].text.startsWith(QStringLiteral("You could not be logged in.")));
-        QCOMPARE(fileBytes(env->databasePath()), QByteArray(20000, 'x'));
+        QVERIFY(dialogs->shown[0].text.startsWith(u"You could not be logged in."_s));
+        QCOMPARE(test::readBytes(env->databasePath()), QByteArray(20000, 'x'));
         QVERIFY(!program->state().LoggedIn);
         QVERIFY(!program->ended());
     }
 
     void quitAndTheCloseBoxEndTheProgram() {
-        test::press(login(), QStringLiteral("cmdQuit"));
+        test::press(login(), u"cmdQuit"_s);
         QVERIFY(program->ended());
         QVERIFY(program->state().Quitting);
         startProgram();

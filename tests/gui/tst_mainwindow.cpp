@@ -19,23 +19,20 @@
 #include "storage/SettingsFile.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 using test::ScriptedDialogs;
 
 namespace {
 
-const QStringList kPanels = {QStringLiteral("pctLogins"), QStringLiteral("pctJournal"),
-                             QStringLiteral("pctImages"), QStringLiteral("pctFiles"),
-                             QStringLiteral("pctOptions")};
+const QStringList kPanels = {u"pctLogins"_s, u"pctJournal"_s, u"pctImages"_s, u"pctFiles"_s,
+                             u"pctOptions"_s};
 
 }  // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public test::SessionTest {
     Q_OBJECT
 
-    std::unique_ptr<test::Session> session;
-
-    QMainWindow* main() { return session->mainWindow(); }
-    QTabWidget* tabs() { return test::control<QTabWidget>(main(), QStringLiteral("SSTab1")); }
+    QTabWidget* tabs() { return test::control<QTabWidget>(main(), u"SSTab1"_s); }
     QAction* action(const char* name) {
         return main()->findChild<QAction*>(QString::fromLatin1(name));
     }
@@ -53,62 +50,51 @@ class MainWindowTest : public QObject {
     void deleteSomething() {
         Result<Connection> connection = session->program->database().open();
         QVERIFY(connection.ok());
-        Statement insert = connection->prepare(QStringLiteral(
-            "INSERT INTO Images (ImageName, Image, UserName) VALUES ('big.bmp', ?1, 'X')"));
+        Statement insert = connection->prepare(
+            u"INSERT INTO Images (ImageName, Image, UserName) VALUES ('big.bmp', ?1, 'X')"_s);
         insert.bindBlob(1, QByteArray(2 << 20, 'z'));
         QVERIFY(insert.run().ok());
-        QVERIFY(connection->exec(QStringLiteral("DELETE FROM Images")).ok());
+        QVERIFY(connection->exec(u"DELETE FROM Images"_s).ok());
         session->program->state().DataDeleted = true;
     }
-    QByteArray databaseBytes() {
-        QFile file(session->env.databasePath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QByteArray databaseBytes() { return test::readBytes(session->env.databasePath()); }
+    // Starts the program again and logs anna in.
+    void restart() {
+        session->start();
+        session->logIn(u"anna"_s, u"annapass"_s);
     }
-    bool leftOver() {
-        return QFile::exists(session->env.dataFolder() + QStringLiteral("OutputDB.mdb"));
-    }
+    bool leftOver() { return QFile::exists(session->env.dataFolder() + u"OutputDB.mdb"_s); }
     // Quits through the menu while `answer` handles the prompt; true when the prompt came up.
     bool quitAnswering(const std::function<void(QWidget*)>& answer) {
-        auto ran = test::whenModal(QStringLiteral("Form7"), answer);
+        auto ran = test::whenModal(u"Form7"_s, answer);
         action("mnuQuit")->trigger();
         return *ran && session->program->ended();
     }
     void setPolicy(int policy) { session->program->state().CompactPolicy = policy; }
 
 private Q_SLOTS:
-    void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
-    }
-    void cleanup() {
-        QVERIFY2(session->dialogs.unexpected.isEmpty(),
-                 qPrintable(session->dialogs.unexpected.join(QLatin1Char('\n'))));
-        QVERIFY(!session->dialogs.pendingAnswers());
-        session.reset();
-    }
+    void init() { startSession(u"anna"_s, u"annapass"_s); }
+    void cleanup() { endSession(); }
 
     void frameTabsAndPanels() {
         QVERIFY(main()->isVisible());
-        QCOMPARE(main()->windowTitle(), QStringLiteral("Keystead - anna"));
+        QCOMPARE(main()->windowTitle(), u"Keystead - anna"_s);
         QVERIFY(!session->program->state().FirstActivation);
-        QVERIFY(test::control<QLabel>(main(), QStringLiteral("imgMainBackDrop")) != nullptr);
-        const QStringList captions = {QStringLiteral("Password Vault"), QStringLiteral("Journal"),
-                                      QStringLiteral("Images"), QStringLiteral("Files"),
-                                      QStringLiteral("Options")};
+        QVERIFY(test::control<QLabel>(main(), u"imgMainBackDrop"_s) != nullptr);
+        const QStringList captions = {u"Password Vault"_s, u"Journal"_s, u"Images"_s, u"Files"_s,
+                                      u"Options"_s};
         QCOMPARE(tabs()->count(), 5);
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(tabs()->tabText(i), captions[i]);
         }
-        QCOMPARE(visiblePanels(), QStringList{QStringLiteral("pctLogins")});
-        auto* oldPassword = test::control<QLineEdit>(main(), QStringLiteral("txtOldPassword"));
+        QCOMPARE(visiblePanels(), QStringList{u"pctLogins"_s});
+        auto* oldPassword = test::control<QLineEdit>(main(), u"txtOldPassword"_s);
         for (int i : {4, 2, 1, 3, 0, 4}) {
-            oldPassword->setText(QStringLiteral("typed"));
+            oldPassword->setText(u"typed"_s);
             tabs()->setCurrentIndex(i);
             QCOMPARE(visiblePanels(), QStringList{kPanels[i]});
             QVERIFY(oldPassword->text().isEmpty());
-            QVERIFY(test::control<QLineEdit>(main(), QStringLiteral("txtNewPassword"))
-                        ->text()
-                        .isEmpty());
+            QVERIFY(test::control<QLineEdit>(main(), u"txtNewPassword"_s)->text().isEmpty());
         }
         // Every picture button shows a picture and tells what it does, each of a panel its own
         // purpose (a purpose copied from a neighbour, or none, counts once).
@@ -130,19 +116,12 @@ private Q_SLOTS:
 
     void menusCarryEveryItem() {
         const QList<QPair<QString, QStringList>> expected = {
-            {QStringLiteral("&Password Vault"),
-             {QStringLiteral("&New Entry"), QStringLiteral("&Edit Entry"),
-              QStringLiteral("&Delete Entry")}},
-            {QStringLiteral("&Journal"), {QStringLiteral("&Save")}},
-            {QStringLiteral("&Images"),
-             {QStringLiteral("&Check In"), QStringLiteral("&View Image"),
-              QStringLiteral("Check &Out"), QStringLiteral("&Delete")}},
-            {QStringLiteral("&Files"),
-             {QStringLiteral("&Check In"), QStringLiteral("&Launch"), QStringLiteral("Check &Out"),
-              QStringLiteral("&Delete")}},
-            {QStringLiteral("&Programme"),
-             {QStringLiteral("&Log Out"), QStringLiteral("&Compact Database"),
-              QStringLiteral("&Quit"), QStringLiteral("&About"), QStringLiteral("&Help!")}},
+            {u"&Password Vault"_s, {u"&New Entry"_s, u"&Edit Entry"_s, u"&Delete Entry"_s}},
+            {u"&Journal"_s, {u"&Save"_s}},
+            {u"&Images"_s, {u"&Check In"_s, u"&View Image"_s, u"Check &Out"_s, u"&Delete"_s}},
+            {u"&Files"_s, {u"&Check In"_s, u"&Launch"_s, u"Check &Out"_s, u"&Delete"_s}},
+            {u"&Programme"_s,
+             {u"&Log Out"_s, u"&Compact Database"_s, u"&Quit"_s, u"&About"_s, u"&Help!"_s}},
         };
         const QList<QAction*> menus = main()->menuBar()->actions();
         QCOMPARE(menus.size(), expected.size());
@@ -168,16 +147,15 @@ private Q_SLOTS:
         action("mnuDeleteEntry")->trigger();
         session->dialogs.onShown = nullptr;
         QCOMPARE(tabAtMessage, 0);
-        QCOMPARE(session->dialogs.texts(),
-                 QStringList{QStringLiteral("You must select a record to delete.")});
+        QCOMPARE(session->dialogs.texts(), QStringList{u"You must select a record to delete."_s});
         // A new entry from the Options tab opens the editor with the main window hidden.
         tabs()->setCurrentIndex(4);
         action("mnuNewEntry")->trigger();
         QCOMPARE(tabs()->currentIndex(), 0);
-        QWidget* editor = test::window(QStringLiteral("Form2"));
+        QWidget* editor = test::window(u"Form2"_s);
         QVERIFY(editor != nullptr && editor->isVisible());
         QVERIFY(!main()->isVisible());
-        test::press(editor, QStringLiteral("cmdCancel"));
+        test::press(editor, u"cmdCancel"_s);
         QVERIFY(main()->isVisible());
         // The journal's save from another tab.
         tabs()->setCurrentIndex(2);
@@ -190,54 +168,47 @@ private Q_SLOTS:
 
     void logOutAndInAsSomeoneElse() {
         // anna writes a record and a journal entry, then " Bert" logs in on the same day.
-        QVERIFY(test::press(main(), QStringLiteral("cmdLoginsNew")));
-        QWidget* editor = test::window(QStringLiteral("Form2"));
-        test::control<QLineEdit>(editor, QStringLiteral("txtShortName"))
-            ->setText(QStringLiteral("Bank"));
-        QVERIFY(test::press(editor, QStringLiteral("cmdSaveClose")));
-        auto* journal = test::control<QPlainTextEdit>(main(), QStringLiteral("txtJournal"));
-        journal->setPlainText(QStringLiteral("anna's own day"));
-        QVERIFY(test::press(main(), QStringLiteral("cmdJournalSave")));
-        QCOMPARE(
-            test::control<QListView>(main(), QStringLiteral("lstPasswords"))->model()->rowCount(),
-            1);
+        QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
+        QWidget* editor = test::window(u"Form2"_s);
+        test::control<QLineEdit>(editor, u"txtShortName"_s)->setText(u"Bank"_s);
+        QVERIFY(test::press(editor, u"cmdSaveClose"_s));
+        auto* journal = test::control<QPlainTextEdit>(main(), u"txtJournal"_s);
+        journal->setPlainText(u"anna's own day"_s);
+        QVERIFY(test::press(main(), u"cmdJournalSave"_s));
+        QCOMPARE(test::control<QListView>(main(), u"lstPasswords"_s)->model()->rowCount(), 1);
         session->logOut();
         QVERIFY(!main()->isVisible());
-        QWidget* login = test::window(QStringLiteral("frmLogin"));
+        QWidget* login = test::window(u"frmLogin"_s);
         QVERIFY(login->isVisible() && !session->program->state().LoggedIn);
-        QCOMPARE(test::control<QLineEdit>(login, QStringLiteral("txtUserName"))->text(),
-                 QStringLiteral("anna"));
-        session->logIn(QStringLiteral(" Bert"), QStringLiteral("bertpass"));
-        QCOMPARE(main()->windowTitle(), QStringLiteral("Keystead -  Bert"));
-        QCOMPARE(readSettings(session->env.dataFolder()).line1, QStringLiteral(" Bert"));
-        QCOMPARE(
-            test::control<QListView>(main(), QStringLiteral("lstPasswords"))->model()->rowCount(),
-            0);
+        QCOMPARE(test::control<QLineEdit>(login, u"txtUserName"_s)->text(), u"anna"_s);
+        session->logIn(u" Bert"_s, u"bertpass"_s);
+        QCOMPARE(main()->windowTitle(), u"Keystead -  Bert"_s);
+        QCOMPARE(readSettings(session->env.dataFolder()).line1, u" Bert"_s);
+        QCOMPARE(test::control<QListView>(main(), u"lstPasswords"_s)->model()->rowCount(), 0);
         QVERIFY(journal->toPlainText().isEmpty());
     }
 
     void aboutAndHelp() {
         QStringList seen;
-        auto ran = test::whenModal(QStringLiteral("Form3"), [&](QWidget* about) {
-            seen << about->windowTitle()
-                 << test::control<QLabel>(about, QStringLiteral("Label1"))->text()
-                 << test::control<QLabel>(about, QStringLiteral("Label3"))->text();
-            QVERIFY(test::control<QLabel>(about, QStringLiteral("Label4"))
-                        ->text()
-                        .startsWith(QStringLiteral(
-                            "Keystead is a full featured database personal information manager.")));
-            test::press(about, QStringLiteral("Command1"));
+        auto ran = test::whenModal(u"Form3"_s, [&](QWidget* about) {
+            seen << about->windowTitle() << test::control<QLabel>(about, u"Label1"_s)->text()
+                 << test::control<QLabel>(about, u"Label3"_s)->text();
+            QVERIFY(
+                test::control<QLabel>(about, u"Label4"_s)
+                    ->text()
+                    .startsWith(
+                        u"Keystead is a full featured database personal information manager."_s));
+            test::press(about, u"Command1"_s);
         });
         tabs()->setCurrentIndex(2);
-        test::press(main(), QStringLiteral("cmdIMGAbout"));
+        test::press(main(), u"cmdIMGAbout"_s);
         QVERIFY(*ran);
-        QCOMPARE(seen, QStringList({QStringLiteral("Keystead"), QStringLiteral("Keystead"),
-                                    QStringLiteral("Version 1.0")}));
-        QVERIFY(!test::window(QStringLiteral("Form3"))->isVisible());
-        ran = test::whenModal(QStringLiteral("Form3"), [](QWidget* about) { about->close(); });
+        QCOMPARE(seen, QStringList({u"Keystead"_s, u"Keystead"_s, u"Version 1.0"_s}));
+        QVERIFY(!test::window(u"Form3"_s)->isVisible());
+        ran = test::whenModal(u"Form3"_s, [](QWidget* about) { about->close(); });
         action("mnuAbout")->trigger();
         QVERIFY(*ran);
-        QVERIFY(!test::window(QStringLiteral("Form3"))->isVisible());
+        QVERIFY(!test::window(u"Form3"_s)->isVisible());
 
         action("mnuHelp")->trigger();
         QCOMPARE(session->env.openedUrls.size(), 1);
@@ -249,8 +220,8 @@ private Q_SLOTS:
         session->env.desktopOpensUrls = false;
         action("mnuHelp")->trigger();
         QCOMPARE(session->dialogs.texts(),
-                 QStringList{QStringLiteral("The help page could not be opened: the desktop has "
-                                            "no program to show it.\r\rThe page is ") +
+                 QStringList{u"The help page could not be opened: the desktop has "
+                             "no program to show it.\r\rThe page is "_s +
                              QDir::toNativeSeparators(page)});
         QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Exclamation);
     }
@@ -276,56 +247,46 @@ private Q_SLOTS:
         main()->close();
         QVERIFY(session->program->ended());
         QVERIFY(!main()->isVisible());
-        QVERIFY(!test::window(QStringLiteral("frmLogin"))->isVisible());
+        QVERIFY(!test::window(u"frmLogin"_s)->isVisible());
         QVERIFY(!QFileInfo::exists(temp));
         // A Quit button and the menu item take the same path.
-        session->start();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
-        test::press(main(), QStringLiteral("cmdOptionsQuit"));
+        restart();
+        test::press(main(), u"cmdOptionsQuit"_s);
         QVERIFY(session->program->ended());
-        session->start();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
+        restart();
         action("mnuQuit")->trigger();
         QCOMPARE(session->env.endCount, 3);
     }
 
     void quitBeforeLoginAsksNothing() {
         session->start();
-        const QByteArray before = [&] {
-            QFile f(session->env.databasePath());
-            f.open(QIODevice::ReadOnly);
-            return f.readAll();
-        }();
-        test::press(test::window(QStringLiteral("frmLogin")), QStringLiteral("cmdQuit"));
+        const QByteArray before = databaseBytes();
+        test::press(test::window(u"frmLogin"_s), u"cmdQuit"_s);
         QVERIFY(session->program->ended());
         QVERIFY(session->dialogs.shown.isEmpty());
-        QFile after(session->env.databasePath());
-        QVERIFY(after.open(QIODevice::ReadOnly));
-        QCOMPARE(after.readAll(), before);
+        QVERIFY(QFileInfo(session->env.databasePath()).isReadable());
+        QCOMPARE(databaseBytes(), before);
     }
 
     void onExitOptionIsSaved() {
-        QVERIFY(
-            test::control<QRadioButton>(main(), QStringLiteral("optAskToCompress"))->isChecked());
+        QVERIFY(test::control<QRadioButton>(main(), u"optAskToCompress"_s)->isChecked());
         tabs()->setCurrentIndex(4);
-        test::control<QRadioButton>(main(), QStringLiteral("optNeverCompress"))->setChecked(true);
-        test::press(main(), QStringLiteral("Command6"));
+        test::control<QRadioButton>(main(), u"optNeverCompress"_s)->setChecked(true);
+        test::press(main(), u"Command6"_s);
         QCOMPARE(session->program->state().CompactPolicy, 0);
-        QCOMPARE(readSettings(session->env.dataFolder()).line1, QStringLiteral("anna"));
+        QCOMPARE(readSettings(session->env.dataFolder()).line1, u"anna"_s);
         QCOMPARE(policyFromLine(readSettings(session->env.dataFolder()).line2), 0);
         QVERIFY(session->dialogs.shown.isEmpty());  // no message confirms the save
         // Without a settings file the saved name line is empty.
-        QVERIFY(QFile::remove(session->env.dataFolder() + QStringLiteral("Data.dat")));
-        test::control<QRadioButton>(main(), QStringLiteral("optAlwaysCompress"))->setChecked(true);
-        test::press(main(), QStringLiteral("Command6"));
-        QFile file(session->env.dataFolder() + QStringLiteral("Data.dat"));
+        QVERIFY(QFile::remove(session->env.dataFolder() + u"Data.dat"_s));
+        test::control<QRadioButton>(main(), u"optAlwaysCompress"_s)->setChecked(true);
+        test::press(main(), u"Command6"_s);
+        QFile file(session->env.dataFolder() + u"Data.dat"_s);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("\r\n2\r\n"));
         // The next start selects the saved option.
-        session->start();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
-        QVERIFY(
-            test::control<QRadioButton>(main(), QStringLiteral("optAlwaysCompress"))->isChecked());
+        restart();
+        QVERIFY(test::control<QRadioButton>(main(), u"optAlwaysCompress"_s)->isChecked());
     }
 
     void promptAnsweredNoThenYes() {
@@ -336,27 +297,23 @@ private Q_SLOTS:
         QString caption;
         QVERIFY(quitAnswering([&](QWidget* prompt) {
             mainHidden = !main()->isVisible();
-            yesFocused =
-                prompt->focusWidget() == test::control<QWidget>(prompt, QStringLiteral("cmdYes"));
+            yesFocused = prompt->focusWidget() == test::control<QWidget>(prompt, u"cmdYes"_s);
             caption = prompt->windowTitle();
-            test::press(prompt, QStringLiteral("cmdNo"));
+            test::press(prompt, u"cmdNo"_s);
         }));
         QVERIFY(mainHidden);
         QVERIFY(yesFocused);
-        QCOMPARE(caption, QStringLiteral("Keystead - Compact Database"));
+        QCOMPARE(caption, u"Keystead - Compact Database"_s);
         QCOMPARE(databaseBytes(), before);
 
-        session->start();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
+        restart();
         deleteSomething();
         const qint64 size = QFileInfo(session->env.databasePath()).size();
-        QVERIFY(
-            quitAnswering([](QWidget* prompt) { test::press(prompt, QStringLiteral("cmdYes")); }));
+        QVERIFY(quitAnswering([](QWidget* prompt) { test::press(prompt, u"cmdYes"_s); }));
         QVERIFY(QFileInfo(session->env.databasePath()).size() < size - (1 << 20));
         QVERIFY(!leftOver());
         // The compacted database opens with the same key and still knows anna.
-        session->start();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
+        restart();
         QVERIFY(session->dialogs.shown.isEmpty());
     }
 
@@ -364,17 +321,15 @@ private Q_SLOTS:
         deleteSomething();
         int policyMeanwhile = -1;
         QVERIFY(quitAnswering([&](QWidget* prompt) {
-            test::control<QRadioButton>(prompt, QStringLiteral("optNever"))->setChecked(true);
-            test::press(prompt, QStringLiteral("cmdYes"));
+            test::control<QRadioButton>(prompt, u"optNever"_s)->setChecked(true);
+            test::press(prompt, u"cmdYes"_s);
             policyMeanwhile = session->program->state().CompactPolicy;
         }));
         QCOMPARE(policyMeanwhile, 1);
         QCOMPARE(policyFromLine(readSettings(session->env.dataFolder()).line2), 0);
         QVERIFY(!leftOver());
-        session->start();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
-        QVERIFY(
-            test::control<QRadioButton>(main(), QStringLiteral("optNeverCompress"))->isChecked());
+        restart();
+        QVERIFY(test::control<QRadioButton>(main(), u"optNeverCompress"_s)->isChecked());
         // Never: deleted data is neither asked about nor compacted.
         deleteSomething();
         const QByteArray before = databaseBytes();
@@ -411,21 +366,21 @@ private Q_SLOTS:
         QVERIFY(main()->isVisible() && main()->isEnabled());
         QVERIFY(!session->program->state().DataDeleted);
         QVERIFY(!leftOver());
-        QVERIFY(!test::window(QStringLiteral("Form11"))->isVisible());
+        QVERIFY(!test::window(u"Form11"_s)->isVisible());
         QVERIFY(session->dialogs.shown.isEmpty());
     }
 
     void failedCompactionIsReportedAndChangesNothing() {
         // A folder in the way of the compacted copy: the copy cannot be made.
-        QVERIFY(QDir().mkpath(session->env.dataFolder() + QStringLiteral("OutputDB.mdb/inside")));
+        QVERIFY(QDir().mkpath(session->env.dataFolder() + u"OutputDB.mdb/inside"_s));
         deleteSomething();
         const QByteArray before = databaseBytes();
         action("mnuCompactDatabase")->trigger();
         QCOMPARE(databaseBytes(), before);
         QCOMPARE(session->dialogs.shown.size(), 1);
         QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Critical);
-        QVERIFY(session->dialogs.shown[0].text.startsWith(
-            QStringLiteral("The database could not be compacted")));
+        QVERIFY(
+            session->dialogs.shown[0].text.startsWith(u"The database could not be compacted"_s));
         QVERIFY(session->program->state().DataDeleted);  // still worth compacting later
         QVERIFY(main()->isVisible() && main()->isEnabled());
     }

@@ -25,30 +25,13 @@ QStringList names(const QList<ImageLine>& lines) {
     return out;
 }
 
-QStringList filesUnder(const QString& folder) {
-    QStringList found;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        found.append(it.next());
-    }
-    return found;
-}
-
 }  // namespace
 
-class ImageStoreTest : public QObject {
+class ImageStoreTest : public test::DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TestEnvironment> env;
-    std::unique_ptr<DatabaseAccess> database;
-
     QString writeFile(const QString& name, const QByteArray& bytes) {
-        const QString path = env->root() + u"pictures/"_s + name;
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(bytes);
-        return path;
+        return test::writeFile(env->root() + u"pictures/"_s + name, bytes);
     }
     QList<ImageLine> listed(const QString& owner) {
         Result<QList<ImageLine>> lines = ListImages(*database, owner);
@@ -60,17 +43,8 @@ class ImageStoreTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        QDir().mkpath(env->dataFolder());
-        QVERIFY(QFile::copy(env->templatePath(), env->databasePath()));
-        QFile::setPermissions(env->databasePath(), QFile::ReadOwner | QFile::WriteOwner);
-        database = std::make_unique<DatabaseAccess>(env->databasePath(), PassPhrase());
-    }
-    void cleanup() {
-        database.reset();
-        env.reset();
-    }
+    void init() { startDatabase(); }
+    void cleanup() { endDatabase(); }
 
     void checkInKeepsEveryByteAndOrder() {
         // Every byte value, a zero-length file and a name of another script with markup in it.
@@ -170,7 +144,7 @@ private Q_SLOTS:
                     qAbs(got.blue() - want.blue()) < 12,
                 qPrintable(QStringLiteral("%1,%2: %3").arg(at.x()).arg(at.y()).arg(got.name())));
         }
-        QVERIFY(filesUnder(env->tempBase()).isEmpty());
+        QVERIFY(test::filesUnder(env->tempBase()).isEmpty());
     }
 
     void decodesGif() {
@@ -200,7 +174,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QVERIFY(decodePicture(bytes).isNull());
         QVERIFY(decodePicture(bytes, QSize(200, 150)).isNull());
-        QVERIFY(filesUnder(env->tempBase()).isEmpty());
+        QVERIFY(test::filesUnder(env->tempBase()).isEmpty());
     }
 
     void previewDecodesAtTheBoxSize() {

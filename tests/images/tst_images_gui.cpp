@@ -14,62 +14,30 @@ namespace {
 const QString kSelectToView = u"You must select an image to view."_s;
 const QString kSelectToDelete = u"You must select an image to delete."_s;
 
-QStringList filesUnder(const QString& folder) {
-    QStringList found;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        found.append(it.next());
-    }
-    return found;
-}
-
 }  // namespace
 
-class ImagesGuiTest : public QObject {
+class ImagesGuiTest : public test::SessionTest {
     Q_OBJECT
 
-    std::unique_ptr<test::Session> session;
-
-    test::ScriptedDialogs& dialogs() { return session->dialogs; }
-    ProgramState& state() { return session->program->state(); }
-    QMainWindow* main() { return session->mainWindow(); }
     QListWidget* list() { return test::control<QListWidget>(main(), u"lstImages"_s); }
     QLabel* preview() { return test::control<QLabel>(main(), u"imgPreview"_s); }
-    QStringList listed() {
-        QStringList out;
-        for (int row = 0; row < list()->count(); ++row) {
-            out.append(list()->item(row)->text());
-        }
-        return out;
-    }
+    QStringList listed() { return test::itemTexts(list()); }
     QString picture(const QString& name, const QByteArray& bytes) {
-        const QString path = session->env.root() + u"pictures/"_s + name;
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(bytes);
-        return path;
+        return test::writeFile(session->env.root() + u"pictures/"_s + name, bytes);
     }
     QString photo(const QString& name, QSize size = QSize(640, 480)) {
         return picture(name, test::encoded(test::quarters(size), "JPEG"));
     }
     // Presses a button of the Images tab; the texts of the messages shown meanwhile.
     QStringList pressed(const QString& button) {
-        const qsizetype before = dialogs().shown.size();
-        test::control<QTabWidget>(main(), u"SSTab1"_s)->setCurrentIndex(2);
-        test::press(main(), button);
-        return dialogs().texts().mid(before);
+        test::showTab(main(), 2);
+        return SessionTest::pressed(main(), button);
     }
     void checkIn(const QStringList& paths) {
         dialogs().files(paths);
         QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
     }
-    void select(const QList<int>& rows) {
-        list()->clearSelection();
-        for (const int row : rows) {
-            list()->setCurrentRow(row, QItemSelectionModel::Select);
-        }
-    }
+    void select(const QList<int>& rows) { test::selectRows(list(), rows, true); }
     // Double-clicks a row (or presses cmdIMGView); what the viewer showed, or nothing when no
     // viewer came up.
     struct Viewed {
@@ -93,7 +61,7 @@ class ImagesGuiTest : public QObject {
             seen.window = viewer->size();
             seen.area = area->geometry();
             seen.close = test::control<QPushButton>(viewer, u"cmdClose"_s)->geometry();
-            seen.tempFiles = filesUnder(session->env.tempBase());
+            seen.tempFiles = test::filesUnder(session->env.tempBase());
             QTest::mouseClick(image1, Qt::LeftButton);
         });
         if (byButton) {
@@ -112,15 +80,8 @@ class ImagesGuiTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
-    }
-    void cleanup() {
-        QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join(u'\n')));
-        QVERIFY(!dialogs().pendingAnswers());
-        session.reset();
-    }
+    void init() { startSession(); }
+    void cleanup() { endSession(); }
 
     void checkInOfferedFiltersAndMenuItems() {
         dialogs().file(QString());
@@ -213,14 +174,14 @@ private Q_SLOTS:
 
     void previewAndViewer() {
         checkIn({photo(u"small.jpg"_s, QSize(300, 200)), photo(u"large.jpg"_s, QSize(2400, 1800))});
-        const QStringList tempBefore = filesUnder(session->env.tempBase());
+        const QStringList tempBefore = test::filesUnder(session->env.tempBase());
         // A click previews the picture stretched over the box.
         select({0});
         QVERIFY(!preview()->pixmap().isNull());
         QCOMPARE(preview()->pixmap().size(),
                  preview()->contentsRect().size().expandedTo({240, 180}));
         QVERIFY(preview()->hasScaledContents());
-        QCOMPARE(filesUnder(session->env.tempBase()), tempBefore);
+        QCOMPARE(test::filesUnder(session->env.tempBase()), tempBefore);
 
         // A double-click opens the viewer: own size, centred area, Close at the lower right.
         for (const int row : {0, 1}) {
@@ -251,7 +212,7 @@ private Q_SLOTS:
         main()->findChild<QAction*>(u"mnuViewImage"_s)->trigger();
         QVERIFY(*closed);
         QVERIFY(!test::window(u"Form4"_s)->isVisible());
-        QCOMPARE(filesUnder(session->env.tempBase()), tempBefore);
+        QCOMPARE(test::filesUnder(session->env.tempBase()), tempBefore);
     }
 
     void undecodablePicturesShowNothing() {
@@ -259,7 +220,7 @@ private Q_SLOTS:
         checkIn({photo(u"good.jpg"_s), picture(u"notes.dat"_s, "not a picture at all"),
                  picture(u"cut.jpg"_s, jpeg.left(jpeg.size() / 2)),
                  picture(u"huge.bmp"_s, test::hugeBmp())});
-        const QStringList tempBefore = filesUnder(session->env.tempBase());
+        const QStringList tempBefore = test::filesUnder(session->env.tempBase());
         select({0});
         const qint64 shownKey = preview()->pixmap().cacheKey();
         for (const int row : {1, 2, 3}) {
@@ -269,7 +230,7 @@ private Q_SLOTS:
             QCOMPARE(preview()->pixmap().cacheKey(), shownKey);
         }
         QVERIFY(dialogs().shown.isEmpty());
-        QCOMPARE(filesUnder(session->env.tempBase()), tempBefore);
+        QCOMPARE(test::filesUnder(session->env.tempBase()), tempBefore);
         QCOMPARE(listed().size(), 4);
     }
 };

@@ -23,10 +23,8 @@ using namespace Qt::StringLiterals;
 const QString kSaveChanges = u"Would you like to save the changes to the current Journal entry?"_s;
 const QString kModify = u"You are about to modify an existing entry.  Are you sure?"_s;
 
-class JournalFindTest : public QObject {
+class JournalFindTest : public test::SessionTest {
     Q_OBJECT
-
-    std::unique_ptr<test::Session> session;
 
     template <typename T = QWidget>
     T* get(const char* name) const {
@@ -35,13 +33,7 @@ class JournalFindTest : public QObject {
     QPlainTextEdit* box() const { return get<QPlainTextEdit>("txtJournal"); }
     QListWidget* found() const { return get<QListWidget>("lstJournalFound"); }
     QDate day() const { return get<QCalendarWidget>("Calendar1")->selectedDate(); }
-    QStringList foundLines() const {
-        QStringList lines;
-        for (int i = 0; i < found()->count(); ++i) {
-            lines << found()->item(i)->text();
-        }
-        return lines;
-    }
+    QStringList foundLines() const { return test::itemTexts(found()); }
     void write(const QString& owner, QDate on, const QString& text) {
         DatabaseAccess database(session->env.databasePath(), PassPhrase());
         QVERIFY(writeJournalEntry(database, EncryptField(owner), journalDateText(on),
@@ -63,22 +55,16 @@ class JournalFindTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        session.reset();
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
+        startSession();
         write(u"anna"_s, QDate(2025, 7, 4), u"Lake trip with <b>Tom</b>."_s);
         write(u"anna"_s, QDate(2026, 3, 1), u"Swam in the LAKE, cold."_s);
         write(u"anna"_s, QDate(2026, 2, 10), u"Nothing of water."_s);
         write(u"bert"_s, QDate(2026, 3, 2), u"Bert at the lake."_s);
-        session->mainWindow()->findChild<QTabWidget*>(u"SSTab1"_s)->setCurrentIndex(1);
+        test::showTab(main(), 1);
         session->mainWindow()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(session->mainWindow()));
     }
-    void cleanup() {
-        QVERIFY2(session->dialogs.unexpected.isEmpty(),
-                 qPrintable(session->dialogs.unexpected.join(u'\n')));
-        QVERIFY(!session->dialogs.pendingAnswers());
-    }
+    void cleanup() { endSession(); }
 
     void findsDaysAndGoesThereAsACalendarClickWould() {
         QVERIFY(found()->isHidden());

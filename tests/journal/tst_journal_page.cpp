@@ -23,10 +23,8 @@ const QString kCreated = u"Record was successfully created."_s;
 const QString kNoMore = u"No more entries found."_s;
 const QString kNotSaved = u"critical: The Journal entry could not be saved"_s;
 
-class JournalPageTest : public QObject {
+class JournalPageTest : public test::SessionTest {
     Q_OBJECT
-
-    std::unique_ptr<test::Session> session;
 
     template <typename T = QWidget>
     T* get(const char* name) const {
@@ -109,16 +107,8 @@ class JournalPageTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        session.reset();  // the previous world first
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
-    }
-    void cleanup() {
-        QVERIFY2(session->dialogs.unexpected.isEmpty(),
-                 qPrintable(session->dialogs.unexpected.join(u'\n')));
-        QVERIFY(!session->dialogs.pendingAnswers());
-    }
+    void init() { startSession(); }
+    void cleanup() { endSession(); }
 
     void controlsOfTheTab() {
         QCOMPARE(shown(), u"05/03/2026||"_s);

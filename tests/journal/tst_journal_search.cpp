@@ -21,10 +21,7 @@ private Q_SLOTS:
         test::TestEnvironment env;
         test::ScriptedDialogs dialogs;
         setCipherDialogs(&dialogs, u"Keystead"_s);
-        QDir().mkpath(env.dataFolder());
-        QVERIFY(QFile::copy(env.templatePath(), env.databasePath()));
-        QFile::setPermissions(env.databasePath(), kPrivateFile);
-        DatabaseAccess database(env.databasePath(), PassPhrase());
+        DatabaseAccess database(env.freshDatabase(), PassPhrase());
         const QString anna = EncryptField(u"anna"_s), bert = EncryptField(u"bert"_s);
         const auto write = [&](const QString& owner, QDate day, const QString& text) {
             QVERIFY(writeJournalEntry(database, owner, journalDateText(day),

@@ -72,10 +72,7 @@ private Q_SLOTS:
     void entryDatesAndSearch() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));  // no part of date texts
         test::TestEnvironment env;
-        QDir().mkpath(env.dataFolder());
-        QVERIFY(QFile::copy(env.templatePath(), env.databasePath()));
-        QFile::setPermissions(env.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
-        DatabaseAccess database(env.databasePath(), PassPhrase());
+        DatabaseAccess database(env.freshDatabase(), PassPhrase());
         // Adds a row with the date text and the stored value exactly as given, or the entry of a
         // day as the program stores it (plain when shorter than 4 characters).
         const auto addRaw = [&](const QString& owner, const QString& dateText,
@@ -152,10 +149,7 @@ private Q_SLOTS:
     // this session's own saves and another running copy's.
     void keptDatesFollowEveryWrite() {
         test::TestEnvironment env;
-        QDir().mkpath(env.dataFolder());
-        QVERIFY(QFile::copy(env.templatePath(), env.databasePath()));
-        QFile::setPermissions(env.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
-        DatabaseAccess session(env.databasePath(), PassPhrase());
+        DatabaseAccess session(env.freshDatabase(), PassPhrase());
         DatabaseAccess otherCopy(env.databasePath(), PassPhrase());
         const QString anna = EncryptField(u"anna"_s);
         const QDate day(2026, 2, 1);

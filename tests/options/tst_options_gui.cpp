@@ -14,34 +14,21 @@
 #include "widgets/VolumeFolderChooser.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 using test::ScriptedDialogs;
 
 namespace {
 
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-const QString kTitle = QStringLiteral("Keystead");
-const QString kInvalidLogin = QStringLiteral("Invalid user/password combo.  Please try again.");
+const QString kTitle = u"Keystead"_s;
+const QString kInvalidLogin = u"Invalid user/password combo.  Please try again."_s;
 
 }  // namespace
 
-class OptionsGuiTest : public QObject {
+class OptionsGuiTest : public test::SessionTest {
     Q_OBJECT
 
-    std::unique_ptr<test::Session> session;
     QString folder;  // a chosen folder for export and import, without a trailing "/"
 
-    QMainWindow* main() { return session->mainWindow(); }
-    ScriptedDialogs& dialogs() { return session->dialogs; }
     OptionsPage* page() { return main()->findChild<OptionsPage*>(); }
     QLineEdit* box(const char* name) {
         return test::control<QLineEdit>(main(), QString::fromLatin1(name));
@@ -61,8 +48,7 @@ class OptionsGuiTest : public QObject {
     }
     QString storedPassword(const QString& name) {
         Result<Connection> connection = session->program->database().open();
-        Statement query =
-            connection->prepare(QStringLiteral("SELECT Password FROM Users WHERE UserName = ?1"));
+        Statement query = connection->prepare(u"SELECT Password FROM Users WHERE UserName = ?1"_s);
         query.bind(1, EncryptField(name));
         return query.next() ? query.text(0) : QString();
     }
@@ -77,178 +63,151 @@ class OptionsGuiTest : public QObject {
     }
     void exportVia(const QString& target) {
         chooser("dirExport")->setCurrentFolder(target);
-        QVERIFY(test::press(main(), QStringLiteral("cmdExport")));
+        QVERIFY(test::press(main(), u"cmdExport"_s));
     }
     void importVia(const QString& source) {
         chooser("dirImport")->setCurrentFolder(source);
-        QVERIFY(test::press(main(), QStringLiteral("cmdImport")));
+        QVERIFY(test::press(main(), u"cmdImport"_s));
     }
-    QString exportFile() { return folder + QStringLiteral("/data.ksd"); }
+    QString exportFile() { return folder + u"/data.ksd"_s; }
     QString database() { return session->env.databasePath(); }
 
 private Q_SLOTS:
     void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
-        folder = session->env.root() + QStringLiteral("chosen <b>x</b> folder ünï");
+        startSession(u"anna"_s, u"annapass"_s);
+        folder = session->env.root() + u"chosen <b>x</b> folder ünï"_s;
         QVERIFY(QDir().mkpath(folder));
     }
-    void cleanup() {
-        QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join(u'|')));
-        session.reset();
-    }
+    void cleanup() { endSession(); }
 
     // ---- change of password ----
 
     void refusedChangesKeepTheBoxesAndThePassword_data() {
-        QTest::addColumn<QString>("old");
-        QTest::addColumn<QString>("fresh");
-        QTest::addColumn<QString>("repeat");
+        QTest::addColumn<QStringList>("typed");  // old, new and repeated password
         QTest::addColumn<QString>("message");
-        QTest::newRow("old missing") << ""
-                                     << "newpass1"
-                                     << "newpass1"
-                                     << "You must enter the old password to continue";
-        QTest::newRow("old and new empty") << "   "
-                                           << ""
-                                           << ""
-                                           << "You must enter the old password to continue";
-        QTest::newRow("letter case") << "annapass"
-                                     << "newpass1"
-                                     << "NEWPASS1"
-                                     << "Passwords entered were not identical";
-        QTest::newRow("new missing") << "annapass"
-                                     << "  "
-                                     << ""
-                                     << "You must enter a new password to continue";
-        QTest::newRow("too short") << "annapass"
-                                   << "  abc "
-                                   << "abc"
-                                   << "The new password must be more than 3 characters in "
-                                      "length, or it could not be used to log in";
-        QTest::newRow("too long") << "annapass"
-                                  << "sixteen-letters!"
-                                  << "sixteen-letters!"
-                                  << "The new password must be at most 15 characters in length, "
-                                     "or it could not be typed to log in";
-        QTest::newRow("old wrong") << "AnnaPass"
-                                   << "newpass1"
-                                   << "newpass1"
-                                   << "The old password was entered incorrectly";
+        const QString noOld = u"You must enter the old password to continue"_s;
+        const QStringList good = {u"annapass"_s, u"newpass1"_s, u"newpass1"_s};
+        QTest::newRow("old missing") << QStringList{{}, good[1], good[2]} << noOld;
+        QTest::newRow("old and new empty") << QStringList{u"   "_s, {}, {}} << noOld;
+        QTest::newRow("letter case") << QStringList{good[0], good[1], u"NEWPASS1"_s}
+                                     << u"Passwords entered were not identical"_s;
+        QTest::newRow("new missing")
+            << QStringList{good[0], u"  "_s, {}} << u"You must enter a new password to continue"_s;
+        QTest::newRow("too short") << QStringList{good[0], u"  abc "_s, u"abc"_s}
+                                   << u"The new password must be more than 3 characters in "
+                                      "length, or it could not be used to log in"_s;
+        QTest::newRow("too long") << QStringList{good[0], u"sixteen-letters!"_s,
+                                                 u"sixteen-letters!"_s}
+                                  << u"The new password must be at most 15 characters in length, "
+                                     "or it could not be typed to log in"_s;
+        QTest::newRow("old wrong") << QStringList{u"AnnaPass"_s, good[1], good[2]}
+                                   << u"The old password was entered incorrectly"_s;
     }
     void refusedChangesKeepTheBoxesAndThePassword() {
-        QFETCH(QString, old);
-        QFETCH(QString, fresh);
-        QFETCH(QString, repeat);
+        QFETCH(QStringList, typed);
         QFETCH(QString, message);
-        const QString before = storedPassword(QStringLiteral("anna"));
-        typePasswords(old, fresh, repeat);
-        QVERIFY(test::press(main(), QStringLiteral("Command5")));
+        const QString before = storedPassword(u"anna"_s);
+        typePasswords(typed[0], typed[1], typed[2]);
+        QVERIFY(test::press(main(), u"Command5"_s));
         QCOMPARE(dialogs().shown.size(), 1);
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Exclamation);
         QCOMPARE(dialogs().shown[0].title, kTitle);
         QCOMPARE(dialogs().shown[0].text, message);
-        QCOMPARE(boxes(), QStringList({old, fresh, repeat}));
-        QCOMPARE(storedPassword(QStringLiteral("anna")), before);
+        QCOMPARE(boxes(), typed);
+        QCOMPARE(storedPassword(u"anna"_s), before);
     }
 
     void changeTouchesOnlyTheCurrentAccountAndWorksAtTheNextLogin() {
         session->logOut();
-        session->logIn(QStringLiteral("bobby"), QStringLiteral("bobspass"));
-        const QString bobs = storedPassword(QStringLiteral("bobby"));
+        session->logIn(u"bobby"_s, u"bobspass"_s);
+        const QString bobs = storedPassword(u"bobby"_s);
         session->logOut();
-        session->logIn(QStringLiteral("anna"), QStringLiteral("annapass"));
-        typePasswords(QStringLiteral("  annapass "), QStringLiteral(" newpass1 "),
-                      QStringLiteral("newpass1"));
-        QVERIFY(test::press(main(), QStringLiteral("Command5")));
-        QCOMPARE(dialogs().texts(), QStringList({QStringLiteral("The password has been changed")}));
+        session->logIn(u"anna"_s, u"annapass"_s);
+        typePasswords(u"  annapass "_s, u" newpass1 "_s, u"newpass1"_s);
+        QVERIFY(test::press(main(), u"Command5"_s));
+        QCOMPARE(dialogs().texts(), QStringList({u"The password has been changed"_s}));
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Information);
         QCOMPARE(boxes(), QStringList({QString(), QString(), QString()}));
-        QCOMPARE(storedPassword(QStringLiteral("bobby")), bobs);
+        QCOMPARE(storedPassword(u"bobby"_s), bobs);
         session->logOut();
         dialogs().clear();
 
-        QVERIFY(!logsIn(QStringLiteral("anna"), QStringLiteral("annapass")));
+        QVERIFY(!logsIn(u"anna"_s, u"annapass"_s));
         QCOMPARE(dialogs().texts(), QStringList({kInvalidLogin}));
-        QVERIFY(logsIn(QStringLiteral("anna"), QStringLiteral("newpass1")));
-        QVERIFY(logsIn(QStringLiteral("bobby"), QStringLiteral("bobspass")));
+        QVERIFY(logsIn(u"anna"_s, u"newpass1"_s));
+        QVERIFY(logsIn(u"bobby"_s, u"bobspass"_s));
     }
 
     void aSecondChangeNamesThePasswordNowInForce() {
-        typePasswords(QStringLiteral("annapass"), QStringLiteral("second1"),
-                      QStringLiteral("second1"));
-        QVERIFY(test::press(main(), QStringLiteral("Command5")));
+        typePasswords(u"annapass"_s, u"second1"_s, u"second1"_s);
+        QVERIFY(test::press(main(), u"Command5"_s));
         dialogs().clear();
-        typePasswords(QStringLiteral("annapass"), QStringLiteral("third333"),
-                      QStringLiteral("third333"));
-        QVERIFY(test::press(main(), QStringLiteral("Command5")));
-        QCOMPARE(dialogs().texts(),
-                 QStringList({QStringLiteral("The old password was entered incorrectly")}));
+        typePasswords(u"annapass"_s, u"third333"_s, u"third333"_s);
+        QVERIFY(test::press(main(), u"Command5"_s));
+        QCOMPARE(dialogs().texts(), QStringList({u"The old password was entered incorrectly"_s}));
         dialogs().clear();
-        typePasswords(QStringLiteral("second1"), QStringLiteral("third333"),
-                      QStringLiteral("third333"));
-        QVERIFY(test::press(main(), QStringLiteral("Command5")));
-        QCOMPARE(dialogs().texts(), QStringList({QStringLiteral("The password has been changed")}));
+        typePasswords(u"second1"_s, u"third333"_s, u"third333"_s);
+        QVERIFY(test::press(main(), u"Command5"_s));
+        QCOMPARE(dialogs().texts(), QStringList({u"The password has been changed"_s}));
         session->logOut();
-        QVERIFY(logsIn(QStringLiteral("anna"), QStringLiteral("third333")));
+        QVERIFY(logsIn(u"anna"_s, u"third333"_s));
     }
 
     void aChangeThatWritesNothingIsReportedAndKeepsTheBoxes() {
         // Someone else changed the stored password meanwhile: no row matches any more.
         Result<Connection> connection = session->program->database().open();
-        QVERIFY(connection->exec(QStringLiteral("UPDATE Users SET Password = 'elsewhere'")).ok());
+        QVERIFY(connection->exec(u"UPDATE Users SET Password = 'elsewhere'"_s).ok());
         session->program->database().CloseAllDatabaseObjects();
-        typePasswords(QStringLiteral("annapass"), QStringLiteral("newpass1"),
-                      QStringLiteral("newpass1"));
-        QVERIFY(test::press(main(), QStringLiteral("Command5")));
+        typePasswords(u"annapass"_s, u"newpass1"_s, u"newpass1"_s);
+        QVERIFY(test::press(main(), u"Command5"_s));
         QCOMPARE(dialogs().shown.size(), 1);
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Critical);
         QVERIFY(dialogs().shown[0].text.startsWith(
-            QStringLiteral("The password could not be changed. It is still the old one.")));
-        QCOMPARE(boxes().at(1), QStringLiteral("newpass1"));
-        QCOMPARE(storedPassword(QStringLiteral("anna")), QStringLiteral("elsewhere"));
+            u"The password could not be changed. It is still the old one."_s));
+        QCOMPARE(boxes().at(1), u"newpass1"_s);
+        QCOMPARE(storedPassword(u"anna"_s), u"elsewhere"_s);
     }
 
     // ---- export ----
 
     void exportingTwiceAsksAndNoKeepsTheFirst() {
         exportVia(folder);
-        QCOMPARE(dialogs().texts(), QStringList({QStringLiteral("Export Complete")}));
+        QCOMPARE(dialogs().texts(), QStringList({u"Export Complete"_s}));
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Information);
-        QCOMPARE(bytesOf(exportFile()), bytesOf(database()));
-        const QByteArray first = bytesOf(exportFile());
+        QCOMPARE(test::readBytes(exportFile()), test::readBytes(database()));
+        const QByteArray first = test::readBytes(exportFile());
         // A change after the first export, so a second one would differ.
         session->logOut();
-        session->logIn(QStringLiteral("bobby"), QStringLiteral("bobspass"));
+        session->logIn(u"bobby"_s, u"bobspass"_s);
         dialogs().clear();
 
         dialogs().answer(false);
         exportVia(folder);
         QCOMPARE(dialogs().texts(),
-                 QStringList({QStringLiteral("A Keystead database was already exported to this "
-                                             "location.\r\rWould you like to overwrite it?")}));
+                 QStringList({u"A Keystead database was already exported to this "
+                              "location.\r\rWould you like to overwrite it?"_s}));
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Question);
-        QCOMPARE(bytesOf(exportFile()), first);
+        QCOMPARE(test::readBytes(exportFile()), first);
         QVERIFY(main()->isEnabled());
-        QVERIFY(!test::window(QStringLiteral("Form11"))->isVisible());
+        QVERIFY(!test::window(u"Form11"_s)->isVisible());
         dialogs().clear();
 
         dialogs().answer(true);
         exportVia(folder);
-        QCOMPARE(dialogs().texts().last(), QStringLiteral("Export Complete"));
-        QCOMPARE(bytesOf(exportFile()), bytesOf(database()));
-        QVERIFY(bytesOf(exportFile()) != first);
+        QCOMPARE(dialogs().texts().last(), u"Export Complete"_s);
+        QCOMPARE(test::readBytes(exportFile()), test::readBytes(database()));
+        QVERIFY(test::readBytes(exportFile()) != first);
     }
 
     void tooLittleSpaceRefusesAfterTheCompaction() {
         // A large deleted picture, so the compaction visibly shrinks the file.
         {
             Result<Connection> connection = session->program->database().open();
-            Statement insert = connection->prepare(QStringLiteral(
-                "INSERT INTO Images (ImageName, Image, UserName) VALUES ('big', ?1, 'X')"));
+            Statement insert = connection->prepare(
+                u"INSERT INTO Images (ImageName, Image, UserName) VALUES ('big', ?1, 'X')"_s);
             insert.bindBlob(1, QByteArray(1 << 20, 'z'));
             QVERIFY(insert.run().ok());
-            QVERIFY(connection->exec(QStringLiteral("DELETE FROM Images")).ok());
+            QVERIFY(connection->exec(u"DELETE FROM Images"_s).ok());
         }
         session->program->database().CloseAllDatabaseObjects();
         const qint64 before = QFileInfo(database()).size();
@@ -259,8 +218,8 @@ private Q_SLOTS:
         });
         exportVia(folder);
         QCOMPARE(dialogs().texts(),
-                 QStringList({QStringLiteral("The drive you selected does not have enough free "
-                                             "space to store your database.")}));
+                 QStringList({u"The drive you selected does not have enough free "
+                              "space to store your database."_s}));
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Exclamation);
         QVERIFY2(sizeSeen < before, "the space was measured before the compaction");
         QVERIFY(!session->program->state().DataDeleted);
@@ -268,7 +227,7 @@ private Q_SLOTS:
     }
 
     void aFailingCopyIsReportedAndLeavesNoExport() {
-        writeBytes(exportFile(), "an earlier export");
+        test::writeFile(exportFile(), "an earlier export");
         CopyHooks hooks;
         hooks.failAt = [](CopyStep step) { return step == CopyStep::Verify; };
         page()->setCopyHooks(hooks);
@@ -277,26 +236,23 @@ private Q_SLOTS:
         QCOMPARE(dialogs().shown.size(), 2);
         QCOMPARE(dialogs().shown[1].icon, MessageIcon::Critical);
         QVERIFY(dialogs().shown[1].text.startsWith(
-            QStringLiteral("The database could not be exported to ") + folder +
-            QStringLiteral(
-                "/. No export file was written; an earlier export there is unchanged.")));
-        QVERIFY(!dialogs().texts().contains(QStringLiteral("Export Complete")));
-        QCOMPARE(bytesOf(exportFile()), QByteArray("an earlier export"));
-        QStringList left = QDir(folder).entryList(QDir::Files);
-        QCOMPARE(left, QStringList({QStringLiteral("data.ksd")}));
+            u"The database could not be exported to "_s + folder +
+            u"/. No export file was written; an earlier export there is unchanged."_s));
+        QVERIFY(!dialogs().texts().contains(u"Export Complete"_s));
+        QCOMPARE(test::readBytes(exportFile()), QByteArray("an earlier export"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({u"data.ksd"_s}));
         QVERIFY(main()->isEnabled());
     }
 
     // ---- import ----
 
     void importFromAFolderWithoutAnExport() {
-        const QByteArray before = bytesOf(database());
+        const QByteArray before = test::readBytes(database());
         importVia(folder);
         QCOMPARE(dialogs().texts(),
-                 QStringList({QStringLiteral("No Keystead database was found at ") + folder +
-                              QLatin1Char('/')}));
+                 QStringList({u"No Keystead database was found at "_s + folder + u'/'}));
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Exclamation);
-        QCOMPARE(bytesOf(database()), before);
+        QCOMPARE(test::readBytes(database()), before);
     }
 
     void hostileFilesAreRefusedBeforeAnyQuestion_data() {
@@ -311,67 +267,67 @@ private Q_SLOTS:
         if (content == "folder") {
             QVERIFY(QDir().mkpath(exportFile()));
         } else {
-            writeBytes(exportFile(), content);
+            test::writeFile(exportFile(), content);
         }
-        const QByteArray before = bytesOf(database());
+        const QByteArray before = test::readBytes(database());
         importVia(folder);
         QCOMPARE(dialogs().shown.size(), 1);
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Exclamation);
         QVERIFY(dialogs().shown[0].text.startsWith(
-            QStringLiteral("The file ") + exportFile() +
-            QStringLiteral(" is not a Keystead database that can be imported. Nothing has been "
-                           "changed.\r\r")));
-        QCOMPARE(bytesOf(database()), before);
-        QVERIFY(!QFileInfo::exists(database() + QStringLiteral(".bak")));
+            u"The file "_s + exportFile() +
+            u" is not a Keystead database that can be imported. Nothing has been "
+            "changed.\r\r"_s));
+        QCOMPARE(test::readBytes(database()), before);
+        QVERIFY(!QFileInfo::exists(database() + u".bak"_s));
         QCOMPARE(session->env.startedPrograms.size(), 0);
     }
 
     void answeringNoToTheImportChangesNothing() {
         exportVia(folder);
         session->logOut();
-        session->logIn(QStringLiteral("bobby"), QStringLiteral("bobspass"));
-        const QByteArray before = bytesOf(database());
+        session->logIn(u"bobby"_s, u"bobspass"_s);
+        const QByteArray before = test::readBytes(database());
         dialogs().answer(false);
         importVia(folder);
         QCOMPARE(dialogs().texts(),
-                 QStringList({QStringLiteral("You are about to replace the current database with "
-                                             "the database stored at ") +
-                              folder + QStringLiteral("/\r\rAre you sure?")}));
-        QCOMPARE(bytesOf(database()), before);
-        QVERIFY(!QFileInfo::exists(session->env.dataFolder() + QStringLiteral("Import.part")));
+                 QStringList({u"You are about to replace the current database with "
+                              "the database stored at "_s +
+                              folder + u"/\r\rAre you sure?"_s}));
+        QCOMPARE(test::readBytes(database()), before);
+        QVERIFY(!QFileInfo::exists(session->env.dataFolder() + u"Import.part"_s));
         QVERIFY(main()->isVisible());
     }
 
     void importReplacesTheDatabaseAndRestartsAtTheLogin() {
         exportVia(folder);  // holds anna only
         session->logOut();
-        session->logIn(QStringLiteral("carl"), QStringLiteral("carlpass"));
-        const QByteArray replaced = bytesOf(database());
+        session->logIn(u"carl"_s, u"carlpass"_s);
+        const QByteArray replaced = test::readBytes(database());
         dialogs().answer(true);
         importVia(folder);
         QCOMPARE(dialogs().texts().last(),
-                 QStringLiteral("Database import complete.\r\rKeystead must be restarted for "
-                                "these changes to take effect."));
+                 u"Database import complete.\r\rKeystead must be restarted for "
+                 "these changes to take effect."_s);
         QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
         QCOMPARE(session->env.startedPrograms,
                  QList<QStringList>({{QCoreApplication::applicationFilePath()}}));
         QCOMPARE(session->env.endCount, 1);
         QVERIFY(session->program->ended());
         QVERIFY(!main()->isVisible());
-        const QString backup = database() + QStringLiteral(".bak");
-        QCOMPARE(bytesOf(backup), replaced);
+        const QString backup = database() + u".bak"_s;
+        QCOMPARE(test::readBytes(backup), replaced);
         QCOMPARE(QFile::permissions(backup) & 0x7777,
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 
         // The new run knows the imported accounts only.
         session->start();
-        QVERIFY(logsIn(QStringLiteral("anna"), QStringLiteral("annapass")));
+        QVERIFY(logsIn(u"anna"_s, u"annapass"_s));
         dialogs().answer(false);
-        test::logIn(QStringLiteral("carl"), QStringLiteral("carlpass"));
+        test::logIn(u"carl"_s, u"carlpass"_s);
         QVERIFY(!session->program->state().LoggedIn);
         QCOMPARE(dialogs().texts().last(),
-                 QStringLiteral("That user is not in the database.  Would you like to create a "
-                                "new user?"));
+                 u"That user is not in the database.  Would you like to create a "
+                 "new user?"_s);
     }
 
     // ---- volumes ----
@@ -380,33 +336,31 @@ private Q_SLOTS:
         VolumeFolderChooser* importChooser = chooser("dirImport");
         importChooser->setCurrentFolder(folder);
         QCOMPARE(importChooser->currentFolder(), folder);
-        auto* drives = test::control<QComboBox>(main(), QStringLiteral("drvImport"));
+        auto* drives = test::control<QComboBox>(main(), u"drvImport"_s);
         const QStorageInfo volume(folder);
         QCOMPARE(drives->currentData().toString(), volume.rootPath());
-        QVERIFY2(drives->currentText().contains(QStringLiteral(" free)")),
-                 qPrintable(drives->currentText()));
+        QVERIFY2(drives->currentText().contains(u" free)"_s), qPrintable(drives->currentText()));
         for (int i = 0; i < drives->count(); ++i) {
-            QVERIFY(!drives->itemData(i).toString().startsWith(QStringLiteral("/proc")));
+            QVERIFY(!drives->itemData(i).toString().startsWith(u"/proc"_s));
         }
         QVERIFY(dialogs().shown.isEmpty());
     }
 
     void anUnreadableVolumeFallsBackToTheHomeVolume() {
         VolumeFolderChooser* exportChooser = chooser("dirExport");
-        QList<DriveFacts> volumes = {
-            {QStringLiteral("/no-such-volume"), QStringLiteral("Gone"), 0}};
+        QList<DriveFacts> volumes = {{u"/no-such-volume"_s, u"Gone"_s, 0}};
         exportChooser->setVolumes(volumes);
-        auto* drives = test::control<QComboBox>(main(), QStringLiteral("drvExport"));
-        const int ghost = drives->findData(QStringLiteral("/no-such-volume"));
+        auto* drives = test::control<QComboBox>(main(), u"drvExport"_s);
+        const int ghost = drives->findData(u"/no-such-volume"_s);
         QVERIFY(ghost >= 0);
         const QString ghostText = drives->itemText(ghost);
         drives->setCurrentIndex(ghost);
         QCOMPARE(dialogs().shown.size(), 1);
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Critical);
         QCOMPARE(dialogs().shown[0].title, kTitle);
-        QCOMPARE(dialogs().shown[0].text,
-                 QStringLiteral("An error occured trying to access drive: ") + ghostText +
-                     QStringLiteral("\r\rError reads:  2 - No such file or directory"));
+        QCOMPARE(dialogs().shown[0].text, u"An error occured trying to access drive: "_s +
+                                              ghostText +
+                                              u"\r\rError reads:  2 - No such file or directory"_s);
         QCOMPARE(exportChooser->currentFolder(), QDir::homePath());
         QCOMPARE(drives->currentData().toString(), QStorageInfo(QDir::homePath()).rootPath());
     }

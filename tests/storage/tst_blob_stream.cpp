@@ -12,11 +12,8 @@
 using namespace ks;
 using namespace Qt::StringLiterals;
 
-class BlobStreamTest : public QObject {
+class BlobStreamTest : public test::DatabaseTest {
     Q_OBJECT
-
-    std::unique_ptr<test::TestEnvironment> env;
-    std::unique_ptr<DatabaseAccess> database;
 
     // Adds an Images row whose blob is `bytes`, written from a buffer of `available` of them.
     DbStatus addRow(const QByteArray& bytes, qint64 available, qint64& rowid) {
@@ -36,22 +33,12 @@ class BlobStreamTest : public QObject {
         return status.ok() ? write.commit() : status;
     }
     qint64 rows() {
-        Statement count = database->open()->prepare(u"SELECT count(*) FROM Images"_s);
-        return count.next() ? count.integer(0) : -1;
+        return test::countOf(database->open().value(), u"SELECT count(*) FROM Images"_s);
     }
 
 private Q_SLOTS:
-    void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        QDir().mkpath(env->dataFolder());
-        QVERIFY(QFile::copy(env->templatePath(), env->databasePath()));
-        QFile::setPermissions(env->databasePath(), QFile::ReadOwner | QFile::WriteOwner);
-        database = std::make_unique<DatabaseAccess>(env->databasePath(), PassPhrase());
-    }
-    void cleanup() {
-        database.reset();
-        env.reset();
-    }
+    void init() { startDatabase(); }
+    void cleanup() { endDatabase(); }
 
     void roundTripAcrossChunks() {
         // Two and a half chunks, with a different byte at every position of a chunk.

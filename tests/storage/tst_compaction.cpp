@@ -10,38 +10,27 @@
 #include "storage/Schema.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int modeOf(const QString& path) {
-    struct stat facts {};
-    return ::stat(QFile::encodeName(path).constData(), &facts) == 0 ? int(facts.st_mode & 07777)
-                                                                    : -1;
-}
 
 // Every row of every table as quoted values (types included), plus the schema and counters.
 QStringList dumpOf(Connection& connection) {
     QStringList dump;
     QStringList tables = schemaTableNames();
-    tables << QStringLiteral("sqlite_master") << QStringLiteral("sqlite_sequence");
+    tables << u"sqlite_master"_s << u"sqlite_sequence"_s;
     for (const QString& table : tables) {
         QStringList quoted;
-        Statement info = connection.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+        Statement info = connection.prepare(u"PRAGMA table_info(%1)"_s.arg(table));
         while (info.next()) {
-            quoted << QStringLiteral("quote(%1)").arg(info.text(1));
+            quoted << u"quote(%1)"_s.arg(info.text(1));
         }
-        Statement rows =
-            connection.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY 1")
-                                   .arg(quoted.join(QStringLiteral("||'|'||")), table));
+        Statement rows = connection.prepare(
+            u"SELECT %1 FROM %2 ORDER BY 1"_s.arg(quoted.join(u"||'|'||"_s), table));
         while (rows.next()) {
-            dump << table + QLatin1Char(':') + rows.text(0);
+            dump << table + u':' + rows.text(0);
         }
-        dump << table + QStringLiteral(" read: ") + rows.status().detail;
+        dump << table + u" read: "_s + rows.status().detail;
     }
     return dump;
 }
@@ -67,7 +56,7 @@ class CompactionTest : public QObject {
     std::unique_ptr<test::TestEnvironment> env;
 
     QString database() const { return env->databasePath(); }
-    QString output() const { return env->dataFolder() + QStringLiteral("OutputDB.mdb"); }
+    QString output() const { return env->dataFolder() + u"OutputDB.mdb"_s; }
     bool noCopyLeft() const {
         for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
             if (QFileInfo::exists(output() + QLatin1String(suffix))) {
@@ -122,14 +111,13 @@ private Q_SLOTS:
         ::umask(oldMask);
         QVERIFY2(outcome.ok, qPrintable(describeCompaction(outcome)));
         QVERIFY(noCopyLeft());
-        QCOMPARE(modeOf(database()), 0600);
+        QCOMPARE(test::fileMode(database()), 0600);
         QCOMPARE(readSalt(database()), salt);
         QCOMPARE(dump(), before);  // opens with the plain pass phrase, every row identical
         QVERIFY(DatabaseAccess(database(), PassPhrase()).open().ok());
         // Keys of deleted rows are never handed out again.
         Result<Connection> connection = openWithPassPhrase(database());
-        QVERIFY(
-            connection->exec(QStringLiteral("INSERT INTO Logins (ShortName) VALUES ('e')")).ok());
+        QVERIFY(connection->exec(u"INSERT INTO Logins (ShortName) VALUES ('e')"_s).ok());
         QCOMPARE(connection->lastInsertId(), qint64(5));
     }
 
@@ -143,7 +131,7 @@ private Q_SLOTS:
     }
 
     void failureAtAnyStepLeavesTheDatabaseAsItWas() {
-        const QByteArray original = fileBytes(database());
+        const QByteArray original = test::readBytes(database());
         const QStringList rows = dump();
         for (const CompactionStep step : kSteps) {
             QList<CompactionStep> reached;
@@ -160,24 +148,23 @@ private Q_SLOTS:
             // Up to the rewrite the file is untouched; a failed check after it still finds
             // every row as it was.
             if (step != CompactionStep::Verify) {
-                QVERIFY2(fileBytes(database()) == original, qPrintable(name));
+                QVERIFY2(test::readBytes(database()) == original, qPrintable(name));
             }
             QCOMPARE(dump(), rows);
             QVERIFY2(noCopyLeft(), qPrintable(name));
             QCOMPARE(describeCompaction(outcome),
-                     QStringLiteral("The database could not be compacted (failed while %1). It "
-                                    "has been left as it was.\r\rThe database reported an "
-                                    "error.\r(failure injected for a test)")
-                         .arg(name));
+                     u"The database could not be compacted (failed while %1). It "
+                     "has been left as it was.\r\rThe database reported an "
+                     "error.\r(failure injected for a test)"_s.arg(name));
             // The lock went with the failure: a writer gets in at once.
             Result<Connection> writer = openWithPassPhrase(database());
-            QVERIFY(writer->exec(QStringLiteral("PRAGMA busy_timeout = 0")).ok());
+            QVERIFY(writer->exec(u"PRAGMA busy_timeout = 0"_s).ok());
             QVERIFY2(writer->begin().status().ok(), qPrintable(name));
         }
     }
 
     void databaseInUseIsReportedAndKeptConsistent() {
-        const QByteArray original = fileBytes(database());
+        const QByteArray original = test::readBytes(database());
         CompactionHooks hooks;
         hooks.lockTimeoutMs = 50;
         {
@@ -189,8 +176,8 @@ private Q_SLOTS:
             QVERIFY(outcome.inUse());
             QCOMPARE(outcome.failedAt, CompactionStep::Vacuum);
             QCOMPARE(describeDatabaseStatus(outcome.status),
-                     QStringLiteral("The database is in use by another program."));
-            QCOMPARE(fileBytes(database()), original);
+                     u"The database is in use by another program."_s);
+            QCOMPARE(test::readBytes(database()), original);
             QVERIFY(noCopyLeft());
         }
         // The writer gone, the same compaction goes through.
@@ -199,18 +186,17 @@ private Q_SLOTS:
 
     void damagedForeignOrMissingDatabaseFailsCleanly() {
         exec("INSERT INTO Files (FileName, File) VALUES ('mid', zeroblob(262144))");
-        QByteArray good = fileBytes(database());
+        QByteArray good = test::readBytes(database());
         const auto failsAt = [&](const QString& out, const QString& phrase) {
             const CompactionOutcome outcome = compactDatabaseFile(database(), out, phrase);
             return outcome.ok ? CompactionStep(-1) : outcome.failedAt;
         };
-        QCOMPARE(failsAt(output(), QStringLiteral("wrong")), CompactionStep::Open);
+        QCOMPARE(failsAt(output(), u"wrong"_s), CompactionStep::Open);
         QCOMPARE(failsAt(database(), PassPhrase()), CompactionStep::DiscardLeftover);
-        QCOMPARE(fileBytes(database()), good);
+        QCOMPARE(test::readBytes(database()), good);
         // No folder for a leftover copy: nothing to remove, the compaction goes on.
-        QCOMPARE(failsAt(env->root() + QStringLiteral("missing/Out.mdb"), PassPhrase()),
-                 CompactionStep(-1));
-        good = fileBytes(database());
+        QCOMPARE(failsAt(env->root() + u"missing/Out.mdb"_s, PassPhrase()), CompactionStep(-1));
+        good = test::readBytes(database());
 
         QByteArray damaged = good;
         damaged.replace(damaged.size() / 2, 8192, QByteArray(8192, '\x33'));
@@ -220,7 +206,7 @@ private Q_SLOTS:
             file.write(damaged);
         }
         QVERIFY(failsAt(output(), PassPhrase()) != CompactionStep(-1));
-        QCOMPARE(fileBytes(database()), damaged);
+        QCOMPARE(test::readBytes(database()), damaged);
         QVERIFY(noCopyLeft());
 
         QVERIFY(QFile::remove(database()));

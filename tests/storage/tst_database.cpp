@@ -8,43 +8,30 @@
 #include "storage/Schema.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 class DatabaseTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::TestEnvironment> env;
 
-    // A fresh database copied from the template, as the first login makes it.
-    QString freshDatabase(const QString& name = QStringLiteral("Data.mdb")) {
-        const QString path = env->root() + name;
-        QFile::copy(env->templatePath(), path);
-        QFile::setPermissions(path, kPrivateFile);
-        return path;
-    }
-
-    static qint64 count(Connection& connection, const QString& sql) {
-        Statement query = connection.prepare(sql);
-        return query.next() ? query.integer(0) : -1;
-    }
-
 private Q_SLOTS:
     void init() { env = std::make_unique<test::TestEnvironment>(); }
     void cleanup() { env.reset(); }
 
     void templateHoldsOnlySharedCategories() {
-        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         Result<Connection> connection = database.open();
         QVERIFY2(connection.ok(), qPrintable(connection.status().detail));
         for (const QString& table :
-             {QStringLiteral("Users"), QStringLiteral("Logins"), QStringLiteral("Journals"),
-              QStringLiteral("Images"), QStringLiteral("Files")}) {
-            QCOMPARE(count(connection.value(), QStringLiteral("SELECT count(*) FROM ") + table), 0);
+             {u"Users"_s, u"Logins"_s, u"Journals"_s, u"Images"_s, u"Files"_s}) {
+            QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM "_s + table), 0);
         }
-        Statement categories = connection->prepare(
-            QStringLiteral("SELECT CategoryName, UserName FROM LoginsCategory ORDER BY Id"));
+        Statement categories =
+            connection->prepare(u"SELECT CategoryName, UserName FROM LoginsCategory ORDER BY Id"_s);
         QStringList names;
         while (categories.next()) {
-            QCOMPARE(categories.text(1), QStringLiteral("GLOBAL"));
+            QCOMPARE(categories.text(1), u"GLOBAL"_s);
             names.append(categories.text(0));
         }
         QCOMPARE(names, sharedCategoryNames());
@@ -52,104 +39,98 @@ private Q_SLOTS:
     }
 
     void fieldNamesIgnoreLetterCaseAndCountersComeFromTheDatabase() {
-        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         Result<Connection> connection = database.open();
         QVERIFY(connection.ok());
         Statement insert = connection->prepare(
-            QStringLiteral("INSERT INTO Images (ImageName, Image, Username) VALUES (?1, ?2, ?3)"));
-        insert.bind(1, QStringLiteral("a.png")).bindBlob(2, QByteArray("\x00\x01\xff", 3));
-        insert.bind(3, QStringLiteral("C12F05C7"));
+            u"INSERT INTO Images (ImageName, Image, Username) VALUES (?1, ?2, ?3)"_s);
+        insert.bind(1, u"a.png"_s).bindBlob(2, QByteArray("\x00\x01\xff", 3));
+        insert.bind(3, u"C12F05C7"_s);
         QVERIFY(insert.run().ok());
         const qint64 first = connection->lastInsertId();
         insert.reset();
-        insert.bind(1, QStringLiteral("b.png"))
-            .bindBlob(2, QByteArray())
-            .bind(3, QStringLiteral("X"));
+        insert.bind(1, u"b.png"_s).bindBlob(2, QByteArray()).bind(3, u"X"_s);
         QVERIFY(insert.run().ok());
         QVERIFY(connection->lastInsertId() > first);
 
-        Statement read = connection->prepare(
-            QStringLiteral("SELECT UserName, Image FROM Images WHERE Counter = ?1"));
+        Statement read =
+            connection->prepare(u"SELECT UserName, Image FROM Images WHERE Counter = ?1"_s);
         read.bind(1, first);
         QVERIFY(read.next());
-        QCOMPARE(read.text(0), QStringLiteral("C12F05C7"));
+        QCOMPARE(read.text(0), u"C12F05C7"_s);
         QCOMPARE(read.blob(1), QByteArray("\x00\x01\xff", 3));
-        QCOMPARE(count(connection.value(),
-                       QStringLiteral(
-                           "SELECT count(*) FROM LoginsCategory WHERE Categoryname = 'Work'")),
-                 1);
+        QCOMPARE(
+            test::countOf(connection.value(),
+                          u"SELECT count(*) FROM LoginsCategory WHERE Categoryname = 'Work'"_s),
+            1);
     }
 
     void ownerIsolation() {
-        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         Result<Connection> connection = database.open();
         QVERIFY(connection.ok());
-        Statement insert = connection->prepare(QStringLiteral(
-            "INSERT INTO Logins (KeyUserName, ShortName, Category) VALUES (?1, ?2, 'Unfiled')"));
+        Statement insert = connection->prepare(
+            u"INSERT INTO Logins (KeyUserName, ShortName, Category) VALUES (?1, ?2, 'Unfiled')"_s);
         const QList<QPair<QString, QString>> rows = {
-            {QStringLiteral("AA"), QStringLiteral("one")},
-            {QStringLiteral("BB"), QStringLiteral("two")},
-            {QStringLiteral("AA"), QStringLiteral("three")},
-            {QStringLiteral("aa"), QStringLiteral("four")}};
+            {u"AA"_s, u"one"_s}, {u"BB"_s, u"two"_s}, {u"AA"_s, u"three"_s}, {u"aa"_s, u"four"_s}};
         for (const auto& row : rows) {
             insert.reset();
             insert.bind(1, row.first).bind(2, row.second);
             QVERIFY(insert.run().ok());
         }
-        Statement owned = selectOwned(connection.value(), QStringLiteral("Logins"),
-                                      QStringLiteral("ShortName"), QStringLiteral("AA"));
+        Statement owned = selectOwned(connection.value(), u"Logins"_s, u"ShortName"_s, u"AA"_s);
         QStringList names;
         while (owned.next()) {
             names.append(owned.text(0));
         }
         // Owner values are compared exactly, in stored order.
-        QCOMPARE(names, QStringList({QStringLiteral("one"), QStringLiteral("three")}));
-        QCOMPARE(ownerColumn(QStringLiteral("Journals")), QStringLiteral("UserName"));
+        QCOMPARE(names, QStringList({u"one"_s, u"three"_s}));
+        QCOMPARE(ownerColumn(u"Journals"_s), u"UserName"_s);
     }
 
     void foreignFilesAreErrorsNeverEmptyDatabases() {
-        const QString good = freshDatabase();
+        const QString good = env->freshDatabase();
         // Wrong key.
         {
-            DatabaseAccess wrong(good, QStringLiteral("NotThePhrase"));
+            DatabaseAccess wrong(good, u"NotThePhrase"_s);
             QCOMPARE(wrong.open().status().code, DbCode::NotADatabase);
         }
         // Text, a 0-byte file, and a missing file (which must not be created).
-        QFile text(env->root() + QStringLiteral("text.mdb"));
+        QFile text(env->root() + u"text.mdb"_s);
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write(QByteArray(8192, 'k'));
         text.close();
         const DbStatus damaged = DatabaseAccess(text.fileName(), PassPhrase()).open().status();
         QCOMPARE(damaged.code, DbCode::NotADatabase);
-        QFile empty(env->root() + QStringLiteral("empty.mdb"));
+        QFile empty(env->root() + u"empty.mdb"_s);
         QVERIFY(empty.open(QIODevice::WriteOnly));
         empty.close();
         const Result<Connection> fromEmpty = DatabaseAccess(empty.fileName(), PassPhrase()).open();
         QVERIFY(!fromEmpty.ok());
-        const QString missing = env->root() + QStringLiteral("missing.mdb");
+        const QString missing = env->root() + u"missing.mdb"_s;
         QCOMPARE(DatabaseAccess(missing, PassPhrase()).open().status().code, DbCode::CannotOpen);
         QVERIFY(!QFile::exists(missing));
         // A database with the right key that is not ours.
-        const QString other = env->root() + QStringLiteral("other.mdb");
+        const QString other = env->root() + u"other.mdb"_s;
         {
             Result<Connection> made = Connection::openFile(other, PassPhrase().toUtf8(), true);
             QVERIFY(made.ok());
-            QVERIFY(made->exec(QStringLiteral("CREATE TABLE Something (x)")).ok());
+            QVERIFY(made->exec(u"CREATE TABLE Something (x)"_s).ok());
         }
         const DbStatus foreign = DatabaseAccess(other, PassPhrase()).open().status();
         QCOMPARE(foreign.code, DbCode::MissingTables);
         // Each kind of failure is told in its own words.
         QCOMPARE(describeDatabaseStatus(foreign),
-                 QStringLiteral("The database file is not a database of this program."));
+                 u"The database file is not a database of this program."_s);
         QCOMPARE(describeDatabaseStatus(damaged),
-                 QStringLiteral("The database file is damaged or is not a database of this "
-                                "program."));
+                 u"The database file is damaged or is not a database of this "
+                 "program."_s);
     }
 
     void rawKeyMatchesThePassPhrase() {
         // The fast raw key and the plain pass phrase open the same file, and a copy made with
         // the source's salt opens with the pass phrase as well.
-        const QString path = freshDatabase();
+        const QString path = env->freshDatabase();
         Result<Connection> byPhrase = Connection::openFile(path, PassPhrase().toUtf8(), false);
         QVERIFY(byPhrase.ok());
         QVERIFY(verifyDatabase(byPhrase.value()).ok());
@@ -162,49 +143,47 @@ private Q_SLOTS:
     }
 
     void transactionsAreAllOrNothing() {
-        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         Result<Connection> connection = database.open();
         QVERIFY(connection.ok());
         {
             Transaction transaction = connection->begin();
             QVERIFY(transaction.status().ok());
-            QVERIFY(
-                connection->exec(QStringLiteral("INSERT INTO Users (UserName) VALUES ('A')")).ok());
+            QVERIFY(connection->exec(u"INSERT INTO Users (UserName) VALUES ('A')"_s).ok());
         }  // no commit: rolled back
-        QCOMPARE(count(connection.value(), QStringLiteral("SELECT count(*) FROM Users")), 0);
+        QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Users"_s), 0);
         {
             Transaction transaction = connection->begin();
-            QVERIFY(
-                connection->exec(QStringLiteral("INSERT INTO Users (UserName) VALUES ('A')")).ok());
+            QVERIFY(connection->exec(u"INSERT INTO Users (UserName) VALUES ('A')"_s).ok());
             QVERIFY(transaction.commit().ok());
         }
-        QCOMPARE(count(connection.value(), QStringLiteral("SELECT count(*) FROM Users")), 1);
+        QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Users"_s), 1);
         // A failing statement reports the engine's words.
-        const DbStatus bad = connection->exec(QStringLiteral("INSERT INTO NoSuchTable VALUES (1)"));
+        const DbStatus bad = connection->exec(u"INSERT INTO NoSuchTable VALUES (1)"_s);
         QCOMPARE(bad.code, DbCode::Failed);
-        QVERIFY(bad.detail.contains(QStringLiteral("NoSuchTable")));
+        QVERIFY(bad.detail.contains(u"NoSuchTable"_s));
     }
 
     void closeAllClosesEveryConnection() {
-        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         Result<Connection> first = database.open();
         Result<Connection> second = database.open();
         QVERIFY(first.ok() && second.ok());
-        Statement pending = first->prepare(QStringLiteral("SELECT UserName FROM Users"));
+        Statement pending = first->prepare(u"SELECT UserName FROM Users"_s);
         QCOMPARE(database.openConnectionCount(), 2);
         database.CloseAllDatabaseObjects();
         QCOMPARE(database.openConnectionCount(), 0);
         QVERIFY(!first->isOpen() && !second->isOpen());
         QVERIFY(!pending.next());
         QCOMPARE(pending.status().code, DbCode::Closed);
-        QCOMPARE(second->exec(QStringLiteral("SELECT 1")).code, DbCode::Closed);
+        QCOMPARE(second->exec(u"SELECT 1"_s).code, DbCode::Closed);
         // The database opens again afterwards.
         QVERIFY(database.open().ok());
     }
 
     // One connection serves the session while nobody else holds it and the file is the same.
     void theSessionKeepsOneConnectionWhileTheFileStays() {
-        const QString path = freshDatabase();
+        const QString path = env->freshDatabase();
         DatabaseAccess database(path, PassPhrase());
         quint64 kept = 0;
         {
@@ -220,10 +199,10 @@ private Q_SLOTS:
 
         // Another database (its own salt, so its own key) with one user.
         const auto otherDatabase = [&] {
-            const QString other = env->root() + QStringLiteral("Other.mdb");
+            const QString other = env->root() + u"Other.mdb"_s;
             Result<Connection> made = Connection::openFile(other, PassPhrase().toUtf8(), true);
             createSchema(made.value());
-            made->exec(QStringLiteral("INSERT INTO Users (UserName, Password) VALUES ('a', 'b')"));
+            made->exec(u"INSERT INTO Users (UserName, Password) VALUES ('a', 'b')"_s);
             return other;
         };
         // Written over in place, the same file keyed anew is opened afresh with its new key.
@@ -240,7 +219,7 @@ private Q_SLOTS:
             Result<Connection> rewritten = database.open();
             QVERIFY(rewritten.ok() && rewritten->changeStamp().connection != kept);
             kept = rewritten->changeStamp().connection;
-            QCOMPARE(count(rewritten.value(), QStringLiteral("SELECT count(*) FROM Users")), 1);
+            QCOMPARE(test::countOf(rewritten.value(), u"SELECT count(*) FROM Users"_s), 1);
         }
 
         // A file put in its place is opened afresh and its own rows are read.
@@ -248,7 +227,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(path) && QFile::rename(other, path));
         Result<Connection> replaced = database.open();
         QVERIFY(replaced.ok() && replaced->changeStamp().connection != kept);
-        QCOMPARE(count(replaced.value(), QStringLiteral("SELECT count(*) FROM Users")), 1);
+        QCOMPARE(test::countOf(replaced.value(), u"SELECT count(*) FROM Users"_s), 1);
         replaced = DbStatus{};
 
         // A file that is gone is reported, not read through the kept connection.
@@ -258,7 +237,7 @@ private Q_SLOTS:
 
     // Ending the operations closes what callers hold, and keeps only an idle session connection.
     void endingOperationsKeepsOnlyTheIdleSessionConnection() {
-        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         const quint64 session = database.open()->changeStamp().connection;
         Result<Connection> stray = database.open();
         QCOMPARE(stray->changeStamp().connection, session);
@@ -278,54 +257,49 @@ private Q_SLOTS:
 
     // The change stamp moves with every write, this connection's or another's, not with reads.
     void theChangeStampFollowsEveryWrite() {
-        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         DatabaseAccess other(database.path(), PassPhrase());
         Result<Connection> connection = database.open();
         const Connection::ChangeStamp start = connection->changeStamp();
-        QCOMPARE(count(connection.value(), QStringLiteral("SELECT count(*) FROM Users")), 0);
+        QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Users"_s), 0);
         QCOMPARE(connection->changeStamp(), start);
         QVERIFY(
-            other.open()
-                ->exec(QStringLiteral("INSERT INTO Users (UserName, Password) VALUES ('a', 'b')"))
-                .ok());
+            other.open()->exec(u"INSERT INTO Users (UserName, Password) VALUES ('a', 'b')"_s).ok());
         const Connection::ChangeStamp afterOther = connection->changeStamp();
         QVERIFY(afterOther != start);
-        QVERIFY(connection->exec(QStringLiteral("DELETE FROM Users")).ok());
+        QVERIFY(connection->exec(u"DELETE FROM Users"_s).ok());
         QVERIFY(connection->changeStamp() != afterOther);
     }
 
     // A database made before records were listed and searched from indexes gets them at its
     // first open, and a search of the records reads only its index.
     void olderDatabasesGetTheRecordIndexes() {
-        const QString path = freshDatabase();
+        const QString path = env->freshDatabase();
         {
             DatabaseAccess old(path, PassPhrase());
-            QVERIFY(old.open()
-                        ->exec(QStringLiteral("DROP INDEX LoginsListing; DROP INDEX LoginsSearch"))
-                        .ok());
+            QVERIFY(old.open()->exec(u"DROP INDEX LoginsListing; DROP INDEX LoginsSearch"_s).ok());
         }
         DatabaseAccess database(path, PassPhrase());
         Result<Connection> connection = database.open();
-        QCOMPARE(count(connection.value(),
-                       QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
-                                      "name IN ('LoginsListing', 'LoginsSearch')")),
+        QCOMPARE(test::countOf(connection.value(),
+                               u"SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
+                               "name IN ('LoginsListing', 'LoginsSearch')"_s),
                  2);
-        Statement plan = connection->prepare(QStringLiteral(
-            "EXPLAIN QUERY PLAN SELECT Counter, ShortName, UserName, Description FROM Logins "
-            "WHERE KeyUserName = ?1 AND Counter > ?2 ORDER BY Counter LIMIT ?3"));
+        Statement plan = connection->prepare(
+            u"EXPLAIN QUERY PLAN SELECT Counter, ShortName, UserName, Description FROM Logins "
+            "WHERE KeyUserName = ?1 AND Counter > ?2 ORDER BY Counter LIMIT ?3"_s);
         QVERIFY(plan.next());
-        QVERIFY2(plan.text(3).contains(QStringLiteral("COVERING INDEX LoginsSearch")),
-                 qPrintable(plan.text(3)));
+        QVERIFY2(plan.text(3).contains(u"COVERING INDEX LoginsSearch"_s), qPrintable(plan.text(3)));
     }
 
     void aSecondWriterIsToldTheDatabaseIsBusy() {
-        DatabaseAccess database(freshDatabase(), PassPhrase());
+        DatabaseAccess database(env->freshDatabase(), PassPhrase());
         Result<Connection> holder = database.open();
         Result<Connection> other = database.open();
         QVERIFY(holder.ok() && other.ok());
         Transaction held = holder->begin();
         QVERIFY(held.status().ok());
-        QVERIFY(other->exec(QStringLiteral("PRAGMA busy_timeout = 50")).ok());
+        QVERIFY(other->exec(u"PRAGMA busy_timeout = 50"_s).ok());
         Transaction blocked = other->begin();
         QCOMPARE(blocked.status().code, DbCode::Busy);
     }

@@ -10,25 +10,9 @@
 #include "storage/Schema.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-int modeOf(const QString& path) {
-    struct stat facts {};
-    return ::stat(QFile::encodeName(path).constData(), &facts) == 0 ? int(facts.st_mode & 07777)
-                                                                    : -1;
-}
 
 Result<Connection> openDatabase(const QString& path, const QString& phrase = PassPhrase()) {
     Result<Connection> connection = Connection::openFile(path, phrase.toUtf8(), true);
@@ -47,13 +31,12 @@ void makeDatabase(const QString& path, int users, const QString& phrase = PassPh
     QVERIFY(createSchema(connection.value()).ok());
     for (int i = 0; i < users; ++i) {
         QVERIFY(connection
-                    ->exec(QStringLiteral("INSERT INTO Users (UserName, Password) VALUES "
-                                          "('U%1', 'P%1')")
-                               .arg(i))
+                    ->exec(u"INSERT INTO Users (UserName, Password) VALUES "
+                           "('U%1', 'P%1')"_s.arg(i))
                     .ok());
     }
-    Statement picture = connection->prepare(QStringLiteral(
-        "INSERT INTO Images (ImageName, UserName, Image) VALUES ('a.png', 'U0', ?1)"));
+    Statement picture = connection->prepare(
+        u"INSERT INTO Images (ImageName, UserName, Image) VALUES ('a.png', 'U0', ?1)"_s);
     picture.bindBlob(1, QByteArray(300000, 'p'));
     QVERIFY(picture.run().ok());
 }
@@ -62,9 +45,9 @@ QStringList userNames(const QString& path) {
     QStringList names;
     Result<Connection> connection = openDatabase(path);
     if (!connection.ok()) {
-        return {QStringLiteral("unreadable: ") + connection.status().detail};
+        return {u"unreadable: "_s + connection.status().detail};
     }
-    Statement query = connection->prepare(QStringLiteral("SELECT UserName FROM Users ORDER BY Id"));
+    Statement query = connection->prepare(u"SELECT UserName FROM Users ORDER BY Id"_s);
     while (query.next()) {
         names << query.text(0);
     }
@@ -81,32 +64,32 @@ class DatabaseCopyTest : public QObject {
     QString out;
     QByteArray goodDatabase;  // a whole database of five accounts, made once
 
-    QString staging() { return env->dataFolder() + QStringLiteral("Import.part"); }
-    QString backup() { return live + QStringLiteral(".bak"); }
+    QString staging() { return env->dataFolder() + u"Import.part"_s; }
+    QString backup() { return live + u".bak"_s; }
 
 private Q_SLOTS:
     void initTestCase() {
         test::TestEnvironment world;
-        const QString path = world.root() + QStringLiteral("good.mdb");
+        const QString path = world.root() + u"good.mdb"_s;
         makeDatabase(path, 5);
-        goodDatabase = bytesOf(path);
+        goodDatabase = test::readBytes(path);
     }
     void init() {
         env = std::make_unique<test::TestEnvironment>();
         QDir().mkpath(env->dataFolder());
         live = env->databasePath();
         makeDatabase(live, 2);
-        out = env->root() + QStringLiteral("out/");
+        out = env->root() + u"out/"_s;
         QDir().mkpath(out);
     }
 
     void exportIsTheDatabaseByteForByte() {
-        const QString target = out + QStringLiteral("data.ksd");
+        const QString target = out + u"data.ksd"_s;
         QVERIFY(writeVerifiedCopy(live, PassPhrase(), target).ok());
-        QCOMPARE(bytesOf(target), bytesOf(live));
-        QCOMPARE(modeOf(target), 0600);
+        QCOMPARE(test::readBytes(target), test::readBytes(live));
+        QCOMPARE(test::fileMode(target), 0600);
         QVERIFY(!QFile::exists(partialCopyPath(target)));
-        QCOMPARE(userNames(target), QStringList({QStringLiteral("U0"), QStringLiteral("U1")}));
+        QCOMPARE(userNames(target), QStringList({u"U0"_s, u"U1"_s}));
     }
 
     void failingExportKeepsTheEarlierOneAndLeavesNoPart_data() {
@@ -118,12 +101,12 @@ private Q_SLOTS:
     }
     void failingExportKeepsTheEarlierOneAndLeavesNoPart() {
         QFETCH(int, step);
-        const QString target = out + QStringLiteral("data.ksd");
-        writeBytes(target, "earlier export");
+        const QString target = out + u"data.ksd"_s;
+        test::writeFile(target, "earlier export");
         CopyHooks hooks;
         hooks.failAt = [step](CopyStep at) { return int(at) == step; };
         QVERIFY(!writeVerifiedCopy(live, PassPhrase(), target, hooks).ok());
-        QCOMPARE(bytesOf(target), QByteArray("earlier export"));
+        QCOMPARE(test::readBytes(target), QByteArray("earlier export"));
         QVERIFY(!QFile::exists(partialCopyPath(target)));
     }
 
@@ -161,24 +144,24 @@ private Q_SLOTS:
     }
     void hostileFilesAreRefusedAndTheLiveDatabaseStaysAsItWas() {
         QFETCH(QString, kind);
-        const QString source = out + QStringLiteral("data.ksd");
-        const QString good = env->root() + QStringLiteral("good.mdb");
-        writeBytes(good, goodDatabase);
+        const QString source = out + u"data.ksd"_s;
+        const QString good = env->root() + u"good.mdb"_s;
+        test::writeFile(good, goodDatabase);
         const QByteArray whole = goodDatabase;
         if (kind == QLatin1String("empty")) {
-            writeBytes(source, {});
+            test::writeFile(source, {});
         } else if (kind.startsWith(QLatin1String("cut at "))) {
             const QString at = kind.mid(7);
             const qsizetype length = at == QLatin1String("half") ? whole.size() / 2 : at.toInt();
-            writeBytes(source, whole.left(length));
+            test::writeFile(source, whole.left(length));
         } else if (kind == QLatin1String("cut last byte")) {
-            writeBytes(source, whole.left(whole.size() - 1));
+            test::writeFile(source, whole.left(whole.size() - 1));
         } else if (kind == QLatin1String("random")) {
             QByteArray noise(whole.size(), '\0');
             for (char& c : noise) {
                 c = char(QRandomGenerator::global()->generate());
             }
-            writeBytes(source, noise);
+            test::writeFile(source, noise);
         } else if (kind == QLatin1String("plain SQLite")) {
             sqlite3* plain = nullptr;
             QCOMPARE(sqlite3_open(QFile::encodeName(source).constData(), &plain), SQLITE_OK);
@@ -189,15 +172,15 @@ private Q_SLOTS:
                      SQLITE_OK);
             sqlite3_close(plain);
         } else if (kind == QLatin1String("another key")) {
-            makeDatabase(source, 1, QStringLiteral("another phrase"));
+            makeDatabase(source, 1, u"another phrase"_s);
         } else if (kind == QLatin1String("another schema")) {
             Result<Connection> other = Connection::openFile(source, PassPhrase().toUtf8(), true);
-            QVERIFY(other->exec(QStringLiteral("CREATE TABLE Notes (Text TEXT)")).ok());
+            QVERIFY(other->exec(u"CREATE TABLE Notes (Text TEXT)"_s).ok());
         } else if (kind == QLatin1String("folder")) {
             QVERIFY(QDir().mkpath(source));
         } else if (kind == QLatin1String("table missing")) {
             Result<Connection> other = openDatabase(good);
-            QVERIFY(other->exec(QStringLiteral("DROP TABLE Journals")).ok());
+            QVERIFY(other->exec(u"DROP TABLE Journals"_s).ok());
             other = DbStatus{};
             QVERIFY(QFile::copy(good, source));
         } else if (kind == QLatin1String("damaged page")) {
@@ -205,22 +188,22 @@ private Q_SLOTS:
             for (qsizetype i = 4096 * 2 + 100; i < 4096 * 2 + 600; ++i) {
                 damaged[i] = char(damaged[i] ^ 0x5a);
             }
-            writeBytes(source, damaged);
+            test::writeFile(source, damaged);
         } else {
-            writeBytes(source, "<b>not a database</b>\n");
+            test::writeFile(source, "<b>not a database</b>\n");
         }
-        const QByteArray before = bytesOf(live);
+        const QByteArray before = test::readBytes(live);
         const DbStatus status = stageDatabaseForImport(source, staging(), PassPhrase());
         QVERIFY2(!status.ok(), qPrintable(kind));
         QVERIFY(!QFile::exists(staging()));
-        QCOMPARE(bytesOf(live), before);
+        QCOMPARE(test::readBytes(live), before);
     }
 
     void unreadableFileIsRefused() {
         if (::geteuid() == 0) {
             QSKIP("permissions do not bind the superuser");
         }
-        const QString source = out + QStringLiteral("data.ksd");
+        const QString source = out + u"data.ksd"_s;
         makeDatabase(source, 1);
         QVERIFY(QFile::setPermissions(source, QFile::WriteOwner));
         QCOMPARE(stageDatabaseForImport(source, staging(), PassPhrase()).code, DbCode::ReadOnly);
@@ -228,23 +211,23 @@ private Q_SLOTS:
     }
 
     void importReplacesTheDatabaseAndKeepsTheOldOne() {
-        const QString source = out + QStringLiteral("data.ksd");
+        const QString source = out + u"data.ksd"_s;
         makeDatabase(source, 4);
-        const QByteArray sourceBytes = bytesOf(source);
-        const QByteArray before = bytesOf(live);
+        const QByteArray sourceBytes = test::readBytes(source);
+        const QByteArray before = test::readBytes(live);
         QVERIFY(stageDatabaseForImport(source, staging(), PassPhrase()).ok());
-        QCOMPARE(bytesOf(source), sourceBytes);  // the chosen file is only read
+        QCOMPARE(test::readBytes(source), sourceBytes);  // the chosen file is only read
         QVERIFY(restoreDatabaseFrom(staging(), live, backup(), PassPhrase()).ok());
         QCOMPARE(userNames(live).size(), 4);
-        QCOMPARE(bytesOf(backup()), before);
-        QCOMPARE(modeOf(backup()), 0600);
+        QCOMPARE(test::readBytes(backup()), before);
+        QCOMPARE(test::fileMode(backup()), 0600);
         QVERIFY(!QFile::exists(staging()));
         // The live file keeps its own salt, so the program's cached key still opens it.
-        QCOMPARE(bytesOf(live).left(16), before.left(16));
+        QCOMPARE(test::readBytes(live).left(16), before.left(16));
         Result<Connection> check = openDatabase(live);
-        Statement integrity = check->prepare(QStringLiteral("PRAGMA integrity_check"));
+        Statement integrity = check->prepare(u"PRAGMA integrity_check"_s);
         QVERIFY(integrity.next());
-        QCOMPARE(integrity.text(0), QStringLiteral("ok"));
+        QCOMPARE(integrity.text(0), u"ok"_s);
     }
 
     void failedImportLeavesTheLiveDatabase_data() {
@@ -254,19 +237,19 @@ private Q_SLOTS:
     }
     void failedImportLeavesTheLiveDatabase() {
         QFETCH(int, step);
-        const QString source = out + QStringLiteral("data.ksd");
+        const QString source = out + u"data.ksd"_s;
         makeDatabase(source, 4);
         QVERIFY(stageDatabaseForImport(source, staging(), PassPhrase()).ok());
-        const QByteArray before = bytesOf(live);
+        const QByteArray before = test::readBytes(live);
         CopyHooks hooks;
         hooks.failAt = [step](CopyStep at) { return int(at) == step; };
         QVERIFY(!restoreDatabaseFrom(staging(), live, backup(), PassPhrase(), hooks).ok());
-        QCOMPARE(bytesOf(live), before);
+        QCOMPARE(test::readBytes(live), before);
         QCOMPARE(userNames(live).size(), 2);
     }
 
     void importWhileAnotherWriterHoldsTheLockFails() {
-        const QString source = out + QStringLiteral("data.ksd");
+        const QString source = out + u"data.ksd"_s;
         makeDatabase(source, 4);
         QVERIFY(stageDatabaseForImport(source, staging(), PassPhrase()).ok());
         Result<Connection> writer = openDatabase(live);
@@ -279,31 +262,28 @@ private Q_SLOTS:
     }
 
     void olderDatabaseIsBroughtUpToDate() {
-        const QString source = out + QStringLiteral("data.ksd");
+        const QString source = out + u"data.ksd"_s;
         // An older build: Files without CompressedSize and without its owner index.
         Result<Connection> old = Connection::openFile(source, PassPhrase().toUtf8(), true);
         QVERIFY(createSchema(old.value()).ok());
-        QVERIFY(old->exec(QStringLiteral("DROP INDEX FilesByOwner")).ok());
-        QVERIFY(old->exec(QStringLiteral("DROP TABLE Files")).ok());
-        QVERIFY(old->exec(QStringLiteral(
-                              "CREATE TABLE Files (Counter INTEGER PRIMARY KEY AUTOINCREMENT, "
-                              "FileName TEXT NOT NULL DEFAULT '', UserName TEXT NOT NULL "
-                              "DEFAULT '', Size INTEGER NOT NULL DEFAULT 0, LastModified TEXT "
-                              "NOT NULL DEFAULT '', File BLOB)"))
+        QVERIFY(old->exec(u"DROP INDEX FilesByOwner"_s).ok());
+        QVERIFY(old->exec(u"DROP TABLE Files"_s).ok());
+        QVERIFY(old->exec(u"CREATE TABLE Files (Counter INTEGER PRIMARY KEY AUTOINCREMENT, "
+                          "FileName TEXT NOT NULL DEFAULT '', UserName TEXT NOT NULL "
+                          "DEFAULT '', Size INTEGER NOT NULL DEFAULT 0, LastModified TEXT "
+                          "NOT NULL DEFAULT '', File BLOB)"_s)
                     .ok());
-        QVERIFY(
-            old->exec(QStringLiteral("INSERT INTO Files (FileName, Size) VALUES ('f', 7)")).ok());
+        QVERIFY(old->exec(u"INSERT INTO Files (FileName, Size) VALUES ('f', 7)"_s).ok());
         old = DbStatus{};
         QVERIFY(stageDatabaseForImport(source, staging(), PassPhrase()).ok());
         QVERIFY(restoreDatabaseFrom(staging(), live, backup(), PassPhrase()).ok());
         Result<Connection> now = openDatabase(live);
-        Statement row =
-            now->prepare(QStringLiteral("SELECT FileName, Size, CompressedSize FROM Files"));
+        Statement row = now->prepare(u"SELECT FileName, Size, CompressedSize FROM Files"_s);
         QVERIFY(row.next());
-        QCOMPARE(row.text(0), QStringLiteral("f"));
+        QCOMPARE(row.text(0), u"f"_s);
         QCOMPARE(row.integer(2), 0);
-        Statement index = now->prepare(QStringLiteral(
-            "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'FilesByOwner'"));
+        Statement index = now->prepare(
+            u"SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'FilesByOwner'"_s);
         QVERIFY(index.next());
         QCOMPARE(index.integer(0), 1);
     }

@@ -9,6 +9,7 @@
 #include "storage/TempFolder.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -26,12 +27,6 @@ int modeOf(const QString& path) {
     return static_cast<int>(facts.st_mode & 0777);
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 }  // namespace
 
 class DataFolderTest : public QObject {
@@ -44,47 +39,41 @@ private Q_SLOTS:
     void cleanup() { env.reset(); }
 
     void folderRule() {
-        const QString title = QStringLiteral("Keystead");
+        const QString title = u"Keystead"_s;
         // The application data folder, with and without a trailing separator.
-        for (const QString& appData : {QStringLiteral("/home/anna/AppData/Roaming/"),
-                                       QStringLiteral("/home/anna/AppData/Roaming")}) {
-            const DataFolderChoice choice =
-                chooseDataFolder(environmentWith({{QStringLiteral("APPDATA"), appData},
-                                                  {QStringLiteral("HOME"), QStringLiteral("/h")}}),
-                                 title);
-            QCOMPARE(choice.folder, QStringLiteral("/home/anna/AppData/Roaming/Keystead/"));
+        for (const QString& appData :
+             {u"/home/anna/AppData/Roaming/"_s, u"/home/anna/AppData/Roaming"_s}) {
+            const DataFolderChoice choice = chooseDataFolder(
+                environmentWith({{u"APPDATA"_s, appData}, {u"HOME"_s, u"/h"_s}}), title);
+            QCOMPARE(choice.folder, u"/home/anna/AppData/Roaming/Keystead/"_s);
             QVERIFY(choice.createAtStart.isEmpty());
         }
         // Without it: the XDG data home, then the home folder's.
-        QCOMPARE(chooseDataFolder(
-                     environmentWith({{QStringLiteral("APPDATA"), QStringLiteral("  ")},
-                                      {QStringLiteral("XDG_DATA_HOME"), QStringLiteral("/x/data/")},
-                                      {QStringLiteral("HOME"), QStringLiteral("/h")}}),
-                     title)
+        QCOMPARE(chooseDataFolder(environmentWith({{u"APPDATA"_s, u"  "_s},
+                                                   {u"XDG_DATA_HOME"_s, u"/x/data/"_s},
+                                                   {u"HOME"_s, u"/h"_s}}),
+                                  title)
                      .folder,
-                 QStringLiteral("/x/data/Keystead/"));
-        QCOMPARE(chooseDataFolder(
-                     environmentWith({{QStringLiteral("APPDATA"), QStringLiteral("relative/path")},
-                                      {QStringLiteral("HOME"), QStringLiteral("/home/bob")}}),
-                     title)
+                 u"/x/data/Keystead/"_s);
+        QCOMPARE(chooseDataFolder(environmentWith({{u"APPDATA"_s, u"relative/path"_s},
+                                                   {u"HOME"_s, u"/home/bob"_s}}),
+                                  title)
                      .folder,
-                 QStringLiteral("/home/bob/.local/share/Keystead/"));
+                 u"/home/bob/.local/share/Keystead/"_s);
         // Neither: the home-drive rule, which makes its two folders at once.
         const DataFolderChoice drive = chooseDataFolder(
-            environmentWith({{QStringLiteral("HOMEDRIVE"), QStringLiteral("/mnt/c")},
-                             {QStringLiteral("USER"), QStringLiteral("anna")}}),
-            title);
-        QCOMPARE(drive.folder, QStringLiteral("/mnt/c/Keystead Users/anna/"));
-        QCOMPARE(drive.createAtStart, QStringList({QStringLiteral("/mnt/c/Keystead Users/"),
-                                                   QStringLiteral("/mnt/c/Keystead Users/anna/")}));
+            environmentWith({{u"HOMEDRIVE"_s, u"/mnt/c"_s}, {u"USER"_s, u"anna"_s}}), title);
+        QCOMPARE(drive.folder, u"/mnt/c/Keystead Users/anna/"_s);
+        QCOMPARE(drive.createAtStart,
+                 QStringList({u"/mnt/c/Keystead Users/"_s, u"/mnt/c/Keystead Users/anna/"_s}));
     }
 
     void homeDriveFoldersAreMadeAtStartAndFoundAgain() {
         env->setVariable("XDG_DATA_HOME", std::nullopt);
         env->setVariable("HOME", std::nullopt);
-        env->setVariable("HOMEDRIVE", env->root() + QStringLiteral("c"));
-        env->setVariable("USER", QStringLiteral("anna"));
-        const QString expected = env->root() + QStringLiteral("c/Keystead Users/anna/");
+        env->setVariable("HOMEDRIVE", env->root() + u"c"_s);
+        env->setVariable("USER", u"anna"_s);
+        const QString expected = env->root() + u"c/Keystead Users/anna/"_s;
         for (int start = 0; start < 2; ++start) {
             test::ScriptedDialogs dialogs;
             Program program(dialogs, env->programOptions());
@@ -104,35 +93,32 @@ private Q_SLOTS:
         SettingsFile read = readSettings(folder);
         QVERIFY(!read.exists);
         // Written anew: CR LF after each line, private.
-        QVERIFY(writeSettings(folder, QStringLiteral(" anna "), 2));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray(" anna \r\n2\r\n"));
+        QVERIFY(writeSettings(folder, u" anna "_s, 2));
+        QCOMPARE(test::readBytes(path), QByteArray(" anna \r\n2\r\n"));
         QCOMPARE(modeOf(path), 0600);
         read = readSettings(folder);
         QVERIFY(read.exists);
-        QCOMPARE(read.line1, QStringLiteral(" anna "));
+        QCOMPARE(read.line1, u" anna "_s);
         QCOMPARE(policyFromLine(read.line2), 2);
         // A name line only.
-        writeBytes(path, "anna\r\n");
+        test::writeFile(path, "anna\r\n");
         read = readSettings(folder);
-        QCOMPARE(read.line1, QStringLiteral("anna"));
+        QCOMPARE(read.line1, u"anna"_s);
         QCOMPARE(policyFromLine(read.line2), 1);
         // A blank first line, a policy with spaces around it.
-        writeBytes(path, "\r\n 0 \r\n");
+        test::writeFile(path, "\r\n 0 \r\n");
         read = readSettings(folder);
         QVERIFY(read.line1.isEmpty());
         QCOMPARE(policyFromLine(read.line2), 0);
-        QCOMPARE(policyFromLine(QStringLiteral("2 and more")), 2);
-        QCOMPARE(policyFromLine(QStringLiteral("never")), 0);
-        QCOMPARE(policyFromLine(QStringLiteral("99999999999999999999")),
-                 std::numeric_limits<int>::max());
+        QCOMPARE(policyFromLine(u"2 and more"_s), 2);
+        QCOMPARE(policyFromLine(u"never"_s), 0);
+        QCOMPARE(policyFromLine(u"99999999999999999999"_s), std::numeric_limits<int>::max());
         // Damaged: binary content after a good name, then not text at all.
-        writeBytes(path, QByteArray("bob\r\n\x01\x02\xff\xfe", 9));
+        test::writeFile(path, QByteArray("bob\r\n\x01\x02\xff\xfe", 9));
         read = readSettings(folder);
-        QCOMPARE(read.line1, QStringLiteral("bob"));
+        QCOMPARE(read.line1, u"bob"_s);
         QVERIFY(read.line2.isEmpty());
-        writeBytes(path, QByteArray("\xff\xfe\x00\x00garbage", 11));
+        test::writeFile(path, QByteArray("\xff\xfe\x00\x00garbage", 11));
         read = readSettings(folder);
         QVERIFY(read.exists);
         QVERIFY(read.line1.isEmpty());
@@ -145,19 +131,19 @@ private Q_SLOTS:
     }
 
     void privateTemporaryFolder() {
-        const QString folder = preparePrivateTempFolder(QStringLiteral("Keystead"));
+        const QString folder = preparePrivateTempFolder(u"Keystead"_s);
         QVERIFY(folder.startsWith(env->tempBase()));
-        QVERIFY(folder.endsWith(QLatin1Char('/')));
+        QVERIFY(folder.endsWith(u'/'));
         QCOMPARE(modeOf(folder), 0700);
-        QCOMPARE(preparePrivateTempFolder(QStringLiteral("Keystead")), folder);
-        writeBytes(folder + QStringLiteral("work.bin"), "x");
+        QCOMPARE(preparePrivateTempFolder(u"Keystead"_s), folder);
+        test::writeFile(folder + u"work.bin"_s, "x");
         QVERIFY(removePrivateTempFolder(folder));
         QVERIFY(!QFileInfo::exists(folder));
         // A link planted under the usual name is never followed.
-        const QString target = env->root() + QStringLiteral("elsewhere");
+        const QString target = env->root() + u"elsewhere"_s;
         QVERIFY(QDir().mkpath(target));
         QVERIFY(QFile::link(target, folder.chopped(1)));
-        const QString fresh = preparePrivateTempFolder(QStringLiteral("Keystead"));
+        const QString fresh = preparePrivateTempFolder(u"Keystead"_s);
         QVERIFY(!fresh.isEmpty());
         QVERIFY(fresh != folder);
         QCOMPARE(modeOf(fresh), 0700);

@@ -16,30 +16,15 @@
 #include "storage/SettingsFile.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 bool g_canMount = false;
 
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int modeOf(const QString& path) {
-    struct stat facts {};
-    return ::stat(QFile::encodeName(path).constData(), &facts) == 0 ? int(facts.st_mode & 07777)
-                                                                    : -1;
-}
-
 QString integrityOf(Connection& connection) {
-    Statement check = connection.prepare(QStringLiteral("PRAGMA integrity_check"));
+    Statement check = connection.prepare(u"PRAGMA integrity_check"_s);
     return check.next() ? check.text(0) : check.status().detail;
-}
-
-qint64 countOf(Connection& connection, const QString& sql) {
-    Statement query = connection.prepare(sql);
-    return query.next() ? query.integer(0) : -1;
 }
 
 QString helper() {
@@ -79,7 +64,7 @@ class StorageFaultsTest : public QObject {
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
-        setCipherDialogs(&dialogs, QStringLiteral("Keystead"));
+        setCipherDialogs(&dialogs, u"Keystead"_s);
         QVERIFY(QDir().mkpath(env->dataFolder()));
     }
     void cleanup() {
@@ -89,50 +74,49 @@ private Q_SLOTS:
 
     void failedSettingsWriteKeepsTheOldFileAndSaysWhy() {
         const QString folder = env->dataFolder();
-        QVERIFY(writeSettings(folder, QStringLiteral("anna"), 2));
-        const QByteArray before = fileBytes(settingsPath(folder));
+        QVERIFY(writeSettings(folder, u"anna"_s, 2));
+        const QByteArray before = test::readBytes(settingsPath(folder));
         FsResult written;
         {
             const test::FileSizeLimit full(4);
-            written = writeSettings(folder, QStringLiteral("bert"), 0);
+            written = writeSettings(folder, u"bert"_s, 0);
         }
         QVERIFY(!written.ok);
-        QVERIFY2(written.error.contains(QStringLiteral("File too large")),
-                 qPrintable(written.error));
-        QCOMPARE(fileBytes(settingsPath(folder)), before);
-        QCOMPARE(leftovers(folder, {QStringLiteral("Data.dat")}), QStringList());
+        QVERIFY2(written.error.contains(u"File too large"_s), qPrintable(written.error));
+        QCOMPARE(test::readBytes(settingsPath(folder)), before);
+        QCOMPARE(leftovers(folder, {u"Data.dat"_s}), QStringList());
         // The policy writer keeps line 1.
         QVERIFY(writePolicyLine(folder, 0));
-        QCOMPARE(fileBytes(settingsPath(folder)), QByteArray("anna\r\n0\r\n"));
+        QCOMPARE(test::readBytes(settingsPath(folder)), QByteArray("anna\r\n0\r\n"));
         // No folder at all: reported, nothing made.
-        QVERIFY(!writePolicyLine(env->root() + QStringLiteral("missing/"), 1));
+        QVERIFY(!writePolicyLine(env->root() + u"missing/"_s, 1));
     }
 
     void failedCopySaysWhyAndLeavesNothing() {
-        const QString target = env->dataFolder() + QStringLiteral("Data.mdb");
+        const QString target = env->dataFolder() + u"Data.mdb"_s;
         FsResult copied;
         {
             const test::FileSizeLimit full(1024);
             copied = FileServices::CopyFile(env->templatePath(), target, kPrivateFile);
         }
         QVERIFY(!copied.ok);
-        QVERIFY2(copied.error.contains(QStringLiteral("File too large")), qPrintable(copied.error));
+        QVERIFY2(copied.error.contains(u"File too large"_s), qPrintable(copied.error));
         QCOMPARE(leftovers(env->dataFolder(), {}), QStringList());
     }
 
     void dataFolderIsPrivateFromTheStart() {
         const mode_t oldMask = ::umask(0);
-        const QString fresh = env->root() + QStringLiteral("data/new/Keystead/");
+        const QString fresh = env->root() + u"data/new/Keystead/"_s;
         const bool made = ensurePrivateFolder(fresh);
         ::umask(oldMask);
         QVERIFY(made);
-        QCOMPARE(modeOf(fresh), 0700);
+        QCOMPARE(test::fileMode(fresh), 0700);
         // An existing folder of ours that others may enter is narrowed.
-        const QString open = env->root() + QStringLiteral("data/open/");
+        const QString open = env->root() + u"data/open/"_s;
         QVERIFY(QDir().mkpath(open));
         QVERIFY(::chmod(QFile::encodeName(open).constData(), 0777) == 0);
         QVERIFY(ensurePrivateFolder(open));
-        QCOMPARE(modeOf(open), 0700);
+        QCOMPARE(test::fileMode(open), 0700);
     }
 
     // A writer killed at random moments never loses a write it reported and never damages the
@@ -148,7 +132,7 @@ private Q_SLOTS:
         qint64 next = 1;
         for (int kill = 0; kill < 50; ++kill) {
             QProcess child;
-            child.start(helper(), {QStringLiteral("write"), database(), QString::number(next)});
+            child.start(helper(), {u"write"_s, database(), QString::number(next)});
             // Killed at a random moment once it is writing (its first step is reported).
             QVERIFY(child.waitForReadyRead(20000));
             QThread::msleep(static_cast<unsigned long>(delayMs(random)));
@@ -165,17 +149,16 @@ private Q_SLOTS:
             }
             Result<Connection> connection = access.open();
             QVERIFY2(connection.ok(), qPrintable(connection.status().detail));
-            QCOMPARE(integrityOf(connection.value()), QStringLiteral("ok"));
+            QCOMPARE(integrityOf(connection.value()), u"ok"_s);
             QSet<QString> stored;
-            Statement dates = connection->prepare(QStringLiteral("SELECT Date FROM Journals"));
+            Statement dates = connection->prepare(u"SELECT Date FROM Journals"_s);
             while (dates.next()) {
                 stored.insert(dates.text(0));
             }
-            QVERIFY2(stored.contains(reported),
-                     qPrintable(QStringLiteral("seed %1").arg(seedValue)));
+            QVERIFY2(stored.contains(reported), qPrintable(u"seed %1"_s.arg(seedValue)));
             // Each step is one transaction: a record for every entry.
-            QCOMPARE(countOf(connection.value(), QStringLiteral("SELECT count(*) FROM Logins")),
-                     countOf(connection.value(), QStringLiteral("SELECT count(*) FROM Journals")));
+            QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Logins"_s),
+                     test::countOf(connection.value(), u"SELECT count(*) FROM Journals"_s));
             access.CloseAllDatabaseObjects();
         }
     }
@@ -188,7 +171,7 @@ private Q_SLOTS:
              "INSERT INTO Users (UserName, Password) VALUES ('AB', 'CD');"
              "INSERT INTO Files (FileName, UserName, File) VALUES ('a', 'AB', zeroblob(300000));");
         QProcess reader;
-        reader.start(helper(), {QStringLiteral("read"), database()});
+        reader.start(helper(), {u"read"_s, database()});
         QVERIFY(reader.waitForReadyRead(10000));
         QCOMPARE(reader.readLine().trimmed(), QByteArray("ready"));
         int compactions = 0;
@@ -198,7 +181,7 @@ private Q_SLOTS:
                  "INSERT INTO Files (FileName, UserName, File) VALUES ('b', 'AB', "
                  "zeroblob(200000)); DELETE FROM Files WHERE FileName = 'b'");
             const CompactionOutcome outcome = compactDatabaseFile(
-                database(), env->dataFolder() + QStringLiteral("OutputDB.mdb"), PassPhrase());
+                database(), env->dataFolder() + u"OutputDB.mdb"_s, PassPhrase());
             QVERIFY2(outcome.ok, qPrintable(describeCompaction(outcome)));
             ++compactions;
         }
@@ -208,69 +191,64 @@ private Q_SLOTS:
         QCOMPARE(reader.exitCode(), 0);
         DatabaseAccess access(database(), PassPhrase());
         Result<Connection> connection = access.open();
-        QCOMPARE(integrityOf(connection.value()), QStringLiteral("ok"));
-        QCOMPARE(countOf(connection.value(), QStringLiteral("SELECT count(*) FROM Logins")),
+        QCOMPARE(integrityOf(connection.value()), u"ok"_s);
+        QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Logins"_s),
                  qint64(compactions));
     }
 
     // On a full disk every write fails, says that the disk is full and loses nothing.
     void fullDiskLosesNothingAndSaysSo() {
-        const QString disk = env->root() + QStringLiteral("small");
+        const QString disk = env->root() + u"small"_s;
         if (!g_canMount || !test::mountSmallDisk(disk, 2 << 20)) {
             QSKIP("this machine does not let the test mount a small file system");
         }
-        const QString folder = disk + QLatin1Char('/');
-        const QString path = folder + QStringLiteral("Data.mdb");
+        const QString folder = disk + u'/';
+        const QString path = folder + u"Data.mdb"_s;
         makeDatabase(path);
-        QVERIFY(writeSettings(folder, QStringLiteral("anna"), 1));
+        QVERIFY(writeSettings(folder, u"anna"_s, 1));
         exec(path,
              "INSERT INTO Users (UserName, Password) VALUES ('AB', 'CD');"
              "INSERT INTO Files (FileName, UserName, File) VALUES ('big', 'AB', "
              "zeroblob(600000)); DELETE FROM Files WHERE FileName = 'big'");
-        const QByteArray settingsBefore = fileBytes(settingsPath(folder));
-        const QByteArray databaseBefore = fileBytes(path);
-        QVERIFY(test::fillDisk(disk, QStringLiteral("filler")));
+        const QByteArray settingsBefore = test::readBytes(settingsPath(folder));
+        const QByteArray databaseBefore = test::readBytes(path);
+        QVERIFY(test::fillDisk(disk, u"filler"_s));
 
-        const FsResult settings = writeSettings(folder, QStringLiteral("bert"), 2);
-        QVERIFY(settings.error.contains(QStringLiteral("No space left on device")));
-        QCOMPARE(fileBytes(settingsPath(folder)), settingsBefore);
+        const FsResult settings = writeSettings(folder, u"bert"_s, 2);
+        QVERIFY(settings.error.contains(u"No space left on device"_s));
+        QCOMPARE(test::readBytes(settingsPath(folder)), settingsBefore);
 
-        const FsResult copied =
-            FileServices::CopyFile(env->templatePath(), folder + QStringLiteral("Copy.mdb"));
-        QVERIFY(copied.error.contains(QStringLiteral("No space left on device")));
+        const FsResult copied = FileServices::CopyFile(env->templatePath(), folder + u"Copy.mdb"_s);
+        QVERIFY(copied.error.contains(u"No space left on device"_s));
 
         const CompactionOutcome compacted =
-            compactDatabaseFile(path, folder + QStringLiteral("OutputDB.mdb"), PassPhrase());
+            compactDatabaseFile(path, folder + u"OutputDB.mdb"_s, PassPhrase());
         QVERIFY(!compacted.ok);
         QCOMPARE(compacted.status.code, DbCode::DiskFull);
-        QVERIFY2(describeCompaction(compacted).contains(QStringLiteral("The disk is full.")),
+        QVERIFY2(describeCompaction(compacted).contains(u"The disk is full."_s),
                  qPrintable(describeCompaction(compacted)));
         {
             DatabaseAccess access(path, PassPhrase());
             WriteOperation write(access);
             const DbStatus inserted =
-                write.ok() ? write.connection().exec(QStringLiteral(
-                                 "INSERT INTO Logins (ShortName, Notes) VALUES ('x', "
-                                 "hex(randomblob(200000)))"))
+                write.ok() ? write.connection().exec(
+                                 u"INSERT INTO Logins (ShortName, Notes) VALUES ('x', "
+                                 "hex(randomblob(200000)))"_s)
                            : write.status();
             QCOMPARE(inserted.code, DbCode::DiskFull);
         }
-        QCOMPARE(leftovers(folder, {QStringLiteral("Data.mdb"), QStringLiteral("Data.dat"),
-                                    QStringLiteral("filler")}),
-                 QStringList());
-        QCOMPARE(fileBytes(path), databaseBefore);
+        QCOMPARE(leftovers(folder, {u"Data.mdb"_s, u"Data.dat"_s, u"filler"_s}), QStringList());
+        QCOMPARE(test::readBytes(path), databaseBefore);
 
         // Space again: the same compaction succeeds and gives the space back.
-        QVERIFY(QFile::remove(folder + QStringLiteral("filler")));
-        QVERIFY(
-            compactDatabaseFile(path, folder + QStringLiteral("OutputDB.mdb"), PassPhrase()).ok);
+        QVERIFY(QFile::remove(folder + u"filler"_s));
+        QVERIFY(compactDatabaseFile(path, folder + u"OutputDB.mdb"_s, PassPhrase()).ok);
         QVERIFY(QFileInfo(path).size() < databaseBefore.size() / 2);
         {
             DatabaseAccess access(path, PassPhrase());
             Result<Connection> connection = access.open();
-            QCOMPARE(integrityOf(connection.value()), QStringLiteral("ok"));
-            QCOMPARE(countOf(connection.value(), QStringLiteral("SELECT count(*) FROM Users")),
-                     qint64(1));
+            QCOMPARE(integrityOf(connection.value()), u"ok"_s);
+            QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Users"_s), qint64(1));
         }
         test::unmountSmallDisk(disk);
     }

@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTimer>
 #include <memory>
 
@@ -16,6 +18,43 @@ QWidget* window(const QString& name) {
         }
     }
     return nullptr;
+}
+
+QStringList itemTexts(const QWidget* view) {
+    const auto* box = qobject_cast<const QComboBox*>(view);
+    const QAbstractItemModel* model =
+        box ? box->model() : qobject_cast<const QAbstractItemView*>(view)->model();
+    QStringList out;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        out.append(model->index(row, 0).data().toString());
+    }
+    return out;
+}
+
+void selectRows(QAbstractItemView* view, const QList<int>& rows, bool moveCurrent) {
+    view->clearSelection();
+    QItemSelectionModel* selection = view->selectionModel();
+    for (const int row : rows) {
+        const QModelIndex index = view->model()->index(row, 0);
+        if (moveCurrent) {
+            selection->setCurrentIndex(index, QItemSelectionModel::Select);
+        } else {
+            selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+}
+
+bool selectText(QAbstractItemView* view, const QString& text) {
+    const qsizetype row = itemTexts(view).indexOf(text);
+    if (row < 0) {
+        return false;
+    }
+    view->setCurrentIndex(view->model()->index(int(row), 0));
+    return true;
+}
+
+void showTab(QWidget* main, int index) {
+    control<QTabWidget>(main, QStringLiteral("SSTab1"))->setCurrentIndex(index);
 }
 
 bool press(QWidget* root, const QString& name) {

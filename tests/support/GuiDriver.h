@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractItemView>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -20,6 +21,17 @@ template <typename T>
 T* control(QWidget* root, const QString& name) {
     return root != nullptr ? root->findChild<T*>(name) : nullptr;
 }
+
+// The texts of the first column of a list, tree, table or combo box, top to bottom.
+QStringList itemTexts(const QWidget* view);
+// Makes these rows the selection of the view, as ctrl-clicks would; the current row moves along
+// only when `moveCurrent` is set.
+void selectRows(QAbstractItemView* view, const QList<int>& rows, bool moveCurrent = false);
+// Makes the row with this text current, as a click would; false (and nothing done) when there is
+// none.
+bool selectText(QAbstractItemView* view, const QString& text);
+// Shows the main window's tab at `index`.
+void showTab(QWidget* main, int index);
 
 // Presses the button `name` inside `root`; false when there is no such button.
 bool press(QWidget* root, const QString& name);

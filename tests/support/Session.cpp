@@ -48,8 +48,35 @@ void Session::logOut() {
     }
 }
 
+void Session::switchUser(const QString& name) {
+    program->state().CompactPolicy = 0;
+    logOut();
+    logIn(name);
+}
+
 QMainWindow* Session::mainWindow() const {
     return qobject_cast<QMainWindow*>(window(QStringLiteral("Form1")));
+}
+
+void SessionTest::startSession(const QString& user, const QString& password) {
+    session.reset();  // the previous world first
+    session = std::make_unique<Session>();
+    session->logIn(user, password);
+}
+
+void SessionTest::endSession() {
+    const ScriptedDialogs& scripted = session->dialogs;
+    QVERIFY2(scripted.unexpected.isEmpty(), qPrintable(scripted.unexpected.join(u'\n')));
+    QVERIFY(!scripted.pendingAnswers());
+    session.reset();
+}
+
+QStringList SessionTest::pressed(QWidget* root, const QString& name) {
+    const qsizetype before = session->dialogs.shown.size();
+    if (!press(root, name)) {
+        QTest::qFail(qPrintable(QStringLiteral("no button ") + name), __FILE__, __LINE__);
+    }
+    return session->dialogs.texts().mid(before);
 }
 
 }  // namespace ks::test

@@ -32,6 +32,8 @@ public:
     void logIn(const QString& name, const QString& password = QStringLiteral("password"));
     // Logs out through the menu item "&Log Out".
     void logOut();
+    // Logs out (never asked about compaction on the way) and logs `name` in.
+    void switchUser(const QString& name);
 
     QMainWindow* mainWindow() const;
 
@@ -39,6 +41,23 @@ public:
     ScriptedDialogs dialogs;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::unique_ptr<Program> program;
+};
+
+// The base of a test class that drives the program: each test function starts a session logged
+// in, and ends it checking that no question came unanswered and no answer was left unused.
+class SessionTest : public QObject {
+protected:
+    void startSession(const QString& user = QStringLiteral("anna"),
+                      const QString& password = QStringLiteral("password"));
+    void endSession();
+
+    ScriptedDialogs& dialogs() { return session->dialogs; }
+    ProgramState& state() { return session->program->state(); }
+    QMainWindow* main() const { return session->mainWindow(); }
+    // Presses the button `name` inside `root`; the texts of the messages shown meanwhile.
+    QStringList pressed(QWidget* root, const QString& name);
+
+    std::unique_ptr<Session> session;
 };
 
 }  // namespace ks::test

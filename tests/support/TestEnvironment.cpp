@@ -1,8 +1,15 @@
 #include "TestEnvironment.h"
 
+#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include "crypto/PassPhrase.h"
+#include "storage/FileServices.h"
 
 namespace ks::test {
 
@@ -47,6 +54,61 @@ void TestEnvironment::setVariable(const char* name, std::optional<QString> value
     } else {
         qunsetenv(name);
     }
+}
+
+QString TestEnvironment::freshDatabase(const QString& path) const {
+    const QString target = path.isEmpty() ? databasePath() : path;
+    if (!QDir().mkpath(QFileInfo(target).path()) || !QFile::copy(templatePath(), target)) {
+        QTest::qFail(qPrintable(QStringLiteral("no fresh database at ") + target), __FILE__,
+                     __LINE__);
+    }
+    QFile::setPermissions(target, kPrivateFile);
+    return target;
+}
+
+void DatabaseTest::startDatabase() {
+    env = std::make_unique<TestEnvironment>();
+    database = std::make_unique<DatabaseAccess>(env->freshDatabase(), PassPhrase());
+}
+
+void DatabaseTest::endDatabase() {
+    database.reset();
+    env.reset();
+}
+
+QByteArray readBytes(const QString& path, const QByteArray& unreadable) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : unreadable;
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
+        QTest::qFail(qPrintable(QStringLiteral("could not write ") + path), __FILE__, __LINE__);
+    }
+    return path;
+}
+
+int fileMode(const QString& path) {
+    struct stat facts {};
+    return ::stat(QFile::encodeName(path).constData(), &facts) == 0 ? int(facts.st_mode & 07777)
+                                                                    : -1;
+}
+
+qint64 countOf(Connection& connection, const QString& sql) {
+    Statement query = connection.prepare(sql);
+    return query.next() ? query.integer(0) : -1;
+}
+
+QStringList filesUnder(const QString& folder) {
+    QStringList found;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        found.append(it.next());
+    }
+    return found;
 }
 
 ProgramOptions TestEnvironment::programOptions() {

@@ -41,18 +41,16 @@ QByteArray hint() {
 
 }  // namespace
 
-class VaultClipboardTest : public QObject {
+class VaultClipboardTest : public test::SessionTest {
     Q_OBJECT
 
-    std::unique_ptr<test::Session> session;
     QHash<QString, qint64> counters;
 
-    QWidget* main() { return session->mainWindow(); }
     QAbstractItemView* records() {
         return test::control<QAbstractItemView>(main(), u"lstPasswords"_s);
     }
     QLineEdit* shownPassword() { return test::control<QLineEdit>(main(), u"txtPassword"_s); }
-    QString status() { return session->mainWindow()->statusBar()->currentMessage(); }
+    QString status() { return main()->statusBar()->currentMessage(); }
     SecretClipboard* secrets() { return main()->findChild<SecretClipboard*>(); }
     QAction* action(QWidget* root, const QString& name) { return root->findChild<QAction*>(name); }
     // An item the menu offers, by its objectName.
@@ -75,25 +73,10 @@ class VaultClipboardTest : public QObject {
     }
     void reload() { session->program->mainWindow()->activateFromProgram(); }
     void select(const QString& line) {
-        QAbstractItemModel* model = records()->model();
         records()->clearSelection();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            if (model->index(row, 0).data().toString() == line) {
-                records()->setCurrentIndex(model->index(row, 0));
-                return;
-            }
-        }
-        QFAIL("no such line");
+        QVERIFY(test::selectText(records(), line));
     }
-    bool listed(const QString& line) {
-        QAbstractItemModel* model = records()->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            if (model->index(row, 0).data().toString() == line) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool listed(const QString& line) { return test::itemTexts(records()).contains(line); }
     void logOut() {
         session->program->state().CompactPolicy = 0;  // no compaction question on the way
         session->logOut();
@@ -101,8 +84,7 @@ class VaultClipboardTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
+        startSession();
         counters = {
             {u"mail account"_s, addRecord(u"anna"_s, u"mail account"_s, kMailUser, kMailPassword)},
             {u"bank login"_s, addRecord(u"anna"_s, u"bank login"_s, u"a.b"_s, u"b4nk"_s)},
@@ -111,9 +93,7 @@ private Q_SLOTS:
         clipboard()->setText(u"before"_s);
     }
     void cleanup() {
-        QVERIFY2(session->dialogs.unexpected.isEmpty(),
-                 qPrintable(session->dialogs.unexpected.join(u'\n')));
-        session.reset();
+        endSession();
         clipboard()->clear();
     }
 

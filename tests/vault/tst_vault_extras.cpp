@@ -11,10 +11,8 @@
 using namespace ks;
 using namespace Qt::StringLiterals;
 
-class VaultExtrasTest : public QObject {
+class VaultExtrasTest : public test::SessionTest {
     Q_OBJECT
-
-    std::unique_ptr<test::Session> session;
 
     QWidget* editor() { return test::window(u"Form2"_s); }
     template <typename T = QLineEdit>
@@ -26,16 +24,11 @@ class VaultExtrasTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
-        QVERIFY(test::press(session->mainWindow(), u"cmdLoginsNew"_s));
+        startSession();
+        QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
         QVERIFY(editor()->isVisible());
     }
-    void cleanup() {
-        QVERIFY2(session->dialogs.unexpected.isEmpty(),
-                 qPrintable(session->dialogs.unexpected.join(u'\n')));
-        session.reset();
-    }
+    void cleanup() { endSession(); }
 
     void passwordsAreMaskedUntilShown() {
         password()->setText(u" pw x "_s);
@@ -80,9 +73,8 @@ private Q_SLOTS:
         QCOMPARE(repeat()->text(), chosen);
 
         on(editor(), u"txtShortName"_s)->setText(u"generated one"_s);
-        session->dialogs.clear();
-        QVERIFY(test::press(editor(), u"cmdSaveClose"_s));
-        QCOMPARE(session->dialogs.texts(), QStringList{u"Record was successfully created."_s});
+        QCOMPARE(pressed(editor(), u"cmdSaveClose"_s),
+                 QStringList{u"Record was successfully created."_s});
         DatabaseAccess database(session->env.databasePath(), PassPhrase());
         RecordStore store(database);
         const QString owner = EncryptField(u"anna"_s);

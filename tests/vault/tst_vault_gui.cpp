@@ -22,16 +22,6 @@ const QString kTooShort =
     "characters.\r\rThis record has not been saved."_s;
 const QStringList kShared = {u"Banking"_s, u"Email"_s, u"Internet"_s, u"Shopping"_s, u"Work"_s};
 
-QStringList texts(const QWidget* widget) {
-    const auto* box = qobject_cast<const QComboBox*>(widget);
-    const QAbstractItemModel* model =
-        box ? box->model() : qobject_cast<const QAbstractItemView*>(widget)->model();
-    QStringList out;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        out.append(model->index(row, 0).data().toString());
-    }
-    return out;
-}
 template <typename T = QLineEdit>
 T* on(QWidget* root, const QString& name) {
     return test::control<T>(root, name);
@@ -46,30 +36,17 @@ QString details(QWidget* root) {
 
 }  // namespace
 
-class VaultGuiTest : public QObject {
+class VaultGuiTest : public test::SessionTest {
     Q_OBJECT
 
-    std::unique_ptr<test::Session> session;
-
-    test::ScriptedDialogs& dialogs() { return session->dialogs; }
-    ProgramState& state() { return session->program->state(); }
-    QWidget* main() { return session->mainWindow(); }
     QWidget* editor() { return test::window(u"Form2"_s); }
     QComboBox* filter() { return on<QComboBox>(main(), u"cmbCategories"_s); }
     QListView* records() { return on<QListView>(main(), u"lstPasswords"_s); }
     QComboBox* category() { return on<QComboBox>(editor(), u"cmbCategory"_s); }
     QLineEdit* shortNameBox() { return on(editor(), u"txtShortName"_s); }
-    QStringList listed() { return texts(records()); }
+    QStringList listed() { return test::itemTexts(records()); }
     void chooseFilter(const QString& entry) { filter()->setCurrentText(entry); }
-    void select(const QString& line) {
-        records()->setCurrentIndex(records()->model()->index(listed().indexOf(line), 0));
-    }
-    // Presses a button; the texts of the messages shown meanwhile.
-    QStringList pressed(QWidget* root, const QString& button) {
-        const qsizetype before = dialogs().shown.size();
-        test::press(root, button);
-        return dialogs().texts().mid(before);
-    }
+    void select(const QString& line) { QVERIFY(test::selectText(records(), line)); }
     // The editor's title ("hidden" when it is), short name, values, repeated password, category.
     QString form() {
         return QStringList{editor()->isVisible() ? editor()->windowTitle() : u"hidden"_s,
@@ -102,11 +79,6 @@ class VaultGuiTest : public QObject {
         type(shortName, category, shortName + u"-login"_s, u"secret"_s);
         return pressed(editor(), u"cmdSaveClose"_s) == QStringList{kCreated};
     }
-    void switchUser(const QString& name) {
-        state().CompactPolicy = 0;  // no compaction question on the way
-        session->logOut();
-        session->logIn(name);
-    }
     // Selects these categories in Form5 and presses cmdDelete; the texts shown meanwhile.
     QStringList deleteCategories(QListWidget* list, const QStringList& names) {
         list->clearSelection();
@@ -127,19 +99,13 @@ class VaultGuiTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
-    }
-    void cleanup() {
-        QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join(u'\n')));
-        QVERIFY(!dialogs().pendingAnswers());
-        session.reset();
-    }
+    void init() { startSession(); }
+    void cleanup() { endSession(); }
 
     void tabListsAndDetailsPerUser() {
-        QCOMPARE(texts(filter()), QStringList({u"All Records"_s, u"Unfiled"_s}) + kShared);
-        QCOMPARE(texts(category()), QStringList{u"Unfiled"_s} + kShared);
+        QCOMPARE(test::itemTexts(filter()),
+                 QStringList({u"All Records"_s, u"Unfiled"_s}) + kShared);
+        QCOMPARE(test::itemTexts(category()), QStringList{u"Unfiled"_s} + kShared);
         test::press(main(), u"cmdLoginsNew"_s);
         QVERIFY(!main()->isVisible());
         QCOMPARE(form(), kNewTitle + u"|||||||Unfiled"_s);
@@ -158,17 +124,17 @@ private Q_SLOTS:
         QCOMPARE(details(main()), u"|||"_s);
 
         // Another user sees none of these, and anna none of bert's.
-        switchUser(u"bert"_s);
+        session->switchUser(u"bert"_s);
         QVERIFY(listed().isEmpty());
         QVERIFY(create(u"bank"_s, u"Email"_s));
-        switchUser(u"anna"_s);
+        session->switchUser(u"anna"_s);
         chooseFilter(u"Email"_s);
         QCOMPARE(listed(), QStringList{u"gmail"_s});
     }
 
     void shortNamesUniqueOnCreateAndEdit() {
         QVERIFY(create(u"Gmail"_s));
-        switchUser(u"bert"_s);
+        session->switchUser(u"bert"_s);
         // Another user's name in another letter case: refused, the editor keeps what was typed.
         test::press(main(), u"cmdLoginsNew"_s);
         type(u"GMAIL"_s, u"Email"_s, u"bert@x"_s, u"pw"_s);
@@ -228,7 +194,7 @@ private Q_SLOTS:
         QCOMPARE(listed(), QStringList{u"office"_s});
         // "Games" is new: one of anna's categories in every list, after the shared ones, once.
         const QStringList own = kShared + QStringList{u"Games"_s};
-        QCOMPARE(texts(filter()).mid(2) + texts(category()).mid(1), own + own);
+        QCOMPARE(test::itemTexts(filter()).mid(2) + test::itemTexts(category()).mid(1), own + own);
         chooseFilter(u"Games"_s);
         // From a category's filter, a new record is proposed under that category; Cancel drops it.
         main()->findChild<QAction*>(u"mnuNewEntry"_s)->trigger();
@@ -236,8 +202,9 @@ private Q_SLOTS:
         type(u"dropped"_s, u"Games"_s);
         test::press(editor(), u"cmdCancel"_s);
         QCOMPARE(listed(), QStringList({u"steam"_s, u"origin"_s}));
-        switchUser(u"bert"_s);
-        QCOMPARE(texts(filter()).mid(2) + texts(category()).mid(1), kShared + kShared);
+        session->switchUser(u"bert"_s);
+        QCOMPARE(test::itemTexts(filter()).mid(2) + test::itemTexts(category()).mid(1),
+                 kShared + kShared);
     }
 
     void completionHintAndSaveNew() {
@@ -320,16 +287,16 @@ private Q_SLOTS:
 
     void manageCategoriesWindow() {
         QVERIFY(create(u"fishing"_s, u"Hobby"_s));
-        switchUser(u"bert"_s);
+        session->switchUser(u"bert"_s);
         QVERIFY(create(u"knitting"_s, u"Hobby"_s));
-        switchUser(u"anna"_s);
+        session->switchUser(u"anna"_s);
         chooseFilter(u"Hobby"_s);
         QVERIFY(!state().DataDeleted);
         const QStringList own = kShared + QStringList{u"Hobby"_s};
         manageCategories([&](QListWidget* list) {
             QWidget* window = list->window();
             QCOMPARE(window->windowTitle(), u"Keystead - Manage Categories"_s);
-            QCOMPARE(texts(list), own);
+            QCOMPARE(test::itemTexts(list), own);
             // Add: known names in any case are refused; blank and cancelled answers are ignored.
             dialogs().input(u"wORK"_s).input(u"  "_s).input(std::nullopt);
             dialogs().input(u"Games"_s).input(u"Travel"_s);
@@ -341,7 +308,7 @@ private Q_SLOTS:
                                                      prompt, prompt, prompt, prompt}));
             QCOMPARE(dialogs().shown[0].title, u"Create New Category"_s);
             QCOMPARE(dialogs().shown[1].icon, MessageIcon::Exclamation);
-            QCOMPARE(texts(list), own + QStringList({u"Games"_s, u"Travel"_s}));
+            QCOMPARE(test::itemTexts(list), own + QStringList({u"Games"_s, u"Travel"_s}));
             test::press(window, u"cmdSelectAll"_s);
             QCOMPARE(list->selectedItems().size(), 8);
             test::press(window, u"cmdNone"_s);
@@ -353,11 +320,11 @@ private Q_SLOTS:
                 QStringList({kDeleteCategory + u"Email?"_s, kGlobal, kDeleteCategory + u"Hobby?"_s,
                              kDeleteCategory + u"Games?"_s, kDeleteCategory + u"Travel?"_s}));
             QCOMPARE(dialogs().shown[7].icon, MessageIcon::Information);
-            QCOMPARE(texts(list), kShared + QStringList{u"Games"_s});
+            QCOMPARE(test::itemTexts(list), kShared + QStringList{u"Games"_s});
         });
         QVERIFY(state().DataDeleted);
         // Every list is refilled; the filter's category is gone, so it shows all records.
-        QCOMPARE(texts(filter()).mid(2), kShared + QStringList{u"Games"_s});
+        QCOMPARE(test::itemTexts(filter()).mid(2), kShared + QStringList{u"Games"_s});
         QCOMPARE(filter()->currentText(), u"All Records"_s);
         chooseFilter(u"Unfiled"_s);
         QCOMPARE(listed(), QStringList{u"fishing"_s});
@@ -384,8 +351,8 @@ private Q_SLOTS:
         QCOMPARE(filter()->currentIndex(), 0);
         QCOMPARE(listed(), QStringList{u"fishing"_s});
         // bert's category of the same name and its record are untouched.
-        switchUser(u"bert"_s);
-        QCOMPARE(texts(filter()).mid(2), own);
+        session->switchUser(u"bert"_s);
+        QCOMPARE(test::itemTexts(filter()).mid(2), own);
         chooseFilter(u"Hobby"_s);
         QCOMPARE(listed(), QStringList{u"knitting"_s});
     }

@@ -12,22 +12,13 @@
 using namespace ks;
 using namespace Qt::StringLiterals;
 
-class VaultSearchTest : public QObject {
+class VaultSearchTest : public test::SessionTest {
     Q_OBJECT
 
-    std::unique_ptr<test::Session> session;
-
-    QWidget* main() { return session->mainWindow(); }
     QLineEdit* search() { return test::control<QLineEdit>(main(), u"txtSearchRecords"_s); }
     QListView* records() { return test::control<QListView>(main(), u"lstPasswords"_s); }
     QComboBox* filter() { return test::control<QComboBox>(main(), u"cmbCategories"_s); }
-    QStringList listed() {
-        QStringList out;
-        for (int row = 0; row < records()->model()->rowCount(); ++row) {
-            out.append(records()->model()->index(row, 0).data().toString());
-        }
-        return out;
-    }
+    QStringList listed() { return test::itemTexts(records()); }
     // Adds a record for `owner` the way another running copy would.
     void add(const QString& owner, const RecordFields& fields) {
         DatabaseAccess other(session->env.databasePath(), PassPhrase());
@@ -37,8 +28,7 @@ class VaultSearchTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        session = std::make_unique<test::Session>();
-        session->logIn(u"anna"_s);
+        startSession();
         add(u"anna"_s, {u"Bank of Ærø"_s, u"anna.k"_s, u"pw"_s, u"Savings"_s, u"find me"_s, {}});
         add(u"anna"_s, {u"Webmail"_s, u"ANNA"_s, u"pw"_s, u"Почта <b>"_s, {}, u"Email"_s});
         add(u"anna"_s, {u"Chess club"_s, u"knight"_s, u"pw"_s, {}, {}, u"Email"_s});
@@ -48,11 +38,8 @@ private Q_SLOTS:
         QCOMPARE(listed().size(), 3);
     }
     void cleanup() {
-        QVERIFY2(session->dialogs.unexpected.isEmpty(),
-                 qPrintable(session->dialogs.unexpected.join(u'\n')));
-        QVERIFY2(session->dialogs.shown.isEmpty(),
-                 qPrintable(session->dialogs.texts().join(u'\n')));
-        session.reset();
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().texts().join(u'\n')));
+        endSession();
     }
 
     void typingNarrowsTheListWithinTheCategory() {

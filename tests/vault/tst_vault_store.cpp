@@ -23,12 +23,10 @@ const QStringList kShared = {u"Banking"_s, u"Email"_s, u"Internet"_s, u"Shopping
 
 }  // namespace
 
-class VaultStoreTest : public QObject {
+class VaultStoreTest : public test::DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TestEnvironment> env;
     test::ScriptedDialogs dialogs;
-    std::unique_ptr<DatabaseAccess> database;
     std::unique_ptr<RecordStore> store;
     const QString anna = EncryptField(u"anna"_s), bert = EncryptField(u"bert"_s);
 
@@ -48,11 +46,7 @@ class VaultStoreTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        env = std::make_unique<test::TestEnvironment>();
-        const QString path = env->root() + u"Data.mdb"_s;
-        QVERIFY(QFile::copy(env->templatePath(), path));
-        QFile::setPermissions(path, kPrivateFile);
-        database = std::make_unique<DatabaseAccess>(path, PassPhrase());
+        startDatabase();
         store = std::make_unique<RecordStore>(*database);
         setCipherDialogs(&dialogs, u"Keystead"_s);
     }
@@ -60,8 +54,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.texts(), QStringList());  // the cipher never complained
         setCipherDialogs(nullptr, QString());
         store.reset();
-        database.reset();
-        env.reset();
+        endDatabase();
     }
 
     // Records are reached by Counter and owner together, never by another user.
@@ -288,7 +281,7 @@ private Q_SLOTS:
 
         // A database that is gone is reported, not shown as empty.
         database->CloseAllDatabaseObjects();
-        QVERIFY(QFile::remove(env->root() + u"Data.mdb"_s));
+        QVERIFY(QFile::remove(env->databasePath()));
         QVERIFY(!store->ListRecords(anna, u"All Records"_s).ok() &&
                 !store->ShowRecord(anna, counter).ok() &&
                 !store->DeleteRecord(anna, counter).ok() &&
