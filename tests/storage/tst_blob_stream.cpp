@@ -2,9 +2,6 @@
 // row comes back byte for byte; a source that ends early leaves no row.
 #include <QtTest>
 
-#include <QBuffer>
-#include <QDir>
-
 #include "TestEnvironment.h"
 #include "crypto/PassPhrase.h"
 #include "storage/BlobStream.h"

@@ -79,8 +79,7 @@ class CompactionTest : public QObject {
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
-        QVERIFY(QDir().mkpath(env->dataFolder()));
-        QVERIFY(FileServices::CopyFile(env->templatePath(), database(), kPrivateFile).ok);
+        env->freshDatabase();
         // Rows in every table; the newest ones deleted again, so a copy that lost the counters
         // would hand their keys out once more.
         exec(
@@ -102,9 +101,7 @@ private Q_SLOTS:
         const QByteArray salt = readSalt(database());
         // A copy left over by an earlier run, with stale companions, is discarded first.
         for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-            QFile garbage(output() + QLatin1String(suffix));
-            QVERIFY(garbage.open(QIODevice::WriteOnly));
-            garbage.write(QByteArray(10000, '\x5a'));
+            test::writeFile(output() + QLatin1String(suffix), QByteArray(10000, '\x5a'));
         }
         const mode_t oldMask = ::umask(022);  // a permissive umask must not leak into the file
         const CompactionOutcome outcome = compactDatabaseFile(database(), output(), PassPhrase());
@@ -200,11 +197,7 @@ private Q_SLOTS:
 
         QByteArray damaged = good;
         damaged.replace(damaged.size() / 2, 8192, QByteArray(8192, '\x33'));
-        {
-            QFile file(database());
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(damaged);
-        }
+        test::writeFile(database(), damaged);
         QVERIFY(failsAt(output(), PassPhrase()) != CompactionStep(-1));
         QCOMPARE(test::readBytes(database()), damaged);
         QVERIFY(noCopyLeft());

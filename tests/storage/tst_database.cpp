@@ -10,18 +10,15 @@
 using namespace ks;
 using namespace Qt::StringLiterals;
 
-class DatabaseTest : public QObject {
+class DatabaseTest : public test::DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TestEnvironment> env;
-
 private Q_SLOTS:
-    void init() { env = std::make_unique<test::TestEnvironment>(); }
-    void cleanup() { env.reset(); }
+    void init() { startDatabase(); }
+    void cleanup() { endDatabase(); }
 
     void templateHoldsOnlySharedCategories() {
-        DatabaseAccess database(env->freshDatabase(), PassPhrase());
-        Result<Connection> connection = database.open();
+        Result<Connection> connection = database->open();
         QVERIFY2(connection.ok(), qPrintable(connection.status().detail));
         for (const QString& table :
              {u"Users"_s, u"Logins"_s, u"Journals"_s, u"Images"_s, u"Files"_s}) {
@@ -39,8 +36,7 @@ private Q_SLOTS:
     }
 
     void fieldNamesIgnoreLetterCaseAndCountersComeFromTheDatabase() {
-        DatabaseAccess database(env->freshDatabase(), PassPhrase());
-        Result<Connection> connection = database.open();
+        Result<Connection> connection = database->open();
         QVERIFY(connection.ok());
         Statement insert = connection->prepare(
             u"INSERT INTO Images (ImageName, Image, Username) VALUES (?1, ?2, ?3)"_s);
@@ -66,8 +62,7 @@ private Q_SLOTS:
     }
 
     void ownerIsolation() {
-        DatabaseAccess database(env->freshDatabase(), PassPhrase());
-        Result<Connection> connection = database.open();
+        Result<Connection> connection = database->open();
         QVERIFY(connection.ok());
         Statement insert = connection->prepare(
             u"INSERT INTO Logins (KeyUserName, ShortName, Category) VALUES (?1, ?2, 'Unfiled')"_s);
@@ -89,23 +84,18 @@ private Q_SLOTS:
     }
 
     void foreignFilesAreErrorsNeverEmptyDatabases() {
-        const QString good = env->freshDatabase();
+        const QString good = env->databasePath();
         // Wrong key.
         {
             DatabaseAccess wrong(good, u"NotThePhrase"_s);
             QCOMPARE(wrong.open().status().code, DbCode::NotADatabase);
         }
         // Text, a 0-byte file, and a missing file (which must not be created).
-        QFile text(env->root() + u"text.mdb"_s);
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write(QByteArray(8192, 'k'));
-        text.close();
-        const DbStatus damaged = DatabaseAccess(text.fileName(), PassPhrase()).open().status();
+        const QString text = test::writeFile(env->root() + u"text.mdb"_s, QByteArray(8192, 'k'));
+        const DbStatus damaged = DatabaseAccess(text, PassPhrase()).open().status();
         QCOMPARE(damaged.code, DbCode::NotADatabase);
-        QFile empty(env->root() + u"empty.mdb"_s);
-        QVERIFY(empty.open(QIODevice::WriteOnly));
-        empty.close();
-        const Result<Connection> fromEmpty = DatabaseAccess(empty.fileName(), PassPhrase()).open();
+        const QString empty = test::writeFile(env->root() + u"empty.mdb"_s, {});
+        const Result<Connection> fromEmpty = DatabaseAccess(empty, PassPhrase()).open();
         QVERIFY(!fromEmpty.ok());
         const QString missing = env->root() + u"missing.mdb"_s;
         QCOMPARE(DatabaseAccess(missing, PassPhrase()).open().status().code, DbCode::CannotOpen);
@@ -130,7 +120,7 @@ private Q_SLOTS:
     void rawKeyMatchesThePassPhrase() {
         // The fast raw key and the plain pass phrase open the same file, and a copy made with
         // the source's salt opens with the pass phrase as well.
-        const QString path = env->freshDatabase();
+        const QString path = env->databasePath();
         Result<Connection> byPhrase = Connection::openFile(path, PassPhrase().toUtf8(), false);
         QVERIFY(byPhrase.ok());
         QVERIFY(verifyDatabase(byPhrase.value()).ok());
@@ -143,8 +133,7 @@ private Q_SLOTS:
     }
 
     void transactionsAreAllOrNothing() {
-        DatabaseAccess database(env->freshDatabase(), PassPhrase());
-        Result<Connection> connection = database.open();
+        Result<Connection> connection = database->open();
         QVERIFY(connection.ok());
         {
             Transaction transaction = connection->begin();
@@ -165,37 +154,35 @@ private Q_SLOTS:
     }
 
     void closeAllClosesEveryConnection() {
-        DatabaseAccess database(env->freshDatabase(), PassPhrase());
-        Result<Connection> first = database.open();
-        Result<Connection> second = database.open();
+        Result<Connection> first = database->open();
+        Result<Connection> second = database->open();
         QVERIFY(first.ok() && second.ok());
         Statement pending = first->prepare(u"SELECT UserName FROM Users"_s);
-        QCOMPARE(database.openConnectionCount(), 2);
-        database.CloseAllDatabaseObjects();
-        QCOMPARE(database.openConnectionCount(), 0);
+        QCOMPARE(database->openConnectionCount(), 2);
+        database->CloseAllDatabaseObjects();
+        QCOMPARE(database->openConnectionCount(), 0);
         QVERIFY(!first->isOpen() && !second->isOpen());
         QVERIFY(!pending.next());
         QCOMPARE(pending.status().code, DbCode::Closed);
         QCOMPARE(second->exec(u"SELECT 1"_s).code, DbCode::Closed);
         // The database opens again afterwards.
-        QVERIFY(database.open().ok());
+        QVERIFY(database->open().ok());
     }
 
     // One connection serves the session while nobody else holds it and the file is the same.
     void theSessionKeepsOneConnectionWhileTheFileStays() {
-        const QString path = env->freshDatabase();
-        DatabaseAccess database(path, PassPhrase());
+        const QString path = env->databasePath();
         quint64 kept = 0;
         {
-            Result<Connection> first = database.open();
+            Result<Connection> first = database->open();
             QVERIFY(first.ok());
             kept = first->changeStamp().connection;
             // Asked while in use: a connection of its own.
-            Result<Connection> meanwhile = database.open();
+            Result<Connection> meanwhile = database->open();
             QVERIFY(meanwhile.ok() && meanwhile->changeStamp().connection != kept);
         }
-        QCOMPARE(database.open()->changeStamp().connection, kept);
-        QCOMPARE(database.openConnectionCount(), 1);
+        QCOMPARE(database->open()->changeStamp().connection, kept);
+        QCOMPARE(database->openConnectionCount(), 1);
 
         // Another database (its own salt, so its own key) with one user.
         const auto otherDatabase = [&] {
@@ -209,14 +196,9 @@ private Q_SLOTS:
         {
             const QString other = otherDatabase();
             QVERIFY(readSalt(other) != readSalt(path));
-            QFile source(other);
-            QFile target(path);
-            QVERIFY(source.open(QIODevice::ReadOnly) &&
-                    target.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            QVERIFY(target.write(source.readAll()) > 0);
-            target.close();
+            test::writeFile(path, test::readBytes(other));
             QVERIFY(QFile::remove(other));
-            Result<Connection> rewritten = database.open();
+            Result<Connection> rewritten = database->open();
             QVERIFY(rewritten.ok() && rewritten->changeStamp().connection != kept);
             kept = rewritten->changeStamp().connection;
             QCOMPARE(test::countOf(rewritten.value(), u"SELECT count(*) FROM Users"_s), 1);
@@ -225,41 +207,39 @@ private Q_SLOTS:
         // A file put in its place is opened afresh and its own rows are read.
         const QString other = otherDatabase();
         QVERIFY(QFile::remove(path) && QFile::rename(other, path));
-        Result<Connection> replaced = database.open();
+        Result<Connection> replaced = database->open();
         QVERIFY(replaced.ok() && replaced->changeStamp().connection != kept);
         QCOMPARE(test::countOf(replaced.value(), u"SELECT count(*) FROM Users"_s), 1);
         replaced = DbStatus{};
 
         // A file that is gone is reported, not read through the kept connection.
         QVERIFY(QFile::remove(path));
-        QCOMPARE(database.open().status().code, DbCode::CannotOpen);
+        QCOMPARE(database->open().status().code, DbCode::CannotOpen);
     }
 
     // Ending the operations closes what callers hold, and keeps only an idle session connection.
     void endingOperationsKeepsOnlyTheIdleSessionConnection() {
-        DatabaseAccess database(env->freshDatabase(), PassPhrase());
-        const quint64 session = database.open()->changeStamp().connection;
-        Result<Connection> stray = database.open();
+        const quint64 session = database->open()->changeStamp().connection;
+        Result<Connection> stray = database->open();
         QCOMPARE(stray->changeStamp().connection, session);
-        Result<Connection> second = database.open();
-        database.EndOperations();
+        Result<Connection> second = database->open();
+        database->EndOperations();
         QVERIFY(!stray->isOpen() && !second->isOpen());
-        QCOMPARE(database.openConnectionCount(), 0);
+        QCOMPARE(database->openConnectionCount(), 0);
         stray = DbStatus{};
-        const quint64 fresh = database.open()->changeStamp().connection;
+        const quint64 fresh = database->open()->changeStamp().connection;
         QVERIFY(fresh != session);
-        database.EndOperations();
-        QCOMPARE(database.openConnectionCount(), 1);
-        QCOMPARE(database.open()->changeStamp().connection, fresh);
-        database.CloseAllDatabaseObjects();
-        QCOMPARE(database.openConnectionCount(), 0);
+        database->EndOperations();
+        QCOMPARE(database->openConnectionCount(), 1);
+        QCOMPARE(database->open()->changeStamp().connection, fresh);
+        database->CloseAllDatabaseObjects();
+        QCOMPARE(database->openConnectionCount(), 0);
     }
 
     // The change stamp moves with every write, this connection's or another's, not with reads.
     void theChangeStampFollowsEveryWrite() {
-        DatabaseAccess database(env->freshDatabase(), PassPhrase());
-        DatabaseAccess other(database.path(), PassPhrase());
-        Result<Connection> connection = database.open();
+        DatabaseAccess other(database->path(), PassPhrase());
+        Result<Connection> connection = database->open();
         const Connection::ChangeStamp start = connection->changeStamp();
         QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Users"_s), 0);
         QCOMPARE(connection->changeStamp(), start);
@@ -274,13 +254,12 @@ private Q_SLOTS:
     // A database made before records were listed and searched from indexes gets them at its
     // first open, and a search of the records reads only its index.
     void olderDatabasesGetTheRecordIndexes() {
-        const QString path = env->freshDatabase();
+        const QString path = env->databasePath();
         {
             DatabaseAccess old(path, PassPhrase());
             QVERIFY(old.open()->exec(u"DROP INDEX LoginsListing; DROP INDEX LoginsSearch"_s).ok());
         }
-        DatabaseAccess database(path, PassPhrase());
-        Result<Connection> connection = database.open();
+        Result<Connection> connection = database->open();
         QCOMPARE(test::countOf(connection.value(),
                                u"SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
                                "name IN ('LoginsListing', 'LoginsSearch')"_s),
@@ -293,9 +272,8 @@ private Q_SLOTS:
     }
 
     void aSecondWriterIsToldTheDatabaseIsBusy() {
-        DatabaseAccess database(env->freshDatabase(), PassPhrase());
-        Result<Connection> holder = database.open();
-        Result<Connection> other = database.open();
+        Result<Connection> holder = database->open();
+        Result<Connection> other = database->open();
         QVERIFY(holder.ok() && other.ok());
         Transaction held = holder->begin();
         QVERIFY(held.status().ok());

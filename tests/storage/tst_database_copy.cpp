@@ -282,10 +282,10 @@ private Q_SLOTS:
         QVERIFY(row.next());
         QCOMPARE(row.text(0), u"f"_s);
         QCOMPARE(row.integer(2), 0);
-        Statement index = now->prepare(
-            u"SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'FilesByOwner'"_s);
-        QVERIFY(index.next());
-        QCOMPARE(index.integer(0), 1);
+        QCOMPARE(test::countOf(now.value(),
+                               u"SELECT count(*) FROM sqlite_master WHERE type = "
+                               "'index' AND name = 'FilesByOwner'"_s),
+                 1);
     }
 };
 

@@ -40,11 +40,6 @@ class StorageFaultsTest : public QObject {
     test::ScriptedDialogs dialogs;
 
     QString database() const { return env->databasePath(); }
-    void makeDatabase(const QString& path) {
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        const FsResult copied = FileServices::CopyFile(env->templatePath(), path, kPrivateFile);
-        QVERIFY2(copied.ok, qPrintable(copied.error));
-    }
     void exec(const QString& path, const char* sql) {
         DatabaseAccess access(path, PassPhrase());
         Result<Connection> connection = access.open();
@@ -122,7 +117,7 @@ private Q_SLOTS:
     // A writer killed at random moments never loses a write it reported and never damages the
     // database.
     void killedWriterLosesNothing() {
-        makeDatabase(database());
+        env->freshDatabase();
         DatabaseAccess access(database(), PassPhrase());
         std::random_device seed;
         const unsigned seedValue = seed();
@@ -166,7 +161,7 @@ private Q_SLOTS:
     // Another process reading the database through a connection it keeps open sees no error
     // while this one compacts it again and again.
     void readerSeesNoErrorDuringCompaction() {
-        makeDatabase(database());
+        env->freshDatabase();
         exec(database(),
              "INSERT INTO Users (UserName, Password) VALUES ('AB', 'CD');"
              "INSERT INTO Files (FileName, UserName, File) VALUES ('a', 'AB', zeroblob(300000));");
@@ -204,7 +199,7 @@ private Q_SLOTS:
         }
         const QString folder = disk + u'/';
         const QString path = folder + u"Data.mdb"_s;
-        makeDatabase(path);
+        env->freshDatabase(path);
         QVERIFY(writeSettings(folder, u"anna"_s, 1));
         exec(path,
              "INSERT INTO Users (UserName, Password) VALUES ('AB', 'CD');"
