@@ -1,10 +1,7 @@
 #include <QtTest>
+#include <QtWidgets>
 
 #include <signal.h>
-#include <QMainWindow>
-#include <QPlainTextEdit>
-#include <QRadioButton>
-#include <QTabWidget>
 #include <chrono>
 #include <thread>
 

@@ -1,6 +1,4 @@
 // The command-line companion, run as a separate process on a database made here.
-#include <QCryptographicHash>
-#include <QProcess>
 #include <QtTest>
 
 #include "ScriptedDialogs.h"

@@ -3,8 +3,6 @@
 #include <QtTest>
 
 #include <unistd.h>
-#include <QStorageInfo>
-#include <QTemporaryDir>
 
 #include "FilesTestSupport.h"
 #include "crypto/FieldCipher.h"

@@ -111,11 +111,9 @@ private Q_SLOTS:
         checkInFile(u"two.txt"_s, "two");
         checkInFile(u"three.txt"_s, "three");
         // Another user's files never reach anna's destination.
-        session->logOut();
-        session->logIn(u"bert"_s);
+        session->switchUser(u"bert"_s);
         checkInFile(u"bert.txt"_s, "bert");
-        session->logOut();
-        session->logIn(u"anna"_s);
+        session->switchUser(u"anna"_s);
         tab(kFilesTab);
         selectFiles({0, 2});
         test::press(main(), u"cmdFileCheckOut"_s);

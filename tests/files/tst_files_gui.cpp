@@ -204,8 +204,7 @@ private Q_SLOTS:
         QVERIFY(checkIn(file(u"berts.txt"_s, "bert")).isEmpty());
         QCOMPARE(list()->topLevelItemCount(), 1);
         QCOMPARE(list()->topLevelItem(0)->text(1), u"4 b"_s);
-        session->logOut();
-        session->logIn(u"anna"_s);
+        session->switchUser(u"anna"_s);
         QCOMPARE(list()->topLevelItem(0)->text(0), u"annas.txt"_s);
         QCOMPARE(list()->topLevelItemCount(), 1);
     }

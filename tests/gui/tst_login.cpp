@@ -1,8 +1,5 @@
 #include <QtTest>
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
+#include <QtWidgets>
 
 #include "GuiDriver.h"
 #include "ScriptedDialogs.h"
@@ -189,11 +186,7 @@ private Q_SLOTS:
     }
 
     void damagedDatabaseIsReportedNotReplaced() {
-        QVERIFY(QDir().mkpath(env->dataFolder()));
-        QFile file(env->databasePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(20000, 'x'));
-        file.close();
+        test::writeFile(env->databasePath(), QByteArray(20000, 'x'));
         dialogs->clear();
         test::logIn(u"anna"_s, u"secret"_s);
         QCOMPARE(dialogs->shown.size(), 1);

@@ -1,17 +1,5 @@
 #include <QtTest>
-
-#include <QAction>
-#include <QLabel>
-#include <QLayout>
-#include <QLineEdit>
-#include <QListView>
-#include <QMainWindow>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTabWidget>
+#include <QtWidgets>
 
 #include "GuiDriver.h"
 #include "Session.h"
@@ -55,7 +43,7 @@ class MainWindowTest : public test::SessionTest {
         insert.bindBlob(1, QByteArray(2 << 20, 'z'));
         QVERIFY(insert.run().ok());
         QVERIFY(connection->exec(u"DELETE FROM Images"_s).ok());
-        session->program->state().DataDeleted = true;
+        state().DataDeleted = true;
     }
     QByteArray databaseBytes() { return test::readBytes(session->env.databasePath()); }
     // Starts the program again and logs anna in.
@@ -70,7 +58,7 @@ class MainWindowTest : public test::SessionTest {
         action("mnuQuit")->trigger();
         return *ran && session->program->ended();
     }
-    void setPolicy(int policy) { session->program->state().CompactPolicy = policy; }
+    void setPolicy(int policy) { state().CompactPolicy = policy; }
 
 private Q_SLOTS:
     void init() { startSession(u"anna"_s, u"annapass"_s); }
@@ -79,7 +67,7 @@ private Q_SLOTS:
     void frameTabsAndPanels() {
         QVERIFY(main()->isVisible());
         QCOMPARE(main()->windowTitle(), u"Keystead - anna"_s);
-        QVERIFY(!session->program->state().FirstActivation);
+        QVERIFY(!state().FirstActivation);
         QVERIFY(test::control<QLabel>(main(), u"imgMainBackDrop"_s) != nullptr);
         const QStringList captions = {u"Password Vault"_s, u"Journal"_s, u"Images"_s, u"Files"_s,
                                       u"Options"_s};
@@ -141,13 +129,13 @@ private Q_SLOTS:
         // Deleting with nothing selected: the message comes over the Password Vault tab.
         tabs()->setCurrentIndex(4);
         int tabAtMessage = -1;
-        session->dialogs.onShown = [&](const ScriptedDialogs::Shown&) {
+        dialogs().onShown = [&](const ScriptedDialogs::Shown&) {
             tabAtMessage = tabs()->currentIndex();
         };
         action("mnuDeleteEntry")->trigger();
-        session->dialogs.onShown = nullptr;
+        dialogs().onShown = nullptr;
         QCOMPARE(tabAtMessage, 0);
-        QCOMPARE(session->dialogs.texts(), QStringList{u"You must select a record to delete."_s});
+        QCOMPARE(dialogs().texts(), QStringList{u"You must select a record to delete."_s});
         // A new entry from the Options tab opens the editor with the main window hidden.
         tabs()->setCurrentIndex(4);
         action("mnuNewEntry")->trigger();
@@ -159,11 +147,11 @@ private Q_SLOTS:
         QVERIFY(main()->isVisible());
         // The journal's save from another tab.
         tabs()->setCurrentIndex(2);
-        session->dialogs.clear();
-        session->dialogs.answer(false);  // an empty entry is too short to encrypt: not saved
+        dialogs().clear();
+        dialogs().answer(false);  // an empty entry is too short to encrypt: not saved
         action("mnuSave")->trigger();
         QCOMPARE(tabs()->currentIndex(), 1);
-        QCOMPARE(session->dialogs.shown.size(), 1);
+        QCOMPARE(dialogs().shown.size(), 1);
     }
 
     void logOutAndInAsSomeoneElse() {
@@ -179,7 +167,7 @@ private Q_SLOTS:
         session->logOut();
         QVERIFY(!main()->isVisible());
         QWidget* login = test::window(u"frmLogin"_s);
-        QVERIFY(login->isVisible() && !session->program->state().LoggedIn);
+        QVERIFY(login->isVisible() && !state().LoggedIn);
         QCOMPARE(test::control<QLineEdit>(login, u"txtUserName"_s)->text(), u"anna"_s);
         session->logIn(u" Bert"_s, u"bertpass"_s);
         QCOMPARE(main()->windowTitle(), u"Keystead -  Bert"_s);
@@ -215,15 +203,15 @@ private Q_SLOTS:
         const QString page = session->env.openedUrls[0].toLocalFile();
         QVERIFY(page.startsWith(session->env.appFolder()));
         QVERIFY(QFileInfo(page).isFile());
-        QVERIFY(session->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
         // Without a program to show it, the user is told where the page is.
         session->env.desktopOpensUrls = false;
         action("mnuHelp")->trigger();
-        QCOMPARE(session->dialogs.texts(),
+        QCOMPARE(dialogs().texts(),
                  QStringList{u"The help page could not be opened: the desktop has "
                              "no program to show it.\r\rThe page is "_s +
                              QDir::toNativeSeparators(page)});
-        QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Exclamation);
+        QCOMPARE(dialogs().shown[0].icon, MessageIcon::Exclamation);
     }
 
     // At its smallest the window still shows every caption whole, on every tab.
@@ -243,7 +231,7 @@ private Q_SLOTS:
     }
 
     void closeBoxIsQuit() {
-        const QString temp = session->program->state().TempFolder;
+        const QString temp = state().TempFolder;
         main()->close();
         QVERIFY(session->program->ended());
         QVERIFY(!main()->isVisible());
@@ -263,7 +251,7 @@ private Q_SLOTS:
         const QByteArray before = databaseBytes();
         test::press(test::window(u"frmLogin"_s), u"cmdQuit"_s);
         QVERIFY(session->program->ended());
-        QVERIFY(session->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
         QVERIFY(QFileInfo(session->env.databasePath()).isReadable());
         QCOMPARE(databaseBytes(), before);
     }
@@ -273,17 +261,16 @@ private Q_SLOTS:
         tabs()->setCurrentIndex(4);
         test::control<QRadioButton>(main(), u"optNeverCompress"_s)->setChecked(true);
         test::press(main(), u"Command6"_s);
-        QCOMPARE(session->program->state().CompactPolicy, 0);
+        QCOMPARE(state().CompactPolicy, 0);
         QCOMPARE(readSettings(session->env.dataFolder()).line1, u"anna"_s);
         QCOMPARE(policyFromLine(readSettings(session->env.dataFolder()).line2), 0);
-        QVERIFY(session->dialogs.shown.isEmpty());  // no message confirms the save
+        QVERIFY(dialogs().shown.isEmpty());  // no message confirms the save
         // Without a settings file the saved name line is empty.
         QVERIFY(QFile::remove(session->env.dataFolder() + u"Data.dat"_s));
         test::control<QRadioButton>(main(), u"optAlwaysCompress"_s)->setChecked(true);
         test::press(main(), u"Command6"_s);
-        QFile file(session->env.dataFolder() + u"Data.dat"_s);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("\r\n2\r\n"));
+        QCOMPARE(test::readBytes(session->env.dataFolder() + u"Data.dat"_s),
+                 QByteArray("\r\n2\r\n"));
         // The next start selects the saved option.
         restart();
         QVERIFY(test::control<QRadioButton>(main(), u"optAlwaysCompress"_s)->isChecked());
@@ -314,7 +301,7 @@ private Q_SLOTS:
         QVERIFY(!leftOver());
         // The compacted database opens with the same key and still knows anna.
         restart();
-        QVERIFY(session->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
     }
 
     void promptPolicyTakesEffectAtTheNextLogin() {
@@ -323,7 +310,7 @@ private Q_SLOTS:
         QVERIFY(quitAnswering([&](QWidget* prompt) {
             test::control<QRadioButton>(prompt, u"optNever"_s)->setChecked(true);
             test::press(prompt, u"cmdYes"_s);
-            policyMeanwhile = session->program->state().CompactPolicy;
+            policyMeanwhile = state().CompactPolicy;
         }));
         QCOMPARE(policyMeanwhile, 1);
         QCOMPARE(policyFromLine(readSettings(session->env.dataFolder()).line2), 0);
@@ -352,22 +339,22 @@ private Q_SLOTS:
         const QByteArray before = databaseBytes();
         session->logOut();
         QVERIFY(databaseBytes() != before);
-        QVERIFY(!session->program->state().DataDeleted);
+        QVERIFY(!state().DataDeleted);
         QVERIFY(!leftOver());
-        QVERIFY(session->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
     }
 
     void compactOnDemandWithNothingDeleted() {
-        QVERIFY(!session->program->state().DataDeleted);
+        QVERIFY(!state().DataDeleted);
         const QByteArray before = databaseBytes();
         tabs()->setCurrentIndex(3);
         action("mnuCompactDatabase")->trigger();
         QVERIFY(databaseBytes() != before);
         QVERIFY(main()->isVisible() && main()->isEnabled());
-        QVERIFY(!session->program->state().DataDeleted);
+        QVERIFY(!state().DataDeleted);
         QVERIFY(!leftOver());
         QVERIFY(!test::window(u"Form11"_s)->isVisible());
-        QVERIFY(session->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
     }
 
     void failedCompactionIsReportedAndChangesNothing() {
@@ -377,11 +364,10 @@ private Q_SLOTS:
         const QByteArray before = databaseBytes();
         action("mnuCompactDatabase")->trigger();
         QCOMPARE(databaseBytes(), before);
-        QCOMPARE(session->dialogs.shown.size(), 1);
-        QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Critical);
-        QVERIFY(
-            session->dialogs.shown[0].text.startsWith(u"The database could not be compacted"_s));
-        QVERIFY(session->program->state().DataDeleted);  // still worth compacting later
+        QCOMPARE(dialogs().shown.size(), 1);
+        QCOMPARE(dialogs().shown[0].icon, MessageIcon::Critical);
+        QVERIFY(dialogs().shown[0].text.startsWith(u"The database could not be compacted"_s));
+        QVERIFY(state().DataDeleted);  // still worth compacting later
         QVERIFY(main()->isVisible() && main()->isEnabled());
     }
 };

@@ -1,8 +1,6 @@
 // The picture store and the decoding of stored pictures, without windows.
 #include <QtTest>
 
-#include <QDirIterator>
-
 #include "TestEnvironment.h"
 #include "TestPictures.h"
 #include "crypto/PassPhrase.h"

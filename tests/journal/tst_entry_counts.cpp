@@ -1,10 +1,7 @@
 // The word and paragraph counts of the statistics, kept paragraph by paragraph in the entry
 // box's document, against the same counts over the whole text, through every kind of edit.
 #include <QtTest>
-
-#include <QPlainTextEdit>
-#include <QRandomGenerator>
-#include <QTextCursor>
+#include <QtWidgets>
 
 #include "journal/EntryCounts.h"
 #include "journal/JournalText.h"

@@ -1,13 +1,6 @@
 // The journal's search field, its keyboard and the shown day, end to end in the real window.
 #include <QtTest>
-
-#include <QCalendarWidget>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMainWindow>
-#include <QPlainTextEdit>
-#include <QTabWidget>
+#include <QtWidgets>
 
 #include "GuiDriver.h"
 #include "Session.h"
@@ -28,7 +21,7 @@ class JournalFindTest : public test::SessionTest {
 
     template <typename T = QWidget>
     T* get(const char* name) const {
-        return session->mainWindow()->findChild<T*>(QString::fromLatin1(name));
+        return main()->findChild<T*>(QString::fromLatin1(name));
     }
     QPlainTextEdit* box() const { return get<QPlainTextEdit>("txtJournal"); }
     QListWidget* found() const { return get<QListWidget>("lstJournalFound"); }
@@ -61,8 +54,8 @@ private Q_SLOTS:
         write(u"anna"_s, QDate(2026, 2, 10), u"Nothing of water."_s);
         write(u"bert"_s, QDate(2026, 3, 2), u"Bert at the lake."_s);
         test::showTab(main(), 1);
-        session->mainWindow()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(session->mainWindow()));
+        main()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main()));
     }
     void cleanup() { endSession(); }
 
@@ -73,11 +66,11 @@ private Q_SLOTS:
                                             u"04/07/2025  Lake trip with <b>Tom</b>."_s}));
         // Unsaved text is offered for saving before the day changes; No drops it.
         box()->setPlainText(u"a draft"_s);
-        session->dialogs.answer(false);
+        dialogs().answer(false);
         QTest::mouseClick(found()->viewport(), Qt::LeftButton, {},
                           found()->visualItemRect(found()->item(1)).center());
         QCoreApplication::processEvents();
-        QCOMPARE(session->dialogs.texts(), QStringList{kSaveChanges});
+        QCOMPARE(dialogs().texts(), QStringList{kSaveChanges});
         QCOMPARE(day(), QDate(2025, 7, 4));
         QCOMPARE(entryText(box()), u"Lake trip with <b>Tom</b>."_s);
         QCOMPARE(get<QLabel>("lblShownDay")->text(),
@@ -120,12 +113,12 @@ private Q_SLOTS:
         // Ctrl+S is the Save button: a new entry is created, an existing one asks first.
         box()->setPlainText(u"Written on the fourth."_s);
         key(box(), Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(session->dialogs.texts(), QStringList{u"Record was successfully created."_s});
-        session->dialogs.clear();
+        QCOMPARE(dialogs().texts(), QStringList{u"Record was successfully created."_s});
+        dialogs().clear();
         box()->setPlainText(u"Written on the fourth, again."_s);
-        session->dialogs.answer(true);
+        dialogs().answer(true);
         key(box(), Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(session->dialogs.texts().first(), kModify);
+        QCOMPARE(dialogs().texts().first(), kModify);
         DatabaseAccess database(session->env.databasePath(), PassPhrase());
         QCOMPARE(ks::LoadJournalEntry(database, EncryptField(u"anna"_s), u"04/03/2026"_s)
                      .value()
@@ -136,8 +129,7 @@ private Q_SLOTS:
     void theNextUserStartsWithoutTheSearch() {
         searchFor(u"lake"_s);
         QCOMPARE(found()->count(), 2);
-        session->logOut();
-        session->logIn(u"bert"_s);
+        session->switchUser(u"bert"_s);
         QVERIFY(get<QLineEdit>("txtJournalSearch")->text().isEmpty());
         QVERIFY(found()->isHidden());
         searchFor(u"lake"_s);

@@ -1,9 +1,6 @@
 // The Journal tab end to end: the real main window, scripted answers and a clock set by the test.
 #include <QtTest>
-
-#include <QCalendarWidget>
-#include <QMainWindow>
-#include <QPlainTextEdit>
+#include <QtWidgets>
 
 #include "GuiDriver.h"
 #include "Session.h"
@@ -28,7 +25,7 @@ class JournalPageTest : public test::SessionTest {
 
     template <typename T = QWidget>
     T* get(const char* name) const {
-        return session->mainWindow()->findChild<T*>(QString::fromLatin1(name));
+        return main()->findChild<T*>(QString::fromLatin1(name));
     }
     // A property of controls, joined by "|".
     QString texts(std::initializer_list<const char*> names, const char* property = "text") const {
@@ -85,21 +82,21 @@ class JournalPageTest : public test::SessionTest {
     // returns the messages shown, a critical one marked and cut to its first sentence.
     template <typename Action>
     QStringList shownBy(std::initializer_list<bool> answers, Action action) {
-        const qsizetype before = session->dialogs.shown.size();
+        const qsizetype before = dialogs().shown.size();
         for (const bool yes : answers) {
-            session->dialogs.answer(yes);
+            dialogs().answer(yes);
         }
         action();
         QCoreApplication::processEvents();
         QStringList messages;
-        for (const auto& m : session->dialogs.shown.mid(before)) {
+        for (const auto& m : dialogs().shown.mid(before)) {
             const bool failure = m.icon == MessageIcon::Critical;
             messages << (failure ? u"critical: "_s + m.text.section(u". "_s, 0, 0) : m.text);
         }
         return messages;
     }
     QStringList press(const char* name, std::initializer_list<bool> answers = {}) {
-        return shownBy(answers, [&] { QVERIFY(test::press(session->mainWindow(), name)); });
+        return shownBy(answers, [&] { QVERIFY(test::press(main(), name)); });
     }
     // A day picked on the calendar by the user.
     QStringList pick(QDate day, std::initializer_list<bool> answers = {}) {
@@ -127,8 +124,8 @@ private Q_SLOTS:
         const QString entry = u"  Grüße – 東京 😀\ttab\u00a0no-break\nnext\u2028line\n\nend  "_s;
         write(entry);
         QCOMPARE(press("cmdJournalSave"), QStringList{kCreated});
-        QCOMPARE(session->dialogs.shown.last().icon, MessageIcon::Information);
-        QCOMPARE(session->dialogs.shown.last().title, u"Keystead"_s);
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
+        QCOMPARE(dialogs().shown.last().title, u"Keystead"_s);
         QCOMPARE(stored("UserName || ' ' || Date || ' ' || DateCreated || ' ' || LastModified"),
                  QStringList{EncryptField(u"anna"_s) + u" 05/03/2026 05/03/2026 05/03/2026"_s});
         QCOMPARE(stored("Journal"), QStringList{EncryptField(entry)});
@@ -139,7 +136,7 @@ private Q_SLOTS:
         // Saving again asks first, even without a change; No writes nothing.
         session->clock->advance(24 * 3600);
         QCOMPARE(press("cmdJournalSave", {false}), QStringList{kModify});
-        QCOMPARE(session->dialogs.shown.last().icon, MessageIcon::Question);
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Question);
         QCOMPARE(stored("LastModified"), QStringList{u"05/03/2026"_s});
         // Yes writes without a further message; the menu item saves too.
         write(u"Changed"_s);
@@ -239,7 +236,7 @@ private Q_SLOTS:
     void previousAndNextEntry() {
         // No entries at all: not found, back to today.
         QCOMPARE(press("Command2"), QStringList{kNoMore});
-        QCOMPARE(session->dialogs.shown.last().icon, MessageIcon::Information);
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
         QCOMPARE(press("Command4"), QStringList{kNoMore});
         QCOMPARE(shown(), u"05/03/2026||"_s);
         // Entries of spaces only (plain and encrypted) and an empty one are skipped.

@@ -1,9 +1,6 @@
 // The list of entry dates, the days that hold an entry and the entry search, on the database.
 #include <QtTest>
 
-#include <QDir>
-#include <QRandomGenerator>
-
 #include "TestEnvironment.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
@@ -37,8 +34,6 @@ class JournalStoreTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Blankness is told from as little of the stored value as it takes, with the same answer
-    // as the whole shown text gives.
     // Day texts are "dd/MM/yyyy"; a stored text is read in any padding, spaces around it
     // ignored, and anything else names no day.
     void dayTexts() {
@@ -52,6 +47,8 @@ private Q_SLOTS:
         }
     }
 
+    // Blankness is told from as little of the stored value as it takes, with the same answer
+    // as the whole shown text gives.
     void blanknessOfStoredEntries() {
         const QString spaces = QString(100, u' ');
         const QStringList texts = {u"ab"_s,

@@ -1,10 +1,5 @@
 #include <QtTest>
-
-#include <sys/stat.h>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QMainWindow>
-#include <QTreeView>
+#include <QtWidgets>
 
 #include "GuiDriver.h"
 #include "Session.h"
@@ -55,7 +50,7 @@ class OptionsGuiTest : public test::SessionTest {
     // Tries a login at the login window; true when the main window opened.
     bool logsIn(const QString& name, const QString& password) {
         test::logIn(name, password);
-        const bool in = session->program->state().LoggedIn;
+        const bool in = state().LoggedIn;
         if (in) {
             session->logOut();
         }
@@ -222,7 +217,7 @@ private Q_SLOTS:
                               "space to store your database."_s}));
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Exclamation);
         QVERIFY2(sizeSeen < before, "the space was measured before the compaction");
-        QVERIFY(!session->program->state().DataDeleted);
+        QVERIFY(!state().DataDeleted);
         QVERIFY(!QFileInfo::exists(exportFile()));
     }
 
@@ -324,7 +319,7 @@ private Q_SLOTS:
         QVERIFY(logsIn(u"anna"_s, u"annapass"_s));
         dialogs().answer(false);
         test::logIn(u"carl"_s, u"carlpass"_s);
-        QVERIFY(!session->program->state().LoggedIn);
+        QVERIFY(!state().LoggedIn);
         QCOMPARE(dialogs().texts().last(),
                  u"That user is not in the database.  Would you like to create a "
                  "new user?"_s);

@@ -1,5 +1,4 @@
 // The password generator: lengths, character kinds, refusals and freshness of its draws.
-#include <QSet>
 #include <QtTest>
 
 #include "vault/PasswordGenerator.h"

@@ -78,7 +78,7 @@ class VaultClipboardTest : public test::SessionTest {
     }
     bool listed(const QString& line) { return test::itemTexts(records()).contains(line); }
     void logOut() {
-        session->program->state().CompactPolicy = 0;  // no compaction question on the way
+        state().CompactPolicy = 0;  // no compaction question on the way
         session->logOut();
     }
 
@@ -144,7 +144,7 @@ private Q_SLOTS:
         QCOMPARE(clipboard()->text(), kMailPassword);
         QCOMPARE(hint(), QByteArray("secret"));
         QCOMPARE(status(), kPasswordCopied);
-        QVERIFY(session->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
     }
 
     void keysCopyFromTheList() {
@@ -191,9 +191,9 @@ private Q_SLOTS:
         item(menu, u"mnuCopyUserName"_s)->trigger();
         QCOMPARE(clipboard()->text(), kMailUser);
 
-        session->dialogs.answer(false);
+        dialogs().answer(false);
         item(menu, u"mnuDeleteRecord"_s)->trigger();
-        QCOMPARE(session->dialogs.texts(),
+        QCOMPARE(dialogs().texts(),
                  QStringList{u"Are you sure you want to delete record:  mail account"_s});
 
         item(menu, u"mnuEditRecord"_s)->trigger();
@@ -213,7 +213,7 @@ private Q_SLOTS:
         QVERIFY(test::press(main(), u"cmdCopyPassword"_s));
         QCOMPARE(status(), kNoPassword);
         QCOMPARE(clipboard()->text(), u"before"_s);
-        QVERIFY(session->dialogs.shown.isEmpty());  // a word in the status bar, no message box
+        QVERIFY(dialogs().shown.isEmpty());  // a word in the status bar, no message box
     }
 
     void passwordLeavesTheClipboardAfterItsTime() {
@@ -274,8 +274,8 @@ private Q_SLOTS:
         }
         QVERIFY(test::press(main(), u"cmdCopyPassword"_s));
         QCOMPARE(clipboard()->text(), u"before"_s);
-        QCOMPARE(session->dialogs.texts(), QStringList{kGone});
-        QCOMPARE(session->dialogs.shown.first().icon, MessageIcon::Exclamation);
+        QCOMPARE(dialogs().texts(), QStringList{kGone});
+        QCOMPARE(dialogs().shown.first().icon, MessageIcon::Exclamation);
         // The list no longer offers it.
         QVERIFY(!listed(u"mail account"_s));
         QVERIFY(test::press(main(), u"cmdCopyUserName"_s));

@@ -60,7 +60,7 @@ private Q_SLOTS:
     void textsAreReadAheadFromEveryLogin() {
         const auto* ahead = main()->findChild<QTimer*>(u"searchAhead"_s);
         QVERIFY(ahead != nullptr);
-        session->program->state().CompactPolicy = 0;
+        state().CompactPolicy = 0;
         session->logOut();
         QVERIFY(!ahead->isActive());
         // Reading starts with the login, without the box ever having the focus, and ends.
@@ -77,17 +77,16 @@ private Q_SLOTS:
         QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
         QWidget* editor = test::window(u"Form2"_s);
         test::control<QLineEdit>(editor, u"txtShortName"_s)->setText(u"Golf CLUB"_s);
-        session->dialogs.clear();
+        dialogs().clear();
         QVERIFY(test::press(editor, u"cmdSaveClose"_s));
-        session->dialogs.clear();
+        dialogs().clear();
         QCOMPARE(search()->text(), u"club"_s);
         QCOMPARE(listed(), QStringList({u"Chess club"_s, u"Golf CLUB"_s}));
         // Down goes from the box to the list; the first line's record is shown.
         QTest::keyClick(search(), Qt::Key_Down);
         QCOMPARE(test::control<QLineEdit>(main(), u"txtUserName"_s)->text(), u"knight"_s);
         // The next user starts with an empty box and their own records only.
-        session->logOut();
-        session->logIn(u"bert"_s);
+        session->switchUser(u"bert"_s);
         QVERIFY(search()->text().isEmpty());
         QCOMPARE(listed(), QStringList{u"Bert's mail"_s});
     }
