@@ -1,13 +1,38 @@
 #include "vault/ShortNameIndex.h"
 
+#include <QVarLengthArray>
+#include <algorithm>
+
 #include "crypto/FieldCipher.h"
 
 namespace ks {
 
 namespace {
 
+// Keys are hashed as UTF-8, the form the table's names are decrypted to.
 size_t hashOf(const QString& key) {
-    return qHash(key);
+    return qHash(QByteArrayView(key.toUtf8()));
+}
+
+// The hash of a name's comparison key, from the name as UTF-8. Nearly every name is plain
+// ASCII, trimmed and brought to upper case here at a fraction of what Qt's general case mapping
+// costs; any other name goes through comparisonKey() itself.
+size_t hashOfName(QByteArrayView name) {
+    if (std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; })) {
+        return hashOf(ShortNameIndex::comparisonKey(QString::fromUtf8(name)));
+    }
+    // The ASCII characters QString::trimmed() takes for white space.
+    const auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!name.isEmpty() && isSpace(name.front())) {
+        name = name.sliced(1);
+    }
+    while (!name.isEmpty() && isSpace(name.back())) {
+        name.chop(1);
+    }
+    QVarLengthArray<char, 256> upper(name.size());
+    std::transform(name.begin(), name.end(), upper.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    return qHash(QByteArrayView(upper.constData(), upper.size()));
 }
 
 }  // namespace
@@ -18,7 +43,7 @@ DbStatus ShortNameIndex::rebuild(Connection& connection) {
     Statement query = connection.prepare(QStringLiteral("SELECT Counter, ShortName FROM Logins"));
     while (query.next()) {
         const qint64 counter = query.integer(0);
-        const size_t hash = hashOf(comparisonKey(DecryptStored(query.text(1))));
+        const size_t hash = hashOfName(DecryptStoredUtf8(query.utf8(1)));
         counters_.insert(hash, counter);
         hashes_.insert(counter, hash);
     }

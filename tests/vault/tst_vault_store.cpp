@@ -162,6 +162,22 @@ private Q_SLOTS:
         }
         QVERIFY(create(anna, fields(u"fourth"_s)) > 0);
 
+        // Names another program stored with white space around them, in any script, are
+        // compared as the editor's are.
+        {
+            Result<Connection> connection = database->open();
+            for (const QString& name : {u"\tgmail\n"_s, u" Straße\r"_s, u"École"_s}) {
+                QVERIFY(connection
+                            ->exec(u"INSERT INTO Logins (KeyUserName, ShortName) VALUES "
+                                   "('%1', '%2')"_s.arg(bert, EncryptField(name)))
+                            .ok());
+            }
+        }
+        for (const QString& taken : {u"GMAIL"_s, u"strasse"_s, u" éCOLE"_s}) {
+            QCOMPARE(store->CreateRecord(anna, fields(taken)).outcome, SaveOutcome::ShortNameInUse);
+        }
+        QVERIFY(create(anna, fields(u"gmail two"_s)) > 0);
+
         // An edit frees its old name and takes the new one.
         const qint64 edited = create(anna, fields(u"fifth"_s));
         QCOMPARE(store->UpdateRecord(anna, edited, fields(u"sixth"_s)).outcome, SaveOutcome::Saved);
