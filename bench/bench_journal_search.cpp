@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -105,12 +105,13 @@ void measureCore(const QString& path, const QString& owner) {
 // the list does not show what the core finds.
 double panelSearch(QWidget* main, const QString& text, qsizetype expected, bool& listed) {
     auto* field = test::control<QLineEdit>(main, QStringLiteral("txtJournalSearch"));
-    auto* list = test::control<QListWidget>(main, QStringLiteral("lstJournalFound"));
+    auto* list = test::control<QListView>(main, QStringLiteral("lstJournalFound"));
     field->clear();
     settle();
     QTest::keyClicks(field, text);
     const double ms = timeUntilIdle([&] { QTest::keyClick(field, Qt::Key_Return); });
-    listed = list->isVisible() && (expected > 0 ? list->count() == expected : list->count() == 1);
+    const int rows = list->model()->rowCount();
+    listed = list->isVisible() && (expected > 0 ? rows == expected : rows == 1);
     return ms;
 }
 

@@ -1,15 +1,14 @@
 #include "journal/JournalSearchPanel.h"
 
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "core/FailureReport.h"
-#include "journal/JournalDate.h"
+#include "journal/JournalFoundModel.h"
 #include "journal/JournalMessages.h"
 #include "journal/JournalSearch.h"
-#include "widgets/Controls.h"
 
 namespace ks {
 
@@ -17,9 +16,6 @@ namespace {
 
 // A search starts once typing pauses this long, or at once with Enter.
 constexpr int kTypingPauseMs = 300;
-constexpr int kDayRole = Qt::UserRole;
-// Characters of an entry shown before the match: the list is narrow, and the match must show.
-constexpr qsizetype kLead = 12;
 
 }  // namespace
 
@@ -29,8 +25,10 @@ JournalSearchPanel::JournalSearchPanel(Services& services, QWidget* parent)
     txtJournalSearch_->setObjectName(QStringLiteral("txtJournalSearch"));
     txtJournalSearch_->setPlaceholderText(tr("Search the journal"));
     txtJournalSearch_->setClearButtonEnabled(true);
-    lstJournalFound_ = new QListWidget(this);
+    found_ = new JournalFoundModel(this);
+    lstJournalFound_ = new QListView(this);
     lstJournalFound_->setObjectName(QStringLiteral("lstJournalFound"));
+    lstJournalFound_->setModel(found_);
     lstJournalFound_->setTextElideMode(Qt::ElideRight);
     lstJournalFound_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstJournalFound_->setUniformItemSizes(true);
@@ -54,26 +52,26 @@ JournalSearchPanel::JournalSearchPanel(Services& services, QWidget* parent)
         }
     });
     connect(typingPause_, &QTimer::timeout, this, &JournalSearchPanel::search);
-    connect(lstJournalFound_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        const QDate day = item->data(kDayRole).toDate();
+    const auto choose = [this](const QModelIndex& index) {
+        const QDate day = index.data(JournalFoundModel::kDayRole).toDate();
         if (day.isValid()) {
             Q_EMIT daySelected(day);
         }
-    });
-    connect(lstJournalFound_, &QListWidget::itemClicked, lstJournalFound_,
-            &QListWidget::itemActivated);
+    };
+    connect(lstJournalFound_, &QListView::activated, this, choose);
+    connect(lstJournalFound_, &QListView::clicked, this, choose);
 }
 
 void JournalSearchPanel::clear() {
     typingPause_->stop();
     txtJournalSearch_->clear();
-    lstJournalFound_->clear();
+    found_->clear();
     lstJournalFound_->hide();
 }
 
 void JournalSearchPanel::search() {
     typingPause_->stop();
-    lstJournalFound_->clear();
+    found_->clear();
     const QString text = txtJournalSearch_->text();
     lstJournalFound_->setVisible(!text.isEmpty());
     if (text.isEmpty()) {
@@ -85,18 +83,7 @@ void JournalSearchPanel::search() {
         reportDatabaseFailure(services_, journal::couldNotSearch(), hits.status());
         return;
     }
-    for (const JournalHit& hit : hits.value()) {
-        auto* item = new QListWidgetItem(journalDateText(hit.day) + QStringLiteral("  ") +
-                                         snippetNearMatch(hit, kLead));
-        item->setData(kDayRole, hit.day);
-        item->setToolTip(plainToolTip(hit.snippet));
-        lstJournalFound_->addItem(item);
-    }
-    if (hits.value().isEmpty()) {
-        auto* none = new QListWidgetItem(tr("No entry contains that text."));
-        none->setFlags(Qt::NoItemFlags);
-        lstJournalFound_->addItem(none);
-    }
+    found_->setHits(hits.value());
 }
 
 }  // namespace ks

@@ -6,10 +6,12 @@
 #include "core/Services.h"
 
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QTimer;
 
 namespace ks {
+
+class JournalFoundModel;
 
 // Finds the user's journal days by what their entries say: a search field and the days found,
 // newest first, each with a snippet. Choosing a day asks the page to go there.
@@ -29,7 +31,8 @@ Q_SIGNALS:
 private:
     Services& services_;
     QLineEdit* txtJournalSearch_;
-    QListWidget* lstJournalFound_;
+    JournalFoundModel* found_;
+    QListView* lstJournalFound_;
     QTimer* typingPause_;
 };
 

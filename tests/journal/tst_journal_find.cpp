@@ -24,7 +24,8 @@ class JournalFindTest : public test::SessionTest {
         return main()->findChild<T*>(QString::fromLatin1(name));
     }
     QPlainTextEdit* box() const { return get<QPlainTextEdit>("txtJournal"); }
-    QListWidget* found() const { return get<QListWidget>("lstJournalFound"); }
+    QListView* found() const { return get<QListView>("lstJournalFound"); }
+    QModelIndex foundRow(int row) const { return found()->model()->index(row, 0); }
     QDate day() const { return get<QCalendarWidget>("Calendar1")->selectedDate(); }
     QStringList foundLines() const { return test::itemTexts(found()); }
     void write(const QString& owner, QDate on, const QString& text) {
@@ -68,7 +69,7 @@ private Q_SLOTS:
         box()->setPlainText(u"a draft"_s);
         dialogs().answer(false);
         QTest::mouseClick(found()->viewport(), Qt::LeftButton, {},
-                          found()->visualItemRect(found()->item(1)).center());
+                          found()->visualRect(foundRow(1)).center());
         QCoreApplication::processEvents();
         QCOMPARE(dialogs().texts(), QStringList{kSaveChanges});
         QCOMPARE(day(), QDate(2025, 7, 4));
@@ -79,7 +80,7 @@ private Q_SLOTS:
         // A text no entry holds says so; an empty field hides the list again.
         searchFor(u"ocean"_s);
         QCOMPARE(foundLines(), QStringList{u"No entry contains that text."_s});
-        QVERIFY(!(found()->item(0)->flags() & Qt::ItemIsEnabled));
+        QVERIFY(!(foundRow(0).flags() & Qt::ItemIsEnabled));
         get<QLineEdit>("txtJournalSearch")->clear();
         QVERIFY(found()->isHidden());
     }
@@ -128,7 +129,7 @@ private Q_SLOTS:
 
     void theNextUserStartsWithoutTheSearch() {
         searchFor(u"lake"_s);
-        QCOMPARE(found()->count(), 2);
+        QCOMPARE(found()->model()->rowCount(), 2);
         session->switchUser(u"bert"_s);
         QVERIFY(get<QLineEdit>("txtJournalSearch")->text().isEmpty());
         QVERIFY(found()->isHidden());
