@@ -29,8 +29,8 @@ class VaultSearchTest : public test::SessionTest {
 private Q_SLOTS:
     void init() {
         startSession();
-        add(u"anna"_s, {u"Bank of Ærø"_s, u"anna.k"_s, u"pw"_s, u"Savings"_s, u"find me"_s, {}});
-        add(u"anna"_s, {u"Webmail"_s, u"ANNA"_s, u"pw"_s, u"Почта <b>"_s, {}, u"Email"_s});
+        add(u"anna"_s, {u"Bank of Ærø"_s, u"anna.k"_s, u"pw"_s, {}, {}, {}});
+        add(u"anna"_s, {u"Webmail"_s, u"ANNA"_s, u"pw"_s, {}, {}, u"Email"_s});
         add(u"anna"_s, {u"Chess club"_s, u"knight"_s, u"pw"_s, {}, {}, u"Email"_s});
         add(u"bert"_s, {u"Bert's mail"_s, u"anna"_s, u"pw"_s, {}, {}, {}});
         QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
@@ -42,15 +42,16 @@ private Q_SLOTS:
         endSession();
     }
 
+    // What is searched for is the store's to say; here the box, its keys and the category.
     void typingNarrowsTheListWithinTheCategory() {
+        records()->setFocus();
+        QTRY_VERIFY(records()->hasFocus());
+        QTest::keyClick(records(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(search()->hasFocus());
         QTest::keyClicks(search(), u"ANNA"_s);
         QCOMPARE(listed(), QStringList({u"Bank of Ærø"_s, u"Webmail"_s}));
         filter()->setCurrentText(u"Email"_s);
         QCOMPARE(listed(), QStringList{u"Webmail"_s});
-        search()->setText(u"почта <B>"_s);
-        QCOMPARE(listed(), QStringList{u"Webmail"_s});
-        search()->setText(u"find me"_s);  // notes are not searched
-        QCOMPARE(listed(), QStringList());
         // Esc empties the box: the category's whole list again.
         QTest::keyClick(search(), Qt::Key_Escape);
         QVERIFY(search()->text().isEmpty());
@@ -77,7 +78,6 @@ private Q_SLOTS:
         QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
         QWidget* editor = test::window(u"Form2"_s);
         test::control<QLineEdit>(editor, u"txtShortName"_s)->setText(u"Golf CLUB"_s);
-        dialogs().clear();
         QVERIFY(test::press(editor, u"cmdSaveClose"_s));
         dialogs().clear();
         QCOMPARE(search()->text(), u"club"_s);
@@ -89,13 +89,6 @@ private Q_SLOTS:
         session->switchUser(u"bert"_s);
         QVERIFY(search()->text().isEmpty());
         QCOMPARE(listed(), QStringList{u"Bert's mail"_s});
-    }
-
-    void ctrlFComesToTheBox() {
-        records()->setFocus();
-        QTRY_VERIFY(records()->hasFocus());
-        QTest::keyClick(records(), Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY(search()->hasFocus());
     }
 };
 
