@@ -1,12 +1,19 @@
-// The Password Vault tab, the record editor and the category window, driven end to end.
+// The Password Vault tab with its search box and copy buttons, the record editor with its
+// password generator, and the category window, driven end to end.
 #include <QtTest>
 #include <QtWidgets>
 
 #include "GuiDriver.h"
 #include "Session.h"
+#include "app/MainWindow.h"
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+#include "vault/RecordStore.h"
+#include "widgets/SecretClipboard.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -21,6 +28,27 @@ const QString kTooShort =
     u"The 'Short Name' field was left blank, or is less than 3 "
     "characters.\r\rThis record has not been saved."_s;
 const QStringList kShared = {u"Banking"_s, u"Email"_s, u"Internet"_s, u"Shopping"_s, u"Work"_s};
+const QString kUserNameCopied = u"User name copied."_s;
+const QString kPasswordCopied =
+    u"Password copied; it will be cleared from the clipboard in 20 seconds."_s;
+const QString kPasswordCleared = u"The copied password has been cleared from the clipboard."_s;
+const QString kNoneSelected = u"Select a record to copy from."_s;
+const QString kNoPassword = u"The record has no password to copy."_s;
+const QString kGone = u"That record no longer exists."_s;
+const QString kHint = u"x-kde-passwordManagerHint"_s;
+
+// Values as hostile as users type them: spaces at both ends, markup, other scripts.
+const QString kMailUser = u" анна@example.org "_s;
+const QString kMailPassword = u"  <b>pw</b> & \"q\" 密码 "_s;
+
+QClipboard* clipboard() {
+    return QGuiApplication::clipboard();
+}
+// The hint the clipboard holds for clipboard managers ("" when there is none).
+QByteArray clipboardHint() {
+    const QMimeData* data = clipboard()->mimeData();
+    return data != nullptr ? data->data(kHint) : QByteArray();
+}
 
 template <typename T = QLineEdit>
 T* on(QWidget* root, const QString& name) {
@@ -44,6 +72,7 @@ class VaultGuiTest : public test::SessionTest {
     QListView* records() { return on<QListView>(main(), u"lstPasswords"_s); }
     QComboBox* category() { return on<QComboBox>(editor(), u"cmbCategory"_s); }
     QLineEdit* shortNameBox() { return on(editor(), u"txtShortName"_s); }
+    QLineEdit* search() { return on(main(), u"txtSearchRecords"_s); }
     QStringList listed() { return test::itemTexts(records()); }
     void chooseFilter(const QString& entry) { filter()->setCurrentText(entry); }
     void select(const QString& line) { QVERIFY(test::selectText(records(), line)); }
@@ -79,6 +108,43 @@ class VaultGuiTest : public test::SessionTest {
         type(shortName, category, shortName + u"-login"_s, u"secret"_s);
         return pressed(editor(), u"cmdSaveClose"_s) == QStringList{kCreated};
     }
+    // Adds a record as another running copy would; its Counter (-1 when it is not saved).
+    qint64 add(const QString& owner, const RecordFields& fields) {
+        DatabaseAccess other(session->env.databasePath(), PassPhrase());
+        const SaveResult saved = RecordStore(other).CreateRecord(EncryptField(owner), fields);
+        return saved.outcome == SaveOutcome::Saved ? saved.counter : -1;
+    }
+    void addRecordsToSearch() {
+        add(u"anna"_s, {u"Bank of Ærø"_s, u"anna.k"_s, u"pw"_s, {}, {}, {}});
+        add(u"anna"_s, {u"Webmail"_s, u"ANNA"_s, u"pw"_s, {}, {}, u"Email"_s});
+        add(u"anna"_s, {u"Chess club"_s, u"knight"_s, u"pw"_s, {}, {}, u"Email"_s});
+        QVERIFY(add(u"bert"_s, {u"Bert's mail"_s, u"anna"_s, u"pw"_s, {}, {}, {}}) > 0);
+        test::press(main(), u"cmdLoginsNew"_s);  // the editor's Cancel shows them
+        test::press(editor(), u"cmdCancel"_s);
+    }
+    // The records to copy from; the clipboard holds the user's own text before.
+    qint64 addRecordsToCopy() {
+        const qint64 mail =
+            add(u"anna"_s, {u"mail account"_s, kMailUser, kMailPassword, {}, {}, {}});
+        add(u"anna"_s, {u"bank login"_s, u"a.b"_s, u"b4nk"_s, u"<i>about</i>"_s, {}, {}});
+        add(u"anna"_s, {u"no password"_s, u"just me"_s, {}, {}, {}, {}});
+        session->program->mainWindow()->activateFromProgram();  // shows them
+        clipboard()->setText(u"before"_s);
+        return mail;
+    }
+    QLineEdit* shownPassword() { return on(main(), u"txtPassword"_s); }
+    QString status() { return main()->statusBar()->currentMessage(); }
+    SecretClipboard* secrets() { return main()->findChild<SecretClipboard*>(); }
+    // Presses a copy button: what the clipboard then holds, its hint, and the status bar's word.
+    QString copying(const QString& button) {
+        test::press(main(), button);
+        return QStringList{clipboard()->text(), QString::fromLatin1(clipboardHint()), status()}
+            .join(u'|');
+    }
+    void logOut() {
+        state().CompactPolicy = 0;  // no compaction question on the way
+        session->logOut();
+    }
     // Selects these categories in Form5 and presses cmdDelete; the texts shown meanwhile.
     QStringList deleteCategories(QListWidget* list, const QStringList& names) {
         list->clearSelection();
@@ -100,7 +166,10 @@ class VaultGuiTest : public test::SessionTest {
 
 private Q_SLOTS:
     void init() { startSession(); }
-    void cleanup() { endSession(); }
+    void cleanup() {
+        endSession();
+        clipboard()->clear();
+    }
 
     // The tab's lists, a record's details, and the category each record is filed under.
     void tabListsDetailsAndFiling() {
@@ -263,13 +332,11 @@ private Q_SLOTS:
             QVERIFY(create(name));
         }
         dialogs().clear();
-        // Edit and delete want a selected line, from the buttons and the menu alike.
+        // Edit wants a selected line, from the button and the menu alike.
         test::press(main(), u"cmdLoginsEdit"_s);
-        test::press(main(), u"cmdLoginsDelete"_s);
         main()->findChild<QAction*>(u"mnuEditEntry"_s)->trigger();
         const QString toEdit = u"You must select a record to edit."_s;
-        QCOMPARE(dialogs().texts(),
-                 QStringList({toEdit, u"You must select a record to delete."_s, toEdit}));
+        QCOMPARE(dialogs().texts(), QStringList({toEdit, toEdit}));
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Information);
         QVERIFY(!editor()->isVisible());
         select(u"alpha"_s);
@@ -366,6 +433,92 @@ private Q_SLOTS:
         chooseFilter(u"Hobby"_s);
         QCOMPARE(listed(), QStringList{u"knitting"_s});
     }
+    // The editor's passwords are masked until shown; the generator fills both boxes, or neither.
+    void passwordsMaskedAndGenerated() {
+        test::press(main(), u"cmdLoginsNew"_s);
+        QLineEdit* password = on(editor(), u"txtPassword"_s);
+        QLineEdit* repeat = on(editor(), u"txtPassword2"_s);
+        password->setText(u" pw x "_s);
+        repeat->setText(u" pw x "_s);
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        QCOMPARE(repeat->echoMode(), QLineEdit::Password);
+        auto* reveal = editor()->findChild<QAction*>(u"txtPasswordReveal"_s);
+        reveal->trigger();
+        QCOMPARE(password->displayText(), u" pw x "_s);
+        QCOMPARE(repeat->displayText(), u" pw x "_s);
+        reveal->trigger();
+        QCOMPARE(repeat->echoMode(), QLineEdit::Password);
+        // Cancel keeps what was typed.
+        QVERIFY(test::press(editor(), u"cmdGeneratePassword"_s));
+        QVERIFY(test::press(test::window(u"frmPasswordGenerator"_s), u"cmdCancelGenerate"_s));
+        QCOMPARE(password->text(), u" pw x "_s);
+        QTRY_VERIFY(test::window(u"frmPasswordGenerator"_s) == nullptr);
+
+        QVERIFY(test::press(editor(), u"cmdGeneratePassword"_s));
+        QWidget* generator = test::window(u"frmPasswordGenerator"_s);
+        QVERIFY(generator != nullptr && generator->isVisible());
+        auto* generated = on(generator, u"txtGenerated"_s);
+        QCOMPARE(generated->text().size(), 20);
+        QVERIFY(on<QLabel>(generator, u"lblStrength"_s)->text().contains(u"129 bits"_s));
+        on<QSpinBox>(generator, u"spnLength"_s)->setValue(8);
+        for (const char* kind : {"chkUpper", "chkLower", "chkSymbols"}) {
+            on<QCheckBox>(generator, QString::fromLatin1(kind))->setChecked(false);
+        }
+        QVERIFY(QRegularExpression(u"^[0-9]{8}$"_s).match(generated->text()).hasMatch());
+        // With no kind chosen nothing can be used.
+        on<QCheckBox>(generator, u"chkDigits"_s)->setChecked(false);
+        QVERIFY(generated->text().isEmpty());
+        QVERIFY(!on<QPushButton>(generator, u"cmdUse"_s)->isEnabled());
+        on<QCheckBox>(generator, u"chkLower"_s)->setChecked(true);
+        const QString chosen = generated->text();
+        QVERIFY(test::press(generator, u"cmdUse"_s));
+        QVERIFY(!generator->isVisible());
+        QCOMPARE(password->text(), chosen);
+        QCOMPARE(repeat->text(), chosen);
+    }
+
+    // What a search finds is the store's to say; here the box, its keys and the category.
+    void searchBoxNarrowsTheListWithinTheCategory() {
+        addRecordsToSearch();
+        records()->setFocus();
+        QTRY_VERIFY(records()->hasFocus());
+        QTest::keyClick(records(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(search()->hasFocus());
+        QTest::keyClicks(search(), u"ANNA"_s);
+        QCOMPARE(listed(), QStringList({u"Bank of Ærø"_s, u"Webmail"_s}));
+        chooseFilter(u"Email"_s);
+        QCOMPARE(listed(), QStringList{u"Webmail"_s});
+        // Esc empties the box: the category's whole list again.
+        QTest::keyClick(search(), Qt::Key_Escape);
+        QVERIFY(search()->text().isEmpty());
+        QCOMPARE(listed(), QStringList({u"Webmail"_s, u"Chess club"_s}));
+        QVERIFY(dialogs().shown.isEmpty());
+        // The search stays through the editor and finds the record saved there.
+        chooseFilter(u"All Records"_s);
+        search()->setText(u"club"_s);
+        QVERIFY(create(u"Golf CLUB"_s));
+        QCOMPARE(search()->text(), u"club"_s);
+        QCOMPARE(listed(), QStringList({u"Chess club"_s, u"Golf CLUB"_s}));
+        // Down goes from the box to the list; the first line's record is shown.
+        QTest::keyClick(search(), Qt::Key_Down);
+        QCOMPARE(on(main(), u"txtUserName"_s)->text(), u"knight"_s);
+        // The next user starts with an empty box and their own records only.
+        session->switchUser(u"bert"_s);
+        QVERIFY(search()->text().isEmpty());
+        QCOMPARE(listed(), QStringList{u"Bert's mail"_s});
+        // The texts searched are read ahead from every login, the box without the focus, till
+        // all are read.
+        const auto* ahead = main()->findChild<QTimer*>(u"searchAhead"_s);
+        logOut();
+        QTRY_VERIFY(!ahead->isActive());
+        session->logIn(u"anna"_s);
+        QVERIFY(!search()->hasFocus());
+        QVERIFY(ahead->isActive());
+        QTRY_VERIFY(!ahead->isActive());
+        search()->setText(u"knight"_s);
+        QCOMPARE(listed(), QStringList{u"Chess club"_s});
+    }
+
     // Markup and very long names: shown as the characters they are, in windows of sane size.
     void hostileNamesKeepWindowsSane() {
         const QString markup = u"<b>x</b>"_s;
@@ -399,6 +552,162 @@ private Q_SLOTS:
             QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
         }
         test::press(editor(), u"cmdCancel"_s);
+    }
+
+    // The clipboard on its own: the secret's mark, its time, and what is never cleared (what the
+    // user copied since, whether the time is up, or at the logout that asks for it at once).
+    void secretClipboardMarksAndClearsOnlyItsOwnSecret() {
+        SecretClipboard secrets;
+        QSignalSpy cleared(&secrets, &SecretClipboard::secretCleared);
+        secrets.setClearAfter(50ms);
+        secrets.copySecret(u"s3cret "_s);
+        QCOMPARE(clipboard()->text(), u"s3cret "_s);
+        QCOMPARE(clipboardHint(), QByteArray("secret"));
+        QTRY_VERIFY(clipboard()->text().isEmpty());
+        QCOMPARE(cleared.size(), 1);
+
+        // Something copied since is the user's: it stays.
+        secrets.copySecret(u"s3cret"_s);
+        clipboard()->setText(u"mine"_s);
+        QTest::qWait(200);
+        QCOMPARE(clipboard()->text(), u"mine"_s);
+        QVERIFY(!secrets.clearSecret());
+        QCOMPARE(cleared.size(), 1);
+
+        // A plain copy carries no mark, and the secret before it is no longer waited for.
+        secrets.copySecret(u"s3cret"_s);
+        secrets.copyText(u"s3cret"_s);
+        QVERIFY(!secrets.holdsSecret());
+        QCOMPARE(clipboardHint(), QByteArray());
+        QTest::qWait(200);
+        QCOMPARE(clipboard()->text(), u"s3cret"_s);
+
+        // Asked to clear at once (logout, quit, or the clipboard's end).
+        {
+            SecretClipboard ending;
+            ending.copySecret(u"s3cret"_s);
+        }
+        QVERIFY(clipboard()->text().isEmpty());
+    }
+
+    void buttonsCopyTheSelectedRecord() {
+        addRecordsToCopy();
+        // Nothing selected, or nothing there: a word in the status bar, no message box.
+        records()->clearSelection();
+        QCOMPARE(copying(u"cmdCopyUserName"_s), u"before||"_s + kNoneSelected);
+        select(u"no password"_s);
+        QCOMPARE(copying(u"cmdCopyPassword"_s), u"before||"_s + kNoPassword);
+        records()->clearSelection();
+        QCOMPARE(copying(u"cmdCopyPassword"_s), u"before||"_s + kNoneSelected);
+
+        select(u"mail account"_s);
+        QCOMPARE(copying(u"cmdCopyUserName"_s), kMailUser + u"||"_s + kUserNameCopied);
+        QCOMPARE(copying(u"cmdCopyPassword"_s), kMailPassword + u"|secret|"_s + kPasswordCopied);
+        QVERIFY(dialogs().shown.isEmpty());
+        // The password leaves the clipboard after its time, and the status bar says so.
+        secrets()->setClearAfter(100ms);
+        select(u"bank login"_s);
+        QVERIFY(test::press(main(), u"cmdCopyPassword"_s));
+        QCOMPARE(clipboard()->text(), u"b4nk"_s);
+        QTRY_VERIFY(clipboard()->text().isEmpty());
+        QCOMPARE(status(), kPasswordCleared);
+    }
+
+    // The keys and the list's menu; its copy items are the keys' actions.
+    void keysAndMenuOfTheList() {
+        addRecordsToCopy();
+        main()->activateWindow();
+        QTRY_VERIFY(main()->isActiveWindow());  // the start-up picture may still hold the focus
+        select(u"bank login"_s);
+        records()->setFocus();
+        QTest::keyClick(records(), Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(clipboard()->text(), u"a.b"_s);
+        QTest::keyClick(records(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard()->text(), u"b4nk"_s);
+
+        // Elsewhere Ctrl+C copies what is selected there; Ctrl+B still copies the user name.
+        auto* description = test::control<QPlainTextEdit>(main(), u"txtDescription"_s);
+        description->setFocus();
+        description->selectAll();
+        QTest::keyClick(description, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard()->text(), u"<i>about</i>"_s);
+        QTest::keyClick(description, Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(clipboard()->text(), u"a.b"_s);
+
+        select(u"mail account"_s);
+        const QRect line = records()->visualRect(records()->currentIndex());
+        emit records()->customContextMenuRequested(line.center());
+        auto* menu = main()->findChild<QMenu*>(u"mnuRecords"_s);
+        QTRY_VERIFY(menu->isVisible());
+        QStringList captions;
+        for (const QAction* item : menu->actions()) {
+            captions.append(item->text());
+        }
+        QCOMPARE(captions.join(u'|'),
+                 u"Copy &User Name|Copy &Password||&Edit Record|&Delete Record"_s);
+        menu->hide();
+        dialogs().answer(false);
+        menu->findChild<QAction*>(u"mnuDeleteRecord"_s)->trigger();
+        QCOMPARE(dialogs().texts(),
+                 QStringList{u"Are you sure you want to delete record:  mail account"_s});
+
+        menu->findChild<QAction*>(u"mnuEditRecord"_s)->trigger();
+        QCOMPARE(form().section(u'|', 0, 1), u"Keystead - Edit Record|mail account"_s);
+        QVERIFY(test::press(editor(), u"cmdCancel"_s));
+    }
+
+    void anotherUsersRecordIsNeverCopied() {
+        const qint64 mailCounter = addRecordsToCopy();
+        // Anna's selected record passes to Bob (by another running copy) before she copies it.
+        select(u"mail account"_s);
+        {
+            DatabaseAccess database(session->env.databasePath(), PassPhrase());
+            QVERIFY(database.open()
+                        ->exec(u"UPDATE Logins SET KeyUserName = '%1' WHERE Counter = %2"_s
+                                   .arg(EncryptField(u"bob"_s))
+                                   .arg(mailCounter))
+                        .ok());
+        }
+        QCOMPARE(copying(u"cmdCopyPassword"_s), u"before||"_s);
+        QCOMPARE(dialogs().texts(), QStringList{kGone});
+        QCOMPARE(dialogs().shown.first().icon, MessageIcon::Exclamation);
+        // The list no longer offers it.
+        QVERIFY(!listed().contains(u"mail account"_s));
+        QCOMPARE(copying(u"cmdCopyUserName"_s), u"before||"_s + kNoneSelected);
+    }
+
+    // The details' password is masked until shown; a logout masks it again, and a logout or a
+    // quit takes a copied password away.
+    void detailsPasswordIsMaskedUntilShown() {
+        addRecordsToCopy();
+        select(u"mail account"_s);
+        QCOMPARE(shownPassword()->echoMode(), QLineEdit::Password);
+        QCOMPARE(shownPassword()->text(), kMailPassword);  // held, only not shown
+        auto* reveal = main()->findChild<QAction*>(u"txtPasswordReveal"_s);
+        QVERIFY(test::press(main(), u"cmdRevealPassword"_s));  // the eye beside the box
+        QVERIFY(reveal->isChecked());
+        QCOMPARE(shownPassword()->displayText(), kMailPassword);
+        reveal->trigger();
+        QCOMPARE(shownPassword()->echoMode(), QLineEdit::Password);
+
+        // Another record comes masked.
+        reveal->trigger();
+        select(u"bank login"_s);
+        QCOMPARE(shownPassword()->echoMode(), QLineEdit::Password);
+
+        // So does the next session.
+        reveal->trigger();
+        QVERIFY(test::press(main(), u"cmdCopyPassword"_s));
+        logOut();
+        QCOMPARE(shownPassword()->echoMode(), QLineEdit::Password);
+        QVERIFY(clipboard()->text().isEmpty());
+        QVERIFY(status().isEmpty());
+        session->logIn(u"anna"_s);
+        QVERIFY(!reveal->isChecked());
+        select(u"bank login"_s);
+        QVERIFY(test::press(main(), u"cmdCopyPassword"_s));
+        session->program->QuitApplication();
+        QVERIFY(clipboard()->text().isEmpty());
     }
 };
 
