@@ -20,6 +20,8 @@ struct Run {
     int code = -1;
     QString out;
     QString err;
+    // The exit code and the output, to compare at once.
+    QString result() const { return QString::number(code) + u'|' + out; }
 };
 
 QByteArray fileHash(const QString& path) {
@@ -60,33 +62,29 @@ private Q_SLOTS:
         QVERIFY(CreateUser(database, u"bert"_s, u"secret2"_s).ok());
         const QString anna = EncryptField(u"anna"_s), bert = EncryptField(u"bert"_s);
         RecordStore store(database);
-        const QList<RecordFields> annas = {
-            {u"gmail"_s, u"anna@example.org"_s, u"pw-gmail"_s, u"mail"_s, u"first\nsecond"_s,
-             u"Email"_s},
-            {u"Банк"_s, u"анна"_s, u"пароль <b>"_s, u"деньги"_s, QString(), u"Banking"_s},
-            {u"shop"_s, u"a"_s, u"pw-shop"_s, QString(), QString(), u"Shopping"_s},
+        const QList<std::pair<QString, RecordFields>> records = {
+            {anna,
+             {u"gmail"_s, u"anna@example.org"_s, u"pw-gmail"_s, u"mail"_s, u"first\nsecond"_s,
+              u"Email"_s}},
+            {anna, {u"Банк"_s, u"анна"_s, u"пароль <b>"_s, u"деньги"_s, QString(), u"Banking"_s}},
+            {anna, {u"shop"_s, u"a"_s, u"pw-shop"_s, QString(), QString(), u"Shopping"_s}},
+            {bert, {u"bertbank"_s, u"b"_s, u"pw-b"_s, {}, {}, u"Email"_s}},
         };
-        for (const RecordFields& fields : annas) {
-            QCOMPARE(store.CreateRecord(anna, fields).outcome, SaveOutcome::Saved);
+        for (const auto& [owner, fields] : records) {
+            QCOMPARE(store.CreateRecord(owner, fields).outcome, SaveOutcome::Saved);
         }
-        QCOMPARE(store.CreateRecord(bert, {u"bertbank"_s, u"b"_s, u"pw-b"_s, {}, {}, u"Email"_s})
-                     .outcome,
-                 SaveOutcome::Saved);
-        const QDate today(2026, 12, 7);
-        const QList<std::pair<QDate, QString>> entries = {
-            {QDate(2026, 3, 2), u"Early spring.\nTwo lines."_s},
-            {QDate(2026, 1, 15), u"  Snow, with spaces kept  "_s},
-            {QDate(2026, 2, 1), u"   "_s},  // blank: no entry for the export
-            {QDate(2025, 12, 31), u"Last year."_s},
+        const QList<std::tuple<QString, QDate, QString>> entries = {
+            {anna, QDate(2026, 3, 2), u"Early spring.\nTwo lines."_s},
+            {anna, QDate(2026, 1, 15), u"  Snow, with spaces kept  "_s},
+            {anna, QDate(2026, 2, 1), u"   "_s},  // blank: no entry for the export
+            {anna, QDate(2025, 12, 31), u"Last year."_s},
+            {bert, QDate(2026, 1, 20), u"Bert's own day"_s},
         };
-        for (const auto& [day, text] : entries) {
-            QVERIFY(writeJournalEntry(database, anna, journalDateText(day),
-                                      storedJournalValue(text), today)
+        for (const auto& [owner, day, text] : entries) {
+            QVERIFY(writeJournalEntry(database, owner, journalDateText(day),
+                                      storedJournalValue(text), QDate(2026, 12, 7))
                         .ok());
         }
-        QVERIFY(writeJournalEntry(database, bert, journalDateText(QDate(2026, 1, 20)),
-                                  storedJournalValue(u"Bert's own day"_s), today)
-                    .ok());
         database.CloseAllDatabaseObjects();
     }
     void cleanup() {
@@ -95,26 +93,34 @@ private Q_SLOTS:
         env.reset();
     }
 
-    void listsAndShowsOnlyTheUsersRecords() {
+    void readsOnlyTheUsersRecordsAndDays() {
         const QByteArray before = fileHash(env->databasePath());
-        Run run = cliAsAnna({u"ls"_s});
-        QCOMPARE(run.code, 0);
-        QCOMPARE(run.out, u"gmail\nБанк\nshop\n"_s);
+        QCOMPARE(cliAsAnna({u"ls"_s}).result(), u"0|gmail\nБанк\nshop\n"_s);
         QCOMPARE(cliAsAnna({u"ls"_s, u"Banking"_s}).out, u"Банк\n"_s);
         QCOMPARE(cliAsAnna({u"ls"_s, u"Work"_s}).out, QString());
 
-        run = cliAsAnna({u"show"_s, u"  GMAIL "_s});
-        QCOMPARE(run.code, 0);
-        QCOMPARE(run.out,
-                 u"Short Name: gmail\nCategory: Email\nUser Name: anna@example.org\n"
+        QCOMPARE(cliAsAnna({u"show"_s, u"  GMAIL "_s}).result(),
+                 u"0|Short Name: gmail\nCategory: Email\nUser Name: anna@example.org\n"
                  u"Password: pw-gmail\nDescription: mail\nNotes:\nfirst\nsecond\n"_s);
         QVERIFY(cliAsAnna({u"show"_s, u"банк"_s}).out.contains(u"Password: пароль <b>\n"_s));
 
         // Another user's record is as good as absent.
-        run = cliAsAnna({u"show"_s, u"bertbank"_s});
-        QCOMPARE(run.code, 1);
-        QCOMPARE(run.out, QString());
+        Run run = cliAsAnna({u"show"_s, u"bertbank"_s});
+        QCOMPARE(run.result(), u"1|"_s);
         QVERIFY(run.err.contains(u"bertbank"_s));
+
+        QCOMPARE(cliAsAnna({u"journal"_s, u"2026-01-15"_s}).result(),
+                 u"0|  Snow, with spaces kept  \n"_s);
+        QCOMPARE(cliAsAnna({u"journal"_s, u"02/03/2026"_s}).out, u"Early spring.\nTwo lines.\n"_s);
+        QCOMPARE(cliAsAnna({u"journal"_s, u"2026-02-01"_s}).code, 1);  // blank
+        QCOMPARE(cliAsAnna({u"journal"_s, u"2026-01-20"_s}).code, 1);  // Bert's
+
+        run = cliAsAnna(
+            {u"journal-export"_s, u"--to"_s, u"2026-03-02"_s, u"--from"_s, u"2026-01-01"_s});
+        QCOMPARE(run.result(),
+                 u"0|# Journal, 01/01/2026 to 02/03/2026\n"
+                 u"\n## 15/01/2026\n\n  Snow, with spaces kept  \n"
+                 u"\n## 02/03/2026\n\nEarly spring.\nTwo lines.\n"_s);
         QCOMPARE(fileHash(env->databasePath()), before);  // nothing was written
     }
 
@@ -129,8 +135,7 @@ private Q_SLOTS:
         // unknown name are all refused alike, and no account is ever made.
         for (const QByteArray input : {"anna\nsecret2\n", "Anna\nsecret1\n", "carl\nsecret1\n"}) {
             run = cli({u"--stdin"_s, u"ls"_s}, input);
-            QCOMPARE(run.code, 1);
-            QCOMPARE(run.out, QString());
+            QCOMPARE(run.result(), u"1|"_s);
             QCOMPARE(run.err, u"Invalid user/password combo.  Please try again.\n"_s);
         }
         run = cli({u"--stdin"_s, u"ls"_s}, "anna\n");  // input ends before the password
@@ -138,23 +143,6 @@ private Q_SLOTS:
         QCOMPARE(fileHash(env->databasePath()), before);
         DatabaseAccess database(env->databasePath(), PassPhrase());
         QVERIFY(!VerifyUser(database, UserCheck::USERNAME, EncryptField(u"carl"_s), {}).value());
-    }
-
-    void journalDaysAndExport() {
-        Run run = cliAsAnna({u"journal"_s, u"2026-01-15"_s});
-        QCOMPARE(run.code, 0);
-        QCOMPARE(run.out, u"  Snow, with spaces kept  \n"_s);
-        QCOMPARE(cliAsAnna({u"journal"_s, u"02/03/2026"_s}).out, u"Early spring.\nTwo lines.\n"_s);
-        QCOMPARE(cliAsAnna({u"journal"_s, u"2026-02-01"_s}).code, 1);  // blank
-        QCOMPARE(cliAsAnna({u"journal"_s, u"2026-01-20"_s}).code, 1);  // Bert's
-
-        run = cliAsAnna(
-            {u"journal-export"_s, u"--to"_s, u"2026-03-02"_s, u"--from"_s, u"2026-01-01"_s});
-        QCOMPARE(run.code, 0);
-        QCOMPARE(run.out,
-                 u"# Journal, 01/01/2026 to 02/03/2026\n"
-                 u"\n## 15/01/2026\n\n  Snow, with spaces kept  \n"
-                 u"\n## 02/03/2026\n\nEarly spring.\nTwo lines.\n"_s);
     }
 
     void argumentsAndMissingDatabase() {
@@ -169,8 +157,7 @@ private Q_SLOTS:
                  {u"journal-export"_s, u"--from"_s, u"2026-01-01"_s},
                  {u"journal-export"_s, u"--from"_s, u"2026-02-01"_s, u"--to"_s, u"2026-01-01"_s}}) {
             run = cli(wrong);
-            QCOMPARE(run.code, 2);
-            QCOMPARE(run.out, QString());
+            QCOMPARE(run.result(), u"2|"_s);
             QVERIFY(run.err.contains(u"--help"_s));
         }
         QVERIFY(QFile::remove(env->databasePath()));
