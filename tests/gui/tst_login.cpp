@@ -72,7 +72,7 @@ private Q_SLOTS:
         env.reset();
     }
 
-    void windowAndFirstRun() {
+    void windowFirstRunTooShortNamesAndCloseBox() {
         QWidget* window = login();
         QVERIFY(window != nullptr && window->isVisible());
         QCOMPARE(window->windowTitle(), u"Keystead - Login"_s);
@@ -89,9 +89,8 @@ private Q_SLOTS:
         startProgram();
         QCOMPARE(dialogs->texts(), QStringList{kFirstRun});
         QCOMPARE(program->state().CompactPolicy, 1);
-    }
 
-    void tooShortNamesAndPasswords() {
+        // Names and passwords of 3 characters or fewer are refused.
         dialogs->clear();
         test::logIn(u"abc"_s, u"secret"_s);
         // Spaces do not count; the password is not examined.
@@ -103,9 +102,14 @@ private Q_SLOTS:
         }
         QVERIFY(!program->state().LoggedIn);
         QVERIFY(login()->isVisible());
+        // The close box is Quit, as the button is (pressed in the main window's tests).
+        login()->close();
+        QVERIFY(program->ended());
+        QVERIFY(program->state().Quitting);
+        QCOMPARE(env->endCount, 1);
     }
 
-    void createOnTheSpotAndRemember() {
+    void createOnTheSpotThenOnlyTheRightPasswordOpens() {
         dialogs->answer(true);
         QCOMPARE(loggingIn(u"anna"_s, u"secret"_s), QStringList({kCreate, kCreated}));
         QCOMPARE(dialogs->shown[0].icon, MessageIcon::Question);
@@ -126,32 +130,37 @@ private Q_SLOTS:
         QCOMPARE(box("txtUserName")->text(), u"anna"_s);
         QVERIFY(box("txtPassword")->text().isEmpty());
         QCOMPARE(login()->focusWidget(), box("txtPassword"));
-    }
 
-    void passwordsOpenOnlyTheirOwnNameWhateverTheSpaces() {
-        createAccount(u"anna"_s, u"annapass"_s);
+        // Passwords open only their own name.
         createAccount(u"bert"_s, u"bertpass"_s);
         QCOMPARE(loggingIn(u"anna"_s, u"bertpass"_s), QStringList{kInvalid});
-        QCOMPARE(loggingIn(u"bert"_s, u"annapass"_s), QStringList{kInvalid});
-        QCOMPARE(box("txtPassword")->text(), u"annapass"_s);  // boxes keep their text
+        QCOMPARE(loggingIn(u"bert"_s, u"secret"_s), QStringList{kInvalid});
+        QCOMPARE(box("txtPassword")->text(), u"secret"_s);  // boxes keep their text
         // Anna is somebody else: refusing to create her changes nothing.
         dialogs->answer(false);
-        QCOMPARE(loggingIn(u"Anna"_s, u"annapass"_s), QStringList{kCreate});
+        QCOMPARE(loggingIn(u"Anna"_s, u"secret"_s), QStringList{kCreate});
         QVERIFY(!program->state().LoggedIn);
         // Spaces around the name and password do not matter; Data.dat keeps them.
-        QCOMPARE(loggingIn(u" anna "_s, u" annapass"_s), QStringList());
+        QCOMPARE(loggingIn(u" anna "_s, u" secret"_s), QStringList());
         QVERIFY(program->state().LoggedIn);
         QCOMPARE(test::window(u"Form1"_s)->windowTitle(), u"Keystead -  anna "_s);
         QCOMPARE(readSettings(env->dataFolder()).line1, u" anna "_s);
     }
 
-    // A deleted database is made again from the template, silently; with the template gone too,
-    // the program ends.
-    void deletedDatabaseIsMadeAgainFromTheTemplate() {
-        createAccount(u"anna"_s, u"secret"_s);
+    // A damaged database is reported, not replaced; a deleted one is made again from the
+    // template, silently; with the template gone too, the program ends.
+    void databaseFaultsAtTheLogin() {
+        test::writeFile(env->databasePath(), QByteArray(20000, 'x'));
+        QCOMPARE(loggingIn(u"anna"_s, u"secret"_s).size(), 1);
+        QCOMPARE(dialogs->shown[0].icon, MessageIcon::Critical);
+        QVERIFY(dialogs->shown[0].text.startsWith(u"You could not be logged in."_s));
+        QCOMPARE(test::readBytes(env->databasePath()), QByteArray(20000, 'x'));
+        QVERIFY(!program->state().LoggedIn);
+        QVERIFY(!program->ended());
+
         QVERIFY(QFile::remove(env->databasePath()));
         dialogs->answer(false);
-        QCOMPARE(loggingIn(u"anna"_s, u"secret"_s), QStringList{kCreate});  // anna unknown again
+        QCOMPARE(loggingIn(u"anna"_s, u"secret"_s), QStringList{kCreate});
         QCOMPARE(test::readBytes(env->databasePath()), test::readBytes(env->templatePath()));
 
         QVERIFY(QFile::remove(env->databasePath()) && QFile::remove(env->templatePath()));
@@ -163,24 +172,6 @@ private Q_SLOTS:
         QCOMPARE(env->endCount, 1);
         QVERIFY(!login()->isVisible());
         QVERIFY(!QFile::exists(env->databasePath()));
-    }
-
-    void damagedDatabaseIsReportedNotReplaced() {
-        test::writeFile(env->databasePath(), QByteArray(20000, 'x'));
-        QCOMPARE(loggingIn(u"anna"_s, u"secret"_s).size(), 1);
-        QCOMPARE(dialogs->shown[0].icon, MessageIcon::Critical);
-        QVERIFY(dialogs->shown[0].text.startsWith(u"You could not be logged in."_s));
-        QCOMPARE(test::readBytes(env->databasePath()), QByteArray(20000, 'x'));
-        QVERIFY(!program->state().LoggedIn);
-        QVERIFY(!program->ended());
-    }
-
-    // The close box is Quit, as the button is (pressed in the main window's tests).
-    void theCloseBoxEndsTheProgram() {
-        login()->close();
-        QVERIFY(program->ended());
-        QVERIFY(program->state().Quitting);
-        QCOMPARE(env->endCount, 1);
     }
 };
 

@@ -64,7 +64,6 @@ private Q_SLOTS:
 
     void frameTabsPanelsAndMenus() {
         QVERIFY(!state().FirstActivation);
-        QVERIFY(test::control<QLabel>(main(), u"imgMainBackDrop"_s) != nullptr);
         QStringList captions;
         for (int i = 0; i < tabs()->count(); ++i) {
             captions.append(tabs()->tabText(i));
@@ -72,12 +71,22 @@ private Q_SLOTS:
         QCOMPARE(captions.join(u'|'), u"Password Vault|Journal|Images|Files|Options"_s);
         QCOMPARE(visiblePanels(), QStringList{u"pctLogins"_s});
         auto* oldPassword = test::control<QLineEdit>(main(), u"txtOldPassword"_s);
+        // At its smallest the window still shows every caption whole, on every tab.
+        main()->resize(1, 1);
+        QVERIFY(main()->width() > 1);
         for (int i : {4, 2, 1, 3, 0, 4}) {
             oldPassword->setText(u"typed"_s);
             tabs()->setCurrentIndex(i);
             QCOMPARE(visiblePanels(), QStringList{kPanels[i]});
             QVERIFY(oldPassword->text().isEmpty());
             QVERIFY(test::control<QLineEdit>(main(), u"txtNewPassword"_s)->text().isEmpty());
+            tabs()->currentWidget()->layout()->activate();
+            for (const auto* button : tabs()->currentWidget()->findChildren<QAbstractButton*>()) {
+                if (button->isVisible()) {
+                    QVERIFY2(button->width() >= button->sizeHint().width(),
+                             qPrintable(button->objectName()));
+                }
+            }
         }
         // Every picture button shows a picture and tells what it does, each of a panel its own
         // purpose (a purpose copied from a neighbour, or none, counts once).
@@ -117,7 +126,8 @@ private Q_SLOTS:
         }
     }
 
-    void menuItemsOfAnotherTabSwitchTabFirst() {
+    // Menu items of another tab switch to it first; About and Help come from any tab.
+    void menuItemsFromAnyTab() {
         // Deleting with nothing selected: the message comes over the Password Vault tab.
         tabs()->setCurrentIndex(4);
         int tabAtMessage = -1;
@@ -128,7 +138,6 @@ private Q_SLOTS:
         dialogs().onShown = nullptr;
         QCOMPARE(tabAtMessage, 0);
         QCOMPARE(dialogs().texts(), QStringList{u"You must select a record to delete."_s});
-        // A new entry from the Options tab opens the editor.
         tabs()->setCurrentIndex(4);
         action("mnuNewEntry")->trigger();
         QCOMPARE(tabs()->currentIndex(), 0);
@@ -136,31 +145,15 @@ private Q_SLOTS:
         QVERIFY(editor != nullptr && editor->isVisible());
         test::press(editor, u"cmdCancel"_s);
         QVERIFY(main()->isVisible());
-        // The journal's save from another tab.
         tabs()->setCurrentIndex(2);
         dialogs().clear();
         dialogs().answer(false);  // an empty entry is too short to encrypt: not saved
         action("mnuSave")->trigger();
         QCOMPARE(tabs()->currentIndex(), 1);
         QCOMPARE(dialogs().shown.size(), 1);
-    }
 
-    void logOutAndInAsSomeoneElse() {
-        // anna writes a journal entry, then " Bert" logs in on the same day.
-        auto* journal = test::control<QPlainTextEdit>(main(), u"txtJournal"_s);
-        journal->setPlainText(u"anna's own day"_s);
-        QVERIFY(test::press(main(), u"cmdJournalSave"_s));
-        session->logOut();
-        QVERIFY(!main()->isVisible());
-        QWidget* login = test::window(u"frmLogin"_s);
-        QVERIFY(login->isVisible() && !state().LoggedIn);
-        QCOMPARE(test::control<QLineEdit>(login, u"txtUserName"_s)->text(), u"anna"_s);
-        session->logIn(u" Bert"_s, u"bertpass"_s);
-        QCOMPARE(main()->windowTitle(), u"Keystead -  Bert"_s);
-        QVERIFY(journal->toPlainText().isEmpty());
-    }
-
-    void aboutAndHelp() {
+        // About from a picture button and from the menu, and the help page.
+        dialogs().clear();
         QStringList seen;
         auto ran = test::whenModal(u"Form3"_s, [&](QWidget* about) {
             seen << about->windowTitle() << test::control<QLabel>(about, u"Label1"_s)->text()
@@ -195,20 +188,19 @@ private Q_SLOTS:
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Exclamation);
     }
 
-    // At its smallest the window still shows every caption whole, on every tab.
-    void smallestWindowCutsNoCaption() {
-        main()->resize(1, 1);
-        QVERIFY(main()->width() > 1);
-        for (int tab = 0; tab < tabs()->count(); ++tab) {
-            tabs()->setCurrentIndex(tab);
-            tabs()->currentWidget()->layout()->activate();
-            for (const auto* button : tabs()->currentWidget()->findChildren<QAbstractButton*>()) {
-                if (button->isVisible()) {
-                    QVERIFY2(button->width() >= button->sizeHint().width(),
-                             qPrintable(button->objectName()));
-                }
-            }
-        }
+    void logOutAndInAsSomeoneElse() {
+        // anna writes a journal entry, then " Bert" logs in on the same day.
+        auto* journal = test::control<QPlainTextEdit>(main(), u"txtJournal"_s);
+        journal->setPlainText(u"anna's own day"_s);
+        QVERIFY(test::press(main(), u"cmdJournalSave"_s));
+        session->logOut();
+        QVERIFY(!main()->isVisible());
+        QWidget* login = test::window(u"frmLogin"_s);
+        QVERIFY(login->isVisible() && !state().LoggedIn);
+        QCOMPARE(test::control<QLineEdit>(login, u"txtUserName"_s)->text(), u"anna"_s);
+        session->logIn(u" Bert"_s, u"bertpass"_s);
+        QCOMPARE(main()->windowTitle(), u"Keystead -  Bert"_s);
+        QVERIFY(journal->toPlainText().isEmpty());
     }
 
     void closeBoxIsQuit() {

@@ -233,7 +233,6 @@ private Q_SLOTS:
         shortNameBox()->setText(u"bank"_s);
         on(editor(), u"txtPassword2"_s)->setText(u"PW"_s);
         test::press(editor(), u"cmdSaveNew"_s);
-        QVERIFY(editor()->isVisible());
         on(editor(), u"txtPassword2"_s)->setText(u" pw x "_s);
         test::press(editor(), u"cmdSaveClose"_s);
         QCOMPARE(
@@ -554,25 +553,19 @@ private Q_SLOTS:
         test::press(editor(), u"cmdCancel"_s);
     }
 
-    // The clipboard on its own: the secret's mark, its time, and what is never cleared (what the
-    // user copied since, whether the time is up, or at the logout that asks for it at once).
-    void secretClipboardMarksAndClearsOnlyItsOwnSecret() {
+    // The clipboard on its own (its mark and time are the copy buttons' test): what is never
+    // cleared, whether the time is up or a logout asks for it at once.
+    void secretClipboardClearsOnlyItsOwnSecret() {
         SecretClipboard secrets;
         QSignalSpy cleared(&secrets, &SecretClipboard::secretCleared);
         secrets.setClearAfter(50ms);
-        secrets.copySecret(u"s3cret "_s);
-        QCOMPARE(clipboard()->text(), u"s3cret "_s);
-        QCOMPARE(clipboardHint(), QByteArray("secret"));
-        QTRY_VERIFY(clipboard()->text().isEmpty());
-        QCOMPARE(cleared.size(), 1);
-
         // Something copied since is the user's: it stays.
         secrets.copySecret(u"s3cret"_s);
         clipboard()->setText(u"mine"_s);
         QTest::qWait(200);
         QCOMPARE(clipboard()->text(), u"mine"_s);
         QVERIFY(!secrets.clearSecret());
-        QCOMPARE(cleared.size(), 1);
+        QCOMPARE(cleared.size(), 0);
 
         // A plain copy carries no mark, and the secret before it is no longer waited for.
         secrets.copySecret(u"s3cret"_s);
@@ -648,8 +641,7 @@ private Q_SLOTS:
         menu->hide();
         dialogs().answer(false);
         menu->findChild<QAction*>(u"mnuDeleteRecord"_s)->trigger();
-        QCOMPARE(dialogs().texts(),
-                 QStringList{u"Are you sure you want to delete record:  mail account"_s});
+        QCOMPARE(dialogs().texts(), QStringList{kDeleteRecord + u"mail account"_s});
 
         menu->findChild<QAction*>(u"mnuEditRecord"_s)->trigger();
         QCOMPARE(form().section(u'|', 0, 1), u"Keystead - Edit Record|mail account"_s);
@@ -685,7 +677,6 @@ private Q_SLOTS:
         QCOMPARE(shownPassword()->text(), kMailPassword);  // held, only not shown
         auto* reveal = main()->findChild<QAction*>(u"txtPasswordReveal"_s);
         QVERIFY(test::press(main(), u"cmdRevealPassword"_s));  // the eye beside the box
-        QVERIFY(reveal->isChecked());
         QCOMPARE(shownPassword()->displayText(), kMailPassword);
         reveal->trigger();
         QCOMPARE(shownPassword()->echoMode(), QLineEdit::Password);

@@ -89,8 +89,8 @@ private Q_SLOTS:
         QCOMPARE(names(anna) + names(bert), QStringList({u"shop"_s, u"bank"_s}));
     }
 
-    // Short values are shown, empty ones stay empty, spaces around a value are kept, and
-    // Counters keep all their bits.
+    // Short values are shown, empty ones stay empty, the short name is trimmed, and Counters
+    // keep all their bits.
     void everyStoredValueComesBack() {
         QVERIFY(database->open()->exec(u"INSERT INTO Logins (Counter) VALUES (70000)"_s).ok());
         const RecordFields f{u" xray "_s, u"a"_s, u"pq"_s, {}, u"line one\nline two"_s, {}};
@@ -346,7 +346,6 @@ private Q_SLOTS:
         QCOMPARE(passwordStrengthBits(10, {false, false, true, false}), 33);
         // 26 + 26 + 10 = 62 letters and digits: 5.95 bits a character.
         QCOMPARE(passwordStrengthBits(20, {true, true, true, false}), 119);
-        // Adding symbols makes the same length stronger.
         QVERIFY(passwordStrengthBits(20, {}) > passwordStrengthBits(20, {true, true, true, false}));
     }
 
