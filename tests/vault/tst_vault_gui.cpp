@@ -294,7 +294,6 @@ private Q_SLOTS:
         QTest::mouseClick(on<QLabel>(editor(), u"lblHint"_s), Qt::LeftButton);
         QCOMPARE(box->currentText() + u'|' + hint(), u"Shopping|Shopping (hidden)"_s);
 
-        // cmdSaveNew empties the editor but keeps the category.
         type(u"first"_s, u"Work"_s, u"u1"_s, u"p1"_s, u"n1"_s);
         on<QPlainTextEdit>(editor(), u"txtDescription"_s)->setPlainText(u"d1"_s);
         QCOMPARE(pressed(editor(), u"cmdSaveNew"_s), QStringList{kCreated});
@@ -331,7 +330,6 @@ private Q_SLOTS:
             QVERIFY(create(name));
         }
         dialogs().clear();
-        // Edit wants a selected line, from the button and the menu alike.
         test::press(main(), u"cmdLoginsEdit"_s);
         main()->findChild<QAction*>(u"mnuEditEntry"_s)->trigger();
         const QString toEdit = u"You must select a record to edit."_s;
@@ -347,7 +345,6 @@ private Q_SLOTS:
         test::press(main(), u"cmdLoginsDelete"_s);
         QCOMPARE(listed(), QStringList({u"beta"_s, u"gamma"_s}));
         QVERIFY(state().DataDeleted);
-        // The Delete key in the list, and the menu item.
         select(u"gamma"_s);
         dialogs().answer(true).answer(true);
         QTest::keyClick(records(), Qt::Key_Delete);
@@ -447,7 +444,6 @@ private Q_SLOTS:
         QCOMPARE(repeat->displayText(), u" pw x "_s);
         reveal->trigger();
         QCOMPARE(repeat->echoMode(), QLineEdit::Password);
-        // Cancel keeps what was typed.
         QVERIFY(test::press(editor(), u"cmdGeneratePassword"_s));
         QVERIFY(test::press(test::window(u"frmPasswordGenerator"_s), u"cmdCancelGenerate"_s));
         QCOMPARE(password->text(), u" pw x "_s);
@@ -464,7 +460,6 @@ private Q_SLOTS:
             on<QCheckBox>(generator, QString::fromLatin1(kind))->setChecked(false);
         }
         QVERIFY(QRegularExpression(u"^[0-9]{8}$"_s).match(generated->text()).hasMatch());
-        // With no kind chosen nothing can be used.
         on<QCheckBox>(generator, u"chkDigits"_s)->setChecked(false);
         QVERIFY(generated->text().isEmpty());
         QVERIFY(!on<QPushButton>(generator, u"cmdUse"_s)->isEnabled());
@@ -487,7 +482,6 @@ private Q_SLOTS:
         QCOMPARE(listed(), QStringList({u"Bank of Ærø"_s, u"Webmail"_s}));
         chooseFilter(u"Email"_s);
         QCOMPARE(listed(), QStringList{u"Webmail"_s});
-        // Esc empties the box: the category's whole list again.
         QTest::keyClick(search(), Qt::Key_Escape);
         QVERIFY(search()->text().isEmpty());
         QCOMPARE(listed(), QStringList({u"Webmail"_s, u"Chess club"_s}));
@@ -498,7 +492,6 @@ private Q_SLOTS:
         QVERIFY(create(u"Golf CLUB"_s));
         QCOMPARE(search()->text(), u"club"_s);
         QCOMPARE(listed(), QStringList({u"Chess club"_s, u"Golf CLUB"_s}));
-        // Down goes from the box to the list; the first line's record is shown.
         QTest::keyClick(search(), Qt::Key_Down);
         QCOMPARE(on(main(), u"txtUserName"_s)->text(), u"knight"_s);
         // The next user starts with an empty box and their own records only.
@@ -663,7 +656,6 @@ private Q_SLOTS:
         QCOMPARE(copying(u"cmdCopyPassword"_s), u"before||"_s);
         QCOMPARE(dialogs().texts(), QStringList{kGone});
         QCOMPARE(dialogs().shown.first().icon, MessageIcon::Exclamation);
-        // The list no longer offers it.
         QVERIFY(!listed().contains(u"mail account"_s));
         QCOMPARE(copying(u"cmdCopyUserName"_s), u"before||"_s + kNoneSelected);
     }
@@ -681,7 +673,6 @@ private Q_SLOTS:
         reveal->trigger();
         QCOMPARE(shownPassword()->echoMode(), QLineEdit::Password);
 
-        // Another record comes masked.
         reveal->trigger();
         select(u"bank login"_s);
         QCOMPARE(shownPassword()->echoMode(), QLineEdit::Password);

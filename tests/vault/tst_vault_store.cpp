@@ -75,23 +75,9 @@ private Q_SLOTS:
         endDatabase();
     }
 
-    // Records are reached by Counter and owner together, never by another user.
-    void everyActionIsLimitedToTheOwner() {
-        const qint64 a1 = create(anna, fields(u"gmail"_s, u"Email"_s));
-        QVERIFY(create(bert, fields(u"bank"_s, u"Email"_s)) > a1);
-        QVERIFY(create(anna, fields(u"shop"_s)) > a1);
-        QCOMPARE(names(anna), QStringList({u"gmail"_s, u"shop"_s}));
-        QCOMPARE(names(bert, u"aLL rECORDS"_s), QStringList{u"bank"_s});
-        QVERIFY(!store->ShowRecord(bert, a1).value().has_value());
-        QCOMPARE(store->UpdateRecord(bert, a1, fields(u"stolen"_s)).outcome, SaveOutcome::NotFound);
-        QCOMPARE(store->DeleteRecord(bert, a1).value(), 0);
-        QCOMPARE(store->DeleteRecord(anna, a1).value(), 1);
-        QCOMPARE(names(anna) + names(bert), QStringList({u"shop"_s, u"bank"_s}));
-    }
-
-    // Short values are shown, empty ones stay empty, the short name is trimmed, and Counters
-    // keep all their bits.
-    void everyStoredValueComesBack() {
+    void everyValueComesBackToItsOwnerOnly() {
+        // Short values are shown, empty ones stay empty, the short name is trimmed, and Counters
+        // keep all their bits.
         QVERIFY(database->open()->exec(u"INSERT INTO Logins (Counter) VALUES (70000)"_s).ok());
         const RecordFields f{u" xray "_s, u"a"_s, u"pq"_s, {}, u"line one\nline two"_s, {}};
         const qint64 counter = create(anna, f);
@@ -114,6 +100,18 @@ private Q_SLOTS:
         QCOMPARE(names(anna, u"Jobs"_s), QStringList{u"still wide"_s});
         QCOMPARE(visibleCategories(*database, anna).value(), kShared + QStringList{u"Jobs"_s});
         QCOMPARE(store->DeleteRecord(anna, counter).value(), 1);  // not record 4465
+
+        // Records are reached by Counter and owner together, never by another user.
+        const qint64 a1 = create(anna, fields(u"gmail"_s, u"Email"_s));
+        QVERIFY(create(bert, fields(u"bank"_s, u"Email"_s)) > a1);
+        QVERIFY(create(anna, fields(u"shop"_s)) > a1);
+        QCOMPARE(names(anna), QStringList({u"gmail"_s, u"shop"_s}));
+        QCOMPARE(names(bert, u"aLL rECORDS"_s), QStringList{u"bank"_s});
+        QVERIFY(!store->ShowRecord(bert, a1).value().has_value());
+        QCOMPARE(store->UpdateRecord(bert, a1, fields(u"stolen"_s)).outcome, SaveOutcome::NotFound);
+        QCOMPARE(store->DeleteRecord(bert, a1).value(), 0);
+        QCOMPARE(store->DeleteRecord(anna, a1).value(), 1);
+        QCOMPARE(names(anna) + names(bert), QStringList({u"shop"_s, u"bank"_s}));
     }
 
     void shortNamesAreUniqueOverAllUsersIgnoringCase() {
@@ -310,7 +308,7 @@ private Q_SLOTS:
     }
 
     // The password generator: lengths, character kinds, refusals and freshness of its draws.
-    void everyChosenKindAppearsAndNoOther() {
+    void kindsLengthsRefusalsAndStrength() {
         const QList<PasswordClasses> choices = {
             {true, true, true, true},   {true, false, false, false}, {false, false, true, false},
             {false, true, false, true}, {true, true, true, false},
@@ -333,10 +331,7 @@ private Q_SLOTS:
                 }
             }
         }
-    }
-
-    // Impossible requests are refused; the strength of possible ones follows the alphabet.
-    void impossibleRequestsAndStrength() {
+        // Impossible requests are refused; the strength of possible ones follows the alphabet.
         QVERIFY(!generatePassword(20, {false, false, false, false}).has_value());
         QVERIFY(!generatePassword(3, {true, true, true, true}).has_value());
         QVERIFY(!generatePassword(0, {true, false, false, false}).has_value());
