@@ -1,7 +1,6 @@
 #include <QtTest>
 
 #include <sqlcipher/sqlite3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "TestEnvironment.h"
