@@ -178,14 +178,11 @@ private Q_SLOTS:
 
     void tooLittleSpaceRefusesAfterTheCompaction() {
         // A large deleted picture, so the compaction visibly shrinks the file.
-        {
-            Result<Connection> connection = session->program->database().open();
-            Statement insert = connection->prepare(
-                u"INSERT INTO Images (ImageName, Image, UserName) VALUES ('big', ?1, 'X')"_s);
-            insert.bindBlob(1, QByteArray(1 << 20, 'z'));
-            QVERIFY(insert.run().ok());
-            QVERIFY(connection->exec(u"DELETE FROM Images"_s).ok());
-        }
+        QVERIFY(session->program->database()
+                    .open()
+                    ->exec(u"INSERT INTO Images (ImageName, Image, UserName) VALUES ('big', "
+                           "zeroblob(1048576), 'X'); DELETE FROM Images"_s)
+                    .ok());
         session->program->database().CloseAllDatabaseObjects();
         const qint64 before = QFileInfo(database()).size();
         qint64 sizeSeen = -1;

@@ -28,14 +28,6 @@ QString integrityOf(Connection& connection) {
     return check.next() ? check.text(0) : check.status().detail;
 }
 
-QProcessEnvironment environmentWith(std::initializer_list<std::pair<QString, QString>> vars) {
-    QProcessEnvironment environment;
-    for (const auto& [name, value] : vars) {
-        environment.insert(name, value);
-    }
-    return environment;
-}
-
 }  // namespace
 
 // The data folder, the settings file and the temporary folder, and the database's files, under
@@ -69,34 +61,32 @@ private Q_SLOTS:
     }
     void cleanup() { env.reset(); }
 
+    // The application data folder (with or without a trailing separator), else the XDG data
+    // home, else the home folder's; else the home-drive rule, which makes its folders at once.
     void folderRule() {
-        const QString title = u"Keystead"_s;
-        // The application data folder, with and without a trailing separator.
-        for (const QString& appData :
-             {u"/home/anna/AppData/Roaming/"_s, u"/home/anna/AppData/Roaming"_s}) {
-            const DataFolderChoice choice = chooseDataFolder(
-                environmentWith({{u"APPDATA"_s, appData}, {u"HOME"_s, u"/h"_s}}), title);
-            QCOMPARE(choice.folder, u"/home/anna/AppData/Roaming/Keystead/"_s);
-            QVERIFY(choice.createAtStart.isEmpty());
+        using Variables = QList<std::pair<QString, QString>>;
+        const QString appData = u"/home/anna/AppData/Roaming/Keystead/"_s;
+        const QList<std::tuple<Variables, QString, QStringList>> rules = {
+            {{{u"APPDATA"_s, u"/home/anna/AppData/Roaming/"_s}, {u"HOME"_s, u"/h"_s}}, appData, {}},
+            {{{u"APPDATA"_s, u"/home/anna/AppData/Roaming"_s}, {u"HOME"_s, u"/h"_s}}, appData, {}},
+            {{{u"APPDATA"_s, u"  "_s}, {u"XDG_DATA_HOME"_s, u"/x/data/"_s}, {u"HOME"_s, u"/h"_s}},
+             u"/x/data/Keystead/"_s,
+             {}},
+            {{{u"APPDATA"_s, u"relative/path"_s}, {u"HOME"_s, u"/home/bob"_s}},
+             u"/home/bob/.local/share/Keystead/"_s,
+             {}},
+            {{{u"HOMEDRIVE"_s, u"/mnt/c"_s}, {u"USER"_s, u"anna"_s}},
+             u"/mnt/c/Keystead Users/anna/"_s,
+             {u"/mnt/c/Keystead Users/"_s, u"/mnt/c/Keystead Users/anna/"_s}}};
+        for (const auto& [variables, folder, made] : rules) {
+            QProcessEnvironment environment;
+            for (const auto& [name, value] : variables) {
+                environment.insert(name, value);
+            }
+            const DataFolderChoice choice = chooseDataFolder(environment, u"Keystead"_s);
+            QCOMPARE(choice.folder, folder);
+            QCOMPARE(choice.createAtStart, made);
         }
-        // Without it: the XDG data home, then the home folder's.
-        QCOMPARE(chooseDataFolder(environmentWith({{u"APPDATA"_s, u"  "_s},
-                                                   {u"XDG_DATA_HOME"_s, u"/x/data/"_s},
-                                                   {u"HOME"_s, u"/h"_s}}),
-                                  title)
-                     .folder,
-                 u"/x/data/Keystead/"_s);
-        QCOMPARE(chooseDataFolder(environmentWith({{u"APPDATA"_s, u"relative/path"_s},
-                                                   {u"HOME"_s, u"/home/bob"_s}}),
-                                  title)
-                     .folder,
-                 u"/home/bob/.local/share/Keystead/"_s);
-        // Neither: the home-drive rule, which makes its two folders at once.
-        const DataFolderChoice drive = chooseDataFolder(
-            environmentWith({{u"HOMEDRIVE"_s, u"/mnt/c"_s}, {u"USER"_s, u"anna"_s}}), title);
-        QCOMPARE(drive.folder, u"/mnt/c/Keystead Users/anna/"_s);
-        QCOMPARE(drive.createAtStart,
-                 QStringList({u"/mnt/c/Keystead Users/"_s, u"/mnt/c/Keystead Users/anna/"_s}));
     }
 
     void homeDriveFoldersAreMadeAtStartAndFoundAgain() {
