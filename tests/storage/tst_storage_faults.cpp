@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QtTest>
 
 #include <signal.h>
@@ -8,12 +9,13 @@
 #include "SmallDisk.h"
 #include "TestEnvironment.h"
 #include "core/DatabaseTexts.h"
-#include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/Compaction.h"
 #include "storage/DataFolder.h"
 #include "storage/FileServices.h"
+#include "storage/Schema.h"
 #include "storage/SettingsFile.h"
+#include "storage/TempFolder.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -27,17 +29,49 @@ QString integrityOf(Connection& connection) {
     return check.next() ? check.text(0) : check.status().detail;
 }
 
-QString helper() {
-    return QStringLiteral(FAULT_HELPER);
+// Every row of every table as quoted values (types included), plus the schema and counters.
+QStringList dumpOf(Connection& connection) {
+    QStringList dump;
+    QStringList tables = schemaTableNames();
+    tables << u"sqlite_master"_s << u"sqlite_sequence"_s;
+    for (const QString& table : tables) {
+        QStringList quoted;
+        Statement info = connection.prepare(u"PRAGMA table_info(%1)"_s.arg(table));
+        while (info.next()) {
+            quoted << u"quote(%1)"_s.arg(info.text(1));
+        }
+        Statement rows = connection.prepare(
+            u"SELECT %1 FROM %2 ORDER BY 1"_s.arg(quoted.join(u"||'|'||"_s), table));
+        while (rows.next()) {
+            dump << table + u':' + rows.text(0);
+        }
+        dump << table + u" read: "_s + rows.status().detail;
+    }
+    return dump;
 }
+
+Result<Connection> openWithPassPhrase(const QString& path) {
+    Result<Connection> connection = Connection::openFile(path, PassPhrase().toUtf8(), false);
+    if (connection.ok()) {
+        if (DbStatus status = verifyDatabase(connection.value()); !status.ok()) {
+            return status;
+        }
+    }
+    return connection;
+}
+
+const QList<CompactionStep> kSteps = {CompactionStep::DiscardLeftover, CompactionStep::Open,
+                                      CompactionStep::Vacuum, CompactionStep::Verify};
 
 }  // namespace
 
+// The data folder, the settings file and the temporary folder, the database's files and their
+// compaction, under faults: writes that fail, a full disk, a writer killed, a reader during
+// compaction, a compaction failing at any step.
 class StorageFaultsTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::TestEnvironment> env;
-    test::ScriptedDialogs dialogs;
 
     QString database() const { return env->databasePath(); }
     void exec(const QString& path, const char* sql) {
@@ -46,6 +80,35 @@ class StorageFaultsTest : public QObject {
         QVERIFY(connection.ok());
         const DbStatus status = connection->exec(QString::fromLatin1(sql));
         QVERIFY2(status.ok(), qPrintable(status.detail));
+    }
+    QString output() const { return env->dataFolder() + u"OutputDB.mdb"_s; }
+    bool noCopyLeft() const {
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+            if (QFileInfo::exists(output() + QLatin1String(suffix))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    QStringList dump() {
+        Result<Connection> connection = openWithPassPhrase(database());
+        return connection.ok() ? dumpOf(connection.value()) : QStringList();
+    }
+    // A fresh database with rows in every table; the newest ones deleted again, so a compacted
+    // copy that lost the counters would hand their keys out once more.
+    void fillEveryTable() {
+        env->freshDatabase();
+        exec(
+            database(),
+            "INSERT INTO Users (UserName, Password) VALUES ('AB', 'CD'), ('EF', '01');"
+            "INSERT INTO LoginsCategory (CategoryName, Username) VALUES ('Travel', 'AB');"
+            "INSERT INTO Journals (UserName, Date, Journal) VALUES ('AB', '01/02/2024', 'C0FFEE');"
+            "INSERT INTO Logins (KeyUserName, ShortName) VALUES ('AB', 'a'), ('AB', 'b'), "
+            "('AB', 'c'), ('AB', 'd');"
+            "INSERT INTO Files (FileName, UserName, Size, File) VALUES ('a.bin', 'AB', 4, "
+            "x'000102FF'), ('gone.bin', 'AB', 9, zeroblob(20000));"
+            "INSERT INTO Images (ImageName, Username, Image) VALUES ('p.png', 'AB', x'89504E47');"
+            "DELETE FROM Logins WHERE Counter >= 3; DELETE FROM Files WHERE FileName = 'gone.bin'");
     }
     // Files of a folder other than the ones named: what a failed write left behind.
     static QStringList leftovers(const QString& folder, const QStringList& expected) {
@@ -59,44 +122,132 @@ class StorageFaultsTest : public QObject {
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
-        setCipherDialogs(&dialogs, u"Keystead"_s);
         QVERIFY(QDir().mkpath(env->dataFolder()));
     }
-    void cleanup() {
-        setCipherDialogs(nullptr, QString());
-        env.reset();
+    void cleanup() { env.reset(); }
+
+    // The application data folder (with or without a trailing separator), else the XDG data
+    // home, else the home folder's; else the home-drive rule, which makes its folders at once.
+    void folderRule() {
+        using Variables = QList<std::pair<QString, QString>>;
+        const QString appData = u"/home/anna/AppData/Roaming/Keystead/"_s;
+        const QList<std::tuple<Variables, QString, QStringList>> rules = {
+            {{{u"APPDATA"_s, u"/home/anna/AppData/Roaming/"_s}, {u"HOME"_s, u"/h"_s}}, appData, {}},
+            {{{u"APPDATA"_s, u"/home/anna/AppData/Roaming"_s}, {u"HOME"_s, u"/h"_s}}, appData, {}},
+            {{{u"APPDATA"_s, u"  "_s}, {u"XDG_DATA_HOME"_s, u"/x/data/"_s}, {u"HOME"_s, u"/h"_s}},
+             u"/x/data/Keystead/"_s,
+             {}},
+            {{{u"APPDATA"_s, u"relative/path"_s}, {u"HOME"_s, u"/home/bob"_s}},
+             u"/home/bob/.local/share/Keystead/"_s,
+             {}},
+            {{{u"HOMEDRIVE"_s, u"/mnt/c"_s}, {u"USER"_s, u"anna"_s}},
+             u"/mnt/c/Keystead Users/anna/"_s,
+             {u"/mnt/c/Keystead Users/"_s, u"/mnt/c/Keystead Users/anna/"_s}}};
+        for (const auto& [variables, folder, made] : rules) {
+            QProcessEnvironment environment;
+            for (const auto& [name, value] : variables) {
+                environment.insert(name, value);
+            }
+            const DataFolderChoice choice = chooseDataFolder(environment, u"Keystead"_s);
+            QCOMPARE(choice.folder, folder);
+            QCOMPARE(choice.createAtStart, made);
+        }
     }
 
-    void failedSettingsWriteKeepsTheOldFileAndSaysWhy() {
+    void homeDriveFoldersAreMadeAtStartAndFoundAgain() {
+        env->setVariable("XDG_DATA_HOME", std::nullopt);
+        env->setVariable("HOME", std::nullopt);
+        env->setVariable("HOMEDRIVE", env->root() + u"c"_s);
+        env->setVariable("USER", u"anna"_s);
+        const QString expected = env->root() + u"c/Keystead Users/anna/"_s;
+        for (int start = 0; start < 2; ++start) {
+            test::ScriptedDialogs dialogs;
+            Program program(dialogs, env->programOptions());
+            program.start();
+            QCOMPARE(program.state().DataFolder, expected);
+            QVERIFY(QFileInfo(expected).isDir());
+            QCOMPARE(test::fileMode(expected), 0700);
+            // The first-run greeting, at each start until someone logs in.
+            QCOMPARE(dialogs.shown.size(), 1);
+        }
+    }
+
+    void settingsFile() {
+        const QString folder = env->root();
+        const QString path = settingsPath(folder);
+        QVERIFY(!readSettings(folder).exists);  // a first run
+        // Written anew: CR LF after each line, private.
+        QVERIFY(writeSettings(folder, u" anna "_s, 2));
+        QCOMPARE(test::readBytes(path), QByteArray(" anna \r\n2\r\n"));
+        QCOMPARE(test::fileMode(path), 0600);
+        // What is read from a file: its first line as it is, and the policy of its second.
+        const QList<std::tuple<QByteArray, QString, int>> files = {
+            {" anna \r\n2\r\n", u" anna "_s, 2},
+            {"anna\r\n", u"anna"_s, 1},  // a name line only
+            {"\r\n 0 \r\n", {}, 0},
+            {"bob\r\n2 and more", u"bob"_s, 2},
+            {"bob\r\nnever", u"bob"_s, 0},
+            {"bob\r\n99999999999999999999", u"bob"_s, std::numeric_limits<int>::max()},
+            {QByteArray("bob\r\n\x01\x02\xff\xfe", 9), u"bob"_s, 1},  // damaged after a name
+            {QByteArray("\xff\xfe\x00\x00garbage", 11), {}, 1}};      // not text at all
+        for (const auto& [bytes, line1, policy] : files) {
+            test::writeFile(path, bytes);
+            const SettingsFile read = readSettings(folder);
+            QVERIFY(read.exists);
+            QCOMPARE(read.line1, line1);
+            QCOMPARE(policyFromLine(read.line2), policy);
+        }
+        // A folder under the name: there, but nothing to read.
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(path));
+        const SettingsFile read = readSettings(folder);
+        QVERIFY(read.exists);
+        QVERIFY(read.line1.isEmpty() && read.line2.isEmpty());
+    }
+
+    void privateTemporaryFolder() {
+        const QString folder = preparePrivateTempFolder(u"Keystead"_s);
+        QVERIFY(folder.startsWith(env->tempBase()));
+        QVERIFY(folder.endsWith(u'/'));
+        QCOMPARE(test::fileMode(folder), 0700);
+        QCOMPARE(preparePrivateTempFolder(u"Keystead"_s), folder);
+        test::writeFile(folder + u"work.bin"_s, "x");
+        QVERIFY(removePrivateTempFolder(folder));
+        QVERIFY(!QFileInfo::exists(folder));
+        // A link planted under the usual name is never followed.
+        const QString target = env->root() + u"elsewhere"_s;
+        QVERIFY(QDir().mkpath(target));
+        QVERIFY(QFile::link(target, folder.chopped(1)));
+        const QString fresh = preparePrivateTempFolder(u"Keystead"_s);
+        QVERIFY(!fresh.isEmpty());
+        QVERIFY(fresh != folder);
+        QCOMPARE(test::fileMode(fresh), 0700);
+        QVERIFY(QDir(target).isEmpty());
+    }
+
+    // A file too large for the disk: the settings file is left as it was, a copied file is
+    // not left half made, and both say why.
+    void failedWritesKeepTheOldFileAndSayWhy() {
         const QString folder = env->dataFolder();
         QVERIFY(writeSettings(folder, u"anna"_s, 2));
         const QByteArray before = test::readBytes(settingsPath(folder));
         FsResult written;
+        FsResult copied;
         {
             const test::FileSizeLimit full(4);
             written = writeSettings(folder, u"bert"_s, 0);
+            copied =
+                FileServices::CopyFile(env->templatePath(), folder + u"Data.mdb"_s, kPrivateFile);
         }
-        QVERIFY(!written.ok);
         QVERIFY2(written.error.contains(u"File too large"_s), qPrintable(written.error));
+        QVERIFY2(copied.error.contains(u"File too large"_s), qPrintable(copied.error));
+        QVERIFY(!written.ok && !copied.ok);
         QCOMPARE(test::readBytes(settingsPath(folder)), before);
         QCOMPARE(leftovers(folder, {u"Data.dat"_s}), QStringList());
-        // The policy writer keeps line 1.
+        // The policy writer keeps line 1; with no folder at all it fails and makes nothing.
         QVERIFY(writePolicyLine(folder, 0));
         QCOMPARE(test::readBytes(settingsPath(folder)), QByteArray("anna\r\n0\r\n"));
-        // No folder at all: reported, nothing made.
         QVERIFY(!writePolicyLine(env->root() + u"missing/"_s, 1));
-    }
-
-    void failedCopySaysWhyAndLeavesNothing() {
-        const QString target = env->dataFolder() + u"Data.mdb"_s;
-        FsResult copied;
-        {
-            const test::FileSizeLimit full(1024);
-            copied = FileServices::CopyFile(env->templatePath(), target, kPrivateFile);
-        }
-        QVERIFY(!copied.ok);
-        QVERIFY2(copied.error.contains(u"File too large"_s), qPrintable(copied.error));
-        QCOMPARE(leftovers(env->dataFolder(), {}), QStringList());
     }
 
     void dataFolderIsPrivateFromTheStart() {
@@ -114,6 +265,118 @@ private Q_SLOTS:
         QCOMPARE(test::fileMode(open), 0700);
     }
 
+    void compactionKeepsRowsKeyCountersAndPrivacyAndGivesBackSpace() {
+        fillEveryTable();
+        exec(database(),
+             "INSERT INTO Files (FileName, File) VALUES ('big', zeroblob(4194304));"
+             "DELETE FROM Files WHERE FileName = 'big'");
+        QVERIFY(QFileInfo(database()).size() > (4 << 20));
+        const QStringList before = dump();
+        QVERIFY(before.size() > 10);
+        const QByteArray salt = readSalt(database());
+        // A copy left over by an earlier run, with stale companions, is discarded first.
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+            test::writeFile(output() + QLatin1String(suffix), QByteArray(10000, '\x5a'));
+        }
+        const mode_t oldMask = ::umask(022);  // a permissive umask must not leak into the file
+        const CompactionOutcome outcome = compactDatabaseFile(database(), output(), PassPhrase());
+        ::umask(oldMask);
+        QVERIFY2(outcome.ok, qPrintable(describeCompaction(outcome)));
+        QVERIFY(noCopyLeft());
+        QVERIFY(QFileInfo(database()).size() < 256 * 1024);
+        QCOMPARE(test::fileMode(database()), 0600);
+        QCOMPARE(readSalt(database()), salt);
+        QCOMPARE(dump(), before);  // opens with the plain pass phrase, every row identical
+        QVERIFY(DatabaseAccess(database(), PassPhrase()).open().ok());
+        // Keys of deleted rows are never handed out again.
+        Result<Connection> connection = openWithPassPhrase(database());
+        QVERIFY(connection->exec(u"INSERT INTO Logins (ShortName) VALUES ('e')"_s).ok());
+        QCOMPARE(connection->lastInsertId(), qint64(5));
+    }
+
+    void compactionFailingAtAnyStepLeavesTheDatabaseAsItWas() {
+        fillEveryTable();
+        const QByteArray original = test::readBytes(database());
+        const QStringList rows = dump();
+        for (const CompactionStep step : kSteps) {
+            QList<CompactionStep> reached;
+            CompactionHooks hooks;
+            hooks.failAt = [&reached, step](CompactionStep at) {
+                reached.append(at);
+                return at == step;
+            };
+            const CompactionOutcome outcome =
+                compactDatabaseFile(database(), output(), PassPhrase(), hooks);
+            const QString name = describeCompactionStep(step);
+            QVERIFY2(!outcome.ok && outcome.failedAt == step, qPrintable(name));
+            QCOMPARE(reached, kSteps.mid(0, kSteps.indexOf(step) + 1));
+            // Up to the rewrite the file is untouched; a failed check after it still finds
+            // every row as it was.
+            if (step != CompactionStep::Verify) {
+                QVERIFY2(test::readBytes(database()) == original, qPrintable(name));
+            }
+            QCOMPARE(dump(), rows);
+            QVERIFY2(noCopyLeft(), qPrintable(name));
+            QCOMPARE(describeCompaction(outcome),
+                     u"The database could not be compacted (failed while %1). It "
+                     "has been left as it was.\r\rThe database reported an "
+                     "error.\r(failure injected for a test)"_s.arg(name));
+            // The lock went with the failure: a writer gets in at once.
+            Result<Connection> writer = openWithPassPhrase(database());
+            QVERIFY(writer->exec(u"PRAGMA busy_timeout = 0"_s).ok());
+            QVERIFY2(writer->begin().status().ok(), qPrintable(name));
+        }
+    }
+
+    void compactionOfADatabaseInUseIsReportedAndKeepsItConsistent() {
+        fillEveryTable();
+        const QByteArray original = test::readBytes(database());
+        CompactionHooks hooks;
+        hooks.lockTimeoutMs = 50;
+        {
+            Result<Connection> other = openWithPassPhrase(database());
+            Transaction writing = other->begin();
+            QVERIFY(writing.status().ok());
+            const CompactionOutcome outcome =
+                compactDatabaseFile(database(), output(), PassPhrase(), hooks);
+            QVERIFY(outcome.inUse());
+            QCOMPARE(outcome.failedAt, CompactionStep::Vacuum);
+            QCOMPARE(describeDatabaseStatus(outcome.status),
+                     u"The database is in use by another program."_s);
+            QCOMPARE(test::readBytes(database()), original);
+            QVERIFY(noCopyLeft());
+        }
+        // The writer gone, the same compaction goes through.
+        QVERIFY(compactDatabaseFile(database(), output(), PassPhrase(), hooks).ok);
+    }
+
+    void compactionOfADamagedForeignOrMissingDatabaseFailsCleanly() {
+        fillEveryTable();
+        exec(database(), "INSERT INTO Files (FileName, File) VALUES ('mid', zeroblob(262144))");
+        QByteArray good = test::readBytes(database());
+        const auto failsAt = [&](const QString& out, const QString& phrase) {
+            const CompactionOutcome outcome = compactDatabaseFile(database(), out, phrase);
+            return outcome.ok ? CompactionStep(-1) : outcome.failedAt;
+        };
+        QCOMPARE(failsAt(output(), u"wrong"_s), CompactionStep::Open);
+        QCOMPARE(failsAt(database(), PassPhrase()), CompactionStep::DiscardLeftover);
+        QCOMPARE(test::readBytes(database()), good);
+        // No folder for a leftover copy: nothing to remove, the compaction goes on.
+        QCOMPARE(failsAt(env->root() + u"missing/Out.mdb"_s, PassPhrase()), CompactionStep(-1));
+        good = test::readBytes(database());
+
+        QByteArray damaged = good;
+        damaged.replace(damaged.size() / 2, 8192, QByteArray(8192, '\x33'));
+        test::writeFile(database(), damaged);
+        QVERIFY(failsAt(output(), PassPhrase()) != CompactionStep(-1));
+        QCOMPARE(test::readBytes(database()), damaged);
+        QVERIFY(noCopyLeft());
+
+        QVERIFY(QFile::remove(database()));
+        QCOMPARE(failsAt(output(), PassPhrase()), CompactionStep::Open);
+        QVERIFY(!QFileInfo::exists(database()));
+    }
+
     // A writer killed at random moments never loses a write it reported and never damages the
     // database.
     void killedWriterLosesNothing() {
@@ -127,7 +390,8 @@ private Q_SLOTS:
         qint64 next = 1;
         for (int kill = 0; kill < 50; ++kill) {
             QProcess child;
-            child.start(helper(), {u"write"_s, database(), QString::number(next)});
+            child.start(QStringLiteral(FAULT_HELPER),
+                        {u"write"_s, database(), QString::number(next)});
             // Killed at a random moment once it is writing (its first step is reported).
             QVERIFY(child.waitForReadyRead(20000));
             QThread::msleep(static_cast<unsigned long>(delayMs(random)));
@@ -166,19 +430,18 @@ private Q_SLOTS:
              "INSERT INTO Users (UserName, Password) VALUES ('AB', 'CD');"
              "INSERT INTO Files (FileName, UserName, File) VALUES ('a', 'AB', zeroblob(300000));");
         QProcess reader;
-        reader.start(helper(), {u"read"_s, database()});
+        reader.start(QStringLiteral(FAULT_HELPER), {u"read"_s, database()});
         QVERIFY(reader.waitForReadyRead(10000));
         QCOMPARE(reader.readLine().trimmed(), QByteArray("ready"));
-        int compactions = 0;
-        while (compactions < 5) {
+        const int compactions = 5;
+        for (int i = 0; i < compactions; ++i) {
             exec(database(),
                  "INSERT INTO Logins (KeyUserName, ShortName) VALUES ('AB', 'x');"
                  "INSERT INTO Files (FileName, UserName, File) VALUES ('b', 'AB', "
                  "zeroblob(200000)); DELETE FROM Files WHERE FileName = 'b'");
-            const CompactionOutcome outcome = compactDatabaseFile(
-                database(), env->dataFolder() + u"OutputDB.mdb"_s, PassPhrase());
+            const CompactionOutcome outcome =
+                compactDatabaseFile(database(), output(), PassPhrase());
             QVERIFY2(outcome.ok, qPrintable(describeCompaction(outcome)));
-            ++compactions;
         }
         reader.closeWriteChannel();
         QVERIFY(reader.waitForFinished(15000));
@@ -235,23 +498,16 @@ private Q_SLOTS:
         QCOMPARE(leftovers(folder, {u"Data.mdb"_s, u"Data.dat"_s, u"filler"_s}), QStringList());
         QCOMPARE(test::readBytes(path), databaseBefore);
 
-        // Space again: the same compaction succeeds and gives the space back.
+        // Space again: the same compaction succeeds.
         QVERIFY(QFile::remove(folder + u"filler"_s));
         QVERIFY(compactDatabaseFile(path, folder + u"OutputDB.mdb"_s, PassPhrase()).ok);
-        QVERIFY(QFileInfo(path).size() < databaseBefore.size() / 2);
-        {
-            DatabaseAccess access(path, PassPhrase());
-            Result<Connection> connection = access.open();
-            QCOMPARE(integrityOf(connection.value()), u"ok"_s);
-            QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Users"_s), qint64(1));
-        }
         test::unmountSmallDisk(disk);
     }
 };
 
 int main(int argc, char** argv) {
     g_canMount = test::enterPrivateMountNamespace();
-    QCoreApplication application(argc, argv);
+    QApplication application(argc, argv);
     StorageFaultsTest test;
     return QTest::qExec(&test, argc, argv);
 }
