@@ -38,8 +38,7 @@ class ImagesGuiTest : public test::SessionTest {
         QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
     }
     void select(const QList<int>& rows) { test::selectRows(list(), rows, true); }
-    // Double-clicks a row (or presses cmdIMGView); what the viewer showed, or nothing when no
-    // viewer came up.
+    // Double-clicks a row; what the viewer showed, or nothing when no viewer came up.
     struct Viewed {
         bool shown = false;
         QSize picture, shownSize, window;
@@ -48,7 +47,7 @@ class ImagesGuiTest : public test::SessionTest {
         QRect close;
         QStringList tempFiles;
     };
-    Viewed view(int row, bool byButton = false) {
+    Viewed view(int row) {
         Viewed seen;
         auto done = test::whenModal(u"Form4"_s, [&](QWidget* viewer) {
             seen.shown = true;
@@ -64,12 +63,8 @@ class ImagesGuiTest : public test::SessionTest {
             seen.tempFiles = test::filesUnder(session->env.tempBase());
             QTest::mouseClick(image1, Qt::LeftButton);
         });
-        if (byButton) {
-            pressed(u"cmdIMGView"_s);
-        } else {
-            select({row});
-            list()->itemDoubleClicked(list()->item(row));
-        }
+        select({row});
+        list()->itemDoubleClicked(list()->item(row));
         if (!*done) {
             // A viewer that came up after all must not block the test.
             if (QWidget* viewer = test::window(u"Form4"_s); viewer && viewer->isVisible()) {
@@ -83,9 +78,10 @@ private Q_SLOTS:
     void init() { startSession(); }
     void cleanup() { endSession(); }
 
-    void checkInOfferedFiltersAndMenuItems() {
+    void checkInFiltersCancelAndMenuItems() {
         dialogs().file(QString());
         QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
+        QVERIFY(listed().isEmpty());
         QCOMPARE(dialogs().lastFilters.mid(0, 2),
                  (QStringList{u"(*.bmp;*.jpg;*.gif;*.dat;*.pcx) (*.bmp *.jpg *.gif *.dat *.pcx)"_s,
                               u"(*.psd) (*.psd)"_s}));
@@ -94,36 +90,12 @@ private Q_SLOTS:
         for (const char* name : {"mnuCheckIn", "mnuViewImage", "mnuDelete", "mnuCheckOut"}) {
             QVERIFY(main()->findChild<QAction*>(QLatin1String(name))->isEnabled());
         }
-    }
-
-    void cancelAddsNothingAlsoAfterACheckIn() {
-        dialogs().file(QString());
-        QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
-        QVERIFY(listed().isEmpty());
         dialogs().file(photo(u"harbour.jpg"_s));
         main()->findChild<QAction*>(u"mnuCheckIn"_s)->trigger();
         QCOMPARE(listed(), QStringList{u"harbour.jpg"_s});
         dialogs().file(QString());
         QVERIFY(pressed(u"cmdIMGNew"_s).isEmpty());
         QCOMPARE(listed(), QStringList{u"harbour.jpg"_s});
-    }
-
-    void sameFileTwiceAndSeveralAtOnce() {
-        const QString harbour = photo(u"harbour.jpg"_s);
-        checkIn({harbour});
-        checkIn({harbour});
-        checkIn({photo(u"b.jpg"_s), photo(u"a.jpg"_s)});  // kept in the order chosen
-        QCOMPARE(listed(),
-                 (QStringList{u"harbour.jpg"_s, u"harbour.jpg"_s, u"b.jpg"_s, u"a.jpg"_s}));
-        select({0});
-        dialogs().answer(true);
-        QCOMPARE(pressed(u"cmdIMGDelete"_s),
-                 QStringList{u"You are about to delete the following image:\r\rharbour.jpg\r\r"
-                             u"Are you sure?"_s});
-        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Question);
-        QCOMPARE(dialogs().shown.last().title, u"Keystead"_s);
-        QCOMPARE(listed(), (QStringList{u"harbour.jpg"_s, u"b.jpg"_s, u"a.jpg"_s}));
-        QVERIFY(state().DataDeleted);
     }
 
     void aFailedCheckInSaysSoAndAddsNothing() {
@@ -136,38 +108,51 @@ private Q_SLOTS:
         QVERIFY(listed().isEmpty());
     }
 
-    void deletingAsksForOneOrMany() {
-        checkIn({photo(u"<b>x<b> & co.jpg"_s), photo(u"Фото.jpg"_s), photo(u" spaced .jpg"_s),
-                 photo(u"kept.jpg"_s)});
+    void checkInOrderDeletionAndOwners() {
+        const QString harbour = photo(u"harbour.jpg"_s);
+        checkIn({harbour});
+        checkIn({harbour});
+        // Several at once are kept in the order chosen.
+        checkIn({photo(u"<b>x<b> & co.jpg"_s), photo(u"Фото.jpg"_s), photo(u" spaced .jpg"_s)});
+        QCOMPARE(listed(), (QStringList{u"harbour.jpg"_s, u"harbour.jpg"_s, u"<b>x<b> & co.jpg"_s,
+                                        u"Фото.jpg"_s, u" spaced .jpg"_s}));
         list()->clearSelection();
         QCOMPARE(pressed(u"cmdIMGDelete"_s), QStringList{kSelectToDelete});
         QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
         QCOMPARE(pressed(u"cmdIMGView"_s), QStringList{kSelectToView});
         QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
+
+        // Several rows, one name a line: No deletes nothing, Yes (here from the menu) all.
         const QString question =
             u"You are about to delete the following images:\r\r<b>x<b> & co.jpg\r"
             u"Фото.jpg\r spaced .jpg\r\rAre you sure?"_s;
-        select({0, 1, 2});
+        select({2, 3, 4});
         dialogs().answer(false);
         QCOMPARE(pressed(u"cmdIMGDelete"_s), QStringList{question});
-        QCOMPARE(listed().size(), 4);
+        QCOMPARE(listed().size(), 5);
         QVERIFY(!state().DataDeleted);
-        select({0, 1, 2});
+        select({2, 3, 4});
         dialogs().answer(true);
         main()->findChild<QAction*>(u"mnuDelete"_s)->trigger();
         QCOMPARE(dialogs().shown.last().text, question);
-        QCOMPARE(listed(), QStringList{u"kept.jpg"_s});
+        QCOMPARE(listed(), (QStringList{u"harbour.jpg"_s, u"harbour.jpg"_s}));
         QVERIFY(state().DataDeleted);
-    }
+        // One row: the singular heading; the other row of the same name stays.
+        select({0});
+        dialogs().answer(true);
+        QCOMPARE(pressed(u"cmdIMGDelete"_s),
+                 QStringList{u"You are about to delete the following image:\r\rharbour.jpg\r\r"
+                             u"Are you sure?"_s});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Question);
+        QCOMPARE(dialogs().shown.last().title, u"Keystead"_s);
+        QCOMPARE(listed(), QStringList{u"harbour.jpg"_s});
 
-    void anotherUsersPicturesNeverShow() {
-        checkIn({photo(u"annas.jpg"_s)});
+        // Another user's pictures never show.
         session->switchUser(u"bert"_s);
         QVERIFY(listed().isEmpty());
         checkIn({photo(u"berts.jpg"_s)});
-        QCOMPARE(listed(), QStringList{u"berts.jpg"_s});
         session->switchUser(u"anna"_s);
-        QCOMPARE(listed(), QStringList{u"annas.jpg"_s});
+        QCOMPARE(listed(), QStringList{u"harbour.jpg"_s});
     }
 
     void previewAndViewer() {
@@ -175,10 +160,8 @@ private Q_SLOTS:
         const QStringList tempBefore = test::filesUnder(session->env.tempBase());
         // A click previews the picture stretched over the box.
         select({0});
-        QVERIFY(!preview()->pixmap().isNull());
         QCOMPARE(preview()->pixmap().size(),
                  preview()->contentsRect().size().expandedTo({240, 180}));
-        QVERIFY(preview()->hasScaledContents());
         QCOMPARE(test::filesUnder(session->env.tempBase()), tempBefore);
 
         // A double-click opens the viewer: own size, centred area, Close at the lower right.
