@@ -1,4 +1,5 @@
-// The Journal tab end to end: the real main window, scripted answers and a clock set by the test.
+// The Journal tab end to end: the real main window, scripted answers and a clock set by the test;
+// the search field, the keyboard and the shown day too.
 #include <QtTest>
 #include <QtWidgets>
 
@@ -6,6 +7,7 @@
 #include "Session.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
+#include "journal/JournalDate.h"
 #include "journal/JournalStore.h"
 #include "journal/JournalText.h"
 
@@ -101,6 +103,39 @@ class JournalPageTest : public test::SessionTest {
     // A day picked on the calendar by the user.
     QStringList pick(QDate day, std::initializer_list<bool> answers = {}) {
         return shownBy(answers, [&] { calendar()->setSelectedDate(day); });
+    }
+
+    QListView* found() const { return get<QListView>("lstJournalFound"); }
+    QModelIndex foundRow(int row) const { return found()->model()->index(row, 0); }
+    QStringList foundLines() const { return test::itemTexts(found()); }
+    // Writes an entry behind the program's back, as another running copy would.
+    void store(const QString& owner, QDate on, const QString& text) {
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        QVERIFY(writeJournalEntry(database, EncryptField(owner), journalDateText(on),
+                                  storedJournalValue(text), on)
+                    .ok());
+    }
+    // Entries to search for, and the tab shown in the active window (for the keyboard).
+    void startSearching() {
+        store(u"anna"_s, QDate(2025, 7, 4), u"Lake trip with <b>Tom</b>."_s);
+        store(u"anna"_s, QDate(2026, 3, 1), u"Swam in the LAKE, cold."_s);
+        store(u"anna"_s, QDate(2026, 2, 10), u"Nothing of water."_s);
+        store(u"bert"_s, QDate(2026, 3, 2), u"Bert at the lake."_s);
+        test::showTab(main(), 1);
+        main()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main()));
+    }
+    void searchFor(const QString& text) {
+        auto* field = get<QLineEdit>("txtJournalSearch");
+        field->setFocus();
+        field->clear();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers modifiers) {
+        box()->setFocus();
+        QTest::keyClick(box(), k, modifiers);
+        QTest::qWait(20);
     }
 
 private Q_SLOTS:
@@ -308,6 +343,67 @@ private Q_SLOTS:
         QVERIFY(shownBy({}, [&] { session->logOut(); }).isEmpty());
         session->logIn(u"bert"_s);
         QCOMPARE(figures(), u"0|0|0|0"_s);
+    }
+
+    void keyboardAndSearch() {
+        startSearching();
+        // Alt+Left and Alt+Right move by day.
+        box()->setFocus();
+        QTRY_VERIFY(box()->hasFocus());
+        key(Qt::Key_Left, Qt::AltModifier);
+        key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(calendar()->selectedDate(), QDate(2026, 3, 3));
+        key(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(calendar()->selectedDate(), QDate(2026, 3, 4));
+        // Ctrl+S is the Save button: a new entry is created, an existing one asks first.
+        write(u"Written on the fourth."_s);
+        key(Qt::Key_S, Qt::ControlModifier);
+        write(u"Written on the fourth, again."_s);
+        dialogs().answer(true);
+        key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs().texts(), QStringList({kCreated, kModify}));
+
+        // The days found, newest first; a long entry with the match a few words from the date,
+        // markup shown as typed.
+        store(u"anna"_s, QDate(2026, 1, 20),
+              u"Grey morning. "_s.repeated(20) + u"Saw Tom at the <b>LAKE</b>."_s +
+                  u" Rain again."_s.repeated(20));
+        QVERIFY(found()->isHidden());
+        searchFor(u"lake"_s);
+        const QStringList lines = foundLines();
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], u"01/03/2026  Swam in the LAKE, cold."_s);
+        QVERIFY2(lines[1].startsWith(u"20/01/2026  …"_s), qPrintable(lines[1]));
+        const qsizetype match = lines[1].indexOf(u"LAKE"_s);
+        QVERIFY2(match > 0 && match < 35, qPrintable(lines[1]));
+        QVERIFY(lines[1].contains(u"<b>LAKE</b>."_s));
+        QCOMPARE(lines[2], u"04/07/2025  Lake trip with <b>Tom</b>."_s);
+        // A click on a day goes there as a calendar click would: unsaved text is offered for
+        // saving first; No drops it.
+        write(u"a draft"_s);
+        const QPoint third = found()->visualRect(foundRow(2)).center();
+        QCOMPARE(
+            shownBy({false},
+                    [&] { QTest::mouseClick(found()->viewport(), Qt::LeftButton, {}, third); }),
+            QStringList{kSaveChanges});
+        QCOMPARE(shown(), u"04/07/2025|Lake trip with <b>Tom</b>.|Lake trip with <b>Tom</b>."_s);
+        QCOMPARE(get<QLabel>("lblShownDay")->text(),
+                 QLocale().toString(QDate(2025, 7, 4), QLocale::LongFormat));
+
+        // A text no entry holds says so; an empty field hides the list again.
+        searchFor(u"ocean"_s);
+        QCOMPARE(foundLines(), QStringList{u"No entry contains that text."_s});
+        QVERIFY(!(foundRow(0).flags() & Qt::ItemIsEnabled));
+        get<QLineEdit>("txtJournalSearch")->clear();
+        QVERIFY(found()->isHidden());
+
+        // The next user starts without the search, and finds only their own days.
+        searchFor(u"lake"_s);
+        session->switchUser(u"bert"_s);
+        QVERIFY(get<QLineEdit>("txtJournalSearch")->text().isEmpty());
+        QVERIFY(found()->isHidden());
+        searchFor(u"lake"_s);
+        QCOMPARE(foundLines(), QStringList{u"02/03/2026  Bert at the lake."_s});
     }
 };
 
