@@ -153,8 +153,7 @@ private Q_SLOTS:
     }
 
     void refusals() {
-        // No archiver at all.
-        QTemporaryDir empty;
+        QTemporaryDir empty;  // no archiver at all
         session->env.setVariable("PATH", empty.path());
         const QString source = file(u"a.txt"_s, "abc");
         QCOMPARE(checkIn(source), QStringList{kCompressionFailed});
@@ -221,17 +220,16 @@ private Q_SLOTS:
         QCOMPARE(main()->findChild<QListWidget*>(u"lstFilesToDelete"_s)->count(), 3);
     }
 
-    void noRowsNoWindow() {
-        test::showTab(main(), kFilesTab);
+    void checkOutWindowOfFilesAndAFailedExtraction() {
+        // Without rows there is no window.
         QCOMPARE(pressed(main(), u"cmdFileCheckOut"_s), QStringList{kNoFiles});
         test::showTab(main(), kImagesTab);
         QCOMPARE(pressed(main(), u"cmdIMGCheckOut"_s), QStringList{kNoImages});
         QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
         QVERIFY(form6() == nullptr || !form6()->isVisible());
         QVERIFY(main()->isEnabled());
-    }
 
-    void filesWindowWithNothingSelectedAndAFailedExtraction() {
+        // With nothing selected the window offers all files only.
         checkInFile(u"first.txt"_s, "1");
         list()->clearSelection();
         main()->findChild<QAction*>(u"mnuFilesCheckOut"_s)->trigger();

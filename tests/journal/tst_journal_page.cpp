@@ -142,18 +142,6 @@ private Q_SLOTS:
     void init() { startSession(); }
     void cleanup() { endSession(); }
 
-    void controlsOfTheTab() {
-        QCOMPARE(shown(), u"05/03/2026||"_s);
-        QCOMPARE(texts({"cmdPreviousDay", "Command2", "cmdToday", "Command4", "cmdNextDay"}),
-                 u"<  Previous Day|<  Previous Entry|Today|Next Entry  >|Next Day  >"_s);
-        QCOMPARE(texts({"Frame1"}, "title") + texts({"Label8", "Label10", "Label9", "Label12"}),
-                 u"StatisticsTyping speed (WPM):|Accuracy (%):|Words:|Paragraphs:"_s);
-        QCOMPARE(figures(), u"0|0|0|0"_s);
-        QCOMPARE(get("cmdJournalSave")->parent(), get("pctJournal"));
-        QVERIFY(get("lstJournalDates")->isHidden() && get("txtJournal2")->isHidden() &&
-                get("txtDate")->isHidden() && !box()->isHidden());
-    }
-
     void savesAndTheirFailures() {
         // A new entry is confirmed, stored encrypted and keeps every character.
         const QString entry = u"  Grüße – 東京 😀\ttab\u00a0no-break\nnext\u2028line\n\nend  "_s;
@@ -301,31 +289,39 @@ private Q_SLOTS:
         QCOMPARE(shown(), u"05/03/2026|Thursday's draft|Thursday's draft"_s);
     }
 
-    void typingStatistics() {
-        QPlainTextEdit* entry = box();
+    void controlsAndTypingStatistics() {
+        QCOMPARE(shown(), u"05/03/2026||"_s);
+        QCOMPARE(texts({"cmdPreviousDay", "Command2", "cmdToday", "Command4", "cmdNextDay"}),
+                 u"<  Previous Day|<  Previous Entry|Today|Next Entry  >|Next Day  >"_s);
+        QCOMPARE(texts({"Frame1"}, "title") + texts({"Label8", "Label10", "Label9", "Label12"}),
+                 u"StatisticsTyping speed (WPM):|Accuracy (%):|Words:|Paragraphs:"_s);
+        QCOMPARE(figures(), u"0|0|0|0"_s);
+        QCOMPARE(get("cmdJournalSave")->parent(), get("pctJournal"));
+        QVERIFY(get("lstJournalDates")->isHidden() && get("txtJournal2")->isHidden() &&
+                get("txtDate")->isHidden() && !box()->isHidden());
         // The word count lags one key behind the text; words that 4 line breaks join count
         // once the text has 3 paragraphs.
-        QTest::keyClick(entry, Qt::Key_A);
+        QTest::keyClick(box(), Qt::Key_A);
         QCOMPARE(figures(), u"0|0|0|1"_s);
-        QTest::keyClick(entry, Qt::Key_B);
+        QTest::keyClick(box(), Qt::Key_B);
         QCOMPARE(figures(), u"0|0|1|1"_s);
         for (int breaks = 0; breaks < 4; ++breaks) {
-            QTest::keyClick(entry, Qt::Key_Return);
+            QTest::keyClick(box(), Qt::Key_Return);
         }
-        QTest::keyClicks(entry, u"cd"_s);
+        QTest::keyClicks(box(), u"cd"_s);
         QCOMPARE(figures(), u"0|0|3|3"_s);
         // 10 words shown and no corrections: one Backspace shows 90.
         write(QString());
-        QTest::keyClicks(entry, u"a b c d e f g h i j "_s);
-        QTest::keyClick(entry, Qt::Key_Backspace);
+        QTest::keyClicks(box(), u"a b c d e f g h i j "_s);
+        QTest::keyClick(box(), Qt::Key_Backspace);
         QCOMPARE(figures(), u"0|90|10|1"_s);
         // More than 5 seconds after the last space a letter shows speed 0 and accuracy 100.
-        QTest::keyClick(entry, Qt::Key_Space);
+        QTest::keyClick(box(), Qt::Key_Space);
         session->clock->advance(2);
-        QTest::keyClick(entry, Qt::Key_X);
+        QTest::keyClick(box(), Qt::Key_X);
         QCOMPARE(figures(), u"300.3|90|10|1"_s);
         session->clock->advance(4);
-        QTest::keyClick(entry, Qt::Key_Y);
+        QTest::keyClick(box(), Qt::Key_Y);
         QCOMPARE(figures(), u"0|100|11|1"_s);
         // Coming back from another window of the program puts the timing back to idle and
         // clears the corrections; the figures stay, and loading another day keeps them too.
