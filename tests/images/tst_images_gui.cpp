@@ -43,8 +43,7 @@ class ImagesGuiTest : public test::SessionTest {
         bool shown = false;
         QSize picture, shownSize, window;
         bool scrolls = false;
-        QRect area;
-        QRect close;
+        QRect area, close;
         QStringList tempFiles;
     };
     Viewed view(int row) {
