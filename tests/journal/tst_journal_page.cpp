@@ -115,16 +115,6 @@ class JournalPageTest : public test::SessionTest {
                                   storedJournalValue(text), on)
                     .ok());
     }
-    // Entries to search for, and the tab shown in the active window (for the keyboard).
-    void startSearching() {
-        store(u"anna"_s, QDate(2025, 7, 4), u"Lake trip with <b>Tom</b>."_s);
-        store(u"anna"_s, QDate(2026, 3, 1), u"Swam in the LAKE, cold."_s);
-        store(u"anna"_s, QDate(2026, 2, 10), u"Nothing of water."_s);
-        store(u"bert"_s, QDate(2026, 3, 2), u"Bert at the lake."_s);
-        test::showTab(main(), 1);
-        main()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(main()));
-    }
     void searchFor(const QString& text) {
         auto* field = get<QLineEdit>("txtJournalSearch");
         field->setFocus();
@@ -342,7 +332,9 @@ private Q_SLOTS:
     }
 
     void keyboardAndSearch() {
-        startSearching();
+        test::showTab(main(), 1);
+        main()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main()));
         // Alt+Left and Alt+Right move by day.
         box()->setFocus();
         QTRY_VERIFY(box()->hasFocus());
@@ -361,6 +353,10 @@ private Q_SLOTS:
 
         // The days found, newest first; a long entry with the match a few words from the date,
         // markup shown as typed.
+        store(u"anna"_s, QDate(2025, 7, 4), u"Lake trip with <b>Tom</b>."_s);
+        store(u"anna"_s, QDate(2026, 3, 1), u"Swam in the LAKE, cold."_s);
+        store(u"anna"_s, QDate(2026, 2, 10), u"Nothing of water."_s);
+        store(u"bert"_s, QDate(2026, 3, 2), u"Bert at the lake."_s);
         store(u"anna"_s, QDate(2026, 1, 20),
               u"Grey morning. "_s.repeated(20) + u"Saw Tom at the <b>LAKE</b>."_s +
                   u" Rain again."_s.repeated(20));
