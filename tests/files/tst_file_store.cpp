@@ -1,15 +1,19 @@
-// The file store on the database: check-in through the real and a fake archiver, the list, the
-// stored archive read back, deletion and owner isolation.
+// The file store with the real gcab and fake archivers: check-in, the list and its size texts,
+// deletion and owners; check-out of files and pictures, and the launch of a stored file.
 #include <QtTest>
+
+#include <unistd.h>
 
 #include "FilesTestSupport.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
-#include "files/CabinetListing.h"
 #include "files/CheckIn.h"
+#include "files/CheckOut.h"
 #include "files/FileMessages.h"
 #include "files/FileStore.h"
 #include "files/GcabArchiver.h"
+#include "files/Launch.h"
+#include "files/SizeText.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -33,13 +37,34 @@ QByteArray mixedBytes(int size) {
 class FileStoreTest : public test::DatabaseTest {
     Q_OBJECT
 
+    std::unique_ptr<GcabArchiver> gcab;
+    test::RecordingStatus status;
     const QString anna = EncryptField(u"anna"_s);
     const QString bert = EncryptField(u"bert"_s);
 
-    QString archive() const { return env->tempBase() + u"store.cab"_s; }
-    CheckInResult checkIn(Archiver& archiver, const QString& source, test::RecordingStatus& status,
-                          const QString& owner) {
-        return checkInFile(*database, archiver, status, {source, archive(), owner});
+    QString temp() const { return env->tempBase() + u"Keystead-test/"_s; }
+    QString archive() const { return temp() + u"store.cab"_s; }
+    QString dest() const { return env->root() + u"dest/"_s; }
+    QString source(const QString& name, const QByteArray& bytes) {
+        return test::writeFile(env->root() + u"in/"_s + name, bytes);
+    }
+    CheckInResult checkIn(Archiver& archiver, const QString& path, const QString& owner = {}) {
+        return checkInFile(*database, archiver, status,
+                           {path, archive(), owner.isEmpty() ? anna : owner});
+    }
+    qint64 storeFile(const QString& owner, const QString& name, const QByteArray& bytes) {
+        const CheckInResult result = checkIn(*gcab, source(name, bytes), owner);
+        return result.outcome == CheckInOutcome::Added ? result.counter : -1;
+    }
+    // Stores the archive at `archive` under `fileName` as it is, whatever it holds.
+    qint64 storeArchive(const QString& owner, const QString& fileName, const QString& cabinet) {
+        Result<qint64> counter = addStoredFile(*database, owner, {fileName, 1, {}}, cabinet);
+        return counter.ok() ? counter.value() : -1;
+    }
+    QString gcabArchiveOf(const QString& name, const QByteArray& bytes) {
+        const QString cabinet = env->root() + u"cabs/"_s + name + u".cab"_s;
+        QDir().mkpath(env->root() + u"cabs"_s);
+        return gcab->create(cabinet, source(name, bytes)).ok ? cabinet : QString();
     }
     QStringList names(const QString& owner) {
         QStringList out;
@@ -49,26 +74,106 @@ class FileStoreTest : public test::DatabaseTest {
         }
         return out;
     }
+    // Checks out all of the owner's rows of `kind`, or only the selected ones when there are any.
+    CheckOutReport checkOut(CheckOutKind kind, const QList<qint64>& selection = {},
+                            const QString& folder = {}, const QString& owner = {}) {
+        return CheckOutItems(
+            *database, *gcab, status,
+            {kind, selection.isEmpty(), selection, folder.isEmpty() ? dest() : folder,
+             owner.isEmpty() ? anna : owner, temp()});
+    }
+    // Adds a picture row as it is, under any name (an imported database may hold anything).
+    qint64 storePicture(const QString& owner, const QString& name, const QByteArray& bytes) {
+        Result<Connection> connection = database->open();
+        if (!connection.ok()) {
+            return -1;
+        }
+        Statement insert = connection->prepare(
+            u"INSERT INTO Images (ImageName, Image, Username) VALUES (?1, ?2, ?3)"_s);
+        insert.bind(1, name).bindBlob(2, bytes).bind(3, owner);
+        return insert.run().ok() ? connection->lastInsertId() : -1;
+    }
+    static QByteArray read(const QString& path) { return test::readBytes(path, "<missing>"); }
+    static QStringList entries(const QString& folder) {
+        return QDir(folder).entryList(
+            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    }
+    // The temporary folder holds nothing but what the check-in left (nothing) and `allowed`.
+    void verifyNoStaging(const QStringList& allowed = {}) { QCOMPARE(entries(temp()), allowed); }
 
 private Q_SLOTS:
-    void init() { startDatabase(); }
+    void init() {
+        startDatabase();
+        gcab = std::make_unique<GcabArchiver>(env->appFolder());
+        QVERIFY2(gcab->available(), "gcab must be installed");
+        QVERIFY(QDir().mkpath(temp()) && QDir().mkpath(dest()));
+        status.steps.clear();
+    }
     void cleanup() { endDatabase(); }
 
+    void sizesByRange_data() {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << qint64{0} << u"0 b"_s;
+        QTest::newRow("1023") << qint64{1023} << u"1023 b"_s;
+        QTest::newRow("1024") << qint64{1024} << u"1 Kb"_s;
+        QTest::newRow("1536") << qint64{1536} << u"1.5 Kb"_s;
+        QTest::newRow("two places") << qint64{1100} << u"1.07 Kb"_s;
+        QTest::newRow("just under 1 Mb") << qint64{1048575} << u"1024 Kb"_s;
+        QTest::newRow("1048576") << qint64{1048576} << u"1 Mb"_s;
+        QTest::newRow("1073741824") << qint64{1073741824} << u"1 Gb"_s;
+        // 1.125 and 1.375: the half goes to the even digit.
+        QTest::newRow("half down to even") << qint64{1152} << u"1.12 Kb"_s;
+        QTest::newRow("half up to even") << qint64{1408} << u"1.38 Kb"_s;
+        // Beyond 32 bits.
+        QTest::newRow("2.5 Gb") << qint64{2684354560} << u"2.5 Gb"_s;
+        QTest::newRow("8 Tb") << (qint64{8} << 40) << u"8192 Gb"_s;
+    }
+    void sizesByRange() {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(sizeText(bytes, QLocale::c()), text);
+    }
+
+    void compressedSizeRoundsThroughFourPlaces() {
+        // 1193 / 1024 = 1.16503...: 1.17 directly, but 1.1650 after four places, then 1.16.
+        QCOMPARE(sizeText(1193, QLocale::c()), u"1.17 Kb"_s);
+        QCOMPARE(compressedSizeText(1193, QLocale::c()), u"1.16 Kb"_s);
+        QCOMPARE(compressedSizeText(1053819, QLocale::c()), u"1 Mb"_s);
+        QCOMPARE(compressedSizeText(125829120, QLocale::c()), u"120 Mb"_s);
+        QCOMPARE(compressedSizeText(1023, QLocale::c()), u"1023 b"_s);
+    }
+
+    void systemDecimalSeparator() {
+        const QLocale german(QLocale::German, QLocale::Germany);
+        QCOMPARE(sizeText(1536, german), u"1,5 Kb"_s);
+        QCOMPARE(compressedSizeText(1100, german), u"1,07 Kb"_s);
+        // No group separators: a thousand Kb stays one number.
+        QCOMPARE(sizeText(1047552, german), u"1023 Kb"_s);
+        QLocale::setDefault(german);
+        QCOMPARE(sizeText(1536), u"1,5 Kb"_s);
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void listKeys() {
+        QCOMPARE(fileKey(17), u"K17"_s);
+        QCOMPARE(counterFromKey(u"K17"_s), std::optional<qint64>(17));
+        QCOMPARE(counterFromKey(u"K"_s), std::nullopt);
+        QCOMPARE(counterFromKey(u"K1x"_s), std::nullopt);
+    }
+
     void roundTripThroughGcab() {
-        GcabArchiver gcab(env->appFolder());
-        QVERIFY2(gcab.available(), "gcab must be installed");
         const QByteArray content = mixedBytes(300000);
-        const QString name = u"Отчёт 名前 <b>x &amp; <i>.bin"_s;
+        const QString name = u" Отчёт 名前 <b>x &amp; <i>.bin "_s;
         const QString source = test::writeFile(env->root() + u"in/"_s + name, content);
         const QDateTime modified(QDate(2024, 2, 29), QTime(23, 59, 58, 120));
         QFile touched(source);
         QVERIFY(touched.open(QIODevice::Append) &&
                 touched.setFileTime(modified, QFileDevice::FileModificationTime));
         touched.close();
-        test::RecordingStatus status;
 
-        const CheckInResult result = checkIn(gcab, source, status, anna);
-        QCOMPARE(int(result.outcome), int(CheckInOutcome::Added));
+        const CheckInResult result = checkIn(*gcab, source);
+        QCOMPARE(result.outcome, CheckInOutcome::Added);
         QCOMPARE(status.steps, (QStringList{compressingStatus(), addingStatus()}));
         QVERIFY(!QFile::exists(archive()));
         const QList<StoredFileLine> lines = listStoredFiles(*database, anna).value();
@@ -79,134 +184,135 @@ private Q_SLOTS:
         QCOMPARE(lines[0].compressedSize, result.bytes);
         QVERIFY(lines[0].compressedSize < 300000);
         QCOMPARE(lines[0].lastModified, modified);
-
-        // The stored archive, read back in chunks, unpacks to the same bytes under the bare name.
-        const QString copy = env->root() + u"out/Store.cab"_s;
-        QDir().mkpath(env->root() + u"out"_s);
-        QFile out(copy);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        QCOMPARE(readStoredArchive(*database, anna, result.counter, out).value(), true);
-        out.close();
-        QCOMPARE(out.size(), result.bytes);
-        QVERIFY(gcab.extract(copy, env->root() + u"unpacked"_s).ok);
-        QCOMPARE(QDir(env->root() + u"unpacked"_s).entryList(QDir::Files), QStringList{name});
-        QCOMPARE(test::readBytes(env->root() + u"unpacked/"_s + name, "<missing>"), content);
-
-        // Another user can neither read it nor see it.
-        QBuffer elsewhere;
+        QBuffer elsewhere;  // another user's read
         elsewhere.open(QIODevice::WriteOnly);
         QCOMPARE(readStoredArchive(*database, bert, result.counter, elsewhere).value(), false);
         QVERIFY(elsewhere.data().isEmpty());
-        QVERIFY(names(bert).isEmpty());
+
+        // Checked out (the stored archive read back in chunks and unpacked), each file replaces
+        // its namesake, longer than itself, and nothing else: the user's own archive stays.
+        QVERIFY(storeFile(anna, u"report.txt"_s, "report") > 0);
+        test::writeFile(dest() + u"Store.cab"_s, "my own cabinet");
+        test::writeFile(dest() + u"report.txt"_s, "an older report, longer than the new one");
+        status.steps.clear();
+        const CheckOutReport out = checkOut(CheckOutKind::Files);
+        QVERIFY(out.failedNames.isEmpty() && !out.failure);
+        QCOMPARE(out.written, (QStringList{dest() + name, dest() + u"report.txt"_s}));
+        QCOMPARE(read(dest() + name), content);
+        QCOMPARE(read(dest() + u"report.txt"_s), QByteArray("report"));
+        QCOMPARE(read(dest() + u"Store.cab"_s), QByteArray("my own cabinet"));
+        QCOMPARE(entries(dest()), (QStringList{name, u"Store.cab"_s, u"report.txt"_s}));
+        verifyNoStaging();
+        QCOMPARE(status.steps, (QStringList{u"begin Exporting File "_s + name + u" ..."_s,
+                                            u"Decompressing File "_s + name + u" ..."_s,
+                                            u"Restoring File "_s + name + u" ..."_s,
+                                            u"Exporting File report.txt ..."_s,
+                                            u"Decompressing File report.txt ..."_s,
+                                            u"Restoring File report.txt ..."_s, u"end"_s}));
     }
 
     void gcabFailuresAreReported() {
-        GcabArchiver gcab(env->appFolder());
+        const qint64 fine = storeFile(anna, u"fine.txt"_s, "fine");
+        status.steps.clear();
         QTemporaryDir empty;
         env->setVariable("PATH", empty.path());
-        QVERIFY(!gcab.available());
+        QVERIFY(!gcab->available());
         const QString source = test::writeFile(env->root() + u"a.txt"_s, "abc");
-        test::RecordingStatus status;
-        QCOMPARE(int(checkIn(gcab, source, status, anna).outcome),
-                 int(CheckInOutcome::CompressionFailed));
+        QCOMPARE(checkIn(*gcab, source).outcome, CheckInOutcome::CompressionFailed);
         QVERIFY(status.steps.isEmpty());  // nothing was run
-        QVERIFY(names(anna).isEmpty());
+        // Without it every file checked out is reported.
+        QCOMPARE(checkOut(CheckOutKind::Files, {fine}).failedNames, QStringList{u"fine.txt"_s});
+        QVERIFY(entries(dest()).isEmpty());
+        verifyNoStaging();
         env->setVariable("PATH", u"/usr/bin:/bin"_s);
 
         // An archive that is not one, and a file that cannot be read.
         const QString bad = test::writeFile(env->root() + u"bad.cab"_s, "MSCF nonsense");
-        QVERIFY(!gcab.extract(bad, env->root() + u"x"_s).ok);
+        QVERIFY(!gcab->extract(bad, env->root() + u"x"_s).ok);
         QFile::setPermissions(source, QFileDevice::WriteOwner);
         if (!QFileInfo(source).isReadable()) {  // the superuser reads every file
-            QCOMPARE(int(checkIn(gcab, source, status, anna).outcome),
-                     int(CheckInOutcome::CompressionFailed));
+            QCOMPARE(checkIn(*gcab, source).outcome, CheckInOutcome::CompressionFailed);
         }
-        QCOMPARE(int(checkIn(gcab, env->root() + u"gone.txt"_s, status, anna).outcome),
-                 int(CheckInOutcome::CompressionFailed));
-        QVERIFY(names(anna).isEmpty());
+        QCOMPARE(checkIn(*gcab, env->root() + u"gone.txt"_s).outcome,
+                 CheckInOutcome::CompressionFailed);
+        QCOMPARE(names(anna), QStringList{u"fine.txt"_s});
         QVERIFY(!QFile::exists(archive()));
     }
 
     void archiveMustHoldExactlyThatFile() {
         // An archiver that leaves a foreign archive, or one of another size, is a failed one.
         const QString source = test::writeFile(env->root() + u"a.txt"_s, "abcdef");
-        test::RecordingStatus status;
-        QVERIFY(test::writeFakeCabinet(env->root() + u"other.cab"_s, u"b.txt"_s, 6, 100));
-        QCOMPARE(readCabinetEntries(env->root() + u"other.cab"_s)->first().name, u"b.txt"_s);
         struct Wrong final : Archiver {
             QString name;
-            qint64 size = 0;
+            qint64 size;  // below 0: says it made the archive but leaves none
+            Wrong(const QString& n, qint64 s) : name(n), size(s) {}
             bool available() const override { return true; }
             ArchiverOutcome create(const QString& archive, const QString&) override {
-                return {test::writeFakeCabinet(archive, name, size, 100), {}};
+                return {size < 0 || test::writeFakeCabinet(archive, name, size, 100), {}};
             }
             ArchiverOutcome extract(const QString&, const QString&) override { return {}; }
         };
+        Wrong otherName(u"b.txt"_s, 6);
+        QCOMPARE(checkIn(otherName, source).outcome, CheckInOutcome::CompressionFailed);
+        Wrong otherSize(u"a.txt"_s, 7);
+        QCOMPARE(checkIn(otherSize, source).outcome, CheckInOutcome::CompressionFailed);
         // Without a temporary folder nothing is packed anywhere else.
         test::FakeArchiver fakeElsewhere;
-        QCOMPARE(
-            int(checkInFile(*database, fakeElsewhere, status, {source, QString(), anna}).outcome),
-            int(CheckInOutcome::CompressionFailed));
+        QCOMPARE(checkInFile(*database, fakeElsewhere, status, {source, QString(), anna}).outcome,
+                 CheckInOutcome::CompressionFailed);
         QVERIFY(fakeElsewhere.created.isEmpty());
-        Wrong otherName;
-        otherName.name = u"b.txt"_s;
-        otherName.size = 6;
-        QCOMPARE(int(checkIn(otherName, source, status, anna).outcome),
-                 int(CheckInOutcome::CompressionFailed));
-        Wrong otherSize;
-        otherSize.name = u"a.txt"_s;
-        otherSize.size = 7;
-        QCOMPARE(int(checkIn(otherSize, source, status, anna).outcome),
-                 int(CheckInOutcome::CompressionFailed));
         // A stale work archive of an earlier run is never taken for the new one.
         QVERIFY(test::writeFakeCabinet(archive(), u"a.txt"_s, 6, 100));
-        struct Silent final : Archiver {
-            bool available() const override { return true; }
-            ArchiverOutcome create(const QString&, const QString&) override { return {true, {}}; }
-            ArchiverOutcome extract(const QString&, const QString&) override { return {}; }
-        } silent;
-        QCOMPARE(int(checkIn(silent, source, status, anna).outcome),
-                 int(CheckInOutcome::CompressionFailed));
+        Wrong silent(u"a.txt"_s, -1);
+        QCOMPARE(checkIn(silent, source).outcome, CheckInOutcome::CompressionFailed);
         QVERIFY(names(anna).isEmpty());
     }
 
-    void sizeLimits() {
+    void sizeLimitsAndDatabaseFailure() {
         test::FakeArchiver fake;
-        test::RecordingStatus status;
         // A file of 2 Gb or more is refused before the archiver runs; a sparse file is enough.
         QFile huge(env->root() + u"huge.bin"_s);
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64{1} << 31));
         huge.close();
-        CheckInResult result = checkIn(fake, huge.fileName(), status, anna);
-        QCOMPARE(int(result.outcome), int(CheckInOutcome::TooLargeToArchive));
+        CheckInResult result = checkIn(fake, huge.fileName());
+        QCOMPARE(result.outcome, CheckInOutcome::TooLargeToArchive);
         QCOMPARE(result.bytes, qint64{1} << 31);
         QVERIFY(fake.created.isEmpty());
         QVERIFY(status.steps.isEmpty());
         QVERIFY(huge.resize((qint64{1} << 31) - 1));
         fake.archiveBytes = kLargestStoredArchive + 1;
-        result = checkIn(fake, huge.fileName(), status, anna);
-        QCOMPARE(int(result.outcome), int(CheckInOutcome::OverLimit));
+        result = checkIn(fake, huge.fileName());
+        QCOMPARE(result.outcome, CheckInOutcome::OverLimit);
         QCOMPARE(result.bytes, qint64{125829121});
         QCOMPARE(fake.created, QStringList{huge.fileName()});
         QVERIFY(!QFile::exists(archive()));
+
+        // A database that refuses the row adds nothing either.
+        fake.archiveBytes = 1000;
+        QVERIFY(test::breakFileInserts(*database));
+        result = checkIn(fake, test::writeFile(env->root() + u"a.txt"_s, "abc"));
+        QCOMPARE(result.outcome, CheckInOutcome::StoreFailed);
+        QVERIFY(result.status.detail.contains(u"disk is full"_s));
+        QVERIFY(!QFile::exists(archive()));
         QVERIFY(names(anna).isEmpty());
+        // The work archive vanishing before it is stored is a failure too, with nothing added.
+        QVERIFY(!addStoredFile(*database, anna, {u"a.txt"_s, 3, {}}, archive()).ok());
+        QCOMPARE(test::countOf(database->open().value(), u"SELECT count(*) FROM Files"_s), 0);
     }
 
     void sameNamesDeletionAndOwners() {
         test::FakeArchiver fake;
-        test::RecordingStatus status;
         const QString source = test::writeFile(env->root() + u"a/same.txt"_s, "one");
-        const qint64 first = checkIn(fake, source, status, anna).counter;
+        const qint64 first = checkIn(fake, source).counter;
         test::writeFile(source, "second");
-        const qint64 second = checkIn(fake, source, status, anna).counter;
-        const qint64 berts = checkIn(fake, source, status, bert).counter;
+        const qint64 second = checkIn(fake, source).counter;
+        const qint64 berts = checkIn(fake, source, bert).counter;
         QVERIFY(first != second);
         QCOMPARE(names(anna), (QStringList{u"same.txt"_s, u"same.txt"_s}));
         QCOMPARE(listStoredFiles(*database, anna).value()[1].size, qint64{6});
 
         // Bert's key in Anna's deletion removes nothing.
         QCOMPARE(deleteStoredFiles(*database, anna, {berts}).value(), 0);
-        QCOMPARE(names(bert), QStringList{u"same.txt"_s});
         QCOMPARE(deleteStoredFiles(*database, anna, {first}).value(), 1);
         QCOMPARE(listStoredFiles(*database, anna).value().first().counter, second);
         QCOMPARE(deleteStoredFiles(*database, anna, {first, second}).value(), 1);
@@ -214,20 +320,173 @@ private Q_SLOTS:
         QCOMPARE(names(bert), QStringList{u"same.txt"_s});
     }
 
-    void databaseFailureAddsNothing() {
-        test::FakeArchiver fake;
-        test::RecordingStatus status;
-        const QString source = test::writeFile(env->root() + u"a.txt"_s, "abc");
-        QVERIFY(test::breakFileInserts(*database));
-        const CheckInResult result = checkIn(fake, source, status, anna);
-        QCOMPARE(int(result.outcome), int(CheckInOutcome::StoreFailed));
-        QVERIFY(result.status.detail.contains(u"disk is full"_s));
-        QVERIFY(!QFile::exists(archive()));
-        QVERIFY(names(anna).isEmpty());
+    void filesAcrossFileSystemsAreCopiedWhole() {
+        // A destination on another file system than the temporary folder takes the copy route.
+        if (!QFileInfo(u"/dev/shm"_s).isWritable() ||
+            QStorageInfo(u"/dev/shm"_s).device() == QStorageInfo(temp()).device()) {
+            QSKIP("no second writable file system");
+        }
+        QTemporaryDir other(u"/dev/shm/keystead-test-XXXXXX"_s);
+        const QString folder = other.path() + u'/';
+        const QByteArray big(3 * 1024 * 1024 + 17, 'b');
+        QVERIFY(storeFile(anna, u"big.bin"_s, big) > 0);
+        test::writeFile(folder + u"big.bin"_s, "older");
+        const CheckOutReport result = checkOut(CheckOutKind::Files, {}, folder);
+        QCOMPARE(result.written, QStringList{folder + u"big.bin"_s});
+        QCOMPARE(read(folder + u"big.bin"_s), big);
+        QCOMPARE(entries(folder), QStringList{u"big.bin"_s});
+        verifyNoStaging();
+    }
 
-        // The work archive vanishing before it is stored is a failure too, with nothing added.
-        QVERIFY(!addStoredFile(*database, anna, {u"a.txt"_s, 3, {}}, archive()).ok());
-        QCOMPARE(test::countOf(database->open().value(), u"SELECT count(*) FROM Files"_s), 0);
+    void selectionAndOwnerDecideWhatIsWritten() {
+        const qint64 a1 = storeFile(anna, u"a1.txt"_s, "1");
+        const qint64 b1 = storeFile(bert, u"b1.txt"_s, "b");
+        const qint64 a2 = storeFile(anna, u"a2.txt"_s, "2");
+        const qint64 a3 = storeFile(anna, u"a3.txt"_s, "3");
+        QVERIFY(a1 > 0 && b1 > 0 && a2 > 0 && a3 > 0);
+
+        // Exactly the two selected rows; another user's Counter in the selection is no key.
+        QVERIFY(checkOut(CheckOutKind::Files, {a3, a1, b1}).failedNames.isEmpty());
+        QCOMPARE(entries(dest()), (QStringList{u"a1.txt"_s, u"a3.txt"_s}));
+        // "All" is all of this user's rows, never another's.
+        QVERIFY(checkOut(CheckOutKind::Files).failedNames.isEmpty());
+        QCOMPARE(entries(dest()), (QStringList{u"a1.txt"_s, u"a2.txt"_s, u"a3.txt"_s}));
+        // An owner without rows writes nothing and shows no status.
+        status.steps.clear();
+        const CheckOutReport none = checkOut(CheckOutKind::Files, {}, {}, EncryptField(u"cleo"_s));
+        QVERIFY(none.written.isEmpty() && none.failedNames.isEmpty());
+        QVERIFY(status.steps.isEmpty());
+    }
+
+    void picturesNeverOverwrite() {
+        const QByteArray bytes("\x89PNG picture bytes\0\x01\x02", 22);
+        QVERIFY(storePicture(anna, u"pic.png"_s, bytes) > 0);
+        const qint64 last = storePicture(anna, u"pic.png"_s, bytes);
+        QVERIFY(last > 0 && storePicture(bert, u"pic.png"_s, bytes) > 0);
+        test::writeFile(dest() + u"pic.png"_s, "mine");
+        test::writeFile(dest() + u"Copy of pic.png"_s, "my copy");
+        // A dangling link under the next name is taken as well, never written through.
+        QVERIFY(QFile::link(env->root() + u"nowhere"_s, dest() + u"Copy of Copy of pic.png"_s));
+
+        const CheckOutReport result = checkOut(CheckOutKind::Images);
+        QCOMPARE(result.written,
+                 (QStringList{dest() + u"Copy of Copy of Copy of pic.png"_s,
+                              dest() + u"Copy of Copy of Copy of Copy of pic.png"_s}));
+        QCOMPARE(read(result.written.first()), bytes);
+        QCOMPARE(read(dest() + u"pic.png"_s), QByteArray("mine"));
+        QCOMPARE(read(dest() + u"Copy of pic.png"_s), QByteArray("my copy"));
+        QVERIFY(!QFile::exists(env->root() + u"nowhere"_s));
+        QCOMPARE(entries(dest()).size(), 5);  // no picture of bert's
+        QCOMPARE(checkOut(CheckOutKind::Images, {last}).written.size(), 1);
+    }
+
+    void badNamesAndArchivesWriteNothingOutside() {
+        // Stored names that are no plain file name, for files and pictures alike.
+        const QString payload = gcabArchiveOf(u"x"_s, "payload");
+        QVERIFY(!payload.isEmpty());
+        const QStringList hostile = {u"../x"_s, u"a/b"_s, u".."_s, u""_s, u"."_s, u"a\\b"_s};
+        for (const QString& name : hostile) {
+            QVERIFY(storeArchive(anna, name, payload) > 0);
+            QVERIFY(storePicture(anna, name, "pic") > 0);
+        }
+        // A cabinet whose one entry walks up ("../zy") or sits in a folder ("sub\y"), one whose
+        // entry differs from the stored name, and a damaged one whose name the user already has.
+        QDir().mkpath(env->root() + u"cabs/sub"_s);
+        test::writeFile(env->root() + u"cabs/sub/y"_s, "deep");
+        QProcess make;
+        make.setWorkingDirectory(env->root() + u"cabs"_s);
+        make.start(gcab->program(), {u"-c"_s, u"-z"_s, u"nested.cab"_s, u"sub/y"_s});
+        QVERIFY(make.waitForFinished() && make.exitCode() == 0);
+        QByteArray nested = read(env->root() + u"cabs/nested.cab"_s);
+        QVERIFY(nested.contains("sub\\y"));
+        const QString walking = test::writeFile(env->root() + u"cabs/walk.cab"_s,
+                                                QByteArray(nested).replace("sub\\y", "../zy"));
+        QVERIFY(storeArchive(anna, u"zy"_s, walking) > 0);
+        QVERIFY(storeArchive(anna, u"y"_s, env->root() + u"cabs/nested.cab"_s) > 0);
+        QVERIFY(storeArchive(anna, u"other"_s, payload) > 0);
+        QByteArray archive = read(gcabArchiveOf(u"doc.txt"_s, QByteArray(200000, 'd')));
+        archive[archive.size() - 100] = char(archive[archive.size() - 100] ^ 0x55);
+        const QString damaged = test::writeFile(env->root() + u"cabs/damaged.cab"_s, archive);
+        QVERIFY(storeArchive(anna, u"doc.txt"_s, damaged) > 0);
+        QVERIFY(storeFile(anna, u"fine.txt"_s, "fine") > 0);
+        test::writeFile(dest() + u"doc.txt"_s, "the user's own doc");
+
+        // Each is reported and the walk goes on; an earlier file of the same name is no success
+        // and stays whole.
+        const CheckOutReport files = checkOut(CheckOutKind::Files);
+        QCOMPARE(files.failedNames,
+                 hostile + (QStringList{u"zy"_s, u"y"_s, u"other"_s, u"doc.txt"_s}));
+        QCOMPARE(files.written, QStringList{dest() + u"fine.txt"_s});
+        QCOMPARE(checkOut(CheckOutKind::Images).failedNames, hostile);
+        QCOMPARE(read(dest() + u"doc.txt"_s), QByteArray("the user's own doc"));
+        QCOMPARE(entries(dest()), (QStringList{u"doc.txt"_s, u"fine.txt"_s}));
+        for (const char* outside : {"x", "a", "zy"}) {
+            QVERIFY2(!QFile::exists(env->root() + QLatin1String(outside)), outside);
+        }
+        verifyNoStaging();
+    }
+
+    void unwritableDestinationIsReported() {
+        QVERIFY(storeFile(anna, u"a.txt"_s, "a") > 0);
+        QVERIFY(storePicture(anna, u"p.png"_s, "p") > 0);
+        // A folder that is gone, a file in place of the folder, and (where permissions bind
+        // this user) a folder without write permission: nothing is tried, for both kinds.
+        test::writeFile(env->root() + u"plain"_s, "a file");
+        QStringList unwritable{env->root() + u"gone"_s, env->root() + u"plain"_s};
+        if (geteuid() != 0) {
+            QDir().mkpath(env->root() + u"locked"_s);
+            QFile::setPermissions(env->root() + u"locked"_s, QFile::ReadOwner | QFile::ExeOwner);
+            unwritable.append(env->root() + u"locked"_s);
+        }
+        for (const QString& folder : unwritable) {
+            for (CheckOutKind kind : {CheckOutKind::Files, CheckOutKind::Images}) {
+                const CheckOutReport result = checkOut(kind, {}, folder);
+                QVERIFY(result.destinationNotWritable);
+                QVERIFY(result.written.isEmpty() && result.failedNames.isEmpty());
+            }
+        }
+        QVERIFY(!QFile::exists(env->root() + u"gone"_s));
+        QCOMPARE(read(env->root() + u"plain"_s), QByteArray("a file"));
+        // The chosen folder given without its closing "/" is the same folder.
+        QCOMPARE(checkOut(CheckOutKind::Images, {}, env->root() + u"dest"_s).written,
+                 QStringList{dest() + u"p.png"_s});
+    }
+
+    void launchUsesAFreshLaunchFolder() {
+        const qint64 first = storeFile(anna, u"first.txt"_s, "first");
+        const qint64 second = storeFile(anna, u"second name.txt"_s, "second");
+        const qint64 foreign = storeFile(bert, u"bert.txt"_s, "b");
+        QList<QUrl> opened;
+        const auto launch = [&](qint64 counter) {
+            return LaunchStoredFile(*database, *gcab, status,
+                                    {anna, temp(), u"Keystead"_s, counter}, [&](const QUrl& url) {
+                                        opened.append(url);
+                                        return true;
+                                    });
+        };
+        const QString folder = launchFolder(temp(), u"Keystead"_s);
+
+        QCOMPARE(launch(first).outcome, LaunchOutcome::Opened);
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(folder + u"first.txt"_s)});
+        QCOMPARE(read(folder + u"first.txt"_s), QByteArray("first"));
+        QCOMPARE(QFile::permissions(folder) & (QFile::ReadOther | QFile::ReadGroup),
+                 QFile::Permissions());
+        // The second launch empties the folder first.
+        QCOMPARE(launch(second).outcome, LaunchOutcome::Opened);
+        QCOMPARE(entries(folder), QStringList{u"second name.txt"_s});
+        verifyNoStaging({u"Keystead"_s});
+
+        // Another user's row and a failed check-out start nothing.
+        opened.clear();
+        LaunchResult result = launch(foreign);
+        QCOMPARE(result.outcome, LaunchOutcome::CheckOutFailed);
+        QVERIFY(result.fileName.isNull());
+        const QString bad = test::writeFile(env->root() + u"bad.cab"_s, "MSCF not a cabinet");
+        result = launch(storeArchive(anna, u"bad.txt"_s, bad));
+        QCOMPARE(result.outcome, LaunchOutcome::CheckOutFailed);
+        QCOMPARE(result.fileName, u"bad.txt"_s);
+        QVERIFY(opened.isEmpty());
+        QVERIFY(entries(folder).isEmpty());
     }
 };
 

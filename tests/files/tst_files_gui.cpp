@@ -1,17 +1,22 @@
-// The Files tab driven end to end: check-in with the status window, the list with its sizes,
-// the delete dialogue, and the refusals, through the real main window.
+// The Files tab driven end to end through the real main window: check-in with the status
+// window, the list with its sizes, the delete dialogue and the refusals; check-out of files and
+// pictures through Form6, its status window and messages, and the launch with the real gcab.
 #include <QtTest>
 #include <QtWidgets>
 
 #include "FilesTestSupport.h"
 #include "GuiDriver.h"
 #include "Session.h"
+#include "files/CheckOutWindow.h"
 #include "files/FilesPage.h"
+#include "widgets/VolumeFolderChooser.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
 
 namespace {
+
+enum { kImagesTab = 2, kFilesTab = 3 };
 
 const QString kCompressionFailed =
     u"An error occurred while compressing the file for storage!\r\rThe file was not added."_s;
@@ -21,6 +26,12 @@ const QString kOverLimit =
 const QString kSelect = u"You must select a file to delete."_s;
 const QString kOneHeading = u"You are about to delete the following file:"_s;
 const QString kManyHeading = u"You are about to delete the following files:"_s;
+const QString kNoFiles = u"There are no files to export."_s;
+const QString kNoImages = u"There are no images to export."_s;
+const QString kExtractFailed = u"A problem occurred extracting file: "_s;
+const QString kSelectToLaunch = u"You must select a file to launch."_s;
+const QString kOneAtATime =
+    u"Keystead will only run one file at a time.  The first file selected will now be launched."_s;
 
 }  // namespace
 
@@ -28,7 +39,10 @@ class FilesGuiTest : public test::SessionTest {
     Q_OBJECT
 
     QTreeWidget* list() { return test::control<QTreeWidget>(main(), u"lvFiles"_s); }
+    QListWidget* images() { return test::control<QListWidget>(main(), u"lstImages"_s); }
+    QWidget* form6() { return test::window(u"Form6"_s); }
     QString workArchive() { return state().TempFolder + u"store.cab"_s; }
+    QString dest() { return session->env.root() + u"dest/"_s; }
     // Every row: name, size, compressed size, each cell separated by "|".
     QStringList rows() {
         QStringList out;
@@ -46,6 +60,19 @@ class FilesGuiTest : public test::SessionTest {
         dialogs().file(path);
         return pressed(main(), u"cmdFileNew"_s);
     }
+    void checkInFile(const QString& name, const QByteArray& bytes) {
+        test::showTab(main(), kFilesTab);
+        QVERIFY(checkIn(file(name, bytes)).isEmpty());
+    }
+    void checkInPicture(const QString& name) {
+        QImage picture(32, 24, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        const QString path = file(name, {});
+        QVERIFY(picture.save(path, "PNG"));
+        test::showTab(main(), kImagesTab);
+        dialogs().files({path});
+        QVERIFY(pressed(main(), u"cmdIMGNew"_s).isEmpty());
+    }
     QStringList deleteRows(const QList<int>& selected) {
         test::selectRows(list(), selected);
         return pressed(main(), u"cmdFileDelete"_s);
@@ -55,31 +82,26 @@ class FilesGuiTest : public test::SessionTest {
         fake->archiveBytes = archiveBytes;
         main()->findChild<FilesPage*>()->useArchiver(std::move(fake));
     }
-
-private Q_SLOTS:
-    void init() {
-        startSession();
-        test::showTab(main(), 3);
+    // Points Form6 at the destination and presses "Start"; the texts shown meanwhile.
+    QStringList start() {
+        QDir().mkpath(dest());
+        form6()->findChild<VolumeFolderChooser*>()->setCurrentFolder(QDir(dest()).absolutePath());
+        return pressed(form6(), u"Command2"_s);
     }
-    void cleanup() { endSession(); }
-
-    void checkInShowsStatusAndLists() {
-        QWidget* pctFiles = main()->findChild<QWidget*>(u"pctFiles"_s);
-        QVERIFY(pctFiles->isVisible());
-        QCOMPARE(list()->headerItem()->text(3), u"Date Modified"_s);
-        for (const char* name : {"mnuFilesCheckIn", "mnuFilesCheckOut", "mnuOpenFile"}) {
-            QVERIFY(main()->findChild<QAction*>(QString::fromLatin1(name))->isEnabled());
-        }
-
-        // While gcab runs the window turns: Form11 shows the step with its busy bar, and the
-        // main window is disabled.
-        // Closing the main window meanwhile waits for the check-in: nothing quits.
+    static QStringList entries(const QString& folder) {
+        return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    static QByteArray read(const QString& path) { return test::readBytes(path, "<missing>"); }
+    // Runs `action`, noting each step Form11 shows meanwhile as "step|main window enabled or
+    // disabled|busy bar busy or still"; closing the main window or Form6 meanwhile must wait.
+    QSet<QString> stepsShownBy(const std::function<void()>& action) {
         QSet<QString> seen;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
             QWidget* form11 = test::window(u"Form11"_s);
             if (form11 != nullptr && form11->isVisible()) {
                 QVERIFY(!main()->close());
+                QVERIFY(form6() == nullptr || !form6()->isVisible() || !form6()->close());
                 seen.insert(QStringList{test::control<QLabel>(form11, u"lblStatus"_s)->text(),
                                         main()->isEnabled() ? u"enabled"_s : u"disabled"_s,
                                         test::control<QWidget>(form11, u"barBusy"_s)->isVisible()
@@ -89,57 +111,63 @@ private Q_SLOTS:
             }
         });
         watch.start(0);
-        QByteArray bytes(1536, 'x');
-        const QString name = u"  Ελληνικά <b>x <i>y 長い名前 "_s + QString(200, u'n') + u".txt"_s;
-        QVERIFY(checkIn(file(name, bytes)).isEmpty());
+        action();
         watch.stop();
+        return seen;
+    }
+
+private Q_SLOTS:
+    void init() {
+        startSession();
+        test::showTab(main(), kFilesTab);
+    }
+    void cleanup() { endSession(); }
+
+    void checkInShowsStatusAndLists() {
+        QCOMPARE(list()->headerItem()->text(3), u"Date Modified"_s);
+        for (const char* name : {"mnuFilesCheckIn", "mnuFilesCheckOut", "mnuOpenFile"}) {
+            QVERIFY(main()->findChild<QAction*>(QString::fromLatin1(name))->isEnabled());
+        }
+
+        // While gcab runs Form11 shows the step with its busy bar, and the main window is
+        // disabled; closing the main window meanwhile waits for the check-in: nothing quits.
+        const QString name = u"  Ελληνικά <b>x <i>y 長い名前 "_s + QString(200, u'n') + u".txt"_s;
+        const QString path = file(name, QByteArray(1536, 'x'));
+        const QSet<QString> seen = stepsShownBy([&] { QVERIFY(checkIn(path).isEmpty()); });
         QVERIFY(seen.contains(u"Compressing File(s) ...|disabled|busy"_s));
         QVERIFY(!state().Quitting && main()->isVisible());
         QVERIFY(!test::window(u"Form11"_s)->isVisible());
         QVERIFY(main()->isEnabled());
-        QVERIFY(!QFile::exists(workArchive()));
         QCOMPARE(list()->topLevelItemCount(), 1);
         QTreeWidgetItem* row = list()->topLevelItem(0);
         QCOMPARE(row->text(0), name);
         QCOMPARE(row->text(1), u"1.5 Kb"_s);
         QVERIFY(row->text(2).endsWith(u" b"_s));  // a small archive of a repetitive file
-        QCOMPARE(
-            row->text(3),
-            QLocale().toString(QFileInfo(session->env.root() + u"files/"_s + name).lastModified(),
-                               QLocale::ShortFormat));
-        QVERIFY(row->data(0, Qt::UserRole).toString().startsWith(u'K'));
+        QCOMPARE(row->text(3),
+                 QLocale().toString(QFileInfo(path).lastModified(), QLocale::ShortFormat));
 
-        // The menu item does what the button does, and a cancel adds nothing.
+        // The menu item does what the button does, and a cancel adds nothing; a work archive
+        // left behind by an earlier run goes with it.
+        test::writeFile(workArchive(), "left over");
         dialogs().file(QString());
         main()->findChild<QAction*>(u"mnuFilesCheckIn"_s)->trigger();
         QCOMPARE(list()->topLevelItemCount(), 1);
+        QVERIFY(!QFile::exists(workArchive()));
         QVERIFY(dialogs().shown.isEmpty());
     }
 
-    void cancelLeavesNoWorkArchive() {
-        QVERIFY(checkIn(file(u"a.txt"_s, "abc")).isEmpty());
-        // A work archive left behind by an earlier run goes with the next cancel.
-        test::writeFile(workArchive(), "left over");
-        QVERIFY(checkIn(QString()).isEmpty());
-        QVERIFY(!QFile::exists(workArchive()));
-        QCOMPARE(rows().size(), 1);
-    }
-
     void refusals() {
-        // No archiver at all.
-        QTemporaryDir empty;
+        QTemporaryDir empty;  // no archiver at all
         session->env.setVariable("PATH", empty.path());
         const QString source = file(u"a.txt"_s, "abc");
         QCOMPARE(checkIn(source), QStringList{kCompressionFailed});
         QVERIFY(dialogs().shown.last().icon == MessageIcon::Exclamation);
         QCOMPARE(dialogs().shown.last().title, u"Keystead"_s);
-        QVERIFY(rows().isEmpty());
 
         // Exactly 120 Mb after compression is stored; one byte more is refused with its size.
         useFakeArchiver(125829121);
         QCOMPARE(checkIn(source), QStringList{kOverLimit + u"125829121"_s});
         QVERIFY(dialogs().shown.last().icon == MessageIcon::Exclamation);
-        QVERIFY(rows().isEmpty());
         useFakeArchiver(125829120);
         QVERIFY(checkIn(source).isEmpty());
         QCOMPARE(rows(), QStringList{u"a.txt|3 b|120 Mb"_s});
@@ -148,32 +176,26 @@ private Q_SLOTS:
         QFile huge(session->env.root() + u"files/huge.iso"_s);
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64{3} << 30));
         huge.close();
-        const QStringList shown = checkIn(huge.fileName());
+        QStringList shown = checkIn(huge.fileName());
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown.first().endsWith(u"3221225472"_s));
         QVERIFY(dialogs().shown.last().icon == MessageIcon::Exclamation);
-        QCOMPARE(rows().size(), 1);
-        QVERIFY(!QFile::exists(workArchive()));
-    }
 
-    void databaseFailureIsReported() {
+        // A database that refuses the row is told as a critical failure.
+        useFakeArchiver(1000);
         QVERIFY(test::breakFileInserts(session->program->database()));
-        const QStringList shown = checkIn(file(u"a.txt"_s, "abc"));
+        shown = checkIn(source);
         QCOMPARE(shown.size(), 1);
-        QVERIFY(dialogs().shown.last().icon == MessageIcon::Critical);
         QVERIFY(shown.first().startsWith(u"The file could not be added to the database."_s));
-        QVERIFY(rows().isEmpty());
+        QVERIFY(dialogs().shown.last().icon == MessageIcon::Critical);
+        QCOMPARE(rows(), QStringList{u"a.txt|3 b|120 Mb"_s});
         QVERIFY(main()->isEnabled());
-        QVERIFY(!QFile::exists(workArchive()));
     }
 
     void deleteDialogue() {
         for (const QString& name : {u"one.txt"_s, u"same.txt"_s, u"same.txt"_s, u"<i>four<i>"_s}) {
             QVERIFY(checkIn(file(name, "bytes")).isEmpty());
         }
-        QCOMPARE(list()->topLevelItem(1)->text(0), list()->topLevelItem(2)->text(0));
-        QVERIFY(list()->topLevelItem(1)->data(0, Qt::UserRole) !=
-                list()->topLevelItem(2)->data(0, Qt::UserRole));
         QCOMPARE(deleteRows({}), QStringList{kSelect});
         QVERIFY(dialogs().shown.last().icon == MessageIcon::Information);
 
@@ -184,8 +206,9 @@ private Q_SLOTS:
         QVERIFY(!state().DataDeleted);
         dialogs().answer(true);
         deleteRows({1});
-        QCOMPARE(rows().size(), 3);
-        QCOMPARE(list()->topLevelItem(1)->text(0), u"same.txt"_s);
+        // The other row of the same name stays.
+        QCOMPARE(test::itemTexts(list()),
+                 (QStringList{u"one.txt"_s, u"same.txt"_s, u"<i>four<i>"_s}));
         QVERIFY(state().DataDeleted);
 
         // Three rows, one name a line, in list order.
@@ -194,19 +217,139 @@ private Q_SLOTS:
             deleteRows({2, 0, 1}),
             QStringList{kManyHeading + u"\r\rone.txt\rsame.txt\r<i>four<i>\r\rAre you sure?"_s});
         QVERIFY(rows().isEmpty());
-        QCOMPARE(main()->findChild<QListWidget*>(u"lstFilesToDelete"_s)->count(), 3);
     }
 
-    void otherUsersFilesStayApart() {
-        QVERIFY(checkIn(file(u"annas.txt"_s, "anna")).isEmpty());
+    void checkOutWindowOfFilesAndAFailedExtraction() {
+        // Without rows there is no window.
+        QCOMPARE(pressed(main(), u"cmdFileCheckOut"_s), QStringList{kNoFiles});
+        test::showTab(main(), kImagesTab);
+        QCOMPARE(pressed(main(), u"cmdIMGCheckOut"_s), QStringList{kNoImages});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
+        QVERIFY(form6() == nullptr || !form6()->isVisible());
+        QVERIFY(main()->isEnabled());
+
+        // With nothing selected the window offers all files only.
+        checkInFile(u"first.txt"_s, "1");
+        list()->clearSelection();
+        main()->findChild<QAction*>(u"mnuFilesCheckOut"_s)->trigger();
+        QVERIFY(form6() && form6()->isVisible());
+        QCOMPARE(form6()->windowTitle(), u"Keystead - File Check-Out"_s);
+        QCOMPARE(form6()->windowModality(), Qt::NonModal);
+        QVERIFY(!main()->isEnabled());
+        auto* optAll = test::control<QRadioButton>(form6(), u"optAll"_s);
+        auto* optSelected = test::control<QRadioButton>(form6(), u"optSelected"_s);
+        QCOMPARE(optAll->text(), u"All files in the database"_s);
+        QCOMPARE(optSelected->text(), u"Only the files I selected"_s);
+        QVERIFY(optAll->isChecked() && !optSelected->isEnabled() && !optSelected->isChecked());
+        QCOMPARE(test::control<QGroupBox>(form6(), u"Frame1"_s)->title(), u"Check Out:"_s);
+        QCOMPARE(test::control<QGroupBox>(form6(), u"Frame2"_s)->title(), u"To:"_s);
+        QVERIFY(test::control<QComboBox>(form6(), u"Drive1"_s)->count() > 0);
+        QVERIFY(test::control<QTreeView>(form6(), u"Dir1"_s) != nullptr);
+        QCOMPARE(test::control<QLabel>(form6(), u"lblMode"_s)->text(), u"FILES"_s);
+        QCOMPARE(test::control<QPushButton>(form6(), u"Command2"_s)->text(), u"Start"_s);
+        // Cancel, and the close box, hide the window and give the main window back.
+        QVERIFY(pressed(form6(), u"Command1"_s).isEmpty());
+        QVERIFY(!form6()->isVisible() && main()->isEnabled());
+        test::press(main(), u"cmdFileCheckOut"_s);
+        QVERIFY(!form6()->close());
+        QVERIFY(!form6()->isVisible() && main()->isEnabled());
+        QVERIFY(!QDir(dest()).exists());
+
+        // A failed extraction is told and the walk goes on.
+        checkInFile(u"second.txt"_s, "2");
+        main()->findChild<FilesPage*>()->useArchiver(std::make_unique<test::FakeArchiver>());
+        list()->clearSelection();
+        test::press(main(), u"cmdFileCheckOut"_s);
+        QCOMPARE(start(),
+                 (QStringList{kExtractFailed + u"first.txt"_s, kExtractFailed + u"second.txt"_s}));
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Exclamation);
+        QCOMPARE(dialogs().shown.last().title, u"Keystead"_s);
+        QVERIFY(entries(dest()).isEmpty());
+        QVERIFY(main()->isEnabled());
+    }
+
+    void selectedFilesAreWrittenWithTheStatusShown() {
+        checkInFile(u"one.txt"_s, "one");
+        checkInFile(u"two.txt"_s, "two");
+        checkInFile(u"three.txt"_s, "three");
+        // Another user's files never reach anna's destination.
         session->switchUser(u"bert"_s);
-        QVERIFY(rows().isEmpty());
-        QVERIFY(checkIn(file(u"berts.txt"_s, "bert")).isEmpty());
-        QCOMPARE(list()->topLevelItemCount(), 1);
-        QCOMPARE(list()->topLevelItem(0)->text(1), u"4 b"_s);
+        checkInFile(u"bert.txt"_s, "bert");
         session->switchUser(u"anna"_s);
-        QCOMPARE(list()->topLevelItem(0)->text(0), u"annas.txt"_s);
-        QCOMPARE(list()->topLevelItemCount(), 1);
+        test::showTab(main(), kFilesTab);
+        test::selectRows(list(), {0, 2});
+        test::press(main(), u"cmdFileCheckOut"_s);
+        QVERIFY(test::control<QRadioButton>(form6(), u"optSelected"_s)->isChecked());
+
+        const QSet<QString> seen = stepsShownBy([&] { QVERIFY(start().isEmpty()); });
+        QVERIFY2(seen.contains(u"Decompressing File one.txt ...|disabled|busy"_s),
+                 qPrintable(seen.values().join(u", "_s)));
+        QVERIFY(seen.contains(u"Decompressing File three.txt ...|disabled|busy"_s));
+        QCOMPARE(entries(dest()), (QStringList{u"one.txt"_s, u"three.txt"_s}));
+        QVERIFY(!state().Quitting && main()->isVisible());
+        QVERIFY(!form6()->isVisible() && main()->isEnabled());
+        QVERIFY(!test::window(u"Form11"_s)->isVisible());
+
+        // "All" is all of anna's files and none of bert's.
+        test::press(main(), u"cmdFileCheckOut"_s);
+        test::control<QRadioButton>(form6(), u"optAll"_s)->setChecked(true);
+        QVERIFY(start().isEmpty());
+        QCOMPARE(entries(dest()), (QStringList{u"one.txt"_s, u"three.txt"_s, u"two.txt"_s}));
+        QCOMPARE(entries(state().TempFolder), QStringList());
+    }
+
+    void selectedPicturesAreWritten() {
+        checkInPicture(u"photo <b>1</b>.png"_s.replace(u'/', u'_'));
+        const QString name = images()->item(0)->text();
+        checkInPicture(u"other.png"_s);
+        test::selectRows(images(), {0});
+        main()->findChild<QAction*>(u"mnuCheckOut"_s)->trigger();
+        QVERIFY(form6()->isVisible());
+        QCOMPARE(form6()->windowTitle(), u"Keystead - Image Check-Out"_s);
+        QCOMPARE(form6()->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(test::control<QRadioButton>(form6(), u"optAll"_s)->text(),
+                 u"All images in the database"_s);
+        auto* optSelected = test::control<QRadioButton>(form6(), u"optSelected"_s);
+        QCOMPARE(optSelected->text(), u"Only the images I selected"_s);
+        QVERIFY(optSelected->isEnabled() && optSelected->isChecked());
+        QCOMPARE(test::control<QLabel>(form6(), u"lblMode"_s)->text(), u"IMAGES"_s);
+        QVERIFY(start().isEmpty());
+        QCOMPARE(entries(dest()), QStringList{name});
+        QVERIFY(read(dest() + name).startsWith("\x89PNG"));
+        QVERIFY(!form6()->isVisible() && main()->isEnabled());
+    }
+
+    void launchSelection() {
+        checkInFile(u"notes.txt"_s, "notes");
+        checkInFile(u"picture.png"_s, "png");
+        test::showTab(main(), kFilesTab);
+        QList<QUrl>& opened = session->env.openedUrls;
+        const QString folder = state().TempFolder + u"Keystead/"_s;
+
+        list()->clearSelection();
+        QCOMPARE(pressed(main(), u"cmdOpenFile"_s), QStringList{kSelectToLaunch});
+        QVERIFY(opened.isEmpty());
+
+        test::selectRows(list(), {0, 1});
+        QCOMPARE(pressed(main(), u"cmdOpenFile"_s), QStringList{kOneAtATime});
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(folder + u"notes.txt"_s)});
+
+        // The double-click launches the first selected row without a word.
+        test::selectRows(list(), {1});
+        const qsizetype before = dialogs().shown.size();
+        Q_EMIT list()->itemDoubleClicked(list()->topLevelItem(1), 0);
+        QCOMPARE(dialogs().shown.size(), before);
+        QCOMPARE(opened.last(), QUrl::fromLocalFile(folder + u"picture.png"_s));
+
+        // The menu item launches like the button; a desktop that cannot open it is told.
+        session->env.desktopOpensUrls = false;
+        main()->findChild<QAction*>(u"mnuOpenFile"_s)->trigger();
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Exclamation);
+        QVERIFY(dialogs().texts().last().contains(u"picture.png"_s));
+
+        // The way out removes the launch folder with the temporary folder.
+        session->program->QuitApplication();
+        QVERIFY(!QDir(folder).exists());
     }
 };
 

@@ -1,4 +1,5 @@
-// The Journal tab end to end: the real main window, scripted answers and a clock set by the test.
+// The Journal tab end to end: the real main window, scripted answers and a clock set by the test;
+// the search field, the keyboard and the shown day too.
 #include <QtTest>
 #include <QtWidgets>
 
@@ -6,6 +7,7 @@
 #include "Session.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
+#include "journal/JournalDate.h"
 #include "journal/JournalStore.h"
 #include "journal/JournalText.h"
 
@@ -103,21 +105,32 @@ class JournalPageTest : public test::SessionTest {
         return shownBy(answers, [&] { calendar()->setSelectedDate(day); });
     }
 
+    QListView* found() const { return get<QListView>("lstJournalFound"); }
+    QModelIndex foundRow(int row) const { return found()->model()->index(row, 0); }
+    QStringList foundLines() const { return test::itemTexts(found()); }
+    // Writes an entry behind the program's back, as another running copy would.
+    void store(const QString& owner, QDate on, const QString& text) {
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        QVERIFY(writeJournalEntry(database, EncryptField(owner), journalDateText(on),
+                                  storedJournalValue(text), on)
+                    .ok());
+    }
+    void searchFor(const QString& text) {
+        auto* field = get<QLineEdit>("txtJournalSearch");
+        field->setFocus();
+        field->clear();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers modifiers) {
+        box()->setFocus();
+        QTest::keyClick(box(), k, modifiers);
+        QTest::qWait(20);
+    }
+
 private Q_SLOTS:
     void init() { startSession(); }
     void cleanup() { endSession(); }
-
-    void controlsOfTheTab() {
-        QCOMPARE(shown(), u"05/03/2026||"_s);
-        QCOMPARE(texts({"cmdPreviousDay", "Command2", "cmdToday", "Command4", "cmdNextDay"}),
-                 u"<  Previous Day|<  Previous Entry|Today|Next Entry  >|Next Day  >"_s);
-        QCOMPARE(texts({"Frame1"}, "title") + texts({"Label8", "Label10", "Label9", "Label12"}),
-                 u"StatisticsTyping speed (WPM):|Accuracy (%):|Words:|Paragraphs:"_s);
-        QCOMPARE(figures(), u"0|0|0|0"_s);
-        QCOMPARE(get("cmdJournalSave")->parent(), get("pctJournal"));
-        QVERIFY(get("lstJournalDates")->isHidden() && get("txtJournal2")->isHidden() &&
-                get("txtDate")->isHidden() && !box()->isHidden());
-    }
 
     void savesAndTheirFailures() {
         // A new entry is confirmed, stored encrypted and keeps every character.
@@ -266,31 +279,39 @@ private Q_SLOTS:
         QCOMPARE(shown(), u"05/03/2026|Thursday's draft|Thursday's draft"_s);
     }
 
-    void typingStatistics() {
-        QPlainTextEdit* entry = box();
+    void controlsAndTypingStatistics() {
+        QCOMPARE(shown(), u"05/03/2026||"_s);
+        QCOMPARE(texts({"cmdPreviousDay", "Command2", "cmdToday", "Command4", "cmdNextDay"}),
+                 u"<  Previous Day|<  Previous Entry|Today|Next Entry  >|Next Day  >"_s);
+        QCOMPARE(texts({"Frame1"}, "title") + texts({"Label8", "Label10", "Label9", "Label12"}),
+                 u"StatisticsTyping speed (WPM):|Accuracy (%):|Words:|Paragraphs:"_s);
+        QCOMPARE(figures(), u"0|0|0|0"_s);
+        QCOMPARE(get("cmdJournalSave")->parent(), get("pctJournal"));
+        QVERIFY(get("lstJournalDates")->isHidden() && get("txtJournal2")->isHidden() &&
+                get("txtDate")->isHidden() && !box()->isHidden());
         // The word count lags one key behind the text; words that 4 line breaks join count
         // once the text has 3 paragraphs.
-        QTest::keyClick(entry, Qt::Key_A);
+        QTest::keyClick(box(), Qt::Key_A);
         QCOMPARE(figures(), u"0|0|0|1"_s);
-        QTest::keyClick(entry, Qt::Key_B);
+        QTest::keyClick(box(), Qt::Key_B);
         QCOMPARE(figures(), u"0|0|1|1"_s);
         for (int breaks = 0; breaks < 4; ++breaks) {
-            QTest::keyClick(entry, Qt::Key_Return);
+            QTest::keyClick(box(), Qt::Key_Return);
         }
-        QTest::keyClicks(entry, u"cd"_s);
+        QTest::keyClicks(box(), u"cd"_s);
         QCOMPARE(figures(), u"0|0|3|3"_s);
         // 10 words shown and no corrections: one Backspace shows 90.
         write(QString());
-        QTest::keyClicks(entry, u"a b c d e f g h i j "_s);
-        QTest::keyClick(entry, Qt::Key_Backspace);
+        QTest::keyClicks(box(), u"a b c d e f g h i j "_s);
+        QTest::keyClick(box(), Qt::Key_Backspace);
         QCOMPARE(figures(), u"0|90|10|1"_s);
         // More than 5 seconds after the last space a letter shows speed 0 and accuracy 100.
-        QTest::keyClick(entry, Qt::Key_Space);
+        QTest::keyClick(box(), Qt::Key_Space);
         session->clock->advance(2);
-        QTest::keyClick(entry, Qt::Key_X);
+        QTest::keyClick(box(), Qt::Key_X);
         QCOMPARE(figures(), u"300.3|90|10|1"_s);
         session->clock->advance(4);
-        QTest::keyClick(entry, Qt::Key_Y);
+        QTest::keyClick(box(), Qt::Key_Y);
         QCOMPARE(figures(), u"0|100|11|1"_s);
         // Coming back from another window of the program puts the timing back to idle and
         // clears the corrections; the figures stay, and loading another day keeps them too.
@@ -308,6 +329,73 @@ private Q_SLOTS:
         QVERIFY(shownBy({}, [&] { session->logOut(); }).isEmpty());
         session->logIn(u"bert"_s);
         QCOMPARE(figures(), u"0|0|0|0"_s);
+    }
+
+    void keyboardAndSearch() {
+        test::showTab(main(), 1);
+        main()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main()));
+        // Alt+Left and Alt+Right move by day.
+        box()->setFocus();
+        QTRY_VERIFY(box()->hasFocus());
+        key(Qt::Key_Left, Qt::AltModifier);
+        key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(calendar()->selectedDate(), QDate(2026, 3, 3));
+        key(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(calendar()->selectedDate(), QDate(2026, 3, 4));
+        // Ctrl+S is the Save button: a new entry is created, an existing one asks first.
+        write(u"Written on the fourth."_s);
+        key(Qt::Key_S, Qt::ControlModifier);
+        write(u"Written on the fourth, again."_s);
+        dialogs().answer(true);
+        key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs().texts(), QStringList({kCreated, kModify}));
+
+        // The days found, newest first; a long entry with the match a few words from the date,
+        // markup shown as typed.
+        store(u"anna"_s, QDate(2025, 7, 4), u"Lake trip with <b>Tom</b>."_s);
+        store(u"anna"_s, QDate(2026, 3, 1), u"Swam in the LAKE, cold."_s);
+        store(u"anna"_s, QDate(2026, 2, 10), u"Nothing of water."_s);
+        store(u"bert"_s, QDate(2026, 3, 2), u"Bert at the lake."_s);
+        store(u"anna"_s, QDate(2026, 1, 20),
+              u"Grey morning. "_s.repeated(20) + u"Saw Tom at the <b>LAKE</b>."_s +
+                  u" Rain again."_s.repeated(20));
+        QVERIFY(found()->isHidden());
+        searchFor(u"lake"_s);
+        const QStringList lines = foundLines();
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], u"01/03/2026  Swam in the LAKE, cold."_s);
+        QVERIFY2(lines[1].startsWith(u"20/01/2026  …"_s), qPrintable(lines[1]));
+        const qsizetype match = lines[1].indexOf(u"LAKE"_s);
+        QVERIFY2(match > 0 && match < 35, qPrintable(lines[1]));
+        QVERIFY(lines[1].contains(u"<b>LAKE</b>."_s));
+        QCOMPARE(lines[2], u"04/07/2025  Lake trip with <b>Tom</b>."_s);
+        // A click on a day goes there as a calendar click would: unsaved text is offered for
+        // saving first; No drops it.
+        write(u"a draft"_s);
+        const QPoint third = found()->visualRect(foundRow(2)).center();
+        QCOMPARE(
+            shownBy({false},
+                    [&] { QTest::mouseClick(found()->viewport(), Qt::LeftButton, {}, third); }),
+            QStringList{kSaveChanges});
+        QCOMPARE(shown(), u"04/07/2025|Lake trip with <b>Tom</b>.|Lake trip with <b>Tom</b>."_s);
+        QCOMPARE(get<QLabel>("lblShownDay")->text(),
+                 QLocale().toString(QDate(2025, 7, 4), QLocale::LongFormat));
+
+        // A text no entry holds says so; an empty field hides the list again.
+        searchFor(u"ocean"_s);
+        QCOMPARE(foundLines(), QStringList{u"No entry contains that text."_s});
+        QVERIFY(!(foundRow(0).flags() & Qt::ItemIsEnabled));
+        get<QLineEdit>("txtJournalSearch")->clear();
+        QVERIFY(found()->isHidden());
+
+        // The next user starts without the search, and finds only their own days.
+        searchFor(u"lake"_s);
+        session->switchUser(u"bert"_s);
+        QVERIFY(get<QLineEdit>("txtJournalSearch")->text().isEmpty());
+        QVERIFY(found()->isHidden());
+        searchFor(u"lake"_s);
+        QCOMPARE(foundLines(), QStringList{u"02/03/2026  Bert at the lake."_s});
     }
 };
 
