@@ -18,7 +18,7 @@ namespace ks::bench {
 namespace {
 
 // Raise when the filled contents change, so that stale cached databases are not reused.
-const char* const kFillVersion = "fill-2";
+const char* const kFillVersion = "fill-3";
 
 const char* const kWords[] = {
     "morning", "garden",  "letter",   "river",  "market",   "window", "station", "winter",
@@ -142,13 +142,23 @@ void addJournals(Connection& connection, const FillPlan& plan, const Owners& own
     Statement insert = connection.prepare(
         QStringLiteral("INSERT INTO Journals (UserName, Date, Journal, DateCreated, LastModified) "
                        "VALUES (?1, ?2, ?3, ?4, ?4)"));
-    const QDate big = benchDays().bigDay;
+    const BenchDays days = benchDays();
+    const QList<QDate> visited = {days.today, days.afterGap, days.beforeGap, days.bigDay,
+                                  days.dayBefore};
     const int measured = measuredIndex(plan);
     for (const QDate& day : journalDays(plan)) {
         const QString dateText = journalDateText(day);
         for (int user = 0; user < plan.users; ++user) {
-            const bool isBig = plan.bigEntry && user == measured && day == big;
-            const QString text = maker.prose(isBig ? 1024 * 1024 : maker.between(200, 3000), true);
+            QString text;
+            if (user == measured && plan.bigEntry && day == days.bigDay) {
+                text = maker.prose(1024 * 1024, true);
+            } else if (user == measured && visited.contains(day)) {
+                // The days the actions open hold the same entry in every database, so that the
+                // small and the large one are compared on the same text.
+                text = TextMaker(static_cast<unsigned>(day.toJulianDay())).prose(1600, true);
+            } else {
+                text = maker.prose(maker.between(200, 3000), true);
+            }
             insert.reset();
             insert.bind(1, owners.ciphers[user]).bind(2, dateText);
             insert.bind(3, storedJournalValue(text)).bind(4, dateText).run();
