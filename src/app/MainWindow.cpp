@@ -115,11 +115,23 @@ MainWindow::MainWindow(Program& program, Services& services)
     imgMainBackDrop_->setScaledContents(true);
     imgMainBackDrop_->setPixmap(backdropPicture());
 
-    vault_ = new VaultPage(services);
-    journal_ = new JournalPage(services);
-    images_ = new ImagesPage(services);
-    files_ = new FilesPage(services, *workStatus_);
-    options_ = new OptionsPage(services, *new ProgramMaintenance(program_, this));
+    buildTabs();
+    buildFrame();
+    buildMenus();
+    connectPages();
+
+    resize(960, 640);
+    ShowTabPanel();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildTabs() {
+    vault_ = new VaultPage(services_);
+    journal_ = new JournalPage(services_);
+    images_ = new ImagesPage(services_);
+    files_ = new FilesPage(services_, *workStatus_);
+    options_ = new OptionsPage(services_, *new ProgramMaintenance(program_, this));
 
     SSTab1_ = new QTabWidget;
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));
@@ -141,7 +153,9 @@ MainWindow::MainWindow(Program& program, Services& services)
                     QStringLiteral("cmdFileQuit"));
     addFrameButtons(panels_[kOptionsTab], QStringLiteral("cmdOptionsAbout"),
                     QStringLiteral("cmdOptionsQuit"));
+}
 
+void MainWindow::buildFrame() {
     auto* panelColumn = new QVBoxLayout;
     panelColumn->setContentsMargins(0, 0, 0, 0);
     for (QWidget* panel : panels_) {
@@ -155,8 +169,9 @@ MainWindow::MainWindow(Program& program, Services& services)
     layout->addLayout(panelColumn);
     setCentralWidget(central);
     imgMainBackDrop_->lower();
+}
 
-    buildMenus();
+void MainWindow::connectPages() {
     // What was copied, and when it leaves the clipboard again.
     statusBar()->setObjectName(QStringLiteral("stbMain"));
     connect(vault_, &VaultPage::statusMessage, statusBar(), &QStatusBar::showMessage);
@@ -177,12 +192,7 @@ MainWindow::MainWindow(Program& program, Services& services)
             [this] { SSTab1_->setCurrentIndex(kJournalTab); });
     connect(options_, &OptionsPage::saveOnExitPolicy, this,
             [this](int policy) { program_.saveOnExitPolicy(policy); });
-
-    resize(960, 640);
-    ShowTabPanel();
 }
-
-MainWindow::~MainWindow() = default;
 
 void MainWindow::addFrameButtons(QWidget* panel, const QString& about, const QString& quit) {
     auto* layout = qobject_cast<QVBoxLayout*>(panel->layout());

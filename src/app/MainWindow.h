@@ -61,7 +61,11 @@ private:
     ImageViewer* imageViewer();
     // Shows a picture in the viewer until it is hidden; the window then activates again.
     void viewPicture(const QImage& picture);
+    void buildTabs();
+    // The tabs beside the column of button panels.
+    void buildFrame();
     void buildMenus();
+    void connectPages();
     void buildProgrammeMenu();
     void addFrameButtons(QWidget* panel, const QString& about, const QString& quit);
     QAction* addMenuItem(QMenu* menu, const QString& name, const QString& caption);

@@ -1,0 +1,52 @@
+#pragma once
+
+// Private to the storage layer: the engine connection shared by a Connection and its
+// statements, and the translation of engine result codes.
+
+#include <sqlcipher/sqlite3.h>
+
+#include <atomic>
+
+#include "storage/Database.h"
+
+namespace ks {
+
+namespace detail {
+
+// The engine connection shared by a Connection and its statements. Closing it finalizes every
+// statement still prepared on it, so a holder that outlives CloseAllDatabaseObjects only ever
+// sees DbCode::Closed.
+struct ConnectionHandle {
+    sqlite3* db = nullptr;
+    quint64 serial = nextSerial();
+    // Kept prepared: asked each time a list kept in memory is used.
+    sqlite3_stmt* dataVersion = nullptr;
+
+    static quint64 nextSerial() {
+        static std::atomic<quint64> counter{0};
+        return ++counter;
+    }
+
+    ~ConnectionHandle() { close(); }
+    bool isOpen() const { return db != nullptr; }
+    void close() {
+        if (db == nullptr) {
+            return;
+        }
+        while (sqlite3_stmt* stmt = sqlite3_next_stmt(db, nullptr)) {
+            sqlite3_finalize(stmt);
+        }
+        dataVersion = nullptr;
+        sqlite3_close(db);
+        db = nullptr;
+    }
+};
+
+}  // namespace detail
+
+// The status of an engine result code, with the connection's own words when it has any.
+DbStatus statusFrom(int rc, sqlite3* db);
+// What a statement or connection reports once its connection has been closed.
+DbStatus closedStatus();
+
+}  // namespace ks

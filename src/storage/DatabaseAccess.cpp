@@ -1,0 +1,154 @@
+#include <sys/stat.h>
+#include <QFile>
+
+#include "storage/ConnectionHandle.h"
+#include "storage/Schema.h"
+
+namespace ks {
+
+namespace {
+
+constexpr int kSaltBytes = 16;
+
+}  // namespace
+
+// ---- DatabaseAccess ----
+
+DatabaseAccess::DatabaseAccess(QString path, QString passPhrase)
+    : path_(std::move(path)), passPhrase_(std::move(passPhrase)) {
+}
+
+DatabaseAccess::~DatabaseAccess() {
+    CloseAllDatabaseObjects();
+}
+
+QByteArray DatabaseAccess::keyFor(const QByteArray& salt) {
+    // The pass phrase costs tens of milliseconds of key stretching at every open; the raw key
+    // it stretches to depends only on the file's salt, so it is worked out once per salt.
+    if (salt.isEmpty()) {
+        return passPhrase_.toUtf8();  // too short to hold a salt: let verification fail
+    }
+    if (salt != cachedSalt_ || cachedKey_.isEmpty()) {
+        cachedKey_ = rawKeyFor(passPhrase_, salt);
+        cachedSalt_ = salt;
+    }
+    return cachedKey_.isEmpty() ? passPhrase_.toUtf8() : cachedKey_;
+}
+
+std::optional<DatabaseAccess::FileIdentity> DatabaseAccess::identityOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+}
+
+namespace {
+
+// The salt at the start of the file a connection has open, read through the connection's own
+// file: the same bytes as a read by the file's path while the path names that file.
+QByteArray saltThrough(sqlite3* db) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr) {
+        return {};
+    }
+    QByteArray salt(kSaltBytes, Qt::Uninitialized);
+    if (file->pMethods->xRead(file, salt.data(), kSaltBytes, 0) != SQLITE_OK) {
+        return {};
+    }
+    return salt;
+}
+
+}  // namespace
+
+std::optional<Connection> DatabaseAccess::heldConnection() {
+    if (!held_ || !held_->isOpen()) {
+        held_.reset();
+        return std::nullopt;
+    }
+    // Somebody is still using it (a statement, a transaction): they keep it to themselves.
+    if (held_.use_count() > 1) {
+        return std::nullopt;
+    }
+    // A file replaced, removed or keyed anew is opened and verified afresh.
+    const std::optional<FileIdentity> file = identityOf(path_);
+    if (!file || *file != heldFile_ || saltThrough(held_->db) != heldSalt_) {
+        held_->close();
+        held_.reset();
+        return std::nullopt;
+    }
+    return Connection(held_);
+}
+
+Result<Connection> DatabaseAccess::open() {
+    if (std::optional<Connection> held = heldConnection()) {
+        return std::move(*held);
+    }
+    const QByteArray salt = readSalt(path_);
+    const QByteArray key = keyFor(salt);
+    Result<Connection> opened = Connection::openFile(path_, key, false);
+    if (!opened.ok()) {
+        return opened;
+    }
+    DbStatus verified = verifyDatabase(opened.value());
+    if (!verified.ok()) {
+        opened->handle_->close();
+        return verified;
+    }
+    if (!upgraded_) {
+        // Once per run; a database that cannot take the upgrade is used as it is.
+        upgradeSchema(opened.value());
+        upgraded_ = true;
+    }
+    std::erase_if(connections_, [](const auto& weak) { return weak.expired(); });
+    connections_.push_back(opened->handle_);
+    if (!held_) {
+        if (const std::optional<FileIdentity> file = identityOf(path_)) {
+            held_ = opened->handle_;
+            heldSalt_ = salt;
+            heldFile_ = *file;
+        }
+    }
+    return opened;
+}
+
+void DatabaseAccess::CloseAllDatabaseObjects() {
+    held_.reset();
+    for (const auto& weak : connections_) {
+        if (auto handle = weak.lock()) {
+            handle->close();
+        }
+    }
+    connections_.clear();
+}
+
+void DatabaseAccess::EndOperations() {
+    std::shared_ptr<detail::ConnectionHandle> idle;
+    if (held_ && held_.use_count() == 1) {
+        idle = std::move(held_);
+    }
+    held_.reset();
+    for (const auto& weak : connections_) {
+        if (auto handle = weak.lock(); handle && handle != idle) {
+            handle->close();
+        }
+    }
+    connections_.clear();
+    if (idle && idle->isOpen()) {
+        held_ = idle;
+        connections_.push_back(idle);
+    }
+}
+
+int DatabaseAccess::openConnectionCount() const {
+    int count = 0;
+    for (const auto& weak : connections_) {
+        if (auto handle = weak.lock(); handle && handle->isOpen()) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+}  // namespace ks
