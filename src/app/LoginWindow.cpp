@@ -99,6 +99,11 @@ bool LoginWindow::prepareDatabase() {
                                                       "reinstall this application to continue."));
             program_.QuitApplication();
             return false;
+        case DatabasePreparation::Outcome::Untrusted:
+            program_.dialogs().message(
+                MessageIcon::Exclamation, state.AppTitle,
+                untrustedDataFolderMessage(state.AppTitle, state.DataFolder, prepared.error));
+            return false;
         case DatabasePreparation::Outcome::Failed:
             break;
     }

@@ -44,21 +44,11 @@ void Program::start() {
     // Loading of the login window.
     state_.AppFolder = withTrailingSlash(options_.appFolder);
     state_.Quitting = false;
-    const DataFolderChoice choice = chooseDataFolder(options_.environment, state_.AppTitle);
-    state_.DataFolder = choice.folder;
-    for (qsizetype i = 0; i < choice.createAtStart.size(); ++i) {
-        const QString& folder = choice.createAtStart.at(i);
-        // The outer folder is shared by the accounts of the machine, the inner one is private.
-        i + 1 < choice.createAtStart.size() ? ensureSharedFolder(folder)
-                                            : ensurePrivateFolder(folder);
+    if (!prepareDataFolder()) {
+        return;
     }
     if (!lockDataFolder()) {
-        dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
-                         state_.AppTitle + QStringLiteral(" is already running."));
-        ended_ = true;
-        if (options_.endProcess) {
-            options_.endProcess(1);
-        }
+        refuseStart(state_.AppTitle + QStringLiteral(" is already running."));
         return;
     }
     state_.FirstActivation = true;
@@ -89,22 +79,47 @@ void Program::buildMainWindowAhead() {
     }
 }
 
-bool Program::lockDataFolder() {
+bool Program::prepareDataFolder() {
+    const DataFolderChoice choice = chooseDataFolder(options_.environment, state_.AppTitle);
+    state_.DataFolder = choice.folder;
+    for (qsizetype i = 0; i < choice.createAtStart.size(); ++i) {
+        const QString& folder = choice.createAtStart.at(i);
+        // The outer folder is shared by the accounts of the machine, the inner one is private.
+        i + 1 < choice.createAtStart.size() ? ensureSharedFolder(folder)
+                                            : ensurePrivateFolder(folder);
+    }
     // The folder is made now (privately) so that it can hold the lock; a folder that cannot be
     // made holds no data to guard, and the first login attempt says why.
-    if (!ensurePrivateFolder(state_.DataFolder)) {
-        return true;
+    ensurePrivateFolder(state_.DataFolder);
+    // Nothing is written to, or read from, a folder that another account controls.
+    if (const FsResult trusted = checkDataFolder(state_.DataFolder, true); !trusted) {
+        refuseStart(untrustedDataFolderMessage(state_.AppTitle, state_.DataFolder, trusted.error));
+        return false;
     }
-    lock_ = std::make_unique<QLockFile>(state_.DataFolder + QStringLiteral("Keystead.lock"));
-    // A lock is never old: the program holds it for its whole run. Only a lock whose process has
-    // died is taken over.
-    lock_->setStaleLockTime(0);
-    if (lock_->tryLock(options_.lockWaitMs)) {
-        return true;
+    return true;
+}
+
+bool Program::lockDataFolder() {
+    lock_ = std::make_unique<DataFolderLock>(state_.DataFolder);
+    switch (lock_->tryLock(options_.lockWaitMs)) {
+        case DataFolderLock::Outcome::Taken:
+            return true;
+        case DataFolderLock::Outcome::HeldByAnother:
+            lock_.reset();
+            return false;
+        case DataFolderLock::Outcome::Unavailable:
+            break;
     }
-    const bool heldByAnother = lock_->error() == QLockFile::LockFailedError;
     lock_.reset();
-    return !heldByAnother;  // a folder where no lock can be written (read-only) is used as is
+    return true;  // a folder where no lock can be had (none made yet, no locks) is used as is
+}
+
+void Program::refuseStart(const QString& why) {
+    dialogs_.message(MessageIcon::Exclamation, state_.AppTitle, why);
+    ended_ = true;
+    if (options_.endProcess) {
+        options_.endProcess(1);
+    }
 }
 
 bool Program::saveSettings(const QString& line1, int policy) {

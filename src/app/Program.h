@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
@@ -12,6 +11,7 @@
 #include "core/Dialogs.h"
 #include "core/ProgramState.h"
 #include "core/Services.h"
+#include "storage/DataFolderLock.h"
 #include "storage/Database.h"
 
 namespace ks {
@@ -49,7 +49,8 @@ public:
     ~Program() override;
 
     // Loads and shows the login window. When another copy of the program holds the data folder,
-    // says so and ends at once, without touching anything.
+    // or the data folder is not the user's own, says so and ends at once, without touching
+    // anything.
     void start();
 
     ProgramState& state() { return state_; }
@@ -102,8 +103,12 @@ private:
     // wait for them.
     void prepareDatabaseAhead();
     void buildMainWindowAhead();
+    // Makes the data folder; false (the user has been told why) when it is not the user's own.
+    bool prepareDataFolder();
     // One running copy per data folder: false when another copy holds the folder's lock.
     bool lockDataFolder();
+    // Tells the user why the program cannot start and ends it.
+    void refuseStart(const QString& why);
     // Writes Data.dat anew; a failure is told to the user and leaves the old file as it was.
     bool saveSettings(const QString& line1, int policy);
     // The one writer of the policy line: line 1 as it stands, line 2 the policy.
@@ -126,7 +131,7 @@ private:
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<CompactPrompt> prompt_;
     std::unique_ptr<StatusWindow> status_;
-    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<DataFolderLock> lock_;
     bool ended_ = false;
 };
 

@@ -36,37 +36,52 @@ QString accountHome() {
     return {};
 }
 
-bool ensureFolder(const QString& path, QFile::Permissions permissions) {
-    if (QFileInfo(path).isDir()) {
-        return true;
-    }
-    if (!QDir().mkpath(path)) {
-        return false;
-    }
-    return QFile::setPermissions(path, permissions);
-}
-
-// Makes the last folder of `path` with mode 0700 from the start (a permissive umask never opens
-// it, not even for a moment); its parents are made as usual. An existing folder of ours that is
-// open to others is narrowed to 0700.
-bool ensureFolderPrivate(const QString& path) {
-    QString folder = path;
+QString withoutTrailingSlash(const QString& path) {
+    QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) {
         folder.chop(1);
     }
-    const QString parent = QFileInfo(folder).absolutePath();
-    if (!QFileInfo(parent).isDir() && !QDir().mkpath(parent)) {
+    return folder;
+}
+
+// Makes `folder` and every missing folder above it with exactly `mode`: a permissive umask never
+// leaves one open to others, not even for a moment, and a strict one never locks the owner out.
+// Folders that exist are left as they are.
+bool makeFolders(const QString& folder, mode_t mode) {
+    const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString path;
+    for (const QString& part : parts) {
+        path += QLatin1Char('/') + part;
+        const QByteArray native = QFile::encodeName(path);
+        if (::mkdir(native.constData(), mode) == 0) {
+            if (::chmod(native.constData(), mode) != 0) {
+                return false;
+            }
+            continue;
+        }
+        struct stat facts {};
+        if (errno != EEXIST || ::stat(native.constData(), &facts) != 0 || !S_ISDIR(facts.st_mode)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Makes the folder and its missing parents private (0700). An existing folder of ours that
+// others may enter or read is narrowed to 0700; one that others may write to is left as it is,
+// for the data folder's check to refuse (someone else may have put something in it).
+bool ensureFolderPrivate(const QString& path) {
+    const QString folder = withoutTrailingSlash(path);
+    if (!makeFolders(folder, S_IRWXU)) {
         return false;
     }
     const QByteArray native = QFile::encodeName(folder);
-    if (::mkdir(native.constData(), S_IRWXU) == 0) {
-        return true;
-    }
     struct stat facts {};
-    if (errno != EEXIST || ::stat(native.constData(), &facts) != 0 || !S_ISDIR(facts.st_mode)) {
+    if (::stat(native.constData(), &facts) != 0) {
         return false;
     }
-    if (facts.st_uid == ::geteuid() && (facts.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    const bool othersWrite = (facts.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    if (facts.st_uid == ::geteuid() && !othersWrite && (facts.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         return ::chmod(native.constData(), S_IRWXU) == 0;
     }
     return true;
@@ -111,9 +126,8 @@ bool ensurePrivateFolder(const QString& path) {
 }
 
 bool ensureSharedFolder(const QString& path) {
-    return ensureFolder(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                  QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                  QFile::ExeOther);
+    // Every account may enter it; only its maker may change it.
+    return makeFolders(withoutTrailingSlash(path), S_IRWXU | S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH);
 }
 
 }  // namespace ks

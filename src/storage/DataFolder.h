@@ -17,11 +17,12 @@ struct DataFolderChoice {
 // 3. otherwise $HOMEDRIVE + title + " Users/" + the user's name + "/", made at once.
 DataFolderChoice chooseDataFolder(const QProcessEnvironment& environment, const QString& appTitle);
 
-// Makes a folder (and its parents) unless it exists; the folder itself is made private (0700)
-// at once. An existing folder of ours that others may enter is brought to 0700. False when it
-// cannot be made.
+// Makes a folder and its missing parents private (0700) from the start, whatever the umask. An
+// existing folder of ours that others may enter (but not write to) is brought to 0700. False
+// when it cannot be made.
 bool ensurePrivateFolder(const QString& path);
-// Makes a folder that several accounts may share (0755) unless it exists.
+// Makes a folder that several accounts may share (0755), and its missing parents, unless they
+// exist.
 bool ensureSharedFolder(const QString& path);
 
 // Appends "/" unless the path ends in one.

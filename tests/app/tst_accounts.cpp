@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
 #include "app/Accounts.h"
@@ -38,6 +40,17 @@ private Q_SLOTS:
         prepared = prepareDatabase(folder, env->appFolder());
         QCOMPARE(prepared.outcome, DatabasePreparation::Outcome::Ready);
         QVERIFY(VerifyUser(database, UserCheck::USERNAME, EncryptField(u"anna"_s), {}).value());
+        // A database others may read is made private; one others may change is refused.
+        const QByteArray path = QFile::encodeName(env->databasePath());
+        QVERIFY(::chmod(path.constData(), 0644) == 0);
+        QCOMPARE(prepareDatabase(folder, env->appFolder()).outcome,
+                 DatabasePreparation::Outcome::Ready);
+        QCOMPARE(test::fileMode(env->databasePath()), 0600);
+        QVERIFY(::chmod(path.constData(), 0666) == 0);
+        prepared = prepareDatabase(folder, env->appFolder());
+        QCOMPARE(prepared.outcome, DatabasePreparation::Outcome::Untrusted);
+        QVERIFY(prepared.databasePath.isEmpty());
+        QVERIFY2(prepared.error.contains(u"chmod 600"_s), qPrintable(prepared.error));
     }
 
     void engineFailuresAreReportedAndChangeNothing() {

@@ -2,6 +2,8 @@
 #include <QtWidgets>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <chrono>
 #include <thread>
 
@@ -66,7 +68,7 @@ private Q_SLOTS:
     void lockOfAnotherProcessIsWaitedForAndTakenOverWhenItDies() {
         session->program->QuitApplication();  // frees the folder for the other process
         QProcess holder;
-        holder.start(QStringLiteral(FAULT_HELPER), {u"lock"_s, lockPath()});
+        holder.start(QStringLiteral(FAULT_HELPER), {u"lock"_s, session->env.dataFolder()});
         QVERIFY(holder.waitForReadyRead(10000));
         QCOMPARE(holder.readLine().trimmed(), QByteArray("locked"));
         std::unique_ptr<Second> refused = startSecond(300);
@@ -84,6 +86,57 @@ private Q_SLOTS:
         QVERIFY(!restarted->program->ended());
         QVERIFY(!restarted->dialogs.texts().contains(kAlreadyRunning));
         holder.waitForFinished();
+    }
+
+    void leftoverLockFileNeverLocksOut() {
+        session->program->QuitApplication();
+        // Empty (a power cut just after the lock was taken), garbled, or naming a live process.
+        for (const QByteArray& leftover : {QByteArray(), QByteArray("\xff\xfe\x01", 3),
+                                           QByteArray::number(::getpid()) + "\nKeystead\n" +
+                                               QSysInfo::machineHostName().toUtf8() + '\n'}) {
+            test::writeFile(lockPath(), leftover);
+            std::unique_ptr<Second> next = startSecond(200);
+            QVERIFY(!next->program->ended());
+            QVERIFY(!next->dialogs.texts().contains(kAlreadyRunning));
+        }
+    }
+
+    void dataFolderOthersControlIsRefusedAtStart() {
+        session->program->QuitApplication();
+        const QString folder = session->env.dataFolder();
+        const QString database = session->env.freshDatabase();
+        const auto refused = [this, &folder](const QString& advice) {
+            std::unique_ptr<Second> next = startSecond(200);
+            QVERIFY(next->program->ended());
+            QCOMPARE(next->dialogs.shown.size(), 1);
+            QCOMPARE(next->dialogs.shown.at(0).icon, MessageIcon::Exclamation);
+            const QString text = next->dialogs.shown.at(0).text;
+            QVERIFY2(
+                text.startsWith(u"Keystead cannot use the data folder "_s + folder + u".\r\r"_s),
+                qPrintable(text));
+            QVERIFY2(text.contains(advice), qPrintable(text));
+            QVERIFY(next->program->loginWindow() == nullptr);
+            QVERIFY(next->program->state().TempFolder.isEmpty());
+        };
+        const auto setMode = [](const QString& path, mode_t mode) {
+            return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+        };
+        QVERIFY(setMode(folder, 0777));
+        refused(u"chmod 700"_s);
+        QCOMPARE(test::fileMode(folder), 0777);
+        QVERIFY(setMode(folder, 0700) && setMode(database, 0666));
+        refused(u"chmod 600"_s);
+        if (::geteuid() == 0) {  // only root can give the folder to another account
+            QVERIFY(setMode(database, 0600));
+            QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+            refused(u"belongs to another account"_s);
+            QVERIFY(::chown(QFile::encodeName(folder).constData(), 0, 0) == 0);
+        }
+        // A database others may only read is made private, and the program starts.
+        QVERIFY(setMode(database, 0644));
+        std::unique_ptr<Second> next = startSecond(200);
+        QVERIFY(!next->program->ended());
+        QCOMPARE(test::fileMode(database), 0600);
     }
 
     void failedSaveOnTheWayOutKeepsTheUserWithTheirText() {

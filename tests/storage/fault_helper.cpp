@@ -2,12 +2,12 @@
 // reads a database while another process compacts it, or holds the program's data-folder lock.
 #include <poll.h>
 #include <QCoreApplication>
-#include <QLockFile>
 #include <QThread>
 #include <cstdio>
 
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
+#include "storage/DataFolderLock.h"
 #include "storage/Database.h"
 
 using namespace ks;
@@ -72,10 +72,9 @@ int readUntilStopped(const QString& databasePath) {
     return failures;
 }
 
-int holdLock(const QString& lockPath) {
-    QLockFile lock(lockPath);
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
+int holdLock(const QString& dataFolder) {
+    DataFolderLock lock(dataFolder);
+    if (lock.tryLock(0) != DataFolderLock::Outcome::Taken) {
         return 1;
     }
     std::printf("locked\n");
@@ -98,6 +97,6 @@ int main(int argc, char** argv) {
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("lock")) {
         return holdLock(arguments.at(2));
     }
-    std::fprintf(stderr, "usage: fault_helper write DB FIRST | read DB | lock PATH\n");
+    std::fprintf(stderr, "usage: fault_helper write DB FIRST | read DB | lock DATAFOLDER\n");
     return 2;
 }

@@ -250,21 +250,6 @@ private Q_SLOTS:
         QVERIFY(!writePolicyLine(env->root() + u"missing/"_s, 1));
     }
 
-    void dataFolderIsPrivateFromTheStart() {
-        const mode_t oldMask = ::umask(0);
-        const QString fresh = env->root() + u"data/new/Keystead/"_s;
-        const bool made = ensurePrivateFolder(fresh);
-        ::umask(oldMask);
-        QVERIFY(made);
-        QCOMPARE(test::fileMode(fresh), 0700);
-        // An existing folder of ours that others may enter is narrowed.
-        const QString open = env->root() + u"data/open/"_s;
-        QVERIFY(QDir().mkpath(open));
-        QVERIFY(::chmod(QFile::encodeName(open).constData(), 0777) == 0);
-        QVERIFY(ensurePrivateFolder(open));
-        QCOMPARE(test::fileMode(open), 0700);
-    }
-
     void compactionKeepsRowsKeyCountersAndPrivacyAndGivesBackSpace() {
         fillEveryTable();
         exec(database(),
