@@ -3,10 +3,12 @@
 #include <algorithm>
 
 #include "cli/ConsoleIo.h"
+#include "cli/OutputText.h"
 #include "core/DatabaseTexts.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalDays.h"
 #include "journal/JournalStore.h"
+#include "vault/CategoryStore.h"
 #include "vault/RecordStore.h"
 #include "vault/VaultNames.h"
 
@@ -22,26 +24,76 @@ int failed(const DbStatus& status) {
 
 int listRecords(DatabaseAccess& database, const QString& owner, const QString& category) {
     RecordStore store(database);
+    const bool all = category.isEmpty() || isAllRecords(category);
     const Result<QList<RecordLine>> lines =
-        store.ListRecords(owner, category.isEmpty() ? allRecordsEntry() : category);
+        store.ListRecords(owner, all ? allRecordsEntry() : category);
     if (!lines.ok()) {
         return failed(lines.status());
     }
+    if (!all && lines.value().isEmpty()) {
+        // A category of the user that holds nothing lists nothing; a name that is none is
+        // refused, so that a typing error is not taken for an empty category.
+        const Result<QStringList> categories = visibleCategories(database, owner);
+        if (!categories.ok()) {
+            return failed(categories.status());
+        }
+        if (category != unfiledCategory() && !categories.value().contains(category)) {
+            tell(QStringLiteral("You have no category named %1.").arg(category));
+            return kRefused;
+        }
+    }
     for (const RecordLine& line : lines.value()) {
-        out() << line.shortName << '\n';
+        out() << printable(line.shortName) << '\n';
     }
     out().flush();
     return kDone;
 }
 
-int showRecord(DatabaseAccess& database, const QString& owner, const QString& shortName) {
+QString attributeValue(const RecordFields& fields, RecordAttribute attribute) {
+    switch (attribute) {
+        case RecordAttribute::Title:
+            return printable(fields.shortName);
+        case RecordAttribute::UserName:
+            return printable(fields.userName);
+        case RecordAttribute::Password:
+            return printable(fields.password);
+        case RecordAttribute::Description:
+            return printable(fields.description);
+        case RecordAttribute::Notes:
+            return printable(fields.notes, LineBreaks::Kept);
+        case RecordAttribute::Category:
+            break;
+    }
+    return printable(fields.category);
+}
+
+void printRecord(const RecordFields& fields, const CliOptions& options) {
+    // Values asked for by name are printed alone, one a line, the password too.
+    for (const RecordAttribute attribute : options.attributes) {
+        out() << attributeValue(fields, attribute) << '\n';
+    }
+    if (options.attributes.isEmpty()) {
+        out() << "Short Name: " << printable(fields.shortName) << '\n'
+              << "Category: " << printable(fields.category) << '\n'
+              << "User Name: " << printable(fields.userName) << '\n'
+              << "Password: "
+              << (options.showProtected ? printable(fields.password) : QStringLiteral("PROTECTED"))
+              << '\n'
+              << "Description: " << printable(fields.description) << '\n'
+              << "Notes:\n"
+              << printable(fields.notes, LineBreaks::Kept) << '\n';
+    }
+    out().flush();
+}
+
+int showRecord(DatabaseAccess& database, const QString& owner, const CliOptions& options) {
     RecordStore store(database);
     const Result<QList<RecordLine>> lines = store.ListRecords(owner, allRecordsEntry());
     if (!lines.ok()) {
         return failed(lines.status());
     }
     // Short names are unique whatever their letter case.
-    const QString wanted = shortName.trimmed();
+    const QString wanted = options.argument.trimmed();
     const auto line = std::find_if(
         lines.value().cbegin(), lines.value().cend(), [&wanted](const RecordLine& candidate) {
             return candidate.shortName.compare(wanted, Qt::CaseInsensitive) == 0;
@@ -58,15 +110,7 @@ int showRecord(DatabaseAccess& database, const QString& owner, const QString& sh
         tell(QStringLiteral("You have no record named %1.").arg(wanted));
         return kRefused;
     }
-    const RecordFields& fields = record.value()->fields;
-    out() << "Short Name: " << fields.shortName << '\n'
-          << "Category: " << fields.category << '\n'
-          << "User Name: " << fields.userName << '\n'
-          << "Password: " << fields.password << '\n'
-          << "Description: " << fields.description << '\n'
-          << "Notes:\n"
-          << fields.notes << '\n';
-    out().flush();
+    printRecord(record.value()->fields, options);
     return kDone;
 }
 
@@ -80,7 +124,7 @@ int showJournal(DatabaseAccess& database, const QString& owner, QDate day) {
         tell(QStringLiteral("There is no journal entry for %1.").arg(journalDateText(day)));
         return kRefused;
     }
-    out() << *entry.value() << '\n';
+    out() << printable(*entry.value(), LineBreaks::Kept) << '\n';
     out().flush();
     return kDone;
 }
@@ -116,7 +160,8 @@ int exportJournal(DatabaseAccess& database, const QString& owner, QDate from, QD
             return failed(entry.status());
         }
         if (entry.value() && !isBlankJournalText(*entry.value())) {
-            out() << "\n## " << journalDateText(day) << "\n\n" << *entry.value() << '\n';
+            out() << "\n## " << journalDateText(day) << "\n\n"
+                  << htmlEscaped(printable(*entry.value(), LineBreaks::Kept)) << '\n';
         }
     }
     out().flush();
@@ -130,12 +175,13 @@ int runCommand(const CliOptions& options, DatabaseAccess& database, const QStrin
         case Command::List:
             return listRecords(database, owner, options.argument);
         case Command::Show:
-            return showRecord(database, owner, options.argument);
+            return showRecord(database, owner, options);
         case Command::Journal:
             return showJournal(database, owner, options.day);
         case Command::JournalExport:
             return exportJournal(database, owner, options.from, options.to);
         case Command::Help:
+        case Command::Version:
             break;
     }
     out() << usageText();

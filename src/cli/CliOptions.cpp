@@ -1,57 +1,85 @@
 #include "cli/CliOptions.h"
 
+#include <QCommandLineParser>
+#include <algorithm>
+#include <array>
+
 #include "journal/JournalDate.h"
 
 namespace ks::cli {
 
 namespace {
 
-const QString kStdin = QStringLiteral("--stdin");
-const QString kFrom = QStringLiteral("--from");
-const QString kTo = QStringLiteral("--to");
+// The names `show -a` takes, in any letter case (those of the field's usual command-line
+// reader where one maps: title, username, password, notes).
+constexpr std::array<std::pair<const char*, RecordAttribute>, 6> kAttributeNames = {{
+    {"title", RecordAttribute::Title},
+    {"username", RecordAttribute::UserName},
+    {"password", RecordAttribute::Password},
+    {"description", RecordAttribute::Description},
+    {"notes", RecordAttribute::Notes},
+    {"category", RecordAttribute::Category},
+}};
 
-bool takeDay(const QStringList& words, qsizetype& at, QDate& day, QString& error) {
-    if (at + 1 >= words.size()) {
-        error = QStringLiteral("%1 needs a day.").arg(words.at(at));
-        return false;
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{QStringLiteral("version")};
+    QCommandLineOption readStdin{QStringLiteral("stdin")};
+    QCommandLineOption dataFolder{QStringLiteral("data-folder"), QString(), QStringLiteral("DIR")};
+    QCommandLineOption from{QStringLiteral("from"), QString(), QStringLiteral("DAY")};
+    QCommandLineOption to{QStringLiteral("to"), QString(), QStringLiteral("DAY")};
+    QCommandLineOption showProtected{{QStringLiteral("s"), QStringLiteral("show-protected")}};
+    QCommandLineOption attributes{{QStringLiteral("a"), QStringLiteral("attributes")},
+                                  QString(),
+                                  QStringLiteral("ATTRIBUTE")};
+
+    Parser() {
+        parser.addOptions(
+            {help, version, readStdin, dataFolder, from, to, showProtected, attributes});
     }
-    const std::optional<QDate> parsed = parseDay(words.at(at + 1), QDate::currentDate());
+};
+
+bool takeDay(const QString& text, QDate& day, QString& error) {
+    const std::optional<QDate> parsed = parseDay(text, QDate::currentDate());
     if (!parsed) {
-        error = QStringLiteral("Not a day: %1").arg(words.at(at + 1));
+        error = QStringLiteral("Not a day: %1").arg(text);
         return false;
     }
     day = *parsed;
-    at += 2;
     return true;
 }
 
-// The options of journal-export: --from DAY --to DAY, both required, in either order.
-bool readExportRange(const QStringList& words, CliOptions& options, QString& error) {
-    bool haveFrom = false;
-    bool haveTo = false;
-    for (qsizetype at = 1; at < words.size();) {
-        if (words.at(at) == kFrom) {
-            haveFrom = takeDay(words, at, options.from, error);
-            if (!haveFrom) {
-                return false;
-            }
-        } else if (words.at(at) == kTo) {
-            haveTo = takeDay(words, at, options.to, error);
-            if (!haveTo) {
-                return false;
-            }
-        } else {
-            error = QStringLiteral("Unexpected argument: %1").arg(words.at(at));
-            return false;
-        }
-    }
-    if (!haveFrom || !haveTo) {
+// The days of journal-export: --from DAY and --to DAY, both required.
+bool readExportRange(const Parser& p, CliOptions& options, QString& error) {
+    if (!p.parser.isSet(p.from) || !p.parser.isSet(p.to)) {
         error = QStringLiteral("journal-export needs --from DAY and --to DAY.");
+        return false;
+    }
+    if (!takeDay(p.parser.value(p.from), options.from, error) ||
+        !takeDay(p.parser.value(p.to), options.to, error)) {
         return false;
     }
     if (options.from > options.to) {
         error = QStringLiteral("The first day comes after the last.");
         return false;
+    }
+    return true;
+}
+
+bool readAttributes(const QStringList& names, CliOptions& options, QString& error) {
+    for (const QString& name : names) {
+        const auto known = std::find_if(
+            kAttributeNames.cbegin(), kAttributeNames.cend(),
+            [&name](const auto& entry) { return name.toLower() == QLatin1String(entry.first); });
+        if (known == kAttributeNames.cend()) {
+            error = QStringLiteral(
+                        "Unknown attribute: %1 (title, username, password, "
+                        "description, notes or category)")
+                        .arg(name);
+            return false;
+        }
+        options.attributes.append(known->second);
     }
     return true;
 }
@@ -71,20 +99,36 @@ bool readCommand(const QStringList& words, CliOptions& options, QString& error) 
     }
     if (name == QStringLiteral("journal") && extra == 1) {
         options.command = Command::Journal;
-        const std::optional<QDate> day = parseDay(words.at(1), QDate::currentDate());
-        if (!day) {
-            error = QStringLiteral("Not a day: %1").arg(words.at(1));
-            return false;
-        }
-        options.day = *day;
-        return true;
+        return takeDay(words.at(1), options.day, error);
     }
-    if (name == QStringLiteral("journal-export")) {
+    if (name == QStringLiteral("journal-export") && extra == 0) {
         options.command = Command::JournalExport;
-        return readExportRange(words, options, error);
+        return true;
     }
     error = QStringLiteral("Unknown command or wrong arguments: %1").arg(words.join(u' '));
     return false;
+}
+
+// Options that belong to one command only.
+bool checkCommandOptions(const Parser& p, CliOptions& options, QString& error) {
+    const QCommandLineParser& parser = p.parser;
+    if (options.command != Command::Show &&
+        (parser.isSet(p.showProtected) || parser.isSet(p.attributes))) {
+        error = QStringLiteral("-s and -a go only with show.");
+        return false;
+    }
+    if (options.command == Command::Show) {
+        options.showProtected = parser.isSet(p.showProtected);
+        return readAttributes(parser.values(p.attributes), options, error);
+    }
+    if (options.command == Command::JournalExport) {
+        return readExportRange(p, options, error);
+    }
+    if (parser.isSet(p.from) || parser.isSet(p.to)) {
+        error = QStringLiteral("--from and --to go only with journal-export.");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -100,43 +144,62 @@ std::optional<QDate> parseDay(const QString& text, QDate today) {
 }
 
 std::optional<CliOptions> parseArguments(const QStringList& arguments, QString& error) {
+    Parser p;
+    if (!p.parser.parse(QStringList{QStringLiteral("keystead-cli")} + arguments)) {
+        error = p.parser.errorText();
+        return std::nullopt;
+    }
     CliOptions options;
-    QStringList words;
-    for (const QString& argument : arguments) {
-        if (argument == QStringLiteral("--help") || argument == QStringLiteral("-h")) {
-            options.command = Command::Help;
-            return options;
-        }
-        if (argument == kStdin) {
-            options.readStdin = true;
-        } else {
-            words.append(argument);
+    if (p.parser.isSet(p.help) || p.parser.isSet(p.version)) {
+        options.command = p.parser.isSet(p.help) ? Command::Help : Command::Version;
+        return options;
+    }
+    options.readStdin = p.parser.isSet(p.readStdin);
+    if (p.parser.isSet(p.dataFolder)) {
+        options.dataFolder = p.parser.value(p.dataFolder);
+        if (options.dataFolder.isEmpty()) {
+            error = QStringLiteral("--data-folder needs a folder.");
+            return std::nullopt;
         }
     }
+    const QStringList words = p.parser.positionalArguments();
     if (words.isEmpty()) {
         error = QStringLiteral("No command given.");
         return std::nullopt;
     }
-    if (!readCommand(words, options, error)) {
+    if (!readCommand(words, options, error) || !checkCommandOptions(p, options, error)) {
         return std::nullopt;
     }
     return options;
 }
 
+QString versionText() {
+    return QStringLiteral("keystead-cli " KEYSTEAD_VERSION "\n");
+}
+
 QString usageText() {
     return QStringLiteral(
-        "Usage: keystead-cli [--stdin] COMMAND\n"
+        "Usage: keystead-cli [--stdin] [--data-folder DIR] COMMAND\n"
         "Reads a Keystead vault without changing it.\n"
         "\n"
         "Commands:\n"
         "  ls [CATEGORY]                         list the short names of your records\n"
-        "  show SHORTNAME                        show one record, password included\n"
+        "  show [-s] [-a ATTRIBUTE]... SHORTNAME show one record (the password hidden)\n"
         "  journal DAY                           print the journal entry of a day\n"
         "  journal-export --from DAY --to DAY    print the entries of those days as Markdown\n"
         "\n"
-        "DAY is yyyy-mm-dd, dd/mm/yyyy or \"today\".\n"
-        "The login name and password are asked for on the terminal; with --stdin they are\n"
-        "read as the first two lines of standard input.\n"
+        "Options:\n"
+        "  --stdin                  read the login name and password as the first two lines\n"
+        "                           of standard input instead of asking on the terminal\n"
+        "  --data-folder DIR        use the data folder DIR (the folder holding Data.mdb)\n"
+        "  -s, --show-protected     show: print the password in clear\n"
+        "  -a, --attributes NAME    show: print only that value (title, username, password,\n"
+        "                           description, notes, category); may be given again\n"
+        "  -h, --help               print this text\n"
+        "  --version                print the version\n"
+        "\n"
+        "DAY is yyyy-mm-dd, dd/mm/yyyy or \"today\"; --from=DAY and --to=DAY work too.\n"
+        "Control characters in stored text are printed as escapes (\\e, \\r, \\x07 ...).\n"
         "\n"
         "Exit status: 0 done, 1 refused (login or nothing found), 2 error.\n");
 }

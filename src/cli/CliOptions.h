@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -11,10 +12,13 @@ namespace ks::cli {
 enum ExitCode {
     kDone = 0,
     kRefused = 1,  // a login or a request the data refuses (wrong password, nothing found)
-    kError = 2,    // bad arguments, a missing or unreadable database
+    kError = 2,    // bad arguments, a missing, unreadable or untrusted database
 };
 
-enum class Command { Help, List, Show, Journal, JournalExport };
+enum class Command { Help, Version, List, Show, Journal, JournalExport };
+
+// The values of a record that `show -a` prints on their own.
+enum class RecordAttribute { Title, UserName, Password, Description, Notes, Category };
 
 struct CliOptions {
     Command command = Command::Help;
@@ -22,7 +26,10 @@ struct CliOptions {
     QDate day;         // `journal`
     QDate from;        // `journal-export`
     QDate to;
-    bool readStdin = false;  // name and password come as the first two lines of standard input
+    bool readStdin = false;      // name and password come as the first two lines of standard input
+    QString dataFolder;          // the folder that holds Data.mdb, when not the usual one
+    bool showProtected = false;  // `show` prints the password in clear
+    QList<RecordAttribute> attributes;  // `show` prints only these values, in this order
 };
 
 // Reads the arguments (without the program's name); nullopt with `error` set when they are
@@ -34,5 +41,7 @@ std::optional<QDate> parseDay(const QString& text, QDate today);
 
 // What --help prints.
 QString usageText();
+// What --version prints.
+QString versionText();
 
 }  // namespace ks::cli

@@ -1,5 +1,6 @@
 #include "cli/CliRun.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <variant>
@@ -45,6 +46,14 @@ std::variant<QString, int> logIn(DatabaseAccess& database, const Credentials& cr
     return owner;
 }
 
+// The data folder named on the command line, else the window program's.
+QString dataFolderOf(const CliOptions& options, const QString& appTitle) {
+    if (!options.dataFolder.isEmpty()) {
+        return withTrailingSlash(QDir::cleanPath(QFileInfo(options.dataFolder).absoluteFilePath()));
+    }
+    return chooseDataFolder(QProcessEnvironment::systemEnvironment(), appTitle).folder;
+}
+
 }  // namespace
 
 int run(const QStringList& arguments) {
@@ -54,8 +63,8 @@ int run(const QStringList& arguments) {
         tell(error + QStringLiteral("\rTry keystead-cli --help."));
         return kError;
     }
-    if (options->command == Command::Help) {
-        out() << usageText();
+    if (options->command == Command::Help || options->command == Command::Version) {
+        out() << (options->command == Command::Help ? usageText() : versionText());
         out().flush();
         return kDone;
     }
@@ -63,8 +72,13 @@ int run(const QStringList& arguments) {
     ConsoleDialogs dialogs;
     setCipherDialogs(&dialogs, appTitle);
 
-    const QString folder =
-        chooseDataFolder(QProcessEnvironment::systemEnvironment(), appTitle).folder;
+    const QString folder = dataFolderOf(*options, appTitle);
+    // Nothing is read from a folder that another account controls (nothing is narrowed either:
+    // the companion changes nothing).
+    if (const FsResult trusted = checkDataFolder(folder, false); !trusted) {
+        tell(untrustedDataFolderMessage(appTitle, folder, trusted.error));
+        return kError;
+    }
     const QString path = databasePathIn(folder);
     if (!QFileInfo(path).isFile()) {
         tell(QStringLiteral("There is no %1 database in %2.").arg(appTitle, folder));

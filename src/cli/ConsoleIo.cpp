@@ -1,11 +1,15 @@
 #include "cli/ConsoleIo.h"
 
+#include <QStringList>
+
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <iostream>
 #include <string>
+
+#include "cli/OutputText.h"
 
 namespace ks::cli {
 
@@ -52,10 +56,13 @@ QTextStream& err() {
 }
 
 void tell(const QString& message) {
-    // Lines of a message are separated by "\r"; a terminal wants "\n".
-    QString text = message;
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    err() << text << Qt::endl;
+    // Lines of a message are separated by "\r"; a terminal wants "\n". What a message quotes
+    // (a name typed, a path) never reaches the terminal as control characters.
+    QStringList lines = message.split(QLatin1Char('\r'));
+    for (QString& line : lines) {
+        line = printable(line, LineBreaks::Kept);
+    }
+    err() << lines.join(QLatin1Char('\n')) << Qt::endl;
 }
 
 std::optional<Credentials> readCredentials(bool fromStdin) {

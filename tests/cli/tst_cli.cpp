@@ -1,6 +1,8 @@
 // The command-line companion, run as a separate process on a database made here.
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
 #include "app/Accounts.h"
@@ -9,6 +11,7 @@
 #include "journal/JournalDate.h"
 #include "journal/JournalStore.h"
 #include "storage/FileServices.h"
+#include "vault/CategoryStore.h"
 #include "vault/RecordStore.h"
 
 using namespace ks;
@@ -73,6 +76,7 @@ private Q_SLOTS:
         for (const auto& [owner, fields] : records) {
             QCOMPARE(store.CreateRecord(owner, fields).outcome, SaveOutcome::Saved);
         }
+        QVERIFY(AddCategory(database, anna, u"Travel"_s).ok());
         const QList<std::tuple<QString, QDate, QString>> entries = {
             {anna, QDate(2026, 3, 2), u"Early spring.\nTwo lines."_s},
             {anna, QDate(2026, 1, 15), u"  Snow, with spaces kept  "_s},
@@ -97,15 +101,34 @@ private Q_SLOTS:
         const QByteArray before = fileHash(env->databasePath());
         QCOMPARE(cliAsAnna({u"ls"_s}).result(), u"0|gmail\nБанк\nshop\n"_s);
         QCOMPARE(cliAsAnna({u"ls"_s, u"Banking"_s}).out, u"Банк\n"_s);
-        QCOMPARE(cliAsAnna({u"ls"_s, u"Work"_s}).out, QString());
+        // A category of the user's (own or shared) that holds nothing lists nothing; a name
+        // that is none is refused.
+        for (const QString& empty : {u"Travel"_s, u"Work"_s, u"Unfiled"_s}) {
+            QCOMPARE(cliAsAnna({u"ls"_s, empty}).result(), u"0|"_s);
+        }
+        Run run = cliAsAnna({u"ls"_s, u"Hobbies"_s});
+        QCOMPARE(run.result(), u"1|"_s);
+        QCOMPARE(run.err, u"You have no category named Hobbies.\n"_s);
+        QCOMPARE(cliAsAnna({u"ls"_s, u"banking"_s}).code, 1);  // letter case counts
 
+        // The password only when asked for.
         QCOMPARE(cliAsAnna({u"show"_s, u"  GMAIL "_s}).result(),
                  u"0|Short Name: gmail\nCategory: Email\nUser Name: anna@example.org\n"
-                 u"Password: pw-gmail\nDescription: mail\nNotes:\nfirst\nsecond\n"_s);
-        QVERIFY(cliAsAnna({u"show"_s, u"банк"_s}).out.contains(u"Password: пароль <b>\n"_s));
+                 u"Password: PROTECTED\nDescription: mail\nNotes:\nfirst\nsecond\n"_s);
+        QVERIFY(cliAsAnna({u"show"_s, u"банк"_s, u"--show-protected"_s})
+                    .out.contains(u"Password: пароль <b>\n"_s));
+        QVERIFY(
+            cliAsAnna({u"-s"_s, u"show"_s, u"gmail"_s}).out.contains(u"Password: pw-gmail\n"_s));
+        QCOMPARE(cliAsAnna({u"show"_s, u"gmail"_s, u"-a"_s, u"Password"_s}).result(),
+                 u"0|pw-gmail\n"_s);
+        QCOMPARE(cliAsAnna({u"show"_s, u"-a"_s, u"title"_s, u"--attributes=NOTES"_s, u"-a"_s,
+                            u"category"_s, u"-a"_s, u"username"_s, u"-a"_s, u"description"_s,
+                            u"gmail"_s})
+                     .result(),
+                 u"0|gmail\nfirst\nsecond\nEmail\nanna@example.org\nmail\n"_s);
 
         // Another user's record is as good as absent.
-        Run run = cliAsAnna({u"show"_s, u"bertbank"_s});
+        run = cliAsAnna({u"show"_s, u"bertbank"_s});
         QCOMPARE(run.result(), u"1|"_s);
         QVERIFY(run.err.contains(u"bertbank"_s));
 
@@ -115,12 +138,17 @@ private Q_SLOTS:
         QCOMPARE(cliAsAnna({u"journal"_s, u"2026-02-01"_s}).code, 1);  // blank
         QCOMPARE(cliAsAnna({u"journal"_s, u"2026-01-20"_s}).code, 1);  // Bert's
 
-        run = cliAsAnna(
-            {u"journal-export"_s, u"--to"_s, u"2026-03-02"_s, u"--from"_s, u"2026-01-01"_s});
-        QCOMPARE(run.result(),
-                 u"0|# Journal, 01/01/2026 to 02/03/2026\n"
-                 u"\n## 15/01/2026\n\n  Snow, with spaces kept  \n"
-                 u"\n## 02/03/2026\n\nEarly spring.\nTwo lines.\n"_s);
+        const QString exported =
+            u"0|# Journal, 01/01/2026 to 02/03/2026\n"
+            u"\n## 15/01/2026\n\n  Snow, with spaces kept  \n"
+            u"\n## 02/03/2026\n\nEarly spring.\nTwo lines.\n"_s;
+        QCOMPARE(cliAsAnna({u"journal-export"_s, u"--to"_s, u"2026-03-02"_s, u"--from"_s,
+                            u"2026-01-01"_s})
+                     .result(),
+                 exported);
+        QCOMPARE(
+            cliAsAnna({u"journal-export"_s, u"--from=2026-01-01"_s, u"--to=02/03/2026"_s}).result(),
+            exported);
         QCOMPARE(fileHash(env->databasePath()), before);  // nothing was written
     }
 
@@ -149,13 +177,21 @@ private Q_SLOTS:
         Run run = cli({u"--help"_s}, QByteArray());
         QCOMPARE(run.code, 0);
         QVERIFY(run.out.startsWith(u"Usage: keystead-cli"_s));
+        run = cli({u"--version"_s}, QByteArray());
+        QCOMPARE(run.result(), u"0|keystead-cli 1.0\n"_s);
         for (const QStringList& wrong : QList<QStringList>{
                  {},
                  {u"frobnicate"_s},
                  {u"show"_s},
                  {u"journal"_s, u"31/02/2026"_s},
                  {u"journal-export"_s, u"--from"_s, u"2026-01-01"_s},
-                 {u"journal-export"_s, u"--from"_s, u"2026-02-01"_s, u"--to"_s, u"2026-01-01"_s}}) {
+                 {u"journal-export"_s, u"--from"_s, u"2026-02-01"_s, u"--to"_s, u"2026-01-01"_s},
+                 {u"journal-export"_s, u"--from=2026-01-01"_s, u"--to=someday"_s},
+                 {u"journal"_s, u"today"_s, u"--from"_s, u"today"_s},
+                 {u"show"_s, u"-a"_s, u"url"_s, u"gmail"_s},
+                 {u"ls"_s, u"-s"_s},
+                 {u"ls"_s, u"--data-folder"_s},
+                 {u"--bogus"_s, u"ls"_s}}) {
             run = cli(wrong);
             QCOMPARE(run.result(), u"2|"_s);
             QVERIFY(run.err.contains(u"--help"_s));
@@ -165,6 +201,66 @@ private Q_SLOTS:
         QCOMPARE(run.code, 2);
         QVERIFY(run.err.contains(env->dataFolder()));
         QVERIFY(!QFile::exists(env->databasePath()));  // never made by the companion
+    }
+
+    void storedControlCharactersAndMarkupArePrintedAsText() {
+        {
+            DatabaseAccess database(env->databasePath(), PassPhrase());
+            const QString anna = EncryptField(u"anna"_s);
+            QCOMPARE(RecordStore(database)
+                         .CreateRecord(anna,
+                                       {u"evil\x1b]0;owned\x07"_s, u"u\u009b31m"_s, u"p\x7f"_s,
+                                        u"two\nlines"_s, u"kept\nline\r\x1b[2J\tend"_s, u"Email"_s})
+                         .outcome,
+                     SaveOutcome::Saved);
+            QVERIFY(writeJournalEntry(database, anna, u"10/01/2026"_s,
+                                      storedJournalValue(u"<b>bold</b> & \x1b[31mred\nnext"_s),
+                                      QDate(2026, 12, 7))
+                        .ok());
+            database.CloseAllDatabaseObjects();
+        }
+        QCOMPARE(cliAsAnna({u"ls"_s, u"Email"_s}).out, u"gmail\nevil\\e]0;owned\\x07\n"_s);
+        QCOMPARE(cliAsAnna({u"show"_s, u"-s"_s, u"EVIL\x1b]0;OWNED\x07"_s}).result(),
+                 u"0|Short Name: evil\\e]0;owned\\x07\nCategory: Email\nUser Name: u\\u009b31m\n"
+                 u"Password: p\\x7f\nDescription: two\\nlines\n"
+                 u"Notes:\nkept\nline\\r\\e[2J\tend\n"_s);
+        // A name typed that is not there is quoted back as text too.
+        QCOMPARE(cliAsAnna({u"show"_s, u"gone\x1b[2J"_s}).err,
+                 u"You have no record named gone\\e[2J.\n"_s);
+        QCOMPARE(cliAsAnna({u"journal"_s, u"2026-01-10"_s}).out,
+                 u"<b>bold</b> & \\e[31mred\nnext\n"_s);
+        QCOMPARE(cliAsAnna({u"journal-export"_s, u"--from"_s, u"2026-01-10"_s, u"--to"_s,
+                            u"2026-01-10"_s})
+                     .out,
+                 u"# Journal, 10/01/2026 to 10/01/2026\n\n## 10/01/2026\n\n"
+                 u"&lt;b&gt;bold&lt;/b&gt; &amp; \\e[31mred\nnext\n"_s);
+    }
+
+    void dataFolderOnTheCommandLineAndItsPrivacy() {
+        const QString other = env->root() + u"elsewhere/vault"_s;
+        QVERIFY(QDir().mkpath(other));
+        QVERIFY(QFile::rename(env->databasePath(), other + u"/Data.mdb"_s));
+        QCOMPARE(cliAsAnna({u"ls"_s}).code, 2);
+        QCOMPARE(cliAsAnna({u"--data-folder"_s, other, u"ls"_s, u"Banking"_s}).result(),
+                 u"0|Банк\n"_s);
+        QCOMPARE(cliAsAnna({u"ls"_s, u"--data-folder="_s + other + u'/', u"Banking"_s}).code, 0);
+        // A folder or database that other accounts may change is never read.
+        const auto setMode = [](const QString& path, mode_t mode) {
+            return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+        };
+        for (const auto& [path, mode, advice] :
+             {std::tuple{other, mode_t(0777), u"chmod 700"_s},
+              std::tuple{other + u"/Data.mdb"_s, mode_t(0664), u"chmod 600"_s}}) {
+            QVERIFY(setMode(path, mode));
+            const Run run = cliAsAnna({u"--data-folder"_s, other, u"ls"_s});
+            QCOMPARE(run.result(), u"2|"_s);
+            QVERIFY2(run.err.startsWith(u"Keystead cannot use the data folder "_s + other +
+                                        u"/.\n\n"_s + path),
+                     qPrintable(run.err));
+            QVERIFY2(run.err.contains(advice), qPrintable(run.err));
+            QCOMPARE(test::fileMode(path), int(mode));  // the companion changes nothing
+            QVERIFY(setMode(path, QFileInfo(path).isDir() ? 0700 : 0600));
+        }
     }
 
     void linksNoWidgets() {
