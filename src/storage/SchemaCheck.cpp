@@ -10,7 +10,7 @@ namespace ks {
 
 namespace {
 
-constexpr int kMostReasons = 3;
+constexpr int kMostReasons = 1;  // the first is the one to mend first
 
 struct MasterRow {
     QString type;

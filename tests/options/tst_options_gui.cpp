@@ -390,7 +390,8 @@ private Q_SLOTS:
             DatabaseAccess file(exportFile(), PassPhrase());
             QVERIFY(CreateUser(file, u"a\u202eb<i>"_s, u"pass"_s).ok());
             for (int i = 0; i < 12; ++i) {
-                QVERIFY(CreateUser(file, u"user%1"_s.arg(i, 2, 10, QLatin1Char('0')), u"pass"_s).ok());
+                QVERIFY(
+                    CreateUser(file, u"user%1"_s.arg(i, 2, 10, QLatin1Char('0')), u"pass"_s).ok());
             }
         }
         dialogs().answer(false);
