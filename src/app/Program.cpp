@@ -16,6 +16,7 @@
 #include "storage/FileServices.h"
 #include "storage/SettingsFile.h"
 #include "storage/TempFolder.h"
+#include "storage/WorkFiles.h"
 
 namespace ks {
 
@@ -52,7 +53,14 @@ void Program::start() {
         return;
     }
     state_.FirstActivation = true;
-    state_.TempFolder = preparePrivateTempFolder(state_.AppTitle);
+    // What a run killed midway left (plain copies of stored files, partial copies of the
+    // database) goes now; only while this copy holds the data folder, so never another's.
+    const bool ownsDataFolder = lock_ != nullptr;
+    state_.TempFolder = prepareWorkFolder(preparePrivateTempFolder(state_.AppTitle),
+                                          state_.DataFolder, ownsDataFolder);
+    if (ownsDataFolder) {
+        removeStaleWorkFiles(state_.DataFolder);
+    }
     setCipherDialogs(&dialogs_, state_.AppTitle);
 
     login_ = std::make_unique<LoginWindow>(*this);

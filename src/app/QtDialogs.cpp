@@ -45,10 +45,15 @@ void QtDialogs::message(MessageIcon icon, const QString& title, const QString& t
 }
 
 bool QtDialogs::askYesNo(const QString& title, const QString& text) {
+    return askYesNoWithDefault(title, text, DefaultAnswer::Yes);
+}
+
+bool QtDialogs::askYesNoWithDefault(const QString& title, const QString& text,
+                                    DefaultAnswer defaultAnswer) {
     QMessageBox box(QMessageBox::Question, title, displayed(text),
                     QMessageBox::Yes | QMessageBox::No, owner());
     box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(defaultAnswer == DefaultAnswer::No ? QMessageBox::No : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

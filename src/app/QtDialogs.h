@@ -11,6 +11,8 @@ class QtDialogs final : public Dialogs {
 public:
     void message(MessageIcon icon, const QString& title, const QString& text) override;
     bool askYesNo(const QString& title, const QString& text) override;
+    bool askYesNoWithDefault(const QString& title, const QString& text,
+                             DefaultAnswer defaultAnswer) override;
     std::optional<QString> inputText(const QString& title, const QString& prompt,
                                      const QString& initial) override;
     QString openFile(const QString& title, const QStringList& filters) override;

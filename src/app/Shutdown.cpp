@@ -61,7 +61,7 @@ void Program::QuitApplication() {
     }
     CompactDatabase(false);
     closeAllWindows();
-    removePrivateTempFolder(state_.TempFolder);
+    removeWorkFolder(state_.TempFolder);
     endProcess();
 }
 

@@ -34,6 +34,13 @@ std::variant<QString, int> logIn(DatabaseAccess& database, const Credentials& cr
         return kError;  // the cipher has said why
     }
     const Result<LoginMatch> match = matchLogin(database, owner, passwordCipher);
+    if (!match.ok() && match.status().code == DbCode::NeedsUpgrade) {
+        // Reading never writes: the window program brings the database up to date.
+        tell(QStringLiteral("The database was written by an older version of %1 and must be "
+                            "brought up to date first. Start %1 once, then try again.")
+                 .arg(ProgramState().AppTitle));
+        return kError;
+    }
     if (!match.ok()) {
         tell(describeDatabaseStatus(match.status()) + u' ' + match.status().detail);
         return kError;
@@ -89,7 +96,8 @@ int run(const QStringList& arguments) {
         tell(QStringLiteral("No login name and password were given."));
         return kError;
     }
-    DatabaseAccess database(path, PassPhrase());
+    // Opened read-only: the companion never writes, not even to bring an older file up to date.
+    DatabaseAccess database(path, PassPhrase(), DatabaseAccess::Mode::ReadOnly);
     const std::variant<QString, int> login = logIn(database, *credentials);
     if (const int* code = std::get_if<int>(&login)) {
         return *code;

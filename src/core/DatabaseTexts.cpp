@@ -13,6 +13,14 @@ QString describeDatabaseStatus(const DbStatus& status) {
                 "The database file is damaged or is not a database of this program.");
         case DbCode::MissingTables:
             return QStringLiteral("The database file is not a database of this program.");
+        case DbCode::NeedsUpgrade:
+            return QStringLiteral(
+                "The database was written by an older version of this program and must be "
+                "brought up to date first.");
+        case DbCode::Unusable:
+            return QStringLiteral(
+                "The database holds data this version of the program cannot "
+                "keep as it is.");
         case DbCode::Busy:
             return QStringLiteral("The database is in use by another program.");
         case DbCode::DiskFull:
@@ -27,6 +35,14 @@ QString describeDatabaseStatus(const DbStatus& status) {
             break;
     }
     return QStringLiteral("The database reported an error.");
+}
+
+QString describeDatabaseFailure(const DbStatus& status) {
+    QString text = describeDatabaseStatus(status);
+    if (!status.detail.isEmpty()) {
+        text += QStringLiteral("\r\r(%1)").arg(status.detail);
+    }
+    return text;
 }
 
 QString describeCompactionStep(CompactionStep step) {

@@ -13,6 +13,9 @@ namespace ks {
 // One sentence for a message box: why a database step failed.
 QString describeDatabaseStatus(const DbStatus& status);
 
+// The same with the reason in the storage layer's words, when it gives one: "\r\r(reason)".
+QString describeDatabaseFailure(const DbStatus& status);
+
 // What a compaction step was doing when it failed ("writing the compacted copy").
 QString describeCompactionStep(CompactionStep step);
 

@@ -9,6 +9,9 @@ namespace ks {
 // The icon of a message box; the title is given with every message.
 enum class MessageIcon { None, Information, Exclamation, Critical, Question };
 
+// The button of a question that Enter presses.
+enum class DefaultAnswer { Yes, No };
+
 // Every message, question and chooser the program shows goes through this interface, so that
 // windows and routines never create message boxes themselves. The desktop implementation wraps
 // the toolkit's standard dialogs; tests use a scripted one.
@@ -21,6 +24,14 @@ public:
 
     // A question with Yes and No buttons; true only for Yes (closing the box counts as No).
     virtual bool askYesNo(const QString& title, const QString& text) = 0;
+
+    // The same question with the button that Enter presses chosen: No for a question whose Yes
+    // would lose something the user may not expect to lose. Without a way to choose, the
+    // question is asked as askYesNo asks it.
+    virtual bool askYesNoWithDefault(const QString& title, const QString& text,
+                                     DefaultAnswer /*defaultAnswer*/) {
+        return askYesNo(title, text);
+    }
 
     // A line of text; nullopt when cancelled.
     virtual std::optional<QString> inputText(const QString& title, const QString& prompt,

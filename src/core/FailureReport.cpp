@@ -6,11 +6,8 @@ namespace ks {
 
 void reportDatabaseFailure(Dialogs& dialogs, const QString& title, const QString& what,
                            const DbStatus& status) {
-    QString text = what + QLatin1Char(' ') + describeDatabaseStatus(status);
-    if (!status.detail.isEmpty()) {
-        text += QStringLiteral("\r\r(%1)").arg(status.detail);
-    }
-    dialogs.message(MessageIcon::Critical, title, text);
+    dialogs.message(MessageIcon::Critical, title,
+                    what + QLatin1Char(' ') + describeDatabaseFailure(status));
 }
 
 void reportDatabaseFailure(Services& services, const QString& what, const DbStatus& status) {

@@ -1,10 +1,16 @@
 #include "options/DatabaseTransfer.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
 
+#include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "options/OptionsMessages.h"
+#include "storage/Backups.h"
 #include "storage/FileServices.h"
+#include "storage/ShownName.h"
+#include "storage/WorkFiles.h"
 
 namespace ks {
 
@@ -39,15 +45,16 @@ DbStatus ExportDatabase(const QString& databasePath, const QString& folder,
     if (QFileInfo(target).isDir()) {
         return {DbCode::CannotOpen, QStringLiteral("%1 is a folder").arg(target)};
     }
-    return writeVerifiedCopy(databasePath, PassPhrase(), target, hooks);
+    // Noted in the data folder while it is written: a start after a crash removes it.
+    const QString dataFolder = QFileInfo(databasePath).absolutePath() + QLatin1Char('/');
+    notePartialExport(dataFolder, partialCopyPath(target));
+    const DbStatus status = writeVerifiedCopy(databasePath, PassPhrase(), target, hooks);
+    forgetPartialExport(dataFolder);
+    return status;
 }
 
-QString importStagingPath(const QString& dataFolder) {
-    return dataFolder + QStringLiteral("Import.part");
-}
-
-QString importBackupPath(const QString& databasePath) {
-    return databasePath + QStringLiteral(".bak");
+qint64 importSpaceNeeded(qint64 incoming, qint64 current) {
+    return incoming + current + std::max(incoming, current);
 }
 
 DbStatus stageImport(const QString& folder, const QString& dataFolder) {
@@ -59,13 +66,75 @@ void discardStagedImport(const QString& dataFolder) {
     FileServices::DeleteFile(importStagingPath(dataFolder));
 }
 
-DbStatus completeImport(const QString& dataFolder, const QString& databasePath,
-                        const CopyHooks& hooks) {
+namespace {
+
+constexpr int kNamesShown = 10;
+
+// An account's name as the question shows it; a value that is no cipher text of ours is never
+// handed to the cipher, which would complain in a message box of its own.
+QString accountName(const QString& owner) {
+    static const QRegularExpression hex(QStringLiteral("^(?:[0-9A-F]{2})+$"));
+    const QString name = hex.match(owner).hasMatch() ? DecryptField(owner) : QString();
+    return name.isEmpty() ? QStringLiteral("(unreadable)") : shownName(name);
+}
+
+}  // namespace
+
+Result<ImportSummary> summarizeStagedImport(const QString& dataFolder, const QString& owner) {
+    const Result<DatabaseContents> contents =
+        readDatabaseContents(importStagingPath(dataFolder), PassPhrase());
+    if (!contents.ok()) {
+        return contents.status();
+    }
+    ImportSummary summary;
+    const DatabaseContents& held = contents.value();
+    for (const QString& account : held.accountOwners.mid(0, kNamesShown)) {
+        summary.accountNames.append(accountName(account));
+    }
+    summary.accounts = held.accountOwners.size();
+    summary.records = held.records;
+    summary.entries = held.entries;
+    summary.pictures = held.pictures;
+    summary.files = held.files;
+    summary.holdsAccount = held.accountOwners.contains(owner);
+    return summary;
+}
+
+namespace {
+
+QString counted(qint64 count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+}  // namespace
+
+QString importDetails(const ImportSummary& summary, const QString& userName) {
+    QString accounts = counted(summary.accounts, "account", "accounts");
+    if (!summary.accountNames.isEmpty()) {
+        const qsizetype more = summary.accounts - summary.accountNames.size();
+        accounts += QStringLiteral(" (") + summary.accountNames.join(QStringLiteral(", ")) +
+                    (more > 0 ? QStringLiteral(" and %1 more").arg(more) : QString()) +
+                    QLatin1Char(')');
+    }
+    QString text = importHoldsText(
+        accounts + QStringLiteral(", ") + counted(summary.records, "record", "records") +
+        QStringLiteral(", ") + counted(summary.entries, "journal entry", "journal entries") +
+        QStringLiteral(", ") + counted(summary.pictures, "picture", "pictures") +
+        QStringLiteral(" and ") + counted(summary.files, "file", "files"));
+    if (!summary.holdsAccount) {
+        text += QStringLiteral("\r\r") + importLacksAccountWarning(shownName(userName));
+    }
+    return text + QStringLiteral("\r\r") + importKeepsCopyText();
+}
+
+Result<QString> completeImport(const QString& dataFolder, const QString& databasePath,
+                               const QDateTime& made, const CopyHooks& hooks) {
     const QString staging = importStagingPath(dataFolder);
-    DbStatus status = restoreDatabaseFrom(staging, databasePath, importBackupPath(databasePath),
-                                          PassPhrase(), hooks);
+    Result<QString> kept = restoreDatabaseFrom(
+        staging, databasePath, {backupsFolderIn(dataFolder), QStringLiteral("before-import"), made},
+        PassPhrase(), hooks);
     FileServices::DeleteFile(staging);
-    return status;
+    return kept;
 }
 
 }  // namespace ks

@@ -60,51 +60,82 @@ void OptionsPage::exportTo(const QString& folder) {
     const bool write =
         !exportExists(folder) ||
         services_.dialogs.askYesNo(state.AppTitle, exportExistsQuestion(state.AppTitle));
-    if (write) {
-        const DbStatus status = ExportDatabase(state.DatabasePath, folder, copyHooks_);
-        if (status.ok()) {
-            services_.dialogs.message(MessageIcon::Information, state.AppTitle,
-                                      exportCompleteMessage());
-        } else {
-            reportDatabaseFailure(services_, exportFailedMessage(folder), status);
-        }
-    }
+    const DbStatus status =
+        write ? ExportDatabase(state.DatabasePath, folder, copyHooks_) : DbStatus{};
+    // The outcome is told over the main window, not over the status window's "Please wait".
     host_.endBusy();
+    if (write && status.ok()) {
+        services_.dialogs.message(MessageIcon::Information, state.AppTitle,
+                                  exportCompleteMessage());
+    } else if (write) {
+        reportDatabaseFailure(services_, exportFailedMessage(folder), status);
+    }
 }
 
-void OptionsPage::cmdImport_Click() {
+bool OptionsPage::importAllowed(const QString& folder, const QString& source) {
     const ProgramState& state = services_.state;
     Dialogs& dialogs = services_.dialogs;
-    const QString folder = transferFolderText(importChooser_->currentFolder());
-    const QString source = folder + exportFileName();
     if (!FileServices::FileExists(source) && !FileServices::FolderExists(source)) {
         dialogs.message(MessageIcon::Exclamation, state.AppTitle,
                         noDatabaseFoundMessage(state.AppTitle, folder));
-        return;
+        return false;
     }
     if (!hasSpaceFor(freeSpace_, folder, fileSize(source))) {
         dialogs.message(MessageIcon::Exclamation, state.AppTitle, notEnoughSpaceMessage());
-        return;
+        return false;
+    }
+    // The data folder's volume takes the checked copy, the copy of the current database and
+    // the engine's work: a file too large for it is refused before a byte is written there.
+    if (!hasSpaceFor(freeSpace_, state.DataFolder,
+                     importSpaceNeeded(fileSize(source), fileSize(state.DatabasePath)))) {
+        dialogs.message(MessageIcon::Exclamation, state.AppTitle,
+                        notEnoughSpaceForImportMessage(state.AppTitle));
+        return false;
     }
     // Nothing is replaced by a file that is not a whole database of this program.
     if (const DbStatus status = stageImport(folder, state.DataFolder); !status.ok()) {
         dialogs.message(MessageIcon::Exclamation, state.AppTitle,
                         notImportableMessage(state.AppTitle, source) + QStringLiteral("\r\r") +
-                            describeDatabaseStatus(status));
+                            describeDatabaseFailure(status));
+        return false;
+    }
+    return true;
+}
+
+bool OptionsPage::importConfirmed(const QString& folder) {
+    const ProgramState& state = services_.state;
+    const Result<ImportSummary> summary =
+        summarizeStagedImport(state.DataFolder, state.UserNameCipher);
+    if (!summary.ok()) {
+        reportDatabaseFailure(services_, importFailedMessage(), summary.status());
+        return false;
+    }
+    // Enter keeps the current database when the user's own account would be gone after it.
+    return services_.dialogs.askYesNoWithDefault(
+        state.AppTitle,
+        importQuestion(folder, importDetails(summary.value(), state.LoginUserName.trimmed())),
+        summary.value().holdsAccount ? DefaultAnswer::Yes : DefaultAnswer::No);
+}
+
+void OptionsPage::cmdImport_Click() {
+    const ProgramState& state = services_.state;
+    const QString folder = transferFolderText(importChooser_->currentFolder());
+    if (!importAllowed(folder, folder + exportFileName())) {
         return;
     }
-    if (!dialogs.askYesNo(state.AppTitle, importQuestion(folder))) {
+    if (!importConfirmed(folder)) {
         discardStagedImport(state.DataFolder);
         return;
     }
     services_.database.CloseAllDatabaseObjects();
-    if (const DbStatus status = completeImport(state.DataFolder, state.DatabasePath, copyHooks_);
-        !status.ok()) {
-        reportDatabaseFailure(services_, importFailedMessage(), status);
+    const Result<QString> kept =
+        completeImport(state.DataFolder, state.DatabasePath, services_.clock.now(), copyHooks_);
+    if (!kept.ok()) {
+        reportDatabaseFailure(services_, importFailedMessage(), kept.status());
         return;
     }
-    dialogs.message(MessageIcon::Information, state.AppTitle,
-                    importCompleteMessage(state.AppTitle));
+    services_.dialogs.message(MessageIcon::Information, state.AppTitle,
+                              importCompleteMessage(state.AppTitle));
     host_.restartProgram();
 }
 

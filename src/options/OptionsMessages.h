@@ -61,10 +61,33 @@ inline QString notImportableMessage(const QString& appTitle, const QString& file
     return QStringLiteral("The file ") + file + QStringLiteral(" is not a ") + appTitle +
            QStringLiteral(" database that can be imported. Nothing has been changed.");
 }
-inline QString importQuestion(const QString& folder) {
+inline QString notEnoughSpaceForImportMessage(const QString& appTitle) {
+    return QStringLiteral("The drive of the ") + appTitle +
+           QStringLiteral(
+               " data folder does not have enough free space to import this database and keep a "
+               "copy of the current one. Nothing has been changed.");
+}
+// `details` says what the file holds, warns when it lacks the user's account and where the
+// current database is kept; it stands between the question's first and last line.
+inline QString importQuestion(const QString& folder, const QString& details) {
     return QStringLiteral(
                "You are about to replace the current database with the database stored at ") +
-           folder + QStringLiteral("\r\rAre you sure?");
+           folder + QStringLiteral("\r\r") + details + QStringLiteral("\r\rAre you sure?");
+}
+// "2 accounts (alice, bobby), 14 records, 30 journal entries, 3 pictures and 1 file".
+inline QString importHoldsText(const QString& holdings) {
+    return QStringLiteral("It holds ") + holdings + QLatin1Char('.');
+}
+inline QString importLacksAccountWarning(const QString& name) {
+    return QStringLiteral("Warning: your account ") + name +
+           QStringLiteral(" is not in it. After the import nobody can log in as ") + name +
+           QStringLiteral(
+               ", and its records, journal, pictures and files are kept only in the copy of the "
+               "current database.");
+}
+inline QString importKeepsCopyText() {
+    return QStringLiteral(
+        "The current database is kept as a copy in the folder Backups of the data folder.");
 }
 inline QString importFailedMessage() {
     return QStringLiteral(

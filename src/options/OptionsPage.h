@@ -49,6 +49,10 @@ private:
     void cmdExport_Click();
     void exportTo(const QString& folder);
     void cmdImport_Click();
+    // The checks before the import's question, each refusal told; the file is staged when true.
+    bool importAllowed(const QString& folder, const QString& source);
+    // Asks with what the staged file holds.
+    bool importConfirmed(const QString& folder);
 
     Services& services_;
     OptionsHost& host_;

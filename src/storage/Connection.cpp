@@ -98,9 +98,11 @@ int Connection::changes() const {
     return isOpen() ? sqlite3_changes(handle_->db) : 0;
 }
 
-Result<Connection> Connection::openFile(const QString& path, const QByteArray& key, bool create) {
+Result<Connection> Connection::openFile(const QString& path, const QByteArray& key, bool create,
+                                        bool readOnly) {
     auto handle = std::make_shared<detail::ConnectionHandle>();
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const int flags =
+        readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.toUtf8().constData(), &handle->db, flags, nullptr);
     if (rc != SQLITE_OK) {
         DbStatus status = statusFrom(rc, handle->db);

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "storage/Schema.h"
+
 namespace ks::copying {
 
 namespace {
@@ -118,6 +120,25 @@ DbStatus integrityOf(Connection& connection) {
     if (problems != QStringList{QStringLiteral("ok")}) {
         return {DbCode::NotADatabase,
                 QStringLiteral("integrity check: %1").arg(problems.mid(0, 3).join(u"; "))};
+    }
+    return {};
+}
+
+DbStatus sameRowCounts(Connection& live, Connection& copy) {
+    for (const QString& table : schemaTableNames()) {
+        const QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(table);
+        Statement a = live.prepare(sql);
+        Statement b = copy.prepare(sql);
+        const bool read = a.next() && b.next();
+        if (!a.status().ok() || !b.status().ok() || !read) {
+            return !a.status().ok() ? a.status() : b.status();
+        }
+        if (a.integer(0) != b.integer(0)) {
+            return {DbCode::Failed, QStringLiteral("the copy holds %1 rows of %2 instead of %3")
+                                        .arg(b.integer(0))
+                                        .arg(table)
+                                        .arg(a.integer(0))};
+        }
     }
     return {};
 }

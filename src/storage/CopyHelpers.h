@@ -22,5 +22,7 @@ DbStatus copyBytes(const QString& source, const QString& target);
 Result<Connection> openKeyed(const QString& path, const QString& passPhrase);
 // The engine's integrity check: ok, or the first problems it names.
 DbStatus integrityOf(Connection& connection);
+// Whether a copy holds as many rows in every table of the schema as the database it was made of.
+DbStatus sameRowCounts(Connection& live, Connection& copy);
 
 }  // namespace ks::copying

@@ -18,7 +18,9 @@ enum class DbCode {
     Ok,
     CannotOpen,     // the file is missing or cannot be opened
     NotADatabase,   // wrong key, foreign or damaged file
-    MissingTables,  // a readable database that is not ours
+    MissingTables,  // a readable database that is not ours: its tables, keys or rules differ
+    NeedsUpgrade,   // ours, written by an older build; only a writer may bring it up to date
+    Unusable,       // ours, but holding rows this build cannot keep (two accounts of one name)
     Busy,           // another program holds the database
     DiskFull,
     ReadOnly,
@@ -142,8 +144,10 @@ public:
     ChangeStamp changeStamp();
 
     // Opens a file with the given key: `key` is either a pass phrase or a raw key in the
-    // form x'…'. The connection is not verified; see DatabaseAccess::open for that.
-    static Result<Connection> openFile(const QString& path, const QByteArray& key, bool create);
+    // form x'…'. The connection is not verified; see DatabaseAccess::open for that. A read-only
+    // connection can never write to the file, whatever it is asked to do.
+    static Result<Connection> openFile(const QString& path, const QByteArray& key, bool create,
+                                       bool readOnly = false);
 
 private:
     std::shared_ptr<detail::ConnectionHandle> handle_;
@@ -154,12 +158,17 @@ private:
 // raw key derived once per file, and can close every connection it has handed out.
 class DatabaseAccess {
 public:
-    DatabaseAccess(QString path, QString passPhrase);
+    // ReadOnly never writes to the file: its connections are opened read-only, and a database
+    // written by an older build is refused (NeedsUpgrade) instead of being brought up to date.
+    enum class Mode { ReadWrite, ReadOnly };
+
+    DatabaseAccess(QString path, QString passPhrase, Mode mode = Mode::ReadWrite);
     ~DatabaseAccess();
 
     const QString& path() const { return path_; }
 
-    // Opens the file, checks the key and that every table of the schema is there. One verified
+    // Opens the file, checks the key and that its schema is this build's (an older build's is
+    // brought up to date once, a foreign one refused with the reason). One verified
     // connection is kept for the session and handed out again while nobody else holds it and
     // the file is still the one it was opened on, so its page cache stays warm; a caller that
     // asks while it is in use gets a connection of its own.
@@ -184,11 +193,14 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
     static std::optional<FileIdentity> identityOf(const QString& path);
+    // The schema of a newly opened connection: refused, used, or brought up to date first.
+    DbStatus checkOpened(Connection& connection);
     QByteArray keyFor(const QByteArray& salt);
     std::optional<Connection> heldConnection();
 
     QString path_;
     QString passPhrase_;
+    Mode mode_;
     std::vector<std::weak_ptr<detail::ConnectionHandle>> connections_;
     QByteArray cachedSalt_;
     QByteArray cachedKey_;
@@ -222,8 +234,10 @@ private:
 // The status of an engine result code, with the connection's own words when it has any.
 DbStatus engineStatus(int rc, sqlite3* db);
 
-// Tells whether `path` is a database of this program keyed with `passPhrase`: every table of
-// the schema present.
+// Tells whether a connection's database is one of this program: it opens with the key it was
+// given and holds exactly the schema this build makes, or the schema of an older build that can
+// be brought up to date; no other table, column, index, trigger or view. MissingTables says why
+// a foreign one is refused, in words for the user.
 DbStatus verifyDatabase(Connection& connection);
 
 // The raw key clause (x'…') for a pass phrase and a file's salt; derived as the engine itself

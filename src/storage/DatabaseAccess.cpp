@@ -2,7 +2,8 @@
 #include <QFile>
 
 #include "storage/ConnectionHandle.h"
-#include "storage/Schema.h"
+#include "storage/SchemaCheck.h"
+#include "storage/SchemaUpgrade.h"
 
 namespace ks {
 
@@ -14,8 +15,8 @@ constexpr int kSaltBytes = 16;
 
 // ---- DatabaseAccess ----
 
-DatabaseAccess::DatabaseAccess(QString path, QString passPhrase)
-    : path_(std::move(path)), passPhrase_(std::move(passPhrase)) {
+DatabaseAccess::DatabaseAccess(QString path, QString passPhrase, Mode mode)
+    : path_(std::move(path)), passPhrase_(std::move(passPhrase)), mode_(mode) {
 }
 
 DatabaseAccess::~DatabaseAccess() {
@@ -87,19 +88,14 @@ Result<Connection> DatabaseAccess::open() {
     }
     const QByteArray salt = readSalt(path_);
     const QByteArray key = keyFor(salt);
-    Result<Connection> opened = Connection::openFile(path_, key, false);
+    Result<Connection> opened = Connection::openFile(path_, key, false, mode_ == Mode::ReadOnly);
     if (!opened.ok()) {
         return opened;
     }
-    DbStatus verified = verifyDatabase(opened.value());
+    DbStatus verified = checkOpened(opened.value());
     if (!verified.ok()) {
         opened->handle_->close();
         return verified;
-    }
-    if (!upgraded_) {
-        // Once per run; a database that cannot take the upgrade is used as it is.
-        upgradeSchema(opened.value());
-        upgraded_ = true;
     }
     std::erase_if(connections_, [](const auto& weak) { return weak.expired(); });
     connections_.push_back(opened->handle_);
@@ -111,6 +107,25 @@ Result<Connection> DatabaseAccess::open() {
         }
     }
     return opened;
+}
+
+DbStatus DatabaseAccess::checkOpened(Connection& connection) {
+    const SchemaVerdict verdict = checkSchema(connection);
+    if (DbStatus refused = refusalOf(verdict); !refused.ok()) {
+        return refused;
+    }
+    if (verdict.fit == SchemaFit::Older) {
+        if (mode_ == Mode::ReadOnly) {
+            return {DbCode::NeedsUpgrade, verdict.reasons.join(QStringLiteral("; "))};
+        }
+        if (!upgraded_) {
+            // Once per run; a database that cannot take all of it (two accounts of one name
+            // written by an older build) keeps what it refuses and is used as it is.
+            bringSchemaUpToDate(connection, UpgradeRule::KeepWhatRowsRefuse);
+            upgraded_ = true;
+        }
+    }
+    return {};
 }
 
 void DatabaseAccess::CloseAllDatabaseObjects() {

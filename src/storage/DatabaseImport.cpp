@@ -4,9 +4,10 @@
 
 #include <QFileInfo>
 
+#include "storage/Backups.h"
 #include "storage/CopyHelpers.h"
 #include "storage/DatabaseCopy.h"
-#include "storage/FileServices.h"
+#include "storage/SchemaCheck.h"
 #include "storage/SchemaUpgrade.h"
 
 namespace ks {
@@ -66,6 +67,26 @@ DbStatus wholePages(Connection& copy, const QString& path) {
     return {};
 }
 
+// Only this build's schema, or an older build's brought up to date, is taken in: a file with
+// another table, column, key, index, a trigger or a view is refused with the reason.
+DbStatus checkSchemaOf(Connection& copy) {
+    const SchemaVerdict verdict = checkSchema(copy);
+    if (DbStatus refused = refusalOf(verdict); !refused.ok()) {
+        return refused;
+    }
+    if (verdict.fit == SchemaFit::Exact) {
+        return {};
+    }
+    if (DbStatus status = bringSchemaUpToDate(copy, UpgradeRule::Strict); !status.ok()) {
+        return status;
+    }
+    const SchemaVerdict upgraded = checkSchema(copy);
+    if (upgraded.status.ok() && upgraded.fit != SchemaFit::Exact) {
+        return {DbCode::MissingTables, upgraded.reasons.join(QStringLiteral("; "))};
+    }
+    return upgraded.status;
+}
+
 DbStatus checkStagedCopy(const QString& staging, const QString& passPhrase) {
     Result<Connection> copy = openKeyed(staging, passPhrase);
     if (!copy.ok()) {
@@ -76,22 +97,9 @@ DbStatus checkStagedCopy(const QString& staging, const QString& passPhrase) {
         status = wholePages(copy.value(), staging);
     }
     if (status.ok()) {
-        status = verifyDatabase(copy.value());
-    }
-    if (status.ok()) {
-        status = bringSchemaUpToDate(copy.value());
+        status = checkSchemaOf(copy.value());
     }
     return status.ok() ? integrityOf(copy.value()) : status;
-}
-
-// Keeps the live database's bytes at `backupPath` while the backup holds its lock.
-DbStatus keepOldDatabase(const QString& databasePath, const QString& backupPath) {
-    const FsResult kept = FileServices::CopyFile(databasePath, backupPath, kPrivateFile);
-    if (!kept) {
-        return {DbCode::IoError,
-                QStringLiteral("could not keep %1: %2").arg(backupPath, kept.error)};
-    }
-    return {};
 }
 
 }  // namespace
@@ -113,9 +121,13 @@ DbStatus stageDatabaseForImport(const QString& source, const QString& staging,
     return status;
 }
 
-DbStatus restoreDatabaseFrom(const QString& staging, const QString& databasePath,
-                             const QString& backupPath, const QString& passPhrase,
-                             const CopyHooks& hooks) {
+namespace {
+
+// Copies `staging` into the live database under its writer's lock, once the file is checked to
+// be still the one whose state was `copiedState`.
+DbStatus replaceContents(const QString& staging, const QString& databasePath,
+                         const QByteArray& copiedState, const QString& passPhrase,
+                         const CopyHooks& hooks) {
     const auto fails = [&hooks](CopyStep step) { return hooks.failAt && hooks.failAt(step); };
     RawConnection live(databasePath, passPhrase);
     RawConnection copy(staging, passPhrase);
@@ -133,8 +145,9 @@ DbStatus restoreDatabaseFrom(const QString& staging, const QString& databasePath
     if (status.ok() && fails(CopyStep::Lock)) {
         status = injected();
     }
-    if (status.ok()) {
-        status = keepOldDatabase(databasePath, backupPath);
+    if (status.ok() && databaseFileState(databasePath) != copiedState) {
+        status = {DbCode::Busy,
+                  QStringLiteral("the database was changed while its copy was being made")};
     }
     if (status.ok() && fails(CopyStep::Write)) {
         status = injected();
@@ -150,10 +163,63 @@ DbStatus restoreDatabaseFrom(const QString& staging, const QString& databasePath
     if (status.ok() && rc != SQLITE_OK) {
         status = engineStatus(rc, live.db());
     }
-    if (status.ok()) {
-        removeWithCompanions(staging);
-    }
     return status;
+}
+
+}  // namespace
+
+Result<QString> restoreDatabaseFrom(const QString& staging, const QString& databasePath,
+                                    const KeepOldDatabase& keep, const QString& passPhrase,
+                                    const CopyHooks& hooks) {
+    // The database as it is goes to a checked copy of its own first. The copy reads the
+    // database while it is made and checked, which it could not under the import's lock (that
+    // keeps every reader out); so under the lock the file is checked to be still the one copied.
+    QByteArray copiedState;
+    Result<QString> kept = makeVerifiedBackup(databasePath, passPhrase, keep.folder, keep.reason,
+                                              keep.made, &copiedState);
+    if (!kept.ok()) {
+        return kept.status();
+    }
+    const DbStatus status =
+        hooks.failAt && hooks.failAt(CopyStep::Keep)
+            ? injected()
+            : replaceContents(staging, databasePath, copiedState, passPhrase, hooks);
+    if (!status.ok()) {
+        // Nothing was replaced: the copy would only repeat the database that stays.
+        removeWithCompanions(kept.value());
+        return status;
+    }
+    removeWithCompanions(staging);
+    return kept;
+}
+
+Result<DatabaseContents> readDatabaseContents(const QString& path, const QString& passPhrase) {
+    Result<Connection> connection = openKeyed(path, passPhrase);
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    DatabaseContents contents;
+    Statement accounts =
+        connection->prepare(QStringLiteral("SELECT UserName FROM Users ORDER BY Id"));
+    while (accounts.next()) {
+        contents.accountOwners.append(accounts.text(0));
+    }
+    if (!accounts.status().ok()) {
+        return accounts.status();
+    }
+    const std::pair<qint64*, const char*> counts[] = {
+        {&contents.records, "SELECT count(*) FROM Logins"},
+        {&contents.entries, "SELECT count(*) FROM Journals WHERE Journal <> ''"},
+        {&contents.pictures, "SELECT count(*) FROM Images"},
+        {&contents.files, "SELECT count(*) FROM Files"}};
+    for (const auto& [count, sql] : counts) {
+        Statement query = connection->prepare(QString::fromLatin1(sql));
+        if (!query.next()) {
+            return query.status();
+        }
+        *count = query.integer(0);
+    }
+    return contents;
 }
 
 }  // namespace ks

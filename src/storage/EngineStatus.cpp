@@ -37,8 +37,11 @@ DbStatus statusFrom(int rc, sqlite3* db) {
             status.code = DbCode::Failed;
             break;
     }
-    status.detail = db != nullptr ? QString::fromUtf8(sqlite3_errmsg(db))
-                                  : QString::fromUtf8(sqlite3_errstr(rc));
+    // The connection's own words only while they are about this failure: a failure that the
+    // engine reports by its result alone (a backup step, say) leaves the connection saying "not
+    // an error", or still telling of an earlier one.
+    const bool connectionTells = db != nullptr && (sqlite3_errcode(db) & 0xff) == (rc & 0xff);
+    status.detail = QString::fromUtf8(connectionTells ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
     return status;
 }
 

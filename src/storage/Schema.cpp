@@ -74,66 +74,6 @@ const char* const kIndexes[] = {
 
 }  // namespace
 
-namespace {
-
-// Whether the database has an index of that name.
-Result<bool> hasIndex(Connection& connection, const QString& name) {
-    Statement index = connection.prepare(
-        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?1"));
-    index.bind(1, name);
-    if (!index.next()) {
-        return index.status();
-    }
-    return index.integer(0) > 0;
-}
-
-// Databases made before record lists were listed, and records searched, from an index get it
-// once.
-DbStatus addIndex(Connection& connection, const QString& name, const char* sql) {
-    const Result<bool> present = hasIndex(connection, name);
-    if (!present.ok() || present.value()) {
-        return present.ok() ? DbStatus{} : present.status();
-    }
-    return connection.exec(QString::fromLatin1(sql));
-}
-
-// Databases made before account names were unique have a plain index of that name.
-DbStatus makeAccountNamesUnique(Connection& connection) {
-    QString sql;
-    {
-        // Finished before the index is dropped: a statement still reading would lock it.
-        Statement index = connection.prepare(QStringLiteral(
-            "SELECT sql FROM sqlite_master WHERE type = 'index' AND name = 'UsersByName'"));
-        sql = index.next() ? index.text(0) : QString();
-        if (!index.status().ok()) {
-            return index.status();
-        }
-    }
-    if (sql.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive)) {
-        return {};
-    }
-    Transaction transaction = connection.begin();
-    if (!transaction.status().ok()) {
-        return transaction.status();
-    }
-    for (const char* step : {"DROP INDEX IF EXISTS UsersByName",
-                             "CREATE UNIQUE INDEX UsersByName ON Users (UserName)"}) {
-        if (DbStatus status = connection.exec(QString::fromLatin1(step)); !status.ok()) {
-            return status;  // rolled back: two accounts of one name are kept as they are
-        }
-    }
-    return transaction.commit();
-}
-
-}  // namespace
-
-DbStatus upgradeSchema(Connection& connection) {
-    const DbStatus unique = makeAccountNamesUnique(connection);
-    const DbStatus listing = addIndex(connection, QStringLiteral("LoginsListing"), kListingIndex);
-    const DbStatus search = addIndex(connection, QStringLiteral("LoginsSearch"), kSearchIndex);
-    return !unique.ok() ? unique : !listing.ok() ? listing : search;
-}
-
 QStringList schemaTableNames() {
     return {QStringLiteral("Users"),    QStringLiteral("Logins"), QStringLiteral("LoginsCategory"),
             QStringLiteral("Journals"), QStringLiteral("Images"), QStringLiteral("Files")};

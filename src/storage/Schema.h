@@ -13,10 +13,6 @@ QStringList schemaTableNames();
 // Creates every table and index on an empty database and adds the shared categories.
 DbStatus createSchema(Connection& connection);
 
-// Brings a database made by an earlier build up to date: account names get their unique index.
-// Changes nothing when the database already has it, or when it holds one name twice.
-DbStatus upgradeSchema(Connection& connection);
-
 // The categories every user sees and nobody may remove, shipped in the template.
 QStringList sharedCategoryNames();
 

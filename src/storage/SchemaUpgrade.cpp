@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "storage/Schema.h"
+#include "storage/SchemaCheck.h"
 
 namespace ks {
 
@@ -17,6 +18,11 @@ struct Column {
     bool key = false;
 };
 
+struct Index {
+    QString table;
+    QString sql;
+};
+
 QList<Column> columnsOf(Connection& connection, const QString& table) {
     QList<Column> columns;
     Statement info = connection.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(table));
@@ -27,13 +33,13 @@ QList<Column> columnsOf(Connection& connection, const QString& table) {
     return columns;
 }
 
-// Index name (lower case) -> its CREATE statement.
-QHash<QString, QString> indexesOf(Connection& connection) {
-    QHash<QString, QString> indexes;
+// Index name (lower case) -> its table and CREATE statement.
+QHash<QString, Index> indexesOf(Connection& connection) {
+    QHash<QString, Index> indexes;
     Statement query = connection.prepare(QStringLiteral(
-        "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql NOT NULL"));
+        "SELECT name, tbl_name, sql FROM sqlite_master WHERE type = 'index' AND sql NOT NULL"));
     while (query.next()) {
-        indexes.insert(query.text(0).toLower(), query.text(1));
+        indexes.insert(query.text(0).toLower(), {query.text(1), query.text(2)});
     }
     return indexes;
 }
@@ -41,7 +47,7 @@ QHash<QString, QString> indexesOf(Connection& connection) {
 DbStatus addColumn(Connection& connection, const QString& table, const Column& column) {
     if (column.key || (column.notNull && column.defaultValue.isEmpty())) {
         return {DbCode::MissingTables,
-                QStringLiteral("column %1 of %2 is missing").arg(column.name, table)};
+                QStringLiteral("the table %1 has no column %2").arg(table, column.name)};
     }
     QString sql =
         QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table, column.name, column.type);
@@ -72,13 +78,56 @@ DbStatus addMissingColumns(Connection& connection, Connection& reference) {
     return {};
 }
 
-DbStatus remakeIndexes(Connection& connection, Connection& reference) {
-    const QHash<QString, QString> present = indexesOf(connection);
-    const QHash<QString, QString> wanted = indexesOf(reference);
+// Whether rows of the database hold one value twice where the unique index `name` (of the
+// reference) wants each once.
+Result<bool> rowsRefuse(Connection& connection, Connection& reference, const QString& name,
+                        const QString& table) {
+    QStringList columns;
+    Statement info = reference.prepare(QStringLiteral("PRAGMA index_info(%1)").arg(name));
+    while (info.next()) {
+        columns << info.text(2);
+    }
+    if (!info.status().ok() || columns.isEmpty()) {
+        return info.status();
+    }
+    Statement twice = connection.prepare(
+        QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 GROUP BY %2 HAVING count(*) > 1)")
+            .arg(table, columns.join(u", ")));
+    if (!twice.next()) {
+        return twice.status();
+    }
+    return twice.integer(0) > 0;
+}
+
+DbStatus refusedByRows(const QString& table, const QString& index) {
+    if (table.compare(QStringLiteral("Users"), Qt::CaseInsensitive) == 0) {
+        return {DbCode::Unusable, QStringLiteral("two of its accounts have the same name")};
+    }
+    return {DbCode::Unusable, QStringLiteral("rows of the table %1 hold a value twice that the "
+                                             "index %2 wants once")
+                                  .arg(table, index)};
+}
+
+DbStatus remakeIndexes(Connection& connection, Connection& reference, UpgradeRule rule) {
+    const QHash<QString, Index> present = indexesOf(connection);
+    const QHash<QString, Index> wanted = indexesOf(reference);
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-        const QString have = present.value(it.key());
-        if (have.simplified().compare(it.value().simplified(), Qt::CaseInsensitive) == 0) {
+        const QString have = present.value(it.key()).sql;
+        if (have.simplified().compare(it.value().sql.simplified(), Qt::CaseInsensitive) == 0) {
             continue;
+        }
+        if (it.value().sql.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive)) {
+            const Result<bool> refused =
+                rowsRefuse(connection, reference, it.key(), it.value().table);
+            if (!refused.ok()) {
+                return refused.status();
+            }
+            if (refused.value()) {
+                if (rule == UpgradeRule::Strict) {
+                    return refusedByRows(it.value().table, it.key());
+                }
+                continue;  // the rows are kept as they are, with the index they had
+            }
         }
         if (!have.isEmpty()) {
             if (DbStatus status = connection.exec(QStringLiteral("DROP INDEX ") + it.key());
@@ -86,7 +135,7 @@ DbStatus remakeIndexes(Connection& connection, Connection& reference) {
                 return status;
             }
         }
-        if (DbStatus status = connection.exec(it.value()); !status.ok()) {
+        if (DbStatus status = connection.exec(it.value().sql); !status.ok()) {
             return {status.code,
                     QStringLiteral("index %1 cannot be made: %2").arg(it.key(), status.detail)};
         }
@@ -96,16 +145,11 @@ DbStatus remakeIndexes(Connection& connection, Connection& reference) {
 
 }  // namespace
 
-DbStatus bringSchemaUpToDate(Connection& connection) {
+DbStatus bringSchemaUpToDate(Connection& connection, UpgradeRule rule) {
     // The schema of this build, made where it cannot touch anything.
-    // Keyed like every connection (a raw key costs nothing to derive).
-    const QByteArray key = QByteArray("x'") + QByteArray(64, '0') + QByteArray("'");
-    Result<Connection> reference = Connection::openFile(QStringLiteral(":memory:"), key, true);
+    Result<Connection> reference = referenceSchema();
     if (!reference.ok()) {
         return reference.status();
-    }
-    if (DbStatus status = createSchema(reference.value()); !status.ok()) {
-        return status;
     }
     Transaction transaction = connection.begin();
     if (!transaction.status().ok()) {
@@ -114,7 +158,7 @@ DbStatus bringSchemaUpToDate(Connection& connection) {
     if (DbStatus status = addMissingColumns(connection, reference.value()); !status.ok()) {
         return status;
     }
-    if (DbStatus status = remakeIndexes(connection, reference.value()); !status.ok()) {
+    if (DbStatus status = remakeIndexes(connection, reference.value(), rule); !status.ok()) {
         return status;
     }
     return transaction.commit();

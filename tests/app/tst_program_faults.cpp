@@ -11,6 +11,8 @@
 #include "Session.h"
 #include "SmallDisk.h"
 #include "storage/SettingsFile.h"
+#include "storage/TempFolder.h"
+#include "storage/WorkFiles.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -137,6 +139,59 @@ private Q_SLOTS:
         std::unique_ptr<Second> next = startSecond(200);
         QVERIFY(!next->program->ended());
         QCOMPARE(test::fileMode(database), 0600);
+    }
+
+    // A run killed midway leaves plain copies of stored files and partial copies of the
+    // database behind; the next start removes them once it holds the data folder, but never
+    // what a copy running on another data folder works with, nor a finished backup.
+    void aStartRemovesWhatAKilledRunLeft() {
+        test::TestEnvironment& env = session->env;
+        const QString work = session->program->state().TempFolder;
+        const QString data = env.dataFolder();
+        // A copy running on another data folder, as its start made its work folder.
+        const QString othersWork = prepareWorkFolder(preparePrivateTempFolder(u"Keystead"_s),
+                                                     env.root() + u"other/Keystead/"_s, true);
+        QVERIFY(!othersWork.isEmpty() && othersWork != work);
+        QVERIFY(othersWork.startsWith(QFileInfo(work.chopped(1)).path() + u'/'));
+        test::writeFile(othersWork + u"store.cab"_s, "the other copy's check-in");
+
+        session->program.reset();  // killed: nothing of the way out runs
+        const QString exportPart = env.root() + u"chosen/data.ksd.part"_s;
+        const QStringList left = {
+            work + u"store.cab"_s,
+            work + u"checkout-Ab12Cd/letter.txt"_s,
+            work + u"Keystead/launched.pdf"_s,
+            QFileInfo(work.chopped(1)).path() + u"/store.cab"_s,  // an older build's place
+            data + u"Import.part"_s,
+            data + u"Import.part-journal"_s,
+            data + u".Data.dat.Ab12Cd"_s,
+            data + u".Data.mdb.bak.x1Y2z3"_s,
+            data + u".Data.mdb.Q1w2E3"_s,
+            data + u"Backups/Data-20260305-100000-before-import.mdb.part"_s,
+            exportPart};
+        for (const QString& file : left) {
+            test::writeFile(file, "plain text");
+        }
+        notePartialExport(data, exportPart);
+        const QStringList kept = {data + u"Data.mdb.bak"_s,
+                                  data + u"Backups/Data-20260101-090000-before-import.mdb"_s,
+                                  data + u".Data.dat.too-long-to-be-ours"_s};
+        for (const QString& file : kept) {
+            test::writeFile(file, "kept");
+        }
+        session->start();
+        QCOMPARE(session->program->state().TempFolder, work);
+        for (const QString& file : left) {
+            QVERIFY2(!QFileInfo::exists(file), qPrintable(file));
+        }
+        for (const QString& file : kept + QStringList{othersWork + u"store.cab"_s}) {
+            QVERIFY2(QFileInfo::exists(file), qPrintable(file));
+        }
+        QVERIFY(!QFileInfo::exists(data + u"Export.part-path"_s));
+        // A normal way out takes only its own work folder.
+        session->program->QuitApplication();
+        QVERIFY(!QFileInfo::exists(work));
+        QVERIFY(QFileInfo::exists(othersWork + u"store.cab"_s));
     }
 
     void failedSaveOnTheWayOutKeepsTheUserWithTheirText() {

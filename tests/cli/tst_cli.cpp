@@ -263,6 +263,25 @@ private Q_SLOTS:
         }
     }
 
+    // A database of an older build needs an upgrade, which only the window program makes: the
+    // companion opens it read-only, says so and leaves it as it was.
+    void olderDatabaseIsLeftForTheProgramToUpgrade() {
+        {
+            Result<Connection> old =
+                Connection::openFile(env->databasePath(), PassPhrase().toUtf8(), false);
+            QVERIFY(old->exec(u"DROP INDEX LoginsSearch; DROP INDEX UsersByName; CREATE INDEX "
+                              "UsersByName ON Users (UserName)"_s)
+                        .ok());
+        }
+        const QByteArray before = fileHash(env->databasePath());
+        const Run run = cliAsAnna({u"ls"_s});
+        QCOMPARE(run.result(), u"2|"_s);
+        QCOMPARE(run.err,
+                 u"The database was written by an older version of Keystead and must be "
+                 "brought up to date first. Start Keystead once, then try again.\n"_s);
+        QCOMPARE(fileHash(env->databasePath()), before);
+    }
+
     void linksNoWidgets() {
         QProcess ldd;
         ldd.start(u"ldd"_s, {QCoreApplication::applicationDirPath() + u"/keystead-cli"_s});

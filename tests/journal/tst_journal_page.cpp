@@ -5,6 +5,7 @@
 
 #include "GuiDriver.h"
 #include "Session.h"
+#include "SmallDisk.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "journal/JournalDate.h"
@@ -177,15 +178,15 @@ private Q_SLOTS:
         QCOMPARE(press("cmdJournalSave", {true, true}), QStringList({kModify, kTooShort}));
         QVERIFY(!bold(QDate(2026, 3, 6)));
 
-        // A failed write is told, never confirmed, and the entry still counts as changed; moving
-        // away keeps the day and the text.
-        exec(
-            u"CREATE TRIGGER NoUpdate BEFORE UPDATE ON Journals BEGIN "
-            "SELECT RAISE(ABORT, 'disk I/O error'); END;"_s);
+        // A failed write (a full disk) is told, never confirmed, and the entry still counts as
+        // changed; moving away keeps the day and the text.
         write(u"Not written"_s);
-        QCOMPARE(press("cmdJournalSave", {true}), QStringList({kModify, kNotSaved}));
-        QCOMPARE(press("cmdNextDay", {true}), QStringList({kSaveChanges, kNotSaved}));
-        QCOMPARE(pick(QDate(2026, 3, 8), {true}), QStringList({kSaveChanges, kNotSaved}));
+        {
+            const test::FileSizeLimit full(1024);
+            QCOMPARE(press("cmdJournalSave", {true}), QStringList({kModify, kNotSaved}));
+            QCOMPARE(press("cmdNextDay", {true}), QStringList({kSaveChanges, kNotSaved}));
+            QCOMPARE(pick(QDate(2026, 3, 8), {true}), QStringList({kSaveChanges, kNotSaved}));
+        }
         QCOMPARE(shown(), u"06/03/2026|Not written|"_s);
         QCOMPARE(entries(), QStringList({u"05/03/2026 Changed"_s, u"06/03/2026 "_s}));
         // A day that cannot be read is told, never shown as an empty day with old text.

@@ -251,24 +251,60 @@ private Q_SLOTS:
         QVERIFY(connection->changeStamp() != afterOther);
     }
 
-    // A database made before records were listed and searched from indexes gets them at its
-    // first open, and a search of the records reads only its index.
-    void olderDatabasesGetTheRecordIndexes() {
+    // A database of the first builds (no record indexes, account names not unique, and here
+    // two accounts of one name) is read as it is by a reader, which writes nothing and asks for
+    // the upgrade; the program's own first open brings it up to date as far as its rows allow,
+    // and a search of the records then reads only its index.
+    void olderDatabasesAreUpgradedOnlyByTheProgram() {
         const QString path = env->databasePath();
         {
             DatabaseAccess old(path, PassPhrase());
-            QVERIFY(old.open()->exec(u"DROP INDEX LoginsListing; DROP INDEX LoginsSearch"_s).ok());
+            QVERIFY(old.open()
+                        ->exec(u"DROP INDEX LoginsListing; DROP INDEX LoginsSearch; DROP INDEX "
+                               "UsersByName; CREATE INDEX UsersByName ON Users (UserName); INSERT "
+                               "INTO Users (UserName) VALUES ('AB'), ('AB')"_s)
+                        .ok());
         }
+        const QByteArray before = test::readBytes(path);
+        const DbStatus reading =
+            DatabaseAccess(path, PassPhrase(), DatabaseAccess::Mode::ReadOnly).open().status();
+        QCOMPARE(reading.code, DbCode::NeedsUpgrade);
+        QVERIFY2(reading.detail.contains(u"the index LoginsListing is missing"_s),
+                 qPrintable(reading.detail));
+        QCOMPARE(test::readBytes(path), before);
+
         Result<Connection> connection = database->open();
+        QVERIFY2(connection.ok(), qPrintable(connection.status().detail));
         QCOMPARE(test::countOf(connection.value(),
                                u"SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
                                "name IN ('LoginsListing', 'LoginsSearch')"_s),
                  2);
+        QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Users"_s), 2);
         Statement plan = connection->prepare(
             u"EXPLAIN QUERY PLAN SELECT Counter, ShortName, UserName, Description FROM Logins "
             "WHERE KeyUserName = ?1 AND Counter > ?2 ORDER BY Counter LIMIT ?3"_s);
         QVERIFY(plan.next());
         QVERIFY2(plan.text(3).contains(u"COVERING INDEX LoginsSearch"_s), qPrintable(plan.text(3)));
+    }
+
+    // A database edited by hand so that it is no longer this program's own (a trigger that
+    // empties the records at the next change) is refused, saying why, and never run.
+    void aDatabaseEditedByHandIsRefused() {
+        const QString path = env->databasePath();
+        {
+            Result<Connection> edit = Connection::openFile(path, PassPhrase().toUtf8(), false);
+            QVERIFY(edit->exec(u"CREATE TRIGGER wipe AFTER UPDATE ON Users BEGIN DELETE FROM "
+                               "Logins; END"_s)
+                        .ok());
+        }
+        const DbStatus refused = database->open().status();
+        QCOMPARE(refused.code, DbCode::MissingTables);
+        QCOMPARE(refused.detail, u"the file holds a trigger wipe"_s);
+        QCOMPARE(DatabaseAccess(path, PassPhrase(), DatabaseAccess::Mode::ReadOnly)
+                     .open()
+                     .status()
+                     .detail,
+                 refused.detail);
     }
 
     // A blob written in chunks inside the transaction that adds its row comes back byte for

@@ -3,14 +3,19 @@
 namespace ks::test {
 
 void ScriptedDialogs::message(MessageIcon icon, const QString& title, const QString& text) {
-    shown.append({icon, title, text});
+    shown.append({icon, title, text, false});
     if (onShown) {
         onShown(shown.last());
     }
 }
 
 bool ScriptedDialogs::askYesNo(const QString& title, const QString& text) {
-    shown.append({MessageIcon::Question, title, text});
+    return askYesNoWithDefault(title, text, DefaultAnswer::Yes);
+}
+
+bool ScriptedDialogs::askYesNoWithDefault(const QString& title, const QString& text,
+                                          DefaultAnswer defaultAnswer) {
+    shown.append({MessageIcon::Question, title, text, defaultAnswer == DefaultAnswer::No});
     if (onShown) {
         onShown(shown.last());
     }
@@ -25,7 +30,7 @@ bool ScriptedDialogs::askYesNo(const QString& title, const QString& text) {
 
 std::optional<QString> ScriptedDialogs::inputText(const QString& title, const QString& prompt,
                                                   const QString&) {
-    shown.append({MessageIcon::None, title, prompt});
+    shown.append({MessageIcon::None, title, prompt, false});
     if (inputs_.empty()) {
         unexpected.append(QStringLiteral("input: ") + prompt);
         return std::nullopt;

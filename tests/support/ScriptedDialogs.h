@@ -17,10 +17,13 @@ public:
         MessageIcon icon;
         QString title;
         QString text;
+        bool defaultNo = false;  // a question whose Enter answers No
     };
 
     void message(MessageIcon icon, const QString& title, const QString& text) override;
     bool askYesNo(const QString& title, const QString& text) override;
+    bool askYesNoWithDefault(const QString& title, const QString& text,
+                             DefaultAnswer defaultAnswer) override;
     std::optional<QString> inputText(const QString& title, const QString& prompt,
                                      const QString& initial) override;
     QString openFile(const QString& title, const QStringList& filters) override;
