@@ -205,6 +205,7 @@ private:
     QByteArray cachedSalt_;
     QByteArray cachedKey_;
     bool upgraded_ = false;
+    bool identified_ = false;
     // The connection kept for the session, with the salt and file it was opened on.
     std::shared_ptr<detail::ConnectionHandle> held_;
     QByteArray heldSalt_;

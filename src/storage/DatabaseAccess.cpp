@@ -125,6 +125,11 @@ DbStatus DatabaseAccess::checkOpened(Connection& connection) {
             upgraded_ = true;
         }
     }
+    if (mode_ != Mode::ReadOnly && !identified_) {
+        // Rows an older build added since the last run get their identity.
+        giveRowsIdentities(connection);
+        identified_ = true;
+    }
     return {};
 }
 

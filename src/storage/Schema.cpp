@@ -1,5 +1,7 @@
 #include "storage/Schema.h"
 
+#include <QRandomGenerator>
+
 namespace ks {
 
 namespace {
@@ -52,24 +54,61 @@ const char* const kTables[] = {
     " File BLOB)",
 };
 
-// Everything a record list shows, so that listing never reads the records themselves.
-const char* const kListingIndex =
-    "CREATE INDEX LoginsListing ON Logins (KeyUserName, Counter, Category, ShortName)";
-// Every field a record search looks in: a search reads a quarter of the pages the records take,
-// whose passwords and notes it never needs.
-const char* const kSearchIndex =
-    "CREATE INDEX LoginsSearch ON Logins (KeyUserName, Counter, ShortName, UserName, Description)";
+// Columns added after the first tables, in the order they came. A fresh database gets them as
+// an older one does (ALTER TABLE), so that both end with the same definitions; each is written
+// as the upgrade writes a column it adds.
+//  * Every content row has an identity that survives copies and merges (16 random bytes) and
+//    the time of its last write (UTC milliseconds; 0 for rows written before it was kept).
+//  * A protected account keeps its wrapped data key and how its pass phrase is stretched; the
+//    four are NULL for an account whose values use the shared key.
+struct AddedColumn {
+    const char* table;
+    const char* definition;
+};
+const AddedColumn kAddedColumns[] = {
+    {"Users", "Uuid BLOB"},          {"Users", "Modified INTEGER NOT NULL DEFAULT 0"},
+    {"Users", "KeySalt BLOB"},       {"Users", "KeyOps INTEGER"},
+    {"Users", "KeyMem INTEGER"},     {"Users", "KeyWrapped BLOB"},
+    {"Logins", "Uuid BLOB"},         {"Logins", "Modified INTEGER NOT NULL DEFAULT 0"},
+    {"LoginsCategory", "Uuid BLOB"}, {"LoginsCategory", "Modified INTEGER NOT NULL DEFAULT 0"},
+    {"Journals", "Uuid BLOB"},       {"Journals", "Modified INTEGER NOT NULL DEFAULT 0"},
+    {"Images", "Uuid BLOB"},         {"Images", "Modified INTEGER NOT NULL DEFAULT 0"},
+    {"Files", "Uuid BLOB"},          {"Files", "Modified INTEGER NOT NULL DEFAULT 0"},
+};
 
 // Owner lookups are the program's common path; these keep them independent of table size.
+// * The record list's and the search's indexes hold every field they show or look in, so that
+//   neither reads the records themselves (whose notes may be long), and the row identity a
+//   protected account's values are bound to.
+// * The picture and file lists' indexes hold what the lists show and the identities: the
+//   identity columns are stored after the blob, and reading them from the row would walk a
+//   stored file's whole length.
 const char* const kIndexes[] = {
     "CREATE INDEX LoginsByOwner ON Logins (KeyUserName)",
-    kListingIndex,
-    kSearchIndex,
+    "CREATE INDEX LoginsListing ON Logins (KeyUserName, Counter, Category, ShortName, Uuid)",
+    "CREATE INDEX LoginsSearch ON Logins (KeyUserName, Counter, ShortName, UserName, Description, "
+    "Uuid)",
     "CREATE INDEX CategoriesByOwner ON LoginsCategory (UserName)",
     "CREATE INDEX JournalsByOwnerDate ON Journals (UserName, Date)",
+    "CREATE INDEX ImagesByOwner ON Images (UserName, Counter, ImageName, Uuid, Modified)",
+    "CREATE INDEX FilesByOwner ON Files (UserName, Counter, FileName, Size, CompressedSize, "
+    "LastModified, Uuid, Modified)",
+    "CREATE UNIQUE INDEX UsersByName ON Users (UserName)",
+    "CREATE UNIQUE INDEX UsersByUuid ON Users (Uuid)",
+    "CREATE UNIQUE INDEX LoginsByUuid ON Logins (Uuid)",
+    "CREATE UNIQUE INDEX CategoriesByUuid ON LoginsCategory (Uuid)",
+    "CREATE UNIQUE INDEX JournalsByUuid ON Journals (Uuid)",
+    "CREATE UNIQUE INDEX ImagesByUuid ON Images (Uuid)",
+    "CREATE UNIQUE INDEX FilesByUuid ON Files (Uuid)",
+};
+
+// Indexes as earlier builds made them; a database holding one of these is brought up to date.
+const char* const kFormerIndexes[] = {
+    "CREATE INDEX LoginsListing ON Logins (KeyUserName, Counter, Category, ShortName)",
+    "CREATE INDEX LoginsSearch ON Logins (KeyUserName, Counter, ShortName, UserName, Description)",
     "CREATE INDEX ImagesByOwner ON Images (UserName)",
     "CREATE INDEX FilesByOwner ON Files (UserName)",
-    "CREATE UNIQUE INDEX UsersByName ON Users (UserName)",
+    "CREATE INDEX UsersByName ON Users (UserName)",
 };
 
 }  // namespace
@@ -77,6 +116,21 @@ const char* const kIndexes[] = {
 QStringList schemaTableNames() {
     return {QStringLiteral("Users"),    QStringLiteral("Logins"), QStringLiteral("LoginsCategory"),
             QStringLiteral("Journals"), QStringLiteral("Images"), QStringLiteral("Files")};
+}
+
+QStringList formerIndexDefinitions() {
+    QStringList definitions;
+    for (const char* sql : kFormerIndexes) {
+        definitions << QString::fromLatin1(sql);
+    }
+    return definitions;
+}
+
+QByteArray newRowUuid() {
+    QByteArray uuid(kRowUuidBytes, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(reinterpret_cast<quint32*>(uuid.data()),
+                                         reinterpret_cast<quint32*>(uuid.data() + uuid.size()));
+    return uuid;
 }
 
 QStringList sharedCategoryNames() {
@@ -116,16 +170,24 @@ DbStatus createSchema(Connection& connection) {
             return status;
         }
     }
+    for (const AddedColumn& column : kAddedColumns) {
+        if (DbStatus status = connection.exec(
+                QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                    .arg(QLatin1String(column.table), QLatin1String(column.definition)));
+            !status.ok()) {
+            return status;
+        }
+    }
     for (const char* sql : kIndexes) {
         if (DbStatus status = connection.exec(QString::fromLatin1(sql)); !status.ok()) {
             return status;
         }
     }
-    Statement insert = connection.prepare(
-        QStringLiteral("INSERT INTO LoginsCategory (CategoryName, UserName) VALUES (?1, ?2)"));
+    Statement insert = connection.prepare(QStringLiteral(
+        "INSERT INTO LoginsCategory (CategoryName, UserName, Uuid) VALUES (?1, ?2, ?3)"));
     for (const QString& name : sharedCategoryNames()) {
         insert.reset();
-        insert.bind(1, name).bind(2, QString::fromUtf16(kGlobalOwner));
+        insert.bind(1, name).bind(2, QString::fromUtf16(kGlobalOwner)).bindBlob(3, newRowUuid());
         if (DbStatus status = insert.run(); !status.ok()) {
             return status;
         }

@@ -13,6 +13,13 @@ QStringList schemaTableNames();
 // Creates every table and index on an empty database and adds the shared categories.
 DbStatus createSchema(Connection& connection);
 
+// The index definitions of earlier builds: a database holding one is brought up to date.
+QStringList formerIndexDefinitions();
+
+// The identity of a new content row: 16 random bytes from the system's random source.
+inline constexpr qsizetype kRowUuidBytes = 16;
+QByteArray newRowUuid();
+
 // The categories every user sees and nobody may remove, shipped in the template.
 QStringList sharedCategoryNames();
 

@@ -269,6 +269,18 @@ void compareTables(const SchemaFacts& file, Findings& found) {
     }
 }
 
+// Whether an index is one of ours as an earlier build made it.
+bool isFormerDefinition(const QString& normalizedSql) {
+    static const QStringList former = [] {
+        QStringList texts;
+        for (const QString& sql : formerIndexDefinitions()) {
+            texts << normalized(sql);
+        }
+        return texts;
+    }();
+    return former.contains(normalizedSql);
+}
+
 void compareIndexes(const SchemaFacts& file, Findings& found) {
     const SchemaFacts& ours = reference();
     const QString unique = QStringLiteral("create unique index ");
@@ -294,6 +306,8 @@ void compareIndexes(const SchemaFacts& file, Findings& found) {
         if (wanted.startsWith(unique) &&
             text == QStringLiteral("create index ") + wanted.mid(unique.size())) {
             found.older.append(QStringLiteral("the index %1 is not unique yet").arg(want->name));
+        } else if (isFormerDefinition(text) && lower(have.table) == lower(want->table)) {
+            found.older.append(QStringLiteral("the index %1 is out of date").arg(want->name));
         } else {
             found.refuse(
                 QStringLiteral("the index %1 is defined differently from ours").arg(want->name));

@@ -143,7 +143,50 @@ DbStatus remakeIndexes(Connection& connection, Connection& reference, UpgradeRul
     return {};
 }
 
+// Rows without an identity get one: rows of a database made before identities were kept, and
+// rows that an older build added since.
+DbStatus identifyRows(Connection& connection) {
+    for (const QString& table : schemaTableNames()) {
+        if (DbStatus status = connection.exec(
+                QStringLiteral("UPDATE %1 SET Uuid = randomblob(16) WHERE Uuid IS NULL")
+                    .arg(table));
+            !status.ok()) {
+            return status;
+        }
+    }
+    return {};
+}
+
 }  // namespace
+
+Result<bool> rowsLackIdentity(Connection& connection) {
+    for (const QString& table : schemaTableNames()) {
+        Statement query = connection.prepare(
+            QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE Uuid IS NULL)").arg(table));
+        if (!query.next()) {
+            return query.status();
+        }
+        if (query.integer(0) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+DbStatus giveRowsIdentities(Connection& connection) {
+    const Result<bool> lacking = rowsLackIdentity(connection);
+    if (!lacking.ok() || !lacking.value()) {
+        return lacking.ok() ? DbStatus{} : lacking.status();
+    }
+    Transaction transaction = connection.begin();
+    if (!transaction.status().ok()) {
+        return transaction.status();
+    }
+    if (DbStatus status = identifyRows(connection); !status.ok()) {
+        return status;
+    }
+    return transaction.commit();
+}
 
 DbStatus bringSchemaUpToDate(Connection& connection, UpgradeRule rule) {
     // The schema of this build, made where it cannot touch anything.
@@ -156,6 +199,9 @@ DbStatus bringSchemaUpToDate(Connection& connection, UpgradeRule rule) {
         return transaction.status();
     }
     if (DbStatus status = addMissingColumns(connection, reference.value()); !status.ok()) {
+        return status;
+    }
+    if (DbStatus status = identifyRows(connection); !status.ok()) {
         return status;
     }
     if (DbStatus status = remakeIndexes(connection, reference.value(), rule); !status.ok()) {

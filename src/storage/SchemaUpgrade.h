@@ -18,4 +18,9 @@ enum class UpgradeRule {
 // checkSchema found Exact or Older.
 DbStatus bringSchemaUpToDate(Connection& connection, UpgradeRule rule = UpgradeRule::Strict);
 
+// Whether some rows have no identity yet (rows an older build added to an up-to-date database).
+Result<bool> rowsLackIdentity(Connection& connection);
+// Gives every row without an identity a new one, in one transaction; nothing when none lacks it.
+DbStatus giveRowsIdentities(Connection& connection);
+
 }  // namespace ks
