@@ -1,6 +1,7 @@
 #include "app/Accounts.h"
 
 #include "crypto/FieldCipher.h"
+#include "storage/Schema.h"
 
 namespace ks {
 
@@ -51,8 +52,10 @@ DbStatus CreateUser(DatabaseAccess& database, const QString& name, const QString
         return {DbCode::Failed, QStringLiteral("an account of this name was made meanwhile")};
     }
     Statement insert = write.connection().prepare(
-        QStringLiteral("INSERT INTO Users (UserName, Password) VALUES (?1, ?2)"));
-    insert.bind(1, nameCipher).bind(2, passwordCipher);
+        QStringLiteral("INSERT INTO Users (UserName, Password, Uuid, Modified) VALUES (?1, ?2, ?3, "
+                       "?4)"));
+    insert.bind(1, nameCipher).bind(2, passwordCipher).bindBlob(3, newRowUuid());
+    insert.bind(4, rowWriteTime());
     if (DbStatus status = insert.run(); !status.ok()) {
         return status;
     }

@@ -1,5 +1,6 @@
 #include "storage/Schema.h"
 
+#include <QDateTime>
 #include <QRandomGenerator>
 
 namespace ks {
@@ -131,6 +132,10 @@ QByteArray newRowUuid() {
     QRandomGenerator::system()->generate(reinterpret_cast<quint32*>(uuid.data()),
                                          reinterpret_cast<quint32*>(uuid.data() + uuid.size()));
     return uuid;
+}
+
+qint64 rowWriteTime() {
+    return QDateTime::currentMSecsSinceEpoch();
 }
 
 QStringList sharedCategoryNames() {

@@ -19,6 +19,8 @@ QStringList formerIndexDefinitions();
 // The identity of a new content row: 16 random bytes from the system's random source.
 inline constexpr qsizetype kRowUuidBytes = 16;
 QByteArray newRowUuid();
+// The time a row is written, kept in its Modified column: UTC milliseconds.
+qint64 rowWriteTime();
 
 // The categories every user sees and nobody may remove, shipped in the template.
 QStringList sharedCategoryNames();

@@ -1,11 +1,19 @@
 #include <QtTest>
 
+#include "ProtectedAccount.h"
+#include "TestEnvironment.h"
+#include "app/Accounts.h"
+#include "core/AccountKeys.h"
+#include "core/AccountValues.h"
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
 #include "protection/AccountKey.h"
 #include "protection/BlobSeal.h"
 #include "protection/PassPhraseKey.h"
 #include "protection/TextSeal.h"
 
 using namespace ks;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -164,6 +172,63 @@ private Q_SLOTS:
             unlockAccountKey(u"\u00e9t\u00e9 \u6771\u4eac 2026", *rewrapped, anna);
         QCOMPARE(openBlob(again, at("Images", "Image", 1), probeSeal).value_or("?"),
                  QByteArray("x"));
+    }
+
+    // An account in the shared format stores exactly what earlier builds stored; a protected
+    // one seals every value, the empty one too, for its row and column only.
+    void accountValuesKeepTheSharedFormUnlessProtected() {
+        const Account plain(u"C12F05C7"_s);
+        const QByteArray row(16, 'r');
+        QCOMPARE(storedValue(plain, columns::kShortName, row, u"anna"_s).value_or(u"?"_s),
+                 EncryptField(u"anna"_s));
+        QCOMPARE(storedValue(plain, columns::kNotes, row, QString()).value_or(u"?"_s), QString());
+        QCOMPARE(storedValue(plain, columns::kCategory, row, u" Work "_s).value_or(u"?"_s),
+                 u" Work "_s);
+        QCOMPARE(
+            shownValue(plain, columns::kNotes, row, EncryptField(u" two  "_s)).value_or(u"?"_s),
+            u" two  "_s);
+        QCOMPARE(
+            shownValue(plain, columns::kShortName, row, EncryptField(u" two  "_s)).value_or(u"?"_s),
+            u"two"_s);
+
+        const Account sealed(u"C12F05C7"_s, std::make_shared<const SecretBytes>(randomKey()));
+        for (const QString& value : {QString(), u" Work "_s}) {
+            const QString stored =
+                storedValue(sealed, columns::kCategory, row, value).value_or(QString());
+            QVERIFY(looksSealed(stored));
+            QCOMPARE(shownValue(sealed, columns::kCategory, row, stored).value_or(u"?"_s), value);
+            QVERIFY(!shownValue(sealed, columns::kCategoryName, row, stored));
+            QVERIFY(!shownValue(sealed, columns::kCategory, QByteArray(16, 's'), stored));
+            QVERIFY(
+                !shownValue(plain, columns::kCategory, row, stored).value_or(QString()).isEmpty());
+        }
+    }
+
+    // The key row of a protected account is kept with its Users row and opens with its pass
+    // phrase only; an account in the shared format has none.
+    void keyRowsLiveWithTheirAccount() {
+        test::TestEnvironment env;
+        DatabaseAccess database(env.freshDatabase(), PassPhrase());
+        const Account anna = test::protectedAccount(database, u"anna"_s, u"a long pass phrase"_s);
+        QVERIFY(anna.isProtected());
+        QVERIFY(test::protectedAccount(database, u"bobby"_s).isProtected());
+        CreateUser(database, u"carl"_s, u"password"_s);
+        Result<Connection> connection = database.open();
+        QVERIFY(connection.ok());
+        const auto key = readAccountKey(connection.value(), anna.owner);
+        QVERIFY(key.ok() && key.value().has_value());
+        QVERIFY(!readAccountKey(connection.value(), EncryptField(u"carl"_s)).value().has_value());
+        const SecretBytes opened = unlockAccountKey(u"a long pass phrase", key.value()->record,
+                                                    key.value()->binding(anna.owner));
+        QVERIFY(!opened.empty());
+        QVERIFY(unlockAccountKey(u"a long pass phrase", key.value()->record,
+                                 key.value()->binding(EncryptField(u"bobby"_s)))
+                    .empty());
+        QCOMPARE(
+            test::countOf(
+                connection.value(),
+                u"SELECT count(*) FROM Users WHERE Password = '' AND KeyWrapped IS NOT NULL"_s),
+            2);
     }
 
     void calibrationKeepsTheMemoryAndANewSalt() {
