@@ -89,6 +89,7 @@ ImportPlan::ImportPlan(const QList<MappedRow>& rows, const QStringList& takenNam
         inVault.insert(nameKey(record.shortName) + valuesKey(record));
         inVault.insert(nameKey(numberedSuffixRemoved(record.shortName)) + valuesKey(record));
     }
+    rows_.reserve(rows.size());
     QHash<QString, int> seen;        // rows of the file so far -> their line
     QHash<QString, int> nextNumber;  // a name -> the first " (n)" not yet tried for it
     for (const MappedRow& row : rows) {

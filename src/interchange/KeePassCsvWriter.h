@@ -23,6 +23,23 @@ namespace ks {
 //   added under "Description" (KeePassXC has no column for it);
 // - Icon: 0 (the default key), as KeePassXC writes it; Last Modified and Created: empty, so
 //   KeePassXC stamps the time of the import.
+//
+// What comes back from a round trip through KeePassXC's CSV:
+// - vault -> KeePassXC -> vault: the short name, user name, password, description, notes
+//   (with their labelled block) and category come back as they were, but for these changes:
+//   a CRLF or a lone CR in a value comes back as LF; in the block, URL and TOTP come back
+//   first; a record the vault already has, equal in every value, is skipped; a short name the
+//   vault already has gets " (2)"; a category that exists in another letter case is filed
+//   under the existing one, as the editor does.
+// - KeePassXC -> vault -> KeePassXC: the title (without spaces around and line breaks, and
+//   unless renamed, visibly, as above), user name, password, URL, notes and TOTP (as KeePassXC
+//   exports it) come back; the group comes back as its last group only, right under the root
+//   ("Root/Internet/Mail" becomes "Root/Mail"); a Tags column, where a KeePassXC version writes
+//   one, comes back as a line in the notes. Lost on the way: the icon (the default key comes
+//   back), the creation and modification times (KeePassXC stamps the time of its import),
+//   entries in the recycle bin, empty entries and entries equal in every value to an earlier
+//   one (all skipped), and what KeePassXC's CSV export never holds: attachments, other custom
+//   attributes, history, expiry, auto-type settings, group icons and notes.
 class KeePassCsvWriter {
 public:
     static QByteArray header();
