@@ -115,6 +115,11 @@ CsvError notAHeader(int field) {
                      .arg(field));
 }
 
+CsvError otherSeparator() {
+    return at(1, QStringLiteral("the fields are separated by semicolons or tabs, not commas; save "
+                                "the file as comma-separated CSV."));
+}
+
 CsvError duplicateColumn(const QString& name, int first, int second) {
     return at(1, QStringLiteral("the header names the column \"%1\" twice (fields %2 and %3).")
                      .arg(name)

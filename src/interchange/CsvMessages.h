@@ -28,6 +28,7 @@ CsvError tooManyFields(int line, int columns);
 CsvError tooManyColumns(int columns);
 CsvError tooManyRecords(int line, int rows);
 CsvError notAHeader(int field);
+CsvError otherSeparator();
 CsvError duplicateColumn(const QString& name, int first, int second);
 
 }  // namespace ks::csvmsg

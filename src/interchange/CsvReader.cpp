@@ -236,6 +236,10 @@ bool CsvParser::endRecord() {
 
 bool CsvParser::acceptHeader() {
     haveHeader_ = true;
+    const QStringList& names = table_.header;
+    if (names.size() == 1 && (names.first().contains(u';') || names.first().contains(u'\t'))) {
+        return fail(csvmsg::otherSeparator());
+    }
     QHash<QString, int> seen;
     for (int i = 0; i < table_.header.size(); ++i) {
         QString& name = table_.header[i];

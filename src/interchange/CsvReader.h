@@ -19,7 +19,8 @@ namespace ks {
 // - a field that does not start with a quote must not hold one; spaces are part of the field;
 // - the text is UTF-8, with or without a byte-order mark;
 // - the first record is the header: every column has a name, no name twice (letter case and
-//   spaces around ignored), and every later record has exactly as many fields;
+//   spaces around ignored), and every later record has exactly as many fields; a header of one
+//   column that holds semicolons or tabs is a file in another dialect, and is refused;
 // - an empty line (nothing between two line breaks) is not a record and is passed over.
 // Anything else is refused with the number of the physical line where the fault starts.
 // The input is read in small pieces, so a refusal for size comes after at most one field's

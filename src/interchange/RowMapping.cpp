@@ -83,6 +83,7 @@ QString categoryOf(const QString& value, const FileRules& rules, bool& recycled)
     } else if (rules.format == CsvFormat::Bitwarden) {
         category = lastPart(value);
     }
+    category.replace(u'\r', u' ').replace(u'\n', u' ').replace(u'\t', u' ');  // one line
     return category.trimmed().isEmpty() ? unfiledCategory() : category;
 }
 

@@ -97,7 +97,8 @@ class KeePassPeerTest : public QObject {
     QByteArray run(const QStringList& arguments, const QByteArray& input = {}) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME",
+                                 "XDG_RUNTIME_DIR", "TMPDIR"}) {
             environment.insert(QString::fromLatin1(name), dir.path());
         }
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);

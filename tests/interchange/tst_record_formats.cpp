@@ -162,15 +162,17 @@ private Q_SLOTS:
                  u"hi\n\n--- More fields ---\nURL: https://site.example/"_s);
 
         // Other files as the user maps them; a mapping made for a wider file is cut to this one.
-        const CsvTable other = tableOf("Thing,Secret,About,Colour\nDoor,1234,front,red\n"_ba);
+        const CsvTable other =
+            tableOf("Thing,Secret,About,Colour,Kind\nDoor,1234,front,red,\"Home\nkeys\"\n"_ba);
         ColumnMapping mapping;
         mapping[RecordPart::ShortName] = 0;
         mapping[RecordPart::Password] = 1;
         mapping[RecordPart::Description] = 2;
+        mapping[RecordPart::Category] = 4;
         mapping[RecordPart::Notes] = 7;
         QCOMPARE(mapRows(other, CsvFormat::Other, mapping)[0].record,
                  (PlainRecord{QString(), QString(), u"1234"_s, u"front"_s,
-                              u"--- More fields ---\nColour: red"_s, u"Unfiled"_s}));
+                              u"--- More fields ---\nColour: red"_s, u"Home keys"_s}));
         mapping.keepOtherColumns = false;
         QCOMPARE(mapRows(other, CsvFormat::Other, mapping)[0].record.notes, QString());
     }
