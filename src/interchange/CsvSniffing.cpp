@@ -27,7 +27,9 @@ bool looksLikeUtf16(const QByteArray& head) {
         }
     }
     const qint64 half = head.size() / 2;
-    return evenNul * 10 >= half * 9 || oddNul * 10 >= half * 9;
+    const auto most = [half](qint64 n) { return n * 10 >= half * 9; };
+    const auto few = [half](qint64 n) { return n * 10 <= half; };
+    return (most(evenNul) && few(oddNul)) || (most(oddNul) && few(evenNul));
 }
 
 }  // namespace

@@ -66,6 +66,7 @@ const Refusal kRefusals[] = {
     {"blank lines only", "\n\r\n\n"_ba, 1, u"Line 1: the file is empty."_s},
     {"only a header", "a,b\n\n"_ba, 2, u"Line 2: the file holds a header line but no records."_s},
     {"binary", kPng, 1, u"Line 1: this is not a text file, so it cannot be CSV."_s},
+    {"zeros", QByteArray(100, '\0'), 1, u"Line 1: this is not a text file, so it cannot be CSV."_s},
     {"UTF-16 with mark", "\xFF\xFE\x61\0\n\0"_ba, 1,
      u"Line 1: the file is UTF-16 text; save it as UTF-8 and try again."_s},
     {"UTF-16 without mark", "a\0,\0b\0\n\0x\0,\0y\0\n\0"_ba, 1,
