@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -98,6 +99,7 @@ FilesPage::FilesPage(Services& services, WorkStatus& status, QWidget* parent)
                 openCheckOut(CheckOutKind::Files, selected, lvFiles_->topLevelItemCount());
             });
     connect(lvFiles_, &QTreeWidget::itemDoubleClicked, this, [this] { launchSelection(false); });
+    lvFiles_->installEventFilter(this);
     lstFilesToDelete_ = new QListWidget(panel_);
     lstFilesToDelete_->setObjectName(QStringLiteral("lstFilesToDelete"));
     lstFilesToDelete_->hide();
@@ -245,6 +247,12 @@ void FilesPage::DeleteFileRecords(const QStringList& keys) {
 }
 
 bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
+    // Delete in the list presses the tab's delete button, which asks first.
+    if (watched == lvFiles_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        panel_->findChild<QPushButton*>(QStringLiteral("cmdFileDelete"))->click();
+        return true;
+    }
     // While a check-in or check-out runs, closing the main window waits for it to end.
     if (busy_ && watched == window() && event->type() == QEvent::Close) {
         event->ignore();

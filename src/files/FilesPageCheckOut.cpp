@@ -48,13 +48,18 @@ void FilesPage::reportCheckOut(CheckOutKind kind, const QString& destination,
         services_.dialogs.message(MessageIcon::Exclamation, title,
                                   destinationNotWritableMessage(destination));
     }
-    for (const QString& name : report.failedNames) {
+    for (const NotCheckedOut& item : report.failed) {
+        const QString message = kind == CheckOutKind::Files ? extractionFailedMessage(item.name)
+                                                            : pictureNotWrittenMessage(item.name);
         services_.dialogs.message(MessageIcon::Exclamation, title,
-                                  kind == CheckOutKind::Files ? extractionFailedMessage(name)
-                                                              : pictureNotWrittenMessage(name));
+                                  withReason(message, item.reason));
     }
     if (report.failure) {
         reportDatabaseFailure(services_, checkOutFailedText(), *report.failure);
+    }
+    if (!report.written.isEmpty()) {
+        services_.dialogs.message(MessageIcon::Information, title,
+                                  checkedOutMessage(kind, report.written.size(), destination));
     }
 }
 
@@ -85,8 +90,9 @@ void FilesPage::LaunchStoredFile(qint64 counter) {
             {state.UserNameCipher, state.TempFolder, state.AppTitle, counter}, open_);
     });
     if (result.outcome == LaunchOutcome::CheckOutFailed && !result.fileName.isNull()) {
-        services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle,
-                                  extractionFailedMessage(result.fileName));
+        services_.dialogs.message(
+            MessageIcon::Exclamation, state.AppTitle,
+            withReason(extractionFailedMessage(result.fileName), result.error));
     } else if (result.outcome == LaunchOutcome::NotOpened) {
         services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle,
                                   launchNotOpenedMessage(result.fileName));

@@ -1,6 +1,7 @@
 #include "images/ImagesPage.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
@@ -84,6 +85,17 @@ void ImagesPage::buildControls() {
     onClick("cmdIMGCheckOut", &ImagesPage::cmdIMGCheckOut_Click);
     connect(lstImages_, &QListWidget::itemSelectionChanged, this, &ImagesPage::lstImages_Click);
     connect(lstImages_, &QListWidget::itemDoubleClicked, this, &ImagesPage::lstImages_DblClick);
+    lstImages_->installEventFilter(this);
+}
+
+bool ImagesPage::eventFilter(QObject* watched, QEvent* event) {
+    // Delete in the list presses the tab's delete button, which asks first.
+    if (watched == lstImages_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        panel_->findChild<QPushButton*>(QStringLiteral("cmdIMGDelete"))->click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ImagesPage::cmdIMGCheckOut_Click() {

@@ -107,8 +107,7 @@ void ElidedComboBox::paintEvent(QPaintEvent* /*event*/) {
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
     const QRect field =
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-    option.currentText =
-        fontMetrics().elidedText(option.currentText, Qt::ElideRight, field.width());
+    option.currentText = fontMetrics().elidedText(option.currentText, mode_, field.width());
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 

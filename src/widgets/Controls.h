@@ -42,13 +42,18 @@ void keepNarrow(QComboBox* box);
 void addEntries(QComboBox* box, const QStringList& entries);
 void addEntries(QListWidget* list, const QStringList& entries);
 
-// A combo box (not editable) that elides its current text to its width.
+// A combo box (not editable) that elides its current text to its width, at its end or where
+// `mode` says.
 class ElidedComboBox : public QComboBox {
 public:
-    explicit ElidedComboBox(QWidget* parent = nullptr) : QComboBox(parent) {}
+    explicit ElidedComboBox(QWidget* parent = nullptr, Qt::TextElideMode mode = Qt::ElideRight)
+        : QComboBox(parent), mode_(mode) {}
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    Qt::TextElideMode mode_;
 };
 
 // A plain-text label that elides its text to the width it is given instead of widening its

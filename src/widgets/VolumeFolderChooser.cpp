@@ -1,20 +1,25 @@
 #include "widgets/VolumeFolderChooser.h"
 
 #include <unistd.h>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "core/Dialogs.h"
+#include "widgets/Controls.h"
 
 namespace ks {
 
@@ -46,6 +51,19 @@ DriveFacts volumeOf(const QString& path) {
     return {root, storage.displayName(), storage.isValid() ? storage.bytesAvailable() : 0};
 }
 
+// A typed path as a folder path: "~" is the home folder, a relative path starts there.
+QString typedFolder(const QString& text) {
+    QString path = QDir::fromNativeSeparators(text);
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) {
+        path = QDir::homePath() + path.mid(1);
+    }
+    return QDir::cleanPath(QDir(QDir::homePath()).absoluteFilePath(path));
+}
+
+QString noSuchFolderMessage(const QString& folder) {
+    return QStringLiteral("There is no folder %1.").arg(QDir::toNativeSeparators(folder));
+}
+
 }  // namespace
 
 QString driveErrorMessage(const QString& drive, int error, const QString& description) {
@@ -54,22 +72,61 @@ QString driveErrorMessage(const QString& drive, int error, const QString& descri
            description;
 }
 
+QString folderGoneMessage(const QString& folder) {
+    return QStringLiteral("The folder %1 is no longer there.  Choose another folder.")
+        .arg(QDir::toNativeSeparators(folder));
+}
+
 VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
                                          const QString& driveName, const QString& folderName,
                                          QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), title_(title) {
-    drives_ = new QComboBox(this);
+    // The middle of a long volume text goes, so its free space stays in sight.
+    drives_ = new ElidedComboBox(this, Qt::ElideMiddle);
     drives_->setObjectName(driveName);
-    drives_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    drives_->setMinimumContentsLength(16);
-    path_ = new QLabel(this);
+    keepNarrow(drives_);
+    path_ = new QLineEdit(this);
     path_->setObjectName(folderName + QStringLiteral("Path"));
-    path_->setTextFormat(Qt::PlainText);
-    // A long path is shortened, never widening the window.
-    path_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    path_->installEventFilter(this);
+    newFolder_ = makeButton(this, folderName + QStringLiteral("New"), tr("New Folder..."));
+    buildTree(folderName);
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(path_, 1);
+    pathRow->addWidget(newFolder_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(drives_);
+    layout->addLayout(pathRow);
+    layout->addWidget(folders_, 1);
+
+    scrollLater_.setSingleShot(true);
+    scrollLater_.setInterval(0);
+    connect(&scrollLater_, &QTimer::timeout, this, &VolumeFolderChooser::scrollToChosen);
+    connect(drives_, &QComboBox::currentIndexChanged, this, &VolumeFolderChooser::driveChanged);
+    connect(newFolder_, &QPushButton::clicked, this, &VolumeFolderChooser::makeNewFolder);
+    refreshVolumes();
+    setCurrentFolder(QDir::homePath());
+}
+
+void VolumeFolderChooser::buildTree(const QString& folderName) {
     model_ = new QFileSystemModel(this);
     model_->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
     model_->setReadOnly(true);
+    // Connected before the tree's own selection handling, which moves the selection off a
+    // folder that goes: that move must not count as the user's choice.
+    connect(model_, &QFileSystemModel::rowsAboutToBeRemoved, this, [this] { removing_ = true; });
+    connect(model_, &QFileSystemModel::rowsRemoved, this, [this] {
+        removing_ = false;
+        // Nothing stays marked that is not the choice (run once the tree has caught up).
+        QTimer::singleShot(0, this, [this] {
+            if (!QFileInfo(chosen_).isDir() && folders_->currentIndex().isValid()) {
+                updating_ = true;
+                folders_->setCurrentIndex(QModelIndex());
+                folders_->clearSelection();
+                updating_ = false;
+            }
+        });
+    });
     folders_ = new QTreeView(this);
     folders_->setObjectName(folderName);
     folders_->setModel(model_);
@@ -77,25 +134,20 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
     for (int column = 1; column < model_->columnCount(); ++column) {
         folders_->hideColumn(column);
     }
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(drives_);
-    layout->addWidget(path_);
-    layout->addWidget(folders_, 1);
-
-    connect(drives_, &QComboBox::currentIndexChanged, this, &VolumeFolderChooser::driveChanged);
+    // A long folder name is scrolled to, never cut.
+    folders_->header()->setStretchLastSection(false);
+    folders_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    folders_->installEventFilter(this);
+    folders_->viewport()->installEventFilter(this);
     connect(folders_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &VolumeFolderChooser::showFolder);
-    // Folders are read in the background; the chosen one can be scrolled to once they are in.
-    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
-        const QModelIndex current = folders_->currentIndex();
-        if (scrollPending_ && current.isValid() && model_->filePath(current.parent()) == loaded) {
-            scrollPending_ = false;
-            folders_->scrollTo(current, QAbstractItemView::PositionAtCenter);
-        }
-    });
-    refreshVolumes();
-    setCurrentFolder(QDir::homePath());
+            &VolumeFolderChooser::treeCurrentChanged);
+    // Folders are read in the background and move the rows about: the choice is kept in view.
+    connect(model_, &QFileSystemModel::layoutChanged, this, &VolumeFolderChooser::followChosen);
+    connect(model_, &QFileSystemModel::rowsInserted, this, &VolumeFolderChooser::followChosen);
+    connect(model_, &QFileSystemModel::directoryLoaded, this, &VolumeFolderChooser::followChosen);
+    for (QScrollBar* bar : {folders_->verticalScrollBar(), folders_->horizontalScrollBar()}) {
+        connect(bar, &QScrollBar::actionTriggered, this, [this] { following_ = false; });
+    }
 }
 
 void VolumeFolderChooser::refreshVolumes() {
@@ -131,11 +183,7 @@ int VolumeFolderChooser::indexOfRoot(const QString& root) const {
 }
 
 QString VolumeFolderChooser::currentFolder() const {
-    const QModelIndex current = folders_->currentIndex();
-    if (current.isValid()) {
-        return model_->filePath(current);
-    }
-    return root_;
+    return chosen_;
 }
 
 void VolumeFolderChooser::setCurrentFolder(const QString& path) {
@@ -149,10 +197,10 @@ void VolumeFolderChooser::setCurrentFolder(const QString& path) {
     }
     if (folder != root_) {
         folders_->setCurrentIndex(model_->index(folder));
-        folders_->scrollTo(folders_->currentIndex(), QAbstractItemView::PositionAtCenter);
-        scrollPending_ = true;
+        following_ = true;
+        scrollToChosen();
     }
-    showFolder();
+    choose(folder);
 }
 
 int VolumeFolderChooser::selectVolume(const DriveFacts& volume) {
@@ -177,8 +225,10 @@ bool VolumeFolderChooser::openVolume(const QString& root, int& error) {
         return false;
     }
     root_ = root;
+    updating_ = true;
     folders_->setRootIndex(model_->setRootPath(root));
     folders_->setCurrentIndex(QModelIndex());
+    updating_ = false;
     return true;
 }
 
@@ -186,13 +236,13 @@ void VolumeFolderChooser::driveChanged(int index) {
     if (updating_ || index < 0) {
         return;
     }
-    scrollPending_ = false;
+    following_ = false;
     int error = 0;
     if (!openVolume(drives_->itemData(index).toString(), error)) {
         fallBackToHome(drives_->itemText(index), error);
         return;
     }
-    showFolder();
+    choose(root_);
 }
 
 void VolumeFolderChooser::fallBackToHome(const QString& failedText, int error) {
@@ -206,23 +256,90 @@ void VolumeFolderChooser::fallBackToHome(const QString& failedText, int error) {
     if (openVolume(volume.rootPath, ignored) && home != root_) {
         folders_->setCurrentIndex(model_->index(home));
     }
-    showFolder();
+    choose(home);
 }
 
-void VolumeFolderChooser::showFolder() {
-    showPath();
-    Q_EMIT currentFolderChanged(currentFolder());
+void VolumeFolderChooser::treeCurrentChanged(const QModelIndex& current) {
+    if (updating_ || removing_) {
+        return;
+    }
+    choose(current.isValid() ? model_->filePath(current) : root_);
 }
 
-void VolumeFolderChooser::showPath() {
-    const QString folder = currentFolder();
-    path_->setToolTip(folder);
-    path_->setText(path_->fontMetrics().elidedText(folder, Qt::ElideMiddle, path_->width()));
+void VolumeFolderChooser::choose(const QString& folder) {
+    chosen_ = folder;
+    path_->setText(QDir::toNativeSeparators(folder));
+    path_->setToolTip(plainToolTip(path_->text()));
+    path_->setModified(false);
+    Q_EMIT currentFolderChanged(chosen_);
 }
 
-void VolumeFolderChooser::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    showPath();
+void VolumeFolderChooser::goToTypedPath() {
+    const QString folder = typedFolder(path_->text());
+    if (!QFileInfo(folder).isDir()) {
+        // What was typed stays, to be put right.
+        dialogs_.message(MessageIcon::Exclamation, title_, noSuchFolderMessage(folder));
+        return;
+    }
+    setCurrentFolder(folder);
+}
+
+void VolumeFolderChooser::makeNewFolder() {
+    const QString base = currentFolder();
+    if (!QFileInfo(base).isDir()) {
+        dialogs_.message(MessageIcon::Exclamation, title_, folderGoneMessage(base));
+        return;
+    }
+    const std::optional<QString> name = dialogs_.inputText(
+        title_, tr("Name of the new folder in %1:").arg(QDir::toNativeSeparators(base)), {});
+    if (!name || name->isEmpty()) {
+        return;
+    }
+    const QString path = QDir(base).filePath(*name);
+    std::error_code error;
+    const bool made = !name->contains(QLatin1Char('/')) && *name != QLatin1String(".") &&
+                      *name != QLatin1String("..") &&
+                      std::filesystem::create_directory(QFile::encodeName(path).constData(), error);
+    if (!made) {
+        const QString reason = error ? QString::fromLocal8Bit(error.message())
+                                     : tr("That name is taken or cannot be a folder name.");
+        dialogs_.message(
+            MessageIcon::Exclamation, title_,
+            tr("The folder %1 could not be made.").arg(*name) + QStringLiteral("\r\r") + reason);
+        return;
+    }
+    setCurrentFolder(path);
+}
+
+void VolumeFolderChooser::followChosen() {
+    if (following_) {
+        scrollLater_.start();
+    }
+}
+
+void VolumeFolderChooser::scrollToChosen() {
+    const QModelIndex current = folders_->currentIndex();
+    if (following_ && current.isValid()) {
+        folders_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    }
+}
+
+bool VolumeFolderChooser::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == path_ && type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            goToTypedPath();
+            return true;  // Enter here goes to the folder; it presses no button of the window
+        }
+    }
+    // Once the user moves in the tree, it stays where the user put it.
+    if ((watched == folders_ && type == QEvent::KeyPress) ||
+        (watched == folders_->viewport() &&
+         (type == QEvent::MouseButtonPress || type == QEvent::Wheel))) {
+        following_ = false;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace ks

@@ -30,6 +30,7 @@ const QString kNoFiles = u"There are no files to export."_s;
 const QString kNoImages = u"There are no images to export."_s;
 const QString kExtractFailed = u"A problem occurred extracting file: "_s;
 const QString kSelectToLaunch = u"You must select a file to launch."_s;
+const QString kDamaged = u"\r\rIts stored archive is damaged."_s;
 const QString kOneAtATime =
     u"Keystead will only run one file at a time.  The first file selected will now be launched."_s;
 
@@ -92,6 +93,10 @@ class FilesGuiTest : public test::SessionTest {
         return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     }
     static QByteArray read(const QString& path) { return test::readBytes(path, "<missing>"); }
+    // The message after a check-out that wrote `what` into the folder `folder`.
+    static QString checkedOut(const QString& what, const QString& folder) {
+        return u"Checked out "_s + what + u" to "_s + QDir::cleanPath(folder);
+    }
     // Runs `action`, noting each step Form11 shows meanwhile as "step|main window enabled or
     // disabled|busy bar busy or still"; closing the main window or Form6 meanwhile must wait.
     QSet<QString> stepsShownBy(const std::function<void()>& action) {
@@ -211,10 +216,13 @@ private Q_SLOTS:
                  (QStringList{u"one.txt"_s, u"same.txt"_s, u"<i>four<i>"_s}));
         QVERIFY(state().DataDeleted);
 
-        // Three rows, one name a line, in list order.
+        // Three rows, one name a line, in list order; the Delete key in the list asks the same.
         dialogs().answer(true);
+        test::selectRows(list(), {2, 0, 1});
+        dialogs().clear();
+        QTest::keyClick(list(), Qt::Key_Delete);
         QCOMPARE(
-            deleteRows({2, 0, 1}),
+            dialogs().texts(),
             QStringList{kManyHeading + u"\r\rone.txt\rsame.txt\r<i>four<i>\r\rAre you sure?"_s});
         QVERIFY(rows().isEmpty());
     }
@@ -260,8 +268,8 @@ private Q_SLOTS:
         main()->findChild<FilesPage*>()->useArchiver(std::make_unique<test::FakeArchiver>());
         list()->clearSelection();
         test::press(main(), u"cmdFileCheckOut"_s);
-        QCOMPARE(start(),
-                 (QStringList{kExtractFailed + u"first.txt"_s, kExtractFailed + u"second.txt"_s}));
+        QCOMPARE(start(), (QStringList{kExtractFailed + u"first.txt"_s + kDamaged,
+                                       kExtractFailed + u"second.txt"_s + kDamaged}));
         QCOMPARE(dialogs().shown.last().icon, MessageIcon::Exclamation);
         QCOMPARE(dialogs().shown.last().title, u"Keystead"_s);
         QVERIFY(entries(dest()).isEmpty());
@@ -281,7 +289,8 @@ private Q_SLOTS:
         test::press(main(), u"cmdFileCheckOut"_s);
         QVERIFY(test::control<QRadioButton>(form6(), u"optSelected"_s)->isChecked());
 
-        const QSet<QString> seen = stepsShownBy([&] { QVERIFY(start().isEmpty()); });
+        const QSet<QString> seen =
+            stepsShownBy([&] { QCOMPARE(start(), QStringList{checkedOut(u"2 files"_s, dest())}); });
         QVERIFY2(seen.contains(u"Decompressing File one.txt ...|disabled|busy"_s),
                  qPrintable(seen.values().join(u", "_s)));
         QVERIFY(seen.contains(u"Decompressing File three.txt ...|disabled|busy"_s));
@@ -293,7 +302,8 @@ private Q_SLOTS:
         // "All" is all of anna's files and none of bert's.
         test::press(main(), u"cmdFileCheckOut"_s);
         test::control<QRadioButton>(form6(), u"optAll"_s)->setChecked(true);
-        QVERIFY(start().isEmpty());
+        QCOMPARE(start(), QStringList{checkedOut(u"3 files"_s, dest())});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
         QCOMPARE(entries(dest()), (QStringList{u"one.txt"_s, u"three.txt"_s, u"two.txt"_s}));
         QCOMPARE(entries(state().TempFolder), QStringList());
     }
@@ -313,10 +323,66 @@ private Q_SLOTS:
         QCOMPARE(optSelected->text(), u"Only the images I selected"_s);
         QVERIFY(optSelected->isEnabled() && optSelected->isChecked());
         QCOMPARE(test::control<QLabel>(form6(), u"lblMode"_s)->text(), u"IMAGES"_s);
-        QVERIFY(start().isEmpty());
+        QCOMPARE(start(), QStringList{checkedOut(u"1 image"_s, dest())});
         QCOMPARE(entries(dest()), QStringList{name});
         QVERIFY(read(dest() + name).startsWith("\x89PNG"));
         QVERIFY(!form6()->isVisible() && main()->isEnabled());
+    }
+
+    void onlyTheChosenFolderIsWritten() {
+        checkInFile(u"a.txt"_s, "a");
+        const QString gone = dest() + u"gone"_s;
+        const QString neighbour = dest() + u"neighbour"_s;
+        QVERIFY(QDir().mkpath(gone) && QDir().mkpath(neighbour));
+        test::press(main(), u"cmdFileCheckOut"_s);
+        auto* chooser = form6()->findChild<VolumeFolderChooser*>();
+        auto* tree = test::control<QTreeView>(form6(), u"Dir1"_s);
+        auto* model = static_cast<QFileSystemModel*>(tree->model());
+        chooser->setCurrentFolder(gone);
+        // The tree shows the folder it starts at, once its folders are read.
+        QTRY_VERIFY(tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex())));
+        QCOMPARE(model->filePath(tree->currentIndex()), gone);
+
+        // The chosen folder goes while the window is up: the tree lets go of it, and Start
+        // says so and writes nowhere.
+        QVERIFY(QDir(gone).removeRecursively());
+        QTRY_VERIFY(model->filePath(tree->currentIndex()) != gone);
+        QCOMPARE(pressed(form6(), u"Command2"_s),
+                 QStringList{u"The folder "_s + gone +
+                             u" is no longer there.  Choose another folder."_s});
+        QVERIFY(form6()->isVisible() && form6()->isEnabled());
+        QCOMPARE(entries(dest()), QStringList{u"neighbour"_s});
+
+        // A folder can be typed (Enter goes there, and only there) or made anew; what cannot
+        // be gone to is told and stays typed.
+        auto* path = test::control<QLineEdit>(form6(), u"Dir1Path"_s);
+        path->setText(dest() + u"nowhere"_s);
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(dialogs().texts().last(), u"There is no folder "_s + dest() + u"nowhere."_s);
+        QCOMPARE(path->text(), dest() + u"nowhere"_s);
+        path->setText(neighbour + u"/"_s);
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(chooser->currentFolder(), neighbour);
+        QVERIFY(form6()->isVisible());
+        dialogs().input(u"<b>a</b>"_s);
+        QCOMPARE(pressed(form6(), u"Dir1New"_s),
+                 (QStringList{u"Name of the new folder in "_s + neighbour + u':',
+                              u"The folder <b>a</b> could not be made.\r\rThat name is taken or "
+                              u"cannot be a folder name."_s}));
+        dialogs().input(u" new <b>folder "_s);
+        QCOMPARE(pressed(form6(), u"Dir1New"_s).size(), 1);
+        const QString fresh = neighbour + u"/ new <b>folder "_s;
+        QVERIFY(QFileInfo(fresh).isDir());
+        QCOMPARE(chooser->currentFolder(), fresh);
+        QCOMPARE(path->text(), fresh);
+
+        // Enter in the tree presses Start.
+        tree->setFocus();
+        dialogs().clear();
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(dialogs().texts(), QStringList{checkedOut(u"1 file"_s, fresh)});
+        QCOMPARE(entries(fresh), QStringList{u"a.txt"_s});
+        QVERIFY(!form6()->isVisible());
     }
 
     void launchSelection() {
