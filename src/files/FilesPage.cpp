@@ -18,6 +18,7 @@
 #include "files/SizeText.h"
 #include "files/WorkStatus.h"
 #include "widgets/Captions.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -37,11 +38,11 @@ QString dialogFilter() {
 
 QTreeWidgetItem* makeRow(const StoredFileLine& line) {
     const QLocale locale;
-    auto* row = new QTreeWidgetItem({line.fileName, sizeText(line.size, locale),
+    auto* row = new QTreeWidgetItem({oneLineText(line.fileName), sizeText(line.size, locale),
                                      compressedSizeText(line.compressedSize, locale),
                                      locale.toString(line.lastModified, QLocale::ShortFormat)});
     row->setData(kNameColumn, kKeyRole, fileKey(line.counter));
-    row->setToolTip(kNameColumn, line.fileName);
+    row->setToolTip(kNameColumn, plainToolTip(oneLineText(line.fileName)));
     row->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     row->setTextAlignment(kCompressedColumn, Qt::AlignRight | Qt::AlignVCenter);
     return row;

@@ -38,6 +38,10 @@ void FilesPage::runCheckOut(CheckOutKind kind, bool all, const QList<qint64>& se
                                {kind, all, selection, destination, services_.state.UserNameCipher,
                                 services_.state.TempFolder});
     });
+    // The window goes before the outcome is told.
+    if (form6_ != nullptr) {
+        form6_->dismiss();
+    }
     reportCheckOut(kind, destination, report);
 }
 

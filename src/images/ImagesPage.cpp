@@ -13,6 +13,7 @@
 #include "images/ImageTexts.h"
 #include "images/PictureDecoder.h"
 #include "widgets/Captions.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -117,9 +118,9 @@ void ImagesPage::ListImages() {
         return;
     }
     for (const ImageLine& line : lines.value()) {
-        auto* item = new QListWidgetItem(line.name, lstImages_);
+        auto* item = new QListWidgetItem(oneLineText(line.name), lstImages_);
         item->setData(kCounterRole, line.counter);
-        item->setToolTip(line.name);
+        item->setToolTip(plainToolTip(item->text()));
     }
 }
 

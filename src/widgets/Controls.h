@@ -33,6 +33,9 @@ QAction* addRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside = {}
 
 // A tooltip showing `text` whole and as it is, never read as markup.
 QString plainToolTip(const QString& text);
+// `text` on one line, for a list: each control character (a line break, a tab) is shown as its
+// visible symbol.
+QString oneLineText(const QString& text);
 
 // Keeps a combo box at a sane width whatever its entries hold: long entries are elided in the
 // box and its list, and the current text is shown whole in the box's tooltip.
@@ -42,18 +45,13 @@ void keepNarrow(QComboBox* box);
 void addEntries(QComboBox* box, const QStringList& entries);
 void addEntries(QListWidget* list, const QStringList& entries);
 
-// A combo box (not editable) that elides its current text to its width, at its end or where
-// `mode` says.
+// A combo box (not editable) that elides its current text to its width.
 class ElidedComboBox : public QComboBox {
 public:
-    explicit ElidedComboBox(QWidget* parent = nullptr, Qt::TextElideMode mode = Qt::ElideRight)
-        : QComboBox(parent), mode_(mode) {}
+    explicit ElidedComboBox(QWidget* parent = nullptr) : QComboBox(parent) {}
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-
-private:
-    Qt::TextElideMode mode_;
 };
 
 // A plain-text label that elides its text to the width it is given instead of widening its

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -12,6 +11,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStorageInfo>
+#include <QStyle>
+#include <QStylePainter>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <cerrno>
@@ -25,6 +26,8 @@ namespace ks {
 
 namespace {
 
+constexpr int kLeastCharactersWide = 30;
+
 // Mount points of the system's own pseudo file systems, never a place for the user's files.
 bool isSystemMount(const QString& root) {
     static const QStringList hidden = {QStringLiteral("/proc"), QStringLiteral("/sys"),
@@ -37,13 +40,40 @@ bool isSystemMount(const QString& root) {
     return false;
 }
 
-QString volumeText(const DriveFacts& volume) {
-    const QString free = QLocale().formattedDataSize(volume.FreeSpace);
-    if (volume.name.isEmpty() || volume.name == volume.rootPath) {
-        return QStringLiteral("%1  (%2 free)").arg(volume.rootPath, free);
-    }
-    return QStringLiteral("%1 [%2]  (%3 free)").arg(volume.rootPath, volume.name, free);
+// A volume's entry ends in its free space, which the box keeps apart as well.
+constexpr int kFreeSpaceRole = Qt::UserRole + 1;
+
+QString freeSpaceText(const DriveFacts& volume) {
+    return QStringLiteral("  (%1 free)").arg(QLocale().formattedDataSize(volume.FreeSpace));
 }
+
+QString volumeText(const DriveFacts& volume) {
+    if (volume.name.isEmpty() || volume.name == volume.rootPath) {
+        return volume.rootPath + freeSpaceText(volume);
+    }
+    return QStringLiteral("%1 [%2]").arg(volume.rootPath, volume.name) + freeSpaceText(volume);
+}
+
+// The volume list: a long entry loses the middle of its place, never its free space.
+class VolumeBox final : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                    QStyle::SC_ComboBoxEditField, this);
+        const QString free = currentData(kFreeSpaceRole).toString();
+        const QString place = option.currentText.chopped(free.size());
+        const int room = field.width() - fontMetrics().horizontalAdvance(free);
+        option.currentText = fontMetrics().elidedText(place, Qt::ElideMiddle, room) + free;
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+};
 
 DriveFacts volumeOf(const QString& path) {
     const QStorageInfo storage(path);
@@ -81,23 +111,23 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
                                          const QString& driveName, const QString& folderName,
                                          QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), title_(title) {
-    // The middle of a long volume text goes, so its free space stays in sight.
-    drives_ = new ElidedComboBox(this, Qt::ElideMiddle);
+    drives_ = new VolumeBox(this);
     drives_->setObjectName(driveName);
     keepNarrow(drives_);
+    drives_->view()->setTextElideMode(Qt::ElideMiddle);
     path_ = new QLineEdit(this);
     path_->setObjectName(folderName + QStringLiteral("Path"));
     path_->installEventFilter(this);
     newFolder_ = makeButton(this, folderName + QStringLiteral("New"), tr("New Folder..."));
     buildTree(folderName);
-    auto* pathRow = new QHBoxLayout;
-    pathRow->addWidget(path_, 1);
-    pathRow->addWidget(newFolder_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(drives_);
-    layout->addLayout(pathRow);
+    layout->addWidget(path_);
     layout->addWidget(folders_, 1);
+    layout->addWidget(newFolder_, 0, Qt::AlignLeft);
+    // Wide enough for a volume's free space and a few levels of folder names.
+    setMinimumWidth(fontMetrics().averageCharWidth() * kLeastCharactersWide);
 
     scrollLater_.setSingleShot(true);
     scrollLater_.setInterval(0);
@@ -175,6 +205,7 @@ void VolumeFolderChooser::setVolumes(const QList<DriveFacts>& volumes) {
 
 int VolumeFolderChooser::addVolume(const DriveFacts& volume) {
     drives_->addItem(volumeText(volume), volume.rootPath);
+    drives_->setItemData(drives_->count() - 1, freeSpaceText(volume), kFreeSpaceRole);
     return drives_->count() - 1;
 }
 
@@ -319,9 +350,24 @@ void VolumeFolderChooser::followChosen() {
 
 void VolumeFolderChooser::scrollToChosen() {
     const QModelIndex current = folders_->currentIndex();
-    if (following_ && current.isValid()) {
-        folders_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    if (!following_ || !current.isValid()) {
+        return;
     }
+    folders_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    // Sideways the tree starts at its left edge when the folder's name fits from there, else at
+    // the folder's own line, never in the middle of a name.
+    QScrollBar* sideways = folders_->horizontalScrollBar();
+    const int start = sideways->value() + folders_->visualRect(current).left();
+    const int width = folders_->fontMetrics().horizontalAdvance(model_->fileName(current)) +
+                      folders_->style()->pixelMetric(QStyle::PM_SmallIconSize) +
+                      folders_->indentation();
+    sideways->setValue(
+        start + width <= folders_->viewport()->width() ? 0 : start - folders_->indentation());
+}
+
+void VolumeFolderChooser::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    followChosen();  // a tree of another height centres the choice again
 }
 
 bool VolumeFolderChooser::eventFilter(QObject* watched, QEvent* event) {

@@ -146,17 +146,22 @@ private Q_SLOTS:
         QCOMPARE(list()->topLevelItemCount(), 1);
         QTreeWidgetItem* row = list()->topLevelItem(0);
         QCOMPARE(row->text(0), name);
+        QVERIFY(row->toolTip(0).contains(u"&lt;b&gt;x &lt;i&gt;y"_s));  // never read as markup
         QCOMPARE(row->text(1), u"1.5 Kb"_s);
         QVERIFY(row->text(2).endsWith(u" b"_s));  // a small archive of a repetitive file
         QCOMPARE(row->text(3),
                  QLocale().toString(QFileInfo(path).lastModified(), QLocale::ShortFormat));
+
+        // A line break in a name is shown, not taken for the end of the line.
+        QVERIFY(checkIn(file(u"two\nlines\t.txt"_s, "2")).isEmpty());
+        QCOMPARE(list()->topLevelItem(1)->text(0), u"two␊lines␉.txt"_s);
 
         // The menu item does what the button does, and a cancel adds nothing; a work archive
         // left behind by an earlier run goes with it.
         test::writeFile(workArchive(), "left over");
         dialogs().file(QString());
         main()->findChild<QAction*>(u"mnuFilesCheckIn"_s)->trigger();
-        QCOMPARE(list()->topLevelItemCount(), 1);
+        QCOMPARE(list()->topLevelItemCount(), 2);
         QVERIFY(!QFile::exists(workArchive()));
         QVERIFY(dialogs().shown.isEmpty());
     }
@@ -338,9 +343,15 @@ private Q_SLOTS:
         auto* chooser = form6()->findChild<VolumeFolderChooser*>();
         auto* tree = test::control<QTreeView>(form6(), u"Dir1"_s);
         auto* model = static_cast<QFileSystemModel*>(tree->model());
+        // The tree shows the folder it starts at (the home folder, at first), once its folders
+        // are read.
+        const auto inSight = [tree] {
+            return tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex()));
+        };
+        QCOMPARE(model->filePath(tree->currentIndex()), QDir::homePath());
+        QTRY_VERIFY(inSight());
         chooser->setCurrentFolder(gone);
-        // The tree shows the folder it starts at, once its folders are read.
-        QTRY_VERIFY(tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex())));
+        QTRY_VERIFY(inSight());
         QCOMPARE(model->filePath(tree->currentIndex()), gone);
 
         // The chosen folder goes while the window is up: the tree lets go of it, and Start

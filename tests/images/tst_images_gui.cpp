@@ -114,6 +114,7 @@ private Q_SLOTS:
         checkIn({photo(u"<b>x<b> & co.jpg"_s), photo(u"Фото.jpg"_s), photo(u" spaced .jpg"_s)});
         QCOMPARE(listed(), (QStringList{u"harbour.jpg"_s, u"harbour.jpg"_s, u"<b>x<b> & co.jpg"_s,
                                         u"Фото.jpg"_s, u" spaced .jpg"_s}));
+        QVERIFY(list()->item(2)->toolTip().contains(u"&lt;b&gt;x"_s));  // never read as markup
         list()->clearSelection();
         QCOMPARE(pressed(u"cmdIMGDelete"_s), QStringList{kSelectToDelete});
         QCOMPARE(dialogs().shown.last().icon, MessageIcon::Information);
