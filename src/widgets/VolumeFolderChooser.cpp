@@ -129,9 +129,9 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
     // Wide enough for a volume's free space and a few levels of folder names.
     setMinimumWidth(fontMetrics().averageCharWidth() * kLeastCharactersWide);
 
-    scrollLater_.setSingleShot(true);
-    scrollLater_.setInterval(0);
-    connect(&scrollLater_, &QTimer::timeout, this, &VolumeFolderChooser::scrollToChosen);
+    showLater_.setSingleShot(true);
+    showLater_.setInterval(0);
+    connect(&showLater_, &QTimer::timeout, this, &VolumeFolderChooser::showChoice);
     connect(drives_, &QComboBox::currentIndexChanged, this, &VolumeFolderChooser::driveChanged);
     connect(newFolder_, &QPushButton::clicked, this, &VolumeFolderChooser::makeNewFolder);
     refreshVolumes();
@@ -171,10 +171,12 @@ void VolumeFolderChooser::buildTree(const QString& folderName) {
     folders_->viewport()->installEventFilter(this);
     connect(folders_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &VolumeFolderChooser::treeCurrentChanged);
-    // Folders are read in the background and move the rows about: the choice is kept in view.
-    connect(model_, &QFileSystemModel::layoutChanged, this, &VolumeFolderChooser::followChosen);
-    connect(model_, &QFileSystemModel::rowsInserted, this, &VolumeFolderChooser::followChosen);
-    connect(model_, &QFileSystemModel::directoryLoaded, this, &VolumeFolderChooser::followChosen);
+    // Folders are read in the background and move the rows about: the choice is kept marked
+    // and in view.
+    connect(model_, &QFileSystemModel::layoutChanged, this, &VolumeFolderChooser::showChoiceLater);
+    connect(model_, &QFileSystemModel::rowsInserted, this, &VolumeFolderChooser::showChoiceLater);
+    connect(model_, &QFileSystemModel::directoryLoaded, this,
+            &VolumeFolderChooser::showChoiceLater);
     for (QScrollBar* bar : {folders_->verticalScrollBar(), folders_->horizontalScrollBar()}) {
         connect(bar, &QScrollBar::actionTriggered, this, [this] { following_ = false; });
     }
@@ -229,7 +231,7 @@ void VolumeFolderChooser::setCurrentFolder(const QString& path) {
     if (folder != root_) {
         folders_->setCurrentIndex(model_->index(folder));
         following_ = true;
-        scrollToChosen();
+        showChoice();
     }
     choose(folder);
 }
@@ -342,13 +344,18 @@ void VolumeFolderChooser::makeNewFolder() {
     setCurrentFolder(path);
 }
 
-void VolumeFolderChooser::followChosen() {
-    if (following_) {
-        scrollLater_.start();
-    }
+void VolumeFolderChooser::showChoiceLater() {
+    showLater_.start();
 }
 
-void VolumeFolderChooser::scrollToChosen() {
+void VolumeFolderChooser::showChoice() {
+    // The model drops and makes rows again as it reads folders: the choice stays marked.
+    if (chosen_ != root_ && QFileInfo(chosen_).isDir() &&
+        model_->filePath(folders_->currentIndex()) != chosen_) {
+        updating_ = true;
+        folders_->setCurrentIndex(model_->index(chosen_));
+        updating_ = false;
+    }
     const QModelIndex current = folders_->currentIndex();
     if (!following_ || !current.isValid()) {
         return;
@@ -367,7 +374,7 @@ void VolumeFolderChooser::scrollToChosen() {
 
 void VolumeFolderChooser::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    followChosen();  // a tree of another height centres the choice again
+    showChoiceLater();  // a tree of another height centres the choice again
 }
 
 bool VolumeFolderChooser::eventFilter(QObject* watched, QEvent* event) {

@@ -79,9 +79,10 @@ private:
     void goToTypedPath();
     // Makes `folder` the choice and shows it in the path box.
     void choose(const QString& folder);
-    // Keeps the chosen folder in view while the tree's folders are read, until the user moves.
-    void followChosen();
-    void scrollToChosen();
+    // Keeps the chosen folder marked in the tree, and in view while the tree's folders are read
+    // until the user moves there.
+    void showChoiceLater();
+    void showChoice();
 
     Dialogs& dialogs_;
     QString title_;
@@ -92,7 +93,7 @@ private:
     QFileSystemModel* model_;
     QString root_;
     QString chosen_;
-    QTimer scrollLater_;
+    QTimer showLater_;
     bool updating_ = false;
     bool removing_ = false;   // the model is taking rows away: selection moves are not choices
     bool following_ = false;  // the tree scrolls to the choice as folders come in

@@ -118,6 +118,32 @@ private Q_SLOTS:
         QVERIFY(!form6()->isVisible() && main()->isEnabled());
     }
 
+    void folderTreeKeepsTheChoiceInSight() {
+        checkInFile(u"a.txt"_s, "a");
+        test::press(main(), u"cmdFileCheckOut"_s);
+        auto* tree = test::control<QTreeView>(form6(), u"Dir1"_s);
+        auto* model = static_cast<QFileSystemModel*>(tree->model());
+        // The row whole from top to bottom, and its name's start.
+        const auto inSight = [tree] {
+            const QRect row = tree->visualRect(tree->currentIndex());
+            const QRect view = tree->viewport()->rect();
+            return tree->currentIndex().isValid() && row.top() >= 0 &&
+                   row.bottom() <= view.bottom() && row.left() >= 0 &&
+                   row.left() < view.width() / 2;
+        };
+        // The home folder at first, in sight once the folders are read, also in a smaller tree
+        // and after another folder is chosen; sideways too, never in the middle of its name.
+        QCOMPARE(model->filePath(tree->currentIndex()), QDir::homePath());
+        QTRY_VERIFY(inSight());
+        form6()->resize(form6()->minimumSizeHint());
+        QTRY_VERIFY(inSight());
+        const QString deep = dest() + u"a/b/c/d"_s;
+        QVERIFY(QDir().mkpath(deep));
+        form6()->findChild<VolumeFolderChooser*>()->setCurrentFolder(deep);
+        QTRY_VERIFY(inSight());
+        QCOMPARE(model->filePath(tree->currentIndex()), deep);
+    }
+
     void onlyTheChosenFolderIsWritten() {
         checkInFile(u"a.txt"_s, "a");
         const QString gone = dest() + u"gone"_s;
@@ -127,16 +153,8 @@ private Q_SLOTS:
         auto* chooser = form6()->findChild<VolumeFolderChooser*>();
         auto* tree = test::control<QTreeView>(form6(), u"Dir1"_s);
         auto* model = static_cast<QFileSystemModel*>(tree->model());
-        // The tree shows the folder it starts at (the home folder, at first), once its folders
-        // are read.
-        const auto inSight = [tree] {
-            return tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex()));
-        };
-        QCOMPARE(model->filePath(tree->currentIndex()), QDir::homePath());
-        QTRY_VERIFY(inSight());
         chooser->setCurrentFolder(gone);
-        QTRY_VERIFY(inSight());
-        QCOMPARE(model->filePath(tree->currentIndex()), gone);
+        QTRY_COMPARE(model->filePath(tree->currentIndex()), gone);
 
         // The chosen folder goes while the window is up: the tree lets go of it, and Start
         // says so and writes nowhere.
