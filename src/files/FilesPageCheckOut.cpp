@@ -7,6 +7,7 @@
 #include "files/CheckOutWindow.h"
 #include "files/FilesPage.h"
 #include "files/WorkStatus.h"
+#include "widgets/Controls.h"
 
 namespace ks {
 
@@ -53,8 +54,10 @@ void FilesPage::reportCheckOut(CheckOutKind kind, const QString& destination,
                                   destinationNotWritableMessage(destination));
     }
     for (const NotCheckedOut& item : report.failed) {
-        const QString message = kind == CheckOutKind::Files ? extractionFailedMessage(item.name)
-                                                            : pictureNotWrittenMessage(item.name);
+        // A name is told on one line, whatever characters it holds.
+        const QString name = oneLineText(item.name);
+        const QString message = kind == CheckOutKind::Files ? extractionFailedMessage(name)
+                                                            : pictureNotWrittenMessage(name);
         services_.dialogs.message(MessageIcon::Exclamation, title,
                                   withReason(message, item.reason));
     }
@@ -96,10 +99,10 @@ void FilesPage::LaunchStoredFile(qint64 counter) {
     if (result.outcome == LaunchOutcome::CheckOutFailed && !result.fileName.isNull()) {
         services_.dialogs.message(
             MessageIcon::Exclamation, state.AppTitle,
-            withReason(extractionFailedMessage(result.fileName), result.error));
+            withReason(extractionFailedMessage(oneLineText(result.fileName)), result.error));
     } else if (result.outcome == LaunchOutcome::NotOpened) {
         services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle,
-                                  launchNotOpenedMessage(result.fileName));
+                                  launchNotOpenedMessage(oneLineText(result.fileName)));
     }
 }
 

@@ -52,13 +52,14 @@ private Q_SLOTS:
         QVERIFY(!form6()->isVisible() && main()->isEnabled());
         QVERIFY(!QDir(dest()).exists());
 
-        // A failed extraction is told and the walk goes on.
-        checkInFile(u"second.txt"_s, "2");
+        // A failed extraction is told, with its reason and the name on one line, and the walk
+        // goes on.
+        checkInFile(u"sec\nond.txt"_s, "2");
         main()->findChild<FilesPage*>()->useArchiver(std::make_unique<test::FakeArchiver>());
         list()->clearSelection();
         test::press(main(), u"cmdFileCheckOut"_s);
         QCOMPARE(start(), (QStringList{kExtractFailed + u"first.txt"_s + kDamaged,
-                                       kExtractFailed + u"second.txt"_s + kDamaged}));
+                                       kExtractFailed + u"sec␊ond.txt"_s + kDamaged}));
         QCOMPARE(dialogs().shown.last().icon, MessageIcon::Exclamation);
         QCOMPARE(dialogs().shown.last().title, u"Keystead"_s);
         QVERIFY(entries(dest()).isEmpty());
