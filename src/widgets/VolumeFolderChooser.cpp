@@ -6,13 +6,12 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStorageInfo>
 #include <QStyle>
-#include <QStylePainter>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <cerrno>
@@ -21,6 +20,7 @@
 
 #include "core/Dialogs.h"
 #include "widgets/Controls.h"
+#include "widgets/VolumeBox.h"
 
 namespace ks {
 
@@ -39,41 +39,6 @@ bool isSystemMount(const QString& root) {
     }
     return false;
 }
-
-// A volume's entry ends in its free space, which the box keeps apart as well.
-constexpr int kFreeSpaceRole = Qt::UserRole + 1;
-
-QString freeSpaceText(const DriveFacts& volume) {
-    return QStringLiteral("  (%1 free)").arg(QLocale().formattedDataSize(volume.FreeSpace));
-}
-
-QString volumeText(const DriveFacts& volume) {
-    if (volume.name.isEmpty() || volume.name == volume.rootPath) {
-        return volume.rootPath + freeSpaceText(volume);
-    }
-    return QStringLiteral("%1 [%2]").arg(volume.rootPath, volume.name) + freeSpaceText(volume);
-}
-
-// The volume list: a long entry loses the middle of its place, never its free space.
-class VolumeBox final : public QComboBox {
-public:
-    using QComboBox::QComboBox;
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        QStylePainter painter(this);
-        QStyleOptionComboBox option;
-        initStyleOption(&option);
-        painter.drawComplexControl(QStyle::CC_ComboBox, option);
-        const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                    QStyle::SC_ComboBoxEditField, this);
-        const QString free = currentData(kFreeSpaceRole).toString();
-        const QString place = option.currentText.chopped(free.size());
-        const int room = field.width() - fontMetrics().horizontalAdvance(free);
-        option.currentText = fontMetrics().elidedText(place, Qt::ElideMiddle, room) + free;
-        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
-    }
-};
 
 DriveFacts volumeOf(const QString& path) {
     const QStorageInfo storage(path);
@@ -115,6 +80,10 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
     drives_->setObjectName(driveName);
     keepNarrow(drives_);
     drives_->view()->setTextElideMode(Qt::ElideMiddle);
+    free_ = new QLabel(this);
+    free_->setObjectName(driveName + QStringLiteral("Free"));
+    free_->setTextFormat(Qt::PlainText);
+    free_->setWordWrap(true);
     path_ = new QLineEdit(this);
     path_->setObjectName(folderName + QStringLiteral("Path"));
     path_->installEventFilter(this);
@@ -123,15 +92,18 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(drives_);
+    layout->addWidget(free_);
     layout->addWidget(path_);
     layout->addWidget(folders_, 1);
     layout->addWidget(newFolder_, 0, Qt::AlignLeft);
-    // Wide enough for a volume's free space and a few levels of folder names.
+    // Wide enough for a volume's place and a few levels of folder names.
     setMinimumWidth(fontMetrics().averageCharWidth() * kLeastCharactersWide);
 
     showLater_.setSingleShot(true);
     showLater_.setInterval(0);
     connect(&showLater_, &QTimer::timeout, this, &VolumeFolderChooser::showChoice);
+    connect(drives_, &QComboBox::currentIndexChanged, this,
+            [this] { free_->setText(drives_->currentFreeSpace()); });
     connect(drives_, &QComboBox::currentIndexChanged, this, &VolumeFolderChooser::driveChanged);
     connect(newFolder_, &QPushButton::clicked, this, &VolumeFolderChooser::makeNewFolder);
     refreshVolumes();
@@ -206,9 +178,7 @@ void VolumeFolderChooser::setVolumes(const QList<DriveFacts>& volumes) {
 }
 
 int VolumeFolderChooser::addVolume(const DriveFacts& volume) {
-    drives_->addItem(volumeText(volume), volume.rootPath);
-    drives_->setItemData(drives_->count() - 1, freeSpaceText(volume), kFreeSpaceRole);
-    return drives_->count() - 1;
+    return drives_->addVolume(volume);
 }
 
 int VolumeFolderChooser::indexOfRoot(const QString& root) const {

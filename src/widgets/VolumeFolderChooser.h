@@ -5,9 +5,10 @@
 #include <QWidget>
 
 #include "storage/FileServices.h"
+#include "widgets/VolumeBox.h"
 
-class QComboBox;
 class QFileSystemModel;
+class QLabel;
 class QLineEdit;
 class QModelIndex;
 class QPushButton;
@@ -19,9 +20,10 @@ class Dialogs;
 
 // A volume list above a folder tree, the pair with which the user picks a folder on any
 // mounted volume (export and import of the database, check-out of stored items). The volume
-// list shows each mounted volume with its free space; the tree shows only folders of the
-// chosen volume. The chosen folder is shown whole in a path box above the tree, where a path
-// can also be typed (Enter goes there); a button beside it makes a new folder in the chosen one.
+// list shows each mounted volume with its free space (the chosen one's below the box); the tree
+// shows only folders of the chosen volume. The chosen folder is shown whole in a path box above the
+// tree, where a path can also be typed (Enter goes there); a button beside it makes a new folder in
+// the chosen one.
 //
 // The choice is the user's: a folder chosen and then removed stays the choice (the tree's
 // selection moving on to a neighbour never changes it), so whoever uses it finds it missing
@@ -86,7 +88,8 @@ private:
 
     Dialogs& dialogs_;
     QString title_;
-    QComboBox* drives_;
+    VolumeBox* drives_;
+    QLabel* free_;
     QTreeView* folders_;
     QLineEdit* path_;
     QPushButton* newFolder_;

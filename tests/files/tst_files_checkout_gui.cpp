@@ -41,6 +41,8 @@ private Q_SLOTS:
         QCOMPARE(test::control<QGroupBox>(form6(), u"Frame1"_s)->title(), u"Check Out:"_s);
         QCOMPARE(test::control<QGroupBox>(form6(), u"Frame2"_s)->title(), u"To:"_s);
         QVERIFY(test::control<QComboBox>(form6(), u"Drive1"_s)->count() > 0);
+        // The chosen volume's free space has a line of its own, which wraps when narrow.
+        QVERIFY(test::control<QLabel>(form6(), u"Drive1Free"_s)->text().endsWith(u" free"_s));
         QVERIFY(test::control<QTreeView>(form6(), u"Dir1"_s) != nullptr);
         QCOMPARE(test::control<QLabel>(form6(), u"lblMode"_s)->text(), u"FILES"_s);
         QCOMPARE(test::control<QPushButton>(form6(), u"Command2"_s)->text(), u"Start"_s);
