@@ -14,14 +14,17 @@ constexpr int kNameAttempts = 8;
 
 // Writes the whole of `bytes` into the new file; the file is removed when that fails.
 PictureWrite writeWhole(QFile& file, const QByteArray& bytes) {
-    const bool whole = file.write(bytes) == bytes.size() && file.flush();
-    const QString error = file.errorString();
-    file.close();
-    if (!whole || file.error() != QFileDevice::NoError) {
-        file.remove();
-        return {{}, error};
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    QString error = file.errorString();
+    file.close();  // may still fail, with its own error
+    if (written && file.error() == QFileDevice::NoError) {
+        return {file.fileName(), {}};
     }
-    return {file.fileName(), {}};
+    if (written) {
+        error = file.errorString();
+    }
+    file.remove();
+    return {{}, error};
 }
 
 }  // namespace

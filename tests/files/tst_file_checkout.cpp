@@ -207,6 +207,12 @@ private Q_SLOTS:
         QCOMPARE(read(folder + u"big.bin"_s), QByteArray("older"));
         QCOMPARE(entries(folder), (QStringList{u"big.bin"_s, u"filler"_s}));
         verifyNoStaging({u"Keystead"_s});
+        // A picture that finds no room is told the same way, and nothing of it stays.
+        QVERIFY(storePicture(anna, u"pic.png"_s, QByteArray(64 * 1024, 'p')) > 0);
+        out = checkOut(CheckOutKind::Images, {}, folder);
+        QCOMPARE(failedNames(out), QStringList{u"pic.png"_s});
+        QCOMPARE(out.failed[0].reason, u"No space left on device"_s);
+        QCOMPARE(entries(folder), (QStringList{u"big.bin"_s, u"filler"_s}));
         test::unmountSmallDisk(disk);
     }
 
