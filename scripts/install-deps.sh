@@ -8,6 +8,7 @@ packages=(
     qt6-image-formats-plugins libmagickcore-6.q16-dev
     libsqlcipher-dev libssl-dev libsodium-dev
     gcab
+    keepassxc  # tests only: keepassxc-cli is the peer of the CSV import and export
     fonts-dejavu-core adwaita-icon-theme
 )
 

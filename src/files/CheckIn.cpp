@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "files/Archiver.h"
 #include "files/CabinetListing.h"
@@ -29,14 +30,32 @@ CheckInResult outcome(CheckInOutcome what, qint64 bytes = 0) {
     return {what, bytes, {}, 0};
 }
 
-// Whether the archive holds exactly the one file of that bare name and size.
-bool holdsExactly(const QString& archivePath, const NewStoredFile& file) {
+// Whether the archive holds exactly the one file of that inner name and size.
+bool holdsExactly(const QString& archivePath, const QString& innerName, qint64 size) {
     const auto entries = readCabinetEntries(archivePath);
-    return entries && entries->size() == 1 && entries->first().name == file.fileName &&
-           entries->first().size == file.size;
+    return entries && entries->size() == 1 && entries->first().name == innerName &&
+           entries->first().size == size;
+}
+
+// Packs `source` so that the archive holds it under `innerName`: a name of its own is packed as
+// it is, another through a link of that name in a private folder beside the archive.
+bool pack(Archiver& archiver, const QString& archive, const QString& source,
+          const QString& innerName) {
+    if (QFileInfo(source).fileName() == innerName) {
+        return archiver.create(archive, source).ok;
+    }
+    QTemporaryDir staging(QFileInfo(archive).absolutePath() + QStringLiteral("/checkin-XXXXXX"));
+    const QString link = staging.filePath(innerName);
+    return staging.isValid() && QFile::link(QFileInfo(source).absoluteFilePath(), link) &&
+           archiver.create(archive, link).ok;
 }
 
 }  // namespace
+
+QString archiveInnerName(const QString& fileName) {
+    QString inner = fileName;
+    return inner.replace(QLatin1Char('\\'), QLatin1Char('_'));
+}
 
 void discardWorkArchive(const QString& archivePath) {
     if (QFileInfo::exists(archivePath) || QFileInfo(archivePath).isSymLink()) {
@@ -56,13 +75,14 @@ CheckInResult checkInFile(DatabaseAccess& database, Archiver& archiver, WorkStat
         return outcome(CheckInOutcome::CompressionFailed);
     }
     const NewStoredFile file{source.fileName(), source.size(), source.lastModified()};
+    const QString innerName = archiveInnerName(file.fileName);
     if (file.size > kLargestArchivableFile) {
         return outcome(CheckInOutcome::TooLargeToArchive, file.size);
     }
     bool packed = false;
     if (archiver.available()) {
         status.showStatus(compressingStatus());
-        packed = archiver.create(request.archivePath, request.sourcePath).ok;
+        packed = pack(archiver, request.archivePath, request.sourcePath, innerName);
     }
     if (!packed || !QFileInfo::exists(request.archivePath)) {
         return outcome(CheckInOutcome::CompressionFailed);
@@ -71,7 +91,7 @@ CheckInResult checkInFile(DatabaseAccess& database, Archiver& archiver, WorkStat
     if (archiveSize > kLargestStoredArchive) {
         return outcome(CheckInOutcome::OverLimit, archiveSize);
     }
-    if (!holdsExactly(request.archivePath, file)) {
+    if (!holdsExactly(request.archivePath, innerName, file.size)) {
         return outcome(CheckInOutcome::CompressionFailed);
     }
     status.showStatus(addingStatus());

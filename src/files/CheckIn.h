@@ -36,9 +36,13 @@ struct CheckInRequest {
 
 // Packs the chosen file into the work archive and adds it as one `Files` row of the owner. The
 // file's size and date are read before it is packed, and the archive must hold exactly that one
-// file under its bare name. The work archive is gone when this returns, whatever happened.
+// file under its inner name. The work archive is gone when this returns, whatever happened.
 CheckInResult checkInFile(DatabaseAccess& database, Archiver& archiver, WorkStatus& status,
                           const CheckInRequest& request);
+
+// The name a file is held under inside its archive: its own name with every "\" (which the
+// archiver reads as a folder separator) made "_". The row's `FileName` stays the true name.
+QString archiveInnerName(const QString& fileName);
 
 // Removes a work archive left from an earlier run, if there is one.
 void discardWorkArchive(const QString& archivePath);

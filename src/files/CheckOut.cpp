@@ -1,6 +1,7 @@
 #include "files/CheckOut.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -13,6 +14,7 @@
 #include "files/WorkStatus.h"
 #include "images/PictureCheckOut.h"
 #include "storage/CheckOutPaths.h"
+#include "storage/FileServices.h"
 
 namespace ks {
 
@@ -20,87 +22,135 @@ namespace {
 
 constexpr qint64 kCopyChunk = 1024 * 1024;
 
+StoredFileCheckOut failed(const QString& reason) {
+    return {{}, reason};
+}
+
 // Copies `source` to `target`: written completely beside it first, then renamed over it, so an
-// earlier file of that name is either replaced whole or left as it was.
-bool copyOver(const QString& source, const QString& target) {
+// earlier file of that name is either replaced whole or left as it was. Empty, or the reason.
+QString copyOver(const QString& source, const QString& target) {
     QFile in(source);
     QSaveFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) {
-        return false;
+    if (!in.open(QIODevice::ReadOnly)) {
+        return in.errorString();
     }
-    QByteArray chunk;
+    if (!out.open(QIODevice::WriteOnly)) {
+        return out.errorString();
+    }
     while (!in.atEnd()) {
-        chunk = in.read(kCopyChunk);
+        const QByteArray chunk = in.read(kCopyChunk);
         if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+            const QString reason =
+                in.error() != QFileDevice::NoError ? in.errorString() : out.errorString();
             out.cancelWriting();
-            break;
+            return reason;
         }
     }
-    return in.error() == QFileDevice::NoError && out.commit();
+    return out.commit() ? QString() : out.errorString();
 }
 
 // Puts the complete file `source` in place of `target` in one step: renamed when both are on
 // one file system (a rename replaces the old file whole), else copied beside and renamed.
-bool replaceWith(const QString& source, const QString& target) {
+// Empty, or the reason.
+QString replaceWith(const QString& source, const QString& target) {
     std::error_code error;
     std::filesystem::rename(QFile::encodeName(source).constData(),
                             QFile::encodeName(target).constData(), error);
-    return !error || copyOver(source, target);
+    if (!error) {
+        return {};
+    }
+    if (error != std::errc::cross_device_link) {
+        return QString::fromLocal8Bit(error.message());
+    }
+    return copyOver(source, target);
 }
 
-// Whether the archive holds exactly the one file `name`, stored without any folder.
-bool holdsExactly(const QString& archive, const QString& name) {
+// Whether the archive is a whole cabinet that holds one file.
+bool holdsOneFile(const QString& archive) {
     const std::optional<QList<CabinetEntry>> entries = readCabinetEntries(archive);
-    return entries && entries->size() == 1 && entries->first().name == name;
+    return entries && entries->size() == 1;
 }
 
-// Whether `folder` holds nothing but the plain file `name`.
-bool onlyUnpacked(const QString& folder, const QString& name) {
-    const QFileInfo unpacked(folder + name);
-    const QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                   QDir::Hidden | QDir::System);
-    return all == QStringList{name} && unpacked.isFile() && !unpacked.isSymLink();
+// The one plain file unpacked into `folder`, at whatever depth the archiver's reading of its
+// inner name put it (an older archive may hold a name the archiver reads as folders); empty
+// when the folder holds anything but that file and the folders on its way.
+QString theUnpackedFile(const QString& folder) {
+    QString found;
+    QDirIterator all(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                     QDirIterator::Subdirectories);
+    while (all.hasNext()) {
+        const QFileInfo entry = all.nextFileInfo();
+        if (entry.isSymLink() || (!entry.isDir() && (!entry.isFile() || !found.isEmpty()))) {
+            return {};
+        }
+        if (entry.isFile()) {
+            found = entry.filePath();
+        }
+    }
+    return found;
 }
 
-bool writeArchive(DatabaseAccess& database, const QString& owner, qint64 counter,
-                  const QString& archive) {
+// Writes the stored archive into `archive`; empty, or the reason.
+QString writeArchive(DatabaseAccess& database, const QString& owner, qint64 counter,
+                     const QString& archive) {
     QFile out(archive);
     if (!out.open(QIODevice::WriteOnly)) {
-        return false;
+        return out.errorString();
     }
     Result<bool> read = readStoredArchive(database, owner, counter, out);
     out.close();
-    return read.ok() && read.value() && out.error() == QFileDevice::NoError;
+    if (!read.ok()) {
+        return read.status().detail;
+    }
+    if (!read.value()) {
+        return notStoredReason();
+    }
+    return out.error() == QFileDevice::NoError ? QString() : out.errorString();
 }
 
 }  // namespace
 
-std::optional<QString> checkOutStoredFile(DatabaseAccess& database, Archiver& archiver,
-                                          WorkStatus& status, const QString& owner,
-                                          const StoredFileLine& line, const QString& folder,
-                                          const QString& stagingBase) {
+StoredFileCheckOut checkOutStoredFile(DatabaseAccess& database, Archiver& archiver,
+                                      WorkStatus& status, const QString& owner,
+                                      const StoredFileLine& line, const QString& folder,
+                                      const QString& stagingBase) {
     const QString& name = line.fileName;
-    if (!isBareFileName(name) || stagingBase.isEmpty()) {
-        return std::nullopt;
+    if (!isBareFileName(name)) {
+        return failed(notAFileNameReason());
+    }
+    if (stagingBase.isEmpty()) {
+        return failed(noStagingFolderReason());
     }
     QTemporaryDir staging(stagingBase + QStringLiteral("checkout-XXXXXX"));
     if (!staging.isValid()) {
-        return std::nullopt;
+        return failed(staging.errorString());
     }
     const QString archive = staging.filePath(QStringLiteral("Store.cab"));
     const QString unpackFolder = staging.filePath(QStringLiteral("unpacked")) + QLatin1Char('/');
-    if (!writeArchive(database, owner, line.counter, archive) || !holdsExactly(archive, name)) {
-        return std::nullopt;
+    if (const QString error = writeArchive(database, owner, line.counter, archive);
+        !error.isEmpty()) {
+        return failed(error);
+    }
+    if (!holdsOneFile(archive)) {
+        return failed(damagedArchiveReason());
     }
     status.showStatus(decompressingStatus(name));
-    if (!archiver.extract(archive, unpackFolder).ok) {
-        return std::nullopt;
+    if (const ArchiverOutcome unpacked = archiver.extract(archive, unpackFolder); !unpacked.ok) {
+        return failed(unpacked.error.isEmpty() ? damagedArchiveReason() : unpacked.error);
     }
     status.showStatus(restoringStatus(name));
-    if (!onlyUnpacked(unpackFolder, name) || !replaceWith(unpackFolder + name, folder + name)) {
-        return std::nullopt;
+    const QString unpacked = theUnpackedFile(unpackFolder);
+    if (unpacked.isEmpty()) {
+        return failed(damagedArchiveReason());
     }
-    return folder + name;
+    if (const QString error = replaceWith(unpacked, folder + name); !error.isEmpty()) {
+        return failed(error);
+    }
+    if (line.lastModified.isValid()) {
+        // The file is complete without its date; a date that cannot be set is no failure.
+        FileServices::SetFileModified(folder + name, line.lastModified);
+    }
+    return {folder + name, {}};
 }
 
 namespace {
@@ -123,12 +173,12 @@ void checkOutFiles(DatabaseAccess& database, Archiver& archiver, WorkStatus& sta
         } else {
             status.showStatus(exportingStatus(line.fileName));
         }
-        std::optional<QString> written = checkOutStoredFile(
+        const StoredFileCheckOut written = checkOutStoredFile(
             database, archiver, status, request.owner, line, folder, request.tempFolder);
-        if (written) {
-            report.written.append(*written);
+        if (!written.path.isEmpty()) {
+            report.written.append(written.path);
         } else {
-            report.failedNames.append(line.fileName);
+            report.failed.append({line.fileName, written.error});
         }
     }
     if (begun) {
@@ -158,7 +208,7 @@ CheckOutReport CheckOutItems(DatabaseAccess& database, Archiver& archiver, WorkS
     };
     PictureCheckOut pictures = checkOutPictures(database, request.owner, wanted, folder);
     report.failure = pictures.failure;
-    report.failedNames = pictures.notWritten;
+    report.failed = pictures.notWritten;
     report.written = pictures.written;
     return report;
 }

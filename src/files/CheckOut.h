@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "files/CheckOutTexts.h"
+#include "storage/CheckOutPaths.h"
 #include "storage/Database.h"
 
 namespace ks {
@@ -28,23 +29,30 @@ struct CheckOutRequest {
 struct CheckOutReport {
     bool destinationNotWritable = false;  // nothing was tried
     std::optional<DbStatus> failure;      // the stored items could not be read
-    QStringList failedNames;              // the items not written, in the table's stored order
+    QList<NotCheckedOut> failed;          // the items not written and why, in stored order
     QStringList written;                  // the paths this check-out produced
 };
 
 // Writes the owner's items of the request's kind into the destination: every one with `all`,
 // else those of the selection. Pictures are written byte for byte as new files ("Copy of " in
-// front of a taken name). Files are unpacked in a private staging folder and the one expected
-// file replaces its namesake in the destination only once it is complete; nothing else ever
-// appears there. A file's steps are shown through `status`.
+// front of a taken name). Files are unpacked in a private staging folder and the one file found
+// there, whatever its name inside the archive, replaces its namesake in the destination under
+// its stored name, with its stored date, only once it is complete; nothing else ever appears
+// there. A file's steps are shown through `status`.
 CheckOutReport CheckOutItems(DatabaseAccess& database, Archiver& archiver, WorkStatus& status,
                              const CheckOutRequest& request);
 
-// Checks out the one stored file `line` into `folder` (ending in "/"); the path written, or
-// nullopt when nothing was written. `stagingBase` is where the private staging folder is made.
-std::optional<QString> checkOutStoredFile(DatabaseAccess& database, Archiver& archiver,
-                                          WorkStatus& status, const QString& owner,
-                                          const StoredFileLine& line, const QString& folder,
-                                          const QString& stagingBase);
+// Where one stored file was written, or why it was not.
+struct StoredFileCheckOut {
+    QString path;
+    QString error;
+};
+
+// Checks out the one stored file `line` into `folder` (ending in "/"). `stagingBase` is where
+// the private staging folder is made.
+StoredFileCheckOut checkOutStoredFile(DatabaseAccess& database, Archiver& archiver,
+                                      WorkStatus& status, const QString& owner,
+                                      const StoredFileLine& line, const QString& folder,
+                                      const QString& stagingBase);
 
 }  // namespace ks

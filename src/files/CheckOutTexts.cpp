@@ -70,6 +70,34 @@ QString checkOutFailedText() {
     return QStringLiteral("The stored items could not be read.");
 }
 
+QString withReason(const QString& message, const QString& reason) {
+    return reason.isEmpty() ? message : message + QStringLiteral("\r\r") + reason;
+}
+
+QString damagedArchiveReason() {
+    return QStringLiteral("Its stored archive is damaged.");
+}
+
+QString notStoredReason() {
+    return QStringLiteral("It is no longer stored.");
+}
+
+QString noStagingFolderReason() {
+    return QStringLiteral("There is no private temporary folder to unpack it in.");
+}
+
+QString launchFolderNotEmptiedReason() {
+    return QStringLiteral(
+        "The launch folder could not be emptied: a file launched before may still be open.");
+}
+
+QString checkedOutMessage(CheckOutKind kind, qsizetype count, const QString& folder) {
+    const QString noun =
+        byKind(kind, count == 1 ? "image" : "images", count == 1 ? "file" : "files");
+    return QStringLiteral("Checked out %1 %2 to %3")
+        .arg(QString::number(count), noun, QDir::toNativeSeparators(folder));
+}
+
 QString oneFileAtATimeMessage(const QString& appTitle) {
     return appTitle +
            QStringLiteral(

@@ -46,6 +46,15 @@ QString pictureNotWrittenMessage(const QString& name);
 QString destinationNotWritableMessage(const QString& folder);
 // The stored items could not be read from the database.
 QString checkOutFailedText();
+// A message and, when there is one, the reason below it after an empty line.
+QString withReason(const QString& message, const QString& reason);
+// The reasons of a file's failed check-out that are not the system's own error texts.
+QString damagedArchiveReason();
+QString notStoredReason();
+QString noStagingFolderReason();
+QString launchFolderNotEmptiedReason();
+// How many items went into the folder.
+QString checkedOutMessage(CheckOutKind kind, qsizetype count, const QString& folder);
 
 // The launch: the selection messages, and a file the desktop could not open.
 QString oneFileAtATimeMessage(const QString& appTitle);

@@ -2,8 +2,10 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -38,9 +40,9 @@ CheckOutWindow::CheckOutWindow(Services& services, QWidget* mainWindow)
     auto* destination = new QVBoxLayout(frame2);
     destination->addWidget(chooser_);
 
-    QPushButton* start = makeButton(this, QStringLiteral("Command2"), startCaption());
+    start_ = makeButton(this, QStringLiteral("Command2"), startCaption());
     QPushButton* cancel = makeButton(this, QStringLiteral("Command1"), cancelCaption());
-    start->setDefault(true);
+    start_->setDefault(true);
     lblMode_ = new QLabel(this);
     lblMode_->setObjectName(QStringLiteral("lblMode"));
     lblMode_->hide();
@@ -50,7 +52,7 @@ CheckOutWindow::CheckOutWindow(Services& services, QWidget* mainWindow)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(start);
+    buttons->addWidget(start_);
     buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame1);
@@ -58,7 +60,7 @@ CheckOutWindow::CheckOutWindow(Services& services, QWidget* mainWindow)
     layout->addLayout(buttons);
     resize(460, 520);
 
-    connect(start, &QPushButton::clicked, this, &CheckOutWindow::Command2_Click);
+    connect(start_, &QPushButton::clicked, this, &CheckOutWindow::Command2_Click);
     connect(cancel, &QPushButton::clicked, this, &CheckOutWindow::dismiss);
 }
 
@@ -93,13 +95,20 @@ void CheckOutWindow::Command2_Click() {
     if (!kind) {
         return;
     }
+    // Only the folder the user chose is written to: when it has gone, the user chooses again.
+    const QString destination = chooser_->currentFolder();
+    if (!QFileInfo(destination).isDir()) {
+        services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
+                                  folderGoneMessage(destination));
+        return;
+    }
     QList<qint64> selection;
     for (int i = 0; i < lstImagesToExport_->count(); ++i) {
         selection.append(lstImagesToExport_->item(i)->text().toLongLong());
     }
     // The window takes no second press while the check-out runs.
     setEnabled(false);
-    Q_EMIT startRequested(*kind, optAll_->isChecked(), selection, chooser_->currentFolder());
+    Q_EMIT startRequested(*kind, optAll_->isChecked(), selection, destination);
     dismiss();
 }
 
@@ -109,6 +118,20 @@ void CheckOutWindow::dismiss() {
     if (mainWindow_) {
         mainWindow_->setEnabled(true);
     }
+}
+
+void CheckOutWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter that no control took (in the folder tree, say) presses "Start", and Escape
+    // "Cancel", as in a dialog.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        start_->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        dismiss();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void CheckOutWindow::closeEvent(QCloseEvent* event) {

@@ -39,12 +39,14 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Command2_Click();
 
     Services& services_;
     QPointer<QWidget> mainWindow_;
+    QPushButton* start_;
     QRadioButton* optAll_;
     QRadioButton* optSelected_;
     VolumeFolderChooser* chooser_;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "files/SizeText.h"
 #include "files/WorkStatus.h"
 #include "widgets/Captions.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -36,11 +38,11 @@ QString dialogFilter() {
 
 QTreeWidgetItem* makeRow(const StoredFileLine& line) {
     const QLocale locale;
-    auto* row = new QTreeWidgetItem({line.fileName, sizeText(line.size, locale),
+    auto* row = new QTreeWidgetItem({oneLineText(line.fileName), sizeText(line.size, locale),
                                      compressedSizeText(line.compressedSize, locale),
                                      locale.toString(line.lastModified, QLocale::ShortFormat)});
     row->setData(kNameColumn, kKeyRole, fileKey(line.counter));
-    row->setToolTip(kNameColumn, line.fileName);
+    row->setToolTip(kNameColumn, plainToolTip(oneLineText(line.fileName)));
     row->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     row->setTextAlignment(kCompressedColumn, Qt::AlignRight | Qt::AlignVCenter);
     return row;
@@ -98,6 +100,7 @@ FilesPage::FilesPage(Services& services, WorkStatus& status, QWidget* parent)
                 openCheckOut(CheckOutKind::Files, selected, lvFiles_->topLevelItemCount());
             });
     connect(lvFiles_, &QTreeWidget::itemDoubleClicked, this, [this] { launchSelection(false); });
+    lvFiles_->installEventFilter(this);
     lstFilesToDelete_ = new QListWidget(panel_);
     lstFilesToDelete_->setObjectName(QStringLiteral("lstFilesToDelete"));
     lstFilesToDelete_->hide();
@@ -245,6 +248,12 @@ void FilesPage::DeleteFileRecords(const QStringList& keys) {
 }
 
 bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
+    // Delete in the list presses the tab's delete button, which asks first.
+    if (watched == lvFiles_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        panel_->findChild<QPushButton*>(QStringLiteral("cmdFileDelete"))->click();
+        return true;
+    }
     // While a check-in or check-out runs, closing the main window waits for it to end.
     if (busy_ && watched == window() && event->type() == QEvent::Close) {
         event->ignore();

@@ -7,6 +7,7 @@
 #include "files/CheckOutWindow.h"
 #include "files/FilesPage.h"
 #include "files/WorkStatus.h"
+#include "widgets/Controls.h"
 
 namespace ks {
 
@@ -38,6 +39,10 @@ void FilesPage::runCheckOut(CheckOutKind kind, bool all, const QList<qint64>& se
                                {kind, all, selection, destination, services_.state.UserNameCipher,
                                 services_.state.TempFolder});
     });
+    // The window goes before the outcome is told.
+    if (form6_ != nullptr) {
+        form6_->dismiss();
+    }
     reportCheckOut(kind, destination, report);
 }
 
@@ -48,13 +53,20 @@ void FilesPage::reportCheckOut(CheckOutKind kind, const QString& destination,
         services_.dialogs.message(MessageIcon::Exclamation, title,
                                   destinationNotWritableMessage(destination));
     }
-    for (const QString& name : report.failedNames) {
+    for (const NotCheckedOut& item : report.failed) {
+        // A name is told on one line, whatever characters it holds.
+        const QString name = oneLineText(item.name);
+        const QString message = kind == CheckOutKind::Files ? extractionFailedMessage(name)
+                                                            : pictureNotWrittenMessage(name);
         services_.dialogs.message(MessageIcon::Exclamation, title,
-                                  kind == CheckOutKind::Files ? extractionFailedMessage(name)
-                                                              : pictureNotWrittenMessage(name));
+                                  withReason(message, item.reason));
     }
     if (report.failure) {
         reportDatabaseFailure(services_, checkOutFailedText(), *report.failure);
+    }
+    if (!report.written.isEmpty()) {
+        services_.dialogs.message(MessageIcon::Information, title,
+                                  checkedOutMessage(kind, report.written.size(), destination));
     }
 }
 
@@ -85,11 +97,12 @@ void FilesPage::LaunchStoredFile(qint64 counter) {
             {state.UserNameCipher, state.TempFolder, state.AppTitle, counter}, open_);
     });
     if (result.outcome == LaunchOutcome::CheckOutFailed && !result.fileName.isNull()) {
-        services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle,
-                                  extractionFailedMessage(result.fileName));
+        services_.dialogs.message(
+            MessageIcon::Exclamation, state.AppTitle,
+            withReason(extractionFailedMessage(oneLineText(result.fileName)), result.error));
     } else if (result.outcome == LaunchOutcome::NotOpened) {
         services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle,
-                                  launchNotOpenedMessage(result.fileName));
+                                  launchNotOpenedMessage(oneLineText(result.fileName)));
     }
 }
 

@@ -55,18 +55,20 @@ LaunchResult LaunchStoredFile(DatabaseAccess& database, Archiver& archiver, Work
     result.fileName = line->fileName;
     const QString folder = launchFolder(request.tempFolder, request.appTitle);
     if (!makeAfresh(folder)) {
+        result.error = launchFolderNotEmptiedReason();
         return result;
     }
     status.begin(exportingStatus(line->fileName));
-    const std::optional<QString> path = checkOutStoredFile(
+    const StoredFileCheckOut checkedOut = checkOutStoredFile(
         database, archiver, status, request.owner, *line, folder, request.tempFolder);
     status.end();
-    if (!path) {
+    if (checkedOut.path.isEmpty()) {
+        result.error = checkedOut.error;
         return result;
     }
-    result.path = *path;
-    result.outcome =
-        open && open(QUrl::fromLocalFile(*path)) ? LaunchOutcome::Opened : LaunchOutcome::NotOpened;
+    result.path = checkedOut.path;
+    result.outcome = open && open(QUrl::fromLocalFile(result.path)) ? LaunchOutcome::Opened
+                                                                    : LaunchOutcome::NotOpened;
     return result;
 }
 

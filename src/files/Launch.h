@@ -27,6 +27,7 @@ struct LaunchResult {
     LaunchOutcome outcome = LaunchOutcome::CheckOutFailed;
     QString fileName;  // the stored name of the file, when the owner has the row
     QString path;      // the file in the launch folder, once checked out
+    QString error;     // why the check-out failed
 };
 
 struct LaunchRequest {

@@ -1,6 +1,7 @@
 #include "images/ImagesPage.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
@@ -12,6 +13,7 @@
 #include "images/ImageTexts.h"
 #include "images/PictureDecoder.h"
 #include "widgets/Captions.h"
+#include "widgets/Controls.h"
 #include "widgets/Icons.h"
 
 namespace ks {
@@ -84,6 +86,17 @@ void ImagesPage::buildControls() {
     onClick("cmdIMGCheckOut", &ImagesPage::cmdIMGCheckOut_Click);
     connect(lstImages_, &QListWidget::itemSelectionChanged, this, &ImagesPage::lstImages_Click);
     connect(lstImages_, &QListWidget::itemDoubleClicked, this, &ImagesPage::lstImages_DblClick);
+    lstImages_->installEventFilter(this);
+}
+
+bool ImagesPage::eventFilter(QObject* watched, QEvent* event) {
+    // Delete in the list presses the tab's delete button, which asks first.
+    if (watched == lstImages_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        panel_->findChild<QPushButton*>(QStringLiteral("cmdIMGDelete"))->click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ImagesPage::cmdIMGCheckOut_Click() {
@@ -105,9 +118,9 @@ void ImagesPage::ListImages() {
         return;
     }
     for (const ImageLine& line : lines.value()) {
-        auto* item = new QListWidgetItem(line.name, lstImages_);
+        auto* item = new QListWidgetItem(oneLineText(line.name), lstImages_);
         item->setData(kCounterRole, line.counter);
-        item->setToolTip(line.name);
+        item->setToolTip(plainToolTip(item->text()));
     }
 }
 

@@ -37,6 +37,9 @@ Q_SIGNALS:
     // `rows` pictures listed.
     void checkOutRequested(const QList<qint64>& selected, int rows);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildControls();
     void cmdIMGNew_Click();

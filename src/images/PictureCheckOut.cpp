@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include "images/ImageStore.h"
-#include "storage/CheckOutPaths.h"
 
 namespace ks {
 
@@ -13,36 +12,42 @@ namespace {
 // creation.
 constexpr int kNameAttempts = 8;
 
-// Writes the whole of `bytes` into the new file `path`; the file is removed when that fails.
-bool writeWhole(QFile& file, const QByteArray& bytes) {
-    const bool whole = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!whole || file.error() != QFileDevice::NoError) {
-        file.remove();
-        return false;
+// Writes the whole of `bytes` into the new file; the file is removed when that fails.
+PictureWrite writeWhole(QFile& file, const QByteArray& bytes) {
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    QString error = file.errorString();
+    file.close();  // may still fail, with its own error
+    if (written && file.error() == QFileDevice::NoError) {
+        return {file.fileName(), {}};
     }
-    return true;
+    if (written) {
+        error = file.errorString();
+    }
+    file.remove();
+    return {{}, error};
 }
 
 }  // namespace
 
-std::optional<QString> writeNewPicture(const QString& folder, const QString& name,
-                                       const QByteArray& bytes) {
+PictureWrite writeNewPicture(const QString& folder, const QString& name, const QByteArray& bytes) {
     if (!isBareFileName(name)) {
-        return std::nullopt;
+        return {{}, notAFileNameReason()};
     }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const QString path = folder + freeNameIn(folder, name);
-        QFile file(path);
+        const QString free = freeNameIn(folder, name);
+        if (free.isEmpty()) {
+            break;
+        }
+        QFile file(folder + free);
         // NewOnly creates the file or fails: an existing file or link is never written through.
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            return writeWhole(file, bytes) ? std::optional<QString>(path) : std::nullopt;
+            return writeWhole(file, bytes);
         }
-        if (!somethingAt(path)) {
-            return std::nullopt;  // not taken, yet it cannot be made (a name too long, no room)
+        if (!somethingAt(file.fileName())) {
+            return {{}, file.errorString()};  // not taken, yet it cannot be made (no room)
         }
     }
-    return std::nullopt;
+    return {{}, noFreeNameReason()};
 }
 
 PictureCheckOut checkOutPictures(DatabaseAccess& database, const QString& owner,
@@ -62,14 +67,14 @@ PictureCheckOut checkOutPictures(DatabaseAccess& database, const QString& owner,
             result.failure = bytes.status();
             return result;
         }
-        std::optional<QString> path;
-        if (bytes.value()) {
-            path = writeNewPicture(folder, line.name, *bytes.value());
+        if (!bytes.value()) {
+            continue;  // deleted meanwhile
         }
-        if (path) {
-            result.written.append(*path);
+        const PictureWrite written = writeNewPicture(folder, line.name, *bytes.value());
+        if (!written.path.isEmpty()) {
+            result.written.append(written.path);
         } else {
-            result.notWritten.append(line.name);
+            result.notWritten.append({line.name, written.error});
         }
     }
     return result;

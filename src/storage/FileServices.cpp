@@ -85,6 +85,16 @@ std::optional<FileFacts> GetFile(const QString& path) {
     return FileFacts{info.size(), info.lastModified()};
 }
 
+FsResult SetFileModified(const QString& path, const QDateTime& when) {
+    // Setting a time needs the file open; reading is enough, so a read-only file takes it too.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) ||
+        !file.setFileTime(when, QFileDevice::FileModificationTime)) {
+        return FsResult::failure(file.errorString());
+    }
+    return {};
+}
+
 std::optional<DriveFacts> GetDrive(const QString& path) {
     const QStorageInfo storage(path);
     if (!storage.isValid() || !storage.isReady()) {

@@ -51,6 +51,8 @@ FsResult DeleteFile(const QString& path);
 // The folder and everything in it; true when it is gone (or never was there).
 FsResult DeleteFolder(const QString& path);
 std::optional<FileFacts> GetFile(const QString& path);
+// Gives the file `path` the modification time `when`.
+FsResult SetFileModified(const QString& path, const QDateTime& when);
 
 // The volume that holds `path`, if it can be read.
 std::optional<DriveFacts> GetDrive(const QString& path);

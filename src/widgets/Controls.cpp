@@ -75,6 +75,20 @@ QString plainToolTip(const QString& text) {
     return QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
+QString oneLineText(const QString& text) {
+    constexpr char16_t kControlPictures = 0x2400;  // the symbol of control character c is this + c
+    constexpr char16_t kDeletePicture = 0x2421;
+    QString line = text;
+    for (QChar& c : line) {
+        if (c.unicode() < 0x20) {
+            c = QChar(static_cast<char16_t>(kControlPictures + c.unicode()));
+        } else if (c.unicode() == 0x7f) {
+            c = QChar(kDeletePicture);
+        }
+    }
+    return line;
+}
+
 void keepNarrow(QComboBox* box) {
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     box->setMinimumContentsLength(kNarrowBoxCharacters);

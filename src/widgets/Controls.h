@@ -33,6 +33,9 @@ QAction* addRevealToggle(QLineEdit* box, const QList<QLineEdit*>& alongside = {}
 
 // A tooltip showing `text` whole and as it is, never read as markup.
 QString plainToolTip(const QString& text);
+// `text` on one line, for a list: each control character (a line break, a tab) is shown as its
+// visible symbol.
+QString oneLineText(const QString& text);
 
 // Keeps a combo box at a sane width whatever its entries hold: long entries are elided in the
 // box and its list, and the current text is shown whole in the box's tooltip.

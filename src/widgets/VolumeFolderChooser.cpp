@@ -1,24 +1,32 @@
 #include "widgets/VolumeFolderChooser.h"
 
 #include <unistd.h>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QStorageInfo>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "core/Dialogs.h"
+#include "widgets/Controls.h"
+#include "widgets/VolumeBox.h"
 
 namespace ks {
 
 namespace {
+
+constexpr int kLeastCharactersWide = 30;
 
 // Mount points of the system's own pseudo file systems, never a place for the user's files.
 bool isSystemMount(const QString& root) {
@@ -32,18 +40,23 @@ bool isSystemMount(const QString& root) {
     return false;
 }
 
-QString volumeText(const DriveFacts& volume) {
-    const QString free = QLocale().formattedDataSize(volume.FreeSpace);
-    if (volume.name.isEmpty() || volume.name == volume.rootPath) {
-        return QStringLiteral("%1  (%2 free)").arg(volume.rootPath, free);
-    }
-    return QStringLiteral("%1 [%2]  (%3 free)").arg(volume.rootPath, volume.name, free);
-}
-
 DriveFacts volumeOf(const QString& path) {
     const QStorageInfo storage(path);
     const QString root = storage.isValid() ? storage.rootPath() : QStringLiteral("/");
     return {root, storage.displayName(), storage.isValid() ? storage.bytesAvailable() : 0};
+}
+
+// A typed path as a folder path: "~" is the home folder, a relative path starts there.
+QString typedFolder(const QString& text) {
+    QString path = QDir::fromNativeSeparators(text);
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) {
+        path = QDir::homePath() + path.mid(1);
+    }
+    return QDir::cleanPath(QDir(QDir::homePath()).absoluteFilePath(path));
+}
+
+QString noSuchFolderMessage(const QString& folder) {
+    return QStringLiteral("There is no folder %1.").arg(QDir::toNativeSeparators(folder));
 }
 
 }  // namespace
@@ -54,22 +67,68 @@ QString driveErrorMessage(const QString& drive, int error, const QString& descri
            description;
 }
 
+QString folderGoneMessage(const QString& folder) {
+    return QStringLiteral("The folder %1 is no longer there.  Choose another folder.")
+        .arg(QDir::toNativeSeparators(folder));
+}
+
 VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
                                          const QString& driveName, const QString& folderName,
                                          QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), title_(title) {
-    drives_ = new QComboBox(this);
+    drives_ = new VolumeBox(this);
     drives_->setObjectName(driveName);
-    drives_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    drives_->setMinimumContentsLength(16);
-    path_ = new QLabel(this);
+    keepNarrow(drives_);
+    drives_->view()->setTextElideMode(Qt::ElideMiddle);
+    free_ = new QLabel(this);
+    free_->setObjectName(driveName + QStringLiteral("Free"));
+    free_->setTextFormat(Qt::PlainText);
+    free_->setWordWrap(true);
+    path_ = new QLineEdit(this);
     path_->setObjectName(folderName + QStringLiteral("Path"));
-    path_->setTextFormat(Qt::PlainText);
-    // A long path is shortened, never widening the window.
-    path_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    path_->installEventFilter(this);
+    newFolder_ = makeButton(this, folderName + QStringLiteral("New"), tr("New Folder..."));
+    buildTree(folderName);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(drives_);
+    layout->addWidget(free_);
+    layout->addWidget(path_);
+    layout->addWidget(folders_, 1);
+    layout->addWidget(newFolder_, 0, Qt::AlignLeft);
+    // Wide enough for a volume's place and a few levels of folder names.
+    setMinimumWidth(fontMetrics().averageCharWidth() * kLeastCharactersWide);
+
+    showLater_.setSingleShot(true);
+    showLater_.setInterval(0);
+    connect(&showLater_, &QTimer::timeout, this, &VolumeFolderChooser::showChoice);
+    connect(drives_, &QComboBox::currentIndexChanged, this,
+            [this] { free_->setText(drives_->currentFreeSpace()); });
+    connect(drives_, &QComboBox::currentIndexChanged, this, &VolumeFolderChooser::driveChanged);
+    connect(newFolder_, &QPushButton::clicked, this, &VolumeFolderChooser::makeNewFolder);
+    refreshVolumes();
+    setCurrentFolder(QDir::homePath());
+}
+
+void VolumeFolderChooser::buildTree(const QString& folderName) {
     model_ = new QFileSystemModel(this);
     model_->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
     model_->setReadOnly(true);
+    // Connected before the tree's own selection handling, which moves the selection off a
+    // folder that goes: that move must not count as the user's choice.
+    connect(model_, &QFileSystemModel::rowsAboutToBeRemoved, this, [this] { removing_ = true; });
+    connect(model_, &QFileSystemModel::rowsRemoved, this, [this] {
+        removing_ = false;
+        // Nothing stays marked that is not the choice (run once the tree has caught up).
+        QTimer::singleShot(0, this, [this] {
+            if (!QFileInfo(chosen_).isDir() && folders_->currentIndex().isValid()) {
+                updating_ = true;
+                folders_->setCurrentIndex(QModelIndex());
+                folders_->clearSelection();
+                updating_ = false;
+            }
+        });
+    });
     folders_ = new QTreeView(this);
     folders_->setObjectName(folderName);
     folders_->setModel(model_);
@@ -77,25 +136,22 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
     for (int column = 1; column < model_->columnCount(); ++column) {
         folders_->hideColumn(column);
     }
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(drives_);
-    layout->addWidget(path_);
-    layout->addWidget(folders_, 1);
-
-    connect(drives_, &QComboBox::currentIndexChanged, this, &VolumeFolderChooser::driveChanged);
+    // A long folder name is scrolled to, never cut.
+    folders_->header()->setStretchLastSection(false);
+    folders_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    folders_->installEventFilter(this);
+    folders_->viewport()->installEventFilter(this);
     connect(folders_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &VolumeFolderChooser::showFolder);
-    // Folders are read in the background; the chosen one can be scrolled to once they are in.
-    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
-        const QModelIndex current = folders_->currentIndex();
-        if (scrollPending_ && current.isValid() && model_->filePath(current.parent()) == loaded) {
-            scrollPending_ = false;
-            folders_->scrollTo(current, QAbstractItemView::PositionAtCenter);
-        }
-    });
-    refreshVolumes();
-    setCurrentFolder(QDir::homePath());
+            &VolumeFolderChooser::treeCurrentChanged);
+    // Folders are read in the background and move the rows about: the choice is kept marked
+    // and in view.
+    connect(model_, &QFileSystemModel::layoutChanged, this, &VolumeFolderChooser::showChoiceLater);
+    connect(model_, &QFileSystemModel::rowsInserted, this, &VolumeFolderChooser::showChoiceLater);
+    connect(model_, &QFileSystemModel::directoryLoaded, this,
+            &VolumeFolderChooser::showChoiceLater);
+    for (QScrollBar* bar : {folders_->verticalScrollBar(), folders_->horizontalScrollBar()}) {
+        connect(bar, &QScrollBar::actionTriggered, this, [this] { following_ = false; });
+    }
 }
 
 void VolumeFolderChooser::refreshVolumes() {
@@ -122,8 +178,7 @@ void VolumeFolderChooser::setVolumes(const QList<DriveFacts>& volumes) {
 }
 
 int VolumeFolderChooser::addVolume(const DriveFacts& volume) {
-    drives_->addItem(volumeText(volume), volume.rootPath);
-    return drives_->count() - 1;
+    return drives_->addVolume(volume);
 }
 
 int VolumeFolderChooser::indexOfRoot(const QString& root) const {
@@ -131,11 +186,7 @@ int VolumeFolderChooser::indexOfRoot(const QString& root) const {
 }
 
 QString VolumeFolderChooser::currentFolder() const {
-    const QModelIndex current = folders_->currentIndex();
-    if (current.isValid()) {
-        return model_->filePath(current);
-    }
-    return root_;
+    return chosen_;
 }
 
 void VolumeFolderChooser::setCurrentFolder(const QString& path) {
@@ -149,10 +200,10 @@ void VolumeFolderChooser::setCurrentFolder(const QString& path) {
     }
     if (folder != root_) {
         folders_->setCurrentIndex(model_->index(folder));
-        folders_->scrollTo(folders_->currentIndex(), QAbstractItemView::PositionAtCenter);
-        scrollPending_ = true;
+        following_ = true;
+        showChoice();
     }
-    showFolder();
+    choose(folder);
 }
 
 int VolumeFolderChooser::selectVolume(const DriveFacts& volume) {
@@ -177,8 +228,10 @@ bool VolumeFolderChooser::openVolume(const QString& root, int& error) {
         return false;
     }
     root_ = root;
+    updating_ = true;
     folders_->setRootIndex(model_->setRootPath(root));
     folders_->setCurrentIndex(QModelIndex());
+    updating_ = false;
     return true;
 }
 
@@ -186,13 +239,13 @@ void VolumeFolderChooser::driveChanged(int index) {
     if (updating_ || index < 0) {
         return;
     }
-    scrollPending_ = false;
+    following_ = false;
     int error = 0;
     if (!openVolume(drives_->itemData(index).toString(), error)) {
         fallBackToHome(drives_->itemText(index), error);
         return;
     }
-    showFolder();
+    choose(root_);
 }
 
 void VolumeFolderChooser::fallBackToHome(const QString& failedText, int error) {
@@ -206,23 +259,110 @@ void VolumeFolderChooser::fallBackToHome(const QString& failedText, int error) {
     if (openVolume(volume.rootPath, ignored) && home != root_) {
         folders_->setCurrentIndex(model_->index(home));
     }
-    showFolder();
+    choose(home);
 }
 
-void VolumeFolderChooser::showFolder() {
-    showPath();
-    Q_EMIT currentFolderChanged(currentFolder());
+void VolumeFolderChooser::treeCurrentChanged(const QModelIndex& current) {
+    if (updating_ || removing_) {
+        return;
+    }
+    choose(current.isValid() ? model_->filePath(current) : root_);
 }
 
-void VolumeFolderChooser::showPath() {
-    const QString folder = currentFolder();
-    path_->setToolTip(folder);
-    path_->setText(path_->fontMetrics().elidedText(folder, Qt::ElideMiddle, path_->width()));
+void VolumeFolderChooser::choose(const QString& folder) {
+    chosen_ = folder;
+    path_->setText(QDir::toNativeSeparators(folder));
+    path_->setToolTip(plainToolTip(path_->text()));
+    path_->setModified(false);
+    Q_EMIT currentFolderChanged(chosen_);
+}
+
+void VolumeFolderChooser::goToTypedPath() {
+    const QString folder = typedFolder(path_->text());
+    if (!QFileInfo(folder).isDir()) {
+        // What was typed stays, to be put right.
+        dialogs_.message(MessageIcon::Exclamation, title_, noSuchFolderMessage(folder));
+        return;
+    }
+    setCurrentFolder(folder);
+}
+
+void VolumeFolderChooser::makeNewFolder() {
+    const QString base = currentFolder();
+    if (!QFileInfo(base).isDir()) {
+        dialogs_.message(MessageIcon::Exclamation, title_, folderGoneMessage(base));
+        return;
+    }
+    const std::optional<QString> name = dialogs_.inputText(
+        title_, tr("Name of the new folder in %1:").arg(QDir::toNativeSeparators(base)), {});
+    if (!name || name->isEmpty()) {
+        return;
+    }
+    const QString path = QDir(base).filePath(*name);
+    std::error_code error;
+    const bool made = !name->contains(QLatin1Char('/')) && *name != QLatin1String(".") &&
+                      *name != QLatin1String("..") &&
+                      std::filesystem::create_directory(QFile::encodeName(path).constData(), error);
+    if (!made) {
+        const QString reason = error ? QString::fromLocal8Bit(error.message())
+                                     : tr("That name is taken or cannot be a folder name.");
+        dialogs_.message(
+            MessageIcon::Exclamation, title_,
+            tr("The folder %1 could not be made.").arg(*name) + QStringLiteral("\r\r") + reason);
+        return;
+    }
+    setCurrentFolder(path);
+}
+
+void VolumeFolderChooser::showChoiceLater() {
+    showLater_.start();
+}
+
+void VolumeFolderChooser::showChoice() {
+    // The model drops and makes rows again as it reads folders: the choice stays marked.
+    if (chosen_ != root_ && QFileInfo(chosen_).isDir() &&
+        model_->filePath(folders_->currentIndex()) != chosen_) {
+        updating_ = true;
+        folders_->setCurrentIndex(model_->index(chosen_));
+        updating_ = false;
+    }
+    const QModelIndex current = folders_->currentIndex();
+    if (!following_ || !current.isValid()) {
+        return;
+    }
+    folders_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    // Sideways the tree starts at its left edge when the folder's name fits from there, else at
+    // the folder's own line, never in the middle of a name.
+    QScrollBar* sideways = folders_->horizontalScrollBar();
+    const int start = sideways->value() + folders_->visualRect(current).left();
+    const int width = folders_->fontMetrics().horizontalAdvance(model_->fileName(current)) +
+                      folders_->style()->pixelMetric(QStyle::PM_SmallIconSize) +
+                      folders_->indentation();
+    sideways->setValue(
+        start + width <= folders_->viewport()->width() ? 0 : start - folders_->indentation());
 }
 
 void VolumeFolderChooser::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    showPath();
+    showChoiceLater();  // a tree of another height centres the choice again
+}
+
+bool VolumeFolderChooser::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == path_ && type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            goToTypedPath();
+            return true;  // Enter here goes to the folder; it presses no button of the window
+        }
+    }
+    // Once the user moves in the tree, it stays where the user put it.
+    if ((watched == folders_ && type == QEvent::KeyPress) ||
+        (watched == folders_->viewport() &&
+         (type == QEvent::MouseButtonPress || type == QEvent::Wheel))) {
+        following_ = false;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace ks

@@ -1,114 +1,19 @@
 // The file store with the real gcab and fake archivers: check-in, the list and its size texts,
-// deletion and owners; check-out of files and pictures, and the launch of a stored file.
+// deletion and owners.
 #include <QtTest>
 
-#include <unistd.h>
-
-#include "FilesTestSupport.h"
-#include "crypto/FieldCipher.h"
-#include "crypto/PassPhrase.h"
-#include "files/CheckIn.h"
-#include "files/CheckOut.h"
+#include "FileStoreFixture.h"
 #include "files/FileMessages.h"
-#include "files/FileStore.h"
-#include "files/GcabArchiver.h"
-#include "files/Launch.h"
 #include "files/SizeText.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Bytes that are partly compressible and partly not.
-QByteArray mixedBytes(int size) {
-    QByteArray bytes;
-    bytes.reserve(size);
-    quint32 state = 12345;
-    for (int i = 0; i < size; ++i) {
-        state = state * 1103515245 + 12345;
-        bytes.append(i % 3 == 0 ? char(state >> 24) : char('a' + i % 7));
-    }
-    return bytes;
-}
-
-}  // namespace
-
-class FileStoreTest : public test::DatabaseTest {
+class FileStoreTest : public test::FileStoreFixture {
     Q_OBJECT
 
-    std::unique_ptr<GcabArchiver> gcab;
-    test::RecordingStatus status;
-    const QString anna = EncryptField(u"anna"_s);
-    const QString bert = EncryptField(u"bert"_s);
-
-    QString temp() const { return env->tempBase() + u"Keystead-test/"_s; }
-    QString archive() const { return temp() + u"store.cab"_s; }
-    QString dest() const { return env->root() + u"dest/"_s; }
-    QString source(const QString& name, const QByteArray& bytes) {
-        return test::writeFile(env->root() + u"in/"_s + name, bytes);
-    }
-    CheckInResult checkIn(Archiver& archiver, const QString& path, const QString& owner = {}) {
-        return checkInFile(*database, archiver, status,
-                           {path, archive(), owner.isEmpty() ? anna : owner});
-    }
-    qint64 storeFile(const QString& owner, const QString& name, const QByteArray& bytes) {
-        const CheckInResult result = checkIn(*gcab, source(name, bytes), owner);
-        return result.outcome == CheckInOutcome::Added ? result.counter : -1;
-    }
-    // Stores the archive at `archive` under `fileName` as it is, whatever it holds.
-    qint64 storeArchive(const QString& owner, const QString& fileName, const QString& cabinet) {
-        Result<qint64> counter = addStoredFile(*database, owner, {fileName, 1, {}}, cabinet);
-        return counter.ok() ? counter.value() : -1;
-    }
-    QString gcabArchiveOf(const QString& name, const QByteArray& bytes) {
-        const QString cabinet = env->root() + u"cabs/"_s + name + u".cab"_s;
-        QDir().mkpath(env->root() + u"cabs"_s);
-        return gcab->create(cabinet, source(name, bytes)).ok ? cabinet : QString();
-    }
-    QStringList names(const QString& owner) {
-        QStringList out;
-        const Result<QList<StoredFileLine>> lines = listStoredFiles(*database, owner);
-        for (const StoredFileLine& line : lines.value()) {
-            out.append(line.fileName);
-        }
-        return out;
-    }
-    // Checks out all of the owner's rows of `kind`, or only the selected ones when there are any.
-    CheckOutReport checkOut(CheckOutKind kind, const QList<qint64>& selection = {},
-                            const QString& folder = {}, const QString& owner = {}) {
-        return CheckOutItems(
-            *database, *gcab, status,
-            {kind, selection.isEmpty(), selection, folder.isEmpty() ? dest() : folder,
-             owner.isEmpty() ? anna : owner, temp()});
-    }
-    // Adds a picture row as it is, under any name (an imported database may hold anything).
-    qint64 storePicture(const QString& owner, const QString& name, const QByteArray& bytes) {
-        Result<Connection> connection = database->open();
-        if (!connection.ok()) {
-            return -1;
-        }
-        Statement insert = connection->prepare(
-            u"INSERT INTO Images (ImageName, Image, Username) VALUES (?1, ?2, ?3)"_s);
-        insert.bind(1, name).bindBlob(2, bytes).bind(3, owner);
-        return insert.run().ok() ? connection->lastInsertId() : -1;
-    }
-    static QByteArray read(const QString& path) { return test::readBytes(path, "<missing>"); }
-    static QStringList entries(const QString& folder) {
-        return QDir(folder).entryList(
-            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-    }
-    // The temporary folder holds nothing but what the check-in left (nothing) and `allowed`.
-    void verifyNoStaging(const QStringList& allowed = {}) { QCOMPARE(entries(temp()), allowed); }
-
 private Q_SLOTS:
-    void init() {
-        startDatabase();
-        gcab = std::make_unique<GcabArchiver>(env->appFolder());
-        QVERIFY2(gcab->available(), "gcab must be installed");
-        QVERIFY(QDir().mkpath(temp()) && QDir().mkpath(dest()));
-        status.steps.clear();
-    }
+    void init() { startFileStore(); }
     void cleanup() { endDatabase(); }
 
     void sizesByRange_data() {
@@ -163,14 +68,11 @@ private Q_SLOTS:
     }
 
     void roundTripThroughGcab() {
-        const QByteArray content = mixedBytes(300000);
+        const QByteArray content = test::mixedBytes(300000);
         const QString name = u" Отчёт 名前 <b>x &amp; <i>.bin "_s;
         const QString source = test::writeFile(env->root() + u"in/"_s + name, content);
         const QDateTime modified(QDate(2024, 2, 29), QTime(23, 59, 58, 120));
-        QFile touched(source);
-        QVERIFY(touched.open(QIODevice::Append) &&
-                touched.setFileTime(modified, QFileDevice::FileModificationTime));
-        touched.close();
+        setModified(source, modified);
 
         const CheckInResult result = checkIn(*gcab, source);
         QCOMPARE(result.outcome, CheckInOutcome::Added);
@@ -196,9 +98,10 @@ private Q_SLOTS:
         test::writeFile(dest() + u"report.txt"_s, "an older report, longer than the new one");
         status.steps.clear();
         const CheckOutReport out = checkOut(CheckOutKind::Files);
-        QVERIFY(out.failedNames.isEmpty() && !out.failure);
+        QVERIFY(out.failed.isEmpty() && !out.failure);
         QCOMPARE(out.written, (QStringList{dest() + name, dest() + u"report.txt"_s}));
         QCOMPARE(read(dest() + name), content);
+        QCOMPARE(QFileInfo(dest() + name).lastModified(), modified);
         QCOMPARE(read(dest() + u"report.txt"_s), QByteArray("report"));
         QCOMPARE(read(dest() + u"Store.cab"_s), QByteArray("my own cabinet"));
         QCOMPARE(entries(dest()), (QStringList{name, u"Store.cab"_s, u"report.txt"_s}));
@@ -220,8 +123,10 @@ private Q_SLOTS:
         const QString source = test::writeFile(env->root() + u"a.txt"_s, "abc");
         QCOMPARE(checkIn(*gcab, source).outcome, CheckInOutcome::CompressionFailed);
         QVERIFY(status.steps.isEmpty());  // nothing was run
-        // Without it every file checked out is reported.
-        QCOMPARE(checkOut(CheckOutKind::Files, {fine}).failedNames, QStringList{u"fine.txt"_s});
+        // Without it every file checked out is reported, with the reason.
+        const CheckOutReport without = checkOut(CheckOutKind::Files, {fine});
+        QCOMPARE(failedNames(without), QStringList{u"fine.txt"_s});
+        QCOMPARE(without.failed[0].reason, u"the archiver gcab was not found"_s);
         QVERIFY(entries(dest()).isEmpty());
         verifyNoStaging();
         env->setVariable("PATH", u"/usr/bin:/bin"_s);
@@ -318,175 +223,6 @@ private Q_SLOTS:
         QCOMPARE(deleteStoredFiles(*database, anna, {first, second}).value(), 1);
         QVERIFY(names(anna).isEmpty());
         QCOMPARE(names(bert), QStringList{u"same.txt"_s});
-    }
-
-    void filesAcrossFileSystemsAreCopiedWhole() {
-        // A destination on another file system than the temporary folder takes the copy route.
-        if (!QFileInfo(u"/dev/shm"_s).isWritable() ||
-            QStorageInfo(u"/dev/shm"_s).device() == QStorageInfo(temp()).device()) {
-            QSKIP("no second writable file system");
-        }
-        QTemporaryDir other(u"/dev/shm/keystead-test-XXXXXX"_s);
-        const QString folder = other.path() + u'/';
-        const QByteArray big(3 * 1024 * 1024 + 17, 'b');
-        QVERIFY(storeFile(anna, u"big.bin"_s, big) > 0);
-        test::writeFile(folder + u"big.bin"_s, "older");
-        const CheckOutReport result = checkOut(CheckOutKind::Files, {}, folder);
-        QCOMPARE(result.written, QStringList{folder + u"big.bin"_s});
-        QCOMPARE(read(folder + u"big.bin"_s), big);
-        QCOMPARE(entries(folder), QStringList{u"big.bin"_s});
-        verifyNoStaging();
-    }
-
-    void selectionAndOwnerDecideWhatIsWritten() {
-        const qint64 a1 = storeFile(anna, u"a1.txt"_s, "1");
-        const qint64 b1 = storeFile(bert, u"b1.txt"_s, "b");
-        const qint64 a2 = storeFile(anna, u"a2.txt"_s, "2");
-        const qint64 a3 = storeFile(anna, u"a3.txt"_s, "3");
-        QVERIFY(a1 > 0 && b1 > 0 && a2 > 0 && a3 > 0);
-
-        // Exactly the two selected rows; another user's Counter in the selection is no key.
-        QVERIFY(checkOut(CheckOutKind::Files, {a3, a1, b1}).failedNames.isEmpty());
-        QCOMPARE(entries(dest()), (QStringList{u"a1.txt"_s, u"a3.txt"_s}));
-        // "All" is all of this user's rows, never another's.
-        QVERIFY(checkOut(CheckOutKind::Files).failedNames.isEmpty());
-        QCOMPARE(entries(dest()), (QStringList{u"a1.txt"_s, u"a2.txt"_s, u"a3.txt"_s}));
-        // An owner without rows writes nothing and shows no status.
-        status.steps.clear();
-        const CheckOutReport none = checkOut(CheckOutKind::Files, {}, {}, EncryptField(u"cleo"_s));
-        QVERIFY(none.written.isEmpty() && none.failedNames.isEmpty());
-        QVERIFY(status.steps.isEmpty());
-    }
-
-    void picturesNeverOverwrite() {
-        const QByteArray bytes("\x89PNG picture bytes\0\x01\x02", 22);
-        QVERIFY(storePicture(anna, u"pic.png"_s, bytes) > 0);
-        const qint64 last = storePicture(anna, u"pic.png"_s, bytes);
-        QVERIFY(last > 0 && storePicture(bert, u"pic.png"_s, bytes) > 0);
-        test::writeFile(dest() + u"pic.png"_s, "mine");
-        test::writeFile(dest() + u"Copy of pic.png"_s, "my copy");
-        // A dangling link under the next name is taken as well, never written through.
-        QVERIFY(QFile::link(env->root() + u"nowhere"_s, dest() + u"Copy of Copy of pic.png"_s));
-
-        const CheckOutReport result = checkOut(CheckOutKind::Images);
-        QCOMPARE(result.written,
-                 (QStringList{dest() + u"Copy of Copy of Copy of pic.png"_s,
-                              dest() + u"Copy of Copy of Copy of Copy of pic.png"_s}));
-        QCOMPARE(read(result.written.first()), bytes);
-        QCOMPARE(read(dest() + u"pic.png"_s), QByteArray("mine"));
-        QCOMPARE(read(dest() + u"Copy of pic.png"_s), QByteArray("my copy"));
-        QVERIFY(!QFile::exists(env->root() + u"nowhere"_s));
-        QCOMPARE(entries(dest()).size(), 5);  // no picture of bert's
-        QCOMPARE(checkOut(CheckOutKind::Images, {last}).written.size(), 1);
-    }
-
-    void badNamesAndArchivesWriteNothingOutside() {
-        // Stored names that are no plain file name, for files and pictures alike.
-        const QString payload = gcabArchiveOf(u"x"_s, "payload");
-        QVERIFY(!payload.isEmpty());
-        const QStringList hostile = {u"../x"_s, u"a/b"_s, u".."_s, u""_s, u"."_s, u"a\\b"_s};
-        for (const QString& name : hostile) {
-            QVERIFY(storeArchive(anna, name, payload) > 0);
-            QVERIFY(storePicture(anna, name, "pic") > 0);
-        }
-        // A cabinet whose one entry walks up ("../zy") or sits in a folder ("sub\y"), one whose
-        // entry differs from the stored name, and a damaged one whose name the user already has.
-        QDir().mkpath(env->root() + u"cabs/sub"_s);
-        test::writeFile(env->root() + u"cabs/sub/y"_s, "deep");
-        QProcess make;
-        make.setWorkingDirectory(env->root() + u"cabs"_s);
-        make.start(gcab->program(), {u"-c"_s, u"-z"_s, u"nested.cab"_s, u"sub/y"_s});
-        QVERIFY(make.waitForFinished() && make.exitCode() == 0);
-        QByteArray nested = read(env->root() + u"cabs/nested.cab"_s);
-        QVERIFY(nested.contains("sub\\y"));
-        const QString walking = test::writeFile(env->root() + u"cabs/walk.cab"_s,
-                                                QByteArray(nested).replace("sub\\y", "../zy"));
-        QVERIFY(storeArchive(anna, u"zy"_s, walking) > 0);
-        QVERIFY(storeArchive(anna, u"y"_s, env->root() + u"cabs/nested.cab"_s) > 0);
-        QVERIFY(storeArchive(anna, u"other"_s, payload) > 0);
-        QByteArray archive = read(gcabArchiveOf(u"doc.txt"_s, QByteArray(200000, 'd')));
-        archive[archive.size() - 100] = char(archive[archive.size() - 100] ^ 0x55);
-        const QString damaged = test::writeFile(env->root() + u"cabs/damaged.cab"_s, archive);
-        QVERIFY(storeArchive(anna, u"doc.txt"_s, damaged) > 0);
-        QVERIFY(storeFile(anna, u"fine.txt"_s, "fine") > 0);
-        test::writeFile(dest() + u"doc.txt"_s, "the user's own doc");
-
-        // Each is reported and the walk goes on; an earlier file of the same name is no success
-        // and stays whole.
-        const CheckOutReport files = checkOut(CheckOutKind::Files);
-        QCOMPARE(files.failedNames,
-                 hostile + (QStringList{u"zy"_s, u"y"_s, u"other"_s, u"doc.txt"_s}));
-        QCOMPARE(files.written, QStringList{dest() + u"fine.txt"_s});
-        QCOMPARE(checkOut(CheckOutKind::Images).failedNames, hostile);
-        QCOMPARE(read(dest() + u"doc.txt"_s), QByteArray("the user's own doc"));
-        QCOMPARE(entries(dest()), (QStringList{u"doc.txt"_s, u"fine.txt"_s}));
-        for (const char* outside : {"x", "a", "zy"}) {
-            QVERIFY2(!QFile::exists(env->root() + QLatin1String(outside)), outside);
-        }
-        verifyNoStaging();
-    }
-
-    void unwritableDestinationIsReported() {
-        QVERIFY(storeFile(anna, u"a.txt"_s, "a") > 0);
-        QVERIFY(storePicture(anna, u"p.png"_s, "p") > 0);
-        // A folder that is gone, a file in place of the folder, and (where permissions bind
-        // this user) a folder without write permission: nothing is tried, for both kinds.
-        test::writeFile(env->root() + u"plain"_s, "a file");
-        QStringList unwritable{env->root() + u"gone"_s, env->root() + u"plain"_s};
-        if (geteuid() != 0) {
-            QDir().mkpath(env->root() + u"locked"_s);
-            QFile::setPermissions(env->root() + u"locked"_s, QFile::ReadOwner | QFile::ExeOwner);
-            unwritable.append(env->root() + u"locked"_s);
-        }
-        for (const QString& folder : unwritable) {
-            for (CheckOutKind kind : {CheckOutKind::Files, CheckOutKind::Images}) {
-                const CheckOutReport result = checkOut(kind, {}, folder);
-                QVERIFY(result.destinationNotWritable);
-                QVERIFY(result.written.isEmpty() && result.failedNames.isEmpty());
-            }
-        }
-        QVERIFY(!QFile::exists(env->root() + u"gone"_s));
-        QCOMPARE(read(env->root() + u"plain"_s), QByteArray("a file"));
-        // The chosen folder given without its closing "/" is the same folder.
-        QCOMPARE(checkOut(CheckOutKind::Images, {}, env->root() + u"dest"_s).written,
-                 QStringList{dest() + u"p.png"_s});
-    }
-
-    void launchUsesAFreshLaunchFolder() {
-        const qint64 first = storeFile(anna, u"first.txt"_s, "first");
-        const qint64 second = storeFile(anna, u"second name.txt"_s, "second");
-        const qint64 foreign = storeFile(bert, u"bert.txt"_s, "b");
-        QList<QUrl> opened;
-        const auto launch = [&](qint64 counter) {
-            return LaunchStoredFile(*database, *gcab, status,
-                                    {anna, temp(), u"Keystead"_s, counter}, [&](const QUrl& url) {
-                                        opened.append(url);
-                                        return true;
-                                    });
-        };
-        const QString folder = launchFolder(temp(), u"Keystead"_s);
-
-        QCOMPARE(launch(first).outcome, LaunchOutcome::Opened);
-        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(folder + u"first.txt"_s)});
-        QCOMPARE(read(folder + u"first.txt"_s), QByteArray("first"));
-        QCOMPARE(QFile::permissions(folder) & (QFile::ReadOther | QFile::ReadGroup),
-                 QFile::Permissions());
-        // The second launch empties the folder first.
-        QCOMPARE(launch(second).outcome, LaunchOutcome::Opened);
-        QCOMPARE(entries(folder), QStringList{u"second name.txt"_s});
-        verifyNoStaging({u"Keystead"_s});
-
-        // Another user's row and a failed check-out start nothing.
-        opened.clear();
-        LaunchResult result = launch(foreign);
-        QCOMPARE(result.outcome, LaunchOutcome::CheckOutFailed);
-        QVERIFY(result.fileName.isNull());
-        const QString bad = test::writeFile(env->root() + u"bad.cab"_s, "MSCF not a cabinet");
-        result = launch(storeArchive(anna, u"bad.txt"_s, bad));
-        QCOMPARE(result.outcome, LaunchOutcome::CheckOutFailed);
-        QCOMPARE(result.fileName, u"bad.txt"_s);
-        QVERIFY(opened.isEmpty());
-        QVERIFY(entries(folder).isEmpty());
     }
 };
 
