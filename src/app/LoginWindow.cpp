@@ -145,6 +145,7 @@ void LoginWindow::cmdLogin_Click() {
         }
         state.UserNameCipher = EncryptField(name);
         state.PasswordCipher = EncryptField(password);
+        state.CurrentAccount = Account(state.UserNameCipher);
         state.LoginUserName = txtUserName_->text();
 
         DatabaseAccess& database = program_.database();

@@ -44,6 +44,8 @@ void Program::logOut() {
         main_->forgetCopiedSecrets();
         main_->hide();
     }
+    // The account's data key leaves memory with the session.
+    state_.CurrentAccount = Account();
     showLoginWindow();
 }
 

@@ -12,6 +12,7 @@ namespace ks {
 // its values. An account without a key keeps its values in the shared format; an owner value
 // alone makes such an account, so callers that only know the owner work as before.
 struct Account {
+    Account() = default;
     Account(const QString& ownerValue) : owner(ownerValue) {}  // NOLINT: a plain account
     Account(const QString& ownerValue, std::shared_ptr<const SecretBytes> key)
         : owner(ownerValue), dataKey(std::move(key)) {}

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "core/Account.h"
+
 namespace ks {
 
 // The program-wide values that live for the whole run.
@@ -17,6 +19,9 @@ struct ProgramState {
     QString UserNameCipher;  // owner value of the logged-in user
     QString PasswordCipher;
     QString LoginUserName;  // the name exactly as typed
+    // The logged-in account as the stores see it: UserNameCipher and, when it is protected, its
+    // data key. Emptied at logout.
+    Account CurrentAccount;
     bool LoggedIn = false;
 
     bool FirstActivation = true;
