@@ -6,7 +6,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 qt6-qpa-plugins
     qt6-image-formats-plugins libmagickcore-6.q16-dev
-    libsqlcipher-dev libssl-dev
+    libsqlcipher-dev libssl-dev libicu-dev
     gcab
     fonts-dejavu-core adwaita-icon-theme
 )

@@ -68,6 +68,8 @@ private Q_SLOTS:
               u"Email"_s}},
             {anna, {u"Банк"_s, u"анна"_s, u"пароль <b>"_s, u"деньги"_s, QString(), u"Banking"_s}},
             {anna, {u"shop"_s, u"a"_s, u"pw-shop"_s, QString(), QString(), u"Shopping"_s}},
+            {anna, {u"Große  Straße"_s, u"g"_s, u"pw-street"_s, {}, {}, {}}},
+            {anna, {u"İstanbul Bank"_s, u"i"_s, u"pw-ist"_s, {}, {}, {}}},
             {bert, {u"bertbank"_s, u"b"_s, u"pw-b"_s, {}, {}, u"Email"_s}},
         };
         for (const auto& [owner, fields] : records) {
@@ -95,7 +97,8 @@ private Q_SLOTS:
 
     void readsOnlyTheUsersRecordsAndDays() {
         const QByteArray before = fileHash(env->databasePath());
-        QCOMPARE(cliAsAnna({u"ls"_s}).result(), u"0|gmail\nБанк\nshop\n"_s);
+        QCOMPARE(cliAsAnna({u"ls"_s}).result(),
+                 u"0|gmail\nБанк\nshop\nGroße  Straße\nİstanbul Bank\n"_s);
         QCOMPARE(cliAsAnna({u"ls"_s, u"Banking"_s}).out, u"Банк\n"_s);
         QCOMPARE(cliAsAnna({u"ls"_s, u"Work"_s}).out, QString());
 
@@ -103,6 +106,9 @@ private Q_SLOTS:
                  u"0|Short Name: gmail\nCategory: Email\nUser Name: anna@example.org\n"
                  u"Password: pw-gmail\nDescription: mail\nNotes:\nfirst\nsecond\n"_s);
         QVERIFY(cliAsAnna({u"show"_s, u"банк"_s}).out.contains(u"Password: пароль <b>\n"_s));
+        // Names are matched as the searches match text: full case folding, any spaces.
+        QVERIFY(cliAsAnna({u"show"_s, u"GROSSE STRASSE"_s}).out.contains(u"pw-street"_s));
+        QVERIFY(cliAsAnna({u"show"_s, u"istanbul\tbank"_s}).out.contains(u"pw-ist"_s));
 
         // Another user's record is as good as absent.
         Run run = cliAsAnna({u"show"_s, u"bertbank"_s});
