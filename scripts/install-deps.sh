@@ -9,6 +9,7 @@ packages=(
     libsqlcipher-dev libssl-dev libicu-dev
     gcab
     fonts-dejavu-core adwaita-icon-theme
+    xvfb xauth
 )
 
 missing=()
