@@ -22,22 +22,13 @@ char16_t asciiLower(char16_t unit) {
     return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + (u'a' - u'A')) : unit;
 }
 
-bool isAscii(QStringView text) {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-}
-
 char16_t* unitsOf(QString& text) {
     return reinterpret_cast<char16_t*>(text.data());
 }
 
 // The text with its letter case folded (full folding); `edits`, when given, records which parts
-// changed. Plain ASCII keeps every position, and is folded without the library.
+// changed.
 QString caseFolded(QStringView text, icu::Edits* edits) {
-    if (isAscii(text)) {
-        QString folded(text.size(), Qt::Uninitialized);
-        std::transform(text.utf16(), text.utf16() + text.size(), unitsOf(folded), asciiLower);
-        return folded;
-    }
     const auto length = static_cast<int32_t>(text.size());
     QString folded(length + length / 4 + 8, Qt::Uninitialized);
     UErrorCode error = U_ZERO_ERROR;
@@ -97,6 +88,27 @@ QString squeezed(QStringView folded) {
     return out;
 }
 
+// Plain ASCII folded and squeezed in one pass; nothing when the text is not plain ASCII.
+std::optional<QString> foldedAscii(QStringView text) {
+    QString out(text.size(), Qt::Uninitialized);
+    char16_t* to = unitsOf(out);
+    bool inSpace = false;
+    const char16_t* units = text.utf16();
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const char16_t unit = units[at];
+        if (unit >= 0x80) {
+            return std::nullopt;
+        }
+        const bool space = isAsciiSpace(unit);
+        if (!(space && inSpace)) {
+            *to++ = space ? u' ' : asciiLower(unit);
+        }
+        inSpace = space;
+    }
+    out.truncate(to - unitsOf(out));
+    return out;
+}
+
 // Where the units `first` and `last` of the squeezed text stand in `folded`.
 std::pair<qsizetype, qsizetype> unsqueezed(QStringView folded, qsizetype first, qsizetype last) {
     std::pair<qsizetype, qsizetype> found{0, 0};
@@ -131,6 +143,9 @@ TextSpan sourceSpan(const icu::Edits& edits, qsizetype first, qsizetype last) {
 }  // namespace
 
 QString foldedForSearch(QStringView text) {
+    if (std::optional<QString> ascii = foldedAscii(text)) {
+        return *ascii;
+    }
     return squeezed(caseFolded(text, nullptr));
 }
 
@@ -157,15 +172,21 @@ std::optional<TextSpan> findFolded(QStringView text, QStringView foldedNeedle) {
     if (foldedNeedle.isEmpty()) {
         return std::nullopt;
     }
+    // Plain ASCII keeps every position when its case is folded.
+    if (const std::optional<QString> ascii = foldedAscii(text)) {
+        const qsizetype at = QStringView(*ascii).indexOf(foldedNeedle);
+        if (at < 0) {
+            return std::nullopt;
+        }
+        const auto [first, last] = unsqueezed(text, at, at + foldedNeedle.size() - 1);
+        return TextSpan{first, last + 1 - first};
+    }
     const QString folded = caseFolded(text, nullptr);
     const qsizetype at = QStringView(squeezed(folded)).indexOf(foldedNeedle);
     if (at < 0) {
         return std::nullopt;
     }
     const auto [first, last] = unsqueezed(folded, at, at + foldedNeedle.size() - 1);
-    if (isAscii(text)) {
-        return TextSpan{first, last + 1 - first};
-    }
     // Folded again, with a record of what changed, only for a text that holds the needle.
     icu::Edits edits;
     caseFolded(text, &edits);

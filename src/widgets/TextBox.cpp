@@ -124,6 +124,11 @@ QString TextBox::text() const {
 }
 
 void TextBox::setText(const QString& text) {
+    if (!hasLongLine(text)) {
+        setPlainText(text);
+        changedFrom_ = changedTo_ = QTextCursor();
+        return;
+    }
     QString shown;
     shown.reserve(text.size() + text.size() / kPieceLength + 1);
     std::vector<bool> cut;  // for each paragraph: whether it continues the one before
@@ -136,7 +141,9 @@ void TextBox::setText(const QString& text) {
     });
     setPlainText(shown);
     if (std::find(cut.begin(), cut.end(), true) != cut.end()) {
-        // One edit for all the marks: the document is laid out again only where it is shown.
+        // One edit for all the marks, kept out of the undo history (which starts afresh): the
+        // document is laid out again only where it is shown.
+        document()->setUndoRedoEnabled(false);
         QTextCursor cursor(document());
         cursor.beginEditBlock();
         QTextBlock block = document()->begin();
@@ -148,7 +155,7 @@ void TextBox::setText(const QString& text) {
             block = block.next();
         }
         cursor.endEditBlock();
-        document()->clearUndoRedoStacks();
+        document()->setUndoRedoEnabled(true);
     }
     changedFrom_ = changedTo_ = QTextCursor();
 }

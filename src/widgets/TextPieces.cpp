@@ -19,4 +19,16 @@ qsizetype pieceEnd(QStringView line, qsizetype from) {
     return at;
 }
 
+bool hasLongLine(QStringView text) {
+    qsizetype lineStart = 0;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (isLineBreak(text[at])) {
+            lineStart = at + 1;
+        } else if (at - lineStart >= kLongestPiece) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace ks

@@ -23,6 +23,9 @@ inline bool isLineBreak(QChar c) {
 // character or before a combining mark.
 qsizetype pieceEnd(QStringView line, qsizetype from);
 
+// Whether a line of `text` is too long for one paragraph.
+bool hasLongLine(QStringView text);
+
 enum class Break { None, Line, Piece };
 
 // Calls `take(piece, before)` for the pieces of `text` in order, each with what parts it from
