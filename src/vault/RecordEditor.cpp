@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/CommonTexts.h"
+#include "core/TextLimits.h"
 #include "vault/CategoryHintPanel.h"
 #include "vault/PasswordGeneratorWindow.h"
 #include "vault/VaultFailure.h"
@@ -23,6 +24,7 @@
 #include "vault/VaultNames.h"
 #include "widgets/Controls.h"
 #include "widgets/Icons.h"
+#include "widgets/TextBox.h"
 
 namespace ks {
 
@@ -47,10 +49,11 @@ QString notSaved() {
     return QStringLiteral("The record could not be saved.");
 }
 
-QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name) {
-    auto* box = new QPlainTextEdit(parent);
+TextBox* makeTextBox(QWidget* parent, const QString& name) {
+    auto* box = new TextBox(parent);
     box->setObjectName(name);
     box->setTabChangesFocus(true);
+    box->setLongestText(kLongestText);
     return box;
 }
 
@@ -85,6 +88,12 @@ void RecordEditor::buildBoxes(const QListWidget& completionSource) {
     addRevealToggle(txtPassword_, {txtPassword2_});
     txtDescription_ = makeTextBox(this, QStringLiteral("txtDescription"));
     txtNotes_ = makeTextBox(this, QStringLiteral("txtNotes"));
+    for (TextBox* box : {txtDescription_, txtNotes_}) {
+        connect(box, &TextBox::inputRefused, this, [this] {
+            services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
+                                      textTooLongMessage());
+        });
+    }
     cmbCategory_ = new QComboBox(this);
     cmbCategory_->setObjectName(QStringLiteral("cmbCategory"));
     cmbCategory_->setEditable(true);
@@ -190,8 +199,8 @@ void RecordEditor::prepareEdit(const StoredRecord& record) {
     txtUserName_->setText(record.fields.userName);
     txtPassword_->setText(record.fields.password);
     txtPassword2_->setText(record.fields.password);
-    txtDescription_->setPlainText(record.fields.description);
-    txtNotes_->setPlainText(record.fields.notes);
+    txtDescription_->setText(record.fields.description);
+    txtNotes_->setText(record.fields.notes);
     cmbCategory_->setEditText(record.fields.category);
     cmdSaveNew_->hide();
     pctHint_->dismiss();
@@ -237,8 +246,8 @@ RecordFields RecordEditor::typedFields() const {
     fields.shortName = txtShortName_->text();
     fields.userName = txtUserName_->text();
     fields.password = txtPassword_->text();
-    fields.description = txtDescription_->toPlainText();
-    fields.notes = txtNotes_->toPlainText();
+    fields.description = txtDescription_->text();
+    fields.notes = txtNotes_->text();
     fields.category = cmbCategory_->currentText();
     return fields;
 }

@@ -9,12 +9,12 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace ks {
 
 class CategoryHintPanel;
+class TextBox;
 
 // The record editor `Form2`, a window of its own that is not modal: creates a record when
 // `lblLineKey` is empty, else updates the record whose Counter it holds. The category box
@@ -70,8 +70,8 @@ private:
     QLineEdit* txtUserName_;
     QLineEdit* txtPassword_;
     QLineEdit* txtPassword2_;
-    QPlainTextEdit* txtDescription_;
-    QPlainTextEdit* txtNotes_;
+    TextBox* txtDescription_;
+    TextBox* txtNotes_;
     QComboBox* cmbCategory_;
     CategoryHintPanel* pctHint_;
     QLabel* lblLineKey_;

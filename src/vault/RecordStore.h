@@ -63,7 +63,7 @@ public:
     // The owner's records filed under `category` exactly (letter case counts), or all of them
     // for the all-records entry in any letter case; in the table's stored order. With a search
     // text, only the records whose short name, user name or description contains it, letter
-    // case ignored.
+    // case and the spaces between words ignored (foldedForSearch).
     Result<QList<RecordLine>> ListRecords(const QString& owner, const QString& category,
                                           const QString& search = QString());
 

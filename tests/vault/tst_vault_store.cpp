@@ -223,6 +223,24 @@ private Q_SLOTS:
         QCOMPARE(found(u"an"_s, u"Email"_s), QStringList{u"Webmail"_s});
     }
 
+    // Letter case is folded fully, as each language folds it, and any run of white space
+    // matches any other.
+    void searchFoldsCaseFullyAndSpaces() {
+        create(anna, {u"Große Straße"_s, u"g"_s, {}, u"the end\nstart"_s, {}, {}});
+        create(anna, {u"İstanbul Bank"_s, u"ΣΊΣΥΦΟΣ"_s, {}, u"a\u00A0 \tb"_s, {}, {}});
+        create(anna, {u"Gross"_s, {}, {}, {}, {}, {}});
+        QCOMPARE(found(u"strasse"_s), QStringList{u"Große Straße"_s});
+        QCOMPARE(found(u"GROSSE STRASSE"_s), QStringList{u"Große Straße"_s});
+        QCOMPARE(found(u"ß"_s), QStringList({u"Große Straße"_s, u"Gross"_s}));
+        QCOMPARE(found(u"istanbul"_s), QStringList{u"İstanbul Bank"_s});
+        QCOMPARE(found(u"İSTANBUL bank"_s), QStringList{u"İstanbul Bank"_s});
+        QCOMPARE(found(u"σίσυφος"_s), QStringList{u"İstanbul Bank"_s});
+        QCOMPARE(found(u"end start"_s), QStringList{u"Große Straße"_s});
+        QCOMPARE(found(u"end\t  start"_s), QStringList{u"Große Straße"_s});
+        QCOMPARE(found(u"a b"_s), QStringList{u"İstanbul Bank"_s});
+        QCOMPARE(found(u"endstart"_s), QStringList());
+    }
+
     // What this session keeps of the listing and of the searched texts follows its own saves
     // and deletions, and is read again after any other write, by another running copy too.
     void listingAndSearchFollowEveryWrite() {
