@@ -9,11 +9,13 @@
 #include "app/DatabasePreparation.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
+#include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
 #include "storage/FileServices.h"
+#include "storage/ProgramPaths.h"
 #include "storage/SettingsFile.h"
 #include "storage/TempFolder.h"
 
@@ -21,7 +23,7 @@ namespace ks {
 
 ProgramOptions ProgramOptions::forDesktop() {
     ProgramOptions options;
-    options.appFolder = QCoreApplication::applicationDirPath();
+    options.appFolder = programFilesFolder(QCoreApplication::applicationDirPath());
     options.endProcess = [](int code) { QCoreApplication::exit(code); };
     options.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     options.startProgram = &FileServices::StartDetached;
@@ -52,15 +54,28 @@ void Program::start() {
         i + 1 < choice.createAtStart.size() ? ensureSharedFolder(folder)
                                             : ensurePrivateFolder(folder);
     }
+    const QString socketPath = SingleInstance::socketPathIn(state_.DataFolder);
+    if (SingleInstance::askToShow(socketPath, options_.answerWaitMs)) {
+        // The copy running on this data folder has brought its window to the front.
+        ended_ = true;
+        if (options_.endProcess) {
+            options_.endProcess(0);
+        }
+        return;
+    }
     if (!lockDataFolder()) {
         dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
                          state_.AppTitle + QStringLiteral(" is already running."));
         ended_ = true;
+        exitCode_ = 1;
         if (options_.endProcess) {
             options_.endProcess(1);
         }
         return;
     }
+    instance_ = std::make_unique<SingleInstance>(socketPath);
+    instance_->showWindow = [this] { return showForAnotherStart(); };
+    instance_->listen();
     state_.FirstActivation = true;
     state_.TempFolder = preparePrivateTempFolder(state_.AppTitle);
     setCipherDialogs(&dialogs_, state_.AppTitle);
@@ -105,6 +120,42 @@ bool Program::lockDataFolder() {
     const bool heldByAnother = lock_->error() == QLockFile::LockFailedError;
     lock_.reset();
     return !heldByAnother;  // a folder where no lock can be written (read-only) is used as is
+}
+
+bool Program::showForAnotherStart() {
+    if (ended_ || state_.Quitting) {
+        return false;
+    }
+    // The window in front: a modal one, else the main or login window, else another of ours
+    // (the record editor while the main window is hidden).
+    QWidget* window = QApplication::activeModalWidget();
+    for (QWidget* candidate :
+         {static_cast<QWidget*>(main_.get()), static_cast<QWidget*>(login_.get())}) {
+        if (window == nullptr && candidate != nullptr && candidate->isVisible()) {
+            window = candidate;
+        }
+    }
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* candidate : windows) {
+        if (window == nullptr && candidate->isVisible() && candidate->isWindow() &&
+            !candidate->windowFlags().testFlag(Qt::Popup)) {
+            window = candidate;
+        }
+    }
+    if (window == nullptr) {
+        return false;
+    }
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+void Program::handOver() {
+    if (instance_) {
+        instance_->close();
+    }
 }
 
 bool Program::saveSettings(const QString& line1, int policy) {

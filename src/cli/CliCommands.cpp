@@ -136,6 +136,7 @@ int runCommand(const CliOptions& options, DatabaseAccess& database, const QStrin
         case Command::JournalExport:
             return exportJournal(database, owner, options.from, options.to);
         case Command::Help:
+        case Command::Version:
             break;
     }
     out() << usageText();

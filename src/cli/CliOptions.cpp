@@ -107,6 +107,10 @@ std::optional<CliOptions> parseArguments(const QStringList& arguments, QString& 
             options.command = Command::Help;
             return options;
         }
+        if (argument == QStringLiteral("--version") || argument == QStringLiteral("-v")) {
+            options.command = Command::Version;
+            return options;
+        }
         if (argument == kStdin) {
             options.readStdin = true;
         } else {
@@ -126,6 +130,7 @@ std::optional<CliOptions> parseArguments(const QStringList& arguments, QString& 
 QString usageText() {
     return QStringLiteral(
         "Usage: keystead-cli [--stdin] COMMAND\n"
+        "       keystead-cli --help | --version\n"
         "Reads a Keystead vault without changing it.\n"
         "\n"
         "Commands:\n"

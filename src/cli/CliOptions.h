@@ -14,7 +14,7 @@ enum ExitCode {
     kError = 2,    // bad arguments, a missing or unreadable database
 };
 
-enum class Command { Help, List, Show, Journal, JournalExport };
+enum class Command { Help, Version, List, Show, Journal, JournalExport };
 
 struct CliOptions {
     Command command = Command::Help;

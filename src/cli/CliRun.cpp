@@ -10,6 +10,7 @@
 #include "cli/ConsoleIo.h"
 #include "core/DatabaseTexts.h"
 #include "core/ProgramState.h"
+#include "core/Version.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
@@ -54,8 +55,10 @@ int run(const QStringList& arguments) {
         tell(error + QStringLiteral("\rTry keystead-cli --help."));
         return kError;
     }
-    if (options->command == Command::Help) {
-        out() << usageText();
+    if (options->command == Command::Help || options->command == Command::Version) {
+        out() << (options->command == Command::Help
+                      ? usageText()
+                      : QStringLiteral("keystead-cli %1\n").arg(QStringLiteral(KEYSTEAD_VERSION)));
         out().flush();
         return kDone;
     }
