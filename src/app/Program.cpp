@@ -73,12 +73,13 @@ void Program::start() {
         }
         return;
     }
-    instance_ = std::make_unique<SingleInstance>(socketPath);
-    instance_->showWindow = [this] { return showForAnotherStart(); };
-    instance_->listen();
     state_.FirstActivation = true;
     state_.TempFolder = preparePrivateTempFolder(state_.AppTitle);
     setCipherDialogs(&dialogs_, state_.AppTitle);
+    // Other starts are answered from the event loop, so once the login window is up.
+    instance_ = std::make_unique<SingleInstance>(socketPath);
+    instance_->showWindow = [this] { return showForAnotherStart(); };
+    instance_->listen();
 
     login_ = std::make_unique<LoginWindow>(*this);
     showLoginWindow();
