@@ -125,17 +125,20 @@ start_program() {
             mkdir -p "$2"
             mount --bind /proc/self/cwd "$2"  # the world, hidden under the new /tmp
             use_world "$2"
+            # A session bus in the world is reached where the world now is.
+            [ -z "$4" ] || export DBUS_SESSION_BUS_ADDRESS="$4"
             cd "$3"
-            exec build/bin/keystead' bash "$work" "$fixed" "$repo"
+            exec build/bin/keystead' bash "$work" "$fixed" "$repo" \
+            "${DBUS_SESSION_BUS_ADDRESS:+${DBUS_SESSION_BUS_ADDRESS//$work/$fixed}}"
     fi
     echo "screenshots: no private /tmp here; the Options tab shows the real /tmp" >&2
     exec build/bin/keystead
 }
 
-# A private session bus whose desktop portal asks for the dark scheme. Its socket is abstract
-# (unix:tmpdir), so the program reaches it from its private /tmp too.
+# A private session bus, its socket in the world, whose desktop portal asks for the dark
+# scheme.
 start_dark_portal() {
-    dbus-daemon --session --address="unix:tmpdir=$work" --nofork --print-address=1 \
+    dbus-daemon --session --address="unix:dir=$work" --nofork --print-address=1 \
         >"$work/bus.address" 2>"$work/bus.log" &
     bus_pid=$!
     local waited=0
