@@ -102,12 +102,14 @@ ColourScheme::~ColourScheme() {
 void ColourScheme::apply(SchemePreference preference) {
     const bool wantDark = preference == SchemePreference::Dark;
     if (wantDark && !darkApplied_ && !isDarkPalette(QGuiApplication::palette())) {
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        // The palette first: a new style polishes every window again, with the palette of the
+        // moment, and so reaches the boxes that carry a style sheet of their own.
         QApplication::setPalette(darkPalette());
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         darkApplied_ = true;
     } else if (!wantDark && darkApplied_) {
-        QApplication::setStyle(QStyleFactory::create(toolkitStyle_));
         QApplication::setPalette(toolkitPalette_);
+        QApplication::setStyle(QStyleFactory::create(toolkitStyle_));
         darkApplied_ = false;
     }
 }

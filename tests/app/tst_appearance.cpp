@@ -33,9 +33,11 @@ double contrast(const QColor& a, const QColor& b) {
 }
 
 // The outline of the "new record" picture (its page's left edge) and the backdrop's corner, in
-// the application's palette of the moment, checked against the colours behind them.
-void checkPicturesLegible() {
+// the application's palette of the moment, checked against the colours behind them; and a box
+// with a style sheet of its own (the password boxes) in the colours of that palette too.
+void checkPicturesLegible(const QWidget& styledBox) {
     const QPalette palette = QGuiApplication::palette();
+    QCOMPARE(styledBox.palette().color(QPalette::Base), palette.color(QPalette::Base));
     const QImage icon = tintedIcon(u":/icons/new.svg"_s).pixmap(QSize(48, 48)).toImage();
     const QColor outline = icon.pixelColor(10, 20);
     QVERIFY2(contrast(outline, palette.color(QPalette::Button)) >= 4.5,
@@ -110,21 +112,24 @@ private Q_SLOTS:
 
         const QPalette light = QGuiApplication::palette();
         QVERIFY(!isDarkPalette(light));
-        checkPicturesLegible();
+        QLineEdit box;
+        box.setStyleSheet(u"lineedit-password-character: 42;"_s);
+        box.show();
+        checkPicturesLegible(box);
         {
             // The desktop asks for dark at start: the toolkit's light palette gives way.
             QDBusConnection connection = QDBusConnection::connectToBus(address, u"scheme"_s);
             ColourScheme scheme(connection);
             QVERIFY(scheme.darkApplied());
             QVERIFY(isDarkPalette(QGuiApplication::palette()));
-            checkPicturesLegible();
+            checkPicturesLegible(box);
             // It changes its mind while the program runs, and again; a value that is not a
             // scheme changes nothing.
             portal.write("2\n");
             QTRY_VERIFY(!scheme.darkApplied());
             QCOMPARE(QGuiApplication::palette().color(QPalette::Window),
                      light.color(QPalette::Window));
-            checkPicturesLegible();
+            checkPicturesLegible(box);
             portal.write("1\n");
             QTRY_VERIFY(scheme.darkApplied());
             portal.write("0\n");  // no preference: the toolkit's own
