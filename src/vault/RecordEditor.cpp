@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "core/CommonTexts.h"
@@ -76,6 +77,24 @@ RecordEditor::RecordEditor(Services& services, RecordStore& records,
     connect(cmdSaveClose_, &QPushButton::clicked, this, [this] { save(false); });
     connect(cmdSaveNew_, &QPushButton::clicked, this, [this] { save(true); });
     connect(cmdCancel_, &QPushButton::clicked, this, &RecordEditor::hideEditor);
+    shortNamesAhead_ = new QTimer(this);
+    shortNamesAhead_->setObjectName(QStringLiteral("shortNamesAhead"));
+    shortNamesAhead_->setInterval(0);
+    connect(shortNamesAhead_, &QTimer::timeout, this, &RecordEditor::readShortNamesAhead);
+}
+
+void RecordEditor::readShortNamesAhead() {
+    // About a millisecond of reading at a time, so that keys are never held up.
+    constexpr int kRowsPerStep = 1000;
+    if (!services_.state.LoggedIn) {
+        shortNamesAhead_->stop();
+        return;
+    }
+    const Result<bool> done = records_.ReadShortNamesAhead(kRowsPerStep);
+    // A failure is reported by the save itself, if one comes.
+    if (!done.ok() || done.value()) {
+        shortNamesAhead_->stop();
+    }
 }
 
 void RecordEditor::buildBoxes(const QListWidget& completionSource) {
@@ -221,6 +240,7 @@ void RecordEditor::open() {
     show();
     raise();
     activateWindow();
+    shortNamesAhead_->start();
     cmbCategory_->setFocus();
     // Typing replaces the preselected category rather than adding to it.
     cmbCategory_->lineEdit()->selectAll();

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTimer;
 
 namespace ks {
 
@@ -62,6 +63,9 @@ private:
     void emptyBoxes();
     void hideEditor();
     RecordFields typedFields() const;
+    // While the editor is open, the short names its save checks are read a step at a time
+    // between other events, so that the first save of a session need not wait for all of them.
+    void readShortNamesAhead();
 
     Services& services_;
     RecordStore& records_;
@@ -79,6 +83,7 @@ private:
     QPushButton* cmdSaveNew_;
     QPushButton* cmdCancel_;
     QPushButton* cmdGeneratePassword_;
+    QTimer* shortNamesAhead_;
 };
 
 }  // namespace ks

@@ -114,6 +114,14 @@ Result<bool> RecordStore::ReadSearchAhead(const QString& owner, int rows) {
     return search_.readAhead(connection.value(), owner, rows);
 }
 
+Result<bool> RecordStore::ReadShortNamesAhead(int rows) {
+    Result<Connection> connection = database_.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    return index_.readAhead(connection.value(), rows);
+}
+
 Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const QString& owner, qint64 counter) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {

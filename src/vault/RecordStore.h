@@ -70,6 +70,9 @@ public:
     // Reads up to `rows` more of what a search of the owner's records looks in, ahead of the
     // search; true once all of it is read and current.
     Result<bool> ReadSearchAhead(const QString& owner, int rows);
+    // Reads up to `rows` more of the table's short names, ahead of the uniqueness check of a
+    // save; true once all of them are read and current.
+    Result<bool> ReadShortNamesAhead(int rows);
 
     // The owner's record `counter`, decrypted; nullopt when the owner has no such record.
     Result<std::optional<StoredRecord>> ShowRecord(const QString& owner, qint64 counter);

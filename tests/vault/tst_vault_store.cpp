@@ -297,6 +297,37 @@ private Q_SLOTS:
         QCOMPARE(store->ReadSearchAhead(bert, 10).value(), true);  // bert has no record
     }
 
+    // The short names a save checks are read ahead a few records at a time, by a session that
+    // has checked none yet; a write in between, by another copy or by this session, makes the
+    // reading start again, and a save's check finishes what is left.
+    void readingShortNamesAheadMissesNoWrite() {
+        QList<qint64> counters;
+        for (const char* name : {"alpha one", "alpha two", "alpha three", "alpha four"}) {
+            counters.append(create(anna, fields(QString::fromLatin1(name))));
+        }
+        RecordStore fresh(*database);
+        QCOMPARE(fresh.ReadShortNamesAhead(2).value(), false);
+        // Another copy renames a record that was already read.
+        DatabaseAccess other(database->path(), PassPhrase());
+        RecordStore otherStore(other);
+        QCOMPARE(otherStore.UpdateRecord(anna, counters.first(), fields(u"omega one"_s)).outcome,
+                 SaveOutcome::Saved);
+        QCOMPARE(fresh.ReadShortNamesAhead(2).value(), false);
+        using enum SaveOutcome;
+        const Outcomes outcomes = {fresh.CreateRecord(bert, fields(u"OMEGA ONE"_s)).outcome,
+                                   fresh.CreateRecord(bert, fields(u"Alpha One"_s)).outcome,
+                                   fresh.CreateRecord(bert, fields(u"alpha four"_s)).outcome};
+        QCOMPARE(outcomes, Outcomes({ShortNameInUse, Saved, ShortNameInUse}));
+        QCOMPARE(fresh.ReadShortNamesAhead(2).value(), true);  // nothing left to read
+        // This session's own deletion while another session reads ahead.
+        RecordStore reader(*database);
+        QCOMPARE(reader.ReadShortNamesAhead(1).value(), false);
+        QCOMPARE(reader.DeleteRecord(anna, counters.at(1)).value(), 1);
+        QCOMPARE(reader.ReadShortNamesAhead(1).value(), false);
+        QCOMPARE(reader.CreateRecord(bert, fields(u"ALPHA TWO"_s)).outcome, Saved);
+        QCOMPARE(reader.CreateRecord(bert, fields(u"alpha three"_s)).outcome, ShortNameInUse);
+    }
+
     void aFailingStepLeavesTheDataAsItWas() {
         const qint64 counter = create(anna, fields(u"kept"_s, u"Games"_s));
         QVERIFY(database->open()
