@@ -97,6 +97,10 @@ bool ImagesPage::eventFilter(QObject* watched, QEvent* event) {
         panel_->findChild<QPushButton*>(QStringLiteral("cmdIMGDelete"))->click();
         return true;
     }
+    // The preview follows the box's size.
+    if (watched == imgPreview_ && event->type() == QEvent::Resize && !preview_.isNull()) {
+        showPreview();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -165,13 +169,6 @@ void ImagesPage::showPreview() {
     // The whole picture, as large as the box allows with its proportions, in the box's middle.
     const QImage shown = fitted(preview_, previewBox());
     imgPreview_->setPixmap(QPixmap::fromImage(shown));
-}
-
-bool ImagesPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == imgPreview_ && event->type() == QEvent::Resize && !preview_.isNull()) {
-        showPreview();
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 std::optional<qint64> ImagesPage::currentSelected() const {
