@@ -11,6 +11,7 @@
 #include "app/ProgramMaintenance.h"
 #include "app/SingleInstance.h"
 #include "core/Version.h"
+#include "storage/DataFolderLock.h"
 #include "storage/ProgramPaths.h"
 
 using namespace ks;
@@ -191,9 +192,10 @@ private Q_SLOTS:
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        // Its temporary folder, lock and socket are gone.
+        // Its temporary folder and socket are gone, the data folder's lock let go.
         QVERIFY(!QFileInfo::exists(temporary));
-        QVERIFY(!QFileInfo::exists(env.dataFolder() + u"Keystead.lock"_s));
+        DataFolderLock lock(env.dataFolder());
+        QCOMPARE(lock.tryLock(0), DataFolderLock::Outcome::Taken);
         QVERIFY(!QFileInfo::exists(SingleInstance::socketPathIn(env.dataFolder())));
     }
 };
