@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -53,7 +54,35 @@ long statusKb(const char* field) {
 
 void verdict(const char* what, double value, const char* unit, double goal, const char* goalText) {
     std::printf("%-58s %9.2f %s  goal %s  %s\n", what, value, unit, goalText,
-                value <= goal ? "ok" : "over");
+                okOrOver(value <= goal));
+}
+
+const char* okOrOver(bool ok) {
+    return ok ? "ok" : "over";
+}
+
+bool ratioOk(double ms, double baselineMs, const RatioGoal& goal) {
+    if (ms < kFrameMs) {
+        return true;
+    }
+    return baselineMs > 0 && ms / baselineMs <= goal.ratio && ms < goal.limitMs;
+}
+
+std::string ratioGoalText(const RatioGoal& goal) {
+    char text[80];
+    if (std::isfinite(goal.limitMs)) {
+        std::snprintf(text, sizeof text, "< %.0f ms, or <= %gx and < %.0f ms", kFrameMs, goal.ratio,
+                      goal.limitMs);
+    } else {
+        std::snprintf(text, sizeof text, "< %.0f ms, or <= %gx", kFrameMs, goal.ratio);
+    }
+    return text;
+}
+
+void ratioVerdict(const char* what, double ms, double baselineMs, const RatioGoal& goal) {
+    std::printf("%-58s %9.2f ms  x%.2f of %.2f ms  goal %s  %s\n", what, ms,
+                baselineMs > 0 ? ms / baselineMs : 0.0, baselineMs, ratioGoalText(goal).c_str(),
+                okOrOver(ratioOk(ms, baselineMs, goal)));
 }
 
 }  // namespace ks::bench

@@ -3,13 +3,18 @@
 #include <QFile>
 #include <cstdio>
 
+#include "BenchSupport.h"
+
 namespace ks::bench {
 
 namespace {
 
 const char* verdict(bool ok) {
-    return ok ? "ok" : "over";
+    return okOrOver(ok);
 }
+
+// An action at scale against the nearly empty database.
+constexpr RatioGoal kComparedGoal{2.0, 30.0};
 
 double ratio(double value, double baseline) {
     return baseline > 0 ? value / baseline : 0.0;
@@ -41,21 +46,32 @@ void Report::compared(const char* action, const Samples& scale, const Samples& e
     if (first) {
         heading(
             "action                                                      scale: median  worst"
-            " | empty: median  worst |  ratio | goal                    |");
+            " | empty: median  worst |  ratio | goal                           |");
         first = false;
     }
-    const double r = ratio(scale.median(), empty.median());
-    const bool ok = scale.median() < 30.0 && r <= 2.0;
-    std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | < 30 ms and <= 2x empty | %s\n",
-                action, scale.median(), scale.worst(), empty.median(), empty.worst(), r,
-                verdict(ok));
+    std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | %-30s | %s\n", action, scale.median(),
+                scale.worst(), empty.median(), empty.worst(), ratio(scale.median(), empty.median()),
+                ratioGoalText(kComparedGoal).c_str(),
+                verdict(ratioOk(scale.median(), empty.median(), kComparedGoal)));
 }
 
 void Report::firstLogin(const Samples& scale, const Samples& empty) {
-    std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | < 100 ms at scale       | %s\n",
+    std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | %-30s | %s\n",
                 "first login -> main window", scale.median(), scale.worst(), empty.median(),
-                empty.worst(), ratio(scale.median(), empty.median()),
+                empty.worst(), ratio(scale.median(), empty.median()), "< 100 ms at scale",
                 verdict(scale.median() < 100.0));
+}
+
+void Report::firstLoginOnX(const Samples& scale, const Samples& empty, const QString& server) {
+    const char* what = "first login -> main window painted, on an X server";
+    if (server.isEmpty()) {
+        std::printf("%-58s skipped: no X server\n", what);
+        return;
+    }
+    std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | %-30s | %s\n", what, scale.median(),
+                scale.worst(), empty.median(), empty.worst(), ratio(scale.median(), empty.median()),
+                "< 100 ms at scale", verdict(!scale.empty() && scale.median() < 100.0));
+    std::printf("  (on %s; each login a freshly started program)\n", qPrintable(server));
 }
 
 void Report::journal(const Samples& bigKeys, const Samples& smallKeys, const Samples& bigOpen,
@@ -85,10 +101,18 @@ void Report::growth(const Samples& at1k, const Samples& at10k, const Samples& at
                 verdict(at50k.median() < 100.0));
 }
 
+void Report::firstSave(const Samples& at1k, const Samples& at10k, const Samples& at50k) {
+    std::printf("%-18s %9.1f / %9.1f / %9.1f ms                  | goal < 30 ms at 50k  | %s\n",
+                "1st save", at1k.median(), at10k.median(), at50k.median(),
+                verdict(!at50k.empty() && at50k.median() < 30.0));
+}
+
 void Report::savingDoesNotGrow(const Samples& at1k, const Samples& at50k) {
-    const double r = ratio(at50k.median(), at1k.median());
-    std::printf("%-18s x%.1f (50k against 1k)                  | goal <= 2x (no growth) | %s\n",
-                "saving's growth", r, verdict(r <= 2.0));
+    // It must not grow with the table.
+    const RatioGoal goal{2.0};
+    std::printf("%-18s x%.1f (50k against 1k)                  | goal %s | %s\n", "saving's growth",
+                ratio(at50k.median(), at1k.median()), ratioGoalText(goal).c_str(),
+                verdict(ratioOk(at50k.median(), at1k.median(), goal)));
 }
 
 void Report::memory(long bigKb, long emptyKb) {

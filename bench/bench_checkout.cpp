@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
             checkOut = std::min(checkOut, checkOutMs(database, request));
         }
         bench::printFigure("100 MB: blob streamed to a file + gcab extract (baseline)", baseline);
-        verdict("100 MB check-out, times the baseline", checkOut / baseline, "x", 1.2, "<= 1.2x");
+        bench::ratioVerdict("100 MB check-out against the baseline", checkOut, baseline, {1.2});
     }
     {
         bench::BenchFolder folder;

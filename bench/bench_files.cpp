@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
             checkIn = std::min(checkIn, checkInMs(database, source, archive));
         }
         bench::printFigure("100 MB: gcab alone + archive written as a blob (baseline)", baseline);
-        verdict("100 MB check-in, times the baseline", checkIn / baseline, "x", 1.2, "<= 1.2x");
+        bench::ratioVerdict("100 MB check-in against the baseline", checkIn, baseline, {1.2});
     }
     {
         bench::BenchFolder empty;
@@ -162,8 +162,8 @@ int main(int argc, char** argv) {
                     static_cast<long long>(listStoredFiles(fullDatabase, owner)->size()),
                     static_cast<long long>(QFileInfo(full.databasePath()).size() >> 20));
         bench::printFigure("file list, empty database (baseline)", emptyMs);
-        verdict("file list, 10 users x 20 files of 10 MB", fullMs, "ms", 50, "< 50 ms");
-        verdict("file list, times the empty database", fullMs / emptyMs, "x", 3, "<= 3x");
+        bench::ratioVerdict("file list, 10 users x 20 files of 10 MB, against empty", fullMs,
+                            emptyMs, {3.0, 50.0});
     }
     return 0;
 }

@@ -72,11 +72,6 @@ QByteArray largePhoto() {
     return bytes;
 }
 
-void printGoal(const char* what, double value, const char* unit, double goal) {
-    std::printf("%-58s %9.3f %s  goal <= %.1f %s  %s\n", what, value, unit, goal, unit,
-                value <= goal ? "ok" : "over");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,13 +90,12 @@ int main(int argc, char** argv) {
     const double listEmpty = bench::medianMs(21, [&] { ListImages(empty, owner); });
     const double listFull = bench::medianMs(21, [&] { ListImages(full, owner); });
     bench::printFigure("ListImages, empty database (baseline)", listEmpty);
-    bench::printRatio("ListImages, 10 users x 50 pictures of 5 MB", listFull, listEmpty);
-    printGoal("ListImages, full database", listFull, "ms", 50);
-    printGoal("ListImages, full against empty", listFull / listEmpty, "x", 3);
+    bench::ratioVerdict("ListImages, 10 users x 50 pictures of 5 MB, against empty", listFull,
+                        listEmpty, {3.0, 50.0});
 
     const QByteArray photo = largePhoto();
     const double preview = bench::medianMs(5, [&] { decodePicture(photo, QSize(480, 360)); });
-    printGoal("preview of a 24-megapixel JPEG", preview, "ms", 200);
+    bench::verdict("preview of a 24-megapixel JPEG", preview, "ms", 200, "<= 200 ms");
     const double viewer = bench::medianMs(3, [&] { decodePicture(photo); });
     bench::printFigure("the same photo at its own size (viewer)", viewer);
 
@@ -124,7 +118,6 @@ int main(int argc, char** argv) {
     });
     const double checkIn = bench::medianMs(5, [&] { AddImages(empty, owner, {path}); });
     bench::printFigure("read 20 MB and write them as a blob (baseline)", byHand);
-    bench::printRatio("check-in of a 20 MB picture", checkIn, byHand);
-    printGoal("check-in against the baseline", checkIn / byHand, "x", 1.5);
+    bench::ratioVerdict("check-in of a 20 MB picture against the baseline", checkIn, byHand, {1.5});
     return 0;
 }

@@ -8,6 +8,10 @@
 //   bench_windows --growth           (only one user's growth and the memory figures)
 //   bench_windows --journal N        (only the journal's figures, N rounds)
 //   bench_windows --vault N          (only the record list's figures, N rounds)
+//   bench_windows --login N          (only the first login on an X server, N programs each)
+//
+// The first login is measured on an X server as well: a private Xvfb on a free display when the
+// machine has one, else the display the bench runs under (xvfb-run -a); skipped without either.
 //
 // The filled databases are kept under /tmp/keystead-bench-windows (or $KEYSTEAD_BENCH_CACHE),
 // so only the first run pays for the fill. Everything else lives in a private folder of the run;
@@ -23,6 +27,7 @@
 #include "WindowsFill.h"
 #include "WindowsReport.h"
 #include "WindowsWorld.h"
+#include "WindowsX11.h"
 
 using namespace ks;
 using namespace ks::bench;
@@ -30,7 +35,7 @@ using namespace ks::bench;
 namespace {
 
 // Which actions a round times.
-enum class Part { All, Journal, Vault };
+enum class Part { All, Journal, Vault, Login };
 
 struct ComparedFigures {
     Samples firstLogin, listAll, filterOne, save, activation, logOutIn, previous, next, openDay,
@@ -78,7 +83,8 @@ void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigure
 }
 
 struct GrowthFigures {
-    Samples listAll, filterOne, save, activation, firstSearchKey, searchKeys, searchAtOnce;
+    Samples listAll, filterOne, save, firstSave, activation, firstSearchKey, searchKeys,
+        searchAtOnce;
 };
 
 GrowthFigures runGrowth(BenchWorld& world, const FillPlan& plan, QStringList& problems) {
@@ -90,6 +96,9 @@ GrowthFigures runGrowth(BenchWorld& world, const FillPlan& plan, QStringList& pr
         figures.listAll.add(actions.listAll());
         figures.filterOne.add(actions.filterOne(i));
         figures.save.add(actions.saveNew());
+        if (i == 0) {
+            figures.firstSave = figures.save;
+        }
         figures.activation.add(actions.activation());
     }
     if (world.program().state().LoggedIn) {
@@ -156,6 +165,29 @@ FillPlan plan(const char* name, int users, int records, bool fullJournal, bool b
     return p;
 }
 
+// The first login on an X server, `runs` fresh programs on each database, interleaved.
+void reportFirstLoginOnX(Report& report, const QStringList& databases, const QList<int>& users,
+                         int runs, QStringList& problems) {
+    const XServer server;
+    if (server.display().isEmpty()) {
+        report.firstLoginOnX({}, {}, QString());
+        return;
+    }
+    Samples figures[2];
+    for (int run = 0; run < runs; ++run) {
+        for (int i = 0; i < 2; ++i) {
+            QString problem;
+            const double ms = firstLoginOnX(server, databases[i], users[i], problem);
+            if (ms < 0) {
+                problems.append(problem);
+            } else {
+                figures[i].add(ms);
+            }
+        }
+    }
+    report.firstLoginOnX(figures[0], figures[1], server.description());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,11 +199,15 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--memory") == 0) {
         return memoryChild(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
+    if (argc == 4 && std::strcmp(argv[1], "--x11-login") == 0) {
+        return firstLoginOnXChild(root, QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
     const bool growthOnly = argc == 2 && std::strcmp(argv[1], "--growth") == 0;
     const bool roundsGiven = argc == 3 && std::strcmp(argv[1], "--growth") != 0;
     const Part part = !roundsGiven                             ? Part::All
                       : std::strcmp(argv[1], "--journal") == 0 ? Part::Journal
                       : std::strcmp(argv[1], "--vault") == 0   ? Part::Vault
+                      : std::strcmp(argv[1], "--login") == 0   ? Part::Login
                                                                : Part::All;
     const int rounds = growthOnly ? 0 : roundsGiven ? std::atoi(argv[2]) : 5;
     const QString templatePath =
@@ -192,6 +228,13 @@ int main(int argc, char** argv) {
     }
 
     QStringList problems;
+    const QList<int> users = {measuredIndex(scale), measuredIndex(empty)};
+    if (part == Part::Login) {
+        Report report(rounds);
+        reportFirstLoginOnX(report, paths.mid(0, 2), users, rounds, problems);
+        report.problems(problems);
+        return 0;
+    }
     ComparedFigures atScale;
     ComparedFigures atEmpty;
     BenchWorld scaleWorld(root, QStringLiteral("scale"), paths[0]);
@@ -242,11 +285,13 @@ int main(int argc, char** argv) {
         report.compared("previous entry across two years", atScale.previous, atEmpty.previous);
         report.compared("next entry across two years", atScale.next, atEmpty.next);
         report.firstLogin(atScale.firstLogin, atEmpty.firstLogin);
+        reportFirstLoginOnX(report, paths.mid(0, 2), users, rounds, problems);
         report.journal(atScale.keys, atEmpty.keys, atScale.openDay, atEmpty.openDay);
     }
     report.growth(grown[0].listAll, grown[1].listAll, grown[2].listAll, "listing");
     report.growth(grown[0].filterOne, grown[1].filterOne, grown[2].filterOne, "filtering");
     report.growth(grown[0].save, grown[1].save, grown[2].save, "saving");
+    report.firstSave(grown[0].firstSave, grown[1].firstSave, grown[2].firstSave);
     report.growth(grown[0].activation, grown[1].activation, grown[2].activation, "activation");
     report.growth(grown[0].firstSearchKey, grown[1].firstSearchKey, grown[2].firstSearchKey,
                   "1st key, read ahead");

@@ -1,16 +1,32 @@
 #!/usr/bin/env bash
-# Installs what Keystead needs to build, run and be tested, from Debian's packages.
+# Installs what Keystead needs to build and run, from Debian's packages; with --package also
+# what making the Debian package needs, with --test also the tools the test suite checks the
+# package and the desktop files with.
+#
+#   scripts/install-deps.sh [--package | --test]
 set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 qt6-qpa-plugins
     qt6-image-formats-plugins libmagickcore-6.q16-dev
-    libsqlcipher-dev libssl-dev libsodium-dev
+    libsqlcipher-dev libssl-dev libsodium-dev libicu-dev
     gcab
     keepassxc  # tests only: keepassxc-cli is the peer of the CSV import and export
     fonts-dejavu-core adwaita-icon-theme
+    xvfb xauth
+    librsvg2-bin
 )
+# Making the package: CPack's Debian generator runs dpkg-shlibdeps and file.
+package_tools=(dpkg-dev file)
+# Checking it: Debian's own checks, and a private session bus for the colour-scheme test.
+test_tools=(lintian desktop-file-utils appstream dbus-daemon)
+case "${1:-}" in
+    "") ;;
+    --package) packages+=("${package_tools[@]}") ;;
+    --test) packages+=("${package_tools[@]}" "${test_tools[@]}") ;;
+    *) echo "usage: $0 [--package | --test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

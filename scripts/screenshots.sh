@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Makes the README's pictures of the five tabs: builds Keystead (the program and the small
-# make_demo tool), fills a demonstration account in a private world under /tmp, starts the real
-# program on a virtual X display, logs in by typing, visits each tab by keyboard and saves one
-# picture per tab, cropped to the main window, in docs/screenshots/.
+# Makes the README's pictures of the five tabs, in the light and in the dark colour scheme:
+# builds Keystead (the program and the small make_demo tool), fills a demonstration account in a
+# private world under /tmp, starts the real program on a virtual X display, logs in by typing,
+# visits each tab by keyboard and saves one picture per tab, cropped to the main window, in
+# docs/screenshots/ (TAB.png, TAB-dark.png). For the dark pictures a private session bus carries
+# a stand-in of the desktop portal (tools/portal_stub.cpp) that asks for the dark scheme, as a
+# desktop set to dark does.
 #
 #   scripts/screenshots.sh
 #
 # Environment: SCREENSHOT_DISPLAY=:NN uses that display number (otherwise Xvfb picks a free
 # one); SCREENSHOT_KEEP=1 keeps the private world for a look afterwards.
-# The tools it needs (xvfb, xdotool, imagemagick) are installed on first use; the build and the
-# test suite do not need them.
+# The tools it needs (xvfb, xdotool, imagemagick, dbus-daemon) are installed on first use; the
+# build does not need them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -26,7 +29,7 @@ fail() {
 }
 
 install_tools() {
-    local packages=(xvfb xdotool imagemagick) missing=() package
+    local packages=(xvfb xdotool imagemagick dbus-daemon) missing=() package
     for package in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$package")
@@ -46,7 +49,7 @@ build() {
         command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
         cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
     fi
-    cmake --build build --target keystead make_demo help_page
+    cmake --build build --target keystead make_demo help_page portal_stub
 }
 
 # Points the per-user folders into the world at $1.
@@ -70,6 +73,8 @@ make_world() {
 
 cleanup() {
     [ -n "${program_pid:-}" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "${portal_pid:-}" ] && kill "$portal_pid" 2>/dev/null || true
+    [ -n "${bus_pid:-}" ] && kill "$bus_pid" 2>/dev/null || true
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
     if [ -n "${work:-}" ]; then
         if [ "${SCREENSHOT_KEEP:-0}" = 1 ]; then
@@ -120,11 +125,40 @@ start_program() {
             mkdir -p "$2"
             mount --bind /proc/self/cwd "$2"  # the world, hidden under the new /tmp
             use_world "$2"
+            # A session bus in the world is reached where the world now is.
+            [ -z "$4" ] || export DBUS_SESSION_BUS_ADDRESS="$4"
             cd "$3"
-            exec build/bin/keystead' bash "$work" "$fixed" "$repo"
+            exec build/bin/keystead' bash "$work" "$fixed" "$repo" \
+            "${DBUS_SESSION_BUS_ADDRESS:+${DBUS_SESSION_BUS_ADDRESS//$work/$fixed}}"
     fi
     echo "screenshots: no private /tmp here; the Options tab shows the real /tmp" >&2
     exec build/bin/keystead
+}
+
+# A private session bus, its socket in the world, whose desktop portal asks for the dark
+# scheme.
+start_dark_portal() {
+    dbus-daemon --session --address="unix:dir=$work" --nofork --print-address=1 \
+        >"$work/bus.address" 2>"$work/bus.log" &
+    bus_pid=$!
+    local waited=0
+    while [ ! -s "$work/bus.address" ]; do
+        [ $waited -ge $((timeout_s * 10)) ] && fail "the session bus did not start"
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus.address")
+    export DBUS_SESSION_BUS_ADDRESS
+    mkfifo "$work/portal.in"
+    # Opened for reading and writing, its input never ends, so the stand-in stays.
+    build/bin/portal_stub 1 <>"$work/portal.in" >"$work/portal.log" 2>&1 &
+    portal_pid=$!
+    waited=0
+    until grep -q ready "$work/portal.log" 2>/dev/null; do
+        [ $waited -ge $((timeout_s * 10)) ] && fail "the portal stand-in did not start"
+        sleep 0.1
+        waited=$((waited + 1))
+    done
 }
 
 # The id of the visible window whose title is exactly $1, waiting up to the timeout.
@@ -183,23 +217,17 @@ finish_files() { :; }
 prepare_options() { :; }
 finish_options() { :; }
 
-# Five different pictures: a key that did not reach the program would give two equal ones.
+# Ten different pictures: a key that did not reach the program would give two equal ones.
 check_distinct() {
     local count
-    count=$(md5sum "$out"/{vault,journal,images,files,options}.png | cut -d' ' -f1 | sort -u | wc -l)
-    [ "$count" -eq 5 ] || fail "two tabs gave the same picture: a key did not reach the program"
+    count=$(md5sum "$out"/{vault,journal,images,files,options}{,-dark}.png | cut -d' ' -f1 |
+        sort -u | wc -l)
+    [ "$count" -eq 10 ] || fail "two pictures are the same: a key did not reach the program"
 }
 
-main() {
-    install_tools
-    build
-    make_world
-    trap cleanup EXIT
-    scripts/make-demo-input.sh "$work/input"
-    build/bin/make_demo "$XDG_DATA_HOME/Keystead" build/bin "$work/input" ||
-        fail "the demonstration data could not be made"
-    start_display
-
+# Starts the program, logs in, takes one picture per tab (TAB$1.png) and quits.
+take_pictures() {
+    local suffix=$1
     start_program >"$work/keystead.log" 2>&1 &
     program_pid=$!
     local login
@@ -226,7 +254,7 @@ main() {
         [ "$tab" = vault ] || { xdotool key Right; settle; }
         prepare_"$tab"
         settle
-        shoot "$main" "$tab"
+        shoot "$main" "$tab$suffix"
         finish_"$tab"
     done
     xdotool key ctrl+q
@@ -235,6 +263,22 @@ main() {
         sleep 0.1
         waited=$((waited + 1))
     done
+    kill -0 "$program_pid" 2>/dev/null && fail "the program did not end after Ctrl+Q"
+    program_pid=
+}
+
+main() {
+    install_tools
+    build
+    make_world
+    trap cleanup EXIT
+    scripts/make-demo-input.sh "$work/input"
+    build/bin/make_demo "$XDG_DATA_HOME/Keystead" build/bin "$work/input" ||
+        fail "the demonstration data could not be made"
+    start_display
+    take_pictures ""
+    start_dark_portal
+    take_pictures -dark
     check_distinct
 }
 

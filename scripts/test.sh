@@ -3,7 +3,7 @@
 # built for use, then built with AddressSanitizer, UndefinedBehaviorSanitizer and leak detection.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 jobs="$(nproc)"
 
 scripts/build.sh -DKEYSTEAD_BUILD_TESTS=ON -DKEYSTEAD_BUILD_BENCH=ON

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/Version.h"
 #include "widgets/Captions.h"
 #include "widgets/Icons.h"
 
@@ -23,7 +24,7 @@ AboutWindow::AboutWindow(const QString& appTitle, QWidget* parent) : QDialog(par
     big.setPointSizeF(big.pointSizeF() * 2);
     big.setBold(true);
     label1->setFont(big);
-    auto* label3 = new QLabel(QStringLiteral("Version 1.0"), this);
+    auto* label3 = new QLabel(QStringLiteral("Version " KEYSTEAD_VERSION), this);
     label3->setObjectName(QStringLiteral("Label3"));
     auto* shape1 = new QFrame(this);
     shape1->setObjectName(QStringLiteral("Shape1"));

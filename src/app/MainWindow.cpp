@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -15,12 +16,14 @@
 #include "app/Program.h"
 #include "app/ProgramMaintenance.h"
 #include "app/StatusWindow.h"
+#include "app/WindowMemory.h"
 #include "files/FilesPage.h"
 #include "files/WorkStatus.h"
 #include "images/ImageViewer.h"
 #include "images/ImagesPage.h"
 #include "journal/JournalPage.h"
 #include "options/OptionsPage.h"
+#include "storage/ProgramPaths.h"
 #include "vault/VaultPage.h"
 #include "widgets/Captions.h"
 #include "widgets/Icons.h"
@@ -106,14 +109,15 @@ private:
 MainWindow::MainWindow(Program& program, Services& services)
     : program_(program),
       services_(services),
-      workStatus_(std::make_unique<StatusWindowWork>(*this, program)) {
+      workStatus_(std::make_unique<StatusWindowWork>(*this, program)),
+      memory_(std::make_unique<WindowMemory>(windowSettingsPath(program.options().environment))) {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(appIcon());
 
     imgMainBackDrop_ = new QLabel(this);
     imgMainBackDrop_->setObjectName(QStringLiteral("imgMainBackDrop"));
     imgMainBackDrop_->setScaledContents(true);
-    imgMainBackDrop_->setPixmap(backdropPicture());
+    imgMainBackDrop_->setPixmap(backdropPicture(palette()));
 
     buildTabs();
     buildFrame();
@@ -252,7 +256,7 @@ void MainWindow::buildProgrammeMenu() {
 }
 
 void MainWindow::showForLogin() {
-    if (!loaded_) {
+    if (!loaded_ && !memory_->restore(*this)) {
         if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
             move(screen->availableGeometry().center() - rect().center());
         }
@@ -364,6 +368,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     imgMainBackDrop_->setGeometry(rect());
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    if (loaded_ && !event->spontaneous()) {
+        memory_->save(*this);
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // The backdrop is drawn in the colours of the desktop's scheme, light or dark.
+    if (event->type() == QEvent::PaletteChange) {
+        imgMainBackDrop_->setPixmap(backdropPicture(palette()));
+    }
 }
 
 }  // namespace ks

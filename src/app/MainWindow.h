@@ -21,6 +21,7 @@ class OptionsPage;
 class AboutWindow;
 class ImageViewer;
 class WorkStatus;
+class WindowMemory;
 
 // The main window `Form1`: five tabs, the button panel of the current tab, the menus.
 class MainWindow : public QMainWindow {
@@ -54,6 +55,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void loadOnce();
@@ -85,6 +88,8 @@ private:
     // Disables the window and shows `Form11` during the long steps of a tab.
     std::unique_ptr<WorkStatus> workStatus_;
     bool loaded_ = false;
+    // Size, position and column widths on this machine, from one login to the next.
+    std::unique_ptr<WindowMemory> memory_;
 };
 
 }  // namespace ks

@@ -9,11 +9,13 @@
 #include "app/DatabasePreparation.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
+#include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
 #include "storage/FileServices.h"
+#include "storage/ProgramPaths.h"
 #include "storage/SettingsFile.h"
 #include "storage/TempFolder.h"
 #include "storage/WorkFiles.h"
@@ -22,7 +24,7 @@ namespace ks {
 
 ProgramOptions ProgramOptions::forDesktop() {
     ProgramOptions options;
-    options.appFolder = QCoreApplication::applicationDirPath();
+    options.appFolder = programFilesFolder(QCoreApplication::applicationDirPath());
     options.endProcess = [](int code) { QCoreApplication::exit(code); };
     options.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     options.startProgram = &FileServices::StartDetached;
@@ -48,6 +50,15 @@ void Program::start() {
     if (!prepareDataFolder()) {
         return;
     }
+    const QString socketPath = SingleInstance::socketPathIn(state_.DataFolder);
+    if (SingleInstance::askToShow(socketPath, options_.answerWaitMs)) {
+        // The copy running on this data folder has brought its window to the front.
+        ended_ = true;
+        if (options_.endProcess) {
+            options_.endProcess(0);
+        }
+        return;
+    }
     if (!lockDataFolder()) {
         refuseStart(state_.AppTitle + QStringLiteral(" is already running."));
         return;
@@ -62,6 +73,10 @@ void Program::start() {
         removeStaleWorkFiles(state_.DataFolder);
     }
     setCipherDialogs(&dialogs_, state_.AppTitle);
+    // Other starts are answered from the event loop, so once the login window is up.
+    instance_ = std::make_unique<SingleInstance>(socketPath);
+    instance_->showWindow = [this] { return showForAnotherStart(); };
+    instance_->listen();
 
     login_ = std::make_unique<LoginWindow>(*this);
     showLoginWindow();
@@ -125,8 +140,45 @@ bool Program::lockDataFolder() {
 void Program::refuseStart(const QString& why) {
     dialogs_.message(MessageIcon::Exclamation, state_.AppTitle, why);
     ended_ = true;
+    exitCode_ = 1;
     if (options_.endProcess) {
         options_.endProcess(1);
+    }
+}
+
+bool Program::showForAnotherStart() {
+    if (ended_ || state_.Quitting) {
+        return false;
+    }
+    // The window in front: a modal one, else the main or login window, else another of ours
+    // (the record editor while the main window is hidden).
+    QWidget* window = QApplication::activeModalWidget();
+    for (QWidget* candidate :
+         {static_cast<QWidget*>(main_.get()), static_cast<QWidget*>(login_.get())}) {
+        if (window == nullptr && candidate != nullptr && candidate->isVisible()) {
+            window = candidate;
+        }
+    }
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* candidate : windows) {
+        if (window == nullptr && candidate->isVisible() && candidate->isWindow() &&
+            !candidate->windowFlags().testFlag(Qt::Popup)) {
+            window = candidate;
+        }
+    }
+    if (window == nullptr) {
+        return false;
+    }
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+void Program::handOver() {
+    if (instance_) {
+        instance_->close();
     }
 }
 

@@ -20,6 +20,7 @@ class LoginWindow;
 class MainWindow;
 class CompactPrompt;
 class StatusWindow;
+class SingleInstance;
 
 struct ProgramOptions {
     // The program's own folder: Template.dat and the help page.
@@ -36,6 +37,9 @@ struct ProgramOptions {
     // How long a start waits for another copy of the program on the same data folder to let
     // go of it (a copy that is ending, such as the one before a restart after an import).
     int lockWaitMs = 5000;
+    // How long a start waits for the copy already running on the data folder to bring its
+    // window to the front before it waits for the data folder instead.
+    int answerWaitMs = 2000;
 
     // The options of the real program.
     static ProgramOptions forDesktop();
@@ -94,8 +98,14 @@ public:
     // Opens the help page in the desktop's browser.
     void showHelp();
 
-    // Whether the process has been ended (for tests; the real process is gone by then).
+    // Whether the process has been ended (for tests; the real process is gone by then), and
+    // with which exit code.
     bool ended() const { return ended_; }
+    int exitCode() const { return exitCode_; }
+
+    // This copy ends for a new one (the restart after an import): it no longer answers other
+    // starts, so that the new copy waits for the data folder and starts normally.
+    void handOver();
 
 private:
     // While the login window waits for the password: the database's key is worked out and its
@@ -109,6 +119,8 @@ private:
     bool lockDataFolder();
     // Tells the user why the program cannot start and ends it.
     void refuseStart(const QString& why);
+    // Another start on this data folder asks for the window: the one in front is raised.
+    bool showForAnotherStart();
     // Writes Data.dat anew; a failure is told to the user and leaves the old file as it was.
     bool saveSettings(const QString& line1, int policy);
     // The one writer of the policy line: line 1 as it stands, line 2 the policy.
@@ -132,7 +144,10 @@ private:
     std::unique_ptr<CompactPrompt> prompt_;
     std::unique_ptr<StatusWindow> status_;
     std::unique_ptr<DataFolderLock> lock_;
+    // Declared after the lock so that it stops answering before the lock is let go.
+    std::unique_ptr<SingleInstance> instance_;
     bool ended_ = false;
+    int exitCode_ = 0;
 };
 
 }  // namespace ks

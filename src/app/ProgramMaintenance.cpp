@@ -41,7 +41,9 @@ void ProgramMaintenance::restartProgram() {
     if (program_.hasDatabase()) {
         program_.database().CloseAllDatabaseObjects();
     }
-    // The new copy starts at its login window once this one has let the data folder go.
+    // The new copy starts at its login window once this one has let the data folder go; it
+    // must not find this copy answering in the meantime.
+    program_.handOver();
     const auto& start = program_.options().startProgram;
     if (!start || !start(QCoreApplication::applicationFilePath(), {})) {
         program_.dialogs().message(MessageIcon::Critical, program_.state().AppTitle,

@@ -5,6 +5,7 @@
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
+#include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
 #include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
@@ -92,6 +93,7 @@ void Program::endProcess() {
         database_->CloseAllDatabaseObjects();
     }
     // Let go of the data folder at once: a new copy (the restart after an import) waits for it.
+    instance_.reset();  // no longer answering other starts, before the lock goes
     lock_.reset();
     ended_ = true;
     if (options_.endProcess) {

@@ -5,6 +5,7 @@
 #include "cli/ConsoleIo.h"
 #include "cli/OutputText.h"
 #include "core/DatabaseTexts.h"
+#include "core/TextFolding.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalDays.h"
 #include "journal/JournalStore.h"
@@ -92,12 +93,19 @@ int showRecord(DatabaseAccess& database, const QString& owner, const CliOptions&
     if (!lines.ok()) {
         return failed(lines.status());
     }
-    // Short names are unique whatever their letter case.
+    // The name as written, else the one it matches as the searches match text: letter case and
+    // the spaces between words aside ("strasse" finds "Straße").
     const QString wanted = options.argument.trimmed();
-    const auto line = std::find_if(
-        lines.value().cbegin(), lines.value().cend(), [&wanted](const RecordLine& candidate) {
-            return candidate.shortName.compare(wanted, Qt::CaseInsensitive) == 0;
-        });
+    auto line = std::find_if(
+        lines.value().cbegin(), lines.value().cend(),
+        [&wanted](const RecordLine& candidate) { return candidate.shortName.trimmed() == wanted; });
+    if (line == lines.value().cend()) {
+        const QString folded = foldedForSearch(wanted);
+        line = std::find_if(lines.value().cbegin(), lines.value().cend(),
+                            [&folded](const RecordLine& candidate) {
+                                return foldedForSearch(candidate.shortName.trimmed()) == folded;
+                            });
+    }
     if (line == lines.value().cend()) {
         tell(QStringLiteral("You have no record named %1.").arg(wanted));
         return kRefused;

@@ -180,6 +180,7 @@ QString versionText() {
 QString usageText() {
     return QStringLiteral(
         "Usage: keystead-cli [--stdin] [--data-folder DIR] COMMAND\n"
+        "       keystead-cli --help | --version\n"
         "Reads a Keystead vault without changing it.\n"
         "\n"
         "Commands:\n"

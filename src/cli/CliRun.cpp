@@ -11,6 +11,7 @@
 #include "cli/ConsoleIo.h"
 #include "core/DatabaseTexts.h"
 #include "core/ProgramState.h"
+#include "core/Version.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"

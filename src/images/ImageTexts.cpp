@@ -1,5 +1,7 @@
 #include "images/ImageTexts.h"
 
+#include "images/PictureDecoder.h"
+
 namespace ks {
 
 namespace {
@@ -44,6 +46,15 @@ QString imagesNotDeletedMessage() {
 
 QString imagesNotListedMessage() {
     return QStringLiteral("The pictures could not be listed.");
+}
+
+QString pictureTooLargeMessage(QSize size) {
+    return QStringLiteral(
+               "This picture is too large to show: %1 × %2 pixels. A picture may take "
+               "at most %3 MB once decoded.")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(kLargestDecodedBytes >> 20);
 }
 
 QString checkInDialogTitle() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,8 @@ QString checkInFileFailedMessage(const QString& path, const QString& error);
 QString checkInNotStoredMessage();
 QString imagesNotDeletedMessage();
 QString imagesNotListedMessage();
+// The viewer cannot show a picture of `size`: it would take more memory than a picture may.
+QString pictureTooLargeMessage(QSize size);
 
 // The file dialog's title and its filter entries: pictures by their usual names, Photoshop
 // files, every picture this program shows (`decodable`), and all files.

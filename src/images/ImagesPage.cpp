@@ -50,11 +50,12 @@ void ImagesPage::buildControls() {
     label13->setObjectName(QStringLiteral("Label13"));
     imgPreview_ = new QLabel(this);
     imgPreview_->setObjectName(QStringLiteral("imgPreview"));
-    imgPreview_->setScaledContents(true);
+    imgPreview_->setAlignment(Qt::AlignCenter);
     imgPreview_->setFrameShape(QFrame::StyledPanel);
     imgPreview_->setMinimumSize(kPreviewMinimum);
     // The picture follows the box, never the other way round.
     imgPreview_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    imgPreview_->installEventFilter(this);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(label11, 0, 0);
@@ -96,6 +97,10 @@ bool ImagesPage::eventFilter(QObject* watched, QEvent* event) {
         panel_->findChild<QPushButton*>(QStringLiteral("cmdIMGDelete"))->click();
         return true;
     }
+    // The preview follows the box's size.
+    if (watched == imgPreview_ && event->type() == QEvent::Resize && !preview_.isNull()) {
+        showPreview();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -130,19 +135,40 @@ void ImagesPage::ShowImage(qint64 counter, bool previewOnly) {
     if (!bytes.ok() || !bytes.value()) {
         return;
     }
-    const QSize box = imgPreview_->contentsRect().size().expandedTo(kPreviewMinimum);
-    const QImage picture = decodePicture(*bytes.value(), previewOnly ? box : QSize());
+    QSize tooLarge;
+    const QImage picture =
+        decodePicture(*bytes.value(), previewOnly ? previewBox() : QSize(), &tooLarge);
     bytes.value().reset();
     if (picture.isNull()) {
+        // Only the viewer says why: a click in the list shows no message.
+        if (!previewOnly && tooLarge.isValid()) {
+            services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
+                                      pictureTooLargeMessage(tooLarge));
+        }
         return;
     }
-    imgPreview_->setPixmap(QPixmap::fromImage(
-        picture.size() == box
-            ? picture
-            : picture.scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    preview_ = fitted(picture, previewBox());
+    showPreview();
     if (!previewOnly) {
         Q_EMIT viewPicture(picture);
     }
+}
+
+QSize ImagesPage::previewBox() const {
+    return imgPreview_->contentsRect().size().expandedTo(kPreviewMinimum);
+}
+
+QImage ImagesPage::fitted(const QImage& picture, QSize box) {
+    const QSize size = picture.size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    return size == picture.size()
+               ? picture
+               : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void ImagesPage::showPreview() {
+    // The whole picture, as large as the box allows with its proportions, in the box's middle.
+    const QImage shown = fitted(preview_, previewBox());
+    imgPreview_->setPixmap(QPixmap::fromImage(shown));
 }
 
 std::optional<qint64> ImagesPage::currentSelected() const {

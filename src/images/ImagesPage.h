@@ -50,12 +50,19 @@ private:
     void lstImages_DblClick();
     // The counter of the list's current item, when at least one item is selected.
     std::optional<qint64> currentSelected() const;
+    // The preview box's room for a picture, and a picture made as large as fits in a box with
+    // its proportions kept.
+    QSize previewBox() const;
+    static QImage fitted(const QImage& picture, QSize box);
+    // Shows the previewed picture fitted to the box, again whenever the box changes size.
+    void showPreview();
 
     Services& services_;
     QPointer<QWidget> panel_;
     QListWidget* lstImages_;
     QListWidget* lstIMGToDelete_;
     QLabel* imgPreview_;
+    QImage preview_;  // the previewed picture, fitted to the box when it was shown
 };
 
 }  // namespace ks

@@ -10,8 +10,16 @@ namespace ks {
 
 namespace {
 
-bool tooLarge(QSize size) {
-    return qint64(size.width()) * size.height() * 4 > kLargestDecodedBytes;
+// The bytes a picture takes decoded in `format`: four a pixel at least, as it takes on the
+// screen; more for the formats of more than 8 bits a channel.
+qint64 decodedBytes(QSize size, QImage::Format format) {
+    const int bits =
+        format == QImage::Format_Invalid ? 0 : QImage::toPixelFormat(format).bitsPerPixel();
+    return qint64(size.width()) * size.height() * std::max(4, bits / 8);
+}
+
+bool tooLarge(QSize size, QImage::Format format = QImage::Format_Invalid) {
+    return decodedBytes(size, format) > kLargestDecodedBytes;
 }
 
 // A JPEG whose data ends before its end-of-image marker is truncated. The decoder would fill
@@ -25,8 +33,8 @@ bool truncatedJpeg(const QByteArray& bytes) {
 }
 
 // Reads the picture with the decoder of `format`, or the one the content points to when no
-// format is given.
-QImage readAs(const QByteArray& bytes, const QByteArray& format, QSize box) {
+// format is given. A picture refused for its size leaves its size in `refused`.
+QImage readAs(const QByteArray& bytes, const QByteArray& format, QSize box, QSize& refused) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -36,29 +44,34 @@ QImage readAs(const QByteArray& bytes, const QByteArray& format, QSize box) {
         return {};
     }
     const QSize size = reader.size();
-    if (size.isValid() && tooLarge(size)) {
-        return {};
-    }
+    // A larger picture is decoded straight at the box's size where the format allows it, with
+    // its proportions; then only that size counts.
+    QSize decoded = size;
     if (box.isValid() && size.isValid() &&
         (size.width() > box.width() || size.height() > box.height()) &&
         reader.supportsOption(QImageIOHandler::ScaledSize)) {
-        reader.setScaledSize(box);
+        decoded = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        reader.setScaledSize(decoded);
+    }
+    if (decoded.isValid() && tooLarge(decoded, reader.imageFormat())) {
+        refused = size;
+        return {};
     }
     QImage image;
-    if (!reader.read(&image) || tooLarge(image.size())) {
+    if (!reader.read(&image) || tooLarge(image.size(), image.format())) {
         return {};
     }
     return image;
 }
 
-QImage decodeWithToolkit(const QByteArray& bytes, QSize box) {
-    if (QImage image = readAs(bytes, {}, box); !image.isNull()) {
+QImage decodeWithToolkit(const QByteArray& bytes, QSize box, QSize& refused) {
+    if (QImage image = readAs(bytes, {}, box, refused); !image.isNull() || refused.isValid()) {
         return image;
     }
     // Some contents pass for another format (an uncompressed TGA picture for a cursor): then
     // each decoder has its try.
     for (const QByteArray& format : QImageReader::supportedImageFormats()) {
-        if (QImage image = readAs(bytes, format, box); !image.isNull()) {
+        if (QImage image = readAs(bytes, format, box, refused); !image.isNull()) {
             return image;
         }
     }
@@ -67,14 +80,21 @@ QImage decodeWithToolkit(const QByteArray& bytes, QSize box) {
 
 }  // namespace
 
-QImage decodePicture(const QByteArray& bytes, QSize box) {
+QImage decodePicture(const QByteArray& bytes, QSize box, QSize* tooLargeSize) {
+    // The toolkit's decoders refuse to allocate more than half of this by default.
+    QImageReader::setAllocationLimit(static_cast<int>(kLargestDecodedBytes >> 20));
     if (bytes.isEmpty() || truncatedJpeg(bytes)) {
         return {};
     }
-    if (QImage image = decodeWithToolkit(bytes, box); !image.isNull()) {
-        return image;
+    QSize refused;
+    QImage image = decodeWithToolkit(bytes, box, refused);
+    if (image.isNull() && !refused.isValid() && isForeignPicture(bytes)) {
+        image = decodeForeignPicture(bytes, kLargestDecodedBytes);
     }
-    return isForeignPicture(bytes) ? decodeForeignPicture(bytes, kLargestDecodedBytes) : QImage();
+    if (tooLargeSize != nullptr) {
+        *tooLargeSize = image.isNull() ? refused : QSize();
+    }
+    return image;
 }
 
 QStringList decodablePatterns() {

@@ -14,10 +14,12 @@ namespace ks {
 constexpr qint64 kLargestDecodedBytes = qint64(256) * 1024 * 1024;
 
 // The picture held in `bytes`; a null image when they are no picture this program reads, are
-// damaged or truncated, or would exceed kLargestDecodedBytes. The format is told from the
+// damaged or truncated, or would exceed kLargestDecodedBytes (then `tooLargeSize`, when given,
+// receives the picture's size; otherwise it is made invalid). The format is told from the
 // content, never from a name. With a valid `box`, a picture larger than the box is decoded
-// straight at the box's size where its format allows it (a quick preview).
-QImage decodePicture(const QByteArray& bytes, QSize box = QSize());
+// straight at the largest size that fits the box with its proportions, where its format allows
+// it (a quick preview).
+QImage decodePicture(const QByteArray& bytes, QSize box = QSize(), QSize* tooLargeSize = nullptr);
 
 // The name patterns ("*.png" …) of every format decodePicture reads, sorted.
 QStringList decodablePatterns();

@@ -4,6 +4,7 @@
 #include <QTextDocument>
 
 #include "journal/TypingStatistics.h"
+#include "widgets/TextBox.h"
 
 namespace ks {
 
@@ -66,7 +67,8 @@ qint64 EntryCounts::pieces() const {
     qint64 total = 0;
     bool afterSpace = true;
     for (QTextBlock block = document_->begin(); block.isValid(); block = block.next()) {
-        if (block != document_->begin()) {
+        // A piece of a long line continues the text of the one before without a break.
+        if (block != document_->begin() && !continuesLine(block)) {
             total += afterSpace ? 1 : 0;
             afterSpace = false;
         }
@@ -80,9 +82,10 @@ qint64 EntryCounts::pieces() const {
 }
 
 qint64 EntryCounts::paragraphs() const {
-    qint64 breaks = document_->blockCount() - 1;
+    qint64 breaks = 0;
     for (QTextBlock block = document_->begin(); block.isValid(); block = block.next()) {
-        breaks += figuresOf(block).lineBreaks;
+        breaks += (block != document_->begin() && !continuesLine(block) ? 1 : 0) +
+                  figuresOf(block).lineBreaks;
     }
     return breaks / 2 + 1;
 }

@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "core/TextFolding.h"
+#include "core/TextLimits.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalMessages.h"
 #include "journal/JournalSave.h"
@@ -21,6 +23,7 @@
 #include "journal/StatisticsFrame.h"
 #include "widgets/Controls.h"
 #include "widgets/Icons.h"
+#include "widgets/TextBox.h"
 
 namespace ks {
 
@@ -53,10 +56,15 @@ void JournalPage::buildControls() {
     Calendar1_->setSelectedDate(services_.clock.today());
     shownDay_ = Calendar1_->selectedDate();
 
-    txtJournal_ = new QPlainTextEdit(this);
+    txtJournal_ = new TextBox(this);
     txtJournal_->setObjectName(QStringLiteral("txtJournal"));
     txtJournal_->setTabChangesFocus(false);
-    txtJournal2_ = new QPlainTextEdit(this);
+    txtJournal_->setLongestText(kLongestText);
+    connect(txtJournal_, &TextBox::inputRefused, this, [this] {
+        services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
+                                  textTooLongMessage());
+    });
+    txtJournal2_ = new TextBox(this);
     txtJournal2_->setObjectName(QStringLiteral("txtJournal2"));
     txtJournal2_->hide();
     txtDate_ = new QLineEdit(this);
@@ -78,12 +86,17 @@ void JournalPage::buildControls() {
     connect(Calendar1_, &QCalendarWidget::selectionChanged, this,
             &JournalPage::calendarSelectionChanged);
     connect(Calendar1_, &QCalendarWidget::currentPageChanged, this, &JournalPage::markEntryDays);
-    // A day found by the search is reached as a calendar click would reach it.
-    connect(searchPanel_, &JournalSearchPanel::daySelected, this, [this](QDate day) {
-        if (day != shownDay_) {
-            moveTo(day);
-        }
-    });
+    // A day found by the search is reached as a calendar click would reach it, and the match
+    // is selected and scrolled into view.
+    connect(searchPanel_, &JournalSearchPanel::daySelected, this,
+            [this](QDate day, const QString& searched) {
+                if (day != shownDay_) {
+                    moveTo(day);
+                }
+                if (day == shownDay_) {
+                    selectMatch(searched);
+                }
+            });
     addShortcuts(save, findChild<QPushButton*>(QStringLiteral("cmdPreviousDay")),
                  findChild<QPushButton*>(QStringLiteral("cmdNextDay")));
 }
@@ -290,6 +303,14 @@ void JournalPage::cmdJournalSave_Click() {
     if (result.saved()) {
         showEntryText(txtJournal2_, text);
         markEntryDays();
+    }
+}
+
+void JournalPage::selectMatch(const QString& searched) {
+    const std::optional<TextSpan> match =
+        findFolded(entryText(txtJournal_), foldedForSearch(searched));
+    if (match) {
+        txtJournal_->selectText(match->start, match->length);
     }
 }
 

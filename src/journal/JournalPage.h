@@ -12,13 +12,13 @@ class QCalendarWidget;
 class QLabel;
 class QLayout;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace ks {
 
 class JournalSearchPanel;
 class StatisticsFrame;
+class TextBox;
 
 // The Journal tab: calendar, entry, day buttons and the typing statistics.
 class JournalPage : public QWidget {
@@ -67,6 +67,8 @@ private:
     void cmdJournalSave_Click();
     // Shows in bold the days around the calendar's month that hold an entry of the user.
     void markEntryDays();
+    // Selects the first match of a journal search in the entry box and scrolls to it.
+    void selectMatch(const QString& searched);
 
     QString calendarDateText() const;
     // Ctrl+S saves; Alt+Left and Alt+Right go to the previous and next day.
@@ -75,8 +77,8 @@ private:
     Services& services_;
     QPointer<QWidget> panel_;
     QCalendarWidget* Calendar1_;
-    QPlainTextEdit* txtJournal_;
-    QPlainTextEdit* txtJournal2_;
+    TextBox* txtJournal_;
+    TextBox* txtJournal2_;
     QLineEdit* txtDate_;
     StatisticsFrame* Frame1_;
     JournalSearchPanel* searchPanel_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/TextFolding.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalStore.h"
 
@@ -61,7 +62,8 @@ QString snippetNearMatch(const JournalHit& hit, qsizetype lead) {
 Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const QString& owner,
                                         const QString& text) {
     QList<JournalHit> hits;
-    if (text.isEmpty()) {
+    const QString needle = foldedForSearch(text);
+    if (needle.isEmpty()) {
         return hits;
     }
     Result<Connection> connection = database.open();
@@ -81,10 +83,9 @@ Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const QString&
             continue;
         }
         const QString entry = shownJournalText(query.text(1));
-        const qsizetype at = entry.indexOf(text, 0, Qt::CaseInsensitive);
-        if (at >= 0) {
+        if (const std::optional<TextSpan> match = findFolded(entry, needle)) {
             JournalHit hit{*day, QString(), 0};
-            hit.snippet = journalSnippet(entry, at, text.size(), &hit.matchStart);
+            hit.snippet = journalSnippet(entry, match->start, match->length, &hit.matchStart);
             hits.append(hit);
         }
     }

@@ -15,8 +15,9 @@ struct JournalHit {
     qsizetype matchStart = 0;  // where the match begins in the snippet
 };
 
-// Every day of the owner whose entry contains `text`, letter case ignored, newest first. A day
-// is judged by the entry its load shows (the first row of the day). Empty for an empty text.
+// Every day of the owner whose entry contains `text`, letter case and the kind and number of
+// spaces and line breaks between words ignored (foldedForSearch), newest first. A day is judged
+// by the entry its load shows (the first row of the day). Empty for an empty text.
 Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const QString& owner,
                                         const QString& text);
 

@@ -55,7 +55,7 @@ JournalSearchPanel::JournalSearchPanel(Services& services, QWidget* parent)
     const auto choose = [this](const QModelIndex& index) {
         const QDate day = index.data(JournalFoundModel::kDayRole).toDate();
         if (day.isValid()) {
-            Q_EMIT daySelected(day);
+            Q_EMIT daySelected(day, searched_);
         }
     };
     connect(lstJournalFound_, &QListView::activated, this, choose);
@@ -73,6 +73,7 @@ void JournalSearchPanel::search() {
     typingPause_->stop();
     found_->clear();
     const QString text = txtJournalSearch_->text();
+    searched_ = text;
     lstJournalFound_->setVisible(!text.isEmpty());
     if (text.isEmpty()) {
         return;

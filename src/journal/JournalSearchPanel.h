@@ -14,7 +14,7 @@ namespace ks {
 class JournalFoundModel;
 
 // Finds the user's journal days by what their entries say: a search field and the days found,
-// newest first, each with a snippet. Choosing a day asks the page to go there.
+// newest first, each with a snippet. Choosing a day asks the page to go there and show the match.
 class JournalSearchPanel : public QWidget {
     Q_OBJECT
 public:
@@ -26,7 +26,8 @@ public:
     void search();
 
 Q_SIGNALS:
-    void daySelected(QDate day);
+    // A day found was chosen; `searched` is the text it was found by.
+    void daySelected(QDate day, const QString& searched);
 
 private:
     Services& services_;
@@ -34,6 +35,7 @@ private:
     JournalFoundModel* found_;
     QListView* lstJournalFound_;
     QTimer* typingPause_;
+    QString searched_;  // the text the listed days were found by
 };
 
 }  // namespace ks

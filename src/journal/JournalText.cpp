@@ -1,20 +1,20 @@
 #include "journal/JournalText.h"
 
-#include <QPlainTextEdit>
-#include <QTextDocument>
+#include "widgets/TextBox.h"
 
 namespace ks {
 
 QString entryText(const QPlainTextEdit* box) {
-    // The document keeps a paragraph separator between its blocks; the plain-text export would
-    // also turn no-break spaces into spaces, so the raw text is taken instead.
-    QString text = box->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
+    // Paragraph by paragraph: the plain-text export would turn no-break spaces into spaces.
+    return documentText(box->document());
 }
 
 void showEntryText(QPlainTextEdit* box, const QString& text) {
-    box->setPlainText(text);
+    if (auto* textBox = qobject_cast<TextBox*>(box)) {
+        textBox->setText(text);
+    } else {
+        box->setPlainText(text);
+    }
 }
 
 }  // namespace ks

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "widgets/Controls.h"
+#include "widgets/SecretClipboard.h"
 
 namespace ks {
 
@@ -42,6 +43,7 @@ PasswordGeneratorWindow::PasswordGeneratorWindow(QWidget* parent) : QDialog(pare
     generated_->setObjectName(QStringLiteral("txtGenerated"));
     generated_->setReadOnly(true);
     generated_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    keepOutOfSelection(generated_);
     strength_ = makeLabel(this, QStringLiteral("lblStrength"), QString());
 
     QPushButton* again = makeButton(this, QStringLiteral("cmdGenerate"), tr("&New"));

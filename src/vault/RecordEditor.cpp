@@ -13,9 +13,11 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "core/CommonTexts.h"
+#include "core/TextLimits.h"
 #include "vault/CategoryHintPanel.h"
 #include "vault/PasswordGeneratorWindow.h"
 #include "vault/VaultFailure.h"
@@ -23,6 +25,7 @@
 #include "vault/VaultNames.h"
 #include "widgets/Controls.h"
 #include "widgets/Icons.h"
+#include "widgets/TextBox.h"
 
 namespace ks {
 
@@ -47,10 +50,11 @@ QString notSaved() {
     return QStringLiteral("The record could not be saved.");
 }
 
-QPlainTextEdit* makeTextBox(QWidget* parent, const QString& name) {
-    auto* box = new QPlainTextEdit(parent);
+TextBox* makeTextBox(QWidget* parent, const QString& name) {
+    auto* box = new TextBox(parent);
     box->setObjectName(name);
     box->setTabChangesFocus(true);
+    box->setLongestText(kLongestText);
     return box;
 }
 
@@ -73,6 +77,24 @@ RecordEditor::RecordEditor(Services& services, RecordStore& records,
     connect(cmdSaveClose_, &QPushButton::clicked, this, [this] { save(false); });
     connect(cmdSaveNew_, &QPushButton::clicked, this, [this] { save(true); });
     connect(cmdCancel_, &QPushButton::clicked, this, &RecordEditor::hideEditor);
+    shortNamesAhead_ = new QTimer(this);
+    shortNamesAhead_->setObjectName(QStringLiteral("shortNamesAhead"));
+    shortNamesAhead_->setInterval(0);
+    connect(shortNamesAhead_, &QTimer::timeout, this, &RecordEditor::readShortNamesAhead);
+}
+
+void RecordEditor::readShortNamesAhead() {
+    // About a millisecond of reading at a time, so that keys are never held up.
+    constexpr int kRowsPerStep = 1000;
+    if (!services_.state.LoggedIn) {
+        shortNamesAhead_->stop();
+        return;
+    }
+    const Result<bool> done = records_.ReadShortNamesAhead(kRowsPerStep);
+    // A failure is reported by the save itself, if one comes.
+    if (!done.ok() || done.value()) {
+        shortNamesAhead_->stop();
+    }
 }
 
 void RecordEditor::buildBoxes(const QListWidget& completionSource) {
@@ -85,6 +107,12 @@ void RecordEditor::buildBoxes(const QListWidget& completionSource) {
     addRevealToggle(txtPassword_, {txtPassword2_});
     txtDescription_ = makeTextBox(this, QStringLiteral("txtDescription"));
     txtNotes_ = makeTextBox(this, QStringLiteral("txtNotes"));
+    for (TextBox* box : {txtDescription_, txtNotes_}) {
+        connect(box, &TextBox::inputRefused, this, [this] {
+            services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
+                                      textTooLongMessage());
+        });
+    }
     cmbCategory_ = new QComboBox(this);
     cmbCategory_->setObjectName(QStringLiteral("cmbCategory"));
     cmbCategory_->setEditable(true);
@@ -190,8 +218,8 @@ void RecordEditor::prepareEdit(const StoredRecord& record) {
     txtUserName_->setText(record.fields.userName);
     txtPassword_->setText(record.fields.password);
     txtPassword2_->setText(record.fields.password);
-    txtDescription_->setPlainText(record.fields.description);
-    txtNotes_->setPlainText(record.fields.notes);
+    txtDescription_->setText(record.fields.description);
+    txtNotes_->setText(record.fields.notes);
     cmbCategory_->setEditText(record.fields.category);
     cmdSaveNew_->hide();
     pctHint_->dismiss();
@@ -212,6 +240,7 @@ void RecordEditor::open() {
     show();
     raise();
     activateWindow();
+    shortNamesAhead_->start();
     cmbCategory_->setFocus();
     // Typing replaces the preselected category rather than adding to it.
     cmbCategory_->lineEdit()->selectAll();
@@ -237,8 +266,8 @@ RecordFields RecordEditor::typedFields() const {
     fields.shortName = txtShortName_->text();
     fields.userName = txtUserName_->text();
     fields.password = txtPassword_->text();
-    fields.description = txtDescription_->toPlainText();
-    fields.notes = txtNotes_->toPlainText();
+    fields.description = txtDescription_->text();
+    fields.notes = txtNotes_->text();
     fields.category = cmbCategory_->currentText();
     return fields;
 }

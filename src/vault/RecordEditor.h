@@ -9,12 +9,13 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace ks {
 
 class CategoryHintPanel;
+class TextBox;
 
 // The record editor `Form2`, a window of its own that is not modal: creates a record when
 // `lblLineKey` is empty, else updates the record whose Counter it holds. The category box
@@ -62,6 +63,9 @@ private:
     void emptyBoxes();
     void hideEditor();
     RecordFields typedFields() const;
+    // While the editor is open, the short names its save checks are read a step at a time
+    // between other events, so that the first save of a session need not wait for all of them.
+    void readShortNamesAhead();
 
     Services& services_;
     RecordStore& records_;
@@ -70,8 +74,8 @@ private:
     QLineEdit* txtUserName_;
     QLineEdit* txtPassword_;
     QLineEdit* txtPassword2_;
-    QPlainTextEdit* txtDescription_;
-    QPlainTextEdit* txtNotes_;
+    TextBox* txtDescription_;
+    TextBox* txtNotes_;
     QComboBox* cmbCategory_;
     CategoryHintPanel* pctHint_;
     QLabel* lblLineKey_;
@@ -79,6 +83,7 @@ private:
     QPushButton* cmdSaveNew_;
     QPushButton* cmdCancel_;
     QPushButton* cmdGeneratePassword_;
+    QTimer* shortNamesAhead_;
 };
 
 }  // namespace ks

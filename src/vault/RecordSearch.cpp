@@ -3,24 +3,12 @@
 #include <QByteArrayMatcher>
 #include <algorithm>
 
+#include "core/TextFolding.h"
 #include "crypto/FieldCipher.h"
 
 namespace ks {
 
 namespace {
-
-// Appends a UTF-8 text folded to one case. Most texts are plain ASCII, folded here at a
-// fraction of what general case folding costs; the others are folded by Qt.
-void appendFolded(QByteArray& out, QByteArrayView utf8) {
-    if (std::any_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) != 0; })) {
-        out.append(QString::fromUtf8(utf8).toCaseFolded().toUtf8());
-        return;
-    }
-    const qsizetype start = out.size();
-    out.resize(start + utf8.size());
-    std::transform(utf8.begin(), utf8.end(), out.begin() + start,
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-}
 
 // A short name is shown without the spaces around it, and searched so.
 QByteArrayView withoutSpaces(QByteArrayView text) {
@@ -42,11 +30,11 @@ QByteArray RecordSearch::searchText(QByteArrayView shortName, QByteArrayView use
     shortName = withoutSpaces(shortName);
     QByteArray text;
     text.reserve(shortName.size() + userName.size() + description.size() + 2);
-    appendFolded(text, shortName);
+    appendFoldedUtf8(text, shortName);
     text.append(kApart);
-    appendFolded(text, userName);
+    appendFoldedUtf8(text, userName);
     text.append(kApart);
-    appendFolded(text, description);
+    appendFoldedUtf8(text, description);
     return text;
 }
 

@@ -13,10 +13,10 @@
 namespace ks {
 
 // Finds records by what they say: a record matches when its short name, user name or
-// description contains the text, letter case ignored. The three fields of each of the owner's
-// records are decrypted once, ahead of the first search of the session or at it, and kept folded
-// to one case; they are read again whenever anything this search did not follow may have
-// written.
+// description contains the text, letter case and the kind and number of spaces between words
+// ignored (foldedForSearch). The three fields of each of the owner's records are decrypted once,
+// ahead of the first search of the session or at it, and kept folded; they are read again
+// whenever anything this search did not follow may have written.
 class RecordSearch {
 public:
     // Makes the owner's texts current: read again unless nothing has written since.
@@ -25,7 +25,7 @@ public:
     // once they are all current. A write in between makes the reading start again.
     Result<bool> readAhead(Connection& connection, const QString& owner, int rows);
     // The lines of `lines` (the owner's, as listed) whose record holds `folded`, a search text
-    // already in the one case (QString::toCaseFolded), in their order. After prepare().
+    // already folded (foldedForSearch), in their order. After prepare().
     QList<RecordLine> matching(const QList<RecordLine>& lines, const QString& folded) const;
     // Changes whenever the kept texts do.
     quint64 generation() const { return generation_; }
@@ -40,7 +40,7 @@ public:
                const QString& shortName, const QString& userName, const QString& description);
     void removed(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter);
 
-    // What a record is searched in: its three fields (UTF-8) in one case, kept apart.
+    // What a record is searched in: its three fields (UTF-8) folded, kept apart.
     static QByteArray searchText(QByteArrayView shortName, QByteArrayView userName,
                                  QByteArrayView description);
 

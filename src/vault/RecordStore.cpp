@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/TextFolding.h"
 #include "crypto/FieldCipher.h"
 #include "vault/CategoryRules.h"
 #include "vault/CategoryStore.h"
@@ -94,7 +95,7 @@ Result<QList<RecordLine>> RecordStore::searchIn(Connection& connection, const QS
     if (DbStatus status = search_.prepare(connection, owner); !status.ok()) {
         return status;
     }
-    const QString folded = search.toCaseFolded();
+    const QString folded = foldedForSearch(search);
     const LastSearch& last = lastSearch_;
     const bool narrower = last.owner == owner && last.category == category &&
                           last.listing == listing_.generation() &&
@@ -111,6 +112,14 @@ Result<bool> RecordStore::ReadSearchAhead(const QString& owner, int rows) {
         return connection.status();
     }
     return search_.readAhead(connection.value(), owner, rows);
+}
+
+Result<bool> RecordStore::ReadShortNamesAhead(int rows) {
+    Result<Connection> connection = database_.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    return index_.readAhead(connection.value(), rows);
 }
 
 Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const QString& owner, qint64 counter) {

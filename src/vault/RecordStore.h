@@ -63,13 +63,16 @@ public:
     // The owner's records filed under `category` exactly (letter case counts), or all of them
     // for the all-records entry in any letter case; in the table's stored order. With a search
     // text, only the records whose short name, user name or description contains it, letter
-    // case ignored.
+    // case and the spaces between words ignored (foldedForSearch).
     Result<QList<RecordLine>> ListRecords(const QString& owner, const QString& category,
                                           const QString& search = QString());
 
     // Reads up to `rows` more of what a search of the owner's records looks in, ahead of the
     // search; true once all of it is read and current.
     Result<bool> ReadSearchAhead(const QString& owner, int rows);
+    // Reads up to `rows` more of the table's short names, ahead of the uniqueness check of a
+    // save; true once all of them are read and current.
+    Result<bool> ReadShortNamesAhead(int rows);
 
     // The owner's record `counter`, decrypted; nullopt when the owner has no such record.
     Result<std::optional<StoredRecord>> ShowRecord(const QString& owner, qint64 counter);

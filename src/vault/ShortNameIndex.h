@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QHash>
-#include <QMultiHash>
 #include <QString>
+#include <optional>
+#include <vector>
 
 #include "storage/CacheStamp.h"
 #include "storage/Database.h"
@@ -10,17 +10,23 @@
 namespace ks {
 
 // Which records hold which short name (compared trimmed and in upper case), over the whole
-// table, kept for the session so that the uniqueness check of a save is a lookup rather than a
-// walk of the table. Only a hash of each name is kept; a record whose hash matches is read back
-// to compare the names themselves. The index is read again from the table whenever its stamp
-// says that anything else may have written since it was last brought up to date.
+// table, kept for the session so that the uniqueness check of a save is a look through the
+// kept names rather than a walk of the table. Only a hash of each name is kept (16 bytes a
+// record); a record whose hash matches is read back to compare the names themselves. The names
+// are read owner by owner, a step at a time ahead of the check (while the user types) or at the
+// check itself, and read again whenever the stamp says that anything else may have written since
+// the index was last brought up to date.
 class ShortNameIndex {
 public:
     // How names are compared for uniqueness: spaces around and letter case do not count.
     static QString comparisonKey(const QString& name) { return name.trimmed().toUpper(); }
 
+    // Reads up to `rows` more of the table's names ahead of a check; true once the index is
+    // complete and current. A write in between makes the reading start again.
+    Result<bool> readAhead(Connection& connection, int rows);
+
     // Whether a record other than `exceptCounter` has the short name. Asked under the writer's
-    // lock of the save that follows.
+    // lock of the save that follows; reads whatever is left to read first.
     Result<bool> inUse(Connection& connection, const QString& shortName, qint64 exceptCounter);
 
     // The record `counter` now holds `shortName`: called once this connection committed a save
@@ -33,12 +39,34 @@ public:
     bool isCurrent(Connection& connection) { return stamp_.isCurrent(connection); }
 
 private:
-    DbStatus rebuild(Connection& connection);
-    Result<bool> holds(Connection& connection, qint64 counter, const QString& key);
-    void forget(qint64 counter);
+    struct Entry {
+        qint64 counter = 0;
+        size_t hash = 0;  // of the comparison key
+    };
+    using Entries = std::vector<Entry>;
 
-    QMultiHash<size_t, qint64> counters_;  // hash of the comparison key -> records holding it
-    QHash<qint64, size_t> hashes_;         // record -> the hash of its comparison key
+    // Reads on from where the reading stopped: up to `rows` more, or all the rest for a negative
+    // count. True once the index is complete.
+    Result<bool> readOn(Connection& connection, qint64 rows);
+    // The first owner after `after` (the first of all without it); nullopt after the last.
+    static Result<std::optional<QString>> nextOwner(Connection& connection,
+                                                    const std::optional<QString>& after);
+    // Up to `rows` more of the reading's owner's names (all for a negative count); how many.
+    Result<qint64> readOwner(Connection& connection, qint64 rows);
+    Result<bool> holds(Connection& connection, qint64 counter, const QString& key);
+    Entries::iterator find(qint64 counter);
+
+    // A reading in progress as of `stamp`: the owners up to `previous` are read, and `owner`'s
+    // names up to Counter `after`.
+    struct Reading {
+        Connection::ChangeStamp stamp;
+        std::optional<QString> previous;
+        std::optional<QString> owner;
+        qint64 after = 0;
+        Entries entries;
+    };
+    std::optional<Reading> reading_;
+    Entries entries_;
     CacheStamp stamp_;
 };
 

@@ -9,9 +9,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
@@ -29,6 +27,7 @@
 #include "widgets/Controls.h"
 #include "widgets/Icons.h"
 #include "widgets/LineDelegate.h"
+#include "widgets/TextBox.h"
 
 namespace ks {
 
@@ -41,8 +40,8 @@ QLineEdit* makeDetailLine(QWidget* parent, const char* name) {
     return box;
 }
 
-QPlainTextEdit* makeDetailText(QWidget* parent, const char* name) {
-    auto* box = new QPlainTextEdit(parent);
+TextBox* makeDetailText(QWidget* parent, const char* name) {
+    auto* box = new TextBox(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setReadOnly(true);
     box->setTabChangesFocus(true);
@@ -61,58 +60,6 @@ VaultPage::VaultPage(Services& services, QWidget* parent)
     categoryWindow_ = new CategoryWindow(services_, this);
     connectActions();
     buildCopyActions();
-}
-
-void VaultPage::buildSearch() {
-    txtSearch_ = new QLineEdit(this);
-    txtSearch_->setObjectName(QStringLiteral("txtSearchRecords"));
-    txtSearch_->setPlaceholderText(tr("Search records (Ctrl+F)"));
-    txtSearch_->setToolTip(
-        tr("Lists only the records whose short name, user name or description contains the "
-           "text. Esc empties the box."));
-    txtSearch_->setClearButtonEnabled(true);
-    txtSearch_->installEventFilter(this);
-    searchAhead_ = new QTimer(this);
-    searchAhead_->setObjectName(QStringLiteral("searchAhead"));
-    searchAhead_->setInterval(0);
-    connect(searchAhead_, &QTimer::timeout, this, &VaultPage::readSearchAhead);
-    auto* find = new QShortcut(QKeySequence::Find, this);
-    find->setContext(Qt::WindowShortcut);
-    connect(find, &QShortcut::activated, this, [this] {
-        if (isVisible()) {
-            txtSearch_->setFocus(Qt::ShortcutFocusReason);
-            txtSearch_->selectAll();
-        }
-    });
-}
-
-void VaultPage::readSearchAhead() {
-    // A millisecond or two of reading at a time, so that keys and clicks are never held up.
-    constexpr int kRowsPerStep = 500;
-    if (!services_.state.LoggedIn) {
-        searchAhead_->stop();
-        return;
-    }
-    const Result<bool> done =
-        records_.ReadSearchAhead(services_.state.UserNameCipher, kRowsPerStep);
-    // A failure is reported by the search itself, if one comes.
-    if (!done.ok() || done.value()) {
-        searchAhead_->stop();
-    }
-}
-
-bool VaultPage::searchKey(QKeyEvent* key) {
-    if (key->key() == Qt::Key_Escape && !txtSearch_->text().isEmpty()) {
-        txtSearch_->clear();
-        return true;
-    }
-    // Down goes on to the list, as in the search boxes of other programs.
-    if (key->key() == Qt::Key_Down && lines_->rowCount() > 0) {
-        lstPasswords_->setFocus(Qt::TabFocusReason);
-        lstPasswords_->setCurrentIndex(lines_->index(0));
-        return true;
-    }
-    return false;
 }
 
 void VaultPage::buildButtonPanel() {
@@ -347,8 +294,8 @@ void VaultPage::ShowRecord(qint64 counter) {
     // Long values show their beginning.
     txtUserName_->setCursorPosition(0);
     txtPassword_->setCursorPosition(0);
-    txtDescription_->setPlainText(fields.description);
-    txtNotes_->setPlainText(fields.notes);
+    txtDescription_->setText(fields.description);
+    txtNotes_->setText(fields.notes);
 }
 
 void VaultPage::OpenNewRecord() {

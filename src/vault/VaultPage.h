@@ -17,7 +17,6 @@ class QLineEdit;
 class QListView;
 class QListWidget;
 class QMenu;
-class QPlainTextEdit;
 class QPoint;
 class QPushButton;
 class QToolButton;
@@ -25,6 +24,7 @@ class QToolButton;
 namespace ks {
 
 class SecretClipboard;
+class TextBox;
 class CategoryWindow;
 class RecordEditor;
 class RecordListModel;
@@ -128,8 +128,8 @@ private:
     QToolButton* cmdCopyPassword_;
     QMenu* mnuRecords_ = nullptr;
     SecretClipboard* clipboard_ = nullptr;
-    QPlainTextEdit* txtDescription_;
-    QPlainTextEdit* txtNotes_;
+    TextBox* txtDescription_;
+    TextBox* txtNotes_;
     QListWidget* lstTempCategories_;
     std::unique_ptr<RecordEditor> editor_;
     CategoryWindow* categoryWindow_;

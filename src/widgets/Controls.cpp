@@ -10,6 +10,7 @@
 #include <QStylePainter>
 
 #include "widgets/Icons.h"
+#include "widgets/SecretClipboard.h"
 
 namespace ks {
 
@@ -41,6 +42,7 @@ QLineEdit* makePasswordBox(QWidget* parent, const QString& name) {
     box->setObjectName(name);
     box->setEchoMode(QLineEdit::Password);
     box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
+    keepOutOfSelection(box);                                                 // once shown
     return box;
 }
 

@@ -21,7 +21,8 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption,
                   QWidget* buddy = nullptr);
 // A push button with a caption, named `name`; it is never pressed by Enter in another box.
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption);
-// A box for a password: every character shown as "*".
+// A box for a password: every character shown as "*"; shown in clear, it never leaves the
+// password in the desktop's selection (keepOutOfSelection).
 QLineEdit* makePasswordBox(QWidget* parent, const QString& name);
 
 // An eye toggle that shows or masks the characters of a password box, for the box and the

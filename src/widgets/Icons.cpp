@@ -1,13 +1,18 @@
 #include "widgets/Icons.h"
 
+#include <QGuiApplication>
+#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "widgets/TintedIcon.h"
 
 namespace ks {
 
 namespace {
 constexpr int kButtonSide = 56;
 constexpr int kIconSide = 32;
+constexpr QSize kBackdropSize(1200, 800);
 }  // namespace
 
 QIcon appIcon() {
@@ -15,7 +20,12 @@ QIcon appIcon() {
 }
 
 QIcon themedIcon(const QString& themeName, const QString& picture) {
-    return QIcon::fromTheme(themeName, QIcon(QStringLiteral(":/icons/%1.svg").arg(picture)));
+    // This toolkit does not repaint a theme's symbolic icons in the text colour, so on a dark
+    // scheme they would be dark on dark: the program's own picture is used instead.
+    if (themeName.endsWith(QStringLiteral("-symbolic"))) {
+        return tintedIcon(QStringLiteral(":/icons/%1.svg").arg(picture));
+    }
+    return QIcon::fromTheme(themeName, tintedIcon(QStringLiteral(":/icons/%1.svg").arg(picture)));
 }
 
 QPushButton* makePictureButton(QWidget* parent, const QString& objectName, const QIcon& icon,
@@ -44,8 +54,19 @@ QWidget* makeButtonPanel(const QString& objectName,
     return panel;
 }
 
-QPixmap backdropPicture() {
-    return QPixmap(QStringLiteral(":/pictures/backdrop.svg"));
+QPixmap backdropPicture(const QPalette& palette) {
+    // Drawn in the highlight colour over the window's own colour: light on a light scheme,
+    // dark on a dark one.
+    const QString source = QStringLiteral(":/pictures/backdrop.svg");
+    const QImage lines = renderTinted(source, palette.color(QPalette::Highlight), kBackdropSize);
+    if (lines.isNull()) {
+        return {};
+    }
+    QPixmap picture(kBackdropSize);
+    picture.fill(palette.color(QPalette::Window));
+    QPainter painter(&picture);
+    painter.drawImage(0, 0, lines);
+    return picture;
 }
 
 }  // namespace ks

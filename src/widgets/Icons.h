@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QGuiApplication>
 #include <QIcon>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QString>
@@ -15,7 +17,8 @@ namespace ks {
 QIcon appIcon();
 
 // An icon from the desktop's icon theme, or the program's own picture of the same purpose.
-// `picture` names one of the program's pictures (":/icons/<picture>.svg").
+// `picture` names one of the program's pictures (":/icons/<picture>.svg"), drawn in the
+// palette's text colour where it uses currentColor.
 QIcon themedIcon(const QString& themeName, const QString& picture);
 
 // A button that shows a picture instead of a caption. It carries its purpose as tooltip and
@@ -35,7 +38,8 @@ struct PictureButtonInfo {
 QWidget* makeButtonPanel(const QString& objectName,
                          std::initializer_list<PictureButtonInfo> buttons);
 
-// The backdrop picture of the main window (empty if it cannot be loaded).
-QPixmap backdropPicture();
+// The backdrop picture of the main window in the colours of `palette` (empty if it cannot be
+// loaded).
+QPixmap backdropPicture(const QPalette& palette = QGuiApplication::palette());
 
 }  // namespace ks

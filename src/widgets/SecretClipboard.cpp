@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMimeData>
 
 namespace ks {
@@ -19,6 +20,21 @@ QMimeData* secretMimeData(const QString& secret) {
     data->setText(secret);
     data->setData(passwordManagerHintFormat(), passwordManagerHintSecret());
     return data;
+}
+
+void keepOutOfSelection(QLineEdit* box) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection()) {
+        return;
+    }
+    // The toolkit tells of the new selection while it sets it, before it answers any program.
+    QObject::connect(clipboard, &QClipboard::selectionChanged, box, [box, clipboard] {
+        if (box->echoMode() == QLineEdit::Normal && box->hasSelectedText() &&
+            clipboard->ownsSelection() &&
+            clipboard->text(QClipboard::Selection) == box->selectedText()) {
+            clipboard->clear(QClipboard::Selection);
+        }
+    });
 }
 
 SecretClipboard::SecretClipboard(QObject* parent, QClipboard* clipboard)

@@ -7,6 +7,7 @@
 #include <chrono>
 
 class QClipboard;
+class QLineEdit;
 class QMimeData;
 
 namespace ks {
@@ -18,6 +19,12 @@ QByteArray passwordManagerHintSecret();
 
 // Clipboard contents for a secret: the text, marked for clipboard managers as secret.
 QMimeData* secretMimeData(const QString& secret);
+
+// Keeps a secret shown in `box` out of the desktop's selection (the X11 primary selection). The
+// toolkit offers whatever is selected in a box that shows its characters to every program, and
+// it stays offered until something else is selected, however long after. What the box offers is
+// taken back at once, before any other program can ask for it. (A masked box offers nothing.)
+void keepOutOfSelection(QLineEdit* box);
 
 // Puts values on the desktop's clipboard. A secret (a password) is marked so that clipboard
 // managers skip it, and it is taken off the clipboard again after a while, or when asked to (at

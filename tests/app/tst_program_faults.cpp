@@ -39,6 +39,8 @@ class ProgramFaultsTest : public QObject {
         auto second = std::make_unique<Second>();
         ProgramOptions options = session->env.programOptions();
         options.lockWaitMs = lockWaitMs;
+        // The first copy runs in this thread, so it cannot answer while the second one waits.
+        options.answerWaitMs = 100;
         second->program = std::make_unique<Program>(second->dialogs, options);
         second->program->start();
         return second;

@@ -71,6 +71,8 @@ private Q_SLOTS:
               u"Email"_s}},
             {anna, {u"Банк"_s, u"анна"_s, u"пароль <b>"_s, u"деньги"_s, QString(), u"Banking"_s}},
             {anna, {u"shop"_s, u"a"_s, u"pw-shop"_s, QString(), QString(), u"Shopping"_s}},
+            {anna, {u"Große  Straße"_s, u"g"_s, u"pw-street"_s, {}, {}, {}}},
+            {anna, {u"İstanbul Bank"_s, u"i"_s, u"pw-ist"_s, {}, {}, {}}},
             {bert, {u"bertbank"_s, u"b"_s, u"pw-b"_s, {}, {}, u"Email"_s}},
         };
         for (const auto& [owner, fields] : records) {
@@ -99,13 +101,16 @@ private Q_SLOTS:
 
     void readsOnlyTheUsersRecordsAndDays() {
         const QByteArray before = fileHash(env->databasePath());
-        QCOMPARE(cliAsAnna({u"ls"_s}).result(), u"0|gmail\nБанк\nshop\n"_s);
+        QCOMPARE(cliAsAnna({u"ls"_s}).result(),
+                 u"0|gmail\nБанк\nshop\nGroße  Straße\nİstanbul Bank\n"_s);
         QCOMPARE(cliAsAnna({u"ls"_s, u"Banking"_s}).out, u"Банк\n"_s);
         // A category of the user's (own or shared) that holds nothing lists nothing; a name
         // that is none is refused.
-        for (const QString& empty : {u"Travel"_s, u"Work"_s, u"Unfiled"_s}) {
+        for (const QString& empty : {u"Travel"_s, u"Work"_s}) {
             QCOMPARE(cliAsAnna({u"ls"_s, empty}).result(), u"0|"_s);
         }
+        QCOMPARE(cliAsAnna({u"ls"_s, u"Unfiled"_s}).result(),
+                 u"0|Große  Straße\nİstanbul Bank\n"_s);
         Run run = cliAsAnna({u"ls"_s, u"Hobbies"_s});
         QCOMPARE(run.result(), u"1|"_s);
         QCOMPARE(run.err, u"You have no category named Hobbies.\n"_s);
@@ -126,6 +131,9 @@ private Q_SLOTS:
                             u"gmail"_s})
                      .result(),
                  u"0|gmail\nfirst\nsecond\nEmail\nanna@example.org\nmail\n"_s);
+        // Names are matched as the searches match text: full case folding, any spaces.
+        QVERIFY(cliAsAnna({u"show"_s, u"GROSSE STRASSE"_s, u"-s"_s}).out.contains(u"pw-street"_s));
+        QVERIFY(cliAsAnna({u"show"_s, u"istanbul\tbank"_s, u"-s"_s}).out.contains(u"pw-ist"_s));
 
         // Another user's record is as good as absent.
         run = cliAsAnna({u"show"_s, u"bertbank"_s});

@@ -114,4 +114,16 @@ QByteArray hugeBmp() {
     return file;
 }
 
+QByteArray oversizedJpeg(QSize claimed) {
+    QByteArray jpeg = encoded(quarters(QSize(64, 48)), "JPEG");
+    const qsizetype frame = jpeg.indexOf("\xFF\xC0");  // marker, length, precision, height, width
+    const auto put = [&jpeg](qsizetype at, int value) {
+        jpeg[at] = static_cast<char>(value >> 8);
+        jpeg[at + 1] = static_cast<char>(value & 0xFF);
+    };
+    put(frame + 5, claimed.height());
+    put(frame + 7, claimed.width());
+    return jpeg;
+}
+
 }  // namespace ks::test

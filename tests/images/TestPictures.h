@@ -25,5 +25,7 @@ QByteArray tinyGif();
 
 // A BMP header claiming a picture far beyond any sane size, with a few bytes of pixels.
 QByteArray hugeBmp();
+// A JPEG file whose header claims `claimed` pixels, followed by the data of a small picture.
+QByteArray oversizedJpeg(QSize claimed);
 
 }  // namespace ks::test

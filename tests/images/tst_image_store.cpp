@@ -1,5 +1,6 @@
 // The picture store and the decoding of stored pictures, without windows.
 #include <QtTest>
+#include <cstring>
 
 #include "TestEnvironment.h"
 #include "TestPictures.h"
@@ -167,9 +168,40 @@ private Q_SLOTS:
         QCOMPARE(gif.size(), QSize(2, 2));
         QCOMPARE(gif.pixelColor(1, 1), QColor(Qt::red));
         const QByteArray jpeg = test::encoded(test::quarters(QSize(1600, 1200)), "JPEG");
-        QCOMPARE(decodePicture(jpeg, QSize(320, 200)).size(), QSize(320, 200));
+        // With its proportions: 4:3 in a box of 16:10 is as high as the box.
+        QCOMPARE(decodePicture(jpeg, QSize(320, 200)).size(), QSize(266, 200));
+        QCOMPARE(decodePicture(jpeg, QSize(200, 320)).size(), QSize(200, 150));
         // A picture smaller than the box comes at its own size.
         QCOMPARE(decodePicture(jpeg, QSize(2000, 1500)).size(), QSize(1600, 1200));
+    }
+
+    // Pictures up to the program's ceiling decode whole, past the toolkit's smaller default
+    // limit; one beyond it tells its size.
+    void largePhotosDecodeUpToTheCeiling() {
+        // 5800 x 5800 colour pixels take just over 128 MiB decoded (four bytes each).
+        QImage source(5800, 5800, QImage::Format_Indexed8);
+        source.setColorTable({qRgb(200, 30, 30), qRgb(30, 30, 200)});
+        source.fill(0);
+        for (int y = source.height() / 2; y < source.height(); ++y) {
+            std::memset(source.scanLine(y), 1, source.width());
+        }
+        const QByteArray photo = test::encoded(source, "JPEG", 50);
+        source = QImage();
+        QSize tooLarge(1, 1);
+        const QImage picture = decodePicture(photo, QSize(), &tooLarge);
+        QCOMPARE(picture.size(), QSize(5800, 5800));
+        QVERIFY(!tooLarge.isValid());
+        QVERIFY(qAbs(picture.pixelColor(10, 5790).blue() - 200) < 12);
+        // The preview of a picture over the ceiling: decoded straight at the box's size.
+        QCOMPARE(decodePicture(photo, QSize(300, 200)).size(), QSize(200, 200));
+
+        // 8200 x 8200 pixels take just over 256 MiB.
+        QVERIFY(decodePicture(test::oversizedJpeg(QSize(8200, 8200)), QSize(), &tooLarge).isNull());
+        QCOMPARE(tooLarge, QSize(8200, 8200));
+        for (const QByteArray& broken : {test::hugeBmp(), QByteArray("not a picture")}) {
+            QVERIFY(decodePicture(broken, QSize(), &tooLarge).isNull());
+            QVERIFY(!tooLarge.isValid());
+        }
     }
 
     void dialogPatternsNameEveryDecodedFormat() {

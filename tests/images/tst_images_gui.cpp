@@ -159,12 +159,28 @@ private Q_SLOTS:
 
     void previewAndViewer() {
         checkIn({photo(u"small.jpg"_s, QSize(300, 200)), photo(u"large.jpg"_s, QSize(2400, 1800)),
+                 picture(u"huge.jpg"_s, test::oversizedJpeg({9000, 9000})),
                  picture(u"huge.bmp"_s, test::hugeBmp())});
         const QStringList tempBefore = test::filesUnder(session->env.tempBase());
-        // A click previews the picture stretched over the box.
-        select({0});
-        QCOMPARE(preview()->pixmap().size(),
-                 preview()->contentsRect().size().expandedTo({240, 180}));
+        // A click previews the whole picture, as large as the box allows with its proportions,
+        // in the middle of the box.
+        for (const int row : {0, 1}) {
+            select({row});
+            const QSize box = preview()->contentsRect().size();
+            const QSize picture = row == 0 ? QSize(300, 200) : QSize(2400, 1800);
+            const QSize shown = preview()->pixmap().size();
+            QCOMPARE(shown, picture.scaled(box, Qt::KeepAspectRatio));
+            QVERIFY(shown.width() == box.width() || shown.height() == box.height());
+            const QImage area = preview()->grab(preview()->contentsRect()).toImage();
+            const QPoint corner =
+                QPoint(area.width() - shown.width(), area.height() - shown.height()) / 2;
+            // The red quarter begins at the picture's corner; beside it, the box is empty.
+            QVERIFY(area.pixelColor(corner + QPoint(3, 3)).red() > 150);
+            const QPoint beside =
+                corner + (shown.width() < area.width() ? QPoint(-3, 3) : QPoint(3, -3));
+            QCOMPARE(area.pixelColor(beside), area.pixelColor(0, 0));
+            QVERIFY(area.pixelColor(0, 0).green() > 100);  // not the red quarter
+        }
         QCOMPARE(test::filesUnder(session->env.tempBase()), tempBefore);
 
         // A double-click opens the viewer: own size, centred area, Close at the lower right.
@@ -198,15 +214,22 @@ private Q_SLOTS:
         QVERIFY(!test::window(u"Form4"_s)->isVisible());
 
         // A picture that cannot be decoded (each kind is in the store test) leaves the last
-        // preview and brings up no viewer.
+        // preview and brings up no viewer; one too large to show says so when it is viewed.
         const qint64 shownKey = preview()->pixmap().cacheKey();
-        select({2});
+        select({3});
         QCOMPARE(preview()->pixmap().cacheKey(), shownKey);
-        QVERIFY(!view(2).shown);
+        QVERIFY(!view(3).shown);
         QCOMPARE(preview()->pixmap().cacheKey(), shownKey);
         QVERIFY(dialogs().shown.isEmpty());
+        select({2});
+        QVERIFY(dialogs().shown.isEmpty());
+        QVERIFY(!view(2).shown);
+        QCOMPARE(dialogs().texts(),
+                 QStringList{u"This picture is too large to show: 9000 × 9000 pixels. A "
+                             u"picture may take at most 256 MB once decoded."_s});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Exclamation);
         QCOMPARE(test::filesUnder(session->env.tempBase()), tempBefore);
-        QCOMPARE(listed().size(), 3);
+        QCOMPARE(listed().size(), 4);
     }
 };
 

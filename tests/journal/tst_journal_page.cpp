@@ -332,6 +332,38 @@ private Q_SLOTS:
         QCOMPARE(figures(), u"0|0|0|0"_s);
     }
 
+    // A day whose entry is one very long line shows it whole, is typed into and saved as it is;
+    // the box holds the line in pieces, so that no key waits for the whole line to be laid out.
+    void aLongLineIsShownTypedAndSavedWhole() {
+        const QString line = u"word "_s.repeated(20000) + u"Straße 🚢 end"_s;
+        store(u"anna"_s, QDate(2026, 3, 4), line);
+        press("cmdPreviousDay");
+        QCOMPARE(shown(), u"04/03/2026|"_s + line + u'|' + line);
+        int longest = 0;
+        for (QTextBlock block = box()->document()->begin(); block.isValid(); block = block.next()) {
+            longest = std::max(longest, block.length() - 1);
+        }
+        QVERIFY2(longest <= 4096, qPrintable(QString::number(longest)));
+        // Keys in the middle of the line, and the figures of the whole line.
+        box()->setFocus();
+        QTextCursor cursor = box()->textCursor();
+        cursor.setPosition(box()->document()->characterCount() / 2);
+        box()->setTextCursor(cursor);
+        QTest::keyClick(box(), Qt::Key_X);
+        QTest::keyClick(box(), Qt::Key_Return);
+        const QString typed = entryText(box());
+        qsizetype at = 0;
+        while (at < line.size() && typed[at] == line[at]) {
+            ++at;
+        }
+        QVERIFY(at > line.size() / 3 && at < line.size() * 2 / 3);
+        QCOMPARE(typed, line.left(at) + u"x\n"_s + line.mid(at));
+        QCOMPARE(texts({"lblWords", "lblParagraphs"}), u"20003|1"_s);
+        QCOMPARE(press("cmdJournalSave", {true}), QStringList{kModify});
+        QCOMPARE(entries().last(), u"04/03/2026 "_s + typed);
+        QCOMPARE(entryText(get<QPlainTextEdit>("txtJournal2")), typed);
+    }
+
     void keyboardAndSearch() {
         test::showTab(main(), 1);
         main()->activateWindow();
@@ -359,7 +391,7 @@ private Q_SLOTS:
         store(u"anna"_s, QDate(2026, 2, 10), u"Nothing of water."_s);
         store(u"bert"_s, QDate(2026, 3, 2), u"Bert at the lake."_s);
         store(u"anna"_s, QDate(2026, 1, 20),
-              u"Grey morning. "_s.repeated(20) + u"Saw Tom at the <b>LAKE</b>."_s +
+              u"Grey morning.\n"_s.repeated(60) + u"Saw Tom at the <b>LAKE</b>."_s +
                   u" Rain again."_s.repeated(20));
         QVERIFY(found()->isHidden());
         searchFor(u"lake"_s);
@@ -382,6 +414,17 @@ private Q_SLOTS:
         QCOMPARE(shown(), u"04/07/2025|Lake trip with <b>Tom</b>.|Lake trip with <b>Tom</b>."_s);
         QCOMPARE(get<QLabel>("lblShownDay")->text(),
                  QLocale().toString(QDate(2025, 7, 4), QLocale::LongFormat));
+        // The match is selected, and scrolled into view when it is further down.
+        QCOMPARE(box()->textCursor().selectedText(), u"Lake"_s);
+        found()->clicked(foundRow(1));
+        QCOMPARE(shown().left(10), u"20/01/2026"_s);
+        QCOMPARE(box()->textCursor().selectedText(), u"LAKE"_s);
+        QVERIFY(box()->verticalScrollBar()->value() > 0);
+        QVERIFY(box()->viewport()->rect().contains(box()->cursorRect()));
+        // Chosen again on the day shown, it is selected again.
+        box()->moveCursor(QTextCursor::Start);
+        found()->clicked(foundRow(1));
+        QCOMPARE(box()->textCursor().selectedText(), u"LAKE"_s);
 
         // A text no entry holds says so; an empty field hides the list again.
         searchFor(u"ocean"_s);

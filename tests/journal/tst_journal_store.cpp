@@ -4,6 +4,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
+#include "core/TextFolding.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "journal/JournalDate.h"
@@ -217,8 +218,44 @@ private Q_SLOTS:
         QCOMPARE(searchJournal(*database, anna, u"ok"_s).value().size(), 1);     // plain rows
         QVERIFY(searchJournal(*database, anna, QString()).value().isEmpty());
         QVERIFY(searchJournal(*database, bert, u"Tom"_s).value().isEmpty());
+
+        // Letter case folded fully, and any run of white space, line breaks too, as one space.
+        write(anna, QDate(2022, 1, 1), u"Zur Großen Straße.\nThe end\n\n  start of it."_s);
+        write(anna, QDate(2022, 1, 2), u"İstanbul Bank, ΣΊΣΥΦΟΣ"_s);
+        const auto found = [&](const QString& text) {
+            QStringList snippets;
+            const QList<JournalHit> result = searchJournal(*database, anna, text).value();
+            for (const JournalHit& hit : result) {
+                snippets.append(hit.snippet.mid(hit.matchStart));
+            }
+            return snippets;
+        };
+        QCOMPARE(found(u"grossen strasse"_s),
+                 QStringList{u"Großen Straße. The end start of it."_s});
+        QCOMPARE(found(u"END START"_s), QStringList{u"end start of it."_s});
+        QCOMPARE(found(u"istanbul"_s), QStringList{u"İstanbul Bank, ΣΊΣΥΦΟΣ"_s});
+        QCOMPARE(found(u"σίσυφος"_s), QStringList{u"ΣΊΣΥΦΟΣ"_s});
+        QVERIFY(found(u" "_s).size() > 1);
+        QVERIFY(found(u"endstart"_s).isEmpty());
         QCOMPARE(dialogs.texts(), QStringList());
         setCipherDialogs(nullptr, QString());
+    }
+
+    // Where a search text stands in an entry, over every character it was folded from.
+    void matchesCoverWhatTheyWereFoldedFrom() {
+        const auto match = [](const QString& entry, const QString& text) {
+            const std::optional<TextSpan> span = findFolded(entry, foldedForSearch(text));
+            return span ? entry.mid(span->start, span->length) : u"(none)"_s;
+        };
+        QCOMPARE(match(u"Die Straße ist"_s, u"STRASSE"_s), u"Straße"_s);
+        QCOMPARE(match(u"Die Straße ist"_s, u"sse"_s), u"ße"_s);
+        QCOMPARE(match(u"Die Straße ist"_s, u"stras"_s), u"Straß"_s);
+        QCOMPARE(match(u"the İstanbul Bank"_s, u"ISTANBUL"_s), u"İstanbul"_s);
+        QCOMPARE(match(u"end \n\t start"_s, u"end start"_s), u"end \n\t start"_s);
+        QCOMPARE(match(u"x 🚢 Ship y"_s, u"🚢 SHIP"_s), u"🚢 Ship"_s);
+        QCOMPARE(match(u"ﬁne"_s, u"FI"_s), u"ﬁ"_s);
+        QCOMPARE(match(u"nothing here"_s, u"else"_s), u"(none)"_s);
+        QCOMPARE(match(u"nothing here"_s, QString()), u"(none)"_s);
     }
 
     void snippetsStayOnOneShortLineWithTheMatchNearTheStart() {

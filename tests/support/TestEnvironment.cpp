@@ -19,6 +19,7 @@ TestEnvironment::TestEnvironment() {
     root.mkpath(QStringLiteral("home"));
     root.mkpath(QStringLiteral("data"));
     root.mkpath(QStringLiteral("tmp"));
+    root.mkpath(QStringLiteral("config"));
     root.mkpath(QStringLiteral("app/help"));
     const QString bin = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     QFile::copy(bin + QStringLiteral("Template.dat"), templatePath());
@@ -28,6 +29,7 @@ TestEnvironment::TestEnvironment() {
     setVariable("HOME", root.filePath(QStringLiteral("home")));
     setVariable("XDG_DATA_HOME", root.filePath(QStringLiteral("data")));
     setVariable("TMPDIR", root.filePath(QStringLiteral("tmp")));
+    setVariable("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")));
     setVariable("APPDATA", std::nullopt);
     setVariable("HOMEDRIVE", std::nullopt);
 }

@@ -29,6 +29,7 @@ public:
     QString appFolder() const { return root() + QStringLiteral("app/"); }
     QString dataFolder() const { return root() + QStringLiteral("data/Keystead/"); }
     QString tempBase() const { return root() + QStringLiteral("tmp/"); }
+    QString configFolder() const { return root() + QStringLiteral("config/"); }
     QString databasePath() const { return dataFolder() + QStringLiteral("Data.mdb"); }
     QString templatePath() const { return appFolder() + QStringLiteral("Template.dat"); }
 

@@ -10,6 +10,7 @@
 #include "crypto/PassPhrase.h"
 #include "vault/RecordStore.h"
 #include "widgets/SecretClipboard.h"
+#include "widgets/TextBox.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -57,8 +58,8 @@ T* on(QWidget* root, const QString& name) {
 // User name, password, description and notes as the tab or the editor shows them.
 QString details(QWidget* root) {
     return QStringList{on(root, u"txtUserName"_s)->text(), on(root, u"txtPassword"_s)->text(),
-                       on<QPlainTextEdit>(root, u"txtDescription"_s)->toPlainText(),
-                       on<QPlainTextEdit>(root, u"txtNotes"_s)->toPlainText()}
+                       documentText(on<QPlainTextEdit>(root, u"txtDescription"_s)->document()),
+                       documentText(on<QPlainTextEdit>(root, u"txtNotes"_s)->document())}
         .join(u'|');
 }
 
@@ -658,6 +659,48 @@ private Q_SLOTS:
         QCOMPARE(dialogs().shown.first().icon, MessageIcon::Exclamation);
         QVERIFY(!listed().contains(u"mail account"_s));
         QCOMPARE(copying(u"cmdCopyUserName"_s), u"before||"_s + kNoneSelected);
+    }
+
+    // A description and a note of one very long line each show whole in the details and the
+    // editor, are typed into and saved as they are; the boxes hold such a line in pieces, so that
+    // no key waits for the whole line to be laid out. Input beyond the longest text is refused.
+    void longLinesShowWholeAndSaveAsTyped() {
+        const QString note = u"note <b>ß</b> "_s.repeated(10000);
+        const QString description = u"Straße "_s.repeated(10000).trimmed();
+        const qint64 counter = add(u"anna"_s, {u"long one"_s, {}, {}, description, note, {}});
+        session->program->mainWindow()->activateFromProgram();
+        select(u"long one"_s);
+        QCOMPARE(details(main()), u"||"_s + description + u'|' + note);
+        for (const char* name : {"txtDescription", "txtNotes"}) {
+            const QTextDocument* document =
+                on<QPlainTextEdit>(main(), QString::fromLatin1(name))->document();
+            for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+                QVERIFY2(block.length() <= 4097, name);
+            }
+        }
+        QVERIFY(test::press(main(), u"cmdLoginsEdit"_s));
+        QCOMPARE(details(editor()), u"||"_s + description + u'|' + note);
+        auto* notes = on<QPlainTextEdit>(editor(), u"txtNotes"_s);
+        notes->setFocus();
+        notes->moveCursor(QTextCursor::End);
+        QTest::keyClicks(notes, u"Ende"_s);
+        // A paste that would make the note longer than 2,000,000 characters is refused.
+        notes->selectAll();
+        clipboard()->setText(QString(2000001, u'z'));
+        notes->paste();
+        clipboard()->clear();
+        QCOMPARE(dialogs().texts(),
+                 QStringList{u"A description, a note or a journal entry holds at most 2,000,000 "
+                             u"characters. What you typed or pasted would make this one longer, "
+                             u"so it was not added."_s});
+        QCOMPARE(dialogs().shown.last().icon, MessageIcon::Exclamation);
+        dialogs().clear();
+        QVERIFY(pressed(editor(), u"cmdSaveClose"_s).isEmpty());
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        const RecordFields saved =
+            RecordStore(database).ShowRecord(EncryptField(u"anna"_s), counter).value()->fields;
+        QCOMPARE(saved.notes, note + u"Ende"_s);
+        QCOMPARE(saved.description, description);
     }
 
     // The details' password is masked until shown; a logout masks it again, and a logout or a

@@ -223,6 +223,24 @@ private Q_SLOTS:
         QCOMPARE(found(u"an"_s, u"Email"_s), QStringList{u"Webmail"_s});
     }
 
+    // Letter case is folded fully, as each language folds it, and any run of white space
+    // matches any other.
+    void searchFoldsCaseFullyAndSpaces() {
+        create(anna, {u"Große Straße"_s, u"g"_s, {}, u"the end\nstart"_s, {}, {}});
+        create(anna, {u"İstanbul Bank"_s, u"ΣΊΣΥΦΟΣ"_s, {}, u"a\u00A0 \tb"_s, {}, {}});
+        create(anna, {u"Gross"_s, {}, {}, {}, {}, {}});
+        QCOMPARE(found(u"strasse"_s), QStringList{u"Große Straße"_s});
+        QCOMPARE(found(u"GROSSE STRASSE"_s), QStringList{u"Große Straße"_s});
+        QCOMPARE(found(u"ß"_s), QStringList({u"Große Straße"_s, u"Gross"_s}));
+        QCOMPARE(found(u"istanbul"_s), QStringList{u"İstanbul Bank"_s});
+        QCOMPARE(found(u"İSTANBUL bank"_s), QStringList{u"İstanbul Bank"_s});
+        QCOMPARE(found(u"σίσυφος"_s), QStringList{u"İstanbul Bank"_s});
+        QCOMPARE(found(u"end start"_s), QStringList{u"Große Straße"_s});
+        QCOMPARE(found(u"end\t  start"_s), QStringList{u"Große Straße"_s});
+        QCOMPARE(found(u"a b"_s), QStringList{u"İstanbul Bank"_s});
+        QCOMPARE(found(u"endstart"_s), QStringList());
+    }
+
     // What this session keeps of the listing and of the searched texts follows its own saves
     // and deletions, and is read again after any other write, by another running copy too.
     void listingAndSearchFollowEveryWrite() {
@@ -277,6 +295,37 @@ private Q_SLOTS:
                  SaveOutcome::Saved);
         QCOMPARE(found(u"d-omega"_s), QStringList({u"omega one"_s, u"omega two"_s}));
         QCOMPARE(store->ReadSearchAhead(bert, 10).value(), true);  // bert has no record
+    }
+
+    // The short names a save checks are read ahead a few records at a time, by a session that
+    // has checked none yet; a write in between, by another copy or by this session, makes the
+    // reading start again, and a save's check finishes what is left.
+    void readingShortNamesAheadMissesNoWrite() {
+        QList<qint64> counters;
+        for (const char* name : {"alpha one", "alpha two", "alpha three", "alpha four"}) {
+            counters.append(create(anna, fields(QString::fromLatin1(name))));
+        }
+        RecordStore fresh(*database);
+        QCOMPARE(fresh.ReadShortNamesAhead(2).value(), false);
+        // Another copy renames a record that was already read.
+        DatabaseAccess other(database->path(), PassPhrase());
+        RecordStore otherStore(other);
+        QCOMPARE(otherStore.UpdateRecord(anna, counters.first(), fields(u"omega one"_s)).outcome,
+                 SaveOutcome::Saved);
+        QCOMPARE(fresh.ReadShortNamesAhead(2).value(), false);
+        using enum SaveOutcome;
+        const Outcomes outcomes = {fresh.CreateRecord(bert, fields(u"OMEGA ONE"_s)).outcome,
+                                   fresh.CreateRecord(bert, fields(u"Alpha One"_s)).outcome,
+                                   fresh.CreateRecord(bert, fields(u"alpha four"_s)).outcome};
+        QCOMPARE(outcomes, Outcomes({ShortNameInUse, Saved, ShortNameInUse}));
+        QCOMPARE(fresh.ReadShortNamesAhead(2).value(), true);  // nothing left to read
+        // This session's own deletion while another session reads ahead.
+        RecordStore reader(*database);
+        QCOMPARE(reader.ReadShortNamesAhead(1).value(), false);
+        QCOMPARE(reader.DeleteRecord(anna, counters.at(1)).value(), 1);
+        QCOMPARE(reader.ReadShortNamesAhead(1).value(), false);
+        QCOMPARE(reader.CreateRecord(bert, fields(u"ALPHA TWO"_s)).outcome, Saved);
+        QCOMPARE(reader.CreateRecord(bert, fields(u"alpha three"_s)).outcome, ShortNameInUse);
     }
 
     void aFailingStepLeavesTheDataAsItWas() {
