@@ -31,6 +31,8 @@ QString describeDatabaseStatus(const DbStatus& status) {
             return QStringLiteral("The database file could not be read or written.");
         case DbCode::Closed:
             return QStringLiteral("The database was closed during the operation.");
+        case DbCode::Cancelled:
+            return QStringLiteral("The operation was cancelled; nothing was changed.");
         case DbCode::Failed:
             break;
     }

@@ -25,8 +25,9 @@ enum class DbCode {
     DiskFull,
     ReadOnly,
     IoError,
-    Closed,  // the connection was closed under the caller
-    Failed,  // any other engine error
+    Closed,     // the connection was closed under the caller
+    Cancelled,  // the user stopped a long operation; nothing of it was kept
+    Failed,     // any other engine error
 };
 
 struct DbStatus {
