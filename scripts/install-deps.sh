@@ -10,7 +10,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 qt6-qpa-plugins
     qt6-image-formats-plugins libmagickcore-6.q16-dev
-    libsqlcipher-dev libssl-dev libsodium-dev libicu-dev
+    libsqlcipher-dev libssl-dev libsodium-dev libzxcvbn-dev libicu-dev
     gcab
     keepassxc  # tests only: keepassxc-cli is the peer of the CSV import and export
     fonts-dejavu-core adwaita-icon-theme

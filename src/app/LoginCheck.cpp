@@ -1,6 +1,8 @@
 #include "app/LoginCheck.h"
 
 #include "app/Accounts.h"
+#include "core/AccountKeys.h"
+#include "crypto/FieldCipher.h"
 
 namespace ks {
 
@@ -46,6 +48,46 @@ Result<LoginMatch> matchLogin(DatabaseAccess& database, const QString& userNameC
         return matches.status();
     }
     return matches.value() ? LoginMatch::Matches : LoginMatch::WrongPassword;
+}
+
+bool passPhraseLengthFits(const QString& passPhrase) {
+    const qsizetype characters = passPhrase.toUcs4().size();
+    return characters >= kPassPhraseShortest && characters <= kPassPhraseLongest;
+}
+
+Result<LoginAttempt> attemptLogin(DatabaseAccess& database, const QString& name,
+                                  const QString& typed) {
+    LoginAttempt attempt;
+    const QString owner = EncryptField(name);
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    const Result<std::optional<StoredAccountKey>> key = readAccountKey(connection.value(), owner);
+    if (!key.ok()) {
+        return key.status();
+    }
+    if (key.value()) {
+        // The same Argon2id wait whatever the pass phrase, so that its length tells nothing.
+        const QString passPhrase = passPhraseLengthFits(typed) ? typed : QString();
+        SecretBytes dataKey =
+            unlockAccountKey(passPhrase, key.value()->record, key.value()->binding(owner));
+        if (dataKey.empty() || passPhrase.isEmpty()) {
+            attempt.match = LoginMatch::WrongPassword;
+            return attempt;
+        }
+        attempt.match = LoginMatch::Matches;
+        attempt.account = Account(owner, std::make_shared<const SecretBytes>(std::move(dataKey)));
+        return attempt;
+    }
+    attempt.passwordCipher = EncryptField(typed.left(kLoginMaxLength).trimmed());
+    const Result<LoginMatch> match = matchLogin(database, owner, attempt.passwordCipher);
+    if (!match.ok()) {
+        return match.status();
+    }
+    attempt.match = match.value();
+    attempt.account = Account(owner);
+    return attempt;
 }
 
 }  // namespace ks

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,7 +31,9 @@ LoginWindow::LoginWindow(Program& program) : program_(program) {
     txtUserName_->setMaxLength(kLoginMaxLength);
     auto* label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("User"), txtUserName_);
     txtPassword_ = makePasswordBox(this, QStringLiteral("txtPassword"));
-    txtPassword_->setMaxLength(kLoginMaxLength);
+    // Long enough for a protected account's pass phrase; an account in the shared format takes
+    // the first kLoginMaxLength characters, as the box once kept.
+    txtPassword_->setMaxLength(kPassPhraseLongest);
     auto* label2 = makeLabel(this, QStringLiteral("Label2"), passwordCaption(), txtPassword_);
 
     cmdLogin_ =
@@ -120,7 +123,7 @@ void LoginWindow::reportFailure(const QString& what, const DbStatus& status) {
 bool LoginWindow::readCredentials(QString& name, QString& password) {
     ProgramState& state = program_.state();
     name = txtUserName_->text().trimmed();
-    password = txtPassword_->text().trimmed();
+    password = txtPassword_->text();
     if (const LoginRefusal refusal = checkLoginLengths(name, password);
         refusal != LoginRefusal::None) {
         program_.dialogs().message(MessageIcon::Exclamation, state.AppTitle,
@@ -143,23 +146,24 @@ void LoginWindow::cmdLogin_Click() {
         if (!readCredentials(name, password)) {
             return;
         }
-        state.UserNameCipher = EncryptField(name);
-        state.PasswordCipher = EncryptField(password);
-        state.CurrentAccount = Account(state.UserNameCipher);
-        state.LoginUserName = txtUserName_->text();
-
         DatabaseAccess& database = program_.database();
-        const Result<LoginMatch> match =
-            matchLogin(database, state.UserNameCipher, state.PasswordCipher);
-        if (!match.ok()) {
-            reportFailure(couldNotLogIn, match.status());
+        // A protected account's key takes a moment to derive.
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        Result<LoginAttempt> attempt = attemptLogin(database, name, password);
+        QGuiApplication::restoreOverrideCursor();
+        if (!attempt.ok()) {
+            reportFailure(couldNotLogIn, attempt.status());
             return;
         }
-        if (match.value() == LoginMatch::WrongPassword) {
+        if (attempt->match == LoginMatch::WrongPassword) {
             dialogs.message(MessageIcon::Exclamation, state.AppTitle, invalidLoginMessage());
             return;
         }
-        if (match.value() == LoginMatch::Matches) {
+        if (attempt->match == LoginMatch::Matches) {
+            state.UserNameCipher = attempt->account.owner;
+            state.PasswordCipher = attempt->passwordCipher;
+            state.CurrentAccount = std::move(attempt->account);
+            state.LoginUserName = txtUserName_->text();
             // The password is not kept in the hidden window for the whole session.
             txtPassword_->clear();
             program_.loginSucceeded();
@@ -170,7 +174,14 @@ void LoginWindow::cmdLogin_Click() {
                                              "to create a new user?"))) {
             return;
         }
-        if (DbStatus created = CreateUser(database, name, password); !created.ok()) {
+        // A new account is in the shared format: its password is what the box once kept.
+        const QString kept = password.left(kLoginMaxLength);
+        if (const LoginRefusal refusal = checkLoginLengths(name, kept);
+            refusal != LoginRefusal::None) {
+            dialogs.message(MessageIcon::Exclamation, state.AppTitle, loginRefusalMessage(refusal));
+            return;
+        }
+        if (DbStatus created = CreateUser(database, name, kept.trimmed()); !created.ok()) {
             reportFailure(QStringLiteral("The user could not be created."), created);
             return;
         }

@@ -307,6 +307,11 @@ void MainWindow::viewPicture(const QImage& picture) {
     activateFromProgram();
 }
 
+void MainWindow::readAccountAgain() {
+    vault_->startAfresh();
+    normalActivation();
+}
+
 void MainWindow::normalActivation() {
     ProgramState& state = services_.state;
     setWindowTitle(state.AppTitle + QStringLiteral(" - ") + state.LoginUserName);

@@ -35,6 +35,9 @@ public:
     // Each time the window is shown by the program or comes back from another of its windows:
     // the start-up picture the first time, the normal activation afterwards.
     void activateFromProgram();
+    // The account's rows were written again in another form: the lists are read afresh (what
+    // is typed in the journal stays).
+    void readAccountAgain();
     // Shows the panel of the current tab only and empties the change-password boxes.
     void ShowTabPanel();
 

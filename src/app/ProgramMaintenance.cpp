@@ -24,6 +24,12 @@ void ProgramMaintenance::beginBusy() {
     program_.statusWindow().showStatus(QString());
 }
 
+void ProgramMaintenance::accountChanged() {
+    if (MainWindow* main = program_.mainWindow()) {
+        main->readAccountAgain();
+    }
+}
+
 void ProgramMaintenance::endBusy() {
     program_.statusWindow().hide();
     if (MainWindow* main = program_.mainWindow()) {

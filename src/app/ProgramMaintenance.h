@@ -18,6 +18,7 @@ public:
     void beginBusy() override;
     void endBusy() override;
     void restartProgram() override;
+    void accountChanged() override;
 
 private:
     Program& program_;

@@ -20,38 +20,36 @@ namespace ks::cli {
 
 namespace {
 
-// Logs the credentials in against the accounts; the owner value, or the exit code.
-std::variant<QString, int> logIn(DatabaseAccess& database, const Credentials& credentials) {
+// Logs the credentials in against the accounts; the account, or the exit code.
+std::variant<Account, int> logIn(DatabaseAccess& database, const Credentials& credentials) {
     const QString name = credentials.name.trimmed();
-    const QString password = credentials.password.trimmed();
-    if (const LoginRefusal refusal = checkLoginLengths(name, password);
+    if (const LoginRefusal refusal = checkLoginLengths(name, credentials.password);
         refusal != LoginRefusal::None) {
         tell(loginRefusalMessage(refusal));
         return kRefused;
     }
-    const QString owner = EncryptField(name);
-    const QString passwordCipher = EncryptField(password);
-    if (owner.isEmpty() || passwordCipher.isEmpty()) {
+    if (EncryptField(name).isEmpty()) {
         return kError;  // the cipher has said why
     }
-    const Result<LoginMatch> match = matchLogin(database, owner, passwordCipher);
-    if (!match.ok() && match.status().code == DbCode::NeedsUpgrade) {
+    // A protected account's pass phrase is taken as typed, spaces and all.
+    Result<LoginAttempt> attempt = attemptLogin(database, name, credentials.password);
+    if (!attempt.ok() && attempt.status().code == DbCode::NeedsUpgrade) {
         // Reading never writes: the window program brings the database up to date.
         tell(QStringLiteral("The database was written by an older version of %1 and must be "
                             "brought up to date first. Start %1 once, then try again.")
                  .arg(ProgramState().AppTitle));
         return kError;
     }
-    if (!match.ok()) {
-        tell(describeDatabaseStatus(match.status()) + u' ' + match.status().detail);
+    if (!attempt.ok()) {
+        tell(describeDatabaseStatus(attempt.status()) + u' ' + attempt.status().detail);
         return kError;
     }
     // The companion never creates accounts: an unknown name is refused like a wrong password.
-    if (match.value() != LoginMatch::Matches) {
+    if (attempt->match != LoginMatch::Matches) {
         tell(invalidLoginMessage());
         return kRefused;
     }
-    return owner;
+    return std::move(attempt->account);
 }
 
 // The data folder named on the command line, else the window program's.
@@ -99,11 +97,11 @@ int run(const QStringList& arguments) {
     }
     // Opened read-only: the companion never writes, not even to bring an older file up to date.
     DatabaseAccess database(path, PassPhrase(), DatabaseAccess::Mode::ReadOnly);
-    const std::variant<QString, int> login = logIn(database, *credentials);
+    const std::variant<Account, int> login = logIn(database, *credentials);
     if (const int* code = std::get_if<int>(&login)) {
         return *code;
     }
-    const int code = runCommand(*options, database, std::get<QString>(login));
+    const int code = runCommand(*options, database, std::get<Account>(login).owner);
     database.CloseAllDatabaseObjects();
     setCipherDialogs(nullptr, QString());
     return code;

@@ -1,9 +1,11 @@
 // What the buttons of the Options tab do: change of password, export and import.
+#include <QGuiApplication>
 #include <QLineEdit>
 
 #include "core/DatabaseTexts.h"
 #include "core/FailureReport.h"
 #include "core/Services.h"
+#include "options/AccountProtection.h"
 #include "options/OptionsHost.h"
 #include "options/OptionsMessages.h"
 #include "options/OptionsPage.h"
@@ -14,6 +16,10 @@ namespace ks {
 
 void OptionsPage::Command5_Click() {
     ProgramState& state = services_.state;
+    if (state.CurrentAccount.isProtected()) {
+        changePassPhrase();
+        return;
+    }
     const auto refuse = [this, &state](const QString& text) {
         services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle, text);
     };
@@ -39,6 +45,37 @@ void OptionsPage::Command5_Click() {
     }
     // The password in force from now on is the one a second change must name.
     state.PasswordCipher = outcome.newPasswordCipher;
+    clearPasswordBoxes();
+    services_.dialogs.message(MessageIcon::Information, state.AppTitle, passwordChangedMessage());
+}
+
+// A protected account's password is its pass phrase: its data key is wrapped again, under the
+// pass phrase rules.
+void OptionsPage::changePassPhrase() {
+    ProgramState& state = services_.state;
+    const PassPhraseRefusal refusal = validateNewPassPhrase(
+        txtOldPassword_->text(), txtNewPassword_->text(), txtNewPassword2_->text());
+    if (refusal != PassPhraseRefusal::None) {
+        services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle,
+                                  passPhraseRefusalMessage(refusal));
+        return;
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const ProtectionOutcome outcome = ks::changePassPhrase(
+        services_.database, state.UserNameCipher, txtOldPassword_->text(), txtNewPassword_->text());
+    QGuiApplication::restoreOverrideCursor();
+    services_.database.CloseAllDatabaseObjects();
+    switch (outcome.result) {
+        case ProtectionOutcome::Result::PasswordIncorrect:
+            services_.dialogs.message(MessageIcon::Exclamation, state.AppTitle,
+                                      oldPasswordWrongMessage());
+            return;
+        case ProtectionOutcome::Result::Failed:
+            reportDatabaseFailure(services_, passwordNotChangedMessage(), outcome.status);
+            return;
+        case ProtectionOutcome::Result::Protected:
+            break;
+    }
     clearPasswordBoxes();
     services_.dialogs.message(MessageIcon::Information, state.AppTitle, passwordChangedMessage());
 }

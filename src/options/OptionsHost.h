@@ -17,6 +17,8 @@ public:
     // After an import: hides the main window, closes every database object, starts a new copy
     // of the program and closes every window of this one, which ends.
     virtual void restartProgram() = 0;
+    // The logged-in account was protected: the tabs read its rows again, now sealed.
+    virtual void accountChanged() = 0;
 };
 
 }  // namespace ks

@@ -36,6 +36,34 @@ inline QString passwordNotChangedMessage() {
     return QStringLiteral("The password could not be changed. It is still the old one.");
 }
 
+// Protection of the account by a pass phrase.
+inline QString currentPasswordMissingMessage() {
+    return QStringLiteral("You must enter your current password to continue");
+}
+inline QString currentPasswordWrongMessage() {
+    return QStringLiteral("The current password was entered incorrectly");
+}
+inline QString passPhrasesDifferMessage() {
+    return QStringLiteral("Pass phrases entered were not identical");
+}
+inline QString passPhraseLengthMessage() {
+    return QStringLiteral(
+        "The pass phrase must be 8 to 128 characters in length, with more than 3 that are not "
+        "spaces");
+}
+inline QString protectedMessage() {
+    return QStringLiteral(
+        "Your data is now protected by your pass phrase. From now on, log in with it.");
+}
+inline QString notProtectedMessage() {
+    return QStringLiteral("Your data could not be protected. The account is as it was.");
+}
+inline QString protectionWarningText() {
+    return QStringLiteral(
+        "Only your pass phrase opens your data once it is protected. If you forget it, nobody "
+        "can recover your data, not even with the program's help.");
+}
+
 // Export and import.
 inline QString notEnoughSpaceMessage() {
     return QStringLiteral(

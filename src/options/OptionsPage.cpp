@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/Services.h"
+#include "options/ProtectionBox.h"
 #include "widgets/Controls.h"
 #include "widgets/VolumeFolderChooser.h"
 
@@ -44,6 +45,8 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
 
     auto* left = new QVBoxLayout;
     left->addWidget(passwordFrame());
+    protection_ = new ProtectionBox(services_, host_, this);
+    left->addWidget(protection_);
     left->addWidget(onExitFrame());
     left->addStretch();
     auto* right = new QHBoxLayout;
@@ -134,6 +137,7 @@ void OptionsPage::clearPasswordBoxes() {
     txtOldPassword_->clear();
     txtNewPassword_->clear();
     txtNewPassword2_->clear();
+    protection_->clearBoxes();
 }
 
 }  // namespace ks

@@ -10,6 +10,8 @@ class QLineEdit;
 
 namespace ks {
 
+class ProtectionBox;
+
 class OptionsHost;
 class VolumeFolderChooser;
 struct Services;
@@ -46,6 +48,7 @@ private:
                              const QString& folder, const QString& command,
                              const QString& commandCaption, VolumeFolderChooser*& chooser);
     void Command5_Click();
+    void changePassPhrase();
     void cmdExport_Click();
     void exportTo(const QString& folder);
     void cmdImport_Click();
@@ -67,6 +70,7 @@ private:
     QLineEdit* txtOldPassword_;
     QLineEdit* txtNewPassword_;
     QLineEdit* txtNewPassword2_;
+    ProtectionBox* protection_ = nullptr;
 };
 
 }  // namespace ks

@@ -3,6 +3,7 @@
 #include "core/LoginRules.h"
 #include "crypto/FieldCipher.h"
 #include "options/OptionsMessages.h"
+#include "storage/Schema.h"
 
 namespace ks {
 
@@ -63,8 +64,12 @@ PasswordChangeOutcome ChangePassword(DatabaseAccess& database, const QString& us
         return {Result::Failed, write.status(), {}};
     }
     Statement update = write.connection().prepare(
-        QStringLiteral("UPDATE Users SET Password = ?1 WHERE UserName = ?2 AND Password = ?3"));
-    update.bind(1, newCipher).bind(2, userNameCipher).bind(3, passwordCipher);
+        QStringLiteral("UPDATE Users SET Password = ?1, Modified = ?4 WHERE UserName = ?2 AND "
+                       "Password = ?3 AND KeyWrapped IS NULL"));
+    update.bind(1, newCipher)
+        .bind(2, userNameCipher)
+        .bind(3, passwordCipher)
+        .bind(4, rowWriteTime());
     if (DbStatus status = update.run(); !status.ok()) {
         return {Result::Failed, status, {}};
     }

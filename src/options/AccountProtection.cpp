@@ -1,0 +1,177 @@
+#include "options/AccountProtection.h"
+
+#include "core/AccountKeys.h"
+#include "core/LoginRules.h"
+#include "crypto/FieldCipher.h"
+#include "options/OptionsMessages.h"
+
+namespace ks {
+
+namespace {
+
+qsizetype characters(const QString& text) {
+    return text.toUcs4().size();
+}
+
+ProtectionOutcome failure(ProtectionOutcome::Result result, DbStatus status = {}) {
+    ProtectionOutcome outcome;
+    outcome.result = result;
+    outcome.status = std::move(status);
+    return outcome;
+}
+
+// The identity of the account's Users row, which its wrapped key is bound to.
+Result<QByteArray> userIdentity(Connection& connection, const QString& owner) {
+    Statement query =
+        connection.prepare(QStringLiteral("SELECT Uuid FROM Users WHERE UserName = ?1"));
+    query.bind(1, owner);
+    if (!query.next()) {
+        return query.status().ok()
+                   ? DbStatus{DbCode::Failed, QStringLiteral("the account is not in the database")}
+                   : query.status();
+    }
+    return query.blob(0);
+}
+
+}  // namespace
+
+PassPhraseRefusal validateNewPassPhrase(const QString& current, const QString& passPhrase,
+                                        const QString& repetition) {
+    if (current.trimmed().isEmpty()) {
+        return PassPhraseRefusal::CurrentMissing;
+    }
+    if (passPhrase != repetition) {
+        return PassPhraseRefusal::NotIdentical;
+    }
+    if (characters(passPhrase) < kPassPhraseShortest) {
+        return PassPhraseRefusal::TooShort;
+    }
+    if (characters(passPhrase) > kPassPhraseLongest) {
+        return PassPhraseRefusal::TooLong;
+    }
+    // The login window asks for more than kLoginShortest characters besides spaces.
+    if (passPhrase.trimmed().size() <= kLoginShortest) {
+        return PassPhraseRefusal::OnlySpaces;
+    }
+    return PassPhraseRefusal::None;
+}
+
+QString passPhraseRefusalMessage(PassPhraseRefusal refusal) {
+    switch (refusal) {
+        case PassPhraseRefusal::CurrentMissing:
+            return currentPasswordMissingMessage();
+        case PassPhraseRefusal::NotIdentical:
+            return passPhrasesDifferMessage();
+        case PassPhraseRefusal::TooShort:
+        case PassPhraseRefusal::TooLong:
+        case PassPhraseRefusal::OnlySpaces:
+            return passPhraseLengthMessage();
+        case PassPhraseRefusal::None:
+            break;
+    }
+    return {};
+}
+
+Result<qint64> countAccountRows(DatabaseAccess& database, const QString& owner) {
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    Statement count = connection.value().prepare(
+        QStringLiteral("SELECT (SELECT count(*) FROM Logins WHERE KeyUserName = ?1)"
+                       " + (SELECT count(*) FROM LoginsCategory WHERE UserName = ?1)"
+                       " + (SELECT count(*) FROM Journals WHERE UserName = ?1)"
+                       " + (SELECT count(*) FROM Images WHERE UserName = ?1)"
+                       " + (SELECT count(*) FROM Files WHERE UserName = ?1)"));
+    count.bind(1, owner);
+    if (!count.next()) {
+        return count.status();
+    }
+    return count.integer(0);
+}
+
+ProtectionOutcome protectAccount(DatabaseAccess& database, const QString& owner,
+                                 const QString& password, const QString& passPhrase,
+                                 const KdfParams& kdf, const QList<ConversionPart>& parts,
+                                 const std::function<bool()>& rowDone) {
+    using R = ProtectionOutcome::Result;
+    WriteOperation write(database);
+    if (!write.ok()) {
+        return failure(R::Failed, write.status());
+    }
+    Connection& connection = write.connection();
+    // Only the account's own password lets it be protected.
+    Statement check = connection.prepare(QStringLiteral(
+        "SELECT count(*) FROM Users WHERE UserName = ?1 AND Password = ?2 AND KeyWrapped IS NULL"));
+    check.bind(1, owner).bind(2, EncryptField(password));
+    if (!check.next()) {
+        return failure(R::Failed, check.status());
+    }
+    if (check.integer(0) != 1) {
+        return failure(R::PasswordIncorrect);
+    }
+    const Result<QByteArray> identity = userIdentity(connection, owner);
+    if (!identity.ok()) {
+        return failure(R::Failed, identity.status());
+    }
+    std::optional<NewAccountKey> made =
+        createAccountKey(passPhrase, kdf, accountKeyBinding(owner.toUtf8(), identity.value()));
+    if (!made) {
+        return failure(R::Failed, {DbCode::Failed, QStringLiteral("the key could not be made")});
+    }
+    const Account sealed(owner, std::make_shared<const SecretBytes>(std::move(made->dataKey)));
+    const AccountConversion conversion{Account(owner), sealed, rowDone};
+    for (const ConversionPart& part : parts) {
+        if (DbStatus status = part(connection, conversion); !status.ok()) {
+            return failure(R::Failed, status);
+        }
+    }
+    if (DbStatus status = writeAccountKey(connection, owner, made->record); !status.ok()) {
+        return failure(R::Failed, status);
+    }
+    if (DbStatus status = write.commit(); !status.ok()) {
+        return failure(R::Failed, status);
+    }
+    ProtectionOutcome outcome;
+    outcome.result = R::Protected;
+    outcome.account = sealed;
+    return outcome;
+}
+
+ProtectionOutcome changePassPhrase(DatabaseAccess& database, const QString& owner,
+                                   const QString& current, const QString& passPhrase) {
+    using R = ProtectionOutcome::Result;
+    WriteOperation write(database);
+    if (!write.ok()) {
+        return failure(R::Failed, write.status());
+    }
+    const Result<std::optional<StoredAccountKey>> stored =
+        readAccountKey(write.connection(), owner);
+    if (!stored.ok() || !stored.value()) {
+        return failure(R::Failed, stored.ok() ? DbStatus{DbCode::Failed,
+                                                         QStringLiteral("the account has no key")}
+                                              : stored.status());
+    }
+    const QByteArray binding = stored.value()->binding(owner);
+    SecretBytes dataKey = unlockAccountKey(current, stored.value()->record, binding);
+    if (dataKey.empty()) {
+        return failure(R::PasswordIncorrect);
+    }
+    const std::optional<AccountKeyRecord> rewrapped =
+        rewrapAccountKey(dataKey, passPhrase, withNewSalt(stored.value()->record.kdf), binding);
+    if (!rewrapped) {
+        return failure(R::Failed, {DbCode::Failed, QStringLiteral("the key could not be made")});
+    }
+    if (DbStatus status = writeAccountKey(write.connection(), owner, *rewrapped); !status.ok()) {
+        return failure(R::Failed, status);
+    }
+    if (DbStatus status = write.commit(); !status.ok()) {
+        return failure(R::Failed, status);
+    }
+    ProtectionOutcome outcome;
+    outcome.result = R::Protected;
+    outcome.account = Account(owner, std::make_shared<const SecretBytes>(std::move(dataKey)));
+    return outcome;
+}
+
+}  // namespace ks

@@ -1,0 +1,9 @@
+#include "options/ConversionParts.h"
+
+namespace ks {
+
+QList<ConversionPart> accountConversionParts() {
+    return {};
+}
+
+}  // namespace ks
