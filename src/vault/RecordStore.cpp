@@ -1,6 +1,7 @@
 #include "vault/RecordStore.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 #include "core/TextFolding.h"
@@ -244,6 +245,35 @@ SaveResult RecordStore::CreateRecord(const Account& account, const RecordFields&
     return finishSave(write, account, fields, prepared, connection.lastInsertId(), shortName);
 }
 
+void RecordStore::keepDamaged(const Account& account, const EncryptedFields& current,
+                              const QString& shortName, const RecordFields& typed,
+                              PreparedSave& prepared) {
+    struct Field {
+        const ValueColumn& column;
+        const QString& typed;
+        const QString& current;
+        QString& stored;
+    };
+    EncryptedFields& out = prepared.stored;
+    const std::array fields{
+        Field{columns::kShortName, shortName, current.shortName, out.shortName},
+        Field{columns::kRecordUserName, typed.userName, current.userName, out.userName},
+        Field{columns::kPassword, typed.password, current.password, out.password},
+        Field{columns::kDescription, typed.description, current.description, out.description},
+        Field{columns::kNotes, typed.notes, current.notes, out.notes},
+        Field{columns::kCategory, typed.category, current.category, out.category}};
+    const QString damaged = damagedValueText();
+    for (const Field& field : fields) {
+        if (field.typed == damaged &&
+            !shownValue(account, field.column, prepared.uuid, field.current)) {
+            field.stored = field.current;
+        }
+    }
+    if (out.category == current.category) {
+        prepared.filing = {damaged, false};  // the record stays where it was, no category added
+    }
+}
+
 SaveResult RecordStore::UpdateRecord(const Account& account, qint64 counter,
                                      const RecordFields& fields) {
     const QString shortName = fields.shortName.trimmed();
@@ -255,17 +285,23 @@ SaveResult RecordStore::UpdateRecord(const Account& account, qint64 counter,
         return failed(write.status());
     }
     Connection& connection = write.connection();
-    Statement exists = connection.prepare(
-        QStringLiteral("SELECT Uuid FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
+    Statement exists = connection.prepare(QStringLiteral(
+        "SELECT Uuid, ShortName, UserName, Password, Description, Notes, Category FROM Logins "
+        "WHERE Counter = ?1 AND KeyUserName = ?2"));
     exists.bind(1, counter).bind(2, account.owner);
     if (!exists.next()) {
         return exists.status().ok() ? outcome(SaveOutcome::NotFound) : failed(exists.status());
     }
     PreparedSave prepared;
     prepared.uuid = exists.blob(0);
+    const EncryptedFields current{exists.text(1), exists.text(2), exists.text(3),
+                                  exists.text(4), exists.text(5), exists.text(6)};
     if (std::optional<SaveResult> refused =
             prepareSave(connection, account, fields, shortName, counter, prepared)) {
         return *refused;
+    }
+    if (account.isProtected()) {
+        keepDamaged(account, current, shortName, fields, prepared);
     }
     const EncryptedFields& stored = prepared.stored;
     // The owner is never changed by an edit, nor the row's identity.

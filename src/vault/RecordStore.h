@@ -109,6 +109,11 @@ private:
     std::optional<SaveResult> prepareSave(Connection& connection, const Account& account,
                                           const RecordFields& fields, const QString& shortName,
                                           qint64 exceptCounter, PreparedSave& prepared);
+    // A value that did not open and comes back as the text shown for it keeps its stored form
+    // (it may still open with the right key); the damaged text is never sealed over it.
+    static void keepDamaged(const Account& account, const EncryptedFields& current,
+                            const QString& shortName, const RecordFields& typed,
+                            PreparedSave& prepared);
     // Adds a new category when the record needs one, then commits.
     SaveResult finishSave(WriteOperation& write, const Account& account, const RecordFields& fields,
                           const PreparedSave& prepared, qint64 counter, const QString& shortName);

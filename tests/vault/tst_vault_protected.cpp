@@ -174,6 +174,7 @@ private Q_SLOTS:
         setStored(u"Logins"_s, u"Password"_s, first, flipped);
         setStored(u"Logins"_s, u"ShortName"_s, third, stored(u"Logins"_s, u"ShortName"_s, second));
         setStored(u"Logins"_s, u"Description"_s, third, stored(u"Logins"_s, u"UserName"_s, third));
+        setStored(u"Logins"_s, u"Category"_s, third, stored(u"Logins"_s, u"Category"_s, second));
         Result<Connection> connection = database->open();
         const qint64 own = test::countOf(
             connection.value(),
@@ -190,12 +191,26 @@ private Q_SLOTS:
         expected = valuesOf(hostile(u"third"_s, u"Unfiled"_s));
         expected[0] = damaged;
         expected[3] = damaged;
+        expected[5] = damaged;
         QCOMPARE(shown(carol, third), expected);
         const QString firstName = hostile(u"first"_s, {}).shortName.trimmed();
         const QString secondName = hostile(u"second"_s, {}).shortName.trimmed();
         QCOMPARE(names(carol), QStringList({firstName, secondName, damaged}));
         QCOMPARE(names(carol, u"Own"_s), QStringList{firstName});
         QCOMPARE(names(carol, u"All Records"_s, u"second"_s), QStringList{secondName});
+        QCOMPARE(visibleCategories(*database, carol).value(), kShared + QStringList{damaged});
+        // Saved back as shown, a damaged value keeps its stored form (it may still open with the
+        // right key); typed over, it is replaced.
+        const QString thirdName = stored(u"Logins"_s, u"ShortName"_s, third);
+        const QString thirdCategory = stored(u"Logins"_s, u"Category"_s, third);
+        RecordFields again = store->ShowRecord(carol, third).value()->fields;
+        again.description = u"mended"_s;
+        QCOMPARE(store->UpdateRecord(carol, third, again).outcome, SaveOutcome::Saved);
+        expected[3] = again.description;
+        QCOMPARE(shown(carol, third), expected);
+        QCOMPARE(stored(u"Logins"_s, u"ShortName"_s, third), thirdName);
+        QCOMPARE(stored(u"Logins"_s, u"Category"_s, third), thirdCategory);
+        QCOMPARE(names(carol), QStringList({firstName, secondName, damaged}));
         QCOMPARE(visibleCategories(*database, carol).value(), kShared + QStringList{damaged});
         // A name that does not open holds no place; the other names still do.
         QCOMPARE(store->CreateRecord(carol, hostile(u"third"_s, {})).outcome, SaveOutcome::Saved);
