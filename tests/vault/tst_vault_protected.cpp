@@ -263,6 +263,47 @@ private Q_SLOTS:
                                                ShortNameInUse, Saved, ShortNameInUse}));
     }
 
+    // Every row a store adds gets an identity of its own and its time of writing; every change
+    // keeps the identity and sets the time again, in either format.
+    void rowsGetIdentityAndWriteTime() {
+        const Account carol = test::protectedAccount(*database, u"carol"_s);
+        Result<Connection> connection = database->open();
+        const auto rows = [&](const QString& sql) {
+            QStringList out;
+            Statement query = connection->prepare(sql);
+            while (query.next()) {
+                out << QString::fromLatin1(query.blob(0).toHex()) + u'|' +
+                           QString::number(query.integer(1) > 0);
+            }
+            return out;
+        };
+        const QString logins = u"SELECT Uuid, Modified FROM Logins ORDER BY Counter"_s;
+        const QString own =
+            u"SELECT Uuid, Modified FROM LoginsCategory WHERE UserName <> "
+            "'GLOBAL' ORDER BY Id"_s;
+        for (const Account& account : {Account(anna), carol}) {
+            const qint64 counter = create(account, hostile(u"one"_s, u"Mine"_s));
+            QVERIFY(counter > 0);
+            QVERIFY(connection->exec(u"UPDATE Logins SET Modified = 0"_s).ok());
+            QVERIFY(connection->exec(u"UPDATE LoginsCategory SET Modified = 0"_s).ok());
+            const QStringList before = rows(logins) + rows(own);
+            QCOMPARE(store->UpdateRecord(account, counter, hostile(u"two"_s, u"Mine"_s)).outcome,
+                     SaveOutcome::Saved);
+            QVERIFY(rows(logins).first().endsWith(u"|1"_s));
+            QVERIFY(connection->exec(u"UPDATE Logins SET Modified = 0"_s).ok());
+            QVERIFY(DeleteCategory(*database, account, u"Mine"_s).ok());  // the record moves
+            QVERIFY(AddCategory(*database, account, u"Yours"_s).ok());
+            const QStringList after = rows(logins) + rows(own);
+            QCOMPARE(after.size(), before.size());
+            QCOMPARE(after.first().left(33), before.first().left(33));
+            QVERIFY(after.first().endsWith(u"|1"_s) && after.last().endsWith(u"|1"_s));
+            QCOMPARE(after.last().size(), 2 * 16 + 2);
+            QVERIFY(!before.contains(after.last()));
+            QVERIFY(DeleteCategory(*database, account, u"Yours"_s).ok());
+            QCOMPARE(store->DeleteRecord(account, counter).value(), 1);
+        }
+    }
+
     // The conversion of an account's records and own categories to the sealed form keeps every
     // row's identity and every value, and touches nobody else's rows; stopped, it has changed
     // nothing once its transaction is rolled back.
