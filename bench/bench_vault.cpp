@@ -1,13 +1,17 @@
 // The Password Vault's common operations on a full database (10 users of 2,000 records each)
 // against the same operations on an empty one: listing a user's records, showing one, and
-// creating one (which checks the new short name against every record of the table).
+// creating one (which checks the new short name against every record of the table). The same
+// for a user whose records are sealed with the key of a protected account, after the conversion
+// of that user's records.
 #include <QCoreApplication>
+#include <QRandomGenerator>
 #include <cstdio>
 
 #include "BenchSupport.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/Database.h"
+#include "vault/RecordSealing.h"
 #include "vault/RecordStore.h"
 
 using namespace ks;
@@ -29,7 +33,8 @@ void fill(DatabaseAccess& database) {
     Transaction transaction = connection->begin();
     Statement insert = connection->prepare(
         QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, UserName, Password, "
-                       "Description, Notes, Category) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
+                       "Description, Notes, Category, Uuid) "
+                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, randomblob(16))"));
     QStringList owners;
     for (int user = 0; user < kUsers; ++user) {
         owners.append(ownerOf(user));
@@ -67,8 +72,27 @@ struct Figures {
     double create = 0;
 };
 
-Figures measure(DatabaseAccess& database) {
-    const QString owner = ownerOf(3);
+// A user of the full database whose records are then sealed with a fresh data key.
+constexpr int kProtectedUser = 5;
+
+Account protectedUser() {
+    constexpr std::size_t kKeyBytes = 32;
+    SecretBytes key(kKeyBytes);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(key.data()),
+                                          kKeyBytes / sizeof(quint32));
+    return Account(ownerOf(kProtectedUser), std::make_shared<const SecretBytes>(std::move(key)));
+}
+
+// Converts the protected user's records to the sealed form, in one transaction.
+void seal(DatabaseAccess& database, const Account& sealed) {
+    WriteOperation write(database);
+    if (!sealRecords(write.connection(), {Account(sealed.owner), sealed, {}}).ok() ||
+        !write.commit().ok()) {
+        std::printf("the records could not be sealed\n");
+    }
+}
+
+Figures measure(DatabaseAccess& database, const Account& owner = Account(ownerOf(3))) {
     Figures figures;
     database.open();  // the file's raw key is derived once, before any timing
     RecordStore store(database);
@@ -100,6 +124,9 @@ int main(int argc, char** argv) {
     DatabaseAccess fullDatabase(fullFolder.databasePath(), PassPhrase());
     const double filling = bench::medianMs(1, [&] { fill(fullDatabase); });
     const Figures full = measure(fullDatabase);
+    const Account sealed = protectedUser();
+    const double sealing = bench::medianMs(1, [&] { seal(fullDatabase, sealed); });
+    const Figures sealedFull = measure(fullDatabase, sealed);
 
     std::printf("Password vault, %d users x %d records (filled in %.0f ms), per operation\n",
                 kUsers, kRecordsPerUser, filling);
@@ -112,6 +139,14 @@ int main(int argc, char** argv) {
     bench::printRatio("full database: first listing of the run", full.listFirst,
                       baseline.listFirst);
     bench::printRatio("full database: first creation of the run", full.createFirst,
+                      baseline.createFirst);
+    std::printf("A protected user of the full database (records sealed in %.0f ms)\n", sealing);
+    bench::printRatio("protected user: list the user's records", sealedFull.list, baseline.list);
+    bench::printRatio("protected user: show one record", sealedFull.show, baseline.show);
+    bench::printRatio("protected user: create one record", sealedFull.create, baseline.create);
+    bench::printRatio("protected user: first listing of the run", sealedFull.listFirst,
+                      baseline.listFirst);
+    bench::printRatio("protected user: first creation of the run", sealedFull.createFirst,
                       baseline.createFirst);
     return 0;
 }

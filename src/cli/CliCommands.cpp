@@ -23,18 +23,18 @@ int failed(const DbStatus& status) {
     return kError;
 }
 
-int listRecords(DatabaseAccess& database, const QString& owner, const QString& category) {
+int listRecords(DatabaseAccess& database, const Account& account, const QString& category) {
     RecordStore store(database);
     const bool all = category.isEmpty() || isAllRecords(category);
     const Result<QList<RecordLine>> lines =
-        store.ListRecords(owner, all ? allRecordsEntry() : category);
+        store.ListRecords(account, all ? allRecordsEntry() : category);
     if (!lines.ok()) {
         return failed(lines.status());
     }
     if (!all && lines.value().isEmpty()) {
         // A category of the user that holds nothing lists nothing; a name that is none is
         // refused, so that a typing error is not taken for an empty category.
-        const Result<QStringList> categories = visibleCategories(database, owner);
+        const Result<QStringList> categories = visibleCategories(database, account);
         if (!categories.ok()) {
             return failed(categories.status());
         }
@@ -87,9 +87,9 @@ void printRecord(const RecordFields& fields, const CliOptions& options) {
     out().flush();
 }
 
-int showRecord(DatabaseAccess& database, const QString& owner, const CliOptions& options) {
+int showRecord(DatabaseAccess& database, const Account& account, const CliOptions& options) {
     RecordStore store(database);
-    const Result<QList<RecordLine>> lines = store.ListRecords(owner, allRecordsEntry());
+    const Result<QList<RecordLine>> lines = store.ListRecords(account, allRecordsEntry());
     if (!lines.ok()) {
         return failed(lines.status());
     }
@@ -110,7 +110,7 @@ int showRecord(DatabaseAccess& database, const QString& owner, const CliOptions&
         tell(QStringLiteral("You have no record named %1.").arg(wanted));
         return kRefused;
     }
-    const Result<std::optional<StoredRecord>> record = store.ShowRecord(owner, line->counter);
+    const Result<std::optional<StoredRecord>> record = store.ShowRecord(account, line->counter);
     if (!record.ok()) {
         return failed(record.status());
     }
@@ -181,9 +181,9 @@ int exportJournal(DatabaseAccess& database, const QString& owner, QDate from, QD
 int runCommand(const CliOptions& options, DatabaseAccess& database, const QString& owner) {
     switch (options.command) {
         case Command::List:
-            return listRecords(database, owner, options.argument);
+            return listRecords(database, Account(owner), options.argument);
         case Command::Show:
-            return showRecord(database, owner, options);
+            return showRecord(database, Account(owner), options);
         case Command::Journal:
             return showJournal(database, owner, options.day);
         case Command::JournalExport:

@@ -1,6 +1,8 @@
 #include "vault/CategoryStore.h"
 
+#include "core/AccountValues.h"
 #include "storage/Schema.h"
+#include "vault/VaultAccount.h"
 #include "vault/VaultNames.h"
 
 namespace ks {
@@ -11,16 +13,108 @@ QString globalOwner() {
     return QString::fromUtf16(kGlobalOwner);
 }
 
+// The rows (Id, or Counter) of a protected account whose sealed value opens to `name`.
+struct SealedMatch {
+    qint64 key = 0;
+    QByteArray uuid;
+};
+
+Result<QList<SealedMatch>> sealedMatches(Statement& query, const Account& account,
+                                         const ValueColumn& column, const QString& name) {
+    QList<SealedMatch> matches;
+    while (query.next()) {
+        const QByteArray uuid = query.blob(2);
+        if (shownValue(account, column, uuid, query.text(1)) == name) {
+            matches.append({query.integer(0), uuid});
+        }
+    }
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return matches;
+}
+
+// Removes a protected account's own categories named `name`; how many.
+Result<int> removeSealedCategories(Connection& connection, const Account& account,
+                                   const QString& name) {
+    Statement query = connection.prepare(QStringLiteral(
+        "SELECT Id, CategoryName, Uuid FROM LoginsCategory WHERE UserName = ?1 ORDER BY Id"));
+    query.bind(1, account.owner);
+    const Result<QList<SealedMatch>> found =
+        sealedMatches(query, account, columns::kCategoryName, name);
+    if (!found.ok()) {
+        return found.status();
+    }
+    Statement remove =
+        connection.prepare(QStringLiteral("DELETE FROM LoginsCategory WHERE Id = ?1"));
+    for (const SealedMatch& row : found.value()) {
+        remove.reset();
+        remove.bind(1, row.key);
+        if (DbStatus status = remove.run(); !status.ok()) {
+            return status;
+        }
+    }
+    return static_cast<int>(found.value().size());
+}
+
+Result<int> removeCategories(Connection& connection, const Account& account, const QString& name) {
+    if (account.isProtected()) {
+        return removeSealedCategories(connection, account, name);
+    }
+    Statement remove = connection.prepare(
+        QStringLiteral("DELETE FROM LoginsCategory WHERE UserName = ?1 AND CategoryName = ?2"));
+    remove.bind(1, account.owner).bind(2, name);
+    if (DbStatus status = remove.run(); !status.ok()) {
+        return status;
+    }
+    return connection.changes();
+}
+
+// Moves a protected account's records filed under `name` to unfiled.
+Result<int> reassignSealed(Connection& connection, const Account& account, const QString& name) {
+    Statement query = connection.prepare(QStringLiteral(
+        "SELECT Counter, Category, Uuid FROM Logins WHERE KeyUserName = ?1 ORDER BY Counter"));
+    query.bind(1, account.owner);
+    const Result<QList<SealedMatch>> found =
+        sealedMatches(query, account, columns::kCategory, name);
+    if (!found.ok()) {
+        return found.status();
+    }
+    Statement update = connection.prepare(
+        QStringLiteral("UPDATE Logins SET Category = ?1, Modified = ?2 WHERE Counter = ?3"));
+    for (const SealedMatch& row : found.value()) {
+        const std::optional<QString> unfiled =
+            storedValue(account, columns::kCategory, row.uuid, unfiledCategory());
+        if (!unfiled) {
+            return notSealedStatus();
+        }
+        update.reset();
+        update.bind(1, *unfiled).bind(2, rowWriteTime()).bind(3, row.key);
+        if (DbStatus status = update.run(); !status.ok()) {
+            return status;
+        }
+    }
+    return static_cast<int>(found.value().size());
+}
+
 }  // namespace
 
-Result<QStringList> visibleCategories(Connection& connection, const QString& owner) {
-    Statement query =
-        connection.prepare(QStringLiteral("SELECT CategoryName FROM LoginsCategory WHERE UserName "
-                                          "= ?1 OR UserName = ?2 ORDER BY Id"));
-    query.bind(1, owner).bind(2, globalOwner());
+DbStatus notSealedStatus() {
+    return {DbCode::Failed, QStringLiteral("a value could not be encrypted")};
+}
+
+Result<QStringList> visibleCategories(Connection& connection, const Account& account) {
+    Statement query = connection.prepare(
+        QStringLiteral("SELECT CategoryName, UserName, Uuid FROM LoginsCategory WHERE UserName "
+                       "= ?1 OR UserName = ?2 ORDER BY Id"));
+    query.bind(1, account.owner).bind(2, globalOwner());
     QStringList names;
     while (query.next()) {
-        names.append(query.text(0));
+        // Only the account's own rows are sealed.
+        const bool own = account.isProtected() && query.text(1) == account.owner;
+        names.append(
+            own ? shownOrDamaged(account, columns::kCategoryName, query.blob(2), query.text(0))
+                : query.text(0));
     }
     if (!query.status().ok()) {
         return query.status();
@@ -28,40 +122,50 @@ Result<QStringList> visibleCategories(Connection& connection, const QString& own
     return names;
 }
 
-Result<QStringList> visibleCategories(DatabaseAccess& database, const QString& owner) {
+Result<QStringList> visibleCategories(DatabaseAccess& database, const Account& account) {
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    return visibleCategories(connection.value(), owner);
+    return visibleCategories(connection.value(), account);
 }
 
-DbStatus AddCategory(Connection& connection, const QString& owner, const QString& name) {
+DbStatus AddCategory(Connection& connection, const Account& account, const QString& name) {
+    const QByteArray uuid = newRowUuid();
+    const std::optional<QString> stored = storedValue(account, columns::kCategoryName, uuid, name);
+    if (!stored) {
+        return notSealedStatus();
+    }
     Statement insert = connection.prepare(
-        QStringLiteral("INSERT INTO LoginsCategory (CategoryName, UserName) VALUES (?1, ?2)"));
-    insert.bind(1, name).bind(2, owner);
+        QStringLiteral("INSERT INTO LoginsCategory (CategoryName, UserName, Uuid, Modified) "
+                       "VALUES (?1, ?2, ?3, ?4)"));
+    insert.bind(1, *stored).bind(2, account.owner).bindBlob(3, uuid).bind(4, rowWriteTime());
     return insert.run();
 }
 
-DbStatus AddCategory(DatabaseAccess& database, const QString& owner, const QString& name) {
+DbStatus AddCategory(DatabaseAccess& database, const Account& account, const QString& name) {
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    return AddCategory(connection.value(), owner, name);
+    return AddCategory(connection.value(), account, name);
 }
 
-Result<int> ReassignCategory(Connection& connection, const QString& owner, const QString& name) {
+Result<int> ReassignCategory(Connection& connection, const Account& account, const QString& name) {
+    if (account.isProtected()) {
+        return reassignSealed(connection, account, name);
+    }
     Statement update = connection.prepare(
-        QStringLiteral("UPDATE Logins SET Category = ?1 WHERE KeyUserName = ?2 AND Category = ?3"));
-    update.bind(1, unfiledCategory()).bind(2, owner).bind(3, name);
+        QStringLiteral("UPDATE Logins SET Category = ?1, Modified = ?2 WHERE KeyUserName = ?3 AND "
+                       "Category = ?4"));
+    update.bind(1, unfiledCategory()).bind(2, rowWriteTime()).bind(3, account.owner).bind(4, name);
     if (DbStatus status = update.run(); !status.ok()) {
         return status;
     }
     return connection.changes();
 }
 
-Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const QString& owner,
+Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const Account& account,
                                         const QString& name) {
     WriteOperation write(database);
     if (!write.ok()) {
@@ -81,14 +185,12 @@ Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const QString&
         deletion.shared = true;
         return deletion;
     }
-    Statement remove = connection.prepare(
-        QStringLiteral("DELETE FROM LoginsCategory WHERE UserName = ?1 AND CategoryName = ?2"));
-    remove.bind(1, owner).bind(2, name);
-    if (DbStatus status = remove.run(); !status.ok()) {
-        return status;
+    const Result<int> removed = removeCategories(connection, account, name);
+    if (!removed.ok()) {
+        return removed.status();
     }
-    deletion.categoriesDeleted = connection.changes();
-    Result<int> moved = ReassignCategory(connection, owner, name);
+    deletion.categoriesDeleted = removed.value();
+    Result<int> moved = ReassignCategory(connection, account, name);
     if (!moved.ok()) {
         return moved.status();
     }

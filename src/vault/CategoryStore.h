@@ -3,21 +3,23 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/Account.h"
 #include "storage/Database.h"
 
 namespace ks {
 
 // The categories of password records in LoginsCategory: the shared ones (the shared owner word)
-// that every user sees and nobody removes, and each user's own.
+// that every user sees and nobody removes, and each user's own. A protected account's own names
+// are sealed (one that does not open is listed as damaged); the shared ones are never sealed.
 
-// The categories `owner` may use, shared and own, in the table's stored order.
-Result<QStringList> visibleCategories(DatabaseAccess& database, const QString& owner);
+// The categories `account` may use, shared and own, in the table's stored order.
+Result<QStringList> visibleCategories(DatabaseAccess& database, const Account& account);
 // The same inside an operation that already holds a connection.
-Result<QStringList> visibleCategories(Connection& connection, const QString& owner);
+Result<QStringList> visibleCategories(Connection& connection, const Account& account);
 
-// Adds an own category of `owner`, named exactly as given. Callers make sure it is new.
-DbStatus AddCategory(DatabaseAccess& database, const QString& owner, const QString& name);
-DbStatus AddCategory(Connection& connection, const QString& owner, const QString& name);
+// Adds an own category of `account`, named exactly as given. Callers make sure it is new.
+DbStatus AddCategory(DatabaseAccess& database, const Account& account, const QString& name);
+DbStatus AddCategory(Connection& connection, const Account& account, const QString& name);
 
 struct CategoryDeletion {
     bool shared = false;        // a shared category of that name exists: nothing was changed
@@ -25,13 +27,16 @@ struct CategoryDeletion {
     int recordsReassigned = 0;  // the owner's records now unfiled
 };
 
-// Removes the owner's own category `name` (exact letter case) and moves the owner's records of
-// that category to unfiled, in one step. A shared category of that name is refused untouched.
-Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const QString& owner,
+// Removes the account's own category `name` (exact letter case) and moves the account's records
+// of that category to unfiled, in one step. A shared category of that name is refused untouched.
+Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const Account& account,
                                         const QString& name);
 
-// Moves the owner's records filed under `name` (exact letter case) to unfiled; the number
+// Moves the account's records filed under `name` (exact letter case) to unfiled; the number
 // moved.
-Result<int> ReassignCategory(Connection& connection, const QString& owner, const QString& name);
+Result<int> ReassignCategory(Connection& connection, const Account& account, const QString& name);
+
+// What a write reports when a protected account's value could not be sealed.
+DbStatus notSealedStatus();
 
 }  // namespace ks

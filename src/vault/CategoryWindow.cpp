@@ -72,7 +72,7 @@ void CategoryWindow::cmdAdd_Click() {
             return;
         }
     }
-    if (DbStatus status = AddCategory(services_.database, services_.state.UserNameCipher, *answer);
+    if (DbStatus status = AddCategory(services_.database, services_.state.CurrentAccount, *answer);
         !status.ok()) {
         reportDatabaseFailure(services_, QStringLiteral("The category could not be added."),
                               status);
@@ -104,7 +104,7 @@ void CategoryWindow::cmdDelete_Click() {
 
 bool CategoryWindow::deleteOne(const QString& name) {
     const Result<CategoryDeletion> deletion =
-        DeleteCategory(services_.database, services_.state.UserNameCipher, name);
+        DeleteCategory(services_.database, services_.state.CurrentAccount, name);
     if (!deletion.ok()) {
         reportDatabaseFailure(services_, QStringLiteral("The category could not be deleted."),
                               deletion.status());

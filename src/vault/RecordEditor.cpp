@@ -90,7 +90,8 @@ void RecordEditor::readShortNamesAhead() {
         shortNamesAhead_->stop();
         return;
     }
-    const Result<bool> done = records_.ReadShortNamesAhead(kRowsPerStep);
+    const Result<bool> done =
+        records_.ReadShortNamesAhead(kRowsPerStep, services_.state.CurrentAccount);
     // A failure is reported by the save itself, if one comes.
     if (!done.ok() || done.value()) {
         shortNamesAhead_->stop();
@@ -298,7 +299,7 @@ void RecordEditor::save(bool startAnother) {
 }
 
 bool RecordEditor::createRecord() {
-    const SaveResult result = records_.CreateRecord(services_.state.UserNameCipher, typedFields());
+    const SaveResult result = records_.CreateRecord(services_.state.CurrentAccount, typedFields());
     if (result.outcome != SaveOutcome::Saved) {
         reportNotSaved(result);
         return false;
@@ -313,7 +314,7 @@ bool RecordEditor::createRecord() {
 
 void RecordEditor::updateRecord(qint64 counter) {
     const SaveResult result =
-        records_.UpdateRecord(services_.state.UserNameCipher, counter, typedFields());
+        records_.UpdateRecord(services_.state.CurrentAccount, counter, typedFields());
     if (result.outcome == SaveOutcome::Saved) {
         if (result.categoryAdded) {
             emit categoriesChanged();

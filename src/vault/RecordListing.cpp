@@ -7,24 +7,32 @@
 
 namespace ks {
 
-DbStatus RecordListing::read(Connection& connection, const QString& owner) {
+DbStatus RecordListing::read(Connection& connection, const Account& account) {
     ++generation_;
     stamp_.drop();
     lines_.clear();
-    owner_ = owner;
+    account_.set(account);
     const Connection::ChangeStamp before = connection.changeStamp();
-    Statement query = connection.prepare(QStringLiteral(
-        "SELECT Counter, ShortName, Category FROM Logins WHERE KeyUserName = ?1 ORDER BY Counter"));
-    query.bind(1, owner);
+    Statement query = connection.prepare(
+        QStringLiteral("SELECT Counter, ShortName, Category, Uuid FROM Logins WHERE KeyUserName = "
+                       "?1 ORDER BY Counter"));
+    query.bind(1, account.owner);
     // Records share a handful of categories: each name is kept once.
     QHash<QString, QString> categories;
+    const bool sealed = account.isProtected();
     while (query.next()) {
-        const QString category = query.text(2);
+        const QByteArray uuid = sealed ? query.blob(3) : QByteArray();
+        const QString category =
+            sealed ? shownOrDamaged(account, columns::kCategory, uuid, query.text(2))
+                   : query.text(2);
         auto known = categories.constFind(category);
         if (known == categories.cend()) {
             known = categories.insert(category, category);
         }
-        lines_.append({query.integer(0), DecryptStored(query.text(1)), known.value()});
+        const QString shortName =
+            sealed ? shownOrDamaged(account, columns::kShortName, uuid, query.text(1))
+                   : DecryptStored(query.text(1));
+        lines_.append({query.integer(0), shortName, known.value()});
     }
     if (!query.status().ok()) {
         lines_.clear();
@@ -35,9 +43,9 @@ DbStatus RecordListing::read(Connection& connection, const QString& owner) {
     return {};
 }
 
-Result<QList<RecordLine>> RecordListing::lines(Connection& connection, const QString& owner) {
-    if (!isCurrent(connection, owner)) {
-        if (DbStatus status = read(connection, owner); !status.ok()) {
+Result<QList<RecordLine>> RecordListing::lines(Connection& connection, const Account& account) {
+    if (!isCurrent(connection, account)) {
+        if (DbStatus status = read(connection, account); !status.ok()) {
             return status;
         }
     }

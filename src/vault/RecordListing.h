@@ -5,6 +5,7 @@
 
 #include "storage/CacheStamp.h"
 #include "storage/Database.h"
+#include "vault/VaultAccount.h"
 
 namespace ks {
 
@@ -15,18 +16,19 @@ struct RecordLine {
     QString category;
 };
 
-// Every record line of one owner, in Counter order, kept for the session: the lists are filled
+// Every record line of one account, in Counter order, kept for the session: the lists are filled
 // again at every return to the main window, and at a table's scale reading and decrypting each
-// short name each time would be what the user waits for. The lines are read again whenever
+// short name (and, for a protected account, each category) each time would be what the user
+// waits for. The lines are read again whenever
 // anything this listing did not follow may have written (see CacheStamp).
 class RecordListing {
 public:
-    Result<QList<RecordLine>> lines(Connection& connection, const QString& owner);
+    Result<QList<RecordLine>> lines(Connection& connection, const Account& account);
 
-    // Whether the kept lines are the owner's and current; asked under a writer's lock before a
+    // Whether the kept lines are the account's and current; asked under a writer's lock before a
     // write that the listing is then told of.
-    bool isCurrent(Connection& connection, const QString& owner) {
-        return owner == owner_ && stamp_.isCurrent(connection);
+    bool isCurrent(Connection& connection, const Account& account) {
+        return account_.is(account) && stamp_.isCurrent(connection);
     }
     // The owner's record `line.counter` was just saved as `line` (or removed) and committed,
     // and nothing else; `wasCurrent` is what isCurrent() said before the write and `written`
@@ -37,11 +39,11 @@ public:
     quint64 generation() const { return generation_; }
 
 private:
-    DbStatus read(Connection& connection, const QString& owner);
+    DbStatus read(Connection& connection, const Account& account);
     // Where `counter` stands in the lines, or where it would go.
     qsizetype position(qint64 counter) const;
 
-    QString owner_;
+    CachedAccount account_;
     QList<RecordLine> lines_;
     CacheStamp stamp_;
     quint64 generation_ = 0;

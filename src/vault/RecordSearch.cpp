@@ -43,22 +43,34 @@ RecordSearch::Texts::iterator RecordSearch::position(qint64 counter) {
                             [](const Text& text, qint64 wanted) { return text.counter < wanted; });
 }
 
-Result<bool> RecordSearch::readOn(Connection& connection, const QString& owner, qint64 rows) {
+QByteArray RecordSearch::readText(const Account& account, const Statement& row) {
+    if (!account.isProtected()) {
+        return searchText(DecryptStoredUtf8(row.utf8(1)), DecryptStoredUtf8(row.utf8(2)),
+                          DecryptStoredUtf8(row.utf8(3)));
+    }
+    const QByteArray uuid = row.blob(4);
+    const auto shown = [&](const ValueColumn& column, int at) {
+        return shownOrDamaged(account, column, uuid, row.text(at)).toUtf8();
+    };
+    return searchText(shown(columns::kShortName, 1), shown(columns::kRecordUserName, 2),
+                      shown(columns::kDescription, 3));
+}
+
+Result<bool> RecordSearch::readOn(Connection& connection, const Account& account, qint64 rows) {
     const Connection::ChangeStamp now = connection.changeStamp();
-    if (!reading_ || reading_->owner != owner || !(reading_->stamp == now)) {
-        reading_ = Reading{owner, now, 0, {}};
+    if (!reading_ || !reading_->account.is(account) || !(reading_->stamp == now)) {
+        reading_ = Reading{{}, now, 0, {}};
+        reading_->account.set(account);
     }
     Statement query = connection.prepare(
-        QStringLiteral("SELECT Counter, ShortName, UserName, Description FROM Logins "
+        QStringLiteral("SELECT Counter, ShortName, UserName, Description, Uuid FROM Logins "
                        "WHERE KeyUserName = ?1 AND Counter > ?2 ORDER BY Counter LIMIT ?3"));
-    query.bind(1, owner).bind(2, reading_->after).bind(3, rows);
+    query.bind(1, account.owner).bind(2, reading_->after).bind(3, rows);
     qint64 count = 0;
     while (query.next()) {
         ++count;
         reading_->after = query.integer(0);
-        reading_->texts.push_back({reading_->after, searchText(DecryptStoredUtf8(query.utf8(1)),
-                                                               DecryptStoredUtf8(query.utf8(2)),
-                                                               DecryptStoredUtf8(query.utf8(3)))});
+        reading_->texts.push_back({reading_->after, readText(account, query)});
     }
     if (!query.status().ok()) {
         reading_.reset();
@@ -68,22 +80,22 @@ Result<bool> RecordSearch::readOn(Connection& connection, const QString& owner, 
         return false;  // more may follow
     }
     ++generation_;
-    owner_ = owner;
+    account_ = reading_->account;
     texts_ = std::move(reading_->texts);
     stamp_.mark(reading_->stamp);
     reading_.reset();
     return true;
 }
 
-DbStatus RecordSearch::prepare(Connection& connection, const QString& owner) {
-    return isCurrent(connection, owner) ? DbStatus() : readOn(connection, owner, -1).status();
+DbStatus RecordSearch::prepare(Connection& connection, const Account& account) {
+    return isCurrent(connection, account) ? DbStatus() : readOn(connection, account, -1).status();
 }
 
-Result<bool> RecordSearch::readAhead(Connection& connection, const QString& owner, int rows) {
-    if (isCurrent(connection, owner)) {
+Result<bool> RecordSearch::readAhead(Connection& connection, const Account& account, int rows) {
+    if (isCurrent(connection, account)) {
         return true;
     }
-    return readOn(connection, owner, rows);
+    return readOn(connection, account, rows);
 }
 
 QList<RecordLine> RecordSearch::matching(const QList<RecordLine>& lines,

@@ -9,31 +9,32 @@
 #include "storage/CacheStamp.h"
 #include "storage/Database.h"
 #include "vault/RecordListing.h"
+#include "vault/VaultAccount.h"
 
 namespace ks {
 
 // Finds records by what they say: a record matches when its short name, user name or
 // description contains the text, letter case and the kind and number of spaces between words
-// ignored (foldedForSearch). The three fields of each of the owner's records are decrypted once,
+// ignored (foldedForSearch). The three fields of each of the account's records are decrypted once,
 // ahead of the first search of the session or at it, and kept folded; they are read again
 // whenever anything this search did not follow may have written.
 class RecordSearch {
 public:
-    // Makes the owner's texts current: read again unless nothing has written since.
-    DbStatus prepare(Connection& connection, const QString& owner);
-    // Reads up to `rows` more of the owner's texts ahead of a search, in Counter order; true
+    // Makes the account's texts current: read again unless nothing has written since.
+    DbStatus prepare(Connection& connection, const Account& account);
+    // Reads up to `rows` more of the account's texts ahead of a search, in Counter order; true
     // once they are all current. A write in between makes the reading start again.
-    Result<bool> readAhead(Connection& connection, const QString& owner, int rows);
-    // The lines of `lines` (the owner's, as listed) whose record holds `folded`, a search text
+    Result<bool> readAhead(Connection& connection, const Account& account, int rows);
+    // The lines of `lines` (the account's, as listed) whose record holds `folded`, a search text
     // already folded (foldedForSearch), in their order. After prepare().
     QList<RecordLine> matching(const QList<RecordLine>& lines, const QString& folded) const;
     // Changes whenever the kept texts do.
     quint64 generation() const { return generation_; }
 
-    bool isCurrent(Connection& connection, const QString& owner) {
-        return owner == owner_ && stamp_.isCurrent(connection);
+    bool isCurrent(Connection& connection, const Account& account) {
+        return account_.is(account) && stamp_.isCurrent(connection);
     }
-    // The owner's record `counter` was just saved with these plain fields (or removed) and
+    // The account's record `counter` was just saved with these plain fields (or removed) and
     // committed, and nothing else; `wasCurrent` is what isCurrent() said before the write and
     // `written` the stamp taken before its commit.
     void saved(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter,
@@ -46,7 +47,9 @@ public:
 
 private:
     // Reads on from where the reading stopped: up to `rows` more, or all for a negative count.
-    Result<bool> readOn(Connection& connection, const QString& owner, qint64 rows);
+    Result<bool> readOn(Connection& connection, const Account& account, qint64 rows);
+    // The searched text of the row a query stands on: Counter, the three fields, Uuid.
+    static QByteArray readText(const Account& account, const Statement& row);
     void follow(const Connection::ChangeStamp& written, bool wasCurrent);
 
     // The searched text of each record, in Counter order.
@@ -58,15 +61,15 @@ private:
     // Where `counter` stands in the texts, or where it would go.
     Texts::iterator position(qint64 counter);
 
-    // A reading in progress: the owner's texts up to Counter `after`, as of `stamp`.
+    // A reading in progress: the account's texts up to Counter `after`, as of `stamp`.
     struct Reading {
-        QString owner;
+        CachedAccount account;
         Connection::ChangeStamp stamp;
         qint64 after = 0;
         Texts texts;
     };
     std::optional<Reading> reading_;
-    QString owner_;
+    CachedAccount account_;
     Texts texts_;
     CacheStamp stamp_;
     quint64 generation_ = 0;

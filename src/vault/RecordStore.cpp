@@ -1,10 +1,12 @@
 #include "vault/RecordStore.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 #include "core/TextFolding.h"
 #include "crypto/FieldCipher.h"
+#include "storage/Schema.h"
 #include "vault/CategoryRules.h"
 #include "vault/CategoryStore.h"
 #include "vault/VaultNames.h"
@@ -18,20 +20,26 @@ constexpr int kLongestRefusedShortName = 3;
 // No record has this Counter: the database numbers rows from 1.
 constexpr qint64 kNoRecord = 0;
 
-// Encrypts one value; false when the cipher failed on a non-empty value.
-bool encryptInto(const QString& value, QString& stored) {
-    if (value.isEmpty()) {
-        stored.clear();
-        return true;
+// The stored form of one value; false when the cipher failed on it.
+bool encryptInto(const Account& account, const ValueColumn& column, const QByteArray& uuid,
+                 const QString& value, QString& stored) {
+    std::optional<QString> encrypted = storedValue(account, column, uuid, value);
+    if (!encrypted) {
+        return false;
     }
-    stored = EncryptField(value);
-    return !stored.isEmpty();
+    stored = *std::move(encrypted);
+    return true;
 }
 
-bool encryptAll(const RecordFields& fields, const QString& shortName, EncryptedFields& out) {
-    return encryptInto(shortName, out.shortName) && encryptInto(fields.userName, out.userName) &&
-           encryptInto(fields.password, out.password) &&
-           encryptInto(fields.description, out.description) && encryptInto(fields.notes, out.notes);
+bool encryptAll(const Account& account, const QByteArray& uuid, const RecordFields& fields,
+                const QString& shortName, const QString& category, EncryptedFields& out) {
+    namespace c = columns;
+    return encryptInto(account, c::kShortName, uuid, shortName, out.shortName) &&
+           encryptInto(account, c::kRecordUserName, uuid, fields.userName, out.userName) &&
+           encryptInto(account, c::kPassword, uuid, fields.password, out.password) &&
+           encryptInto(account, c::kDescription, uuid, fields.description, out.description) &&
+           encryptInto(account, c::kNotes, uuid, fields.notes, out.notes) &&
+           encryptInto(account, c::kCategory, uuid, category, out.category);
 }
 
 SaveResult failed(const DbStatus& status) {
@@ -72,114 +80,122 @@ QList<RecordLine> inCategory(const QList<RecordLine>& all, const QString& catego
 
 }  // namespace
 
-Result<QList<RecordLine>> RecordStore::ListRecords(const QString& owner, const QString& category,
+Result<QList<RecordLine>> RecordStore::ListRecords(const Account& account, const QString& category,
                                                    const QString& search) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    const Result<QList<RecordLine>> all = listing_.lines(connection.value(), owner);
+    const Result<QList<RecordLine>> all = listing_.lines(connection.value(), account);
     if (!all.ok()) {
         return all;
     }
     if (search.isEmpty()) {
         return inCategory(all.value(), category);
     }
-    return searchIn(connection.value(), owner, category, all.value(), search);
+    return searchIn(connection.value(), account, category, all.value(), search);
 }
 
-Result<QList<RecordLine>> RecordStore::searchIn(Connection& connection, const QString& owner,
+Result<QList<RecordLine>> RecordStore::searchIn(Connection& connection, const Account& account,
                                                 const QString& category,
                                                 const QList<RecordLine>& all,
                                                 const QString& search) {
-    if (DbStatus status = search_.prepare(connection, owner); !status.ok()) {
+    if (DbStatus status = search_.prepare(connection, account); !status.ok()) {
         return status;
     }
     const QString folded = foldedForSearch(search);
     const LastSearch& last = lastSearch_;
-    const bool narrower = last.owner == owner && last.category == category &&
+    const bool narrower = last.account.is(account) && last.category == category &&
                           last.listing == listing_.generation() &&
                           last.texts == search_.generation() && folded.contains(last.folded);
     QList<RecordLine> found =
         search_.matching(narrower ? last.found : inCategory(all, category), folded);
-    lastSearch_ = {owner, category, folded, listing_.generation(), search_.generation(), found};
+    lastSearch_ = {{}, category, folded, listing_.generation(), search_.generation(), found};
+    lastSearch_.account.set(account);
     return found;
 }
 
-Result<bool> RecordStore::ReadSearchAhead(const QString& owner, int rows) {
+Result<bool> RecordStore::ReadSearchAhead(const Account& account, int rows) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    return search_.readAhead(connection.value(), owner, rows);
+    return search_.readAhead(connection.value(), account, rows);
 }
 
-Result<bool> RecordStore::ReadShortNamesAhead(int rows) {
+Result<bool> RecordStore::ReadShortNamesAhead(int rows, const Account& account) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    return index_.readAhead(connection.value(), rows);
+    return indexFor(account).readAhead(connection.value(), account, rows);
 }
 
-Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const QString& owner, qint64 counter) {
+Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const Account& account,
+                                                            qint64 counter) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {
         return connection.status();
     }
     Statement query = connection->prepare(
-        QStringLiteral("SELECT ShortName, UserName, Password, Description, Notes, Category FROM "
-                       "Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
-    query.bind(1, counter).bind(2, owner);
+        QStringLiteral("SELECT ShortName, UserName, Password, Description, Notes, Category, Uuid "
+                       "FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
+    query.bind(1, counter).bind(2, account.owner);
     if (!query.next()) {
         if (!query.status().ok()) {
             return query.status();
         }
         return std::optional<StoredRecord>();
     }
+    const QByteArray uuid = query.blob(6);
+    const auto shown = [&](const ValueColumn& column, int at) {
+        return shownOrDamaged(account, column, uuid, query.text(at));
+    };
     StoredRecord record;
     record.counter = counter;
-    record.fields.shortName = DecryptStored(query.text(0));
-    record.fields.userName = DecryptStoredKeepingSpaces(query.text(1));
-    record.fields.password = DecryptStoredKeepingSpaces(query.text(2));
-    record.fields.description = DecryptStoredKeepingSpaces(query.text(3));
-    record.fields.notes = DecryptStoredKeepingSpaces(query.text(4));
-    record.fields.category = query.text(5);
+    record.fields.shortName = shown(columns::kShortName, 0);
+    record.fields.userName = shown(columns::kRecordUserName, 1);
+    record.fields.password = shown(columns::kPassword, 2);
+    record.fields.description = shown(columns::kDescription, 3);
+    record.fields.notes = shown(columns::kNotes, 4);
+    record.fields.category = shown(columns::kCategory, 5);
     return std::optional<StoredRecord>(std::move(record));
 }
 
-std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const QString& owner,
+std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const Account& account,
                                                    const RecordFields& fields,
                                                    const QString& shortName, qint64 exceptCounter,
                                                    PreparedSave& prepared) {
-    prepared.listingCurrent = listing_.isCurrent(connection, owner);
-    prepared.searchCurrent = search_.isCurrent(connection, owner);
-    const Result<bool> inUse = index_.inUse(connection, shortName, exceptCounter);
+    prepared.listingCurrent = listing_.isCurrent(connection, account);
+    prepared.searchCurrent = search_.isCurrent(connection, account);
+    const Result<bool> inUse =
+        indexFor(account).inUse(connection, account, shortName, exceptCounter);
     if (!inUse.ok()) {
         return failed(inUse.status());
     }
     if (inUse.value()) {
         return outcome(SaveOutcome::ShortNameInUse);
     }
-    const Result<QStringList> categories = visibleCategories(connection, owner);
+    const Result<QStringList> categories = visibleCategories(connection, account);
     if (!categories.ok()) {
         return failed(categories.status());
     }
     prepared.filing = fileUnder(fields.category, categories.value());
-    if (!encryptAll(fields, shortName, prepared.stored)) {
+    if (!encryptAll(account, prepared.uuid, fields, shortName, prepared.filing.category,
+                    prepared.stored)) {
         return outcome(SaveOutcome::NotEncrypted);
     }
     return std::nullopt;
 }
 
-SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
+SaveResult RecordStore::finishSave(WriteOperation& write, const Account& account,
                                    const RecordFields& fields, const PreparedSave& prepared,
                                    qint64 counter, const QString& shortName) {
     const CategoryFiling& filing = prepared.filing;
     SaveResult result;
     result.counter = counter;
     if (filing.addCategory) {
-        if (DbStatus status = AddCategory(write.connection(), owner, filing.category);
+        if (DbStatus status = AddCategory(write.connection(), account, filing.category);
             !status.ok()) {
             return failed(status);
         }
@@ -190,15 +206,17 @@ SaveResult RecordStore::finishSave(WriteOperation& write, const QString& owner,
     if (DbStatus status = write.commit(); !status.ok()) {
         return failed(status);
     }
-    index_.saved(written, counter, shortName);
-    const QString shown = DecryptStored(prepared.stored.shortName);
+    indexFor(account).saved(written, counter, shortName);
+    // The name as the listing reads it back.
+    const QString shown =
+        account.isProtected() ? shortName : DecryptStored(prepared.stored.shortName);
     listing_.saved(written, prepared.listingCurrent, {counter, shown, filing.category});
     search_.saved(written, prepared.searchCurrent, counter, shown, fields.userName,
                   fields.description);
     return result;
 }
 
-SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& fields) {
+SaveResult RecordStore::CreateRecord(const Account& account, const RecordFields& fields) {
     const QString shortName = fields.shortName.trimmed();
     if (std::optional<SaveResult> refused = refusedShortName(shortName)) {
         return *refused;
@@ -209,24 +227,54 @@ SaveResult RecordStore::CreateRecord(const QString& owner, const RecordFields& f
     }
     Connection& connection = write.connection();
     PreparedSave prepared;
+    prepared.uuid = newRowUuid();
     if (std::optional<SaveResult> refused =
-            prepareSave(connection, owner, fields, shortName, kNoRecord, prepared)) {
+            prepareSave(connection, account, fields, shortName, kNoRecord, prepared)) {
         return *refused;
     }
     const EncryptedFields& stored = prepared.stored;
-    Statement insert = connection.prepare(
-        QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, UserName, Password, "
-                       "Description, Notes, Category) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
-    insert.bind(1, owner).bind(2, stored.shortName).bind(3, stored.userName);
+    Statement insert = connection.prepare(QStringLiteral(
+        "INSERT INTO Logins (KeyUserName, ShortName, UserName, Password, Description, Notes, "
+        "Category, Uuid, Modified) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
+    insert.bind(1, account.owner).bind(2, stored.shortName).bind(3, stored.userName);
     insert.bind(4, stored.password).bind(5, stored.description).bind(6, stored.notes);
-    insert.bind(7, prepared.filing.category);
+    insert.bind(7, stored.category).bindBlob(8, prepared.uuid).bind(9, rowWriteTime());
     if (DbStatus status = insert.run(); !status.ok()) {
         return failed(status);
     }
-    return finishSave(write, owner, fields, prepared, connection.lastInsertId(), shortName);
+    return finishSave(write, account, fields, prepared, connection.lastInsertId(), shortName);
 }
 
-SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
+void RecordStore::keepDamaged(const Account& account, const EncryptedFields& current,
+                              const QString& shortName, const RecordFields& typed,
+                              PreparedSave& prepared) {
+    struct Field {
+        const ValueColumn& column;
+        const QString& typed;
+        const QString& current;
+        QString& stored;
+    };
+    EncryptedFields& out = prepared.stored;
+    const std::array fields{
+        Field{columns::kShortName, shortName, current.shortName, out.shortName},
+        Field{columns::kRecordUserName, typed.userName, current.userName, out.userName},
+        Field{columns::kPassword, typed.password, current.password, out.password},
+        Field{columns::kDescription, typed.description, current.description, out.description},
+        Field{columns::kNotes, typed.notes, current.notes, out.notes},
+        Field{columns::kCategory, typed.category, current.category, out.category}};
+    const QString damaged = damagedValueText();
+    for (const Field& field : fields) {
+        if (field.typed == damaged &&
+            !shownValue(account, field.column, prepared.uuid, field.current)) {
+            field.stored = field.current;
+        }
+    }
+    if (out.category == current.category) {
+        prepared.filing = {damaged, false};  // the record stays where it was, no category added
+    }
+}
+
+SaveResult RecordStore::UpdateRecord(const Account& account, qint64 counter,
                                      const RecordFields& fields) {
     const QString shortName = fields.shortName.trimmed();
     if (std::optional<SaveResult> refused = refusedShortName(shortName)) {
@@ -237,47 +285,52 @@ SaveResult RecordStore::UpdateRecord(const QString& owner, qint64 counter,
         return failed(write.status());
     }
     Connection& connection = write.connection();
-    Statement exists = connection.prepare(
-        QStringLiteral("SELECT count(*) FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
-    exists.bind(1, counter).bind(2, owner);
+    Statement exists = connection.prepare(QStringLiteral(
+        "SELECT Uuid, ShortName, UserName, Password, Description, Notes, Category FROM Logins "
+        "WHERE Counter = ?1 AND KeyUserName = ?2"));
+    exists.bind(1, counter).bind(2, account.owner);
     if (!exists.next()) {
-        return failed(exists.status());
-    }
-    if (exists.integer(0) == 0) {
-        return outcome(SaveOutcome::NotFound);
+        return exists.status().ok() ? outcome(SaveOutcome::NotFound) : failed(exists.status());
     }
     PreparedSave prepared;
+    prepared.uuid = exists.blob(0);
+    const EncryptedFields current{exists.text(1), exists.text(2), exists.text(3),
+                                  exists.text(4), exists.text(5), exists.text(6)};
     if (std::optional<SaveResult> refused =
-            prepareSave(connection, owner, fields, shortName, counter, prepared)) {
+            prepareSave(connection, account, fields, shortName, counter, prepared)) {
         return *refused;
     }
+    if (account.isProtected()) {
+        keepDamaged(account, current, shortName, fields, prepared);
+    }
     const EncryptedFields& stored = prepared.stored;
-    // The owner is never changed by an edit.
+    // The owner is never changed by an edit, nor the row's identity.
     Statement update = connection.prepare(QStringLiteral(
         "UPDATE Logins SET ShortName = ?1, Description = ?2, Notes = ?3, UserName = ?4, "
-        "Password = ?5, Category = ?6 WHERE Counter = ?7 AND KeyUserName = ?8"));
+        "Password = ?5, Category = ?6, Modified = ?7 WHERE Counter = ?8 AND KeyUserName = ?9"));
     update.bind(1, stored.shortName).bind(2, stored.description).bind(3, stored.notes);
-    update.bind(4, stored.userName).bind(5, stored.password).bind(6, prepared.filing.category);
-    update.bind(7, counter).bind(8, owner);
+    update.bind(4, stored.userName).bind(5, stored.password).bind(6, stored.category);
+    update.bind(7, rowWriteTime()).bind(8, counter).bind(9, account.owner);
     if (DbStatus status = update.run(); !status.ok()) {
         return failed(status);
     }
-    return finishSave(write, owner, fields, prepared, counter, shortName);
+    return finishSave(write, account, fields, prepared, counter, shortName);
 }
 
-Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {
+Result<int> RecordStore::DeleteRecord(const Account& account, qint64 counter) {
     // Under the writer's lock, so that what the kept lists knew before is what they follow.
     WriteOperation write(database_);
     if (!write.ok()) {
         return write.status();
     }
     Connection& connection = write.connection();
-    const bool indexCurrent = index_.isCurrent(connection);
-    const bool listingCurrent = listing_.isCurrent(connection, owner);
-    const bool searchCurrent = search_.isCurrent(connection, owner);
+    ShortNameIndex& index = indexFor(account);
+    const bool indexCurrent = index.isCurrent(connection, account);
+    const bool listingCurrent = listing_.isCurrent(connection, account);
+    const bool searchCurrent = search_.isCurrent(connection, account);
     Statement remove = connection.prepare(
         QStringLiteral("DELETE FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
-    remove.bind(1, counter).bind(2, owner);
+    remove.bind(1, counter).bind(2, account.owner);
     if (DbStatus status = remove.run(); !status.ok()) {
         return status;
     }
@@ -287,7 +340,7 @@ Result<int> RecordStore::DeleteRecord(const QString& owner, qint64 counter) {
         return status;
     }
     if (removed > 0) {
-        index_.removed(written, indexCurrent, counter);
+        index.removed(written, indexCurrent, counter);
         listing_.removed(written, listingCurrent, counter);
         search_.removed(written, searchCurrent, counter);
     }

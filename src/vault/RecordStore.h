@@ -4,6 +4,7 @@
 #include <QString>
 #include <optional>
 
+#include "core/Account.h"
 #include "storage/Database.h"
 #include "vault/CategoryRules.h"
 #include "vault/RecordListing.h"
@@ -45,80 +46,97 @@ struct SaveResult {
 };
 
 // The password records of the Logins table. Every record is reached through its Counter and
-// its owner together, so no action ever shows, changes or removes another user's record. Text
-// fields other than the category are stored encrypted.
-// The stored form of each text field: cipher text, or empty for an empty value.
+// its owner together, so no action ever shows, changes or removes another user's record. In the
+// shared format, text fields other than the category are stored encrypted with the shared
+// cipher; a protected account seals every field, the category too, and a field that does not
+// open is shown as damaged.
+// The stored form of each text field: cipher text, or empty for an empty value in the shared
+// format; a sealed text of a protected account.
 struct EncryptedFields {
     QString shortName;
     QString userName;
     QString password;
     QString description;
     QString notes;
+    QString category;
 };
 
 class RecordStore {
 public:
     explicit RecordStore(DatabaseAccess& database) : database_(database) {}
 
-    // The owner's records filed under `category` exactly (letter case counts), or all of them
+    // The account's records filed under `category` exactly (letter case counts), or all of them
     // for the all-records entry in any letter case; in the table's stored order. With a search
     // text, only the records whose short name, user name or description contains it, letter
     // case and the spaces between words ignored (foldedForSearch).
-    Result<QList<RecordLine>> ListRecords(const QString& owner, const QString& category,
+    Result<QList<RecordLine>> ListRecords(const Account& account, const QString& category,
                                           const QString& search = QString());
 
-    // Reads up to `rows` more of what a search of the owner's records looks in, ahead of the
+    // Reads up to `rows` more of what a search of the account's records looks in, ahead of the
     // search; true once all of it is read and current.
-    Result<bool> ReadSearchAhead(const QString& owner, int rows);
-    // Reads up to `rows` more of the table's short names, ahead of the uniqueness check of a
-    // save; true once all of them are read and current.
-    Result<bool> ReadShortNamesAhead(int rows);
+    Result<bool> ReadSearchAhead(const Account& account, int rows);
+    // Reads up to `rows` more of the short names the account's saves are checked against (those
+    // of the shared format without an account), ahead of the uniqueness check of a save; true
+    // once all of them are read and current.
+    Result<bool> ReadShortNamesAhead(int rows, const Account& account = {});
 
-    // The owner's record `counter`, decrypted; nullopt when the owner has no such record.
-    Result<std::optional<StoredRecord>> ShowRecord(const QString& owner, qint64 counter);
+    // The account's record `counter`, decrypted; nullopt when the account has no such record.
+    Result<std::optional<StoredRecord>> ShowRecord(const Account& account, qint64 counter);
 
-    // Adds a record for `owner`. The short name (trimmed) must have more than 3 characters and
-    // be unique over the whole table, letter case ignored; the category is filed as fileUnder()
-    // says, adding it when new. Every other field is stored exactly as given.
-    SaveResult CreateRecord(const QString& owner, const RecordFields& fields);
+    // Adds a record for `account`. The short name (trimmed) must have more than 3 characters and
+    // be unique, letter case ignored, over the names the account can read (ShortNameIndex); the
+    // category is filed as fileUnder() says, adding it when new. Every other field is stored
+    // exactly as given.
+    SaveResult CreateRecord(const Account& account, const RecordFields& fields);
 
-    // Replaces the fields of the owner's record `counter`. The short name (trimmed) must have
-    // more than 3 characters and stay unique over the other records of the table.
-    SaveResult UpdateRecord(const QString& owner, qint64 counter, const RecordFields& fields);
+    // Replaces the fields of the account's record `counter`. The short name (trimmed) must have
+    // more than 3 characters and stay unique over the other records it is checked against.
+    SaveResult UpdateRecord(const Account& account, qint64 counter, const RecordFields& fields);
 
-    // Removes the owner's record `counter`; the number of records removed (0 or 1).
-    Result<int> DeleteRecord(const QString& owner, qint64 counter);
+    // Removes the account's record `counter`; the number of records removed (0 or 1).
+    Result<int> DeleteRecord(const Account& account, qint64 counter);
 
 private:
     // What both saves work out under the writer's lock before they write.
     struct PreparedSave {
+        QByteArray uuid;  // the row's identity, which a sealed value is bound to
         CategoryFiling filing;
         EncryptedFields stored;
         bool listingCurrent = false;  // the kept listing and search texts were current
         bool searchCurrent = false;
     };
     // The short-name check, the filing and the encryption; a result when the save must stop.
-    std::optional<SaveResult> prepareSave(Connection& connection, const QString& owner,
+    std::optional<SaveResult> prepareSave(Connection& connection, const Account& account,
                                           const RecordFields& fields, const QString& shortName,
                                           qint64 exceptCounter, PreparedSave& prepared);
+    // A value that did not open and comes back as the text shown for it keeps its stored form
+    // (it may still open with the right key); the damaged text is never sealed over it.
+    static void keepDamaged(const Account& account, const EncryptedFields& current,
+                            const QString& shortName, const RecordFields& typed,
+                            PreparedSave& prepared);
     // Adds a new category when the record needs one, then commits.
-    SaveResult finishSave(WriteOperation& write, const QString& owner, const RecordFields& fields,
+    SaveResult finishSave(WriteOperation& write, const Account& account, const RecordFields& fields,
                           const PreparedSave& prepared, qint64 counter, const QString& shortName);
     // The lines of the last search: a longer text that holds the last one narrows them rather
     // than the whole category, while the kept lines and texts are the same.
     struct LastSearch {
-        QString owner;
+        CachedAccount account;
         QString category;
         QString folded;
         quint64 listing = 0;
         quint64 texts = 0;
         QList<RecordLine> found;
     };
-    Result<QList<RecordLine>> searchIn(Connection& connection, const QString& owner,
+    Result<QList<RecordLine>> searchIn(Connection& connection, const Account& account,
                                        const QString& category, const QList<RecordLine>& all,
                                        const QString& search);
+    // The index a save of `account` is checked against.
+    ShortNameIndex& indexFor(const Account& account) {
+        return account.isProtected() ? ownIndex_ : index_;
+    }
     DatabaseAccess& database_;
-    ShortNameIndex index_;
+    ShortNameIndex index_;     // for accounts in the shared format
+    ShortNameIndex ownIndex_;  // for the protected account last used
     RecordListing listing_;
     RecordSearch search_;
     LastSearch lastSearch_;

@@ -5,10 +5,13 @@
 #include <algorithm>
 
 #include "crypto/FieldCipher.h"
+#include "protection/TextSeal.h"
 
 namespace ks {
 
 namespace {
+
+const QByteArrayView sealedPrefix(kSealedTextPrefix.data(), kSealedTextPrefix.size());
 
 // Keys are hashed as UTF-8, the form the table's names are decrypted to.
 size_t hashOf(const QString& key) {
@@ -43,8 +46,23 @@ ShortNameIndex::Entries::iterator ShortNameIndex::find(qint64 counter) {
                         [counter](const Entry& entry) { return entry.counter == counter; });
 }
 
+void ShortNameIndex::cover(const Account& account) {
+    if (covers(account)) {
+        return;
+    }
+    scopeProtected_ = account.isProtected();
+    scope_.set(account);
+    reading_.reset();
+    entries_.clear();
+    stamp_.drop();
+}
+
 Result<std::optional<QString>> ShortNameIndex::nextOwner(Connection& connection,
+                                                         const Account& account,
                                                          const std::optional<QString>& after) {
+    if (account.isProtected()) {
+        return after ? std::optional<QString>() : std::optional<QString>(account.owner);
+    }
     Statement query = connection.prepare(
         after ? QStringLiteral("SELECT KeyUserName FROM Logins WHERE KeyUserName > ?1 "
                                "ORDER BY KeyUserName LIMIT 1")
@@ -61,20 +79,34 @@ Result<std::optional<QString>> ShortNameIndex::nextOwner(Connection& connection,
     return std::optional<QString>();
 }
 
-Result<qint64> ShortNameIndex::readOwner(Connection& connection, qint64 rows) {
+Result<qint64> ShortNameIndex::readOwner(Connection& connection, const Account& account,
+                                         qint64 rows) {
     Reading& reading = *reading_;
     // The category is read along so that the owner's listing index, which holds the short names
     // and is a fraction of the table's size, answers alone.
     Statement query = connection.prepare(
-        QStringLiteral("SELECT Counter, ShortName, Category FROM Logins WHERE KeyUserName = ?1 "
-                       "AND Counter > ?2 ORDER BY Counter LIMIT ?3"));
+        QStringLiteral("SELECT Counter, ShortName, Category, Uuid FROM Logins WHERE KeyUserName = "
+                       "?1 AND Counter > ?2 ORDER BY Counter LIMIT ?3"));
     query.bind(1, *reading.owner).bind(2, reading.after).bind(3, rows);
     qint64 count = 0;
     while (query.next()) {
         ++count;
         reading.after = query.integer(0);
-        // Every row the session reads is taken in here.
-        reading.entries.push_back({reading.after, hashOfName(DecryptStoredUtf8(query.utf8(1)))});
+        if (account.isProtected()) {
+            // A name that does not open cannot be compared: it holds no place.
+            const std::optional<QString> name =
+                shownValue(account, columns::kShortName, query.blob(3), query.text(1));
+            if (name) {
+                reading.entries.push_back({reading.after, hashOf(comparisonKey(*name))});
+            }
+            continue;
+        }
+        // Every readable row the session reads is taken in here; sealed names are nobody's to
+        // read in this format.
+        const QUtf8StringView stored = query.utf8(1);
+        if (!QByteArrayView(stored.data(), stored.size()).startsWith(sealedPrefix)) {
+            reading.entries.push_back({reading.after, hashOfName(DecryptStoredUtf8(stored))});
+        }
     }
     if (!query.status().ok()) {
         return query.status();
@@ -82,7 +114,7 @@ Result<qint64> ShortNameIndex::readOwner(Connection& connection, qint64 rows) {
     return count;
 }
 
-Result<bool> ShortNameIndex::readOn(Connection& connection, qint64 rows) {
+Result<bool> ShortNameIndex::readOn(Connection& connection, const Account& account, qint64 rows) {
     const Connection::ChangeStamp now = connection.changeStamp();
     if (!reading_ || !(reading_->stamp == now)) {
         reading_ = Reading{now, {}, {}, 0, {}};
@@ -91,7 +123,8 @@ Result<bool> ShortNameIndex::readOn(Connection& connection, qint64 rows) {
     // Owner by owner, each in Counter order; a negative count reads all that is left.
     for (qint64 left = rows; left != 0;) {
         if (!reading.owner) {
-            const Result<std::optional<QString>> next = nextOwner(connection, reading.previous);
+            const Result<std::optional<QString>> next =
+                nextOwner(connection, account, reading.previous);
             if (!next.ok()) {
                 reading_.reset();
                 return next.status();
@@ -105,7 +138,7 @@ Result<bool> ShortNameIndex::readOn(Connection& connection, qint64 rows) {
             reading.owner = next.value();
             reading.after = 0;
         }
-        const Result<qint64> read = readOwner(connection, left);
+        const Result<qint64> read = readOwner(connection, account, left);
         if (!read.ok()) {
             reading_.reset();
             return read.status();
@@ -119,16 +152,18 @@ Result<bool> ShortNameIndex::readOn(Connection& connection, qint64 rows) {
     return false;  // more may follow
 }
 
-Result<bool> ShortNameIndex::readAhead(Connection& connection, int rows) {
+Result<bool> ShortNameIndex::readAhead(Connection& connection, const Account& account, int rows) {
+    cover(account);
     if (stamp_.isCurrent(connection)) {
         return true;
     }
-    return readOn(connection, rows);
+    return readOn(connection, account, rows);
 }
 
-Result<bool> ShortNameIndex::holds(Connection& connection, qint64 counter, const QString& key) {
+Result<bool> ShortNameIndex::holds(Connection& connection, const Account& account, qint64 counter,
+                                   const QString& key) {
     Statement query =
-        connection.prepare(QStringLiteral("SELECT ShortName FROM Logins WHERE Counter = ?1"));
+        connection.prepare(QStringLiteral("SELECT ShortName, Uuid FROM Logins WHERE Counter = ?1"));
     query.bind(1, counter);
     if (!query.next()) {
         if (!query.status().ok()) {
@@ -136,13 +171,20 @@ Result<bool> ShortNameIndex::holds(Connection& connection, qint64 counter, const
         }
         return false;
     }
-    return comparisonKey(DecryptStored(query.text(0))) == key;
+    const QString stored = query.text(0);
+    if (account.isProtected()) {
+        const std::optional<QString> name =
+            shownValue(account, columns::kShortName, query.blob(1), stored);
+        return name && comparisonKey(*name) == key;
+    }
+    return !looksSealed(stored) && comparisonKey(DecryptStored(stored)) == key;
 }
 
-Result<bool> ShortNameIndex::inUse(Connection& connection, const QString& shortName,
-                                   qint64 exceptCounter) {
+Result<bool> ShortNameIndex::inUse(Connection& connection, const Account& account,
+                                   const QString& shortName, qint64 exceptCounter) {
+    cover(account);
     if (!stamp_.isCurrent(connection)) {
-        if (const Result<bool> read = readOn(connection, -1); !read.ok()) {
+        if (const Result<bool> read = readOn(connection, account, -1); !read.ok()) {
             return read.status();
         }
     }
@@ -153,7 +195,7 @@ Result<bool> ShortNameIndex::inUse(Connection& connection, const QString& shortN
         if (entry.hash != hash || entry.counter == exceptCounter) {
             continue;
         }
-        const Result<bool> same = holds(connection, entry.counter, wanted);
+        const Result<bool> same = holds(connection, account, entry.counter, wanted);
         if (!same.ok() || same.value()) {
             return same;
         }

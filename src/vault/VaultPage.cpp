@@ -209,7 +209,7 @@ void VaultPage::startAfresh() {
 
 void VaultPage::FillCategoryLists() {
     const Result<QStringList> visible =
-        visibleCategories(services_.database, services_.state.UserNameCipher);
+        visibleCategories(services_.database, services_.state.CurrentAccount);
     const QStringList categories = visible.ok() ? visible.value() : QStringList();
     const QStringList entries = QStringList{allRecordsEntry(), unfiledCategory()} + categories;
     filling_ = true;
@@ -252,7 +252,7 @@ void VaultPage::clearDetails() {
 void VaultPage::ListRecords(const QString& category) {
     clearDetails();
     const Result<QList<RecordLine>> lines =
-        records_.ListRecords(services_.state.UserNameCipher, category, txtSearch_->text());
+        records_.ListRecords(services_.state.CurrentAccount, category, txtSearch_->text());
     if (!lines.ok()) {
         lines_->setLines({});
         reportDatabaseFailure(services_, QStringLiteral("The records could not be listed."),
@@ -278,7 +278,7 @@ void VaultPage::lstPasswords_Click() {
 
 void VaultPage::ShowRecord(qint64 counter) {
     const Result<std::optional<StoredRecord>> record =
-        records_.ShowRecord(services_.state.UserNameCipher, counter);
+        records_.ShowRecord(services_.state.CurrentAccount, counter);
     if (!record.ok()) {
         reportRecordUnreadable(services_, record.status());
         return;
@@ -313,7 +313,7 @@ void VaultPage::OpenEditRecord() {
     }
     // The editor starts from the stored record itself, found by its Counter and owner.
     const Result<std::optional<StoredRecord>> record =
-        records_.ShowRecord(services_.state.UserNameCipher, *counter);
+        records_.ShowRecord(services_.state.CurrentAccount, *counter);
     if (!record.ok()) {
         reportRecordUnreadable(services_, record.status());
         return;
@@ -342,7 +342,7 @@ void VaultPage::DeleteSelectedRecord() {
             QStringLiteral("Are you sure you want to delete record:  ") + line)) {
         return;
     }
-    const Result<int> deleted = records_.DeleteRecord(services_.state.UserNameCipher, counter);
+    const Result<int> deleted = records_.DeleteRecord(services_.state.CurrentAccount, counter);
     if (!deleted.ok()) {
         reportDatabaseFailure(services_, QStringLiteral("The record could not be deleted."),
                               deleted.status());

@@ -124,7 +124,7 @@ std::optional<RecordFields> VaultPage::selectedRecordFields() {
     }
     // Read again, by Counter and owner together: only the user's own record is ever copied.
     const Result<std::optional<StoredRecord>> record =
-        records_.ShowRecord(services_.state.UserNameCipher, *counter);
+        records_.ShowRecord(services_.state.CurrentAccount, *counter);
     if (!record.ok()) {
         reportRecordUnreadable(services_, record.status());
         return std::nullopt;

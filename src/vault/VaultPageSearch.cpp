@@ -42,7 +42,7 @@ void VaultPage::readSearchAhead() {
         return;
     }
     const Result<bool> done =
-        records_.ReadSearchAhead(services_.state.UserNameCipher, kRowsPerStep);
+        records_.ReadSearchAhead(services_.state.CurrentAccount, kRowsPerStep);
     // A failure is reported by the search itself, if one comes.
     if (!done.ok() || done.value()) {
         searchAhead_->stop();

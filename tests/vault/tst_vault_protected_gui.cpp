@@ -1,0 +1,117 @@
+// The Password Vault tab, the record editor and the category window of a protected account:
+// what they save is sealed with the account's key, and what they show is what was typed.
+#include <QtTest>
+#include <QtWidgets>
+
+#include "DatabaseText.h"
+#include "GuiDriver.h"
+#include "ProtectedAccount.h"
+#include "Session.h"
+#include "crypto/FieldCipher.h"
+#include "crypto/PassPhrase.h"
+#include "vault/RecordStore.h"
+#include "widgets/TextBox.h"
+
+using namespace ks;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kCreated = u"Record was successfully created."_s;
+const QString kInUse =
+    u"The 'Short Name' entered is already in use.  Please enter a different 'Short Name'."_s;
+const QStringList kShared = {u"Banking"_s, u"Email"_s, u"Internet"_s, u"Shopping"_s, u"Work"_s};
+
+template <typename T = QLineEdit>
+T* on(QWidget* root, const QString& name) {
+    return test::control<T>(root, name);
+}
+
+}  // namespace
+
+class VaultProtectedGuiTest : public test::SessionTest {
+    Q_OBJECT
+
+    QWidget* editor() { return test::window(u"Form2"_s); }
+    QComboBox* filter() { return on<QComboBox>(main(), u"cmbCategories"_s); }
+    QStringList listed() { return test::itemTexts(on<QListView>(main(), u"lstPasswords"_s)); }
+    // Creates a record through the editor; whether it said so.
+    bool create(const RecordFields& f) {
+        test::press(main(), u"cmdLoginsNew"_s);
+        on(editor(), u"txtShortName"_s)->setText(f.shortName);
+        on(editor(), u"txtUserName"_s)->setText(f.userName);
+        on(editor(), u"txtPassword"_s)->setText(f.password);
+        on(editor(), u"txtPassword2"_s)->setText(f.password);
+        on<QPlainTextEdit>(editor(), u"txtDescription"_s)->setPlainText(f.description);
+        on<QPlainTextEdit>(editor(), u"txtNotes"_s)->setPlainText(f.notes);
+        on<QComboBox>(editor(), u"cmbCategory"_s)->setEditText(f.category);
+        return pressed(editor(), u"cmdSaveClose"_s) == QStringList{kCreated};
+    }
+    // User name, password, description and notes as the tab shows them.
+    QStringList details() {
+        return {on(main(), u"txtUserName"_s)->text(), on(main(), u"txtPassword"_s)->text(),
+                documentText(on<QPlainTextEdit>(main(), u"txtDescription"_s)->document()),
+                documentText(on<QPlainTextEdit>(main(), u"txtNotes"_s)->document())};
+    }
+
+private Q_SLOTS:
+    void init() {
+        startSession(u"carol"_s);
+        DatabaseAccess database(session->env.databasePath(), PassPhrase());
+        state().CurrentAccount = test::protectedAccount(database, u"carol"_s);
+        QVERIFY(state().CurrentAccount.isProtected());
+    }
+    void cleanup() { endSession(); }
+
+    void whatTheWindowsSaveIsSealed() {
+        const RecordFields typed{u"  Ключ <b>密码</b>  "_s,      u" анна@example.org "_s,
+                                 u"  <b>pw</b> & \"q\" 密码 "_s, u"Παράδειγμα "_s.repeated(90),
+                                 u"line one\n  <i>two</i>  "_s,  u"Ταξίδια <i>"_s};
+        QVERIFY(create(typed));
+        const QString name = typed.shortName.trimmed();
+        QCOMPARE(listed(), QStringList{name});
+        QVERIFY(test::selectText(on<QListView>(main(), u"lstPasswords"_s), name));
+        QCOMPARE(details(),
+                 QStringList({typed.userName, typed.password, typed.description, typed.notes}));
+        QCOMPARE(test::itemTexts(filter()).mid(2), kShared + QStringList{typed.category});
+        filter()->setCurrentText(u"Work"_s);
+        QCOMPARE(listed(), QStringList());
+        filter()->setCurrentText(typed.category);
+        QCOMPARE(listed(), QStringList{name});
+        // The same name again is refused: the account's own names count.
+        test::press(main(), u"cmdLoginsNew"_s);
+        on(editor(), u"txtShortName"_s)->setText(name.toUpper());
+        QCOMPARE(pressed(editor(), u"cmdSaveClose"_s), QStringList{kInUse});
+        test::press(editor(), u"cmdCancel"_s);
+        QCOMPARE(listed(), QStringList{name});
+
+        // A category added in the category window is sealed too.
+        auto ran = test::whenModal(u"Form5"_s, [&](QWidget* window) {
+            dialogs().input(u"Hobby & <u>more</u>"_s);
+            test::press(window, u"cmdAdd"_s);
+            QCOMPARE(test::itemTexts(on<QListWidget>(window, u"lstCategories"_s)).last(),
+                     u"Hobby & <u>more</u>"_s);
+            QVERIFY(test::press(window, u"cmdClose"_s));
+        });
+        test::press(main(), u"cmdLoginsManageCategories"_s);
+        QVERIFY(*ran);
+        dialogs().clear();
+        QCOMPARE(test::itemTexts(filter()).last(), u"Hobby & <u>more</u>"_s);
+
+        QStringList found;
+        const QStringList values = {
+            name,        typed.userName, typed.password,          typed.description,
+            typed.notes, typed.category, u"Hobby & <u>more</u>"_s};
+        for (const QString& value : values) {
+            for (const QString& form : {value, EncryptField(value)}) {
+                if (test::databaseHoldsText(session->env.databasePath(), form)) {
+                    found << form.left(40);
+                }
+            }
+        }
+        QCOMPARE(found, QStringList());
+    }
+};
+
+QTEST_MAIN(VaultProtectedGuiTest)
+#include "tst_vault_protected_gui.moc"
