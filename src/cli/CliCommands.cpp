@@ -178,16 +178,16 @@ int exportJournal(DatabaseAccess& database, const QString& owner, QDate from, QD
 
 }  // namespace
 
-int runCommand(const CliOptions& options, DatabaseAccess& database, const QString& owner) {
+int runCommand(const CliOptions& options, DatabaseAccess& database, const Account& account) {
     switch (options.command) {
         case Command::List:
-            return listRecords(database, Account(owner), options.argument);
+            return listRecords(database, account, options.argument);
         case Command::Show:
-            return showRecord(database, Account(owner), options);
+            return showRecord(database, account, options);
         case Command::Journal:
-            return showJournal(database, owner, options.day);
+            return showJournal(database, account.owner, options.day);
         case Command::JournalExport:
-            return exportJournal(database, owner, options.from, options.to);
+            return exportJournal(database, account.owner, options.from, options.to);
         case Command::Help:
         case Command::Version:
             break;

@@ -101,7 +101,7 @@ int run(const QStringList& arguments) {
     if (const int* code = std::get_if<int>(&login)) {
         return *code;
     }
-    const int code = runCommand(*options, database, std::get<Account>(login).owner);
+    const int code = runCommand(*options, database, std::get<Account>(login));
     database.CloseAllDatabaseObjects();
     setCipherDialogs(nullptr, QString());
     return code;

@@ -1,9 +1,11 @@
 #include "options/ConversionParts.h"
 
+#include "vault/RecordSealing.h"
+
 namespace ks {
 
 QList<ConversionPart> accountConversionParts() {
-    return {};
+    return {sealRecords};
 }
 
 }  // namespace ks

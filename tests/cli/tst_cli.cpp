@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include "ProtectedAccount.h"
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
 #include "app/Accounts.h"
@@ -10,6 +11,7 @@
 #include "crypto/PassPhrase.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalStore.h"
+#include "options/ConversionParts.h"
 #include "storage/FileServices.h"
 #include "vault/CategoryStore.h"
 #include "vault/RecordStore.h"
@@ -158,6 +160,36 @@ private Q_SLOTS:
             cliAsAnna({u"journal-export"_s, u"--from=2026-01-01"_s, u"--to=02/03/2026"_s}).result(),
             exported);
         QCOMPARE(fileHash(env->databasePath()), before);  // nothing was written
+    }
+
+    // A protected account opens with its pass phrase as typed (spaces kept) and reads its
+    // records; its password and a wrong pass phrase are refused as a wrong password.
+    void protectedAccountOpensWithItsPassPhrase() {
+        {
+            DatabaseAccess database(env->databasePath(), PassPhrase());
+            const ProtectionOutcome outcome =
+                protectAccount(database, EncryptField(u"bert"_s), u"secret2"_s, u" tea at four "_s,
+                               test::cheapKdf(), accountConversionParts(), [] { return true; });
+            QCOMPARE(outcome.result, ProtectionOutcome::Result::Protected);
+            const Account& bert = outcome.account;
+            RecordStore store(database);
+            QCOMPARE(store
+                         .CreateRecord(
+                             bert, {u"sealed one"_s, u"b2"_s, u"pw-sealed"_s, {}, {}, u"Email"_s})
+                         .outcome,
+                     SaveOutcome::Saved);
+            database.CloseAllDatabaseObjects();
+        }
+        QCOMPARE(cli({u"--stdin"_s, u"ls"_s}, "bert\n tea at four \n").result(),
+                 u"0|bertbank\nsealed one\n"_s);
+        QVERIFY(cli({u"--stdin"_s, u"-s"_s, u"show"_s, u"SEALED ONE"_s}, "bert\n tea at four \n")
+                    .out.contains(u"Password: pw-sealed\n"_s));
+        for (const QByteArray& wrong :
+             {QByteArray("bert\ntea at four\n"), QByteArray("bert\nsecret2\n")}) {
+            const Run run = cli({u"--stdin"_s, u"ls"_s}, wrong);
+            QCOMPARE(run.code, 1);
+            QCOMPARE(run.err, u"Invalid user/password combo.  Please try again.\n"_s);
+        }
     }
 
     void loginRulesAreTheWindowsRules() {

@@ -1,6 +1,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include "DatabaseText.h"
 #include "GuiDriver.h"
 #include "ProtectedAccount.h"
 #include "Session.h"
@@ -10,6 +11,7 @@
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "options/AccountProtection.h"
+#include "vault/RecordStore.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -159,6 +161,15 @@ private Q_SLOTS:
     // password takes the pass phrase rules, and a wrong one gets the wrong-password message.
     void theOptionsAreaProtectsAndTheLoginTakesThePassPhrase() {
         startSession(u"anna"_s, u"password"_s);
+        const QString secret = u"pw <b>topsecret</b> пароль"_s;
+        {
+            RecordStore store(session->program->database());
+            QCOMPARE(store
+                         .CreateRecord(state().CurrentAccount,
+                                       {u"  Bank  "_s, u"anna"_s, secret, {}, {}, u"Money"_s})
+                         .outcome,
+                     SaveOutcome::Saved);
+        }
         auto* box = main()->findChild<QGroupBox*>(u"fraProtect"_s);
         QVERIFY(box != nullptr);
         const auto text = [this](const QString& name, const QString& value) {
@@ -180,6 +191,7 @@ private Q_SLOTS:
         QCOMPARE(told.size(), 1);
         QVERIFY(told.first().startsWith(u"Your data is now protected"_s));
         QVERIFY(state().CurrentAccount.isProtected());
+        QVERIFY(!test::databaseHoldsText(state().DatabasePath, secret));
         QVERIFY(!test::control<QWidget>(main(), u"txtPassPhrase"_s)->isVisibleTo(box));
         QVERIFY(test::control<QLabel>(main(), u"lblProtected"_s)->isVisibleTo(box));
 
@@ -205,6 +217,16 @@ private Q_SLOTS:
         test::logIn(u"anna"_s, next);
         QVERIFY(state().LoggedIn);
         QVERIFY(state().CurrentAccount.isProtected());
+        {
+            RecordStore store(session->program->database());
+            const auto lines = store.ListRecords(state().CurrentAccount, u"Money"_s);
+            QVERIFY(lines.ok());
+            QCOMPARE(lines.value().size(), 1);
+            const auto shown =
+                store.ShowRecord(state().CurrentAccount, lines.value().first().counter);
+            QVERIFY(shown.ok() && shown.value());
+            QCOMPARE(shown.value()->fields.password, secret);
+        }
         // The login box does not keep the pass phrase for the session.
         QVERIFY(test::control<QLineEdit>(test::window(u"frmLogin"_s), u"txtPassword"_s)
                     ->text()
