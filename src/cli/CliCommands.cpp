@@ -4,6 +4,7 @@
 
 #include "cli/ConsoleIo.h"
 #include "cli/OutputText.h"
+#include "core/Account.h"
 #include "core/DatabaseTexts.h"
 #include "core/TextFolding.h"
 #include "journal/JournalDate.h"
@@ -122,9 +123,9 @@ int showRecord(DatabaseAccess& database, const Account& account, const CliOption
     return kDone;
 }
 
-int showJournal(DatabaseAccess& database, const QString& owner, QDate day) {
+int showJournal(DatabaseAccess& database, const Account& account, QDate day) {
     const Result<std::optional<QString>> entry =
-        LoadJournalEntry(database, owner, journalDateText(day));
+        LoadJournalEntry(database, account, journalDateText(day));
     if (!entry.ok()) {
         return failed(entry.status());
     }
@@ -138,9 +139,9 @@ int showJournal(DatabaseAccess& database, const QString& owner, QDate day) {
 }
 
 // The days from `from` to `to` that have a row of the owner, in calendar order.
-Result<QList<QDate>> daysWithEntries(DatabaseAccess& database, const QString& owner, QDate from,
+Result<QList<QDate>> daysWithEntries(DatabaseAccess& database, const Account& account, QDate from,
                                      QDate to) {
-    const Result<JournalDates> dates = ListJournalDates(database, owner, QDate::currentDate());
+    const Result<JournalDates> dates = ListJournalDates(database, account, QDate::currentDate());
     if (!dates.ok()) {
         return dates.status();
     }
@@ -155,15 +156,15 @@ Result<QList<QDate>> daysWithEntries(DatabaseAccess& database, const QString& ow
     return days;
 }
 
-int exportJournal(DatabaseAccess& database, const QString& owner, QDate from, QDate to) {
-    const Result<QList<QDate>> days = daysWithEntries(database, owner, from, to);
+int exportJournal(DatabaseAccess& database, const Account& account, QDate from, QDate to) {
+    const Result<QList<QDate>> days = daysWithEntries(database, account, from, to);
     if (!days.ok()) {
         return failed(days.status());
     }
     out() << "# Journal, " << journalDateText(from) << " to " << journalDateText(to) << '\n';
     for (const QDate day : days.value()) {
         const Result<std::optional<QString>> entry =
-            LoadJournalEntry(database, owner, journalDateText(day));
+            LoadJournalEntry(database, account, journalDateText(day));
         if (!entry.ok()) {
             return failed(entry.status());
         }
@@ -185,9 +186,9 @@ int runCommand(const CliOptions& options, DatabaseAccess& database, const Accoun
         case Command::Show:
             return showRecord(database, account, options);
         case Command::Journal:
-            return showJournal(database, account.owner, options.day);
+            return showJournal(database, account, options.day);
         case Command::JournalExport:
-            return exportJournal(database, account.owner, options.from, options.to);
+            return exportJournal(database, account, options.from, options.to);
         case Command::Help:
         case Command::Version:
             break;

@@ -42,6 +42,10 @@ inline constexpr ValueColumn kCategoryName{QLatin1StringView("LoginsCategory"),
                                            QLatin1StringView("CategoryName"), SharedForm::Plain};
 inline constexpr ValueColumn kImageName{QLatin1StringView("Images"), QLatin1StringView("ImageName"),
                                         SharedForm::Plain};
+// A journal entry's text. The shared form keeps an entry of fewer than four characters as typed
+// (see the journal's store); only a protected account's sealing goes through this column.
+inline constexpr ValueColumn kJournalText{
+    QLatin1StringView("Journals"), QLatin1StringView("Journal"), SharedForm::CipherKeepingSpaces};
 inline constexpr ValueColumn kFileName{QLatin1StringView("Files"), QLatin1StringView("FileName"),
                                        SharedForm::Plain};
 }  // namespace columns

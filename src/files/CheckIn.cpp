@@ -95,7 +95,7 @@ CheckInResult checkInFile(DatabaseAccess& database, Archiver& archiver, WorkStat
         return outcome(CheckInOutcome::CompressionFailed);
     }
     status.showStatus(addingStatus());
-    Result<qint64> added = addStoredFile(database, request.owner, file, request.archivePath);
+    Result<qint64> added = addStoredFile(database, request.account, file, request.archivePath);
     if (!added.ok()) {
         return {CheckInOutcome::StoreFailed, 0, added.status(), 0};
     }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "core/Account.h"
 #include "storage/Database.h"
 
 namespace ks {
@@ -31,10 +32,10 @@ struct CheckInResult {
 struct CheckInRequest {
     QString sourcePath;   // the chosen file
     QString archivePath;  // the work archive "store.cab" in the temporary folder
-    QString owner;
+    Account account;      // whose file it becomes
 };
 
-// Packs the chosen file into the work archive and adds it as one `Files` row of the owner. The
+// Packs the chosen file into the work archive and adds it as one `Files` row of the account. The
 // file's size and date are read before it is packed, and the archive must hold exactly that one
 // file under its inner name. The work archive is gone when this returns, whatever happened.
 CheckInResult checkInFile(DatabaseAccess& database, Archiver& archiver, WorkStatus& status,

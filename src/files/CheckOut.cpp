@@ -12,6 +12,7 @@
 #include "files/CabinetListing.h"
 #include "files/FileStore.h"
 #include "files/WorkStatus.h"
+#include "images/ImageTexts.h"
 #include "images/PictureCheckOut.h"
 #include "storage/CheckOutPaths.h"
 #include "storage/FileServices.h"
@@ -91,13 +92,13 @@ QString theUnpackedFile(const QString& folder) {
 }
 
 // Writes the stored archive into `archive`; empty, or the reason.
-QString writeArchive(DatabaseAccess& database, const QString& owner, qint64 counter,
+QString writeArchive(DatabaseAccess& database, const Account& account, qint64 counter,
                      const QString& archive) {
     QFile out(archive);
     if (!out.open(QIODevice::WriteOnly)) {
         return out.errorString();
     }
-    Result<bool> read = readStoredArchive(database, owner, counter, out);
+    Result<bool> read = readStoredArchive(database, account, counter, out);
     out.close();
     if (!read.ok()) {
         return read.status().detail;
@@ -111,10 +112,13 @@ QString writeArchive(DatabaseAccess& database, const QString& owner, qint64 coun
 }  // namespace
 
 StoredFileCheckOut checkOutStoredFile(DatabaseAccess& database, Archiver& archiver,
-                                      WorkStatus& status, const QString& owner,
+                                      WorkStatus& status, const Account& account,
                                       const StoredFileLine& line, const QString& folder,
                                       const QString& stagingBase) {
     const QString& name = line.fileName;
+    if (line.nameDamaged) {
+        return failed(notDecryptedReason());
+    }
     if (!isBareFileName(name)) {
         return failed(notAFileNameReason());
     }
@@ -127,7 +131,7 @@ StoredFileCheckOut checkOutStoredFile(DatabaseAccess& database, Archiver& archiv
     }
     const QString archive = staging.filePath(QStringLiteral("Store.cab"));
     const QString unpackFolder = staging.filePath(QStringLiteral("unpacked")) + QLatin1Char('/');
-    if (const QString error = writeArchive(database, owner, line.counter, archive);
+    if (const QString error = writeArchive(database, account, line.counter, archive);
         !error.isEmpty()) {
         return failed(error);
     }
@@ -157,7 +161,7 @@ namespace {
 
 void checkOutFiles(DatabaseAccess& database, Archiver& archiver, WorkStatus& status,
                    const CheckOutRequest& request, const QString& folder, CheckOutReport& report) {
-    Result<QList<StoredFileLine>> lines = listStoredFiles(database, request.owner);
+    Result<QList<StoredFileLine>> lines = listStoredFiles(database, request.account);
     if (!lines.ok()) {
         report.failure = lines.status();
         return;
@@ -174,7 +178,7 @@ void checkOutFiles(DatabaseAccess& database, Archiver& archiver, WorkStatus& sta
             status.showStatus(exportingStatus(line.fileName));
         }
         const StoredFileCheckOut written = checkOutStoredFile(
-            database, archiver, status, request.owner, line, folder, request.tempFolder);
+            database, archiver, status, request.account, line, folder, request.tempFolder);
         if (!written.path.isEmpty()) {
             report.written.append(written.path);
         } else {
@@ -206,7 +210,7 @@ CheckOutReport CheckOutItems(DatabaseAccess& database, Archiver& archiver, WorkS
     const auto wanted = [&request](qint64 counter) {
         return request.all || request.selection.contains(counter);
     };
-    PictureCheckOut pictures = checkOutPictures(database, request.owner, wanted, folder);
+    PictureCheckOut pictures = checkOutPictures(database, request.account, wanted, folder);
     report.failure = pictures.failure;
     report.failed = pictures.notWritten;
     report.written = pictures.written;

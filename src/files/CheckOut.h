@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "core/Account.h"
 #include "files/CheckOutTexts.h"
 #include "storage/CheckOutPaths.h"
 #include "storage/Database.h"
@@ -21,7 +22,7 @@ struct CheckOutRequest {
     bool all = false;
     QList<qint64> selection;  // the Counters chosen, when not all
     QString destination;      // the chosen folder ("/" is added when missing)
-    QString owner;            // only this user's rows are ever written
+    Account account;          // only this user's rows are ever written
     QString tempFolder;       // the program's private temporary folder, ending in "/"
 };
 
@@ -51,7 +52,7 @@ struct StoredFileCheckOut {
 // Checks out the one stored file `line` into `folder` (ending in "/"). `stagingBase` is where
 // the private staging folder is made.
 StoredFileCheckOut checkOutStoredFile(DatabaseAccess& database, Archiver& archiver,
-                                      WorkStatus& status, const QString& owner,
+                                      WorkStatus& status, const Account& account,
                                       const StoredFileLine& line, const QString& folder,
                                       const QString& stagingBase);
 

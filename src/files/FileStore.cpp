@@ -2,7 +2,9 @@
 
 #include <QFile>
 
-#include "storage/BlobStream.h"
+#include "core/AccountValues.h"
+#include "core/SealedBlobs.h"
+#include "images/ImageTexts.h"
 #include "storage/Schema.h"
 
 namespace ks {
@@ -10,10 +12,6 @@ namespace ks {
 namespace {
 
 const QString kTable = QStringLiteral("Files");
-
-BlobPlace archivePlace(qint64 counter) {
-    return {kTable, QStringLiteral("File"), counter};
-}
 
 // Dates are kept as ISO text in universal time, to the millisecond.
 QString storedDate(const QDateTime& when) {
@@ -25,17 +23,26 @@ QDateTime dateFromStored(const QString& text) {
     return when.isValid() ? when.toLocalTime() : QDateTime();
 }
 
-DbStatus addRow(Connection& connection, const QString& owner, const NewStoredFile& file,
-                qint64 archiveSize) {
-    Statement insert = connection.prepare(QStringLiteral(
-        "INSERT INTO Files (FileName, File, Username, Size, CompressedSize, LastModified)"
-        " VALUES (?1, zeroblob(?2), ?3, ?4, ?5, ?6)"));
-    insert.bind(1, file.fileName)
-        .bind(2, archiveSize)
-        .bind(3, owner)
+// Adds the row with room for its archive; `uuid` is the new row's identity.
+DbStatus addRow(Connection& connection, const Account& account, const NewStoredFile& file,
+                qint64 archiveSize, const QByteArray& uuid) {
+    const std::optional<QString> name =
+        storedValue(account, columns::kFileName, uuid, file.fileName);
+    if (!name) {
+        return {DbCode::Failed, QStringLiteral("the name could not be sealed")};
+    }
+    Statement insert = connection.prepare(
+        QStringLiteral("INSERT INTO Files (FileName, File, Username, Size, CompressedSize, "
+                       "LastModified, Uuid, Modified) VALUES (?1, zeroblob(?2), ?3, ?4, ?5, ?6, "
+                       "?7, ?8)"));
+    insert.bind(1, *name)
+        .bind(2, storedBlobSize(account, archiveSize))
+        .bind(3, account.owner)
         .bind(4, file.size)
         .bind(5, archiveSize)
-        .bind(6, storedDate(file.lastModified));
+        .bind(6, storedDate(file.lastModified))
+        .bindBlob(7, uuid)
+        .bind(8, rowWriteTime());
     return insert.run();
 }
 
@@ -51,18 +58,21 @@ std::optional<qint64> counterFromKey(const QString& key) {
     return ok ? std::optional<qint64>(counter) : std::nullopt;
 }
 
-Result<QList<StoredFileLine>> listStoredFiles(DatabaseAccess& database, const QString& owner) {
+Result<QList<StoredFileLine>> listStoredFiles(DatabaseAccess& database, const Account& account) {
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
     }
     Statement query =
         selectOwned(connection.value(), kTable,
-                    QStringLiteral("Counter, FileName, Size, CompressedSize, LastModified"), owner);
+                    QStringLiteral("Counter, FileName, Size, CompressedSize, LastModified, Uuid"),
+                    account.owner);
     QList<StoredFileLine> lines;
     while (query.next()) {
-        lines.append({query.integer(0), query.text(1), query.integer(2), query.integer(3),
-                      dateFromStored(query.text(4))});
+        const std::optional<QString> name =
+            shownValue(account, columns::kFileName, query.blob(5), query.text(1));
+        lines.append({query.integer(0), name.value_or(damagedValueText()), query.integer(2),
+                      query.integer(3), dateFromStored(query.text(4)), !name});
     }
     if (!query.status().ok()) {
         return query.status();
@@ -70,7 +80,7 @@ Result<QList<StoredFileLine>> listStoredFiles(DatabaseAccess& database, const QS
     return lines;
 }
 
-Result<qint64> addStoredFile(DatabaseAccess& database, const QString& owner,
+Result<qint64> addStoredFile(DatabaseAccess& database, const Account& account,
                              const NewStoredFile& file, const QString& archivePath) {
     QFile archive(archivePath);
     if (!archive.open(QIODevice::ReadOnly)) {
@@ -82,11 +92,13 @@ Result<qint64> addStoredFile(DatabaseAccess& database, const QString& owner,
         return write.status();
     }
     Connection& connection = write.connection();
-    if (DbStatus status = addRow(connection, owner, file, archiveSize); !status.ok()) {
+    const QByteArray uuid = newRowUuid();
+    if (DbStatus status = addRow(connection, account, file, archiveSize, uuid); !status.ok()) {
         return status;
     }
     const qint64 counter = connection.lastInsertId();
-    DbStatus status = writeBlobFromDevice(connection, archivePlace(counter), archive, archiveSize);
+    DbStatus status = writeAccountBlob(connection, account, {columns::kFile, counter, uuid},
+                                       archive, archiveSize);
     if (status.ok()) {
         status = write.commit();
     }
@@ -96,8 +108,9 @@ Result<qint64> addStoredFile(DatabaseAccess& database, const QString& owner,
     return counter;
 }
 
-Result<int> deleteStoredFiles(DatabaseAccess& database, const QString& owner,
+Result<int> deleteStoredFiles(DatabaseAccess& database, const Account& account,
                               const QList<qint64>& counters) {
+    const QString& owner = account.owner;
     WriteOperation write(database);
     if (!write.ok()) {
         return write.status();
@@ -124,26 +137,89 @@ Result<int> deleteStoredFiles(DatabaseAccess& database, const QString& owner,
     return deleted;
 }
 
-Result<bool> readStoredArchive(DatabaseAccess& database, const QString& owner, qint64 counter,
+Result<bool> readStoredArchive(DatabaseAccess& database, const Account& account, qint64 counter,
                                QIODevice& destination) {
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
     }
     Statement owned = connection->prepare(
-        QStringLiteral("SELECT count(*) FROM Files WHERE Counter = ?1 AND UserName = ?2"));
-    owned.bind(1, counter).bind(2, owner);
+        QStringLiteral("SELECT Uuid FROM Files WHERE Counter = ?1 AND UserName = ?2"));
+    owned.bind(1, counter).bind(2, account.owner);
     if (!owned.next()) {
-        return owned.status();
-    }
-    if (owned.integer(0) == 0) {
+        if (!owned.status().ok()) {
+            return owned.status();
+        }
         return false;
     }
-    if (DbStatus status = copyBlobToDevice(connection.value(), archivePlace(counter), destination);
-        !status.ok()) {
-        return status;
+    const AccountBlob blob{columns::kFile, counter, owned.blob(0)};
+    owned.reset();
+    bool writeFailed = false;
+    AccountBlobRead read =
+        readAccountBlob(connection.value(), account, blob, [&](QByteArrayView chunk) {
+            writeFailed = destination.write(chunk.data(), chunk.size()) != chunk.size();
+            return !writeFailed;
+        });
+    if (writeFailed) {
+        read.status.detail = destination.errorString();
+    }
+    if (!read.status.ok()) {
+        return read.status;
+    }
+    if (read.damaged) {
+        return DbStatus{DbCode::Failed, notDecryptedReason()};
     }
     return true;
+}
+
+DbStatus sealFiles(Connection& connection, const AccountConversion& conversion) {
+    Statement rows =
+        selectOwned(connection, kTable, QStringLiteral("Counter"), conversion.from.owner);
+    QList<qint64> counters;
+    while (rows.next()) {
+        counters.append(rows.integer(0));
+    }
+    if (!rows.status().ok()) {
+        return rows.status();
+    }
+    Statement row =
+        connection.prepare(QStringLiteral("SELECT FileName, Uuid FROM Files WHERE Counter = ?1"));
+    for (const qint64 counter : counters) {
+        row.reset();
+        row.bind(1, counter);
+        if (!row.next()) {
+            if (!row.status().ok()) {
+                return row.status();
+            }
+            continue;
+        }
+        const QByteArray kept = row.blob(1);
+        const QByteArray uuid = kept.isEmpty() ? newRowUuid() : kept;
+        const QString plainName =
+            shownValue(conversion.from, columns::kFileName, uuid, row.text(0)).value_or(QString());
+        row.reset();
+        const std::optional<QString> name =
+            storedValue(conversion.to, columns::kFileName, uuid, plainName);
+        if (!name) {
+            return {DbCode::Failed, QStringLiteral("a name could not be sealed")};
+        }
+        const auto rewrite = [&](qint64 sealedSize) {
+            Statement update = connection.prepare(
+                QStringLiteral("UPDATE Files SET FileName = ?1, Uuid = ?2, Modified = ?3, "
+                               "File = zeroblob(?4) WHERE Counter = ?5"));
+            update.bind(1, *name).bindBlob(2, uuid).bind(3, rowWriteTime()).bind(4, sealedSize);
+            return update.bind(5, counter).run();
+        };
+        if (DbStatus status =
+                sealStoredBlob(connection, conversion.to, {columns::kFile, counter, uuid}, rewrite);
+            !status.ok()) {
+            return status;
+        }
+        if (conversion.rowDone && !conversion.rowDone()) {
+            return {DbCode::Cancelled, {}};
+        }
+    }
+    return {};
 }
 
 }  // namespace ks

@@ -157,7 +157,7 @@ void FilesPage::AddFileToStore() {
     whileBusy([&] {
         status_.begin(initialisingStatus());
         result = checkInFile(services_.database, *archiver_, status_,
-                             {chosen, archivePath(), services_.state.UserNameCipher});
+                             {chosen, archivePath(), services_.state.CurrentAccount});
         status_.end();
     });
     reportCheckIn(result);
@@ -191,7 +191,7 @@ void FilesPage::reportCheckIn(const CheckInResult& result) {
 void FilesPage::RefreshFileList() {
     lvFiles_->clear();
     Result<QList<StoredFileLine>> lines =
-        listStoredFiles(services_.database, services_.state.UserNameCipher);
+        listStoredFiles(services_.database, services_.state.CurrentAccount);
     services_.database.EndOperations();
     if (!lines.ok()) {
         return;  // the list stays empty; the next activation tries again
@@ -237,7 +237,7 @@ void FilesPage::DeleteFileRecords(const QStringList& keys) {
         }
     }
     Result<int> deleted =
-        deleteStoredFiles(services_.database, services_.state.UserNameCipher, counters);
+        deleteStoredFiles(services_.database, services_.state.CurrentAccount, counters);
     services_.database.EndOperations();
     if (!deleted.ok()) {
         reportDatabaseFailure(services_, deleteFailedText(), deleted.status());

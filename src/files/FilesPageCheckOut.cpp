@@ -36,7 +36,7 @@ void FilesPage::runCheckOut(CheckOutKind kind, bool all, const QList<qint64>& se
     CheckOutReport report;
     whileBusy([&] {
         report = CheckOutItems(services_.database, *archiver_, status_,
-                               {kind, all, selection, destination, services_.state.UserNameCipher,
+                               {kind, all, selection, destination, services_.state.CurrentAccount,
                                 services_.state.TempFolder});
     });
     // The window goes before the outcome is told.
@@ -94,7 +94,7 @@ void FilesPage::LaunchStoredFile(qint64 counter) {
     whileBusy([&] {
         result = ks::LaunchStoredFile(
             services_.database, *archiver_, status_,
-            {state.UserNameCipher, state.TempFolder, state.AppTitle, counter}, open_);
+            {state.CurrentAccount, state.TempFolder, state.AppTitle, counter}, open_);
     });
     if (result.outcome == LaunchOutcome::CheckOutFailed && !result.fileName.isNull()) {
         services_.dialogs.message(

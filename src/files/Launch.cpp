@@ -22,9 +22,9 @@ bool makeAfresh(const QString& folder) {
            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-std::optional<StoredFileLine> ownedLine(DatabaseAccess& database, const QString& owner,
+std::optional<StoredFileLine> ownedLine(DatabaseAccess& database, const Account& account,
                                         qint64 counter) {
-    Result<QList<StoredFileLine>> lines = listStoredFiles(database, owner);
+    Result<QList<StoredFileLine>> lines = listStoredFiles(database, account);
     if (!lines.ok()) {
         return std::nullopt;
     }
@@ -48,7 +48,8 @@ LaunchResult LaunchStoredFile(DatabaseAccess& database, Archiver& archiver, Work
     if (request.tempFolder.isEmpty()) {
         return result;
     }
-    const std::optional<StoredFileLine> line = ownedLine(database, request.owner, request.counter);
+    const std::optional<StoredFileLine> line =
+        ownedLine(database, request.account, request.counter);
     if (!line) {
         return result;
     }
@@ -60,7 +61,7 @@ LaunchResult LaunchStoredFile(DatabaseAccess& database, Archiver& archiver, Work
     }
     status.begin(exportingStatus(line->fileName));
     const StoredFileCheckOut checkedOut = checkOutStoredFile(
-        database, archiver, status, request.owner, *line, folder, request.tempFolder);
+        database, archiver, status, request.account, *line, folder, request.tempFolder);
     status.end();
     if (checkedOut.path.isEmpty()) {
         result.error = checkedOut.error;

@@ -4,6 +4,7 @@
 #include <QUrl>
 #include <functional>
 
+#include "core/Account.h"
 #include "storage/Database.h"
 
 namespace ks {
@@ -31,7 +32,7 @@ struct LaunchResult {
 };
 
 struct LaunchRequest {
-    QString owner;
+    Account account;
     QString tempFolder;
     QString appTitle;
     qint64 counter = 0;

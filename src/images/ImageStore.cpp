@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "core/AccountValues.h"
+#include "core/SealedBlobs.h"
 #include "storage/Schema.h"
 
 namespace ks {
@@ -36,18 +38,82 @@ ImageCheckInResult databaseFailed(const DbStatus& status) {
     return checkInFailed(std::move(failure));
 }
 
+ImageCheckInFailure storeFailure(const DbStatus& status) {
+    return {QString(), QString(), status};
+}
+
+// Adds one picture of an account in the shared format, as it is; the failure otherwise.
+std::optional<ImageCheckInFailure> addPicture(Connection& connection, const QString& owner,
+                                              const QString& path) {
+    QString error;
+    std::optional<QByteArray> bytes = readWholeFile(path, error);
+    if (!bytes) {
+        return ImageCheckInFailure{path, error, {}};
+    }
+    Statement insert = connection.prepare(
+        QStringLiteral("INSERT INTO Images (ImageName, Image, Username, Uuid, Modified) "
+                       "VALUES (?1, ?2, ?3, ?4, ?5)"));
+    insert.bind(1, QFileInfo(path).fileName())
+        .bindBlob(2, *bytes)
+        .bind(3, owner)
+        .bindBlob(4, newRowUuid())
+        .bind(5, rowWriteTime());
+    if (DbStatus status = insert.run(); !status.ok()) {
+        return storeFailure(status);
+    }
+    return std::nullopt;
+}
+
+// Adds one picture of a protected account: its name sealed, its bytes sealed from the file a
+// chunk at a time.
+std::optional<ImageCheckInFailure> addSealedPicture(Connection& connection, const Account& account,
+                                                    const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return ImageCheckInFailure{path, file.errorString(), {}};
+    }
+    const qint64 size = file.size();
+    const QByteArray uuid = newRowUuid();
+    const std::optional<QString> name =
+        storedValue(account, columns::kImageName, uuid, QFileInfo(path).fileName());
+    if (!name) {
+        return storeFailure({DbCode::Failed, QStringLiteral("the name could not be sealed")});
+    }
+    Statement insert = connection.prepare(
+        QStringLiteral("INSERT INTO Images (ImageName, Image, Username, Uuid, Modified) "
+                       "VALUES (?1, zeroblob(?2), ?3, ?4, ?5)"));
+    insert.bind(1, *name)
+        .bind(2, storedBlobSize(account, size))
+        .bind(3, account.owner)
+        .bindBlob(4, uuid)
+        .bind(5, rowWriteTime());
+    if (DbStatus status = insert.run(); !status.ok()) {
+        return storeFailure(status);
+    }
+    const AccountBlob blob{columns::kImage, connection.lastInsertId(), uuid};
+    if (DbStatus status = writeAccountBlob(connection, account, blob, file, size); !status.ok()) {
+        if (file.error() != QFileDevice::NoError || status.code == DbCode::IoError) {
+            return ImageCheckInFailure{path, file.errorString(), {}};
+        }
+        return storeFailure(status);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-Result<QList<ImageLine>> ListImages(DatabaseAccess& database, const QString& owner) {
+Result<QList<ImageLine>> ListImages(DatabaseAccess& database, const Account& account) {
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
     }
     QList<ImageLine> lines;
     Statement query = selectOwned(connection.value(), QStringLiteral("Images"),
-                                  QStringLiteral("Counter, ImageName"), owner);
+                                  QStringLiteral("Counter, ImageName, Uuid"), account.owner);
     while (query.next()) {
-        lines.append({query.integer(0), query.text(1)});
+        const std::optional<QString> name =
+            shownValue(account, columns::kImageName, query.blob(2), query.text(1));
+        lines.append({query.integer(0), name.value_or(damagedValueText()), !name});
     }
     if (!query.status().ok()) {
         return query.status();
@@ -55,44 +121,69 @@ Result<QList<ImageLine>> ListImages(DatabaseAccess& database, const QString& own
     return lines;
 }
 
-Result<std::optional<QByteArray>> readImageBytes(DatabaseAccess& database, const QString& owner,
-                                                 qint64 counter) {
+Result<StoredPicture> readPicture(DatabaseAccess& database, const Account& account,
+                                  qint64 counter) {
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
     }
+    // A protected account's picture is opened a chunk at a time from the stored blob.
     Statement query = connection->prepare(
-        QStringLiteral("SELECT Image FROM Images WHERE Counter = ?1 AND UserName = ?2"));
-    query.bind(1, counter).bind(2, owner);
+        account.isProtected()
+            ? QStringLiteral("SELECT Uuid, length(Image) FROM Images WHERE Counter = ?1 AND "
+                             "UserName = ?2")
+            : QStringLiteral("SELECT Image FROM Images WHERE Counter = ?1 AND UserName = ?2"));
+    query.bind(1, counter).bind(2, account.owner);
     if (!query.next()) {
         if (!query.status().ok()) {
             return query.status();
         }
-        return std::optional<QByteArray>();
+        return StoredPicture{};
     }
-    return std::optional<QByteArray>(query.blob(0));
+    if (!account.isProtected()) {
+        return StoredPicture{query.blob(0), false};
+    }
+    const AccountBlob blob{columns::kImage, counter, query.blob(0)};
+    QByteArray bytes;
+    bytes.reserve(query.integer(1));
+    query.reset();
+    const AccountBlobRead read =
+        readAccountBlob(connection.value(), account, blob, [&bytes](QByteArrayView chunk) {
+            bytes.append(chunk);
+            return true;
+        });
+    if (!read.status.ok()) {
+        return read.status;
+    }
+    if (read.damaged) {
+        return StoredPicture{std::nullopt, true};
+    }
+    return StoredPicture{std::move(bytes), false};
 }
 
-ImageCheckInResult AddImages(DatabaseAccess& database, const QString& owner,
+Result<std::optional<QByteArray>> readImageBytes(DatabaseAccess& database, const Account& account,
+                                                 qint64 counter) {
+    Result<StoredPicture> picture = readPicture(database, account, counter);
+    if (!picture.ok()) {
+        return picture.status();
+    }
+    return std::move(picture.value().bytes);
+}
+
+ImageCheckInResult AddImages(DatabaseAccess& database, const Account& account,
                              const QStringList& paths) {
     WriteOperation write(database);
     if (!write.ok()) {
         return databaseFailed(write.status());
     }
-    Statement insert = write.connection().prepare(
-        QStringLiteral("INSERT INTO Images (ImageName, Image, Username) VALUES (?1, ?2, ?3)"));
     ImageCheckInResult result;
     for (const QString& path : paths) {
-        QString error;
-        std::optional<QByteArray> bytes = readWholeFile(path, error);
-        if (!bytes) {
-            return checkInFailed({path, error, {}});
+        std::optional<ImageCheckInFailure> failure =
+            account.isProtected() ? addSealedPicture(write.connection(), account, path)
+                                  : addPicture(write.connection(), account.owner, path);
+        if (failure) {
+            return checkInFailed(std::move(*failure));
         }
-        insert.bind(1, QFileInfo(path).fileName()).bindBlob(2, *bytes).bind(3, owner);
-        if (DbStatus status = insert.run(); !status.ok()) {
-            return databaseFailed(status);
-        }
-        insert.reset();
         result.counters.append(write.connection().lastInsertId());
     }
     if (DbStatus status = write.commit(); !status.ok()) {
@@ -101,8 +192,9 @@ ImageCheckInResult AddImages(DatabaseAccess& database, const QString& owner,
     return result;
 }
 
-Result<int> DeleteImages(DatabaseAccess& database, const QString& owner,
+Result<int> DeleteImages(DatabaseAccess& database, const Account& account,
                          const QList<qint64>& counters) {
+    const QString& owner = account.owner;
     WriteOperation write(database);
     if (!write.ok()) {
         return write.status();
@@ -127,6 +219,56 @@ Result<int> DeleteImages(DatabaseAccess& database, const QString& owner,
         return status;
     }
     return removed;
+}
+
+DbStatus sealImages(Connection& connection, const AccountConversion& conversion) {
+    Statement rows = selectOwned(connection, QStringLiteral("Images"), QStringLiteral("Counter"),
+                                 conversion.from.owner);
+    QList<qint64> counters;
+    while (rows.next()) {
+        counters.append(rows.integer(0));
+    }
+    if (!rows.status().ok()) {
+        return rows.status();
+    }
+    Statement row =
+        connection.prepare(QStringLiteral("SELECT ImageName, Uuid FROM Images WHERE Counter = ?1"));
+    for (const qint64 counter : counters) {
+        row.reset();
+        row.bind(1, counter);
+        if (!row.next()) {
+            if (!row.status().ok()) {
+                return row.status();
+            }
+            continue;
+        }
+        const QByteArray kept = row.blob(1);
+        const QByteArray uuid = kept.isEmpty() ? newRowUuid() : kept;
+        const QString plainName =
+            shownValue(conversion.from, columns::kImageName, uuid, row.text(0)).value_or(QString());
+        const std::optional<QString> name =
+            storedValue(conversion.to, columns::kImageName, uuid, plainName);
+        row.reset();
+        if (!name) {
+            return {DbCode::Failed, QStringLiteral("a name could not be sealed")};
+        }
+        const auto rewrite = [&](qint64 sealedSize) {
+            Statement update = connection.prepare(
+                QStringLiteral("UPDATE Images SET ImageName = ?1, Uuid = ?2, Modified = ?3, "
+                               "Image = zeroblob(?4) WHERE Counter = ?5"));
+            update.bind(1, *name).bindBlob(2, uuid).bind(3, rowWriteTime()).bind(4, sealedSize);
+            return update.bind(5, counter).run();
+        };
+        const AccountBlob blob{columns::kImage, counter, uuid};
+        if (DbStatus status = sealStoredBlob(connection, conversion.to, blob, rewrite);
+            !status.ok()) {
+            return status;
+        }
+        if (conversion.rowDone && !conversion.rowDone()) {
+            return {DbCode::Cancelled, {}};
+        }
+    }
+    return {};
 }
 
 }  // namespace ks

@@ -6,25 +6,37 @@
 #include <QStringList>
 #include <optional>
 
+#include "core/Account.h"
+#include "core/AccountConversion.h"
 #include "storage/Database.h"
 
 namespace ks {
 
 // The pictures of the `Images` table. Every row is reached through its Counter and its owner
 // together, so no action ever shows or removes another user's picture. Pictures are stored as
-// they are, byte for byte.
+// they are, byte for byte; a protected account seals each name and each picture, bound to its
+// row.
 
 // One line of the picture list.
 struct ImageLine {
     qint64 counter = 0;
-    QString name;
+    QString name;  // damagedValueText() when the stored name does not open
+    bool nameDamaged = false;
 };
 
 // The owner's pictures in the table's stored order. Reads only the counters and names.
-Result<QList<ImageLine>> ListImages(DatabaseAccess& database, const QString& owner);
+Result<QList<ImageLine>> ListImages(DatabaseAccess& database, const Account& account);
 
-// The stored bytes of the owner's picture `counter`; nullopt when the owner has no such row.
-Result<std::optional<QByteArray>> readImageBytes(DatabaseAccess& database, const QString& owner,
+// A stored picture as read back.
+struct StoredPicture {
+    std::optional<QByteArray> bytes;  // nullopt when the owner has no such row, or it is damaged
+    bool damaged = false;             // a protected account's picture that does not open
+};
+
+// The picture `counter` of the account, read a chunk at a time.
+Result<StoredPicture> readPicture(DatabaseAccess& database, const Account& account, qint64 counter);
+// Its bytes; nullopt when the owner has no such row or the picture does not open.
+Result<std::optional<QByteArray>> readImageBytes(DatabaseAccess& database, const Account& account,
                                                  qint64 counter);
 
 // What went wrong with a check-in.
@@ -41,11 +53,16 @@ struct ImageCheckInResult {
     QList<qint64> counters;
     std::optional<ImageCheckInFailure> failure;
 };
-ImageCheckInResult AddImages(DatabaseAccess& database, const QString& owner,
+ImageCheckInResult AddImages(DatabaseAccess& database, const Account& account,
                              const QStringList& paths);
 
 // Removes the owner's pictures among `counters`, in one transaction. The number removed.
-Result<int> DeleteImages(DatabaseAccess& database, const QString& owner,
+Result<int> DeleteImages(DatabaseAccess& database, const Account& account,
                          const QList<qint64>& counters);
+
+// Turns every picture of `conversion.from` (name and data) into the sealed form of
+// `conversion.to`, on the caller's connection and inside its transaction, a chunk at a time;
+// each row keeps its identity.
+DbStatus sealImages(Connection& connection, const AccountConversion& conversion);
 
 }  // namespace ks

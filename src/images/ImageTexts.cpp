@@ -57,6 +57,14 @@ QString pictureTooLargeMessage(QSize size) {
         .arg(kLargestDecodedBytes >> 20);
 }
 
+QString pictureNotDecryptedMessage() {
+    return QStringLiteral("The picture could not be decrypted.");
+}
+
+QString notDecryptedReason() {
+    return QStringLiteral("It could not be decrypted.");
+}
+
 QString checkInDialogTitle() {
     return QStringLiteral("Check In");
 }

@@ -22,6 +22,11 @@ QString imagesNotListedMessage();
 // The viewer cannot show a picture of `size`: it would take more memory than a picture may.
 QString pictureTooLargeMessage(QSize size);
 
+// A protected account's picture whose stored bytes do not open: the viewer's message, and the
+// reason a picture or a stored file was not checked out.
+QString pictureNotDecryptedMessage();
+QString notDecryptedReason();
+
 // The file dialog's title and its filter entries: pictures by their usual names, Photoshop
 // files, every picture this program shows (`decodable`), and all files.
 QString checkInDialogTitle();

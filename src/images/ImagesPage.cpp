@@ -117,7 +117,7 @@ void ImagesPage::cmdIMGCheckOut_Click() {
 void ImagesPage::ListImages() {
     lstImages_->clear();
     Result<QList<ImageLine>> lines =
-        ks::ListImages(services_.database, services_.state.UserNameCipher);
+        ks::ListImages(services_.database, services_.state.CurrentAccount);
     if (!lines.ok()) {
         reportDatabaseFailure(services_, imagesNotListedMessage(), lines.status());
         return;
@@ -130,15 +130,28 @@ void ImagesPage::ListImages() {
 }
 
 void ImagesPage::ShowImage(qint64 counter, bool previewOnly) {
-    Result<std::optional<QByteArray>> bytes =
-        readImageBytes(services_.database, services_.state.UserNameCipher, counter);
-    if (!bytes.ok() || !bytes.value()) {
+    Result<StoredPicture> stored =
+        readPicture(services_.database, services_.state.CurrentAccount, counter);
+    if (!stored.ok()) {
+        return;
+    }
+    if (stored.value().damaged) {
+        // Never another picture's preview beside a picture that does not open.
+        preview_ = QImage();
+        imgPreview_->clear();
+        if (!previewOnly) {
+            services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
+                                      pictureNotDecryptedMessage());
+        }
+        return;
+    }
+    std::optional<QByteArray>& bytes = stored.value().bytes;
+    if (!bytes) {
         return;
     }
     QSize tooLarge;
-    const QImage picture =
-        decodePicture(*bytes.value(), previewOnly ? previewBox() : QSize(), &tooLarge);
-    bytes.value().reset();
+    const QImage picture = decodePicture(*bytes, previewOnly ? previewBox() : QSize(), &tooLarge);
+    bytes.reset();
     if (picture.isNull()) {
         // Only the viewer says why: a click in the list shows no message.
         if (!previewOnly && tooLarge.isValid()) {
@@ -207,7 +220,7 @@ void ImagesPage::cmdIMGNew_Click() {
         return;
     }
     const ImageCheckInResult result =
-        AddImages(services_.database, services_.state.UserNameCipher, paths);
+        AddImages(services_.database, services_.state.CurrentAccount, paths);
     if (result.failure) {
         if (!result.failure->path.isEmpty()) {
             services_.dialogs.message(
@@ -242,7 +255,7 @@ void ImagesPage::cmdIMGDelete_Click() {
         return;
     }
     const Result<int> removed =
-        DeleteImages(services_.database, services_.state.UserNameCipher, counters);
+        DeleteImages(services_.database, services_.state.CurrentAccount, counters);
     if (!removed.ok()) {
         reportDatabaseFailure(services_, imagesNotDeletedMessage(), removed.status());
     } else if (removed.value() > 0) {

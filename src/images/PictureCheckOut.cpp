@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "images/ImageStore.h"
+#include "images/ImageTexts.h"
 
 namespace ks {
 
@@ -50,10 +51,10 @@ PictureWrite writeNewPicture(const QString& folder, const QString& name, const Q
     return {{}, noFreeNameReason()};
 }
 
-PictureCheckOut checkOutPictures(DatabaseAccess& database, const QString& owner,
+PictureCheckOut checkOutPictures(DatabaseAccess& database, const Account& account,
                                  const std::function<bool(qint64)>& wanted, const QString& folder) {
     PictureCheckOut result;
-    Result<QList<ImageLine>> lines = ListImages(database, owner);
+    Result<QList<ImageLine>> lines = ListImages(database, account);
     if (!lines.ok()) {
         result.failure = lines.status();
         return result;
@@ -62,15 +63,23 @@ PictureCheckOut checkOutPictures(DatabaseAccess& database, const QString& owner,
         if (!wanted(line.counter)) {
             continue;
         }
-        Result<std::optional<QByteArray>> bytes = readImageBytes(database, owner, line.counter);
-        if (!bytes.ok()) {
-            result.failure = bytes.status();
+        if (line.nameDamaged) {
+            result.notWritten.append({line.name, notDecryptedReason()});
+            continue;
+        }
+        Result<StoredPicture> picture = readPicture(database, account, line.counter);
+        if (!picture.ok()) {
+            result.failure = picture.status();
             return result;
         }
-        if (!bytes.value()) {
+        if (picture.value().damaged) {
+            result.notWritten.append({line.name, notDecryptedReason()});
+            continue;
+        }
+        if (!picture.value().bytes) {
             continue;  // deleted meanwhile
         }
-        const PictureWrite written = writeNewPicture(folder, line.name, *bytes.value());
+        const PictureWrite written = writeNewPicture(folder, line.name, *picture.value().bytes);
         if (!written.path.isEmpty()) {
             result.written.append(written.path);
         } else {

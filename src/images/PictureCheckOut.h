@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/Account.h"
 #include "storage/CheckOutPaths.h"
 #include "storage/Database.h"
 
@@ -22,8 +23,8 @@ struct PictureCheckOut {
 // byte for byte, each as a new file under its stored name. A name that is taken gets "Copy of "
 // in front, again and again, so nothing in the folder is ever overwritten; a name grown too long
 // for a file name is shortened before its extension. A stored name that is not a bare file name
-// is never used as a path: that picture is not written.
-PictureCheckOut checkOutPictures(DatabaseAccess& database, const QString& owner,
+// is never used as a path: that picture is not written, nor one whose name or bytes do not open.
+PictureCheckOut checkOutPictures(DatabaseAccess& database, const Account& account,
                                  const std::function<bool(qint64)>& wanted, const QString& folder);
 
 // Where one picture was written, or why it was not (then nothing is left behind).

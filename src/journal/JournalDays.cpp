@@ -8,10 +8,11 @@
 
 namespace ks {
 
-DbStatus JournalDays::read(Connection& connection, const QString& owner) {
+DbStatus JournalDays::read(Connection& connection, const Account& account) {
     ++generation_;
     stamp_.drop();
-    owner_ = owner;
+    owner_ = account.owner;
+    keyIdentity_ = account.dataKey.get();
     texts_.clear();
     firstText_.clear();
     lastText_.clear();
@@ -21,8 +22,8 @@ DbStatus JournalDays::read(Connection& connection, const QString& owner) {
     std::optional<QDate> first;
     std::optional<QDate> last;
     QHash<QDate, qint64> firstRow;
-    Statement query =
-        selectOwned(connection, QStringLiteral("Journals"), QStringLiteral("Id, Date"), owner);
+    Statement query = selectOwned(connection, QStringLiteral("Journals"),
+                                  QStringLiteral("Id, Date"), account.owner);
     while (query.next()) {
         const QString text = query.text(1);
         texts_.append(text);
@@ -60,28 +61,36 @@ DbStatus JournalDays::read(Connection& connection, const QString& owner) {
     return {};
 }
 
-Result<Connection> JournalDays::current(DatabaseAccess& database, const QString& owner) {
+Result<Connection> JournalDays::current(DatabaseAccess& database, const Account& account) {
     Result<Connection> connection = database.open();
-    if (connection.ok() && (owner != owner_ || !stamp_.isCurrent(connection.value()))) {
-        if (DbStatus status = read(connection.value(), owner); !status.ok()) {
+    if (connection.ok() && (account.owner != owner_ || account.dataKey.get() != keyIdentity_ ||
+                            !stamp_.isCurrent(connection.value()))) {
+        if (DbStatus status = read(connection.value(), account); !status.ok()) {
             return status;
         }
     }
     return connection;
 }
 
-Result<bool> JournalDays::isBlank(Connection& connection, qint64 id) {
+Result<bool> JournalDays::isBlank(Connection& connection, const Account& account, qint64 id) {
     if (const auto known = blank_.constFind(id); known != blank_.cend()) {
         return known.value();
     }
     Statement entry =
-        connection.prepare(QStringLiteral("SELECT Journal FROM Journals WHERE Id = ?1"));
+        connection.prepare(QStringLiteral("SELECT Journal, Uuid FROM Journals WHERE Id = ?1"));
     entry.bind(1, id);
     const bool found = entry.next();
     if (!entry.status().ok()) {
         return entry.status();
     }
-    const bool blank = !found || isBlankStoredJournal(entry.text(0));
+    bool blank = !found;
+    if (found && account.isProtected()) {
+        // An entry that does not open is no blank day: it is shown as damaged.
+        const std::optional<QString> text = shownJournalText(account, entry.blob(1), entry.text(0));
+        blank = text && isBlankJournalText(*text);
+    } else if (found) {
+        blank = isBlankStoredJournal(entry.text(0));
+    }
     blank_.insert(id, blank);
     return blank;
 }
@@ -95,9 +104,9 @@ JournalDays::between(QDate low, QDate high) const {
     return {begin, end};
 }
 
-Result<JournalDates> JournalDays::dates(DatabaseAccess& database, const QString& owner,
+Result<JournalDates> JournalDays::dates(DatabaseAccess& database, const Account& account,
                                         QDate today) {
-    if (Result<Connection> connection = current(database, owner); !connection.ok()) {
+    if (Result<Connection> connection = current(database, account); !connection.ok()) {
         return connection.status();
     }
     JournalDates result{texts_, firstText_, lastText_};
@@ -107,7 +116,7 @@ Result<JournalDates> JournalDays::dates(DatabaseAccess& database, const QString&
     return result;
 }
 
-Result<EntrySearch> JournalDays::find(DatabaseAccess& database, const QString& owner, QDate from,
+Result<EntrySearch> JournalDays::find(DatabaseAccess& database, const Account& account, QDate from,
                                       SearchDirection direction, QDate bound) {
     const bool back = direction == SearchDirection::Backward;
     const int step = back ? -1 : 1;
@@ -116,7 +125,7 @@ Result<EntrySearch> JournalDays::find(DatabaseAccess& database, const QString& o
     const QDate low = back ? std::min(bound, next) : next;
     const QDate high = back ? next : std::max(bound, next);
 
-    Result<Connection> connection = current(database, owner);
+    Result<Connection> connection = current(database, account);
     if (!connection.ok()) {
         return connection.status();
     }
@@ -124,7 +133,7 @@ Result<EntrySearch> JournalDays::find(DatabaseAccess& database, const QString& o
     const qsizetype count = end - begin;
     for (qsizetype i = 0; i < count; ++i) {
         const Day& candidate = back ? *(end - 1 - i) : *(begin + i);
-        const Result<bool> blank = isBlank(connection.value(), candidate.id);
+        const Result<bool> blank = isBlank(connection.value(), account, candidate.id);
         if (!blank.ok()) {
             return blank.status();
         }
@@ -137,19 +146,19 @@ Result<EntrySearch> JournalDays::find(DatabaseAccess& database, const QString& o
     return EntrySearch{false, back ? std::min(beyond, twoDays) : std::max(beyond, twoDays)};
 }
 
-Result<QSet<QDate>> JournalDays::entryDays(DatabaseAccess& database, const QString& owner,
+Result<QSet<QDate>> JournalDays::entryDays(DatabaseAccess& database, const Account& account,
                                            QDate first, QDate last) {
     QSet<QDate> marked;
     if (!first.isValid() || !last.isValid() || last < first) {
         return marked;
     }
-    Result<Connection> connection = current(database, owner);
+    Result<Connection> connection = current(database, account);
     if (!connection.ok()) {
         return connection.status();
     }
     const auto [begin, end] = between(first, last);
     for (auto it = begin; it != end; ++it) {
-        const Result<bool> blank = isBlank(connection.value(), it->id);
+        const Result<bool> blank = isBlank(connection.value(), account, it->id);
         if (!blank.ok()) {
             return blank.status();
         }
@@ -160,18 +169,19 @@ Result<QSet<QDate>> JournalDays::entryDays(DatabaseAccess& database, const QStri
     return marked;
 }
 
-Result<JournalDates> ListJournalDates(DatabaseAccess& database, const QString& owner, QDate today) {
-    return JournalDays().dates(database, owner, today);
+Result<JournalDates> ListJournalDates(DatabaseAccess& database, const Account& account,
+                                      QDate today) {
+    return JournalDays().dates(database, account, today);
 }
 
-Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const QString& owner, QDate first,
+Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const Account& account, QDate first,
                                      QDate last) {
-    return JournalDays().entryDays(database, owner, first, last);
+    return JournalDays().entryDays(database, account, first, last);
 }
 
-Result<EntrySearch> findJournalEntryDay(DatabaseAccess& database, const QString& owner, QDate from,
-                                        SearchDirection direction, QDate bound) {
-    return JournalDays().find(database, owner, from, direction, bound);
+Result<EntrySearch> findJournalEntryDay(DatabaseAccess& database, const Account& account,
+                                        QDate from, SearchDirection direction, QDate bound) {
+    return JournalDays().find(database, account, from, direction, bound);
 }
 
 }  // namespace ks

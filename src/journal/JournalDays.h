@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <vector>
 
+#include "core/Account.h"
 #include "journal/EntrySearch.h"
 #include "storage/CacheStamp.h"
 #include "storage/Database.h"
@@ -27,18 +28,18 @@ struct JournalDates {
 // CacheStamp), this session's own saves included.
 class JournalDays {
 public:
-    Result<JournalDates> dates(DatabaseAccess& database, const QString& owner, QDate today);
+    Result<JournalDates> dates(DatabaseAccess& database, const Account& account, QDate today);
 
     // Searches the owner's entries for the nearest earlier (later) day than `from` whose entry
     // is not blank. It moves at least one day: `from` itself is never the answer. The search
     // gives up past `bound` (the earliest, for a forward search the latest, of the owner's
     // entry dates) and then names the day at which a day-by-day walk would have stopped: one
     // day beyond the bound, or two days from `from` when the bound is that close.
-    Result<EntrySearch> find(DatabaseAccess& database, const QString& owner, QDate from,
+    Result<EntrySearch> find(DatabaseAccess& database, const Account& account, QDate from,
                              SearchDirection direction, QDate bound);
 
     // The days from `first` to `last` that hold a non-blank entry of the owner.
-    Result<QSet<QDate>> entryDays(DatabaseAccess& database, const QString& owner, QDate first,
+    Result<QSet<QDate>> entryDays(DatabaseAccess& database, const Account& account, QDate first,
                                   QDate last);
 
     // Changes whenever the kept dates are read again.
@@ -52,14 +53,16 @@ private:
         qint64 id = 0;
     };
 
-    Result<Connection> current(DatabaseAccess& database, const QString& owner);
-    DbStatus read(Connection& connection, const QString& owner);
-    Result<bool> isBlank(Connection& connection, qint64 id);
+    Result<Connection> current(DatabaseAccess& database, const Account& account);
+    DbStatus read(Connection& connection, const Account& account);
+    Result<bool> isBlank(Connection& connection, const Account& account, qint64 id);
     // The kept days from `low` to `high`.
     std::pair<std::vector<Day>::const_iterator, std::vector<Day>::const_iterator> between(
         QDate low, QDate high) const;
 
     QString owner_;
+    // The key the kept days were read with, only to tell accounts apart (never used to open).
+    const void* keyIdentity_ = nullptr;
     QStringList texts_;
     QString firstText_;  // empty when no text names a day
     QString lastText_;
@@ -70,10 +73,11 @@ private:
 };
 
 // The same, read afresh, for a caller without a session.
-Result<JournalDates> ListJournalDates(DatabaseAccess& database, const QString& owner, QDate today);
-Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const QString& owner, QDate first,
+Result<JournalDates> ListJournalDates(DatabaseAccess& database, const Account& account,
+                                      QDate today);
+Result<QSet<QDate>> journalEntryDays(DatabaseAccess& database, const Account& account, QDate first,
                                      QDate last);
-Result<EntrySearch> findJournalEntryDay(DatabaseAccess& database, const QString& owner, QDate from,
-                                        SearchDirection direction, QDate bound);
+Result<EntrySearch> findJournalEntryDay(DatabaseAccess& database, const Account& account,
+                                        QDate from, SearchDirection direction, QDate bound);
 
 }  // namespace ks

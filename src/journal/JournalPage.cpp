@@ -234,7 +234,7 @@ void JournalPage::calendarMovedByUser() {
 
 void JournalPage::LoadJournalEntry(const QString& dateText) {
     const Result<std::optional<QString>> entry =
-        ks::LoadJournalEntry(services_.database, services_.state.UserNameCipher, dateText);
+        ks::LoadJournalEntry(services_.database, services_.state.CurrentAccount, dateText);
     if (!entry.ok()) {
         // Never the previous day's text under this day: both boxes are emptied.
         showEntryText(txtJournal_, QString());
@@ -253,7 +253,7 @@ void JournalPage::LoadJournalEntry(const QString& dateText) {
 bool JournalPage::ListJournalDates() {
     QListWidget* list = Frame1_->journalDates();
     const Result<JournalDates> dates =
-        days_.dates(services_.database, services_.state.UserNameCipher, services_.clock.today());
+        days_.dates(services_.database, services_.state.CurrentAccount, services_.clock.today());
     if (!dates.ok()) {
         list->clear();
         listedGeneration_ = 0;
@@ -281,7 +281,7 @@ void JournalPage::searchEntry(SearchDirection direction) {
     const QDate bound = readJournalDate(back ? firstJournalDate_ : lastJournalDate_)
                             .value_or(services_.clock.today());
     const Result<EntrySearch> search =
-        days_.find(services_.database, services_.state.UserNameCipher, from, direction, bound);
+        days_.find(services_.database, services_.state.CurrentAccount, from, direction, bound);
     if (!search.ok()) {
         reportDatabaseFailure(services_, journal::couldNotSearch(), search.status());
         return;
@@ -318,7 +318,7 @@ void JournalPage::markEntryDays() {
     // Every day the month page can show: up to a week before the 1st and six weeks of rows.
     const QDate first = QDate(Calendar1_->yearShown(), Calendar1_->monthShown(), 1);
     const Result<QSet<QDate>> days = days_.entryDays(
-        services_.database, services_.state.UserNameCipher, first.addDays(-7), first.addDays(42));
+        services_.database, services_.state.CurrentAccount, first.addDays(-7), first.addDays(42));
     if (!days.ok()) {
         // Only the marks are missing; loads and saves report their own failures.
         Calendar1_->setDateTextFormat(QDate(), QTextCharFormat());

@@ -11,11 +11,11 @@ QString JournalSaveResult::outcome() const {
 
 JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, const QString& text,
                                    bool skipConfirmation) {
-    const QString& owner = services.state.UserNameCipher;
+    const Account& account = services.state.CurrentAccount;
     const QString& title = services.state.AppTitle;
     Dialogs& dialogs = services.dialogs;
 
-    const Result<bool> exists = journalEntryExists(services.database, owner, dateText);
+    const Result<bool> exists = journalEntryExists(services.database, account, dateText);
     if (!exists.ok()) {
         reportDatabaseFailure(services, journal::couldNotSave(), exists.status());
         return {JournalSaveStatus::Failed};
@@ -24,16 +24,21 @@ JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, 
         !dialogs.askYesNo(title, journal::modifyQuestion())) {
         return {JournalSaveStatus::Refused};
     }
-    if (tooShortToEncrypt(text) && !dialogs.askYesNo(title, journal::tooShortQuestion())) {
+    // A protected account seals an entry of any length.
+    if (!account.isProtected() && tooShortToEncrypt(text) &&
+        !dialogs.askYesNo(title, journal::tooShortQuestion())) {
         return {JournalSaveStatus::Refused};
     }
-    const QString stored = storedJournalValue(text);
-    if (!tooShortToEncrypt(text) && stored.isEmpty()) {
+    const QString stored = account.isProtected() ? QString() : storedJournalValue(text);
+    if (!account.isProtected() && !tooShortToEncrypt(text) && stored.isEmpty()) {
         // The cipher has shown its own message; an entry is never replaced by an empty value.
         return {JournalSaveStatus::Failed};
     }
-    const Result<bool> created =
-        writeJournalEntry(services.database, owner, dateText, stored, services.clock.today());
+    const Result<bool> created = account.isProtected()
+                                     ? writeSealedJournalEntry(services.database, account, dateText,
+                                                               text, services.clock.today())
+                                     : writeJournalEntry(services.database, account.owner, dateText,
+                                                         stored, services.clock.today());
     if (!created.ok()) {
         reportDatabaseFailure(services, journal::couldNotSave(), created.status());
         return {JournalSaveStatus::Failed};

@@ -59,7 +59,7 @@ QString snippetNearMatch(const JournalHit& hit, qsizetype lead) {
     return kEllipsis + hit.snippet.mid(cut);
 }
 
-Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const QString& owner,
+Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const Account& account,
                                         const QString& text) {
     QList<JournalHit> hits;
     const QString needle = foldedForSearch(text);
@@ -74,15 +74,21 @@ Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const QString&
     // picked from the owner's index and read in the table's order: no sort copies the entries,
     // and the file is read front to back.
     Statement query = connection->prepare(QStringLiteral(
-        "SELECT Date, Journal FROM Journals WHERE Id IN "
+        "SELECT Date, Journal, Uuid FROM Journals WHERE Id IN "
         "(SELECT min(Id) FROM Journals WHERE UserName = ?1 GROUP BY Date) ORDER BY Id"));
-    query.bind(1, owner);
+    query.bind(1, account.owner);
     while (query.next()) {
         const std::optional<QDate> day = readJournalDate(query.text(0));
         if (!day) {
             continue;
         }
-        const QString entry = shownJournalText(query.text(1));
+        const std::optional<QString> shown =
+            account.isProtected() ? shownJournalText(account, query.blob(2), query.text(1))
+                                  : shownJournalText(query.text(1));
+        if (!shown) {
+            continue;
+        }
+        const QString& entry = *shown;
         if (const std::optional<TextSpan> match = findFolded(entry, needle)) {
             JournalHit hit{*day, QString(), 0};
             hit.snippet = journalSnippet(entry, match->start, match->length, &hit.matchStart);

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include "core/Account.h"
 #include "storage/Database.h"
 
 namespace ks {
@@ -17,8 +18,9 @@ struct JournalHit {
 
 // Every day of the owner whose entry contains `text`, letter case and the kind and number of
 // spaces and line breaks between words ignored (foldedForSearch), newest first. A day is judged
-// by the entry its load shows (the first row of the day). Empty for an empty text.
-Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const QString& owner,
+// by the entry its load shows (the first row of the day); an entry that does not open matches
+// nothing. Empty for an empty text.
+Result<QList<JournalHit>> searchJournal(DatabaseAccess& database, const Account& account,
                                         const QString& text);
 
 // The words around the match at `at` of `length` characters, on one line, with "…" where the

@@ -79,7 +79,7 @@ void JournalSearchPanel::search() {
         return;
     }
     const Result<QList<JournalHit>> hits =
-        searchJournal(services_.database, services_.state.UserNameCipher, text);
+        searchJournal(services_.database, services_.state.CurrentAccount, text);
     if (!hits.ok()) {
         reportDatabaseFailure(services_, journal::couldNotSearch(), hits.status());
         return;

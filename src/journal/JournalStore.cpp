@@ -1,5 +1,6 @@
 #include "journal/JournalStore.h"
 
+#include "core/AccountValues.h"
 #include "crypto/FieldCipher.h"
 #include "journal/JournalDate.h"
 #include "storage/Schema.h"
@@ -13,13 +14,62 @@ constexpr qsizetype kShortestEncrypted = 4;
 constexpr qsizetype kBlankCheckDigits = 64;
 
 // The owner's entry of a day: the first row of that owner and date text, the one a load shows.
-// Columns: Id, Journal.
+// Columns: Id, Journal, Uuid.
 Statement selectDayEntry(Connection& connection, const QString& owner, const QString& dateText) {
     Statement query = connection.prepare(
-        QStringLiteral("SELECT Id, Journal FROM Journals WHERE UserName = ?1 AND Date = ?2 "
+        QStringLiteral("SELECT Id, Journal, Uuid FROM Journals WHERE UserName = ?1 AND Date = ?2 "
                        "ORDER BY Id LIMIT 1"));
     query.bind(1, owner).bind(2, dateText);
     return query;
+}
+
+// The stored value of an entry for the row of that identity; nullopt when it cannot be made.
+using StoredEntry = std::function<std::optional<QString>(const QByteArray& rowUuid)>;
+
+// Writes the owner's entry of the day in one transaction: the existing row of the day gets the
+// new value, `LastModified` and its time of last write; without one a new row is added.
+Result<bool> writeEntry(DatabaseAccess& database, const QString& owner, const QString& dateText,
+                        const StoredEntry& storedOf, QDate today) {
+    WriteOperation write(database);
+    if (!write.ok()) {
+        return write.status();
+    }
+    Connection* connection = &write.connection();
+    // Looked up again under the writer's lock: the day keeps at most one row of the owner.
+    Statement find = selectDayEntry(*connection, owner, dateText);
+    const bool exists = find.next();
+    if (!find.status().ok()) {
+        return find.status();
+    }
+    const qint64 id = exists ? find.integer(0) : 0;
+    QByteArray uuid = exists ? find.blob(2) : QByteArray();
+    find.reset();
+    if (uuid.isEmpty()) {
+        uuid = newRowUuid();
+    }
+    const std::optional<QString> stored = storedOf(uuid);
+    if (!stored) {
+        return DbStatus{DbCode::Failed, QStringLiteral("the entry could not be sealed")};
+    }
+    const QString todayText = journalDateText(today);
+    Statement statement = connection->prepare(
+        exists ? QStringLiteral("UPDATE Journals SET Journal = ?1, LastModified = ?2, Uuid = ?3, "
+                                "Modified = ?4 WHERE Id = ?5")
+               : QStringLiteral("INSERT INTO Journals (Journal, DateCreated, LastModified, Uuid, "
+                                "Modified, Date, UserName) VALUES (?1, ?2, ?2, ?3, ?4, ?5, ?6)"));
+    statement.bind(1, *stored).bind(2, todayText).bindBlob(3, uuid).bind(4, rowWriteTime());
+    if (exists) {
+        statement.bind(5, id);
+    } else {
+        statement.bind(5, dateText).bind(6, owner);
+    }
+    if (DbStatus status = statement.run(); !status.ok()) {
+        return status;
+    }
+    if (DbStatus status = write.commit(); !status.ok()) {
+        return status;
+    }
+    return !exists;
 }
 
 }  // namespace
@@ -63,29 +113,38 @@ bool isBlankStoredJournal(const QString& stored) {
     return isBlankJournalText(shownJournalText(stored));
 }
 
-Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const QString& owner,
+std::optional<QString> shownJournalText(const Account& account, QByteArrayView rowUuid,
+                                        const QString& stored) {
+    if (!account.isProtected()) {
+        return shownJournalText(stored);
+    }
+    return shownValue(account, columns::kJournalText, rowUuid, stored);
+}
+
+Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const Account& account,
                                                 const QString& dateText) {
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    Statement query = selectDayEntry(connection.value(), owner, dateText);
+    Statement query = selectDayEntry(connection.value(), account.owner, dateText);
     if (!query.next()) {
         if (!query.status().ok()) {
             return query.status();
         }
         return std::optional<QString>();
     }
-    return std::optional<QString>(shownJournalText(query.text(1)));
+    return std::optional<QString>(
+        shownJournalText(account, query.blob(2), query.text(1)).value_or(damagedValueText()));
 }
 
-Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
+Result<bool> journalEntryExists(DatabaseAccess& database, const Account& account,
                                 const QString& dateText) {
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    Statement query = selectDayEntry(connection.value(), owner, dateText);
+    Statement query = selectDayEntry(connection.value(), account.owner, dateText);
     const bool found = query.next();
     if (!query.status().ok()) {
         return query.status();
@@ -95,40 +154,81 @@ Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
 
 Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
                                const QString& dateText, const QString& storedValue, QDate today) {
-    WriteOperation write(database);
-    if (!write.ok()) {
-        return write.status();
+    return writeEntry(
+        database, owner, dateText, [&storedValue](const QByteArray&) { return storedValue; },
+        today);
+}
+
+Result<bool> writeSealedJournalEntry(DatabaseAccess& database, const Account& account,
+                                     const QString& dateText, const QString& text, QDate today) {
+    return writeEntry(
+        database, account.owner, dateText,
+        [&](const QByteArray& uuid) {
+            return storedValue(account, columns::kJournalText, uuid, text);
+        },
+        today);
+}
+
+namespace {
+
+// The Ids of the owner's entries, in stored order: a conversion
+// collects them first and then rewrites row by row, never under a running scan of the table.
+Result<QList<qint64>> ownedRowIds(Connection& connection, const QString& owner) {
+    Statement rows = connection.prepare(
+        QStringLiteral("SELECT Id FROM Journals WHERE UserName = ?1 ORDER BY Id"));
+    rows.bind(1, owner);
+    QList<qint64> ids;
+    while (rows.next()) {
+        ids.append(rows.integer(0));
     }
-    Connection* connection = &write.connection();
-    // Looked up again under the writer's lock: the day keeps at most one row of the owner.
-    Statement find = selectDayEntry(*connection, owner, dateText);
-    const bool exists = find.next();
-    if (!find.status().ok()) {
-        return find.status();
+    if (!rows.status().ok()) {
+        return rows.status();
     }
-    const qint64 id = exists ? find.integer(0) : 0;
-    find.reset();
-    const QString todayText = journalDateText(today);
-    if (exists) {
-        Statement update = connection->prepare(
-            QStringLiteral("UPDATE Journals SET Journal = ?1, LastModified = ?2 WHERE Id = ?3"));
-        update.bind(1, storedValue).bind(2, todayText).bind(3, id);
+    return ids;
+}
+
+}  // namespace
+
+DbStatus sealJournal(Connection& connection, const AccountConversion& conversion) {
+    const Result<QList<qint64>> ids = ownedRowIds(connection, conversion.from.owner);
+    if (!ids.ok()) {
+        return ids.status();
+    }
+    Statement row =
+        connection.prepare(QStringLiteral("SELECT Journal, Uuid FROM Journals WHERE Id = ?1"));
+    Statement update = connection.prepare(
+        QStringLiteral("UPDATE Journals SET Journal = ?1, Uuid = ?2, Modified = ?3 WHERE Id = ?4"));
+    for (const qint64 id : ids.value()) {
+        row.reset();
+        row.bind(1, id);
+        if (!row.next()) {
+            if (!row.status().ok()) {
+                return row.status();
+            }
+            continue;
+        }
+        QByteArray uuid = row.blob(1);
+        if (uuid.isEmpty()) {
+            uuid = newRowUuid();
+        }
+        // An entry of the shared form is read as its load shows it.
+        const QString text =
+            shownJournalText(conversion.from, uuid, row.text(0)).value_or(QString());
+        const std::optional<QString> sealed =
+            storedValue(conversion.to, columns::kJournalText, uuid, text);
+        if (!sealed) {
+            return {DbCode::Failed, QStringLiteral("an entry could not be sealed")};
+        }
+        update.reset();
+        update.bind(1, *sealed).bindBlob(2, uuid).bind(3, rowWriteTime()).bind(4, id);
         if (DbStatus status = update.run(); !status.ok()) {
             return status;
         }
-    } else {
-        Statement insert = connection->prepare(
-            QStringLiteral("INSERT INTO Journals (Journal, DateCreated, LastModified, Date, "
-                           "UserName) VALUES (?1, ?2, ?2, ?3, ?4)"));
-        insert.bind(1, storedValue).bind(2, todayText).bind(3, dateText).bind(4, owner);
-        if (DbStatus status = insert.run(); !status.ok()) {
-            return status;
+        if (conversion.rowDone && !conversion.rowDone()) {
+            return {DbCode::Cancelled, {}};
         }
     }
-    if (DbStatus status = write.commit(); !status.ok()) {
-        return status;
-    }
-    return !exists;
+    return {};
 }
 
 }  // namespace ks

@@ -4,12 +4,16 @@
 #include <QString>
 #include <optional>
 
+#include "core/Account.h"
+#include "core/AccountConversion.h"
 #include "storage/Database.h"
 
 namespace ks {
 
 // The journal's rows in `Journals`: one entry per owner and date text. An entry of 4 characters
-// or more is stored encrypted; a shorter one is stored as typed, once the user has agreed.
+// or more is stored encrypted; a shorter one is stored as typed, once the user has agreed. A
+// protected account seals every entry, whatever its length, bound to its row; the dates stay
+// readable.
 
 // Whether a text is too short to be encrypted (it is then stored plain, if the user agrees).
 bool tooShortToEncrypt(const QString& text);
@@ -25,17 +29,30 @@ bool isBlankJournalText(const QString& shown);
 // characters of any entry that is not blank almost always show it.
 bool isBlankStoredJournal(const QString& stored);
 
-// The shown text of the owner's entry of that day; nullopt when the day has no entry.
-Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const QString& owner,
+// The text of an entry of `account` stored in the row `rowUuid`: for an account in the shared
+// format as shownJournalText says; nullopt when a protected account's entry does not open.
+std::optional<QString> shownJournalText(const Account& account, QByteArrayView rowUuid,
+                                        const QString& stored);
+
+// The shown text of the account's entry of that day (damagedValueText() for an entry that does
+// not open); nullopt when the day has no entry.
+Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const Account& account,
                                                 const QString& dateText);
 
 // Saving is split so that the caller can ask its questions in between:
 // first whether the day already has an entry of the owner ...
-Result<bool> journalEntryExists(DatabaseAccess& database, const QString& owner,
+Result<bool> journalEntryExists(DatabaseAccess& database, const Account& account,
                                 const QString& dateText);
 // ... then the write of the stored value, in one transaction: the existing row of the day gets
 // the new value and `LastModified`; without one a new row is added. True when a row was added.
 Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
                                const QString& dateText, const QString& storedValue, QDate today);
+// The same for a protected account, which seals `text` for the row it goes into.
+Result<bool> writeSealedJournalEntry(DatabaseAccess& database, const Account& account,
+                                     const QString& dateText, const QString& text, QDate today);
+
+// Turns every entry of `conversion.from` into the sealed form of `conversion.to`, on the
+// caller's connection and inside its transaction; each row keeps its identity.
+DbStatus sealJournal(Connection& connection, const AccountConversion& conversion);
 
 }  // namespace ks

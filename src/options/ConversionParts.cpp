@@ -1,11 +1,14 @@
 #include "options/ConversionParts.h"
 
+#include "files/FileStore.h"
+#include "images/ImageStore.h"
+#include "journal/JournalStore.h"
 #include "vault/RecordSealing.h"
 
 namespace ks {
 
 QList<ConversionPart> accountConversionParts() {
-    return {sealRecords};
+    return {sealRecords, sealJournal, sealImages, sealFiles};
 }
 
 }  // namespace ks

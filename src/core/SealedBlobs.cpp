@@ -1,0 +1,250 @@
+#include "core/SealedBlobs.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QIODevice>
+
+#include "protection/BlobSeal.h"
+#include "storage/BlobStream.h"
+
+namespace ks {
+
+namespace {
+
+BlobPlace placeOf(const BlobColumn& column, qint64 rowid) {
+    return {QString(column.table), QString(column.name), rowid};
+}
+
+FieldBinding bindingOf(const AccountBlob& blob) {
+    return {blob.column.table, blob.column.name, blob.rowUuid};
+}
+
+DbStatus failedWith(const char* detail) {
+    return {DbCode::Failed, QString::fromLatin1(detail)};
+}
+
+// A blob written front to back, a piece at a time; it must already hold its final size.
+class BlobFiller {
+public:
+    BlobFiller(Connection& connection, const BlobPlace& place) : db_(connection.engineHandle()) {
+        if (db_ == nullptr) {
+            status_ = {DbCode::Closed, QStringLiteral("the database connection was closed")};
+            return;
+        }
+        status_ = engineStatus(
+            sqlite3_blob_open(db_, "main", place.table.toUtf8().constData(),
+                              place.column.toUtf8().constData(), place.rowid, 1, &blob_),
+            db_);
+    }
+    ~BlobFiller() {
+        if (blob_ != nullptr) {
+            sqlite3_blob_close(blob_);
+        }
+    }
+    BlobFiller(const BlobFiller&) = delete;
+    BlobFiller& operator=(const BlobFiller&) = delete;
+
+    bool append(QByteArrayView bytes) {
+        if (!status_.ok()) {
+            return false;
+        }
+        if (offset_ + bytes.size() > sqlite3_blob_bytes(blob_)) {
+            status_ = failedWith("the stored blob has the wrong size");
+            return false;
+        }
+        status_ =
+            engineStatus(sqlite3_blob_write(blob_, bytes.data(), static_cast<int>(bytes.size()),
+                                            static_cast<int>(offset_)),
+                         db_);
+        offset_ += bytes.size();
+        return status_.ok();
+    }
+    // Ok when every byte of the blob was written.
+    DbStatus finish() const {
+        if (status_.ok() && offset_ != sqlite3_blob_bytes(blob_)) {
+            return failedWith("the stored blob has the wrong size");
+        }
+        return status_;
+    }
+    const DbStatus& status() const { return status_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    sqlite3_blob* blob_ = nullptr;
+    qint64 offset_ = 0;
+    DbStatus status_;
+};
+
+// The stored length of the blob of a row (0 for none).
+Result<qint64> storedLength(Connection& connection, const BlobColumn& column, qint64 rowid) {
+    Statement query = connection.prepare(QStringLiteral("SELECT length(%1) FROM %2 WHERE %3 = ?1")
+                                             .arg(column.name, column.table, column.key));
+    query.bind(1, rowid);
+    if (!query.next()) {
+        return query.status().ok() ? failedWith("the row is gone") : query.status();
+    }
+    return query.integer(0);
+}
+
+// Reads the whole blob of a row into `filler` as it is.
+DbStatus copyBlob(Connection& connection, const BlobPlace& from, BlobFiller& filler) {
+    const DbStatus read = readBlobInChunks(
+        connection, from, [&filler](QByteArrayView chunk) { return filler.append(chunk); });
+    return filler.status().ok() ? (read.ok() ? filler.finish() : read) : filler.status();
+}
+
+// The table's next key as the engine keeps it; restored after a carrier row came and went.
+Result<std::optional<qint64>> sequenceOf(Connection& connection, const QString& table) {
+    Statement query =
+        connection.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
+    query.bind(1, table);
+    const bool found = query.next();
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return found ? std::optional<qint64>(query.integer(0)) : std::nullopt;
+}
+
+DbStatus restoreSequence(Connection& connection, const QString& table,
+                         std::optional<qint64> sequence) {
+    Statement restore = connection.prepare(
+        sequence ? QStringLiteral("UPDATE sqlite_sequence SET seq = ?2 WHERE name = ?1")
+                 : QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?1"));
+    restore.bind(1, table);
+    if (sequence) {
+        restore.bind(2, *sequence);
+    }
+    return restore.run();
+}
+
+// Seals the plain blob `source` of `blob`'s row into the carrier row's blob.
+DbStatus sealInto(Connection& connection, const Account& to, const AccountBlob& blob,
+                  qint64 plainSize, qint64 carrier) {
+    BlobFiller filler(connection, placeOf(blob.column, carrier));
+    BlobSealer sealer(*to.dataKey, bindingOf(blob));
+    const SealedSink out = [&filler](QByteArrayView sealed) { return filler.append(sealed); };
+    DbStatus read;
+    if (plainSize > 0) {
+        read = readBlobInChunks(connection, placeOf(blob.column, blob.rowid),
+                                [&](QByteArrayView chunk) { return sealer.add(chunk, out); });
+    }
+    if (!filler.status().ok()) {
+        return filler.status();
+    }
+    if (!read.ok()) {
+        return read;
+    }
+    if (!sealer.finish(out)) {
+        return filler.status().ok() ? failedWith("the stored blob could not be sealed")
+                                    : filler.status();
+    }
+    return filler.finish();
+}
+
+}  // namespace
+
+qint64 storedBlobSize(const Account& account, qint64 plainSize) {
+    return account.isProtected() ? sealedBlobSize(plainSize) : plainSize;
+}
+
+DbStatus writeAccountBlob(Connection& connection, const Account& account, const AccountBlob& blob,
+                          QIODevice& source, qint64 plainSize) {
+    const BlobPlace place = placeOf(blob.column, blob.rowid);
+    if (!account.isProtected()) {
+        return writeBlobFromDevice(connection, place, source, plainSize);
+    }
+    BlobFiller filler(connection, place);
+    BlobSealer sealer(*account.dataKey, bindingOf(blob));
+    const SealedSink out = [&filler](QByteArrayView sealed) { return filler.append(sealed); };
+    QByteArray chunk;
+    for (qint64 offset = 0; offset < plainSize && filler.status().ok(); offset += chunk.size()) {
+        chunk = source.read(std::min(kBlobChunkBytes, plainSize - offset));
+        if (chunk.isEmpty()) {
+            return {DbCode::IoError, source.errorString()};
+        }
+        if (!sealer.add(chunk, out)) {
+            break;
+        }
+    }
+    if (filler.status().ok() && !sealer.finish(out) && filler.status().ok()) {
+        return failedWith("the stored blob could not be sealed");
+    }
+    return filler.finish();
+}
+
+AccountBlobRead readAccountBlob(Connection& connection, const Account& account,
+                                const AccountBlob& blob,
+                                const std::function<bool(QByteArrayView)>& consume) {
+    const BlobPlace place = placeOf(blob.column, blob.rowid);
+    if (!account.isProtected()) {
+        return {readBlobInChunks(connection, place, consume), false};
+    }
+    BlobOpener opener(*account.dataKey, bindingOf(blob));
+    bool refused = false;  // the consumer stopped, as against a chunk that did not open
+    const SealedSink out = [&](QByteArrayView plain) {
+        refused = !consume(plain);
+        return !refused;
+    };
+    bool opened = true;
+    const DbStatus read = readBlobInChunks(connection, place, [&](QByteArrayView sealed) {
+        opened = opener.add(sealed, out);
+        return opened;
+    });
+    if (refused) {
+        return {{DbCode::IoError, QStringLiteral("the stored content could not be written out")},
+                false};
+    }
+    if (!opened) {
+        return {{}, true};
+    }
+    if (!read.ok()) {
+        return {read, false};
+    }
+    opened = opener.finish(out);
+    if (refused) {
+        return {{DbCode::IoError, QStringLiteral("the stored content could not be written out")},
+                false};
+    }
+    return {{}, !opened};
+}
+
+DbStatus sealStoredBlob(Connection& connection, const Account& to, const AccountBlob& blob,
+                        const RowRewrite& rewriteRow) {
+    const QString table(blob.column.table);
+    const Result<qint64> plainSize = storedLength(connection, blob.column, blob.rowid);
+    const Result<std::optional<qint64>> sequence = sequenceOf(connection, table);
+    if (!plainSize.ok() || !sequence.ok()) {
+        return plainSize.ok() ? sequence.status() : plainSize.status();
+    }
+    const qint64 sealedSize = sealedBlobSize(plainSize.value());
+    Statement carrier = connection.prepare(
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (zeroblob(?1))").arg(table, blob.column.name));
+    carrier.bind(1, sealedSize);
+    if (DbStatus status = carrier.run(); !status.ok()) {
+        return status;
+    }
+    const qint64 carrierRow = connection.lastInsertId();
+    if (DbStatus status = sealInto(connection, to, blob, plainSize.value(), carrierRow);
+        !status.ok()) {
+        return status;
+    }
+    if (DbStatus status = rewriteRow(sealedSize); !status.ok()) {
+        return status;
+    }
+    {
+        BlobFiller filler(connection, placeOf(blob.column, blob.rowid));
+        if (DbStatus status = copyBlob(connection, placeOf(blob.column, carrierRow), filler);
+            !status.ok()) {
+            return status;
+        }
+    }
+    Statement drop = connection.prepare(
+        QStringLiteral("DELETE FROM %1 WHERE %2 = ?1").arg(table, blob.column.key));
+    drop.bind(1, carrierRow);
+    if (DbStatus status = drop.run(); !status.ok()) {
+        return status;
+    }
+    return restoreSequence(connection, table, sequence.value());
+}
+
+}  // namespace ks
