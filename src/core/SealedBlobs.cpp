@@ -141,6 +141,30 @@ DbStatus sealInto(Connection& connection, const Account& to, const AccountBlob& 
     return filler.finish();
 }
 
+// Seals the row's plain blob in memory and has the row rewritten with it.
+DbStatus sealInMemory(Connection& connection, const Account& to, const AccountBlob& blob,
+                      qint64 plainSize, const RowRewrite& rewriteRow) {
+    QByteArray sealed;
+    sealed.reserve(sealedBlobSize(plainSize));
+    BlobSealer sealer(*to.dataKey, bindingOf(blob));
+    const SealedSink out = [&sealed](QByteArrayView bytes) {
+        sealed.append(bytes);
+        return true;
+    };
+    if (plainSize > 0) {
+        const DbStatus read =
+            readBlobInChunks(connection, placeOf(blob.column, blob.rowid),
+                             [&](QByteArrayView chunk) { return sealer.add(chunk, out); });
+        if (!read.ok()) {
+            return read;
+        }
+    }
+    if (!sealer.finish(out)) {
+        return failedWith("the stored blob could not be sealed");
+    }
+    return rewriteRow(sealed.size(), &sealed);
+}
+
 }  // namespace
 
 qint64 storedBlobSize(const Account& account, qint64 plainSize) {
@@ -156,16 +180,20 @@ DbStatus writeAccountBlob(Connection& connection, const Account& account, const 
     BlobFiller filler(connection, place);
     BlobSealer sealer(*account.dataKey, bindingOf(blob));
     const SealedSink out = [&filler](QByteArrayView sealed) { return filler.append(sealed); };
-    QByteArray chunk;
-    for (qint64 offset = 0; offset < plainSize && filler.status().ok(); offset += chunk.size()) {
-        chunk = source.read(std::min(kBlobChunkBytes, plainSize - offset));
-        if (chunk.isEmpty()) {
+    // One buffer for every chunk: a fresh megabyte each time costs more than the cipher.
+    QByteArray chunk(std::min(kBlobChunkBytes, plainSize), Qt::Uninitialized);
+    qint64 got = 0;
+    for (qint64 offset = 0; offset < plainSize && filler.status().ok(); offset += got) {
+        got = source.read(chunk.data(), std::min(kBlobChunkBytes, plainSize - offset));
+        if (got <= 0) {
+            chunk.fill('\0');
             return {DbCode::IoError, source.errorString()};
         }
-        if (!sealer.add(chunk, out)) {
+        if (!sealer.add(QByteArrayView(chunk.data(), got), out)) {
             break;
         }
     }
+    chunk.fill('\0');
     if (filler.status().ok() && !sealer.finish(out) && filler.status().ok()) {
         return failedWith("the stored blob could not be sealed");
     }
@@ -217,6 +245,9 @@ DbStatus sealStoredBlob(Connection& connection, const Account& to, const Account
         return plainSize.ok() ? sequence.status() : plainSize.status();
     }
     const qint64 sealedSize = sealedBlobSize(plainSize.value());
+    if (plainSize.value() <= kSealInMemoryBytes) {
+        return sealInMemory(connection, to, blob, plainSize.value(), rewriteRow);
+    }
     Statement carrier = connection.prepare(
         QStringLiteral("INSERT INTO %1 (%2) VALUES (zeroblob(?1))").arg(table, blob.column.name));
     carrier.bind(1, sealedSize);
@@ -228,7 +259,7 @@ DbStatus sealStoredBlob(Connection& connection, const Account& to, const Account
         !status.ok()) {
         return status;
     }
-    if (DbStatus status = rewriteRow(sealedSize); !status.ok()) {
+    if (DbStatus status = rewriteRow(sealedSize, nullptr); !status.ok()) {
         return status;
     }
     {

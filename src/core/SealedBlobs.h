@@ -61,13 +61,16 @@ AccountBlobRead readAccountBlob(Connection& connection, const Account& account,
                                 const AccountBlob& blob,
                                 const std::function<bool(QByteArrayView)>& consume);
 
-// Turns the blob of a row stored in the shared format into the sealed form of `to`, a chunk at
-// a time: sealed into a carrier row of the same table, then copied back over the row's own
-// blob; the carrier is gone, and the table's next key as it was, when this returns. Runs inside
-// the caller's transaction. `rewriteRow` makes room for the sealed blob: it sets the blob
-// column of the row to zeroblob(sealedSize), with whatever else of the row changes (one UPDATE,
-// so that the row's old blob is never read into memory).
-using RowRewrite = std::function<DbStatus(qint64 sealedSize)>;
+// Blobs up to this size are sealed in memory and written with their row in one step.
+inline constexpr qint64 kSealInMemoryBytes = 12 * 1024 * 1024;
+
+// Turns the blob of a row stored in the shared format into the sealed form of `to`, inside the
+// caller's transaction. `rewriteRow` writes the row's new values in one UPDATE: the blob column
+// gets `sealed` when it is given (a blob of up to kSealInMemoryBytes, sealed in memory), else
+// zeroblob(sealedSize). A larger blob is sealed a chunk at a time into a carrier row of the same
+// table and then copied over the row's own blob; the carrier is gone, and the table's next key
+// as it was, when this returns.
+using RowRewrite = std::function<DbStatus(qint64 sealedSize, const QByteArray* sealed)>;
 DbStatus sealStoredBlob(Connection& connection, const Account& to, const AccountBlob& blob,
                         const RowRewrite& rewriteRow);
 

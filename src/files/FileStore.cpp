@@ -143,8 +143,10 @@ Result<bool> readStoredArchive(DatabaseAccess& database, const Account& account,
     if (!connection.ok()) {
         return connection.status();
     }
+    // The row's identity comes from the owner's index: the row keeps it after its archive.
     Statement owned = connection->prepare(
-        QStringLiteral("SELECT Uuid FROM Files WHERE Counter = ?1 AND UserName = ?2"));
+        QStringLiteral("SELECT Uuid FROM Files INDEXED BY FilesByOwner WHERE UserName = ?2 AND "
+                       "Counter = ?1"));
     owned.bind(1, counter).bind(2, account.owner);
     if (!owned.next()) {
         if (!owned.status().ok()) {
@@ -182,11 +184,12 @@ DbStatus sealFiles(Connection& connection, const AccountConversion& conversion) 
     if (!rows.status().ok()) {
         return rows.status();
     }
-    Statement row =
-        connection.prepare(QStringLiteral("SELECT FileName, Uuid FROM Files WHERE Counter = ?1"));
+    Statement row = connection.prepare(
+        QStringLiteral("SELECT FileName, Uuid FROM Files INDEXED BY FilesByOwner WHERE "
+                       "UserName = ?2 AND Counter = ?1"));
     for (const qint64 counter : counters) {
         row.reset();
-        row.bind(1, counter);
+        row.bind(1, counter).bind(2, conversion.from.owner);
         if (!row.next()) {
             if (!row.status().ok()) {
                 return row.status();
@@ -203,11 +206,18 @@ DbStatus sealFiles(Connection& connection, const AccountConversion& conversion) 
         if (!name) {
             return {DbCode::Failed, QStringLiteral("a name could not be sealed")};
         }
-        const auto rewrite = [&](qint64 sealedSize) {
+        const auto rewrite = [&](qint64 sealedSize, const QByteArray* sealed) {
             Statement update = connection.prepare(
-                QStringLiteral("UPDATE Files SET FileName = ?1, Uuid = ?2, Modified = ?3, "
-                               "File = zeroblob(?4) WHERE Counter = ?5"));
-            update.bind(1, *name).bindBlob(2, uuid).bind(3, rowWriteTime()).bind(4, sealedSize);
+                QStringLiteral(
+                    "UPDATE Files SET FileName = ?1, Uuid = ?2, Modified = ?3, File = %1 "
+                    "WHERE Counter = ?5")
+                    .arg(sealed ? QStringLiteral("?4") : QStringLiteral("zeroblob(?4)")));
+            update.bind(1, *name).bindBlob(2, uuid).bind(3, rowWriteTime());
+            if (sealed) {
+                update.bindBlob(4, *sealed);
+            } else {
+                update.bind(4, sealedSize);
+            }
             return update.bind(5, counter).run();
         };
         if (DbStatus status =

@@ -127,11 +127,13 @@ Result<StoredPicture> readPicture(DatabaseAccess& database, const Account& accou
     if (!connection.ok()) {
         return connection.status();
     }
-    // A protected account's picture is opened a chunk at a time from the stored blob.
+    // A protected account's picture is opened a chunk at a time from the stored blob; its
+    // identity comes from the owner's index (the row keeps it after the picture).
     Statement query = connection->prepare(
         account.isProtected()
-            ? QStringLiteral("SELECT Uuid, length(Image) FROM Images WHERE Counter = ?1 AND "
-                             "UserName = ?2")
+            ? QStringLiteral("SELECT Uuid, (SELECT length(Image) FROM Images WHERE Counter = ?1) "
+                             "FROM Images INDEXED BY ImagesByOwner WHERE UserName = ?2 AND "
+                             "Counter = ?1")
             : QStringLiteral("SELECT Image FROM Images WHERE Counter = ?1 AND UserName = ?2"));
     query.bind(1, counter).bind(2, account.owner);
     if (!query.next()) {
@@ -231,11 +233,13 @@ DbStatus sealImages(Connection& connection, const AccountConversion& conversion)
     if (!rows.status().ok()) {
         return rows.status();
     }
-    Statement row =
-        connection.prepare(QStringLiteral("SELECT ImageName, Uuid FROM Images WHERE Counter = ?1"));
+    // Read through the owner's index: the row keeps its identity after its picture.
+    Statement row = connection.prepare(
+        QStringLiteral("SELECT ImageName, Uuid FROM Images INDEXED BY ImagesByOwner WHERE "
+                       "UserName = ?2 AND Counter = ?1"));
     for (const qint64 counter : counters) {
         row.reset();
-        row.bind(1, counter);
+        row.bind(1, counter).bind(2, conversion.from.owner);
         if (!row.next()) {
             if (!row.status().ok()) {
                 return row.status();
@@ -252,11 +256,18 @@ DbStatus sealImages(Connection& connection, const AccountConversion& conversion)
         if (!name) {
             return {DbCode::Failed, QStringLiteral("a name could not be sealed")};
         }
-        const auto rewrite = [&](qint64 sealedSize) {
+        const auto rewrite = [&](qint64 sealedSize, const QByteArray* sealed) {
             Statement update = connection.prepare(
-                QStringLiteral("UPDATE Images SET ImageName = ?1, Uuid = ?2, Modified = ?3, "
-                               "Image = zeroblob(?4) WHERE Counter = ?5"));
-            update.bind(1, *name).bindBlob(2, uuid).bind(3, rowWriteTime()).bind(4, sealedSize);
+                QStringLiteral(
+                    "UPDATE Images SET ImageName = ?1, Uuid = ?2, Modified = ?3, Image = %1 "
+                    "WHERE Counter = ?5")
+                    .arg(sealed ? QStringLiteral("?4") : QStringLiteral("zeroblob(?4)")));
+            update.bind(1, *name).bindBlob(2, uuid).bind(3, rowWriteTime());
+            if (sealed) {
+                update.bindBlob(4, *sealed);
+            } else {
+                update.bind(4, sealedSize);
+            }
             return update.bind(5, counter).run();
         };
         const AccountBlob blob{columns::kImage, counter, uuid};

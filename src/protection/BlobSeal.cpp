@@ -36,6 +36,7 @@ BlobSealer::BlobSealer(const SecretBytes& dataKey, FieldBinding where)
       ad_(where.associatedData()),
       state_(crypto_secretstream_xchacha20poly1305_statebytes()) {
     ok_ = sodiumReady() && key_.size() == crypto_secretstream_xchacha20poly1305_KEYBYTES;
+    pending_.reserve(kPlainChunk);
 }
 
 BlobSealer::~BlobSealer() {
@@ -72,15 +73,17 @@ bool BlobSealer::flush(bool last, const SealedSink& out) {
             return ok_ = false;
         }
     }
-    QByteArray chunk(pending_.size() + kChunkOverhead, Qt::Uninitialized);
+    // The buffers keep their room from chunk to chunk: a fresh megabyte each time costs more
+    // than the cipher.
+    chunk_.resize(pending_.size() + kChunkOverhead);
     const unsigned char tag = last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0;
     crypto_secretstream_xchacha20poly1305_push(
-        stateOf(state_), reinterpret_cast<unsigned char*>(chunk.data()), nullptr, bytesOf(pending_),
-        static_cast<unsigned long long>(pending_.size()), bytesOf(ad_),
+        stateOf(state_), reinterpret_cast<unsigned char*>(chunk_.data()), nullptr,
+        bytesOf(pending_), static_cast<unsigned long long>(pending_.size()), bytesOf(ad_),
         static_cast<unsigned long long>(ad_.size()), tag);
     sodium_memzero(pending_.data(), static_cast<std::size_t>(pending_.size()));
-    pending_.clear();
-    if (!out(chunk)) {
+    pending_.resize(0);
+    if (!out(chunk_)) {
         return ok_ = false;
     }
     return true;
@@ -93,6 +96,7 @@ BlobOpener::BlobOpener(const SecretBytes& dataKey, FieldBinding where)
       ad_(where.associatedData()),
       state_(crypto_secretstream_xchacha20poly1305_statebytes()) {
     ok_ = sodiumReady() && key_.size() == crypto_secretstream_xchacha20poly1305_KEYBYTES;
+    pending_.reserve(kPlainChunk + kChunkOverhead);
 }
 
 BlobOpener::~BlobOpener() {
@@ -116,7 +120,7 @@ bool BlobOpener::add(QByteArrayView sealed, const SealedSink& out) {
         } else {
             ok_ = openChunk(pending_, out);
         }
-        pending_.clear();
+        pending_.resize(0);
     }
     return ok_;
 }
@@ -124,7 +128,7 @@ bool BlobOpener::add(QByteArrayView sealed, const SealedSink& out) {
 bool BlobOpener::finish(const SealedSink& out) {
     if (ok_ && started_ && !pending_.isEmpty()) {
         ok_ = openChunk(pending_, out);
-        pending_.clear();
+        pending_.resize(0);
     }
     return ok_ && ended_;
 }
@@ -134,17 +138,17 @@ bool BlobOpener::openChunk(QByteArrayView chunk, const SealedSink& out) {
     if (ended_ || chunk.size() < kChunkOverhead) {
         return false;
     }
-    QByteArray plain(chunk.size() - kChunkOverhead, Qt::Uninitialized);
+    chunk_.resize(chunk.size() - kChunkOverhead);
     unsigned char tag = 0;
     if (crypto_secretstream_xchacha20poly1305_pull(
-            stateOf(state_), reinterpret_cast<unsigned char*>(plain.data()), nullptr, &tag,
+            stateOf(state_), reinterpret_cast<unsigned char*>(chunk_.data()), nullptr, &tag,
             bytesOf(chunk), static_cast<unsigned long long>(chunk.size()), bytesOf(ad_),
             static_cast<unsigned long long>(ad_.size())) != 0) {
         return false;
     }
     ended_ = tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL;
-    const bool taken = out(plain);
-    sodium_memzero(plain.data(), static_cast<std::size_t>(plain.size()));
+    const bool taken = out(chunk_);
+    sodium_memzero(chunk_.data(), static_cast<std::size_t>(chunk_.size()));
     return taken;
 }
 

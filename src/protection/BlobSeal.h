@@ -44,6 +44,7 @@ private:
     QByteArray ad_;
     std::vector<unsigned char> state_;
     QByteArray pending_;
+    QByteArray chunk_;  // the chunk going out, kept so that chunks reuse one buffer
     bool started_ = false;
     bool ok_ = true;
 };
@@ -68,6 +69,7 @@ private:
     QByteArray ad_;
     std::vector<unsigned char> state_;
     QByteArray pending_;
+    QByteArray chunk_;  // the chunk going out, kept so that chunks reuse one buffer
     bool started_ = false;
     bool ended_ = false;
     bool ok_ = true;

@@ -6,6 +6,7 @@
 #include "ProtectedAccount.h"
 #include "StoredBytes.h"
 #include "core/AccountValues.h"
+#include "core/SealedBlobs.h"
 #include "images/ImageStore.h"
 #include "images/ImageTexts.h"
 #include "protection/BlobSeal.h"
@@ -219,6 +220,11 @@ private Q_SLOTS:
         addPictures(plain, {big, {}});
         QVERIFY(storeSealed(plain, u"big.bin"_s, test::mixedBytes(4'000'000)) > 0);
         QVERIFY(storeSealed(plain, u"small.txt"_s, "small") > 0);
+        // Larger than what is sealed in memory: streamed through a carrier row.
+        const QByteArray huge = test::mixedBytes(int(kSealInMemoryBytes) + 300'000);
+        const qint64 hugeRow =
+            addStoredFile(*database, plain, {u"huge.bin"_s, 1, {}}, source(u"huge.cab"_s, huge))
+                .value();
         addPictures(Account(bert), {"bert's"});
         QVERIFY(storeSealed(Account(bert), u"bert.txt"_s, "bert") > 0);
         const QList<Row> pictures = rows(u"Images"_s, anna);
@@ -243,7 +249,7 @@ private Q_SLOTS:
         QVERIFY(sealImages(write.connection(), all).ok());
         QVERIFY(sealFiles(write.connection(), all).ok());
         QVERIFY(write.commit().ok());
-        QCOMPARE(told, 4);
+        QCOMPARE(told, 5);
         QCOMPARE(tableState(), state);
         QCOMPARE(rows(u"Images"_s, bert) + rows(u"Files"_s, bert), others);
         for (const auto& [before, after] : {std::pair(pictures, rows(u"Images"_s, anna)),
@@ -260,7 +266,11 @@ private Q_SLOTS:
         QCOMPARE(pictureNames(sealed),
                  (QStringList{u"picture 0 Фото.png"_s, u"picture 1 Фото.png"_s}));
         QCOMPARE(*readImageBytes(*database, sealed, pictures[0].counter).value(), big);
-        QCOMPARE(fileNames(sealed), (QStringList{u"big.bin"_s, u"small.txt"_s}));
+        QCOMPARE(fileNames(sealed), (QStringList{u"big.bin"_s, u"small.txt"_s, u"huge.bin"_s}));
+        QBuffer hugeOut;
+        hugeOut.open(QIODevice::WriteOnly);
+        QVERIFY(readStoredArchive(*database, sealed, hugeRow, hugeOut).value());
+        QVERIFY(hugeOut.data() == huge);
         QCOMPARE(checkOutAll(CheckOutKind::Files, sealed).written.size(), 2);
         QCOMPARE(read(dest() + u"big.bin"_s), test::mixedBytes(4'000'000));
     }
