@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
     }
     DatabaseAccess database(folder.databasePath(), PassPhrase());
     const double loginMs = medianMs(3, [&database] {
-        const Result<LoginAttempt> attempt = attemptLogin(database, kName, kPhrase);
+        Result<LoginAttempt> attempt = attemptLogin(database, kName, kPhrase);
         if (!attempt.ok() || attempt->match != LoginMatch::Matches) {
             std::printf("the login failed\n");
         }

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 
+#include "storage/BlobTables.h"
+
 namespace ks {
 
 namespace {
@@ -81,9 +83,8 @@ const AddedColumn kAddedColumns[] = {
 // * The record list's and the search's indexes hold every field they show or look in, so that
 //   neither reads the records themselves (whose notes may be long), and the row identity a
 //   protected account's values are bound to.
-// * The picture and file lists' indexes hold what the lists show and the identities: the
-//   identity columns are stored after the blob, and reading them from the row would walk a
-//   stored file's whole length.
+// * The picture and file lists' indexes hold what the lists show and the identities, so that
+//   listing never reads the rows that hold the blobs.
 const char* const kIndexes[] = {
     "CREATE INDEX LoginsByOwner ON Logins (KeyUserName)",
     "CREATE INDEX LoginsListing ON Logins (KeyUserName, Counter, Category, ShortName, Uuid)",
@@ -182,6 +183,9 @@ DbStatus createSchema(Connection& connection) {
             !status.ok()) {
             return status;
         }
+    }
+    if (DbStatus status = keepBlobsLast(connection); !status.ok()) {
+        return status;
     }
     for (const char* sql : kIndexes) {
         if (DbStatus status = connection.exec(QString::fromLatin1(sql)); !status.ok()) {

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include "storage/BlobTables.h"
 #include "storage/Schema.h"
 #include "storage/SchemaCheck.h"
 
@@ -199,6 +200,9 @@ DbStatus bringSchemaUpToDate(Connection& connection, UpgradeRule rule) {
         return transaction.status();
     }
     if (DbStatus status = addMissingColumns(connection, reference.value()); !status.ok()) {
+        return status;
+    }
+    if (DbStatus status = keepBlobsLast(connection); !status.ok()) {
         return status;
     }
     if (DbStatus status = identifyRows(connection); !status.ok()) {

@@ -80,7 +80,8 @@ private Q_SLOTS:
         QCOMPARE(test::control<QPushButton>(window, u"cmdLogin"_s)->text(),
                  u"Log In / Create New User"_s);
         QCOMPARE(box("txtUserName")->maxLength(), 15);
-        QCOMPARE(box("txtPassword")->maxLength(), 15);
+        // Long enough for a protected account's pass phrase.
+        QCOMPARE(box("txtPassword")->maxLength(), 128);
         QCOMPARE(box("txtPassword")->echoMode(), QLineEdit::Password);
         // The greeting at every start until a login succeeds.
         QCOMPARE(dialogs->texts(), QStringList{kFirstRun});

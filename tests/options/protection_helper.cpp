@@ -69,7 +69,12 @@ int save(DatabaseAccess& database, const QString& name, const QString& phrase, i
                                   QString(),
                                   QString(),
                                   QStringLiteral("Saved")};
-        if (store.CreateRecord(login->account, fields).outcome != SaveOutcome::Saved) {
+        const SaveOutcome outcome = store.CreateRecord(login->account, fields).outcome;
+        // A record the run before saved but was killed before telling is there already.
+        if (outcome == SaveOutcome::ShortNameInUse) {
+            continue;
+        }
+        if (outcome != SaveOutcome::Saved) {
             say(QStringLiteral("error"));
             return 1;
         }

@@ -10,6 +10,9 @@
 #include "core/AccountKeys.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
+#include "images/ImageStore.h"
+#include "journal/JournalDate.h"
+#include "journal/JournalStore.h"
 #include "options/AccountProtection.h"
 #include "vault/RecordStore.h"
 
@@ -137,6 +140,12 @@ private Q_SLOTS:
         QCOMPARE(matchOf(u"secret1"_s), LoginMatch::WrongPassword);
         QCOMPARE(matchOf(u"abc"_s.repeated(50)), LoginMatch::WrongPassword);
         QCOMPARE(attemptLogin(database, u"bert"_s, u"secret2"_s)->match, LoginMatch::Matches);
+        // An account in the shared format takes what the 15-character box of older builds kept.
+        QVERIFY(CreateUser(database, u"carl"_s, u"fifteen-chars-x"_s).ok());
+        QCOMPARE(attemptLogin(database, u"carl"_s, u"fifteen-chars-x and more"_s)->match,
+                 LoginMatch::Matches);
+        QCOMPARE(attemptLogin(database, u"carl"_s, u"fifteen-chars-"_s)->match,
+                 LoginMatch::WrongPassword);
 
         // A second protection is refused: the account has no password in the shared format.
         QCOMPARE(protectAccount(database, owner, u"secret1"_s, kPhrase, test::cheapKdf(), {},
@@ -170,6 +179,22 @@ private Q_SLOTS:
                          .outcome,
                      SaveOutcome::Saved);
         }
+        // A day of the journal and a picture (its bytes are what a reader of the file must
+        // not find).
+        const QString entry = u"Dear diary, the safe code is 4711-ÄÖÜ"_s;
+        QVERIFY(writeJournalEntry(session->program->database(), state().UserNameCipher,
+                                  journalDateText(QDate(2026, 3, 5)), storedJournalValue(entry),
+                                  QDate(2026, 3, 5))
+                    .ok());
+        const QByteArray pictureBytes = QByteArray("unmistakable picture bytes ").repeated(4000);
+        const QString picturePath = session->env.tempBase() + u"holiday-photo.jpg"_s;
+        {
+            QFile picture(picturePath);
+            QVERIFY(picture.open(QIODevice::WriteOnly));
+            picture.write(pictureBytes);
+        }
+        QVERIFY(!AddImages(session->program->database(), state().CurrentAccount, {picturePath})
+                     .failure);
         auto* box = main()->findChild<QGroupBox*>(u"fraProtect"_s);
         QVERIFY(box != nullptr);
         const auto text = [this](const QString& name, const QString& value) {
@@ -191,7 +216,11 @@ private Q_SLOTS:
         QCOMPARE(told.size(), 1);
         QVERIFY(told.first().startsWith(u"Your data is now protected"_s));
         QVERIFY(state().CurrentAccount.isProtected());
-        QVERIFY(!test::databaseHoldsText(state().DatabasePath, secret));
+        for (const QString& kept : {secret, entry, u"holiday-photo"_s}) {
+            QVERIFY2(!test::databaseHoldsText(state().DatabasePath, kept), qPrintable(kept));
+        }
+        QVERIFY(!test::databaseHoldsText(state().DatabasePath,
+                                         QString::fromLatin1(pictureBytes.left(27))));
         QVERIFY(!test::control<QWidget>(main(), u"txtPassPhrase"_s)->isVisibleTo(box));
         QVERIFY(test::control<QLabel>(main(), u"lblProtected"_s)->isVisibleTo(box));
 
@@ -226,6 +255,18 @@ private Q_SLOTS:
                 store.ShowRecord(state().CurrentAccount, lines.value().first().counter);
             QVERIFY(shown.ok() && shown.value());
             QCOMPARE(shown.value()->fields.password, secret);
+            const auto day = LoadJournalEntry(session->program->database(), state().CurrentAccount,
+                                              journalDateText(QDate(2026, 3, 5)));
+            QVERIFY(day.ok() && day.value());
+            QCOMPARE(*day.value(), entry);
+            const auto pictures = ListImages(session->program->database(), state().CurrentAccount);
+            QVERIFY(pictures.ok());
+            QCOMPARE(pictures.value().size(), 1);
+            QCOMPARE(pictures.value().first().name, u"holiday-photo.jpg"_s);
+            const auto bytes = readImageBytes(session->program->database(), state().CurrentAccount,
+                                              pictures.value().first().counter);
+            QVERIFY(bytes.ok() && bytes.value());
+            QCOMPARE(*bytes.value(), pictureBytes);
         }
         // The login box does not keep the pass phrase for the session.
         QVERIFY(test::control<QLineEdit>(test::window(u"frmLogin"_s), u"txtPassword"_s)
