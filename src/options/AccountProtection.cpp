@@ -100,6 +100,16 @@ ProtectionOutcome protectAccount(DatabaseAccess& database, const QString& owner,
         return failure(R::Failed, write.status());
     }
     Connection& connection = write.connection();
+    // What the conversion replaces is overwritten in the file, not only let go: the shared
+    // form of a value must not stay readable in a page's free space.
+    if (DbStatus status = connection.exec(QStringLiteral("PRAGMA secure_delete = ON"));
+        !status.ok()) {
+        return failure(R::Failed, status);
+    }
+    const struct SecureDeleteOff {
+        Connection& connection;
+        ~SecureDeleteOff() { connection.exec(QStringLiteral("PRAGMA secure_delete = OFF")); }
+    } restore{connection};
     // Only the account's own password lets it be protected.
     Statement check = connection.prepare(QStringLiteral(
         "SELECT count(*) FROM Users WHERE UserName = ?1 AND Password = ?2 AND KeyWrapped IS NULL"));
