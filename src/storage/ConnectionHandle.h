@@ -11,6 +11,9 @@
 
 namespace ks {
 
+// The bytes of a database file's salt, at its start (the key is derived from it).
+inline constexpr int kSaltBytes = 16;
+
 namespace detail {
 
 // The engine connection shared by a Connection and its statements. Closing it finalizes every

@@ -7,12 +7,6 @@
 
 namespace ks {
 
-namespace {
-
-constexpr int kSaltBytes = 16;
-
-}  // namespace
-
 // ---- DatabaseAccess ----
 
 DatabaseAccess::DatabaseAccess(QString path, QString passPhrase, Mode mode)

@@ -1,13 +1,13 @@
 #include <openssl/evp.h>
 #include <QFile>
 
+#include "storage/ConnectionHandle.h"
 #include "storage/Database.h"
 
 namespace ks {
 
 namespace {
 
-constexpr int kSaltBytes = 16;
 constexpr int kKeyBytes = 32;
 constexpr int kKdfIterations = 64000;  // the engine's own default for pass phrases
 

@@ -24,7 +24,7 @@ struct Index {
     QString sql;
 };
 
-QList<Column> columnsOf(Connection& connection, const QString& table) {
+QList<Column> tableColumns(Connection& connection, const QString& table) {
     QList<Column> columns;
     Statement info = connection.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(table));
     while (info.next()) {
@@ -64,10 +64,10 @@ DbStatus addColumn(Connection& connection, const QString& table, const Column& c
 DbStatus addMissingColumns(Connection& connection, Connection& reference) {
     for (const QString& table : schemaTableNames()) {
         QStringList present;
-        for (const Column& column : columnsOf(connection, table)) {
+        for (const Column& column : tableColumns(connection, table)) {
             present << column.name.toLower();
         }
-        for (const Column& column : columnsOf(reference, table)) {
+        for (const Column& column : tableColumns(reference, table)) {
             if (present.contains(column.name.toLower())) {
                 continue;
             }

@@ -105,8 +105,9 @@ QString documentText(const QTextDocument* document) {
 
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
     connect(document(), &QTextDocument::contentsChange, this, [this](int at, int, int added) {
-        const int end = std::min(at + added, document()->characterCount() - 1);
-        at = std::min(at, end);
+        const int last = std::max(0, document()->characterCount() - 1);
+        const int end = std::clamp(at + added, 0, last);
+        at = std::clamp(at, 0, end);
         if (changedFrom_.isNull()) {
             changedFrom_ = QTextCursor(document());
             changedTo_ = QTextCursor(document());
@@ -115,7 +116,7 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
             return;
         }
         changedFrom_.setPosition(std::min(changedFrom_.position(), at));
-        changedTo_.setPosition(std::max(changedTo_.position(), end));
+        changedTo_.setPosition(std::min(std::max(changedTo_.position(), end), last));
     });
 }
 
@@ -124,6 +125,8 @@ QString TextBox::text() const {
 }
 
 void TextBox::setText(const QString& text) {
+    // The marks of the text being replaced mean nothing for the new one.
+    changedFrom_ = changedTo_ = QTextCursor();
     if (!hasLongLine(text)) {
         setPlainText(text);
         changedFrom_ = changedTo_ = QTextCursor();

@@ -79,6 +79,30 @@ class TextBoxTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A text put in place of an edited one, or the box emptied: the box's record of what changed
+    // starts afresh, with no position outside the new text (the toolkit warns of one).
+    void textPutInPlaceOfAnEditedOneStartsAfresh() {
+        QTest::failOnWarning(QRegularExpression(u"out of range"_s));
+        Box box;
+        for (const QString& text : {u"n"_s.repeated(106), u"m"_s.repeated(54), u"x"_s}) {
+            box.setText(text);
+            box.putCursor(box.document()->characterCount() - 1);
+            QTest::keyClicks(&box, u"ab"_s);
+            QCOMPARE(box.text(), text + u"ab"_s);
+            box.clear();
+            QCOMPARE(box.text(), QString());
+            // Text given by the toolkit's own calls, then emptied.
+            box.setPlainText(text);
+            box.clear();
+            QCOMPARE(box.text(), QString());
+        }
+        box.setText(longLine(20000));
+        box.putCursor(box.document()->characterCount() - 1);
+        QTest::keyClicks(&box, u"c"_s);
+        box.setText(u"short"_s);
+        QCOMPARE(box.text(), u"short"_s);
+    }
+
     void longLinesAreHeldInPiecesAndReadBackWhole() {
         Box box;
         const QString text =
