@@ -136,8 +136,8 @@ private Q_SLOTS:
         const QString path = env->databasePath();
         QVERIFY(!test::databaseHoldsBytes(path, picture.mid(1'000'000, 4096)));
         QVERIFY(!test::databaseHoldsBytes(path, archiveRead.data().mid(1'000'000, 4096)));
-        QVERIFY(!test::databaseHoldsTextForm(path, u"Фото"_s));
-        QVERIFY(!test::databaseHoldsTextForm(path, u"Отчёт"_s));
+        QVERIFY(!test::databaseHoldsText(path, u"Фото"_s));
+        QVERIFY(!test::databaseHoldsText(path, u"Отчёт"_s));
         // Checked out byte for byte.
         QCOMPARE(checkOutAll(CheckOutKind::Files, sealed).written, QStringList{dest() + name});
         QCOMPARE(read(dest() + name), content);

@@ -120,15 +120,15 @@ private Q_SLOTS:
         QCOMPARE(found(anna, u"ålesund"_s), QList<QDate>{kThird});
         // Neither the texts nor their shared cipher texts are anywhere in the file.
         for (const QString& text : {nonLatin, long1.left(2000), u"Straße"_s}) {
-            QVERIFY(!test::databaseHoldsTextForm(env->databasePath(), text));
-            QVERIFY(!test::databaseHoldsTextForm(env->databasePath(), EncryptField(text)));
+            QVERIFY(!test::databaseHoldsText(env->databasePath(), text));
+            QVERIFY(!test::databaseHoldsText(env->databasePath(), EncryptField(text)));
         }
         // The look is real: a plain account's entry is found.
         const QString bert = EncryptField(u"bert"_s);
         QVERIFY(
             writeJournalEntry(*database, bert, day(kFirst), storedJournalValue(nonLatin), kToday)
                 .ok());
-        QVERIFY(test::databaseHoldsTextForm(env->databasePath(), EncryptField(nonLatin)));
+        QVERIFY(test::databaseHoldsText(env->databasePath(), EncryptField(nonLatin)));
     }
 
     void damagedEntriesShowAsSuchWhileTheRestOpens() {

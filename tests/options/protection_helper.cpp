@@ -5,6 +5,7 @@
 #include <QThread>
 #include <cstdio>
 
+#include "ProtectedAccount.h"
 #include "app/LoginCheck.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
@@ -21,21 +22,16 @@ void say(const QString& line) {
     std::fflush(stdout);
 }
 
-KdfParams cheapKdf() {
-    KdfParams params = calibrateKdf(0, 8192);
-    params.opsLimit = 1;
-    return params;
-}
-
 // Protects `name` (password `password`) with `phrase`, a little slowly, so that a kill finds it
 // in the middle.
 int protect(DatabaseAccess& database, const QString& name, const QString& password,
             const QString& phrase) {
-    const ProtectionOutcome outcome = protectAccount(database, EncryptField(name), password, phrase,
-                                                     cheapKdf(), accountConversionParts(), [] {
-                                                         QThread::usleep(300);
-                                                         return true;
-                                                     });
+    const ProtectionOutcome outcome =
+        protectAccount(database, EncryptField(name), password, phrase, test::cheapKdf(),
+                       accountConversionParts(), [] {
+                           QThread::usleep(300);
+                           return true;
+                       });
     say(outcome.result == ProtectionOutcome::Result::Protected ? QStringLiteral("protected")
                                                                : outcome.status.detail);
     return outcome.result == ProtectionOutcome::Result::Protected ? 0 : 1;

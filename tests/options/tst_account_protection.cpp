@@ -1,10 +1,10 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "DatabaseText.h"
 #include "GuiDriver.h"
 #include "ProtectedAccount.h"
 #include "Session.h"
+#include "StoredBytes.h"
 #include "app/Accounts.h"
 #include "app/LoginCheck.h"
 #include "core/AccountKeys.h"

@@ -70,7 +70,7 @@ bool databaseHoldsBytes(const QString& databasePath, const QByteArray& bytes) {
     return !bytes.isEmpty() && holdsAny(databasePath, {bytes});
 }
 
-bool databaseHoldsTextForm(const QString& databasePath, const QString& text) {
+bool databaseHoldsText(const QString& databasePath, const QString& text) {
     if (text.isEmpty()) {
         return false;
     }

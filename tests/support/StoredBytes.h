@@ -11,7 +11,7 @@ namespace ks::test {
 // fails when the database cannot be read.
 bool databaseHoldsBytes(const QString& databasePath, const QByteArray& bytes);
 
-// The same for a text, as UTF-8 and as UTF-16.
-bool databaseHoldsTextForm(const QString& databasePath, const QString& text);
+// The same for a text, as UTF-8 and as UTF-16; the empty text is never looked for.
+bool databaseHoldsText(const QString& databasePath, const QString& text);
 
 }  // namespace ks::test

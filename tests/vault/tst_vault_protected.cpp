@@ -2,9 +2,9 @@
 // accounts in the shared format, and the conversion of an account's records to the sealed form.
 #include <QtTest>
 
-#include "DatabaseText.h"
 #include "ProtectedAccount.h"
 #include "ScriptedDialogs.h"
+#include "StoredBytes.h"
 #include "TestEnvironment.h"
 #include "core/AccountValues.h"
 #include "crypto/FieldCipher.h"

@@ -3,10 +3,10 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "DatabaseText.h"
 #include "GuiDriver.h"
 #include "ProtectedAccount.h"
 #include "Session.h"
+#include "StoredBytes.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "vault/RecordStore.h"
