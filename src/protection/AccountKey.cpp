@@ -9,14 +9,10 @@ namespace ks {
 namespace {
 
 constexpr char kVersion = 1;
-constexpr qsizetype kKeyBytes = crypto_aead_xchacha20poly1305_ietf_KEYBYTES;
+constexpr qsizetype kDataKeyBytes = crypto_aead_xchacha20poly1305_ietf_KEYBYTES;
 constexpr qsizetype kNonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
 constexpr qsizetype kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
-constexpr qsizetype kWrappedBytes = 1 + kNonceBytes + kKeyBytes + kTagBytes;
-
-const unsigned char* bytesOf(QByteArrayView view) {
-    return reinterpret_cast<const unsigned char*>(view.data());
-}
+constexpr qsizetype kWrappedBytes = 1 + kNonceBytes + kDataKeyBytes + kTagBytes;
 
 QByteArray wrap(const SecretBytes& kek, const SecretBytes& dataKey, QByteArrayView binding) {
     QByteArray wrapped(kWrappedBytes, Qt::Uninitialized);
@@ -42,7 +38,7 @@ std::optional<NewAccountKey> createAccountKey(QStringView passPhrase, const KdfP
     if (!sodiumReady()) {
         return std::nullopt;
     }
-    SecretBytes dataKey(kKeyBytes);
+    SecretBytes dataKey(kDataKeyBytes);
     const SecretBytes kek = deriveKeyEncryptionKey(passPhrase, kdf);
     if (dataKey.empty() || kek.empty()) {
         return std::nullopt;
@@ -59,13 +55,13 @@ SecretBytes unlockAccountKey(QStringView passPhrase, const AccountKeyRecord& rec
         return {};
     }
     const SecretBytes kek = deriveKeyEncryptionKey(passPhrase, record.kdf);
-    SecretBytes dataKey(kKeyBytes);
+    SecretBytes dataKey(kDataKeyBytes);
     if (kek.empty() || dataKey.empty()) {
         return {};
     }
     const unsigned char* nonce = bytesOf(wrapped) + 1;
     if (crypto_aead_xchacha20poly1305_ietf_decrypt(
-            dataKey.data(), nullptr, nullptr, nonce + kNonceBytes, kKeyBytes + kTagBytes,
+            dataKey.data(), nullptr, nullptr, nonce + kNonceBytes, kDataKeyBytes + kTagBytes,
             bytesOf(binding), static_cast<unsigned long long>(binding.size()), nonce,
             kek.data()) != 0) {
         return {};
@@ -76,7 +72,7 @@ SecretBytes unlockAccountKey(QStringView passPhrase, const AccountKeyRecord& rec
 std::optional<AccountKeyRecord> rewrapAccountKey(const SecretBytes& dataKey,
                                                  QStringView newPassPhrase, const KdfParams& kdf,
                                                  QByteArrayView binding) {
-    if (dataKey.size() != kKeyBytes) {
+    if (dataKey.size() != kDataKeyBytes) {
         return std::nullopt;
     }
     const SecretBytes kek = deriveKeyEncryptionKey(newPassPhrase, kdf);

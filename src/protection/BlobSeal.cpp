@@ -18,10 +18,6 @@ crypto_secretstream_xchacha20poly1305_state* stateOf(std::vector<unsigned char>&
     return reinterpret_cast<crypto_secretstream_xchacha20poly1305_state*>(bytes.data());
 }
 
-const unsigned char* bytesOf(QByteArrayView view) {
-    return reinterpret_cast<const unsigned char*>(view.data());
-}
-
 }  // namespace
 
 qint64 sealedBlobSize(qint64 plainSize) {

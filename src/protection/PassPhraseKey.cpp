@@ -11,7 +11,7 @@ namespace ks {
 
 namespace {
 
-constexpr int kKeyBytes = 32;
+constexpr int kKeyEncryptionKeyBytes = 32;
 constexpr quint64 kMostPasses = 64;
 
 QByteArray newSalt() {
@@ -36,7 +36,7 @@ SecretBytes deriveKeyEncryptionKey(QStringView passPhrase, const KdfParams& para
     QByteArray utf8 = passPhrase.toUtf8();
     const SecretBytes phrase = SecretBytes::copyOf(utf8);
     sodium_memzero(utf8.data(), static_cast<std::size_t>(utf8.size()));
-    SecretBytes key(kKeyBytes);
+    SecretBytes key(kKeyEncryptionKeyBytes);
     if (phrase.empty() || key.empty()) {
         return {};
     }

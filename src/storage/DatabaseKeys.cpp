@@ -8,7 +8,7 @@ namespace ks {
 
 namespace {
 
-constexpr int kKeyBytes = 32;
+constexpr int kDatabaseKeyBytes = 32;
 constexpr int kKdfIterations = 64000;  // the engine's own default for pass phrases
 
 QByteArray hexKeyClause(const QByteArray& bytes) {
@@ -17,11 +17,11 @@ QByteArray hexKeyClause(const QByteArray& bytes) {
 
 QByteArray deriveKey(const QString& passPhrase, const QByteArray& salt) {
     const QByteArray phrase = passPhrase.toUtf8();
-    QByteArray key(kKeyBytes, '\0');
-    const int ok = PKCS5_PBKDF2_HMAC_SHA1(phrase.constData(), static_cast<int>(phrase.size()),
-                                          reinterpret_cast<const unsigned char*>(salt.constData()),
-                                          static_cast<int>(salt.size()), kKdfIterations, kKeyBytes,
-                                          reinterpret_cast<unsigned char*>(key.data()));
+    QByteArray key(kDatabaseKeyBytes, '\0');
+    const int ok = PKCS5_PBKDF2_HMAC_SHA1(
+        phrase.constData(), static_cast<int>(phrase.size()),
+        reinterpret_cast<const unsigned char*>(salt.constData()), static_cast<int>(salt.size()),
+        kKdfIterations, kDatabaseKeyBytes, reinterpret_cast<unsigned char*>(key.data()));
     return ok == 1 ? key : QByteArray();
 }
 
