@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "core/AccountValues.h"
+#include "core/BlobRowSealing.h"
 #include "core/SealedBlobs.h"
 #include "images/ImageTexts.h"
 #include "storage/Schema.h"
@@ -175,61 +176,7 @@ Result<bool> readStoredArchive(DatabaseAccess& database, const Account& account,
 }
 
 DbStatus sealFiles(Connection& connection, const AccountConversion& conversion) {
-    Statement rows =
-        selectOwned(connection, kTable, QStringLiteral("Counter"), conversion.from.owner);
-    QList<qint64> counters;
-    while (rows.next()) {
-        counters.append(rows.integer(0));
-    }
-    if (!rows.status().ok()) {
-        return rows.status();
-    }
-    Statement row = connection.prepare(
-        QStringLiteral("SELECT FileName, Uuid FROM Files INDEXED BY FilesByOwner WHERE "
-                       "UserName = ?2 AND Counter = ?1"));
-    for (const qint64 counter : counters) {
-        row.reset();
-        row.bind(1, counter).bind(2, conversion.from.owner);
-        if (!row.next()) {
-            if (!row.status().ok()) {
-                return row.status();
-            }
-            continue;
-        }
-        const QByteArray kept = row.blob(1);
-        const QByteArray uuid = kept.isEmpty() ? newRowUuid() : kept;
-        const QString plainName =
-            shownValue(conversion.from, columns::kFileName, uuid, row.text(0)).value_or(QString());
-        row.reset();
-        const std::optional<QString> name =
-            storedValue(conversion.to, columns::kFileName, uuid, plainName);
-        if (!name) {
-            return {DbCode::Failed, QStringLiteral("a name could not be sealed")};
-        }
-        const auto rewrite = [&](qint64 sealedSize, const QByteArray* sealed) {
-            Statement update = connection.prepare(
-                QStringLiteral(
-                    "UPDATE Files SET FileName = ?1, Uuid = ?2, Modified = ?3, File = %1 "
-                    "WHERE Counter = ?5")
-                    .arg(sealed ? QStringLiteral("?4") : QStringLiteral("zeroblob(?4)")));
-            update.bind(1, *name).bindBlob(2, uuid).bind(3, rowWriteTime());
-            if (sealed) {
-                update.bindBlob(4, *sealed);
-            } else {
-                update.bind(4, sealedSize);
-            }
-            return update.bind(5, counter).run();
-        };
-        if (DbStatus status =
-                sealStoredBlob(connection, conversion.to, {columns::kFile, counter, uuid}, rewrite);
-            !status.ok()) {
-            return status;
-        }
-        if (conversion.rowDone && !conversion.rowDone()) {
-            return {DbCode::Cancelled, {}};
-        }
-    }
-    return {};
+    return sealNamedBlobRows(connection, conversion, columns::kFileName, columns::kFile);
 }
 
 }  // namespace ks

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "core/AccountValues.h"
+#include "core/BlobRowSealing.h"
 #include "core/SealedBlobs.h"
 #include "storage/Schema.h"
 
@@ -224,62 +225,7 @@ Result<int> DeleteImages(DatabaseAccess& database, const Account& account,
 }
 
 DbStatus sealImages(Connection& connection, const AccountConversion& conversion) {
-    Statement rows = selectOwned(connection, QStringLiteral("Images"), QStringLiteral("Counter"),
-                                 conversion.from.owner);
-    QList<qint64> counters;
-    while (rows.next()) {
-        counters.append(rows.integer(0));
-    }
-    if (!rows.status().ok()) {
-        return rows.status();
-    }
-    // Read through the owner's index: the row keeps its identity after its picture.
-    Statement row = connection.prepare(
-        QStringLiteral("SELECT ImageName, Uuid FROM Images INDEXED BY ImagesByOwner WHERE "
-                       "UserName = ?2 AND Counter = ?1"));
-    for (const qint64 counter : counters) {
-        row.reset();
-        row.bind(1, counter).bind(2, conversion.from.owner);
-        if (!row.next()) {
-            if (!row.status().ok()) {
-                return row.status();
-            }
-            continue;
-        }
-        const QByteArray kept = row.blob(1);
-        const QByteArray uuid = kept.isEmpty() ? newRowUuid() : kept;
-        const QString plainName =
-            shownValue(conversion.from, columns::kImageName, uuid, row.text(0)).value_or(QString());
-        const std::optional<QString> name =
-            storedValue(conversion.to, columns::kImageName, uuid, plainName);
-        row.reset();
-        if (!name) {
-            return {DbCode::Failed, QStringLiteral("a name could not be sealed")};
-        }
-        const auto rewrite = [&](qint64 sealedSize, const QByteArray* sealed) {
-            Statement update = connection.prepare(
-                QStringLiteral(
-                    "UPDATE Images SET ImageName = ?1, Uuid = ?2, Modified = ?3, Image = %1 "
-                    "WHERE Counter = ?5")
-                    .arg(sealed ? QStringLiteral("?4") : QStringLiteral("zeroblob(?4)")));
-            update.bind(1, *name).bindBlob(2, uuid).bind(3, rowWriteTime());
-            if (sealed) {
-                update.bindBlob(4, *sealed);
-            } else {
-                update.bind(4, sealedSize);
-            }
-            return update.bind(5, counter).run();
-        };
-        const AccountBlob blob{columns::kImage, counter, uuid};
-        if (DbStatus status = sealStoredBlob(connection, conversion.to, blob, rewrite);
-            !status.ok()) {
-            return status;
-        }
-        if (conversion.rowDone && !conversion.rowDone()) {
-            return {DbCode::Cancelled, {}};
-        }
-    }
-    return {};
+    return sealNamedBlobRows(connection, conversion, columns::kImageName, columns::kImage);
 }
 
 }  // namespace ks
