@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "BenchFiles.h"
 #include "BenchSupport.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
@@ -21,17 +22,11 @@
 #include "storage/BlobStream.h"
 
 using namespace ks;
+using ks::bench::QuietStatus;
 using ks::bench::statusKb;
 using ks::bench::verdict;
 
 namespace {
-
-class QuietStatus final : public WorkStatus {
-public:
-    void begin(const QString&) override {}
-    void showStatus(const QString&) override {}
-    void end() override {}
-};
 
 // A file of `megabytes` MiB: blocks of random bytes between blocks of text, so that it packs to
 // a little over half its size.

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "BenchFiles.h"
 #include "BenchSupport.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
@@ -20,36 +21,12 @@
 #include "images/ImageStore.h"
 
 using namespace ks;
+using ks::bench::makeFile;
+using ks::bench::QuietStatus;
 using ks::bench::statusKb;
 using ks::bench::verdict;
 
 namespace {
-
-class QuietStatus final : public WorkStatus {
-public:
-    void begin(const QString&) override {}
-    void showStatus(const QString&) override {}
-    void end() override {}
-};
-
-// A file of `megabytes` MiB, half random blocks and half text (`randomOnly`: all random).
-QString makeFile(const QString& path, int megabytes, bool randomOnly) {
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    const QByteArray text =
-        QByteArray("The quick brown fox jumps over the lazy dog; ").repeated(1457);
-    QByteArray noise(65536, '\0');
-    for (int block = 0; block < megabytes * 16; ++block) {
-        if (randomOnly || block % 2 == 0) {
-            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(noise.data()),
-                                                  noise.size() / 4);
-            file.write(noise);
-        } else {
-            file.write(text.left(65536));
-        }
-    }
-    return path;
-}
 
 Account protectedAccount(const QString& owner) {
     QByteArray key(32, '\0');
