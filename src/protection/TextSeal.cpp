@@ -54,7 +54,10 @@ std::optional<QString> openText(const SecretBytes& dataKey, QStringView stored,
     const QByteArray encoded = stored.mid(kSealedTextPrefix.size()).toLatin1();
     const auto decoded =
         QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded || decoded.decoded.size() < kNonceBytes + kTagBytes) {
+    // Only the one text that sealing writes is taken: base64 leaves a few bits of its last
+    // character unused, and another character there would read as the same bytes.
+    if (!decoded || decoded.decoded.size() < kNonceBytes + kTagBytes ||
+        decoded.decoded.toBase64() != encoded) {
         return std::nullopt;
     }
     const QByteArray& sealed = decoded.decoded;
