@@ -41,13 +41,18 @@ void Report::heading(const char* title) {
     std::printf("\n%s\n", title);
 }
 
+void Report::section(const char* title, const char* journalTag) {
+    heading(title);
+    comparedHeading_ = false;
+    journalTag_ = journalTag;
+}
+
 void Report::compared(const char* action, const Samples& scale, const Samples& empty) {
-    static bool first = true;
-    if (first) {
+    if (!comparedHeading_) {
         heading(
             "action                                                      scale: median  worst"
             " | empty: median  worst |  ratio | goal                           |");
-        first = false;
+        comparedHeading_ = true;
     }
     std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | %-30s | %s\n", action, scale.median(),
                 scale.worst(), empty.median(), empty.worst(), ratio(scale.median(), empty.median()),
@@ -76,7 +81,10 @@ void Report::firstLoginOnX(const Samples& scale, const Samples& empty, const QSt
 
 void Report::journal(const Samples& bigKeys, const Samples& smallKeys, const Samples& bigOpen,
                      const Samples& smallOpen) {
-    heading("journal (1 MB entry at scale; the empty database's short entry for comparison)");
+    std::printf(
+        "\njournal%s (1 MB entry at scale; the empty database's short entry for "
+        "comparison)\n",
+        journalTag_);
     std::printf(
         "%-58s %8.2f p90 %6.2f max | small entry: p90 %6.2f max %6.2f | goal p90 < 5, "
         "max < 10 | %s\n",

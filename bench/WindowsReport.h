@@ -11,6 +11,10 @@ class Report {
 public:
     explicit Report(int rounds);
 
+    // Starts a section of its own: the figures that follow are of what `title` says, and the
+    // journal's heading carries `journalTag` (", protected account").
+    void section(const char* title, const char* journalTag);
+
     // An action at scale against the same action on the nearly empty database (medians): under
     // one frame, or under 30 ms and at most twice the empty figure.
     void compared(const char* action, const Samples& scale, const Samples& empty);
@@ -36,6 +40,9 @@ public:
 
 private:
     void heading(const char* title);
+
+    bool comparedHeading_ = false;
+    const char* journalTag_ = "";
 };
 
 }  // namespace ks::bench

@@ -70,8 +70,9 @@ double Samples::quantile(double q) const {
     return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
-BenchWorld::BenchWorld(const QString& root, const QString& name, const QString& database)
-    : folder_(root + name + QLatin1Char('/')) {
+BenchWorld::BenchWorld(const QString& root, const QString& name, const QString& database,
+                       const QString& secret)
+    : folder_(root + name + QLatin1Char('/')), secret_(secret) {
     for (const char* sub : {"app/help", "data/Keystead", "tmp", "home"}) {
         makePrivateFolder(folder_ + QString::fromLatin1(sub));
     }
@@ -104,7 +105,7 @@ void BenchWorld::start() {
 }
 
 bool BenchWorld::logIn(const QString& name) {
-    test::logIn(name, userPassword());
+    test::logIn(name, secret_);
     return program_->state().LoggedIn;
 }
 

@@ -8,6 +8,7 @@
 
 #include "ScriptedDialogs.h"
 #include "Session.h"
+#include "WindowsFill.h"
 #include "app/Program.h"
 
 namespace ks::bench {
@@ -34,10 +35,12 @@ private:
 
 // A private world for one database: program folder with the template, data folder holding a
 // copy of the database, temporary folder and home, all inside one folder of the run. Programs
-// of different worlds never live at the same time (window names are unique).
+// of different worlds never live at the same time (window names are unique). Its users log in
+// with `secret` (a protected account's pass phrase, or the password every user shares).
 class BenchWorld {
 public:
-    BenchWorld(const QString& root, const QString& name, const QString& database);
+    BenchWorld(const QString& root, const QString& name, const QString& database,
+               const QString& secret = userPassword());
 
     // Points the environment at this world and starts a program at its login window.
     void start();
@@ -51,6 +54,7 @@ public:
 
 private:
     QString folder_;
+    QString secret_;
     std::shared_ptr<test::FakeClock> clock_ = std::make_shared<test::FakeClock>();
     std::unique_ptr<Program> program_;
 };

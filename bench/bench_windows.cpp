@@ -1,10 +1,12 @@
 // What the user waits for in the real windows, driven offscreen by their names: each action
 // from its click or key until the event loop is idle again (repaint included), on a database of
 // 10 users x 2,000 records x 3,650 journal days against a nearly empty one (rounds interleaved),
-// one user's growth from 1,000 to 50,000 records, a 1 MB journal entry, and peak memory. Every
-// figure is printed beside its goal with "ok" or "over".
+// one user's growth from 1,000 to 50,000 records, a 1 MB journal entry, peak memory, and the
+// comparison again with the measured user's account protected (its values sealed, logged in
+// with its pass phrase). Every figure is printed beside its goal with "ok" or "over".
 //
 //   bench_windows [--rounds N]       (N rounds of the scale/empty comparison, 5 by default)
+//   bench_windows --protected N      (only the protected account's figures, N rounds)
 //   bench_windows --growth           (only one user's growth and the memory figures)
 //   bench_windows --journal N        (only the journal's figures, N rounds)
 //   bench_windows --vault N          (only the record list's figures, N rounds)
@@ -14,17 +16,19 @@
 // machine has one, else the display the bench runs under (xvfb-run -a); skipped without either.
 //
 // The filled databases are kept under /tmp/keystead-bench-windows (or $KEYSTEAD_BENCH_CACHE),
-// so only the first run pays for the fill. Everything else lives in a private folder of the run;
-// the real home folder is never used.
+// so only the first run pays for the fill; the protected copies beside them. Everything else lives
+// in a private folder of the run; the real home folder is never used.
 #include <QApplication>
-#include <QProcess>
 #include <QTemporaryDir>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "WindowsActions.h"
 #include "WindowsFill.h"
+#include "WindowsGrowth.h"
+#include "WindowsProtected.h"
 #include "WindowsReport.h"
 #include "WindowsWorld.h"
 #include "WindowsX11.h"
@@ -34,13 +38,22 @@ using namespace ks::bench;
 
 namespace {
 
-// Which actions a round times.
-enum class Part { All, Journal, Vault, Login };
+// Which actions a round times. A protected account's rounds time all of them and its search.
+enum class Part { All, Journal, Vault, Login, Protected };
 
 struct ComparedFigures {
     Samples firstLogin, listAll, filterOne, save, activation, logOutIn, previous, next, openDay,
-        keys;
+        keys, firstSearchKey, searchKeys;
 };
+
+// The vault's search box, a few keys: the first reads the texts searched in.
+void searchRound(WindowActions& actions, ComparedFigures& figures) {
+    const QList<double> keys = actions.searchKeys(QStringLiteral("harb"));
+    figures.firstSearchKey.add(keys.first());
+    for (qsizetype i = 1; i < keys.size(); ++i) {
+        figures.searchKeys.add(keys.at(i));
+    }
+}
 
 // One round on one database: a fresh program, every action a few times, the program ended.
 void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigures& figures,
@@ -59,6 +72,12 @@ void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigure
         figures.save.add(actions.saveNew());
         figures.activation.add(actions.activation());
     }
+    if (part == Part::Protected) {
+        if (!world.program().state().CurrentAccount.isProtected()) {
+            actions.problems.append(QStringLiteral("the account logged in is not protected"));
+        }
+        searchRound(actions, figures);
+    }
     for (int i = 0; i < (part == Part::Vault ? 0 : 2); ++i) {
         double previous = 0;
         double next = 0;
@@ -71,7 +90,7 @@ void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigure
         figures.keys.add(ms);
     }
     actions.backToVault();
-    for (int i = 0; i < (part == Part::All ? 2 : 0); ++i) {
+    for (int i = 0; i < (part == Part::All || part == Part::Protected ? 2 : 0); ++i) {
         figures.logOutIn.add(actions.logOutAndIn());
     }
     world.stop();
@@ -80,79 +99,6 @@ void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigure
             problems.append(plan.name + QStringLiteral(": ") + problem);
         }
     }
-}
-
-struct GrowthFigures {
-    Samples listAll, filterOne, save, firstSave, activation, firstSearchKey, searchKeys,
-        searchAtOnce;
-};
-
-GrowthFigures runGrowth(BenchWorld& world, const FillPlan& plan, QStringList& problems) {
-    GrowthFigures figures;
-    world.start();
-    WindowActions actions(world, plan);
-    actions.firstLogin();
-    for (int i = 0; i < 5 && world.program().state().LoggedIn; ++i) {
-        figures.listAll.add(actions.listAll());
-        figures.filterOne.add(actions.filterOne(i));
-        figures.save.add(actions.saveNew());
-        if (i == 0) {
-            figures.firstSave = figures.save;
-        }
-        figures.activation.add(actions.activation());
-    }
-    if (world.program().state().LoggedIn) {
-        const QList<double> keys = actions.searchKeys(QStringLiteral("harb"));
-        figures.firstSearchKey.add(keys.first());
-        for (qsizetype i = 1; i < keys.size(); ++i) {
-            figures.searchKeys.add(keys.at(i));
-        }
-    }
-    world.stop();
-    // A fresh program, whose first search comes at once after Ctrl+F.
-    world.start();
-    WindowActions again(world, plan);
-    again.firstLogin();
-    if (world.program().state().LoggedIn) {
-        figures.searchAtOnce.add(again.searchAtOnce(QLatin1Char('h')));
-    }
-    world.stop();
-    for (const QString& problem : actions.problems + again.problems) {
-        problems.append(plan.name + QStringLiteral(": ") + problem);
-    }
-    return figures;
-}
-
-// In a child process of its own (so that nothing else of the run counts): log in, list, filter,
-// save and come back to the main window, then report the resident peak.
-int memoryChild(const QString& database, int records) {
-    QTemporaryDir root;
-    usePrivateHome(root.path() + QLatin1Char('/'));
-    BenchWorld world(root.path() + QLatin1Char('/'), QStringLiteral("memory"), database);
-    FillPlan plan;
-    plan.recordsPerUser = records;
-    world.start();
-    WindowActions actions(world, plan);
-    actions.firstLogin();
-    if (world.program().state().LoggedIn) {
-        actions.listAll();
-        actions.filterOne(0);
-        actions.saveNew();
-        actions.activation();
-    }
-    world.stop();
-    std::printf("peak-kb %ld\n", peakResidentKb());
-    return actions.problems.isEmpty() ? 0 : 1;
-}
-
-long measureMemory(const QString& database, int records) {
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--memory"), database, QString::number(records)});
-    child.waitForFinished(300000);
-    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
-    const qsizetype at = out.indexOf(QStringLiteral("peak-kb "));
-    return at < 0 ? 0 : out.mid(at + 8).trimmed().toLong();
 }
 
 FillPlan plan(const char* name, int users, int records, bool fullJournal, bool bigEntry) {
@@ -188,6 +134,140 @@ void reportFirstLoginOnX(Report& report, const QStringList& databases, const QLi
     report.firstLoginOnX(figures[0], figures[1], server.description());
 }
 
+// `rounds` rounds on the scale and the nearly empty database (`paths`), interleaved round by
+// round, in worlds named for `kind` whose users log in with `secret`.
+std::array<ComparedFigures, 2> runRounds(const QString& root, const QString& kind,
+                                         const QList<FillPlan>& plans, const QStringList& paths,
+                                         const QString& secret, Part part, int rounds,
+                                         QStringList& problems) {
+    std::array<ComparedFigures, 2> figures;
+    if (rounds <= 0) {
+        return figures;
+    }
+    BenchWorld scaleWorld(root, QStringLiteral("scale") + kind, paths[0], secret);
+    BenchWorld emptyWorld(root, QStringLiteral("empty") + kind, paths[1], secret);
+    for (int round = 0; round < rounds; ++round) {
+        runRound(scaleWorld, plans[0], part, figures[0], problems);
+        runRound(emptyWorld, plans[1], part, figures[1], problems);
+    }
+    return figures;
+}
+
+// The rows of the scale/empty comparison that `part` measured, but the journal's own.
+void reportCompared(Report& report, Part part, const std::array<ComparedFigures, 2>& figures) {
+    const ComparedFigures& scale = figures[0];
+    const ComparedFigures& empty = figures[1];
+    if (part != Part::Journal) {
+        report.compared("save a new record (Save and Close -> main window refilled)", scale.save,
+                        empty.save);
+        report.compared("list all records (filter -> \"All Records\")", scale.listAll,
+                        empty.listAll);
+        report.compared("filter one category (~250 lines)", scale.filterOne, empty.filterOne);
+        report.compared("main window activation (editor closed -> lists refilled)",
+                        scale.activation, empty.activation);
+    }
+    if (part == Part::All || part == Part::Protected) {
+        report.compared("log out and in again", scale.logOutIn, empty.logOutIn);
+    }
+    if (part == Part::Protected) {
+        report.compared("search records: 1st key (texts read ahead)", scale.firstSearchKey,
+                        empty.firstSearchKey);
+        report.compared("search records: each later key", scale.searchKeys, empty.searchKeys);
+    }
+    if (part != Part::Vault) {
+        report.compared("previous entry across two years", scale.previous, empty.previous);
+        report.compared("next entry across two years", scale.next, empty.next);
+        report.firstLogin(scale.firstLogin, empty.firstLogin);
+    }
+}
+
+void reportJournal(Report& report, const std::array<ComparedFigures, 2>& figures) {
+    report.journal(figures[0].keys, figures[1].keys, figures[0].openDay, figures[1].openDay);
+}
+
+// The protected account's rounds: the measured user of each database protected (on a copy kept
+// beside it) and logged in with its pass phrase.
+std::array<ComparedFigures, 2> runProtectedRounds(const QString& root, const QList<FillPlan>& plans,
+                                                  const QStringList& paths, int rounds,
+                                                  QStringList& problems) {
+    QStringList protectedPaths;
+    QList<FillPlan> protectedPlans;
+    for (int i = 0; i < (rounds > 0 ? 2 : 0); ++i) {
+        protectedPaths.append(cachedProtectedDatabase(plans[i], paths[i]));
+        protectedPlans.append(plans[i]);
+        protectedPlans.last().name += QStringLiteral(" protected");
+        if (protectedPaths.last().isEmpty()) {
+            problems.append(protectedPlans.last().name + QStringLiteral(": could not be made"));
+            return {};
+        }
+    }
+    return runRounds(root, QStringLiteral("-protected"), protectedPlans, protectedPaths,
+                     userPassPhrase(), Part::Protected, rounds, problems);
+}
+
+void reportProtected(Report& report, const std::array<ComparedFigures, 2>& figures) {
+    report.section(
+        "protected account (the measured user's values sealed with its data key, logged in\n"
+        "through the login window with its pass phrase; the stretching is the cheapest, so the\n"
+        "logins leave out the pass phrase's deliberate cost)",
+        ", protected account");
+    reportCompared(report, Part::Protected, figures);
+    reportJournal(report, figures);
+}
+
+// The filled databases of `plans`, in their order; empty when one could not be filled.
+QStringList cachedDatabases(const QList<FillPlan>& plans) {
+    const QString templatePath =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/Template.dat");
+    QStringList paths;
+    for (const FillPlan& p : plans) {
+        paths.append(cachedDatabase(p, templatePath));
+        if (paths.last().isEmpty()) {
+            std::fprintf(stderr, "could not fill %s\n", qPrintable(p.name));
+            return {};
+        }
+    }
+    return paths;
+}
+
+// Only the figures of one part: the journal's, the record list's or the protected account's.
+void reportPart(Part part, int rounds, const std::array<ComparedFigures, 2>& plain,
+                const std::array<ComparedFigures, 2>& sealed, const QStringList& problems) {
+    Report report(rounds);
+    if (part == Part::Protected) {
+        reportProtected(report, sealed);
+    } else {
+        reportCompared(report, part, plain);
+    }
+    if (part == Part::Journal) {
+        reportJournal(report, plain);
+    }
+    report.problems(problems);
+}
+
+struct Options {
+    Part part = Part::All;
+    int rounds = 5;
+    bool growthOnly = false;
+};
+
+Options parseOptions(int argc, char** argv) {
+    Options options;
+    options.growthOnly = argc == 2 && std::strcmp(argv[1], "--growth") == 0;
+    if (options.growthOnly) {
+        options.rounds = 0;
+    } else if (argc == 3) {
+        const auto is = [argv](const char* name) { return std::strcmp(argv[1], name) == 0; };
+        options.part = is("--journal")     ? Part::Journal
+                       : is("--vault")     ? Part::Vault
+                       : is("--login")     ? Part::Login
+                       : is("--protected") ? Part::Protected
+                                           : Part::All;
+        options.rounds = std::atoi(argv[2]);
+    }
+    return options;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -202,104 +282,50 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--x11-login") == 0) {
         return firstLoginOnXChild(root, QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
-    const bool growthOnly = argc == 2 && std::strcmp(argv[1], "--growth") == 0;
-    const bool roundsGiven = argc == 3 && std::strcmp(argv[1], "--growth") != 0;
-    const Part part = !roundsGiven                             ? Part::All
-                      : std::strcmp(argv[1], "--journal") == 0 ? Part::Journal
-                      : std::strcmp(argv[1], "--vault") == 0   ? Part::Vault
-                      : std::strcmp(argv[1], "--login") == 0   ? Part::Login
-                                                               : Part::All;
-    const int rounds = growthOnly ? 0 : roundsGiven ? std::atoi(argv[2]) : 5;
-    const QString templatePath =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/Template.dat");
-
-    const FillPlan scale = plan("scale-10x2000x3650", 10, 2000, true, true);
-    const FillPlan empty = plan("nearly-empty", 1, 8, false, false);
+    const Options options = parseOptions(argc, argv);
+    const Part part = options.part;
+    const int rounds = options.rounds;
+    const QList<FillPlan> compared = {plan("scale-10x2000x3650", 10, 2000, true, true),
+                                      plan("nearly-empty", 1, 8, false, false)};
     const QList<FillPlan> growth = {plan("one-user-1k", 1, 1000, false, false),
                                     plan("one-user-10k", 1, 10000, false, false),
                                     plan("one-user-50k", 1, 50000, false, false)};
-    QStringList paths;
-    for (const FillPlan& p : QList<FillPlan>{scale, empty} + growth) {
-        paths.append(cachedDatabase(p, templatePath));
-        if (paths.last().isEmpty()) {
-            std::fprintf(stderr, "could not fill %s\n", qPrintable(p.name));
-            return 1;
-        }
+    const QStringList paths = cachedDatabases(compared + growth);
+    if (paths.isEmpty()) {
+        return 1;
     }
+    const QList<int> users = {measuredIndex(compared[0]), measuredIndex(compared[1])};
 
     QStringList problems;
-    const QList<int> users = {measuredIndex(scale), measuredIndex(empty)};
     if (part == Part::Login) {
         Report report(rounds);
         reportFirstLoginOnX(report, paths.mid(0, 2), users, rounds, problems);
         report.problems(problems);
         return 0;
     }
-    ComparedFigures atScale;
-    ComparedFigures atEmpty;
-    BenchWorld scaleWorld(root, QStringLiteral("scale"), paths[0]);
-    BenchWorld emptyWorld(root, QStringLiteral("empty"), paths[1]);
-    for (int round = 0; round < rounds; ++round) {
-        runRound(scaleWorld, scale, part, atScale, problems);
-        runRound(emptyWorld, empty, part, atEmpty, problems);
-    }
-    if (part == Part::Vault) {
-        Report report(rounds);
-        report.compared("save a new record (Save and Close -> main window refilled)", atScale.save,
-                        atEmpty.save);
-        report.compared("list all records (filter -> \"All Records\")", atScale.listAll,
-                        atEmpty.listAll);
-        report.compared("filter one category (~250 lines)", atScale.filterOne, atEmpty.filterOne);
-        report.compared("main window activation (editor closed -> lists refilled)",
-                        atScale.activation, atEmpty.activation);
-        report.problems(problems);
+    const std::array<ComparedFigures, 2> plain = runRounds(
+        root, QString(), compared, paths, userPassword(),
+        part == Part::Protected ? Part::All : part, part == Part::Protected ? 0 : rounds, problems);
+    const std::array<ComparedFigures, 2> sealed =
+        part == Part::All || part == Part::Protected
+            ? runProtectedRounds(root, compared, paths, rounds, problems)
+            : std::array<ComparedFigures, 2>{};
+    if (part != Part::All) {
+        reportPart(part, rounds, plain, sealed, problems);
         return 0;
     }
-    if (part == Part::Journal) {
-        Report report(rounds);
-        report.compared("previous entry across two years", atScale.previous, atEmpty.previous);
-        report.compared("next entry across two years", atScale.next, atEmpty.next);
-        report.firstLogin(atScale.firstLogin, atEmpty.firstLogin);
-        report.journal(atScale.keys, atEmpty.keys, atScale.openDay, atEmpty.openDay);
-        report.problems(problems);
-        return 0;
-    }
-    QList<GrowthFigures> grown;
-    for (int i = 0; i < growth.size(); ++i) {
-        BenchWorld world(root, growth[i].name, paths[2 + i]);
-        grown.append(runGrowth(world, growth[i], problems));
-    }
-    const long emptyKb = measureMemory(paths[1], empty.recordsPerUser);
-    const long bigKb = measureMemory(paths[4], growth[2].recordsPerUser);
-
+    const GrownFigures grown = runGrowthAndMemory(root, growth, paths.mid(2), paths[1],
+                                                  compared[1].recordsPerUser, problems);
     Report report(rounds);
-    if (!growthOnly) {
-        report.compared("save a new record (Save and Close -> main window refilled)", atScale.save,
-                        atEmpty.save);
-        report.compared("list all records (filter -> \"All Records\")", atScale.listAll,
-                        atEmpty.listAll);
-        report.compared("filter one category (~250 lines)", atScale.filterOne, atEmpty.filterOne);
-        report.compared("main window activation (editor closed -> lists refilled)",
-                        atScale.activation, atEmpty.activation);
-        report.compared("log out and in again", atScale.logOutIn, atEmpty.logOutIn);
-        report.compared("previous entry across two years", atScale.previous, atEmpty.previous);
-        report.compared("next entry across two years", atScale.next, atEmpty.next);
-        report.firstLogin(atScale.firstLogin, atEmpty.firstLogin);
+    if (!options.growthOnly) {
+        reportCompared(report, part, plain);
         reportFirstLoginOnX(report, paths.mid(0, 2), users, rounds, problems);
-        report.journal(atScale.keys, atEmpty.keys, atScale.openDay, atEmpty.openDay);
+        reportJournal(report, plain);
     }
-    report.growth(grown[0].listAll, grown[1].listAll, grown[2].listAll, "listing");
-    report.growth(grown[0].filterOne, grown[1].filterOne, grown[2].filterOne, "filtering");
-    report.growth(grown[0].save, grown[1].save, grown[2].save, "saving");
-    report.firstSave(grown[0].firstSave, grown[1].firstSave, grown[2].firstSave);
-    report.growth(grown[0].activation, grown[1].activation, grown[2].activation, "activation");
-    report.growth(grown[0].firstSearchKey, grown[1].firstSearchKey, grown[2].firstSearchKey,
-                  "1st key, read ahead");
-    report.growth(grown[0].searchAtOnce, grown[1].searchAtOnce, grown[2].searchAtOnce,
-                  "Ctrl+F, key at once");
-    report.growth(grown[0].searchKeys, grown[1].searchKeys, grown[2].searchKeys, "search keys");
-    report.savingDoesNotGrow(grown[0].save, grown[2].save);
-    report.memory(bigKb, emptyKb);
+    reportGrowth(report, grown);
+    if (!options.growthOnly) {
+        reportProtected(report, sealed);
+    }
     report.problems(problems);
     return 0;
 }
