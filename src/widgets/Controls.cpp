@@ -124,7 +124,7 @@ void ElidedComboBox::paintEvent(QPaintEvent* /*event*/) {
     const QRect field =
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
     option.currentText =
-        fontMetrics().elidedText(option.currentText, Qt::ElideRight, field.width());
+        fontMetrics().elidedText(shownText(option.currentText), elideMode(), field.width());
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 

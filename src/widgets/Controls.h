@@ -53,6 +53,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // What the closed box shows for its current item, and which end gives way when it is too
+    // long: the item's text, cut at its end, unless a box says otherwise.
+    virtual QString shownText(const QString& currentText) const { return currentText; }
+    virtual Qt::TextElideMode elideMode() const { return Qt::ElideRight; }
 };
 
 // A plain-text label that elides its text to the width it is given instead of widening its

@@ -2,8 +2,6 @@
 
 #include <QLocale>
 #include <QStandardItemModel>
-#include <QStyleOptionComboBox>
-#include <QStylePainter>
 
 namespace ks {
 
@@ -40,16 +38,8 @@ QString VolumeBox::currentFreeSpace() const {
     return currentData(kFreeSpaceRole).toString();
 }
 
-void VolumeBox::paintEvent(QPaintEvent* /*event*/) {
-    QStylePainter painter(this);
-    QStyleOptionComboBox option;
-    initStyleOption(&option);
-    painter.drawComplexControl(QStyle::CC_ComboBox, option);
-    const QRect field =
-        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-    option.currentText =
-        fontMetrics().elidedText(currentData(kPlaceRole).toString(), Qt::ElideLeft, field.width());
-    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+QString VolumeBox::shownText(const QString& /*currentText*/) const {
+    return currentData(kPlaceRole).toString();
 }
 
 }  // namespace ks

@@ -5,6 +5,7 @@
 // describes and compare the two byte for byte. Skipped when keepassxc-cli is not installed.
 #include <QtTest>
 
+#include "CsvTables.h"
 #include "interchange/CsvReader.h"
 #include "interchange/ImportPlan.h"
 #include "interchange/KeePassCsvWriter.h"
@@ -15,16 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-CsvTable tableOf(const QByteArray& bytes) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    CsvRead read = readCsv(buffer);
-    if (!read.ok()) {
-        qWarning() << read.error->message;
-    }
-    return read.table;
-}
+using test::tableOf;
 
 QByteArray uuid() {
     return QUuid::createUuid().toRfc4122().toBase64();

@@ -2,6 +2,7 @@
 // the import plan's short names and the KeePassXC CSV written back.
 #include <QtTest>
 
+#include "CsvTables.h"
 #include "interchange/CsvReader.h"
 #include "interchange/ImportPlan.h"
 #include "interchange/KeePassCsvWriter.h"
@@ -13,16 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-CsvTable tableOf(const QByteArray& bytes) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    CsvRead read = readCsv(buffer);
-    if (!read.ok()) {
-        qWarning() << read.error->message;
-    }
-    return read.table;
-}
+using test::tableOf;
 
 QList<MappedRow> mapped(const QByteArray& bytes) {
     const CsvTable table = tableOf(bytes);
