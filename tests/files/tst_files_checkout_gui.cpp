@@ -6,6 +6,10 @@ using namespace ks;
 using namespace ks::test;
 using namespace Qt::StringLiterals;
 
+// The folder tree reads folders on a thread of its own, which a loaded machine and the
+// sanitizers slow down a great deal.
+constexpr int kFolderWait = 30000;
+
 class FilesCheckOutGuiTest : public test::FilesGuiFixture {
     Q_OBJECT
 
@@ -137,13 +141,13 @@ private Q_SLOTS:
         // The home folder at first, in sight once the folders are read, also in a smaller tree
         // and after another folder is chosen; sideways too, never in the middle of its name.
         QCOMPARE(model->filePath(tree->currentIndex()), QDir::homePath());
-        QTRY_VERIFY(inSight());
+        QTRY_VERIFY_WITH_TIMEOUT(inSight(), kFolderWait);
         form6()->resize(form6()->minimumSizeHint());
-        QTRY_VERIFY(inSight());
+        QTRY_VERIFY_WITH_TIMEOUT(inSight(), kFolderWait);
         const QString deep = dest() + u"a/b/c/d"_s;
         QVERIFY(QDir().mkpath(deep));
         form6()->findChild<VolumeFolderChooser*>()->setCurrentFolder(deep);
-        QTRY_VERIFY(inSight());
+        QTRY_VERIFY_WITH_TIMEOUT(inSight(), kFolderWait);
         QCOMPARE(model->filePath(tree->currentIndex()), deep);
     }
 
@@ -157,12 +161,12 @@ private Q_SLOTS:
         auto* tree = test::control<QTreeView>(form6(), u"Dir1"_s);
         auto* model = static_cast<QFileSystemModel*>(tree->model());
         chooser->setCurrentFolder(gone);
-        QTRY_COMPARE(model->filePath(tree->currentIndex()), gone);
+        QTRY_COMPARE_WITH_TIMEOUT(model->filePath(tree->currentIndex()), gone, kFolderWait);
 
         // The chosen folder goes while the window is up: the tree lets go of it, and Start
         // says so and writes nowhere.
         QVERIFY(QDir(gone).removeRecursively());
-        QTRY_VERIFY(model->filePath(tree->currentIndex()) != gone);
+        QTRY_VERIFY_WITH_TIMEOUT(model->filePath(tree->currentIndex()) != gone, kFolderWait);
         QCOMPARE(pressed(form6(), u"Command2"_s),
                  QStringList{u"The folder "_s + gone +
                              u" is no longer there.  Choose another folder."_s});
