@@ -12,15 +12,15 @@ packages=(
     qt6-image-formats-plugins libmagickcore-6.q16-dev
     libsqlcipher-dev libssl-dev libsodium-dev libzxcvbn-dev libicu-dev
     gcab
-    keepassxc  # tests only: keepassxc-cli is the peer of the CSV import and export
     fonts-dejavu-core adwaita-icon-theme
     xvfb xauth
     librsvg2-bin
 )
 # Making the package: CPack's Debian generator runs dpkg-shlibdeps and file.
 package_tools=(dpkg-dev file)
-# Checking it: Debian's own checks, and a private session bus for the colour-scheme test.
-test_tools=(lintian desktop-file-utils appstream dbus-daemon)
+# Checking it: Debian's own checks, a private session bus for the colour-scheme test, and
+# keepassxc-cli, the peer of the CSV import and export.
+test_tools=(lintian desktop-file-utils appstream dbus-daemon keepassxc)
 case "${1:-}" in
     "") ;;
     --package) packages+=("${package_tools[@]}") ;;

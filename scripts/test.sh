@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds Keystead with its tests and runs the whole suite twice: as
-# built for use, then built with AddressSanitizer, UndefinedBehaviorSanitizer and leak detection.
+# Installs the dependencies, builds Keystead for use (the package is made from it and checked),
+# then builds it with AddressSanitizer, UndefinedBehaviorSanitizer and leak detection and runs
+# the whole suite there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --test
 jobs="$(nproc)"
 
 # Unity builds: the sources of each library compiled in batches, which halves a clean build.
+# The build for use makes the package and checks it, and shows that the benchmarks build; the
+# whole suite runs once, in the sanitizer build below, which runs every test this one has.
+# (`ctest` in build/ runs the whole suite here too, for a quicker run while working.)
 scripts/build.sh -DKEYSTEAD_BUILD_TESTS=ON -DKEYSTEAD_BUILD_BENCH=ON -DCMAKE_UNITY_BUILD=ON
-(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -L package)
 
 # The sanitizer build: tests only (the benchmarks are built once, above).
 launcher=()
