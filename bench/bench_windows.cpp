@@ -43,7 +43,7 @@ enum class Part { All, Journal, Vault, Login, Protected };
 
 struct ComparedFigures {
     Samples firstLogin, listAll, filterOne, save, activation, logOutIn, previous, next, openDay,
-        keys, firstSearchKey, searchKeys;
+        keys, firstSearchKey, searchKeys, lock;
 };
 
 // The vault's search box, a few keys: the first reads the texts searched in.
@@ -92,6 +92,7 @@ void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigure
     actions.backToVault();
     for (int i = 0; i < (part == Part::All || part == Part::Protected ? 2 : 0); ++i) {
         figures.logOutIn.add(actions.logOutAndIn());
+        figures.lock.add(actions.lockAndIn());
     }
     world.stop();
     for (const QString& problem : actions.problems) {
@@ -168,6 +169,7 @@ void reportCompared(Report& report, Part part, const std::array<ComparedFigures,
     }
     if (part == Part::All || part == Part::Protected) {
         report.compared("log out and in again", scale.logOutIn, empty.logOutIn);
+        report.lock(scale.lock, empty.lock);
     }
     if (part == Part::Protected) {
         report.compared("search records: 1st key (texts read ahead)", scale.firstSearchKey,

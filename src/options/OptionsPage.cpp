@@ -1,5 +1,6 @@
 #include "options/OptionsPage.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -7,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "core/Services.h"
@@ -48,6 +50,7 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     protection_ = new ProtectionBox(services_, host_, this);
     left->addWidget(protection_);
     left->addWidget(onExitFrame());
+    left->addWidget(lockFrame());
     left->addStretch();
     auto* right = new QHBoxLayout;
     right->addWidget(frame5);
@@ -56,6 +59,7 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     layout->addLayout(left, 1);
     layout->addLayout(right, 2);
     selectOnExitPolicy(1);
+    selectLockSettings(LockSettings());
 }
 
 QGroupBox* OptionsPage::passwordFrame() {
@@ -101,6 +105,42 @@ QGroupBox* OptionsPage::onExitFrame() {
     return frame3;
 }
 
+QGroupBox* OptionsPage::lockFrame() {
+    auto* frame = new QGroupBox(QStringLiteral("Lock"), this);
+    frame->setObjectName(QStringLiteral("fraLock"));
+    spnLockMinutes_ = new QSpinBox(frame);
+    spnLockMinutes_->setObjectName(QStringLiteral("spnLockMinutes"));
+    spnLockMinutes_->setRange(0, LockSettings::kMostMinutes);
+    spnLockMinutes_->setSpecialValueText(QStringLiteral("Never"));
+    // The unit follows the number: 1 minute, 2 minutes.
+    connect(spnLockMinutes_, &QSpinBox::valueChanged, spnLockMinutes_, [box = spnLockMinutes_] {
+        box->setSuffix(box->value() == 1 ? QStringLiteral(" minute") : QStringLiteral(" minutes"));
+    });
+    chkLockOnScreenLock_ =
+        new QCheckBox(QStringLiteral("Lock when the screen locks or the computer sleeps"), frame);
+    chkLockOnScreenLock_->setObjectName(QStringLiteral("chkLockOnScreenLock"));
+    auto* save = makeButton(frame, QStringLiteral("cmdLockSave"), saveCaption());
+    auto* form = new QFormLayout(frame);
+    form->addRow(makeLabel(frame, QStringLiteral("lblLockMinutes"),
+                           QStringLiteral("Lock after minutes without use:")),
+                 spnLockMinutes_);
+    form->addRow(chkLockOnScreenLock_);
+    form->addRow(QString(), save);
+    form->setAlignment(save, Qt::AlignRight);
+    connect(save, &QPushButton::clicked, this,
+            [this] { Q_EMIT saveLockSettings(chosenLockSettings()); });
+    return frame;
+}
+
+void OptionsPage::selectLockSettings(const LockSettings& lock) {
+    spnLockMinutes_->setValue(lock.idleMinutes);
+    chkLockOnScreenLock_->setChecked(lock.onScreenLock);
+}
+
+LockSettings OptionsPage::chosenLockSettings() const {
+    return {spnLockMinutes_->value(), chkLockOnScreenLock_->isChecked()};
+}
+
 // A volume list above a folder tree, as the export and import frames show them.
 QGroupBox* OptionsPage::transferFrame(const QString& frame, const QString& caption,
                                       const QString& drive, const QString& folder,
@@ -134,9 +174,10 @@ int OptionsPage::selectedOnExitPolicy() const {
 }
 
 void OptionsPage::clearPasswordBoxes() {
-    txtOldPassword_->clear();
-    txtNewPassword_->clear();
-    txtNewPassword2_->clear();
+    // Replaced rather than cleared: a cleared box keeps the old characters in its buffer.
+    txtOldPassword_->setText(QString());
+    txtNewPassword_->setText(QString());
+    txtNewPassword2_->setText(QString());
     protection_->clearBoxes();
 }
 

@@ -239,8 +239,9 @@ void VaultPage::cmbCategories_Click() {
 
 void VaultPage::clearDetails() {
     maskPassword();
-    txtPassword_->clear();
-    txtUserName_->clear();
+    // Replaced rather than cleared: a cleared box keeps the old characters in its buffer.
+    txtPassword_->setText(QString());
+    txtUserName_->setText(QString());
     // At each refill of the list: an empty document is not made again.
     for (QPlainTextEdit* box : {txtDescription_, txtNotes_}) {
         if (!box->document()->isEmpty()) {
