@@ -3,11 +3,14 @@
 // once each command is done, so that the test can read this process's memory in between.
 #include <QApplication>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QTextStream>
 #include <QtTest>
+#include <array>
 #include <cstdio>
+#include <string.h>
+#include <unistd.h>
 
 #include "GuiDriver.h"
 #include "ProtectedAccount.h"
@@ -19,9 +22,55 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Written straight to the pipe: the C library's buffer of standard output would keep a copy of
+// what this process tells (a generated password) in its memory.
 void say(const QString& line) {
-    std::printf("%s\n", line.toUtf8().constData());
-    std::fflush(stdout);
+    QByteArray bytes = line.toUtf8() + '\n';
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t written = ::write(1, bytes.constData() + done, bytes.size() - done);
+        if (written <= 0) {
+            break;
+        }
+        done += written;
+    }
+    explicit_bzero(bytes.data(), static_cast<std::size_t>(bytes.size()));
+}
+
+// The next command from standard input, read byte by byte (no buffer of a library keeps it) and
+// the bytes wiped; each field a string of its own. False at the end of the input.
+bool readCommand(QStringList& command) {
+    std::array<char, 4096> bytes{};
+    std::size_t size = 0;
+    char c = 0;
+    bool ended = true;
+    while (::read(0, &c, 1) == 1) {
+        ended = false;
+        if (c == '\n' || size == bytes.size()) {
+            break;
+        }
+        bytes[size++] = c;
+    }
+    command.clear();
+    std::size_t from = 0;
+    for (std::size_t i = 0; i <= size; ++i) {
+        if (i == size || bytes[i] == '\t') {
+            command << QString::fromUtf8(bytes.data() + from, static_cast<qsizetype>(i - from));
+            from = i + 1;
+        }
+    }
+    explicit_bzero(bytes.data(), bytes.size());
+    return !ended;
+}
+
+// The test's own copies of a command's values go once it is done; a value the program still
+// shares is the program's to let go of.
+void wipe(QStringList& command) {
+    for (QString& field : command) {
+        if (field.isDetached() && !field.isEmpty()) {
+            explicit_bzero(field.data(), static_cast<std::size_t>(field.size()) * sizeof(QChar));
+        }
+    }
+    command.clear();
 }
 
 void settle() {
@@ -31,9 +80,15 @@ void settle() {
     }
 }
 
+// Typed key by key, as a keyboard would (the test's own key clicks know ASCII only).
 void typeInto(QWidget* box, const QString& text) {
     box->setFocus();
-    QTest::keyClicks(box, text);
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &press);
+        QApplication::sendEvent(box, &release);
+    }
 }
 
 // Creates a record in the editor by typing, then shows it in the details, shows its password
@@ -116,14 +171,11 @@ int main(int argc, char** argv) {
     test::Session session;
     // The database is made by the first login attempt; an account is protected after it.
     session.program->useDatabase(session.env.freshDatabase());
-    QTextStream input(stdin);
-    QString line;
-    while (input.readLineInto(&line)) {
-        const QStringList command = line.split(u'\t');
-        if (command.first() == u"quit"_s) {
-            break;
-        }
-        say(run(session, command) ? u"ok"_s : u"unknown"_s);
+    QStringList command;
+    while (readCommand(command) && command.first() != u"quit"_s) {
+        const bool known = run(session, command);
+        wipe(command);
+        say(known ? u"ok"_s : u"unknown"_s);
     }
     return 0;
 }
