@@ -15,6 +15,9 @@
 // The first login is measured on an X server as well: a private Xvfb on a free display when the
 // machine has one, else the display the bench runs under (xvfb-run -a); skipped without either.
 //
+// The heap overwrites what it takes back, as in the program (KEYSTEAD_BENCH_PERTURB=0 leaves that
+// out, to measure what it costs).
+//
 // The filled databases are kept under /tmp/keystead-bench-windows (or $KEYSTEAD_BENCH_CACHE),
 // so only the first run pays for the fill; the protected copies beside them. Everything else lives
 // in a private folder of the run; the real home folder is never used.
@@ -32,6 +35,7 @@
 #include "WindowsReport.h"
 #include "WindowsWorld.h"
 #include "WindowsX11.h"
+#include "app/ProcessMemory.h"
 
 using namespace ks;
 using namespace ks::bench;
@@ -273,6 +277,9 @@ Options parseOptions(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariable("KEYSTEAD_BENCH_PERTURB") != QStringLiteral("0")) {
+        guardProcessMemory();
+    }
     QTemporaryDir runRoot;  // made before the environment changes: under the caller's temp folder
     const QString root = runRoot.path() + QLatin1Char('/');
     useOffscreenWorld(root);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -50,11 +51,13 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     protection_ = new ProtectionBox(services_, host_, this);
     left->addWidget(protection_);
     left->addWidget(onExitFrame());
-    left->addWidget(lockFrame());
     left->addStretch();
-    auto* right = new QHBoxLayout;
-    right->addWidget(frame5);
-    right->addWidget(frame4);
+    auto* transfer = new QHBoxLayout;
+    transfer->addWidget(frame5);
+    transfer->addWidget(frame4);
+    auto* right = new QVBoxLayout;
+    right->addLayout(transfer, 1);
+    right->addWidget(lockFrame());
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addLayout(right, 2);
@@ -120,13 +123,14 @@ QGroupBox* OptionsPage::lockFrame() {
         new QCheckBox(QStringLiteral("Lock when the screen locks or the computer sleeps"), frame);
     chkLockOnScreenLock_->setObjectName(QStringLiteral("chkLockOnScreenLock"));
     auto* save = makeButton(frame, QStringLiteral("cmdLockSave"), saveCaption());
-    auto* form = new QFormLayout(frame);
-    form->addRow(makeLabel(frame, QStringLiteral("lblLockMinutes"),
-                           QStringLiteral("Lock after minutes without use:")),
-                 spnLockMinutes_);
-    form->addRow(chkLockOnScreenLock_);
-    form->addRow(QString(), save);
-    form->setAlignment(save, Qt::AlignRight);
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(makeLabel(frame, QStringLiteral("lblLockMinutes"),
+                              QStringLiteral("Lock after minutes without use:")),
+                    0, 0);
+    grid->addWidget(spnLockMinutes_, 0, 1, Qt::AlignLeft);
+    grid->addWidget(chkLockOnScreenLock_, 1, 0, 1, 2);
+    grid->addWidget(save, 1, 2, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
     connect(save, &QPushButton::clicked, this,
             [this] { Q_EMIT saveLockSettings(chosenLockSettings()); });
     return frame;

@@ -1,16 +1,16 @@
 // A second process for the memory test: a real session of the program, driven over standard
 // input one command a line (fields parted by tabs), answering "ok" (and what it has to tell)
 // once each command is done, so that the test can read this process's memory in between.
+#include <string.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QListView>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QtTest>
 #include <array>
 #include <cstdio>
-#include <string.h>
-#include <unistd.h>
 
 #include "GuiDriver.h"
 #include "ProtectedAccount.h"
@@ -153,6 +153,15 @@ bool run(test::Session& session, const QStringList& command) {
         session.logOut();
     } else if (verb == u"lock"_s) {
         session.program->lock();
+    } else if (verb == u"lockedkb"_s) {
+        // The memory locked against swapping (the account's keys), from the kernel's account.
+        QFile status(u"/proc/self/status"_s);
+        status.open(QIODevice::ReadOnly);
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmLck:")) {
+                say(QString::fromLatin1(line.mid(6).simplified().split(' ').value(0)));
+            }
+        }
     } else if (verb == u"dumps"_s) {
         say(coreDumpsOff() ? u"off"_s : u"on"_s);
     } else {

@@ -124,8 +124,20 @@ class SessionMemoryTest : public QObject {
 
     // A session of an account that shows, copies, edits and generates secrets, then ends with
     // `end`; the secrets it had.
-    void runSession(Helper& helper, const QString& password, const QString& end) {
+    void runSession(Helper& helper, const QString& password, const QString& end,
+                    bool keysLocked = false) {
+        // A protected account's data key lives in memory locked against swapping (a page more
+        // than the database engine locks for its own key), until the session ends.
+        const auto lockedKb = [&helper] {
+            const std::optional<QStringList> answer = helper.run({u"lockedkb"_s});
+            return answer && answer->size() == 1 ? answer->first().toInt() : -1;
+        };
+        const int lockedBefore = lockedKb();
         QVERIFY(helper.run({u"login"_s, u"anna"_s, password}));
+        const int lockedIn = lockedKb();
+        if (keysLocked) {
+            QVERIFY2(lockedIn > lockedBefore, qPrintable(u"%1 kB"_s.arg(lockedIn)));
+        }
         const std::optional<QStringList> generated = helper.run({u"generate"_s});
         QVERIFY(generated && generated->size() == 1);
         QVERIFY(helper.run({u"record"_s, u"bank"_s, kRecordPassword, kNotes}));
@@ -140,6 +152,9 @@ class SessionMemoryTest : public QObject {
         const QStringList held = secretsIn(helper.pid(), shown);
         QVERIFY2(held.size() == shown.size(), qPrintable(held.join(u'\n')));
         QVERIFY(helper.run({end}));
+        if (keysLocked) {
+            QCOMPARE(lockedKb(), lockedBefore);
+        }
         const QStringList left = secretsIn(helper.pid(), secrets + QStringList{kJournalTyped});
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u'\n')));
     }
@@ -153,7 +168,7 @@ private Q_SLOTS:
     void nothingOfAProtectedSessionIsLeftAfterLock() {
         Helper helper(true);
         QVERIFY(helper.run({u"protect"_s, u"anna"_s, kPassword, kPhrase}));
-        runSession(helper, kPhrase, u"lock"_s);
+        runSession(helper, kPhrase, u"lock"_s, true);
     }
 
     void coreDumpsAreOffUnlessAskedFor() {
