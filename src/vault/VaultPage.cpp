@@ -239,8 +239,7 @@ void VaultPage::cmbCategories_Click() {
 
 void VaultPage::clearDetails() {
     maskPassword();
-    // Replaced rather than cleared: a cleared box keeps the old characters in its buffer.
-    txtPassword_->setText(QString());
+    txtPassword_->setText(QString());  // replaced: a cleared box keeps the characters it held
     txtUserName_->setText(QString());
     // At each refill of the list: an empty document is not made again.
     for (QPlainTextEdit* box : {txtDescription_, txtNotes_}) {

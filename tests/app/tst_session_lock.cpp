@@ -257,6 +257,34 @@ private Q_SLOTS:
         program.QuitApplication();
     }
 
+    void lockLinesOfTheSettingsFile() {
+        test::TestEnvironment env;
+        const QString folder = env.root();
+        const QString path = settingsPath(folder);
+        // The lock lines: the defaults for an older file, limits kept, the other writer keeps
+        // them and an older file stays two lines long.
+        const QList<std::tuple<QByteArray, LockSettings>> locks = {
+            {"anna\r\n2\r\n", {10, true}},
+            {"anna\r\n2\r\n0\r\n0\r\n", {0, false}},
+            {"anna\r\n2\r\n 25 \r\n1\r\n", {25, true}},
+            {"anna\r\n2\r\n600\r\n\r\n", {60, true}},
+            {"anna\r\n2\r\n-3\r\nno\r\n", {0, false}}};
+        for (const auto& [bytes, lock] : locks) {
+            test::writeFile(path, bytes);
+            QCOMPARE(lockSettingsFrom(readSettings(folder)), lock);
+        }
+        QVERIFY(writeLockSettings(folder, {5, false}));
+        QCOMPARE(test::readBytes(path), QByteArray("anna\r\n2\r\n5\r\n0\r\n"));
+        QVERIFY(writeSettings(folder, u"bert"_s, 0));
+        QCOMPARE(test::readBytes(path), QByteArray("bert\r\n0\r\n5\r\n0\r\n"));
+        QFile::remove(path);
+        QVERIFY(writeLockSettings(folder, {1, true}));
+        QCOMPARE(test::readBytes(path), QByteArray("\r\n1\r\n1\r\n1\r\n"));
+        test::writeFile(path, "anna\r\n2\r\n");
+        QVERIFY(writeSettings(folder, u"bert"_s, 1));
+        QCOMPARE(test::readBytes(path), QByteArray("bert\r\n1\r\n"));
+    }
+
     void lockOptionsAreKeptInTheSettingsFile() {
         test::Session session;
         startShortened(session);

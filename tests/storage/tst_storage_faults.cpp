@@ -200,25 +200,6 @@ private Q_SLOTS:
             QCOMPARE(read.line1, line1);
             QCOMPARE(policyFromLine(read.line2), policy);
         }
-        // The lock lines: the defaults for an older file, limits kept, the other writer keeps
-        // them and an older file stays two lines long.
-        const QList<std::tuple<QByteArray, LockSettings>> locks = {
-            {"anna\r\n2\r\n", {10, true}},
-            {"anna\r\n2\r\n0\r\n0\r\n", {0, false}},
-            {"anna\r\n2\r\n 25 \r\n1\r\n", {25, true}},
-            {"anna\r\n2\r\n600\r\n\r\n", {60, true}},
-            {"anna\r\n2\r\n-3\r\nno\r\n", {0, false}}};
-        for (const auto& [bytes, lock] : locks) {
-            test::writeFile(path, bytes);
-            QCOMPARE(lockSettingsFrom(readSettings(folder)), lock);
-        }
-        QVERIFY(writeLockSettings(folder, {5, false}));
-        QCOMPARE(test::readBytes(path), QByteArray("anna\r\n2\r\n5\r\n0\r\n"));
-        QVERIFY(writeSettings(folder, u"bert"_s, 0));
-        QCOMPARE(test::readBytes(path), QByteArray("bert\r\n0\r\n5\r\n0\r\n"));
-        QFile::remove(path);
-        QVERIFY(writeLockSettings(folder, {1, true}));
-        QCOMPARE(test::readBytes(path), QByteArray("\r\n1\r\n1\r\n1\r\n"));
         // A folder under the name: there, but nothing to read.
         QFile::remove(path);
         QVERIFY(QDir().mkpath(path));
