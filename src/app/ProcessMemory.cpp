@@ -15,11 +15,6 @@ namespace {
 
 // What freed memory is filled with (and new blocks with its complement).
 constexpr int kFreedFill = 0xa5;
-// Blocks from this size up are mapped on their own and given back to the system when freed, so
-// they leave nothing behind without being filled: glibc's default, fixed (left alone, glibc
-// raises it as big blocks come and go, and a journal entry of megabytes would then be filled
-// byte by byte at every free and every allocation).
-constexpr int kOwnMappingFrom = 128 * 1024;
 // The requests that reach every block size the per-thread cache of glibc's heap holds (blocks
 // of 32 to 1040 bytes in steps of 16, headers included), and how many of each it keeps.
 constexpr std::size_t kCachedBlockStep = 16;
@@ -35,7 +30,6 @@ void guardProcessMemory() {
         setrlimit(RLIMIT_CORE, &none);
         prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     }
-    mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
     mallopt(M_PERTURB, kFreedFill);
 }
 

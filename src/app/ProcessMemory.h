@@ -8,8 +8,7 @@ inline constexpr char kCoreDumpsVariable[] = "KEYSTEAD_CORE_DUMPS";
 // Called first thing by the window program: core dumps are switched off (no core file, and the
 // process is not dumpable, so other processes of the user cannot read its memory either) unless
 // the variable above asks for them; and the heap overwrites every block it takes back, so that
-// a value freed at logout does not linger in freed memory (big blocks are mapped apart and go
-// back to the system instead).
+// a value freed at logout does not linger in freed memory.
 void guardProcessMemory();
 
 // Whether core dumps are off for this process (the core size limit is 0 and it is not
