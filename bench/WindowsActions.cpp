@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "GuiDriver.h"
+#include "app/SessionLock.h"
 #include "core/CommonTexts.h"
 #include "journal/JournalDate.h"
 
@@ -196,6 +197,26 @@ double WindowActions::logOutAndIn() {
         ok = world_.logIn(userName(measuredIndex(plan_)));
     });
     check(ok && mainWindow()->isVisible(), QStringLiteral("logging in again failed"));
+    world_.dialogs.clear();
+    return ms;
+}
+
+double WindowActions::lockAndIn() {
+    world_.dialogs.clear();
+    QWidget* main = mainWindow();
+    Program& program = world_.program();
+    control<QTabWidget>(main, QStringLiteral("SSTab1"))->setCurrentIndex(1);
+    entryBox(main)->moveCursor(QTextCursor::End);
+    QTest::keyClicks(entryBox(main), QStringLiteral(" locked"));
+    settle();
+    world_.dialogs.clear();
+    const double ms = timeUntilIdle([&] { emit program.sessionLock().idleTimer().idle(); });
+    QWidget* login = window(QStringLiteral("frmLogin"));
+    check(!program.state().LoggedIn && login != nullptr && login->isVisible() && !main->isVisible(),
+          QStringLiteral("the lock did not bring the login window"));
+    checkQuiet(QStringLiteral("lock"));
+    check(world_.logIn(userName(measuredIndex(plan_))),
+          QStringLiteral("logging in after the lock failed"));
     world_.dialogs.clear();
     return ms;
 }

@@ -34,6 +34,9 @@ public:
     double searchAtOnce(QChar letter);
     // "Log Out", then logging in again, until the main window is back.
     double logOutAndIn();
+    // From the moment the time without use is up until the login window is shown (locked),
+    // with unsaved journal text to save on the way; then logging in again, untimed.
+    double lockAndIn();
     // "< Previous Entry" from the first entry after two empty years, then "Next Entry >" back.
     void previousAndNext(double& previous, double& next);
     // "Next Day >" onto the day of the big entry.

@@ -67,6 +67,13 @@ void Report::firstLogin(const Samples& scale, const Samples& empty) {
                 verdict(scale.median() < 100.0));
 }
 
+void Report::lock(const Samples& scale, const Samples& empty) {
+    std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | %-30s | %s\n",
+                "lock (idle moment -> login window, journal text saved)", scale.median(),
+                scale.worst(), empty.median(), empty.worst(), ratio(scale.median(), empty.median()),
+                "< 200 ms at scale", verdict(!scale.empty() && scale.median() < 200.0));
+}
+
 void Report::firstLoginOnX(const Samples& scale, const Samples& empty, const QString& server) {
     const char* what = "first login -> main window painted, on an X server";
     if (server.isEmpty()) {

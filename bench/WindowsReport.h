@@ -18,6 +18,9 @@ public:
     // An action at scale against the same action on the nearly empty database (medians): under
     // one frame, or under 30 ms and at most twice the empty figure.
     void compared(const char* action, const Samples& scale, const Samples& empty);
+    // The lock, from the moment the time without use is up to the login window: under 200 ms
+    // at scale.
+    void lock(const Samples& scale, const Samples& empty);
     // First login to the main window: under 100 ms at scale.
     void firstLogin(const Samples& scale, const Samples& empty);
     // The same on an X server (`server` says which), until the main window is painted: under

@@ -15,6 +15,9 @@
 // The first login is measured on an X server as well: a private Xvfb on a free display when the
 // machine has one, else the display the bench runs under (xvfb-run -a); skipped without either.
 //
+// The heap overwrites what it takes back, as in the program (KEYSTEAD_BENCH_PERTURB=0 leaves that
+// out, to measure what it costs).
+//
 // The filled databases are kept under /tmp/keystead-bench-windows (or $KEYSTEAD_BENCH_CACHE),
 // so only the first run pays for the fill; the protected copies beside them. Everything else lives
 // in a private folder of the run; the real home folder is never used.
@@ -32,6 +35,7 @@
 #include "WindowsReport.h"
 #include "WindowsWorld.h"
 #include "WindowsX11.h"
+#include "app/ProcessMemory.h"
 
 using namespace ks;
 using namespace ks::bench;
@@ -43,7 +47,7 @@ enum class Part { All, Journal, Vault, Login, Protected };
 
 struct ComparedFigures {
     Samples firstLogin, listAll, filterOne, save, activation, logOutIn, previous, next, openDay,
-        keys, firstSearchKey, searchKeys;
+        keys, firstSearchKey, searchKeys, lock;
 };
 
 // The vault's search box, a few keys: the first reads the texts searched in.
@@ -92,6 +96,7 @@ void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigure
     actions.backToVault();
     for (int i = 0; i < (part == Part::All || part == Part::Protected ? 2 : 0); ++i) {
         figures.logOutIn.add(actions.logOutAndIn());
+        figures.lock.add(actions.lockAndIn());
     }
     world.stop();
     for (const QString& problem : actions.problems) {
@@ -168,6 +173,7 @@ void reportCompared(Report& report, Part part, const std::array<ComparedFigures,
     }
     if (part == Part::All || part == Part::Protected) {
         report.compared("log out and in again", scale.logOutIn, empty.logOutIn);
+        report.lock(scale.lock, empty.lock);
     }
     if (part == Part::Protected) {
         report.compared("search records: 1st key (texts read ahead)", scale.firstSearchKey,
@@ -271,6 +277,9 @@ Options parseOptions(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariable("KEYSTEAD_BENCH_PERTURB") != QStringLiteral("0")) {
+        guardProcessMemory();
+    }
     QTemporaryDir runRoot;  // made before the environment changes: under the caller's temp folder
     const QString root = runRoot.path() + QLatin1Char('/');
     useOffscreenWorld(root);

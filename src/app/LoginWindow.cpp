@@ -68,13 +68,14 @@ void LoginWindow::activate() {
     if (settings.exists) {
         if (!settings.line1.trimmed().isEmpty()) {
             txtUserName_->setText(settings.line1);
-            txtPassword_->clear();
+            txtPassword_->setText(QString());
             txtPassword_->setFocus();
         } else {
             txtUserName_->clear();
-            txtPassword_->clear();
+            txtPassword_->setText(QString());
         }
         state.CompactPolicy = policyFromLine(settings.line2);
+        state.Lock = lockSettingsFrom(settings);
     } else {
         program_.dialogs().message(
             MessageIcon::Information, state.AppTitle,
@@ -82,8 +83,9 @@ void LoginWindow::activate() {
                            "any UserName and Password you like into the text boxes and click "
                            "the 'Log In / Create New User' button to get started."));
         txtUserName_->clear();
-        txtPassword_->clear();
+        txtPassword_->setText(QString());
         state.CompactPolicy = 1;
+        state.Lock = LockSettings();
     }
     state.LoggedIn = false;
 }
@@ -165,7 +167,7 @@ void LoginWindow::cmdLogin_Click() {
             state.CurrentAccount = std::move(attempt->account);
             state.LoginUserName = txtUserName_->text();
             // The password is not kept in the hidden window for the whole session.
-            txtPassword_->clear();
+            txtPassword_->setText(QString());
             program_.loginSucceeded();
             return;
         }

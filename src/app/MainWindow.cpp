@@ -196,6 +196,8 @@ void MainWindow::connectPages() {
             [this] { SSTab1_->setCurrentIndex(kJournalTab); });
     connect(options_, &OptionsPage::saveOnExitPolicy, this,
             [this](int policy) { program_.saveOnExitPolicy(policy); });
+    connect(options_, &OptionsPage::saveLockSettings, this,
+            [this](const LockSettings& lock) { program_.saveLockSettings(lock); });
 }
 
 void MainWindow::addFrameButtons(QWidget* panel, const QString& about, const QString& quit) {
@@ -322,6 +324,7 @@ void MainWindow::normalActivation() {
     journal_->resetStatistics();
     ShowTabPanel();
     options_->selectOnExitPolicy(state.CompactPolicy);
+    options_->selectLockSettings(state.Lock);
     program_.selectPromptPolicy(state.CompactPolicy);
 }
 

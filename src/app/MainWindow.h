@@ -52,6 +52,13 @@ public:
     // The session or the program ends: a password copied from the vault leaves the clipboard,
     // and the status bar forgets what was copied.
     void forgetCopiedSecrets();
+    // Whether the record editor is open with typed values that are not saved.
+    bool editorHasChanges() const;
+    // Saves unsaved journal text without asking; false when it could not be saved.
+    bool saveJournalUnattended();
+    // The session ends: the record editor closes, and every value of the session leaves the tabs
+    // (boxes, lists, searches and the stores' decrypted texts).
+    void forgetSession();
 
     OptionsPage* optionsPage() const { return options_; }
 

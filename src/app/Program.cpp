@@ -9,6 +9,7 @@
 #include "app/DatabasePreparation.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
+#include "app/SessionLock.h"
 #include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
 #include "crypto/FieldCipher.h"
@@ -239,6 +240,7 @@ void Program::loginSucceeded() {
         main_ = std::make_unique<MainWindow>(*this, *services_);
     }
     main_->showForLogin();
+    startSessionLock();
 }
 
 void Program::showHelp() {

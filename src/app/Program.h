@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QUrl>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -21,6 +22,8 @@ class MainWindow;
 class CompactPrompt;
 class StatusWindow;
 class SingleInstance;
+class SessionLock;
+enum class LockStep;
 
 struct ProgramOptions {
     // The program's own folder: Template.dat and the help page.
@@ -40,6 +43,8 @@ struct ProgramOptions {
     // How long a start waits for the copy already running on the data folder to bring its
     // window to the front before it waits for the data folder instead.
     int answerWaitMs = 2000;
+    // How long a minute of the lock settings lasts (tests shorten it).
+    std::chrono::milliseconds lockMinute{60000};
 
     // The options of the real program.
     static ProgramOptions forDesktop();
@@ -77,6 +82,16 @@ public:
     void showLoginWindow();
     // Offers the journal save and the compaction, then goes back to the login window.
     void logOut();
+    // Locks the session as soon as nothing holds it back: as a logout, but nothing is asked
+    // (nobody is there): unsaved journal text is saved, the compaction waits for the next logout
+    // or quit, windows that show secrets close, and the login window comes back with the name.
+    void lock();
+    // The desktop's screen locked or the computer is going to sleep: locks when the settings say
+    // so.
+    void desktopLocked();
+    // Saving the lock settings: in force at once and kept in the settings file.
+    bool saveLockSettings(const LockSettings& lock);
+    SessionLock& sessionLock();
 
     // The one shutdown path: journal offer, compaction by policy, every window closed, the
     // temporary folder removed, the process ended.
@@ -133,6 +148,19 @@ private:
     bool compactNow();
     void closeAllWindows();
     void endProcess();
+    // What logout and lock share: every value of the session leaves the windows, the stores and
+    // the clipboard, the main window hides and freed memory is overwritten.
+    void endSession();
+    // The session's time without use starts to count.
+    void startSessionLock();
+    // One attempt to lock (SessionLock tries again while it is held back).
+    LockStep tryLock();
+    // A long operation is running (its status or progress window is up).
+    bool busyWithLongWork() const;
+    // Closes the small windows that a lock may close (About, picture viewer, categories,
+    // check-out, password generator); true when one was open, so that its modal loop can end
+    // before the lock goes on.
+    bool closeWindowsInTheWay();
 
     Dialogs& dialogs_;
     ProgramOptions options_;
@@ -146,6 +174,7 @@ private:
     std::unique_ptr<DataFolderLock> lock_;
     // Declared after the lock so that it stops answering before the lock is let go.
     std::unique_ptr<SingleInstance> instance_;
+    std::unique_ptr<SessionLock> sessionLock_;
     bool ended_ = false;
     int exitCode_ = 0;
 };

@@ -41,12 +41,7 @@ void Program::logOut() {
         }
         CompactDatabase(false);
     }
-    if (main_) {
-        main_->forgetCopiedSecrets();
-        main_->hide();
-    }
-    // The account's data key leaves memory with the session.
-    state_.CurrentAccount = Account();
+    endSession();
     showLoginWindow();
 }
 

@@ -3,12 +3,15 @@
 
 #include "app/ColourScheme.h"
 #include "app/CommandLine.h"
+#include "app/DesktopLockSignals.h"
+#include "app/ProcessMemory.h"
 #include "app/Program.h"
 #include "app/QtDialogs.h"
 #include "app/TerminationSignals.h"
 #include "core/Version.h"
 
 int main(int argc, char** argv) {
+    ks::guardProcessMemory();
     if (const std::optional<int> answered = ks::answerInformationRequest(argc, argv)) {
         return *answered;
     }
@@ -25,6 +28,11 @@ int main(int argc, char** argv) {
     ks::Program program(dialogs, ks::ProgramOptions::forDesktop());
     QApplication::setApplicationName(program.state().AppTitle);
     const ks::TerminationSignals quitOnSignal([&program] { program.QuitApplication(); });
+    const ks::DesktopLockSignals desktopLock(
+        QDBusConnection::systemBus(), QDBusConnection::sessionBus(),
+        ks::DesktopLockSignals::sessionObjectPath(qEnvironmentVariable("XDG_SESSION_ID")));
+    QObject::connect(&desktopLock, &ks::DesktopLockSignals::lockRequested, &program,
+                     &ks::Program::desktopLocked);
     program.start();
     if (program.ended()) {
         return program.exitCode();  // handed over to the running copy, or refused

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "core/Account.h"
+#include "storage/SettingsFile.h"
 
 namespace ks {
 
@@ -28,6 +29,7 @@ struct ProgramState {
     bool DataDeleted = false;
     bool CompactNow = false;
     int CompactPolicy = 1;  // 0 never, 1 ask, 2 always
+    LockSettings Lock;      // when the session locks by itself
     bool Quitting = false;
 };
 

@@ -27,6 +27,36 @@
 
 namespace ks {
 
+namespace {
+
+// The dialogs of a save that nobody watches: the questions on the way are answered Yes (keep the
+// text), the completion message is not shown; refusals and failures are told as usual.
+class UnwatchedSaveDialogs final : public Dialogs {
+public:
+    explicit UnwatchedSaveDialogs(Dialogs& shown) : shown_(shown) {}
+    void message(MessageIcon icon, const QString& title, const QString& text) override {
+        if (icon != MessageIcon::Information) {
+            shown_.message(icon, title, text);
+        }
+    }
+    bool askYesNo(const QString& /*title*/, const QString& /*text*/) override { return true; }
+    std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                     const QString& initial) override {
+        return shown_.inputText(title, prompt, initial);
+    }
+    QString openFile(const QString& title, const QStringList& filters) override {
+        return shown_.openFile(title, filters);
+    }
+    QString chooseFolder(const QString& title, const QString& start) override {
+        return shown_.chooseFolder(title, start);
+    }
+
+private:
+    Dialogs& shown_;
+};
+
+}  // namespace
+
 JournalPage::JournalPage(Services& services, QWidget* parent)
     : QWidget(parent), services_(services) {
     buildControls();
@@ -170,6 +200,27 @@ QString JournalPage::calendarDateText() const {
 
 bool JournalPage::hasUnsavedText() const {
     return entryText(txtJournal_) != entryText(txtJournal2_);
+}
+
+bool JournalPage::saveUnattended() {
+    if (!hasUnsavedText()) {
+        return true;
+    }
+    UnwatchedSaveDialogs unwatched(services_.dialogs);
+    Services quiet{services_.state, unwatched, services_.database, services_.clock};
+    const QString text = entryText(txtJournal_);
+    if (!SaveJournalEntry(quiet, journalDateText(shownDay_), text, true).saved()) {
+        return false;
+    }
+    showEntryText(txtJournal2_, text);
+    return true;
+}
+
+void JournalPage::forgetSession() {
+    showEntryText(txtJournal_, QString());
+    showEntryText(txtJournal2_, QString());
+    searchPanel_->clear();
+    Frame1_->startAfresh();
 }
 
 bool JournalPage::beforeChange() {

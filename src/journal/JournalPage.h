@@ -42,6 +42,11 @@ public:
 
     // Whether the entry box holds text that is not saved (after a failed save, say).
     bool hasUnsavedText() const;
+    // Saves unsaved text for the shown day without asking anything (nobody is at the screen):
+    // false only when it could not be saved (the user has been told why).
+    bool saveUnattended();
+    // The session ends: no entry, search or figure of it stays in the page.
+    void forgetSession();
 
 Q_SIGNALS:
     // Brings the Journal tab to the front (before asking about unsaved text).

@@ -1,12 +1,15 @@
 #include "options/OptionsPage.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "core/Services.h"
@@ -49,13 +52,17 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     left->addWidget(protection_);
     left->addWidget(onExitFrame());
     left->addStretch();
-    auto* right = new QHBoxLayout;
-    right->addWidget(frame5);
-    right->addWidget(frame4);
+    auto* transfer = new QHBoxLayout;
+    transfer->addWidget(frame5);
+    transfer->addWidget(frame4);
+    auto* right = new QVBoxLayout;
+    right->addLayout(transfer, 1);
+    right->addWidget(lockFrame());
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addLayout(right, 2);
     selectOnExitPolicy(1);
+    selectLockSettings(LockSettings());
 }
 
 QGroupBox* OptionsPage::passwordFrame() {
@@ -101,6 +108,43 @@ QGroupBox* OptionsPage::onExitFrame() {
     return frame3;
 }
 
+QGroupBox* OptionsPage::lockFrame() {
+    auto* frame = new QGroupBox(QStringLiteral("Lock"), this);
+    frame->setObjectName(QStringLiteral("fraLock"));
+    spnLockMinutes_ = new QSpinBox(frame);
+    spnLockMinutes_->setObjectName(QStringLiteral("spnLockMinutes"));
+    spnLockMinutes_->setRange(0, LockSettings::kMostMinutes);
+    spnLockMinutes_->setSpecialValueText(QStringLiteral("Never"));
+    // The unit follows the number: 1 minute, 2 minutes.
+    connect(spnLockMinutes_, &QSpinBox::valueChanged, spnLockMinutes_, [box = spnLockMinutes_] {
+        box->setSuffix(box->value() == 1 ? QStringLiteral(" minute") : QStringLiteral(" minutes"));
+    });
+    chkLockOnScreenLock_ =
+        new QCheckBox(QStringLiteral("Lock when the screen locks or the computer sleeps"), frame);
+    chkLockOnScreenLock_->setObjectName(QStringLiteral("chkLockOnScreenLock"));
+    auto* save = makeButton(frame, QStringLiteral("cmdLockSave"), saveCaption());
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(makeLabel(frame, QStringLiteral("lblLockMinutes"),
+                              QStringLiteral("Lock after minutes without use:")),
+                    0, 0);
+    grid->addWidget(spnLockMinutes_, 0, 1, Qt::AlignLeft);
+    grid->addWidget(chkLockOnScreenLock_, 1, 0, 1, 2);
+    grid->addWidget(save, 1, 2, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+    connect(save, &QPushButton::clicked, this,
+            [this] { Q_EMIT saveLockSettings(chosenLockSettings()); });
+    return frame;
+}
+
+void OptionsPage::selectLockSettings(const LockSettings& lock) {
+    spnLockMinutes_->setValue(lock.idleMinutes);
+    chkLockOnScreenLock_->setChecked(lock.onScreenLock);
+}
+
+LockSettings OptionsPage::chosenLockSettings() const {
+    return {spnLockMinutes_->value(), chkLockOnScreenLock_->isChecked()};
+}
+
 // A volume list above a folder tree, as the export and import frames show them.
 QGroupBox* OptionsPage::transferFrame(const QString& frame, const QString& caption,
                                       const QString& drive, const QString& folder,
@@ -134,9 +178,10 @@ int OptionsPage::selectedOnExitPolicy() const {
 }
 
 void OptionsPage::clearPasswordBoxes() {
-    txtOldPassword_->clear();
-    txtNewPassword_->clear();
-    txtNewPassword2_->clear();
+    // Replaced rather than cleared: a cleared box keeps the old characters in its buffer.
+    txtOldPassword_->setText(QString());
+    txtNewPassword_->setText(QString());
+    txtNewPassword2_->setText(QString());
     protection_->clearBoxes();
 }
 

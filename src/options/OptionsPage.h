@@ -3,8 +3,11 @@
 #include <QWidget>
 
 #include "options/DatabaseTransfer.h"
+#include "storage/SettingsFile.h"
 
+class QCheckBox;
 class QGroupBox;
+class QSpinBox;
 class QRadioButton;
 class QLineEdit;
 
@@ -29,6 +32,9 @@ public:
     void selectOnExitPolicy(int policy);
     // The policy the selected on-exit option stands for.
     int selectedOnExitPolicy() const;
+    // Shows the lock settings in force.
+    void selectLockSettings(const LockSettings& lock);
+    LockSettings chosenLockSettings() const;
     // Empties the three change-password boxes.
     void clearPasswordBoxes();
 
@@ -40,10 +46,13 @@ public:
 Q_SIGNALS:
     // The on-exit options were saved.
     void saveOnExitPolicy(int policy);
+    // The lock settings were saved.
+    void saveLockSettings(const LockSettings& lock);
 
 private:
     QGroupBox* passwordFrame();
     QGroupBox* onExitFrame();
+    QGroupBox* lockFrame();
     QGroupBox* transferFrame(const QString& frame, const QString& caption, const QString& drive,
                              const QString& folder, const QString& command,
                              const QString& commandCaption, VolumeFolderChooser*& chooser);
@@ -67,6 +76,8 @@ private:
     QRadioButton* optAlwaysCompress_;
     QRadioButton* optAskToCompress_;
     QRadioButton* optNeverCompress_;
+    QSpinBox* spnLockMinutes_;
+    QCheckBox* chkLockOnScreenLock_;
     QLineEdit* txtOldPassword_;
     QLineEdit* txtNewPassword_;
     QLineEdit* txtNewPassword2_;

@@ -64,9 +64,10 @@ ProtectionBox::ProtectionBox(Services& services, OptionsHost& host, QWidget* par
 }
 
 void ProtectionBox::clearBoxes() {
-    txtProtectPassword_->clear();
-    txtPassPhrase_->clear();
-    txtPassPhrase2_->clear();
+    // Replaced rather than cleared: a cleared box keeps the old characters in its buffer.
+    txtProtectPassword_->setText(QString());
+    txtPassPhrase_->setText(QString());
+    txtPassPhrase2_->setText(QString());
 }
 
 void ProtectionBox::showEvent(QShowEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <limits>
 
 namespace ks {
@@ -48,23 +49,61 @@ SettingsFile readSettings(const QString& dataFolder) {
     normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     const QStringList lines = normalised.split(QLatin1Char('\n'));
     // Reading stops at the first line that is not text (binary content, a bad encoding).
-    for (int i = 0; i < 2 && i < lines.size(); ++i) {
+    QString* const fields[] = {&settings.line1, &settings.line2, &settings.line3, &settings.line4};
+    for (int i = 0; i < 4 && i < lines.size(); ++i) {
         const QString& line = lines.at(i);
         if (!isTextLine(line) || line.contains(QChar::ReplacementCharacter)) {
             break;
         }
-        (i == 0 ? settings.line1 : settings.line2) = line;
+        *fields[i] = line;
     }
     return settings;
 }
 
-FsResult writeSettings(const QString& dataFolder, const QString& line1, int policy) {
+namespace {
+
+FsResult writeLines(const QString& dataFolder, const QByteArray& content) {
     AtomicFile file(settingsPath(dataFolder));
     FsResult result = file.open();
     if (result) {
-        result = file.write(line1.toUtf8() + "\r\n" + QByteArray::number(policy) + "\r\n");
+        result = file.write(content);
     }
     return result ? file.commit() : result;
+}
+
+QByteArray lockLines(const LockSettings& lock) {
+    return QByteArray::number(lock.idleMinutes) + "\r\n" + (lock.onScreenLock ? "1" : "0") + "\r\n";
+}
+
+}  // namespace
+
+FsResult writeSettings(const QString& dataFolder, const QString& line1, int policy) {
+    const SettingsFile current = readSettings(dataFolder);
+    QByteArray content = line1.toUtf8() + "\r\n" + QByteArray::number(policy) + "\r\n";
+    // The lock lines are kept only where a file has them: an older file stays two lines long.
+    if (!current.line3.trimmed().isEmpty() || !current.line4.trimmed().isEmpty()) {
+        content += lockLines(lockSettingsFrom(current));
+    }
+    return writeLines(dataFolder, content);
+}
+
+FsResult writeLockSettings(const QString& dataFolder, const LockSettings& lock) {
+    const SettingsFile current = readSettings(dataFolder);
+    return writeLines(dataFolder, current.line1.toUtf8() + "\r\n" +
+                                      QByteArray::number(policyFromLine(current.line2)) + "\r\n" +
+                                      lockLines(lock));
+}
+
+LockSettings lockSettingsFrom(const SettingsFile& settings) {
+    LockSettings lock;
+    if (!settings.line3.trimmed().isEmpty()) {
+        lock.idleMinutes =
+            std::clamp(policyFromLine(settings.line3), 0, LockSettings::kMostMinutes);
+    }
+    if (!settings.line4.trimmed().isEmpty()) {
+        lock.onScreenLock = policyFromLine(settings.line4) != 0;
+    }
+    return lock;
 }
 
 FsResult writePolicyLine(const QString& dataFolder, int policy) {

@@ -210,6 +210,7 @@ void RecordEditor::prepareNew(const QString& category) {
     cmdSaveNew_->show();
     lblLineKey_->clear();
     pctHint_->dismiss();
+    rememberOpenedValues();
 }
 
 void RecordEditor::prepareEdit(const StoredRecord& record) {
@@ -224,6 +225,7 @@ void RecordEditor::prepareEdit(const StoredRecord& record) {
     cmbCategory_->setEditText(record.fields.category);
     cmdSaveNew_->hide();
     pctHint_->dismiss();
+    rememberOpenedValues();
 }
 
 void RecordEditor::open() {
@@ -248,10 +250,10 @@ void RecordEditor::open() {
 }
 
 void RecordEditor::emptyBoxes() {
-    txtShortName_->clear();
-    txtUserName_->clear();
-    txtPassword_->clear();
-    txtPassword2_->clear();
+    // Replaced rather than cleared: a cleared box keeps the old characters in its buffer.
+    for (QLineEdit* box : {txtShortName_, txtUserName_, txtPassword_, txtPassword2_}) {
+        box->setText(QString());
+    }
     txtNotes_->clear();
     txtDescription_->clear();
 }
@@ -275,6 +277,7 @@ RecordFields RecordEditor::typedFields() const {
 
 void RecordEditor::save(bool startAnother) {
     const QString category = cmbCategory_->currentText();
+    bool savedForAnother = false;
     if (txtShortName_->text().trimmed().isEmpty()) {
         services_.dialogs.message(
             MessageIcon::Exclamation, services_.state.AppTitle,
@@ -287,6 +290,7 @@ void RecordEditor::save(bool startAnother) {
             if (startAnother) {
                 emptyBoxes();
                 txtShortName_->setFocus();
+                savedForAnother = true;
             } else {
                 hideEditor();
             }
@@ -296,6 +300,9 @@ void RecordEditor::save(bool startAnother) {
     }
     // Refilling the category lists meanwhile selects the unfiled entry; the typed category stays.
     cmbCategory_->setEditText(category);
+    if (savedForAnother) {
+        rememberOpenedValues();
+    }
 }
 
 bool RecordEditor::createRecord() {

@@ -35,6 +35,11 @@ public:
     void prepareEdit(const StoredRecord& record);
     // Shows the editor and brings it to the front.
     void open();
+    // Whether the editor is open with values other than those it was opened with.
+    bool hasChanges() const;
+    // The session ends: the editor (and a password generator over it) closes without a word and
+    // its boxes are emptied; the main window is not called back.
+    void closeForSessionEnd();
 
 Q_SIGNALS:
     // The editor has closed: the main window comes back.
@@ -63,6 +68,9 @@ private:
     void emptyBoxes();
     void hideEditor();
     RecordFields typedFields() const;
+    // A digest of the typed values (the values themselves are not kept twice).
+    QByteArray typedDigest() const;
+    void rememberOpenedValues() { openedDigest_ = typedDigest(); }
     // While the editor is open, the short names its save checks are read a step at a time
     // between other events, so that the first save of a session need not wait for all of them.
     void readShortNamesAhead();
@@ -84,6 +92,7 @@ private:
     QPushButton* cmdCancel_;
     QPushButton* cmdGeneratePassword_;
     QTimer* shortNamesAhead_;
+    QByteArray openedDigest_;
 };
 
 }  // namespace ks

@@ -96,6 +96,15 @@ public:
     // Removes the account's record `counter`; the number of records removed (0 or 1).
     Result<int> DeleteRecord(const Account& account, qint64 counter);
 
+    // The session ends: every decrypted text kept for listing, searching and checking goes.
+    void forgetSession() {
+        index_ = ShortNameIndex();
+        ownIndex_ = ShortNameIndex();
+        listing_ = RecordListing();
+        search_ = RecordSearch();
+        lastSearch_ = LastSearch();
+    }
+
 private:
     // What both saves work out under the writer's lock before they write.
     struct PreparedSave {

@@ -239,8 +239,8 @@ void VaultPage::cmbCategories_Click() {
 
 void VaultPage::clearDetails() {
     maskPassword();
-    txtPassword_->clear();
-    txtUserName_->clear();
+    txtPassword_->setText(QString());  // replaced: a cleared box keeps the characters it held
+    txtUserName_->setText(QString());
     // At each refill of the list: an empty document is not made again.
     for (QPlainTextEdit* box : {txtDescription_, txtNotes_}) {
         if (!box->document()->isEmpty()) {

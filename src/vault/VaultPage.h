@@ -65,6 +65,11 @@ public:
     void copyPassword();
     // The session ends: a copied password leaves the clipboard, the details' password is masked.
     void forgetCopiedPassword();
+    // Whether the record editor is open with typed values that are not saved.
+    bool editorHasChanges() const;
+    // The session ends: the editor closes, and no record value, list or search of the session
+    // stays in the page or its stores.
+    void forgetSession();
 
 Q_SIGNALS:
     // A word for the main window's status bar, shown for `timeoutMs` (0: until replaced).

@@ -20,6 +20,9 @@ void Session::start() {
     program.reset();
     ProgramOptions options = env.programOptions();
     options.clock = clock;
+    if (adjustOptions) {
+        adjustOptions(options);
+    }
     program = std::make_unique<Program>(dialogs, options);
     program->start();
     dialogs.clear();

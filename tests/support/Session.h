@@ -40,6 +40,8 @@ public:
     TestEnvironment env;
     ScriptedDialogs dialogs;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    // Changes the program's options before the next start().
+    std::function<void(ProgramOptions&)> adjustOptions;
     std::unique_ptr<Program> program;
 };
 

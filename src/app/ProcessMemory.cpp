@@ -1,0 +1,61 @@
+#include "app/ProcessMemory.h"
+
+#include <malloc.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+
+#include <string.h>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+namespace ks {
+
+namespace {
+
+// What freed memory is filled with (and new blocks with its complement).
+constexpr int kFreedFill = 0xa5;
+// The requests that reach every block size the per-thread cache of glibc's heap holds (blocks
+// of 32 to 1040 bytes in steps of 16, headers included), and how many of each it keeps.
+constexpr std::size_t kCachedBlockStep = 16;
+constexpr std::size_t kLargestCachedBlock = 1024;
+constexpr int kCachedPerSize = 7;
+
+}  // namespace
+
+void guardProcessMemory() {
+    const char* dumps = std::getenv(kCoreDumpsVariable);
+    if (dumps == nullptr || std::strcmp(dumps, "1") != 0) {
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_CORE, &none);
+        prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    }
+    mallopt(M_PERTURB, kFreedFill);
+}
+
+bool coreDumpsOff() {
+    rlimit limit{};
+    return getrlimit(RLIMIT_CORE, &limit) == 0 && limit.rlim_cur == 0 && limit.rlim_max == 0 &&
+           prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0;
+}
+
+void scrubFreedMemory() {
+    // The per-thread cache hands its blocks out first: taking every one of each size, wiping it
+    // and giving it back leaves the cache full of wiped blocks.
+    std::array<void*, kCachedPerSize> taken{};
+    for (std::size_t size = kCachedBlockStep; size <= kLargestCachedBlock;
+         size += kCachedBlockStep) {
+        for (void*& block : taken) {
+            block = std::malloc(size);
+            if (block != nullptr) {
+                explicit_bzero(block, malloc_usable_size(block));
+            }
+        }
+        for (void* block : taken) {
+            std::free(block);
+        }
+    }
+    malloc_trim(0);
+}
+
+}  // namespace ks

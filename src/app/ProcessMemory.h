@@ -1,0 +1,23 @@
+#pragma once
+
+namespace ks {
+
+// The variable that keeps core dumps on, for debugging: "1" keeps them.
+inline constexpr char kCoreDumpsVariable[] = "KEYSTEAD_CORE_DUMPS";
+
+// Called first thing by the window program: core dumps are switched off (no core file, and the
+// process is not dumpable, so other processes of the user cannot read its memory either) unless
+// the variable above asks for them; and the heap overwrites every block it takes back, so that
+// a value freed at logout does not linger in freed memory.
+void guardProcessMemory();
+
+// Whether core dumps are off for this process (the core size limit is 0 and it is not
+// dumpable).
+bool coreDumpsOff();
+
+// After a session's values are dropped: the freed blocks that the heap keeps per thread for
+// quick reuse (which it does not overwrite) are overwritten too, and whole free pages go back
+// to the system.
+void scrubFreedMemory();
+
+}  // namespace ks

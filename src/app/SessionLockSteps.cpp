@@ -1,0 +1,136 @@
+// Locking the session, and what logout and lock share at the end of a session.
+#include <QApplication>
+#include <QTimer>
+
+#include "app/LoginWindow.h"
+#include "app/MainWindow.h"
+#include "app/ProcessMemory.h"
+#include "app/Program.h"
+#include "app/SessionLock.h"
+#include "options/OptionsPage.h"
+
+namespace ks {
+
+namespace {
+
+// The windows of the program a lock closes (each one's close is its Cancel or Close); the
+// record editor is closed by the vault, which knows whether it holds typed values.
+const char* const kWindowsALockCloses[] = {"Form3", "Form4", "Form5", "Form6",
+                                           "frmPasswordGenerator"};
+// The windows of long operations, which finish before a lock.
+const char* const kLongWorkWindows[] = {"Form11", "dlgProtectProgress"};
+
+std::chrono::milliseconds idleLimit(const LockSettings& lock, std::chrono::milliseconds minute) {
+    return lock.idleMinutes * minute;
+}
+
+}  // namespace
+
+SessionLock& Program::sessionLock() {
+    if (!sessionLock_) {
+        sessionLock_ = std::make_unique<SessionLock>([this] { return tryLock(); });
+    }
+    return *sessionLock_;
+}
+
+void Program::lock() {
+    if (state_.LoggedIn && !state_.Quitting) {
+        sessionLock().request();
+    }
+}
+
+void Program::desktopLocked() {
+    if (state_.Lock.onScreenLock) {
+        lock();
+    }
+}
+
+bool Program::saveLockSettings(const LockSettings& lock) {
+    state_.Lock = lock;
+    if (state_.LoggedIn) {
+        sessionLock().setIdleLimit(idleLimit(lock, options_.lockMinute));
+    }
+    const FsResult written = writeLockSettings(state_.DataFolder, lock);
+    if (!written) {
+        dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
+                         QStringLiteral("The settings could not be saved; the settings file has "
+                                        "been left as it was.\r\r%1")
+                             .arg(written.error));
+    }
+    return written.ok;
+}
+
+void Program::startSessionLock() {
+    sessionLock().sessionStarted(idleLimit(state_.Lock, options_.lockMinute));
+}
+
+bool Program::busyWithLongWork() const {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget* window : windows) {
+        for (const char* name : kLongWorkWindows) {
+            if (window->isVisible() && window->objectName() == QLatin1String(name)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool Program::closeWindowsInTheWay() {
+    bool closed = false;
+    if (QWidget* popup = QApplication::activePopupWidget(); popup != nullptr) {
+        popup->close();
+        closed = true;
+    }
+    const QWidgetList windows = QApplication::allWidgets();
+    for (QWidget* window : windows) {
+        for (const char* name : kWindowsALockCloses) {
+            if (window->isWindow() && window->isVisible() &&
+                window->objectName() == QLatin1String(name)) {
+                window->close();
+                closed = true;
+            }
+        }
+    }
+    return closed;
+}
+
+LockStep Program::tryLock() {
+    if (!state_.LoggedIn || state_.Quitting || !main_) {
+        return LockStep::Done;
+    }
+    // A long operation finishes first; a record editor with typed values waits to be closed.
+    if (busyWithLongWork() || main_->editorHasChanges()) {
+        return LockStep::Later;
+    }
+    // Closed windows end their modal loops once this returns; a message or question that waits
+    // for an answer holds the lock back.
+    if (closeWindowsInTheWay() || QApplication::activeModalWidget() != nullptr) {
+        return LockStep::Later;
+    }
+    if (!main_->saveJournalUnattended()) {
+        return LockStep::Abandoned;  // the text stays; the user has been told why
+    }
+    // Compaction may ask, and may take long: it waits for the next logout or quit.
+    endSession();
+    showLoginWindow();
+    return LockStep::Done;
+}
+
+void Program::endSession() {
+    if (sessionLock_) {
+        sessionLock_->sessionEnded();
+    }
+    if (main_) {
+        main_->forgetCopiedSecrets();
+        main_->forgetSession();
+        main_->hide();
+    }
+    // The account's data key leaves memory with the session.
+    state_.CurrentAccount = Account();
+    scrubFreedMemory();
+    // Once more after what the windows release on their next turn of the event loop.
+    QTimer::singleShot(0, this, [] { scrubFreedMemory(); });
+}
+
+}  // namespace ks
