@@ -11,6 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
+#include "core/BackupKeeping.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
@@ -239,6 +240,21 @@ void Program::loginSucceeded() {
         main_ = std::make_unique<MainWindow>(*this, *services_);
     }
     main_->showForLogin();
+    startDailyBackup();
+}
+
+void Program::startDailyBackup() {
+    if (!options_.dailyBackups) {
+        return;
+    }
+    if (!daily_) {
+        daily_ = std::make_unique<DailyBackup>(state_.DataFolder, state_.DatabasePath);
+        connect(daily_.get(), &DailyBackup::failed, this, [this](const QString& why) {
+            dialogs().message(MessageIcon::Exclamation, state_.AppTitle,
+                              dailyBackupFailedMessage(why));
+        });
+    }
+    daily_->startIfDue(services_->clock.now());
 }
 
 void Program::showHelp() {

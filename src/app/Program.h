@@ -21,6 +21,7 @@ class MainWindow;
 class CompactPrompt;
 class StatusWindow;
 class SingleInstance;
+class DailyBackup;
 
 struct ProgramOptions {
     // The program's own folder: Template.dat and the help page.
@@ -40,6 +41,9 @@ struct ProgramOptions {
     // How long a start waits for the copy already running on the data folder to bring its
     // window to the front before it waits for the data folder instead.
     int answerWaitMs = 2000;
+    // Whether the first login of a day makes a copy of the database (tests of other things
+    // turn it off, so that no copy is made beside what they look at).
+    bool dailyBackups = true;
 
     // The options of the real program.
     static ProgramOptions forDesktop();
@@ -131,6 +135,7 @@ private:
     CompactPrompt& compactPrompt();
     // Replaces the database by a compacted copy with the status window up; false on failure.
     bool compactNow();
+    void startDailyBackup();
     void closeAllWindows();
     void endProcess();
 
@@ -146,6 +151,7 @@ private:
     std::unique_ptr<DataFolderLock> lock_;
     // Declared after the lock so that it stops answering before the lock is let go.
     std::unique_ptr<SingleInstance> instance_;
+    std::unique_ptr<DailyBackup> daily_;  // the first login of a day's copy
     bool ended_ = false;
     int exitCode_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/Services.h"
+#include "options/BackupsBox.h"
 #include "options/ProtectionBox.h"
 #include "widgets/Controls.h"
 #include "widgets/VolumeFolderChooser.h"
@@ -49,9 +50,12 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     left->addWidget(protection_);
     left->addWidget(onExitFrame());
     left->addStretch();
-    auto* right = new QHBoxLayout;
-    right->addWidget(frame5);
-    right->addWidget(frame4);
+    auto* transfers = new QHBoxLayout;
+    transfers->addWidget(frame5);
+    transfers->addWidget(frame4);
+    auto* right = new QVBoxLayout;
+    right->addLayout(transfers, 3);
+    right->addWidget(new BackupsBox(services_, host_, this), 1);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addLayout(right, 2);
