@@ -45,8 +45,13 @@ class OptionsGuiTest : public test::SessionTest {
         return {box("txtOldPassword")->text(), box("txtNewPassword")->text(),
                 box("txtNewPassword2")->text()};
     }
-    QString storedPassword(const QString& name) {
-        Result<Connection> connection = session->program->database().open();
+    // The stored password of an account, in the live database or in a copy of it.
+    QString storedPassword(const QString& name, const QString& copy = {}) {
+        std::optional<DatabaseAccess> file;
+        if (!copy.isEmpty()) {
+            file.emplace(copy, PassPhrase());
+        }
+        Result<Connection> connection = (file ? *file : session->program->database()).open();
         Statement query = connection->prepare(u"SELECT Password FROM Users WHERE UserName = ?1"_s);
         query.bind(1, EncryptField(name));
         return query.next() ? query.text(0) : QString();
@@ -208,13 +213,8 @@ private Q_SLOTS:
         typePasswords(u"annapass"_s, u"newpass1"_s, u"newpass1"_s);
         QCOMPARE(pressed(main(), u"Command5"_s), QStringList{kChanged});
         QCOMPARE(reasons(), QStringList({u"daily"_s, u"before-password-change"_s}));
-        const QString copy = listBackups(session->env.dataFolder()).last().path;
-        DatabaseAccess kept(copy, PassPhrase());
-        Result<Connection> connection = kept.open();
-        Statement old = connection->prepare(u"SELECT Password FROM Users WHERE UserName = ?1"_s);
-        old.bind(1, EncryptField(u"anna"_s));
-        QVERIFY(old.next());
-        QCOMPARE(old.text(0), before);
+        QCOMPARE(storedPassword(u"anna"_s, listBackups(session->env.dataFolder()).last().path),
+                 before);
 
         // A file where the folder should be: no copy can be made.
         QVERIFY(QDir(backups).removeRecursively());
@@ -270,15 +270,7 @@ private Q_SLOTS:
                  u"Database import complete.\r\rKeystead must be restarted for these changes to "
                  "take effect."_s);
         QCOMPARE(session->env.startedPrograms.size(), 1);
-        {
-            DatabaseAccess file(database(), PassPhrase());
-            Result<Connection> connection = file.open();
-            Statement query =
-                connection->prepare(u"SELECT Password FROM Users WHERE UserName = ?1"_s);
-            query.bind(1, EncryptField(u"anna"_s));
-            QVERIFY(query.next());
-            QCOMPARE(query.text(0), before);
-        }
+        QCOMPARE(storedPassword(u"anna"_s, database()), before);
         QStringList reasons;
         for (const BackupFile& file : listBackups(session->env.dataFolder())) {
             reasons << file.reason;

@@ -31,6 +31,31 @@ QString integrityOf(Connection& connection) {
     return check.next() ? check.text(0) : check.status().detail;
 }
 
+// The steps a killed writer reported as committed (its output holds nothing else, or an
+// error); `next` moves past the last of them.
+QSet<QString> reportedSteps(const QByteArray& output, qint64& next) {
+    QSet<QString> steps;
+    for (const QByteArray& line : output.split('\n')) {
+        bool isNumber = false;
+        const qint64 step = line.toLongLong(&isNumber);
+        if (isNumber) {
+            steps.insert(QString::number(step));
+            next = std::max(next, step + 1);
+        }
+    }
+    return steps;
+}
+
+// The steps whose journal entries the database holds.
+QSet<QString> storedSteps(Connection& connection) {
+    QSet<QString> stored;
+    Statement dates = connection.prepare(u"SELECT Date FROM Journals"_s);
+    while (dates.next()) {
+        stored.insert(dates.text(0));
+    }
+    return stored;
+}
+
 // Every row of every table as quoted values (types included), plus the schema and counters.
 QStringList dumpOf(Connection& connection) {
     QStringList dump;
@@ -387,24 +412,14 @@ private Q_SLOTS:
             QThread::msleep(static_cast<unsigned long>(delayMs(random)));
             ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
             QVERIFY(child.waitForFinished());
-            for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
-                bool isNumber = false;
-                const qint64 step = line.toLongLong(&isNumber);
-                QVERIFY2(isNumber || line.isEmpty(), line.constData());
-                if (isNumber) {
-                    reported.insert(QString::number(step));
-                    next = std::max(next, step + 1);
-                }
-            }
+            const QByteArray output = child.readAllStandardOutput();
+            QVERIFY2(!output.contains("error"), output.constData());
+            reported.unite(reportedSteps(output, next));
             Result<Connection> connection = access.open();
             QVERIFY2(connection.ok(), qPrintable(connection.status().detail));
             QCOMPARE(integrityOf(connection.value()), u"ok"_s);
-            QSet<QString> stored;
-            Statement dates = connection->prepare(u"SELECT Date FROM Journals"_s);
-            while (dates.next()) {
-                stored.insert(dates.text(0));
-            }
-            QVERIFY2(stored.contains(reported), qPrintable(u"seed %1"_s.arg(seedValue)));
+            QVERIFY2(storedSteps(connection.value()).contains(reported),
+                     qPrintable(u"seed %1"_s.arg(seedValue)));
             // Each step is one transaction: a record for every entry.
             QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Logins"_s),
                      test::countOf(connection.value(), u"SELECT count(*) FROM Journals"_s));
@@ -443,24 +458,15 @@ private Q_SLOTS:
                     reported << QString::fromUtf8(line);
                 }
             }
-            for (const QByteArray& line : writer.readAllStandardOutput().split('\n')) {
-                bool isNumber = false;
-                const qint64 step = line.toLongLong(&isNumber);
-                if (isNumber) {
-                    written.insert(QString::number(step));
-                    next = std::max(next, step + 1);
-                }
-            }
+            const QByteArray output = writer.readAllStandardOutput();
+            QVERIFY2(!output.contains("error"), output.constData());
+            written.unite(reportedSteps(output, next));
             DatabaseAccess access(database(), PassPhrase());
             Result<Connection> live = access.open();
             QVERIFY2(live.ok(), qPrintable(live.status().detail));
             QCOMPARE(integrityOf(live.value()), u"ok"_s);
-            QSet<QString> stored;
-            Statement dates = live->prepare(u"SELECT Date FROM Journals"_s);
-            while (dates.next()) {
-                stored.insert(dates.text(0));
-            }
-            QVERIFY2(stored.contains(written), qPrintable(u"seed %1"_s.arg(seedValue)));
+            QVERIFY2(storedSteps(live.value()).contains(written),
+                     qPrintable(u"seed %1"_s.arg(seedValue)));
             access.CloseAllDatabaseObjects();
             for (const BackupFile& listed : listBackups(data)) {
                 Result<Connection> copy =
