@@ -12,6 +12,7 @@
 #include "app/SessionLock.h"
 #include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
+#include "core/BackupKeeping.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
@@ -241,6 +242,21 @@ void Program::loginSucceeded() {
     }
     main_->showForLogin();
     startSessionLock();
+    startDailyBackup();
+}
+
+void Program::startDailyBackup() {
+    if (!options_.dailyBackups) {
+        return;
+    }
+    if (!daily_) {
+        daily_ = std::make_unique<DailyBackup>(state_.DataFolder, state_.DatabasePath);
+        connect(daily_.get(), &DailyBackup::failed, this, [this](const QString& why) {
+            dialogs().message(MessageIcon::Exclamation, state_.AppTitle,
+                              dailyBackupFailedMessage(why));
+        });
+    }
+    daily_->startIfDue(services_->clock.now());
 }
 
 void Program::showHelp() {

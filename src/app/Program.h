@@ -24,6 +24,7 @@ class StatusWindow;
 class SingleInstance;
 class SessionLock;
 enum class LockStep;
+class DailyBackup;
 
 struct ProgramOptions {
     // The program's own folder: Template.dat and the help page.
@@ -45,6 +46,9 @@ struct ProgramOptions {
     int answerWaitMs = 2000;
     // How long a minute of the lock settings lasts (tests shorten it).
     std::chrono::milliseconds lockMinute{60000};
+    // Whether the first login of a day makes a copy of the database (tests of other things
+    // turn it off, so that no copy is made beside what they look at).
+    bool dailyBackups = true;
 
     // The options of the real program.
     static ProgramOptions forDesktop();
@@ -146,6 +150,7 @@ private:
     CompactPrompt& compactPrompt();
     // Replaces the database by a compacted copy with the status window up; false on failure.
     bool compactNow();
+    void startDailyBackup();
     void closeAllWindows();
     void endProcess();
     // What logout and lock share: every value of the session leaves the windows, the stores and
@@ -175,6 +180,7 @@ private:
     // Declared after the lock so that it stops answering before the lock is let go.
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<SessionLock> sessionLock_;
+    std::unique_ptr<DailyBackup> daily_;  // the first login of a day's copy
     bool ended_ = false;
     int exitCode_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "app/Program.h"
 #include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
+#include "core/BackupKeeping.h"
 #include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
 #include "journal/JournalPage.h"
@@ -135,6 +136,12 @@ bool Program::CompactDatabase(bool forced) {
 }
 
 bool Program::compactNow() {
+    // The day's copy gives way: the copy made before compaction keeps the same.
+    daily_.reset();
+    BackupBefore backup(*services_, backupReason::kCompaction);
+    if (!backup.mayGoOn()) {
+        return false;
+    }
     if (!status_) {
         status_ = std::make_unique<StatusWindow>(state_);
     }
@@ -154,6 +161,7 @@ bool Program::compactNow() {
         dialogs_.message(MessageIcon::Critical, state_.AppTitle, describeCompaction(outcome));
         return false;
     }
+    backup.actionDone();
     state_.DataDeleted = false;
     return true;
 }

@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 
+#include "core/BackupKeeping.h"
 #include "core/DatabaseTexts.h"
 #include "core/FailureReport.h"
 #include "core/Services.h"
@@ -10,6 +11,7 @@
 #include "options/OptionsMessages.h"
 #include "options/OptionsPage.h"
 #include "options/PasswordChange.h"
+#include "storage/BackupRotation.h"
 #include "widgets/VolumeFolderChooser.h"
 
 namespace ks {
@@ -29,6 +31,10 @@ void OptionsPage::Command5_Click() {
         refuse(refusalMessage(refusal));
         return;
     }
+    BackupBefore backup(services_, backupReason::kPasswordChange);
+    if (!backup.mayGoOn()) {
+        return;
+    }
     const PasswordChangeOutcome outcome =
         ChangePassword(services_.database, state.UserNameCipher, state.PasswordCipher,
                        txtOldPassword_->text().trimmed(), txtNewPassword_->text().trimmed());
@@ -41,6 +47,7 @@ void OptionsPage::Command5_Click() {
             reportDatabaseFailure(services_, passwordNotChangedMessage(), outcome.status);
             return;
         case PasswordChangeOutcome::Result::Changed:
+            backup.actionDone();
             break;
     }
     // The password in force from now on is the one a second change must name.
@@ -60,6 +67,10 @@ void OptionsPage::changePassPhrase() {
                                   passPhraseRefusalMessage(refusal));
         return;
     }
+    BackupBefore backup(services_, backupReason::kPasswordChange);
+    if (!backup.mayGoOn()) {
+        return;
+    }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const ProtectionOutcome outcome = ks::changePassPhrase(
         services_.database, state.UserNameCipher, txtOldPassword_->text(), txtNewPassword_->text());
@@ -74,6 +85,7 @@ void OptionsPage::changePassPhrase() {
             reportDatabaseFailure(services_, passwordNotChangedMessage(), outcome.status);
             return;
         case ProtectionOutcome::Result::Protected:
+            backup.actionDone();
             break;
     }
     clearPasswordBoxes();
@@ -171,6 +183,7 @@ void OptionsPage::cmdImport_Click() {
         reportDatabaseFailure(services_, importFailedMessage(), kept.status());
         return;
     }
+    rotateBackups(state.DataFolder);
     services_.dialogs.message(MessageIcon::Information, state.AppTitle,
                               importCompleteMessage(state.AppTitle));
     host_.restartProgram();

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "core/Services.h"
+#include "options/BackupsBox.h"
 #include "options/ProtectionBox.h"
 #include "widgets/Controls.h"
 #include "widgets/VolumeFolderChooser.h"
@@ -56,7 +57,8 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     transfer->addWidget(frame5);
     transfer->addWidget(frame4);
     auto* right = new QVBoxLayout;
-    right->addLayout(transfer, 1);
+    right->addLayout(transfer, 3);
+    right->addWidget(new BackupsBox(services_, host_, this), 2);
     right->addWidget(lockFrame());
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);

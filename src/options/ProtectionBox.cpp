@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/BackupKeeping.h"
 #include "core/FailureReport.h"
 #include "core/LoginRules.h"
 #include "core/Services.h"
@@ -110,6 +111,10 @@ bool ProtectionBox::convertAccount(const QString& password, const QString& passP
         reportDatabaseFailure(services_, notProtectedMessage(), rows.status());
         return false;
     }
+    BackupBefore backup(services_, backupReason::kProtection);
+    if (!backup.mayGoOn()) {
+        return false;
+    }
     // The stretching is tuned to this machine: about half a second, as each login will take.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const KdfParams kdf = calibrateKdf();
@@ -150,6 +155,7 @@ bool ProtectionBox::convertAccount(const QString& password, const QString& passP
             }
             return false;
         case ProtectionOutcome::Result::Protected:
+            backup.actionDone();
             break;
     }
     state.CurrentAccount = outcome.account;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <numeric>
+#include <utility>
 
 #include "storage/CopyHelpers.h"
 #include "storage/DataFolder.h"
@@ -84,6 +85,137 @@ DbStatus verifyBackup(Connection& source, const QString& path, const QString& pa
     return status.ok() ? sameRowCounts(source, copy.value()) : status;
 }
 
+// Copies the pages a few at a time, each step under a read lock of its own, so that writers
+// commit between steps (a commit makes the engine start the copy again). The last step, and
+// the check of the copy against the database, run under one read lock: the copy is checked
+// against the very state it holds. Writes that keep coming faster than the copy can finish
+// would start it again for ever: after a few new starts the rest is copied under that lock too,
+// and writers wait for it.
+class SteppedCopy {
+public:
+    SteppedCopy(Connection& source, sqlite3_backup* backup) : source_(source), backup_(backup) {}
+
+    DbStatus run(const std::function<bool()>& stopped, const std::function<DbStatus()>& check) {
+        constexpr int kPagesPerStep = 256;  // a megabyte at the engine's page size
+        constexpr int kNewStarts = 3;
+        constexpr int kBusyWaits = 500;  // ten seconds of writers in the way: the copy gives up
+        int rc = sqlite3_backup_step(backup_, 0);  // learns how many pages there are
+        int remaining = sqlite3_backup_remaining(backup_);
+        int newStarts = 0;
+        int busyWaits = 0;
+        while (rc == SQLITE_OK ||
+               ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && busyWaits < kBusyWaits)) {
+            if (stopped && stopped()) {
+                return {DbCode::Cancelled, QStringLiteral("the copy was stopped")};
+            }
+            const bool whole = newStarts >= kNewStarts;
+            if (!held_ && (whole || remaining <= kPagesPerStep)) {
+                hold();
+            }
+            rc = sqlite3_backup_step(backup_, whole ? -1 : kPagesPerStep);
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+                ++busyWaits;
+                sqlite3_sleep(20);  // a writer is committing
+            }
+            const int left = sqlite3_backup_remaining(backup_);
+            newStarts += left > remaining ? 1 : 0;
+            remaining = left;
+        }
+        if (rc != SQLITE_DONE) {
+            return engineStatus(rc, source_.engineHandle());
+        }
+        if (!held_) {
+            hold();  // a commit since the last step makes the check fail, and the copy again
+        }
+        return check();
+    }
+    ~SteppedCopy() {
+        if (held_) {
+            source_.exec(QStringLiteral("ROLLBACK"));
+        }
+    }
+
+private:
+    void hold() {
+        held_ = source_.exec(QStringLiteral("BEGIN")).ok() &&
+                source_.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")).ok();
+        if (!held_) {
+            source_.exec(QStringLiteral("ROLLBACK"));
+        }
+    }
+
+    Connection& source_;
+    sqlite3_backup* backup_;
+    bool held_ = false;
+};
+
+// The copy made in steps and checked against the database.
+DbStatus writeInStepsAndVerify(const QString& databasePath, const QString& passPhrase,
+                               const QString& part, const std::function<bool()>& stopped) {
+    Result<Connection> source = openKeyed(databasePath, passPhrase);
+    if (!source.ok()) {
+        return source.status();
+    }
+    DbStatus status = verifyDatabase(source.value());
+    if (status.ok()) {
+        status = makePrivateFile(part);
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    Result<Connection> copy = Connection::openFile(part, passPhrase.toUtf8(), false);
+    if (!copy.ok()) {
+        return copy.status();
+    }
+    sqlite3* into = copy->engineHandle();
+    sqlite3_backup* backup = sqlite3_backup_init(into, "main", source->engineHandle(), "main");
+    if (backup == nullptr) {
+        return engineStatus(sqlite3_errcode(into), into);
+    }
+    {
+        SteppedCopy stepped(source.value(), backup);
+        status = stepped.run(stopped, [&]() -> DbStatus {
+            const int finished = sqlite3_backup_finish(std::exchange(backup, nullptr));
+            return finished == SQLITE_OK ? verifyBackup(source.value(), part, passPhrase)
+                                         : engineStatus(finished, into);
+        });
+    }
+    if (backup != nullptr) {
+        sqlite3_backup_finish(backup);
+    }
+    return status;
+}
+
+// Puts a whole, checked copy under its name, or removes what was made of it.
+Result<QString> nameCopy(const QString& folder, const QString& part, const QString& path,
+                         DbStatus status) {
+    if (status.ok()) {
+        status = flushPath(part, O_RDONLY);
+    }
+    if (status.ok() && ::rename(native(part).constData(), native(path).constData()) != 0) {
+        status = errnoStatus(errno, QStringLiteral("could not name the copy %1").arg(path));
+    }
+    if (!status.ok()) {
+        removeWithCompanions(part);
+        return status;
+    }
+    flushPath(folder, O_RDONLY | O_DIRECTORY);
+    return path;
+}
+
+// The folder of a new copy made ready, and the copy's path; or why no copy can be made.
+Result<QString> newCopyPath(const QString& folder, const QString& reason, const QDateTime& made) {
+    static const QRegularExpression reasonWords(QStringLiteral("^%1$").arg(kReason));
+    if (!reasonWords.match(reason).hasMatch()) {
+        return DbStatus{DbCode::Failed, QStringLiteral("a backup's reason is a few plain words")};
+    }
+    if (!ensurePrivateFolder(folder)) {
+        return DbStatus{DbCode::ReadOnly,
+                        QStringLiteral("could not make the folder %1").arg(folder)};
+    }
+    return withTrailingSlash(folder) + freeName(withTrailingSlash(folder), made, reason);
+}
+
 // The copy and its check, on one snapshot of the database: the read transaction keeps every
 // writer's commit out until both are done.
 DbStatus writeAndVerify(const QString& databasePath, const QString& passPhrase, const QString& part,
@@ -121,30 +253,33 @@ QString backupsFolderIn(const QString& dataFolder) {
 Result<QString> makeVerifiedBackup(const QString& databasePath, const QString& passPhrase,
                                    const QString& folder, const QString& reason,
                                    const QDateTime& made, QByteArray* copiedState) {
-    static const QRegularExpression reasonWords(QStringLiteral("^%1$").arg(kReason));
-    if (!reasonWords.match(reason).hasMatch()) {
-        return DbStatus{DbCode::Failed, QStringLiteral("a backup's reason is a few plain words")};
+    const Result<QString> path = newCopyPath(folder, reason, made);
+    if (!path.ok()) {
+        return path;
     }
-    if (!ensurePrivateFolder(folder)) {
-        return DbStatus{DbCode::ReadOnly,
-                        QStringLiteral("could not make the folder %1").arg(folder)};
+    const QString part = path.value() + QStringLiteral(".part");
+    return nameCopy(folder, part, path.value(),
+                    writeAndVerify(databasePath, passPhrase, part, copiedState));
+}
+
+Result<QString> makeVerifiedBackupBesideWork(const QString& databasePath, const QString& passPhrase,
+                                             const QString& folder, const QString& reason,
+                                             const QDateTime& made,
+                                             const std::function<bool()>& stopped) {
+    const Result<QString> path = newCopyPath(folder, reason, made);
+    if (!path.ok()) {
+        return path;
     }
-    const QString path =
-        withTrailingSlash(folder) + freeName(withTrailingSlash(folder), made, reason);
-    const QString part = path + QStringLiteral(".part");
-    DbStatus status = writeAndVerify(databasePath, passPhrase, part, copiedState);
-    if (status.ok()) {
-        status = flushPath(part, O_RDONLY);
-    }
-    if (status.ok() && ::rename(native(part).constData(), native(path).constData()) != 0) {
-        status = errnoStatus(errno, QStringLiteral("could not name the copy %1").arg(path));
-    }
-    if (!status.ok()) {
+    const QString part = path.value() + QStringLiteral(".part");
+    DbStatus status;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        status = writeInStepsAndVerify(databasePath, passPhrase, part, stopped);
+        if (status.ok() || status.code != DbCode::Failed) {
+            break;  // only a copy that differs from the database is made again
+        }
         removeWithCompanions(part);
-        return status;
     }
-    flushPath(folder, O_RDONLY | O_DIRECTORY);
-    return path;
+    return nameCopy(folder, part, path.value(), status);
 }
 
 QByteArray databaseFileState(const QString& databasePath) {

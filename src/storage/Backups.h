@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "storage/Database.h"
 
@@ -31,6 +32,17 @@ QString backupsFolderIn(const QString& dataFolder);
 Result<QString> makeVerifiedBackup(const QString& databasePath, const QString& passPhrase,
                                    const QString& folder, const QString& reason,
                                    const QDateTime& made, QByteArray* copiedState = nullptr);
+
+// The same copy made beside the user's work: the pages are copied a few at a time, each step
+// under a read lock of its own, so that the program's writes go on between steps (a write
+// makes the engine start the copy again). The copy is then checked as above; its row counts
+// are compared with the database's under one read lock, and a copy that a write has since
+// made different is made again (up to three times). `stopped`, asked between steps, ends the
+// copy early (Cancelled) with nothing left behind.
+Result<QString> makeVerifiedBackupBesideWork(const QString& databasePath, const QString& passPhrase,
+                                             const QString& folder, const QString& reason,
+                                             const QDateTime& made,
+                                             const std::function<bool()>& stopped = {});
 
 // The state of a database file as a commit changes it: its size and its first page (which
 // every commit rewrites, and the cipher with a fresh initialisation vector). Read while no

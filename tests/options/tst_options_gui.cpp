@@ -45,8 +45,13 @@ class OptionsGuiTest : public test::SessionTest {
         return {box("txtOldPassword")->text(), box("txtNewPassword")->text(),
                 box("txtNewPassword2")->text()};
     }
-    QString storedPassword(const QString& name) {
-        Result<Connection> connection = session->program->database().open();
+    // The stored password of an account, in the live database or in a copy of it.
+    QString storedPassword(const QString& name, const QString& copy = {}) {
+        std::optional<DatabaseAccess> file;
+        if (!copy.isEmpty()) {
+            file.emplace(copy, PassPhrase());
+        }
+        Result<Connection> connection = (file ? *file : session->program->database()).open();
         Statement query = connection->prepare(u"SELECT Password FROM Users WHERE UserName = ?1"_s);
         query.bind(1, EncryptField(name));
         return query.next() ? query.text(0) : QString();
@@ -80,6 +85,12 @@ class OptionsGuiTest : public test::SessionTest {
         while (names.next()) {
             found << DecryptField(names.text(0));
         }
+        return found;
+    }
+    // The copies that imports kept (the compaction before an export keeps one too).
+    QList<BackupFile> importCopies() {
+        QList<BackupFile> found = listBackups(session->env.dataFolder());
+        found.removeIf([](const BackupFile& file) { return file.reason != u"before-import"_s; });
         return found;
     }
     QString importQuestion(const QString& holds, const QString& warning = {}) {
@@ -170,6 +181,101 @@ private Q_SLOTS:
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Critical);
         QCOMPARE(boxes().at(1), u"newpass1"_s);
         QCOMPARE(storedPassword(u"anna"_s), u"elsewhere"_s);
+    }
+
+    // The day's first login makes a checked copy beside the user's work, once a day; a change
+    // of password is backed up first (only when it happens), and when no copy can be made the
+    // user chooses: No keeps the password and what was typed.
+    void theDayAndAChangeOfPasswordAreBackedUp() {
+        const QString backups = backupsFolderIn(session->env.dataFolder());
+        const auto reasons = [this] {
+            QStringList found;
+            for (const BackupFile& file : listBackups(session->env.dataFolder())) {
+                found << file.reason;
+            }
+            return found;
+        };
+        QCOMPARE(reasons(), QStringList());  // the copies are off in the other tests
+        session->logOut();
+        session->program.reset();
+        session->env.dailyBackups = true;
+        session->start();
+        session->logIn(u"anna"_s, u"annapass"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(reasons(), QStringList{u"daily"_s}, 30000);
+        session->logOut();
+        session->logIn(u"anna"_s, u"annapass"_s);
+        const QString before = storedPassword(u"anna"_s);
+        session->clock->advance(60);
+
+        typePasswords(u"wrongpass"_s, u"newpass1"_s, u"newpass1"_s);
+        pressed(main(), u"Command5"_s);
+        QCOMPARE(reasons(), QStringList{u"daily"_s});
+        typePasswords(u"annapass"_s, u"newpass1"_s, u"newpass1"_s);
+        QCOMPARE(pressed(main(), u"Command5"_s), QStringList{kChanged});
+        QCOMPARE(reasons(), QStringList({u"daily"_s, u"before-password-change"_s}));
+        QCOMPARE(storedPassword(u"anna"_s, listBackups(session->env.dataFolder()).last().path),
+                 before);
+
+        // A file where the folder should be: no copy can be made.
+        QVERIFY(QDir(backups).removeRecursively());
+        test::writeFile(backups.chopped(1), "in the way");
+        const QString changed = storedPassword(u"anna"_s);
+        typePasswords(u"newpass1"_s, u"third333"_s, u"third333"_s);
+        dialogs().answer(false);
+        const QStringList shown = pressed(main(), u"Command5"_s);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith(u"No backup of the database could be made before it "
+                                     "changes your password:"_s),
+                 qPrintable(shown[0]));
+        QVERIFY(shown[0].endsWith(u"Go on without a backup?"_s));
+        QVERIFY(dialogs().shown.last().defaultNo);
+        QCOMPARE(storedPassword(u"anna"_s), changed);
+        QCOMPARE(boxes().at(1), u"third333"_s);
+        dialogs().answer(true);
+        QCOMPARE(pressed(main(), u"Command5"_s).last(), kChanged);
+        QVERIFY(storedPassword(u"anna"_s) != changed);
+    }
+
+    // The Options list shows the backups newest first; Restore asks what the backup holds and
+    // puts it back as an import does: the current database kept first, then the restart.
+    void aBackupIsListedAndRestoredAsAnImport() {
+        const QString before = storedPassword(u"anna"_s);
+        typePasswords(u"annapass"_s, u"newpass1"_s, u"newpass1"_s);
+        QCOMPARE(pressed(main(), u"Command5"_s), QStringList{kChanged});
+        auto* list = test::control<QTreeWidget>(main(), u"lstBackups"_s);
+        auto* box = main()->findChild<QGroupBox*>(u"fraBackups"_s);
+        QVERIFY(box != nullptr && list->topLevelItemCount() == 0);
+        auto* tabs = main()->findChild<QTabWidget*>();
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            if (tabs->widget(tab)->isAncestorOf(page()) || tabs->widget(tab) == page()) {
+                tabs->setCurrentIndex(tab);  // shown: read again
+            }
+        }
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(1), u"before password change"_s);
+
+        dialogs().answer(false);
+        const QStringList refused = pressed(main(), u"cmdRestoreBackup"_s);
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused[0].startsWith(u"You are about to replace the current database with the "
+                                       "backup made "_s),
+                 qPrintable(refused[0]));
+        QVERIFY(refused[0].contains(u"(before password change).\r\rIt holds 1 account (anna)"_s));
+        QVERIFY(storedPassword(u"anna"_s) != before);
+        QVERIFY(!QFileInfo::exists(session->env.dataFolder() + u"Import.part"_s));
+
+        session->clock->advance(60);
+        dialogs().answer(true);
+        QCOMPARE(pressed(main(), u"cmdRestoreBackup"_s).last(),
+                 u"Database import complete.\r\rKeystead must be restarted for these changes to "
+                 "take effect."_s);
+        QCOMPARE(session->env.startedPrograms.size(), 1);
+        QCOMPARE(storedPassword(u"anna"_s, database()), before);
+        QStringList reasons;
+        for (const BackupFile& file : listBackups(session->env.dataFolder())) {
+            reasons << file.reason;
+        }
+        QCOMPARE(reasons, QStringList({u"before-password-change"_s, u"before-import"_s}));
     }
 
     void exportingTwiceAsksAndNoKeepsTheFirst() {
@@ -347,7 +453,7 @@ private Q_SLOTS:
                      "locked)"_s);
         }
         QCOMPARE(test::readBytes(database()), replaced);
-        QCOMPARE(listBackups(session->env.dataFolder()).size(), 0);
+        QCOMPARE(importCopies().size(), 0);
 
         dialogs().answer(true);
         QCOMPARE(importVia(folder).last(),
@@ -375,7 +481,7 @@ private Q_SLOTS:
                  importQuestion(u"1 account (anna), 0 records, 0 journal entries, 0 pictures "
                                 "and 0 files"_s));
         QVERIFY(!dialogs().shown[0].defaultNo);
-        const QList<BackupFile> kept = listBackups(session->env.dataFolder());
+        const QList<BackupFile> kept = importCopies();
         QCOMPARE(kept.size(), 2);
         QCOMPARE(QFileInfo(kept[0].path).fileName(), u"Data-20260305-100000-before-import.mdb"_s);
         QCOMPARE(accountsIn(kept[0].path), QStringList({u"anna"_s, u"carl"_s}));

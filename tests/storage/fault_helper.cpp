@@ -1,5 +1,6 @@
-// A second process for the fault tests: writes through the core library until it is killed,
-// reads a database while another process compacts it, or holds the program's data-folder lock.
+// A second process for the fault tests: writes through the core library or makes backups until
+// it is killed, reads a database while another process compacts it, or holds the program's
+// data-folder lock.
 #include <poll.h>
 #include <QCoreApplication>
 #include <QThread>
@@ -7,6 +8,8 @@
 
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
+#include "storage/BackupRotation.h"
+#include "storage/Backups.h"
 #include "storage/DataFolderLock.h"
 #include "storage/Database.h"
 
@@ -15,10 +18,10 @@ using namespace ks;
 namespace {
 
 // Writes a record and a journal entry per step, each step one transaction, and prints the
-// step's number once it is committed. Runs until killed.
-int writeUntilKilled(const QString& databasePath, qint64 first) {
+// step's number once it is committed; pauses between steps as asked. Runs until killed.
+int writeUntilKilled(const QString& databasePath, qint64 first, int pauseMs) {
     DatabaseAccess database(databasePath, PassPhrase());
-    for (qint64 step = first;; ++step) {
+    for (qint64 step = first;; QThread::msleep(static_cast<unsigned long>(pauseMs)), ++step) {
         WriteOperation write(database);
         if (!write.ok()) {
             std::printf("error %s\n", qPrintable(write.status().detail));
@@ -72,6 +75,25 @@ int readUntilStopped(const QString& databasePath) {
     return failures;
 }
 
+// Makes backups of the data folder's database beside the user's work, then rotates them, again
+// and again; prints each backup's path once it is made. Runs until killed.
+int backUpUntilKilled(const QString& dataFolder) {
+    const QString database = dataFolder + QStringLiteral("Data.mdb");
+    for (qint64 n = 0;; ++n) {
+        const Result<QString> made = makeVerifiedBackupBesideWork(
+            database, PassPhrase(), backupsFolderIn(dataFolder), dailyBackupReason(),
+            QDateTime(QDate(2026, 1, 1), QTime(0, 0)).addDays(n));
+        // A writer that never pauses may keep a copy from being checked: it is tried again.
+        if (made.ok()) {
+            rotateBackups(dataFolder, {2, 1, 0});
+        }
+        std::printf("%s\n",
+                    qPrintable(made.ok() ? made.value()
+                                         : QStringLiteral("not made: ") + made.status().detail));
+        std::fflush(stdout);
+    }
+}
+
 int holdLock(const QString& dataFolder) {
     DataFolderLock lock(dataFolder);
     if (lock.tryLock(0) != DataFolderLock::Outcome::Taken) {
@@ -89,14 +111,20 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("write")) {
-        return writeUntilKilled(arguments.at(2), arguments.at(3).toLongLong());
+        return writeUntilKilled(arguments.at(2), arguments.at(3).toLongLong(),
+                                arguments.value(4).toInt());
     }
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("read")) {
         return readUntilStopped(arguments.at(2));
     }
+    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("backup")) {
+        return backUpUntilKilled(arguments.at(2));
+    }
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("lock")) {
         return holdLock(arguments.at(2));
     }
-    std::fprintf(stderr, "usage: fault_helper write DB FIRST | read DB | lock DATAFOLDER\n");
+    std::fprintf(stderr,
+                 "usage: fault_helper write DB FIRST [PAUSE-MS] | read DB | backup DATAFOLDER | "
+                 "lock DATAFOLDER\n");
     return 2;
 }

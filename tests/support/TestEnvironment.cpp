@@ -126,6 +126,7 @@ ProgramOptions TestEnvironment::programOptions() {
         startedPrograms.append(QStringList{program} + arguments);
         return true;
     };
+    options.dailyBackups = dailyBackups;
     return options;
 }
 

@@ -46,6 +46,7 @@ public:
 
     int endCount = 0;
     QList<QUrl> openedUrls;
+    bool dailyBackups = false;     // whether the first login of a day makes a copy
     bool desktopOpensUrls = true;  // false: the desktop has no program to open them with
 
 private:
