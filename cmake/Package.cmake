@@ -55,5 +55,5 @@ if(KEYSTEAD_BUILD_TESTS AND NOT KEYSTEAD_SANITIZE)
     set_tests_properties(package_lintian package_install PROPERTIES FIXTURES_REQUIRED deb)
     set_tests_properties(package_desktop_entry package_appstream package_deb package_lintian
                          package_install PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600
-                                                    LABELS package)
+                                                    LABELS build-for-use)
 endif()
