@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/CliTransfer.h"
 #include "cli/ConsoleIo.h"
 #include "cli/OutputText.h"
 #include "core/Account.h"
@@ -9,7 +10,9 @@
 #include "core/TextFolding.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalDays.h"
+#include "journal/JournalExport.h"
 #include "journal/JournalStore.h"
+#include "storage/Backups.h"
 #include "vault/CategoryStore.h"
 #include "vault/RecordStore.h"
 #include "vault/VaultNames.h"
@@ -138,49 +141,30 @@ int showJournal(DatabaseAccess& database, const Account& account, QDate day) {
     return kDone;
 }
 
-// The days from `from` to `to` that have a row of the owner, in calendar order.
-Result<QList<QDate>> daysWithEntries(DatabaseAccess& database, const Account& account, QDate from,
-                                     QDate to) {
-    const Result<JournalDates> dates = ListJournalDates(database, account, QDate::currentDate());
-    if (!dates.ok()) {
-        return dates.status();
+int exportJournal(DatabaseAccess& database, const Account& account, const CliOptions& options) {
+    const Result<QList<JournalExportEntry>> entries =
+        readJournalRange(database, account, options.from, options.to);
+    if (!entries.ok()) {
+        return failed(entries.status());
     }
-    QList<QDate> days;
-    for (const QString& text : dates.value().dates) {
-        const std::optional<QDate> day = readJournalDate(text);
-        if (day && *day >= from && *day <= to && !days.contains(*day)) {
-            days.append(*day);
-        }
-    }
-    std::sort(days.begin(), days.end());
-    return days;
-}
-
-int exportJournal(DatabaseAccess& database, const Account& account, QDate from, QDate to) {
-    const Result<QList<QDate>> days = daysWithEntries(database, account, from, to);
-    if (!days.ok()) {
-        return failed(days.status());
-    }
-    out() << "# Journal, " << journalDateText(from) << " to " << journalDateText(to) << '\n';
-    for (const QDate day : days.value()) {
-        const Result<std::optional<QString>> entry =
-            LoadJournalEntry(database, account, journalDateText(day));
-        if (!entry.ok()) {
-            return failed(entry.status());
-        }
-        if (entry.value() && !isBlankJournalText(*entry.value())) {
-            out() << "\n## " << journalDateText(day) << "\n\n"
-                  << htmlEscaped(printable(*entry.value(), LineBreaks::Kept)) << '\n';
-        }
-    }
+    const QString text = QString::fromUtf8(
+        formattedJournal(options.journalFormat, entries.value(), options.from, options.to));
+    // JSON escapes every control character itself; Markdown goes through the terminal's rule.
+    out() << (options.journalFormat == JournalFormat::Json ? text
+                                                           : printable(text, LineBreaks::Kept));
     out().flush();
     return kDone;
 }
 
 }  // namespace
 
-int runCommand(const CliOptions& options, DatabaseAccess& database, const Account& account) {
+int runCommand(const CliOptions& options, DatabaseAccess& database, const Account& account,
+               const QString& dataFolder) {
     switch (options.command) {
+        case Command::ImportCsv:
+            return importCsv(database, account, options.argument, backupsFolderIn(dataFolder));
+        case Command::ExportCsv:
+            return exportCsv(database, account, options.argument);
         case Command::List:
             return listRecords(database, account, options.argument);
         case Command::Show:
@@ -188,7 +172,7 @@ int runCommand(const CliOptions& options, DatabaseAccess& database, const Accoun
         case Command::Journal:
             return showJournal(database, account, options.day);
         case Command::JournalExport:
-            return exportJournal(database, account, options.from, options.to);
+            return exportJournal(database, account, options);
         case Command::Help:
         case Command::Version:
             break;

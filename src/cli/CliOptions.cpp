@@ -29,6 +29,7 @@ struct Parser {
     QCommandLineOption dataFolder{QStringLiteral("data-folder"), QString(), QStringLiteral("DIR")};
     QCommandLineOption from{QStringLiteral("from"), QString(), QStringLiteral("DAY")};
     QCommandLineOption to{QStringLiteral("to"), QString(), QStringLiteral("DAY")};
+    QCommandLineOption format{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
     QCommandLineOption showProtected{{QStringLiteral("s"), QStringLiteral("show-protected")}};
     QCommandLineOption attributes{{QStringLiteral("a"), QStringLiteral("attributes")},
                                   QString(),
@@ -36,7 +37,7 @@ struct Parser {
 
     Parser() {
         parser.addOptions(
-            {help, version, readStdin, dataFolder, from, to, showProtected, attributes});
+            {help, version, readStdin, dataFolder, from, to, format, showProtected, attributes});
     }
 };
 
@@ -62,6 +63,13 @@ bool readExportRange(const Parser& p, CliOptions& options, QString& error) {
     }
     if (options.from > options.to) {
         error = QStringLiteral("The first day comes after the last.");
+        return false;
+    }
+    const QString format = p.parser.value(p.format);
+    if (format == QStringLiteral("json")) {
+        options.journalFormat = JournalFormat::Json;
+    } else if (!format.isEmpty() && format != QStringLiteral("md")) {
+        error = QStringLiteral("Unknown format: %1 (md or json)").arg(format);
         return false;
     }
     return true;
@@ -101,6 +109,13 @@ bool readCommand(const QStringList& words, CliOptions& options, QString& error) 
         options.command = Command::Journal;
         return takeDay(words.at(1), options.day, error);
     }
+    if ((name == QStringLiteral("import-csv") || name == QStringLiteral("export-csv")) &&
+        extra == 1) {
+        options.command =
+            name == QStringLiteral("import-csv") ? Command::ImportCsv : Command::ExportCsv;
+        options.argument = words.at(1);
+        return true;
+    }
     if (name == QStringLiteral("journal-export") && extra == 0) {
         options.command = Command::JournalExport;
         return true;
@@ -124,14 +139,18 @@ bool checkCommandOptions(const Parser& p, CliOptions& options, QString& error) {
     if (options.command == Command::JournalExport) {
         return readExportRange(p, options, error);
     }
-    if (parser.isSet(p.from) || parser.isSet(p.to)) {
-        error = QStringLiteral("--from and --to go only with journal-export.");
+    if (parser.isSet(p.from) || parser.isSet(p.to) || parser.isSet(p.format)) {
+        error = QStringLiteral("--from, --to and --format go only with journal-export.");
         return false;
     }
     return true;
 }
 
 }  // namespace
+
+bool writesData(Command command) {
+    return command == Command::ImportCsv;
+}
 
 std::optional<QDate> parseDay(const QString& text, QDate today) {
     if (text == QStringLiteral("today")) {
@@ -181,13 +200,18 @@ QString usageText() {
     return QStringLiteral(
         "Usage: keystead-cli [--stdin] [--data-folder DIR] COMMAND\n"
         "       keystead-cli --help | --version\n"
-        "Reads a Keystead vault without changing it.\n"
+        "Reads a Keystead vault, and takes records in from CSV files.\n"
         "\n"
         "Commands:\n"
         "  ls [CATEGORY]                         list the short names of your records\n"
         "  show [-s] [-a ATTRIBUTE]... SHORTNAME show one record (the password hidden)\n"
         "  journal DAY                           print the journal entry of a day\n"
-        "  journal-export --from DAY --to DAY    print the entries of those days as Markdown\n"
+        "  journal-export --from DAY --to DAY [--format md|json]\n"
+        "                                        print the entries of those days as Markdown\n"
+        "                                        (one heading a day) or JSON\n"
+        "  import-csv FILE                       add the records of a CSV file (KeePassXC,\n"
+        "                                        Bitwarden, Firefox, Chrome or other columns)\n"
+        "  export-csv FILE                       write your records as KeePassXC's CSV (0600)\n"
         "\n"
         "Options:\n"
         "  --stdin                  read the login name and password as the first two lines\n"
@@ -202,7 +226,10 @@ QString usageText() {
         "DAY is yyyy-mm-dd, dd/mm/yyyy or \"today\"; --from=DAY and --to=DAY work too.\n"
         "Control characters in stored text are printed as escapes (\\e, \\r, \\x07 ...).\n"
         "\n"
-        "Exit status: 0 done, 1 refused (login or nothing found), 2 error.\n");
+        "Commands that change the vault run only while Keystead itself is not running on the\n"
+        "data folder.\n"
+        "\n"
+        "Exit status: 0 done, 1 refused (login, nothing found, Keystead running), 2 error.\n");
 }
 
 }  // namespace ks::cli

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "interchange/JournalFormats.h"
+
 namespace ks::cli {
 
 // The exit codes of the companion.
@@ -15,17 +17,22 @@ enum ExitCode {
     kError = 2,    // bad arguments, a missing, unreadable or untrusted database
 };
 
-enum class Command { Help, Version, List, Show, Journal, JournalExport };
+enum class Command { Help, Version, List, Show, Journal, JournalExport, ImportCsv, ExportCsv };
+
+// Whether a command changes the data folder: it then runs only while no window program holds
+// the folder.
+bool writesData(Command command);
 
 // The values of a record that `show -a` prints on their own.
 enum class RecordAttribute { Title, UserName, Password, Description, Notes, Category };
 
 struct CliOptions {
     Command command = Command::Help;
-    QString argument;  // the category of `ls`, the short name of `show`
+    QString argument;  // the category of `ls`, the short name of `show`, the file of a CSV command
     QDate day;         // `journal`
     QDate from;        // `journal-export`
     QDate to;
+    JournalFormat journalFormat = JournalFormat::Markdown;  // `journal-export --format`
     bool readStdin = false;      // name and password come as the first two lines of standard input
     QString dataFolder;          // the folder that holds Data.mdb, when not the usual one
     bool showProtected = false;  // `show` prints the password in clear
