@@ -17,7 +17,29 @@ enum ExitCode {
     kError = 2,    // bad arguments, a missing, unreadable or untrusted database
 };
 
-enum class Command { Help, Version, List, Show, Journal, JournalExport, ImportCsv, ExportCsv };
+enum class Command {
+    Help,
+    Version,
+    List,
+    Show,
+    Journal,
+    JournalExport,
+    ImportCsv,
+    ExportCsv,
+    Add,
+    Edit,
+    Remove,
+    JournalAdd,
+};
+
+// What `add` and `edit` set; a value not given is left as it is (empty for `add`).
+struct RecordChanges {
+    std::optional<QString> shortName;  // `edit -t`
+    std::optional<QString> userName;
+    std::optional<QString> category;
+    std::optional<QString> notes;
+    bool askPassword = false;  // `-p`
+};
 
 // Whether a command changes the data folder: it then runs only while no window program holds
 // the folder.
@@ -37,6 +59,8 @@ struct CliOptions {
     QString dataFolder;          // the folder that holds Data.mdb, when not the usual one
     bool showProtected = false;  // `show` prints the password in clear
     QList<RecordAttribute> attributes;  // `show` prints only these values, in this order
+    bool json = false;                  // `ls`, `show`, `journal` print JSON
+    RecordChanges changes;              // `add`, `edit`
 };
 
 // Reads the arguments (without the program's name); nullopt with `error` set when they are

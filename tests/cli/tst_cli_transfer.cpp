@@ -24,6 +24,7 @@ struct CliRun {
     int code = -1;
     QString out;
     QString err;
+    QString result() const { return QString::number(code) + u'|' + out; }
 };
 
 const QByteArray kKeePassCsv =
@@ -41,11 +42,11 @@ class CliTransferTest : public QObject {
     std::unique_ptr<test::TestEnvironment> env;
     test::ScriptedDialogs dialogs;
 
-    CliRun cli(const QStringList& arguments) {
+    CliRun cli(const QStringList& arguments, const QByteArray& more = {}) {
         QProcess process;
         process.start(QCoreApplication::applicationDirPath() + u"/keystead-cli"_s,
                       QStringList{u"--stdin"_s} + arguments);
-        process.write("anna\nsecret1\n");
+        process.write("anna\nsecret1\n" + more);
         process.closeWriteChannel();
         if (!process.waitForFinished(30000)) {
             return {};
@@ -134,6 +135,63 @@ private Q_SLOTS:
         window.unlock();
         QCOMPARE(cli({u"import-csv"_s, path}).code, 0);
         QCOMPARE(names().size(), 3);
+    }
+
+    void writingCommandsKeepTheEditorsRules() {
+        CliRun run = cli({u"add"_s, u"  Ключ <b>密码</b>  "_s, u"-u"_s, u" анна "_s, u"-c"_s,
+                          u"Reisen"_s, u"--notes"_s, u"line one\nline two"_s, u"-p"_s},
+                         "p\"w, \x1b[0m\n");
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, u"Record was successfully created.\n"_s);
+        run = cli({u"show"_s, u"--json"_s, u"-s"_s, u"ключ <B>密码</B>"_s});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).object(),
+                 (QJsonObject{{u"shortName"_s, u"Ключ <b>密码</b>"_s},
+                              {u"userName"_s, u" анна "_s},
+                              {u"password"_s, u"p\"w, \x1b[0m"_s},
+                              {u"description"_s, u""_s},
+                              {u"notes"_s, u"line one\nline two"_s},
+                              {u"category"_s, u"Reisen"_s}}));
+        QVERIFY(!run.out.contains(QChar(0x1b)));
+        // The editor's refusals, in its words.
+        run = cli({u"add"_s, u"GMAIL"_s});
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.err,
+                 u"The 'Short Name' entered is already in use.  Please enter a "
+                 "different 'Short Name'.\n"_s);
+        run = cli({u"add"_s, u"abc"_s});
+        QCOMPARE(run.code, 1);
+        QVERIFY(run.err.startsWith(u"The 'Short Name' field was left blank"_s));
+        // edit changes only what is given.
+        QCOMPARE(cli({u"edit"_s, u"gmail"_s, u"-t"_s, u"Google mail"_s, u"-c"_s, u"Email"_s}).code,
+                 0);
+        run = cli({u"ls"_s, u"--json"_s});
+        QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).array(),
+                 (QJsonArray{
+                     QJsonObject{{u"shortName"_s, u"Google mail"_s}, {u"category"_s, u"Email"_s}},
+                     QJsonObject{{u"shortName"_s, u"Ключ <b>密码</b>"_s},
+                                 {u"category"_s, u"Reisen"_s}}}));
+        QCOMPARE(cli({u"show"_s, u"-a"_s, u"password"_s, u"Google mail"_s}).out, u"old\n"_s);
+        run = cli({u"rm"_s, u"google MAIL"_s});
+        QCOMPARE(run.result(), u"0|Deleted the record Google mail.\n"_s);
+        QCOMPARE(cli({u"rm"_s, u"Google mail"_s}).code, 1);
+        QCOMPARE(names(), QStringList{u"Ключ <b>密码</b>"_s});
+
+        // journal-add: the rest of standard input, for a day without an entry.
+        run = cli({u"journal-add"_s, u"2026-03-05"_s}, "Dear diary,\n<i>two</i> lines\n");
+        QCOMPARE(run.result(), u"0|Record was successfully created.\n"_s);
+        run = cli({u"journal"_s, u"--json"_s, u"05/03/2026"_s});
+        QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).object(),
+                 (QJsonObject{{u"day"_s, u"2026-03-05"_s},
+                              {u"text"_s, u"Dear diary,\n<i>two</i> lines"_s}}));
+        QCOMPARE(cli({u"journal-add"_s, u"2026-03-05"_s}, "again\n").code, 1);
+        run = cli({u"journal-add"_s, u"2026-03-06"_s}, "abc\n");
+        QCOMPARE(run.result(), u"1|"_s);
+        QCOMPARE(run.err,
+                 u"Your Journal entry is too short to be encrypted. It was not saved.\n"_s);
+        // Options of another command are refused.
+        QCOMPARE(cli({u"rm"_s, u"-u"_s, u"x"_s, u"name"_s}).code, 2);
+        QCOMPARE(cli({u"import-csv"_s, u"--json"_s, u"x.csv"_s}).code, 2);
     }
 
     void journalExportsAsJson() {
