@@ -47,13 +47,15 @@ ImportMappingWindow::ImportMappingWindow(const QString& title, const QString& fi
     setModal(true);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(makeLabel(
+    QLabel* about = makeLabel(
         this, QStringLiteral("lblImportFile"),
         QStringLiteral("%1: %2 rows, a header of %3 columns that no known password manager "
                        "writes. Choose the column of each value; the first rows are shown below.")
             .arg(fileName)
             .arg(preview.totalRows)
-            .arg(preview.header.size())));
+            .arg(preview.header.size()));
+    about->setWordWrap(true);
+    layout->addWidget(about);
     buildMappingBoxes(preview);
     auto* form = new QFormLayout;
     for (size_t i = 0; i < kMappedParts.size(); ++i) {
