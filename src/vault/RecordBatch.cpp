@@ -24,6 +24,22 @@ BatchSaveResult batchFailure(SaveOutcome outcome, int at, const DbStatus& status
     return result;
 }
 
+// Why a short name cannot join the batch; otherwise it is taken from now on.
+std::optional<SaveOutcome> refusedBatchName(const QString& shortName, QSet<QString>& names) {
+    if (shortName.isEmpty()) {
+        return SaveOutcome::ShortNameBlank;
+    }
+    if (shortName.size() <= kBatchShortestRefused) {
+        return SaveOutcome::ShortNameTooShort;
+    }
+    const QString key = ShortNameIndex::comparisonKey(shortName);
+    if (names.contains(key)) {
+        return SaveOutcome::ShortNameInUse;
+    }
+    names.insert(key);
+    return std::nullopt;
+}
+
 bool sealedOrEncrypted(const Account& account, const QByteArray& uuid, const RecordFields& fields,
                        const QString& shortName, const QString& category, EncryptedFields& out) {
     const auto into = [&](const ValueColumn& column, const QString& value, QString& stored) {
@@ -132,17 +148,9 @@ BatchSaveResult createRecords(DatabaseAccess& database, const Account& account,
     for (int at = 0; at < records.size(); ++at) {
         const RecordFields& fields = records[at];
         const QString shortName = fields.shortName.trimmed();
-        if (shortName.isEmpty()) {
-            return batchFailure(SaveOutcome::ShortNameBlank, at);
+        if (const std::optional<SaveOutcome> refused = refusedBatchName(shortName, names)) {
+            return batchFailure(*refused, at);
         }
-        if (shortName.size() <= kBatchShortestRefused) {
-            return batchFailure(SaveOutcome::ShortNameTooShort, at);
-        }
-        const QString key = ShortNameIndex::comparisonKey(shortName);
-        if (names.contains(key)) {
-            return batchFailure(SaveOutcome::ShortNameInUse, at);
-        }
-        names.insert(key);
         const CategoryFiling filing = fileUnder(fields.category, visible);
         if (filing.addCategory) {
             if (DbStatus status = AddCategory(connection, account, filing.category); !status.ok()) {

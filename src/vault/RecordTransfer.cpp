@@ -93,21 +93,24 @@ void RecordTransfer::importRecords() {
     if (!services_.dialogs.askYesNo(title, importQuestionText(fileName, format, plan->value()))) {
         return;
     }
+    writePlan(plan->value());
+}
+
+void RecordTransfer::writePlan(const ImportPlan& plan) {
     RecordImportOutcome outcome;
     {
         BusyCursor busy;
         outcome =
-            writeRecordImport(services_.database, account, plan->value(),
+            writeRecordImport(services_.database, services_.state.CurrentAccount, plan,
                               backupsFolderIn(services_.state.DataFolder), services_.clock.now());
     }
+    const QString title = services_.state.AppTitle;
     if (!outcome.ok()) {
-        services_.dialogs.message(MessageIcon::Exclamation, title,
-                                  importFailedText(plan->value(), outcome));
+        services_.dialogs.message(MessageIcon::Exclamation, title, importFailedText(plan, outcome));
         return;
     }
     Q_EMIT recordsImported();
-    services_.dialogs.message(MessageIcon::Information, title,
-                              importDoneText(plan->value(), outcome));
+    services_.dialogs.message(MessageIcon::Information, title, importDoneText(plan, outcome));
 }
 
 void RecordTransfer::exportRecords() {

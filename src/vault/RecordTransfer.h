@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/Services.h"
+#include "interchange/ImportPlan.h"
 #include "interchange/RecordFormats.h"
 
 class QWidget;
@@ -31,6 +32,8 @@ Q_SIGNALS:
 private:
     // The mapping of the file's columns, asked for when the format is not known.
     std::optional<ColumnMapping> mappingFor(const QString& fileName, const CsvTable& table);
+    // Writes the confirmed plan (a copy of the database kept first) and says how it went.
+    void writePlan(const ImportPlan& plan);
 
     Services& services_;
     QWidget* window_;
