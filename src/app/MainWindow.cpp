@@ -16,6 +16,7 @@
 #include "app/Program.h"
 #include "app/ProgramMaintenance.h"
 #include "app/StatusWindow.h"
+#include "app/TransferMenus.h"
 #include "app/WindowMemory.h"
 #include "files/FilesPage.h"
 #include "files/WorkStatus.h"
@@ -122,6 +123,7 @@ MainWindow::MainWindow(Program& program, Services& services)
     buildTabs();
     buildFrame();
     buildMenus();
+    addTransferMenuItems(*this, services_, *vault_);
     connectPages();
 
     resize(960, 640);

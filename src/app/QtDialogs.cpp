@@ -79,6 +79,12 @@ QStringList QtDialogs::openFiles(const QString& title, const QStringList& filter
                                          filters.join(QStringLiteral(";;")));
 }
 
+QString QtDialogs::saveFile(const QString& title, const QStringList& filters,
+                            const QString& suggested) {
+    return QFileDialog::getSaveFileName(owner(), title, suggested,
+                                        filters.join(QStringLiteral(";;")));
+}
+
 QString QtDialogs::chooseFolder(const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(owner(), title, start);
 }

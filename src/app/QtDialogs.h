@@ -17,6 +17,8 @@ public:
                                      const QString& initial) override;
     QString openFile(const QString& title, const QStringList& filters) override;
     QStringList openFiles(const QString& title, const QStringList& filters) override;
+    QString saveFile(const QString& title, const QStringList& filters,
+                     const QString& suggested) override;
     QString chooseFolder(const QString& title, const QString& start) override;
 };
 

@@ -1,7 +1,12 @@
 #include "cli/CliCommands.h"
 
-#include <algorithm>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
+#include "cli/CliEditing.h"
+#include "cli/CliRecords.h"
+#include "cli/CliTransfer.h"
 #include "cli/ConsoleIo.h"
 #include "cli/OutputText.h"
 #include "core/Account.h"
@@ -9,7 +14,9 @@
 #include "core/TextFolding.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalDays.h"
+#include "journal/JournalExport.h"
 #include "journal/JournalStore.h"
+#include "storage/Backups.h"
 #include "vault/CategoryStore.h"
 #include "vault/RecordStore.h"
 #include "vault/VaultNames.h"
@@ -19,12 +26,11 @@ namespace ks::cli {
 namespace {
 
 int failed(const DbStatus& status) {
-    tell(describeDatabaseStatus(status) +
-         (status.detail.isEmpty() ? QString() : u' ' + status.detail));
-    return kError;
+    return databaseFailed(status);
 }
 
-int listRecords(DatabaseAccess& database, const Account& account, const QString& category) {
+int listRecords(DatabaseAccess& database, const Account& account, const QString& category,
+                bool json) {
     RecordStore store(database);
     const bool all = category.isEmpty() || isAllRecords(category);
     const Result<QList<RecordLine>> lines =
@@ -44,7 +50,15 @@ int listRecords(DatabaseAccess& database, const Account& account, const QString&
             return kRefused;
         }
     }
-    for (const RecordLine& line : lines.value()) {
+    if (json) {
+        QJsonArray array;
+        for (const RecordLine& line : lines.value()) {
+            array.append(QJsonObject{{QStringLiteral("shortName"), line.shortName},
+                                     {QStringLiteral("category"), line.category}});
+        }
+        out() << jsonText(array) << '\n';
+    }
+    for (const RecordLine& line : json ? QList<RecordLine>() : lines.value()) {
         out() << printable(line.shortName) << '\n';
     }
     out().flush();
@@ -88,42 +102,35 @@ void printRecord(const RecordFields& fields, const CliOptions& options) {
     out().flush();
 }
 
+QJsonObject recordJson(const RecordFields& fields, bool withPassword) {
+    QJsonObject object{{QStringLiteral("shortName"), fields.shortName},
+                       {QStringLiteral("userName"), fields.userName},
+                       {QStringLiteral("description"), fields.description},
+                       {QStringLiteral("notes"), fields.notes},
+                       {QStringLiteral("category"), fields.category}};
+    if (withPassword) {
+        object.insert(QStringLiteral("password"), fields.password);
+    }
+    return object;
+}
+
 int showRecord(DatabaseAccess& database, const Account& account, const CliOptions& options) {
     RecordStore store(database);
-    const Result<QList<RecordLine>> lines = store.ListRecords(account, allRecordsEntry());
-    if (!lines.ok()) {
-        return failed(lines.status());
+    const std::variant<StoredRecord, int> found = findRecord(store, account, options.argument);
+    if (const int* code = std::get_if<int>(&found)) {
+        return *code;
     }
-    // The name as written, else the one it matches as the searches match text: letter case and
-    // the spaces between words aside ("strasse" finds "Straße").
-    const QString wanted = options.argument.trimmed();
-    auto line = std::find_if(
-        lines.value().cbegin(), lines.value().cend(),
-        [&wanted](const RecordLine& candidate) { return candidate.shortName.trimmed() == wanted; });
-    if (line == lines.value().cend()) {
-        const QString folded = foldedForSearch(wanted);
-        line = std::find_if(lines.value().cbegin(), lines.value().cend(),
-                            [&folded](const RecordLine& candidate) {
-                                return foldedForSearch(candidate.shortName.trimmed()) == folded;
-                            });
+    const RecordFields& fields = std::get<StoredRecord>(found).fields;
+    if (options.json) {
+        out() << jsonText(recordJson(fields, options.showProtected)) << '\n';
+        out().flush();
+        return kDone;
     }
-    if (line == lines.value().cend()) {
-        tell(QStringLiteral("You have no record named %1.").arg(wanted));
-        return kRefused;
-    }
-    const Result<std::optional<StoredRecord>> record = store.ShowRecord(account, line->counter);
-    if (!record.ok()) {
-        return failed(record.status());
-    }
-    if (!record.value()) {
-        tell(QStringLiteral("You have no record named %1.").arg(wanted));
-        return kRefused;
-    }
-    printRecord(record.value()->fields, options);
+    printRecord(fields, options);
     return kDone;
 }
 
-int showJournal(DatabaseAccess& database, const Account& account, QDate day) {
+int showJournal(DatabaseAccess& database, const Account& account, QDate day, bool json) {
     const Result<std::optional<QString>> entry =
         LoadJournalEntry(database, account, journalDateText(day));
     if (!entry.ok()) {
@@ -133,45 +140,30 @@ int showJournal(DatabaseAccess& database, const Account& account, QDate day) {
         tell(QStringLiteral("There is no journal entry for %1.").arg(journalDateText(day)));
         return kRefused;
     }
-    out() << printable(*entry.value(), LineBreaks::Kept) << '\n';
+    if (json) {
+        out() << jsonText(QJsonObject{{QStringLiteral("day"), day.toString(Qt::ISODate)},
+                                      {QStringLiteral("text"), *entry.value()}})
+              << '\n';
+    } else {
+        out() << printable(*entry.value(), LineBreaks::Kept) << '\n';
+    }
     out().flush();
     return kDone;
 }
 
-// The days from `from` to `to` that have a row of the owner, in calendar order.
-Result<QList<QDate>> daysWithEntries(DatabaseAccess& database, const Account& account, QDate from,
-                                     QDate to) {
-    const Result<JournalDates> dates = ListJournalDates(database, account, QDate::currentDate());
-    if (!dates.ok()) {
-        return dates.status();
+int exportJournal(DatabaseAccess& database, const Account& account, const CliOptions& options) {
+    const Result<QList<JournalExportEntry>> entries =
+        readJournalRange(database, account, options.from, options.to);
+    if (!entries.ok()) {
+        return failed(entries.status());
     }
-    QList<QDate> days;
-    for (const QString& text : dates.value().dates) {
-        const std::optional<QDate> day = readJournalDate(text);
-        if (day && *day >= from && *day <= to && !days.contains(*day)) {
-            days.append(*day);
-        }
-    }
-    std::sort(days.begin(), days.end());
-    return days;
-}
-
-int exportJournal(DatabaseAccess& database, const Account& account, QDate from, QDate to) {
-    const Result<QList<QDate>> days = daysWithEntries(database, account, from, to);
-    if (!days.ok()) {
-        return failed(days.status());
-    }
-    out() << "# Journal, " << journalDateText(from) << " to " << journalDateText(to) << '\n';
-    for (const QDate day : days.value()) {
-        const Result<std::optional<QString>> entry =
-            LoadJournalEntry(database, account, journalDateText(day));
-        if (!entry.ok()) {
-            return failed(entry.status());
-        }
-        if (entry.value() && !isBlankJournalText(*entry.value())) {
-            out() << "\n## " << journalDateText(day) << "\n\n"
-                  << htmlEscaped(printable(*entry.value(), LineBreaks::Kept)) << '\n';
-        }
+    const QByteArray text =
+        formattedJournal(options.journalFormat, entries.value(), options.from, options.to);
+    // JSON escapes every control character; Markdown goes through the terminal's rule.
+    if (options.journalFormat == JournalFormat::Json) {
+        out() << jsonText(QJsonDocument::fromJson(text).array()) << '\n';
+    } else {
+        out() << printable(QString::fromUtf8(text), LineBreaks::Kept);
     }
     out().flush();
     return kDone;
@@ -179,16 +171,29 @@ int exportJournal(DatabaseAccess& database, const Account& account, QDate from, 
 
 }  // namespace
 
-int runCommand(const CliOptions& options, DatabaseAccess& database, const Account& account) {
+int runCommand(const CliOptions& options, DatabaseAccess& database, const Account& account,
+               const QString& dataFolder) {
     switch (options.command) {
+        case Command::ImportCsv:
+            return importCsv(database, account, options.argument, backupsFolderIn(dataFolder));
+        case Command::ExportCsv:
+            return exportCsv(database, account, options.argument);
+        case Command::Add:
+            return addRecord(database, account, options);
+        case Command::Edit:
+            return editRecord(database, account, options);
+        case Command::Remove:
+            return removeRecord(database, account, options.argument);
+        case Command::JournalAdd:
+            return addJournalEntry(database, account, options);
         case Command::List:
-            return listRecords(database, account, options.argument);
+            return listRecords(database, account, options.argument, options.json);
         case Command::Show:
             return showRecord(database, account, options);
         case Command::Journal:
-            return showJournal(database, account, options.day);
+            return showJournal(database, account, options.day, options.json);
         case Command::JournalExport:
-            return exportJournal(database, account, options.from, options.to);
+            return exportJournal(database, account, options);
         case Command::Help:
         case Command::Version:
             break;

@@ -6,8 +6,9 @@
 
 namespace ks::cli {
 
-// Runs one read-only command for the logged-in owner; the exit code. Results go to standard
-// output, refusals and errors to standard error.
-int runCommand(const CliOptions& options, DatabaseAccess& database, const Account& account);
+// Runs one command for the logged-in owner of the data folder `dataFolder`; the exit code.
+// Results go to standard output, refusals and errors to standard error.
+int runCommand(const CliOptions& options, DatabaseAccess& database, const Account& account,
+               const QString& dataFolder);
 
 }  // namespace ks::cli

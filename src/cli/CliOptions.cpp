@@ -29,14 +29,24 @@ struct Parser {
     QCommandLineOption dataFolder{QStringLiteral("data-folder"), QString(), QStringLiteral("DIR")};
     QCommandLineOption from{QStringLiteral("from"), QString(), QStringLiteral("DAY")};
     QCommandLineOption to{QStringLiteral("to"), QString(), QStringLiteral("DAY")};
+    QCommandLineOption format{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
     QCommandLineOption showProtected{{QStringLiteral("s"), QStringLiteral("show-protected")}};
     QCommandLineOption attributes{{QStringLiteral("a"), QStringLiteral("attributes")},
                                   QString(),
                                   QStringLiteral("ATTRIBUTE")};
+    QCommandLineOption json{QStringLiteral("json")};
+    QCommandLineOption title{
+        {QStringLiteral("t"), QStringLiteral("title")}, QString(), QStringLiteral("SHORTNAME")};
+    QCommandLineOption userName{
+        {QStringLiteral("u"), QStringLiteral("username")}, QString(), QStringLiteral("USER")};
+    QCommandLineOption category{
+        {QStringLiteral("c"), QStringLiteral("category")}, QString(), QStringLiteral("CATEGORY")};
+    QCommandLineOption notes{QStringLiteral("notes"), QString(), QStringLiteral("TEXT")};
+    QCommandLineOption askPassword{{QStringLiteral("p"), QStringLiteral("password-prompt")}};
 
     Parser() {
-        parser.addOptions(
-            {help, version, readStdin, dataFolder, from, to, showProtected, attributes});
+        parser.addOptions({help, version, readStdin, dataFolder, from, to, format, showProtected,
+                           attributes, json, title, userName, category, notes, askPassword});
     }
 };
 
@@ -62,6 +72,13 @@ bool readExportRange(const Parser& p, CliOptions& options, QString& error) {
     }
     if (options.from > options.to) {
         error = QStringLiteral("The first day comes after the last.");
+        return false;
+    }
+    const QString format = p.parser.value(p.format);
+    if (format == QStringLiteral("json")) {
+        options.journalFormat = JournalFormat::Json;
+    } else if (!format.isEmpty() && format != QStringLiteral("md")) {
+        error = QStringLiteral("Unknown format: %1 (md or json)").arg(format);
         return false;
     }
     return true;
@@ -101,6 +118,26 @@ bool readCommand(const QStringList& words, CliOptions& options, QString& error) 
         options.command = Command::Journal;
         return takeDay(words.at(1), options.day, error);
     }
+    const std::pair<const char*, Command> oneName[] = {
+        {"add", Command::Add}, {"edit", Command::Edit}, {"rm", Command::Remove}};
+    for (const auto& [word, command] : oneName) {
+        if (name == QLatin1String(word) && extra == 1) {
+            options.command = command;
+            options.argument = words.at(1);
+            return true;
+        }
+    }
+    if (name == QStringLiteral("journal-add") && extra == 1) {
+        options.command = Command::JournalAdd;
+        return takeDay(words.at(1), options.day, error);
+    }
+    if ((name == QStringLiteral("import-csv") || name == QStringLiteral("export-csv")) &&
+        extra == 1) {
+        options.command =
+            name == QStringLiteral("import-csv") ? Command::ImportCsv : Command::ExportCsv;
+        options.argument = words.at(1);
+        return true;
+    }
     if (name == QStringLiteral("journal-export") && extra == 0) {
         options.command = Command::JournalExport;
         return true;
@@ -109,9 +146,44 @@ bool readCommand(const QStringList& words, CliOptions& options, QString& error) 
     return false;
 }
 
+// The values of add and edit; false when one is given to another command.
+bool readChanges(const Parser& p, CliOptions& options, QString& error) {
+    const QCommandLineParser& parser = p.parser;
+    const bool editing = options.command == Command::Add || options.command == Command::Edit;
+    RecordChanges& changes = options.changes;
+    for (const auto& [option, value] :
+         {std::pair{&p.userName, &changes.userName}, std::pair{&p.category, &changes.category},
+          std::pair{&p.notes, &changes.notes}, std::pair{&p.title, &changes.shortName}}) {
+        if (parser.isSet(*option)) {
+            *value = parser.value(*option);
+        }
+    }
+    changes.askPassword = parser.isSet(p.askPassword);
+    if (!editing && (changes.userName || changes.category || changes.notes || changes.askPassword ||
+                     changes.shortName)) {
+        error = QStringLiteral("-u, -c, --notes and -p go only with add and edit.");
+        return false;
+    }
+    if (options.command != Command::Edit && changes.shortName) {
+        error = QStringLiteral("-t goes only with edit.");
+        return false;
+    }
+    const bool jsonCommand = options.command == Command::List || options.command == Command::Show ||
+                             options.command == Command::Journal;
+    options.json = parser.isSet(p.json);
+    if (options.json && !jsonCommand) {
+        error = QStringLiteral("--json goes only with ls, show and journal.");
+        return false;
+    }
+    return true;
+}
+
 // Options that belong to one command only.
 bool checkCommandOptions(const Parser& p, CliOptions& options, QString& error) {
     const QCommandLineParser& parser = p.parser;
+    if (!readChanges(p, options, error)) {
+        return false;
+    }
     if (options.command != Command::Show &&
         (parser.isSet(p.showProtected) || parser.isSet(p.attributes))) {
         error = QStringLiteral("-s and -a go only with show.");
@@ -124,14 +196,19 @@ bool checkCommandOptions(const Parser& p, CliOptions& options, QString& error) {
     if (options.command == Command::JournalExport) {
         return readExportRange(p, options, error);
     }
-    if (parser.isSet(p.from) || parser.isSet(p.to)) {
-        error = QStringLiteral("--from and --to go only with journal-export.");
+    if (parser.isSet(p.from) || parser.isSet(p.to) || parser.isSet(p.format)) {
+        error = QStringLiteral("--from, --to and --format go only with journal-export.");
         return false;
     }
     return true;
 }
 
 }  // namespace
+
+bool writesData(Command command) {
+    return command == Command::ImportCsv || command == Command::Add || command == Command::Edit ||
+           command == Command::Remove || command == Command::JournalAdd;
+}
 
 std::optional<QDate> parseDay(const QString& text, QDate today) {
     if (text == QStringLiteral("today")) {
@@ -181,13 +258,25 @@ QString usageText() {
     return QStringLiteral(
         "Usage: keystead-cli [--stdin] [--data-folder DIR] COMMAND\n"
         "       keystead-cli --help | --version\n"
-        "Reads a Keystead vault without changing it.\n"
+        "Reads and changes a Keystead vault from the terminal.\n"
         "\n"
         "Commands:\n"
         "  ls [CATEGORY]                         list the short names of your records\n"
         "  show [-s] [-a ATTRIBUTE]... SHORTNAME show one record (the password hidden)\n"
         "  journal DAY                           print the journal entry of a day\n"
-        "  journal-export --from DAY --to DAY    print the entries of those days as Markdown\n"
+        "  journal-export --from DAY --to DAY [--format md|json]\n"
+        "                                        print the entries of those days as Markdown\n"
+        "                                        (one heading a day) or JSON\n"
+        "  add SHORTNAME [-u USER] [-c CATEGORY] [--notes TEXT] [-p]\n"
+        "                                        add a record (-p: ask for its password)\n"
+        "  edit SHORTNAME [-t NEWNAME] [-u USER] [-c CATEGORY] [--notes TEXT] [-p]\n"
+        "                                        change the values given of a record\n"
+        "  rm SHORTNAME                          delete a record\n"
+        "  journal-add DAY                       write the entry of a day that has none, its\n"
+        "                                        text read from standard input\n"
+        "  import-csv FILE                       add the records of a CSV file (KeePassXC,\n"
+        "                                        Bitwarden, Firefox, Chrome or other columns)\n"
+        "  export-csv FILE                       write your records as KeePassXC's CSV (0600)\n"
         "\n"
         "Options:\n"
         "  --stdin                  read the login name and password as the first two lines\n"
@@ -196,13 +285,23 @@ QString usageText() {
         "  -s, --show-protected     show: print the password in clear\n"
         "  -a, --attributes NAME    show: print only that value (title, username, password,\n"
         "                           description, notes, category); may be given again\n"
+        "  -t, --title NAME         edit: the record's new short name\n"
+        "  -u, --username USER      add, edit: the record's user name\n"
+        "  -c, --category NAME      add, edit: the record's category (a new one is added)\n"
+        "  --notes TEXT             add, edit: the record's notes\n"
+        "  -p, --password-prompt    add, edit: ask for the record's password (twice, hidden);\n"
+        "                           with --stdin it is the line after the login's two\n"
+        "  --json                   ls, show, journal: print JSON\n"
         "  -h, --help               print this text\n"
         "  --version                print the version\n"
         "\n"
         "DAY is yyyy-mm-dd, dd/mm/yyyy or \"today\"; --from=DAY and --to=DAY work too.\n"
         "Control characters in stored text are printed as escapes (\\e, \\r, \\x07 ...).\n"
         "\n"
-        "Exit status: 0 done, 1 refused (login or nothing found), 2 error.\n");
+        "Commands that change the vault run only while Keystead itself is not running on the\n"
+        "data folder.\n"
+        "\n"
+        "Exit status: 0 done, 1 refused (login, nothing found, Keystead running), 2 error.\n");
 }
 
 }  // namespace ks::cli

@@ -15,6 +15,7 @@
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
+#include "storage/DataFolderLock.h"
 
 namespace ks::cli {
 
@@ -95,13 +96,26 @@ int run(const QStringList& arguments) {
         tell(QStringLiteral("No login name and password were given."));
         return kError;
     }
-    // Opened read-only: the companion never writes, not even to bring an older file up to date.
-    DatabaseAccess database(path, PassPhrase(), DatabaseAccess::Mode::ReadOnly);
+    // A command that writes holds the window program's lock for its whole run, so that the two
+    // never write at once; the window program holding it refuses the command.
+    DataFolderLock lock(folder);
+    const bool writes = writesData(options->command);
+    if (writes && lock.tryLock(0) == DataFolderLock::Outcome::HeldByAnother) {
+        tell(QStringLiteral("%1 is running on the data folder %2. Quit it first, then try again.")
+                 .arg(appTitle, folder));
+        return kRefused;
+    }
+    // A reading command opens the database read-only: it never writes, not even to bring an
+    // older file up to date.
+    DatabaseAccess database(
+        path, PassPhrase(),
+        writes ? DatabaseAccess::Mode::ReadWrite : DatabaseAccess::Mode::ReadOnly);
     const std::variant<Account, int> login = logIn(database, *credentials);
     if (const int* code = std::get_if<int>(&login)) {
         return *code;
     }
-    const int code = runCommand(*options, database, std::get<Account>(login));
+    const Account& account = std::get<Account>(login);
+    const int code = runCommand(*options, database, account, folder);
     database.CloseAllDatabaseObjects();
     setCipherDialogs(nullptr, QString());
     return code;

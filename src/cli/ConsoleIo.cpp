@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/OutputText.h"
+#include "vault/RecordMessages.h"
 
 namespace ks::cli {
 
@@ -84,6 +85,43 @@ std::optional<Credentials> readCredentials(bool fromStdin) {
     credentials.name = *name;
     credentials.password = *password;
     return credentials;
+}
+
+std::optional<QString> readRecordPassword(bool fromStdin) {
+    if (fromStdin) {
+        return readLine();
+    }
+    err() << "Password for the record: " << Qt::flush;
+    const std::optional<QString> first = readHiddenLine();
+    if (!first) {
+        return std::nullopt;
+    }
+    err() << "Password (repeat): " << Qt::flush;
+    const std::optional<QString> second = readHiddenLine();
+    if (!second) {
+        return std::nullopt;
+    }
+    if (*first != *second) {
+        tell(passwordsDifferMessage());
+        return std::nullopt;
+    }
+    return first;
+}
+
+QString readRemainingInput() {
+    std::string all;
+    std::string line;
+    bool first = true;
+    while (std::getline(std::cin, line)) {
+        if (!first) {
+            all += '\n';
+        }
+        all += line;
+        first = false;
+    }
+    QString text = QString::fromStdString(all);
+    // A text that ended with a line break keeps none at its end; CRLF counts as one.
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 void ConsoleDialogs::message(MessageIcon, const QString& title, const QString& text) {

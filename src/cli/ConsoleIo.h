@@ -23,6 +23,14 @@ struct Credentials {
 };
 std::optional<Credentials> readCredentials(bool fromStdin);
 
+// A record's password: the next line of standard input with `fromStdin`; otherwise asked on
+// the terminal without echo, twice, and refused ("Passwords entered were not identical") when
+// the two differ. nullopt when input ends early or the two differ (said why).
+std::optional<QString> readRecordPassword(bool fromStdin);
+
+// Everything left on standard input, as UTF-8 text (a journal entry).
+QString readRemainingInput();
+
 // The cipher's messages on standard error; every question is answered No.
 class ConsoleDialogs : public Dialogs {
 public:

@@ -11,4 +11,9 @@ inline QString recordCreatedMessage() {
     return QStringLiteral("Record was successfully created.");
 }
 
+// The two passwords typed (a record's, a new login password) differ.
+inline QString passwordsDifferMessage() {
+    return QStringLiteral("Passwords entered were not identical");
+}
+
 }  // namespace ks

@@ -46,6 +46,13 @@ public:
         return path.isEmpty() ? QStringList() : QStringList{path};
     }
 
+    // The full path of a file to write, suggested as `suggested` (a name or a path); empty when
+    // cancelled. The chooser asks before it names an existing file.
+    virtual QString saveFile(const QString& /*title*/, const QStringList& /*filters*/,
+                             const QString& /*suggested*/) {
+        return {};
+    }
+
     // The chosen folder; empty when cancelled.
     virtual QString chooseFolder(const QString& title, const QString& start) = 0;
 };

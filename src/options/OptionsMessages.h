@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "core/CommonTexts.h"  // passwordsDifferMessage()
+
 namespace ks {
 
 // The texts of the Options tab, each kept once.
@@ -9,9 +11,6 @@ namespace ks {
 // Change of password.
 inline QString oldPasswordMissingMessage() {
     return QStringLiteral("You must enter the old password to continue");
-}
-inline QString passwordsDifferMessage() {
-    return QStringLiteral("Passwords entered were not identical");
 }
 inline QString newPasswordMissingMessage() {
     return QStringLiteral("You must enter a new password to continue");

@@ -20,6 +20,7 @@
 #include "core/TextLimits.h"
 #include "vault/CategoryHintPanel.h"
 #include "vault/PasswordGeneratorWindow.h"
+#include "vault/RecordMessages.h"
 #include "vault/VaultFailure.h"
 #include "vault/VaultLabels.h"
 #include "vault/VaultNames.h"
@@ -34,20 +35,17 @@ namespace {
 // Creating and editing refuse a name in use alike.
 void reportShortNameInUse(Services& services) {
     services.dialogs.message(MessageIcon::Exclamation, services.state.AppTitle,
-                             QStringLiteral("The 'Short Name' entered is already in use.  Please "
-                                            "enter a different 'Short Name'."));
+                             shortNameInUseMessage());
 }
 
 // Creating and editing refuse a short name of 3 characters or fewer alike.
 void reportShortNameTooShort(Services& services) {
     services.dialogs.message(MessageIcon::Critical, services.state.AppTitle,
-                             QStringLiteral("The 'Short Name' field was left blank, or is less "
-                                            "than 3 characters.\r\rThis record has not been "
-                                            "saved."));
+                             shortNameTooShortMessage());
 }
 
 QString notSaved() {
-    return QStringLiteral("The record could not be saved.");
+    return recordNotSavedMessage();
 }
 
 TextBox* makeTextBox(QWidget* parent, const QString& name) {
@@ -279,12 +277,11 @@ void RecordEditor::save(bool startAnother) {
     const QString category = cmbCategory_->currentText();
     bool savedForAnother = false;
     if (txtShortName_->text().trimmed().isEmpty()) {
-        services_.dialogs.message(
-            MessageIcon::Exclamation, services_.state.AppTitle,
-            QStringLiteral("You must enter a short name for your new record"));
+        services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
+                                  shortNameBlankMessage());
     } else if (txtPassword_->text() != txtPassword2_->text()) {
         services_.dialogs.message(MessageIcon::Exclamation, services_.state.AppTitle,
-                                  QStringLiteral("Passwords entered were not identical"));
+                                  passwordsDifferMessage());
     } else if (lblLineKey_->text().isEmpty()) {
         if (createRecord()) {
             if (startAnother) {

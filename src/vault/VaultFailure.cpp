@@ -1,10 +1,12 @@
 #include "vault/VaultFailure.h"
 
+#include "vault/RecordMessages.h"
+
 namespace ks {
 
 void reportRecordGone(Services& services) {
     services.dialogs.message(MessageIcon::Exclamation, services.state.AppTitle,
-                             QStringLiteral("That record no longer exists."));
+                             recordGoneMessage());
 }
 
 void reportRecordUnreadable(Services& services, const DbStatus& status) {

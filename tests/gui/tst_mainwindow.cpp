@@ -115,8 +115,10 @@ private Q_SLOTS:
         }
         QCOMPARE(
             menus,
-            QStringList({u"&Password Vault|&New Entry|&Edit Entry|&Delete Entry"_s,
-                         u"&Journal|&Save"_s, u"&Images|&Check In|&View Image|Check &Out|&Delete"_s,
+            QStringList({u"&Password Vault|&New Entry|&Edit Entry|&Delete Entry|&Import Records...|"
+                         "E&xport Records..."_s,
+                         u"&Journal|&Save|E&xport Journal..."_s,
+                         u"&Images|&Check In|&View Image|Check &Out|&Delete"_s,
                          u"&Files|&Check In|&Launch|Check &Out|&Delete"_s,
                          u"&Programme|&Log Out|&Compact Database|&Quit|&About|&Help!"_s}));
     }

@@ -61,6 +61,11 @@ QStringList ScriptedDialogs::openFiles(const QString& title, const QStringList& 
     return paths;
 }
 
+QString ScriptedDialogs::saveFile(const QString& title, const QStringList& filters,
+                                  const QString&) {
+    return openFile(title, filters);
+}
+
 QString ScriptedDialogs::chooseFolder(const QString& title, const QString&) {
     if (folders_.empty()) {
         unexpected.append(QStringLiteral("choose folder: ") + title);

@@ -29,6 +29,9 @@ public:
     QString openFile(const QString& title, const QStringList& filters) override;
     // Several files answer from their own queue; otherwise one file from the queue of file().
     QStringList openFiles(const QString& title, const QStringList& filters) override;
+    // Answers from the queue of file(), like openFile().
+    QString saveFile(const QString& title, const QStringList& filters,
+                     const QString& suggested) override;
     QString chooseFolder(const QString& title, const QString& start) override;
 
     // Queues answers, used in order.
