@@ -5,6 +5,7 @@
 #include <QIODevice>
 
 #include "protection/BlobSeal.h"
+#include "protection/PipelinedOpening.h"
 #include "storage/BlobStream.h"
 
 namespace ks {
@@ -208,32 +209,23 @@ AccountBlobRead readAccountBlob(Connection& connection, const Account& account,
         return {readBlobInChunks(connection, place, consume), false};
     }
     BlobOpener opener(*account.dataKey, bindingOf(blob));
-    bool refused = false;  // the consumer stopped, as against a chunk that did not open
-    const SealedSink out = [&](QByteArrayView plain) {
-        refused = !consume(plain);
-        return !refused;
-    };
+    PipelinedOpening opening(opener, consume);
     bool opened = true;
     const DbStatus read = readBlobInChunks(connection, place, [&](QByteArrayView sealed) {
-        opened = opener.add(sealed, out);
+        opened = opening.add(sealed);
         return opened;
     });
-    if (refused) {
+    if (opened && read.ok()) {
+        opened = opening.finish();
+    }
+    if (opening.refused()) {
         return {{DbCode::IoError, QStringLiteral("the stored content could not be written out")},
                 false};
     }
     if (!opened) {
         return {{}, true};
     }
-    if (!read.ok()) {
-        return {read, false};
-    }
-    opened = opener.finish(out);
-    if (refused) {
-        return {{DbCode::IoError, QStringLiteral("the stored content could not be written out")},
-                false};
-    }
-    return {{}, !opened};
+    return {read, false};
 }
 
 DbStatus sealStoredBlob(Connection& connection, const Account& to, const AccountBlob& blob,

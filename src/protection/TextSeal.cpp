@@ -11,6 +11,23 @@ namespace {
 constexpr qsizetype kNonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
 constexpr qsizetype kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 
+// Whether `encoded` is the one text sealing writes for `bytes`. Base64 leaves a few bits of its
+// last character unused, and another character there would read as the same bytes; padding may
+// be left off, cut short or put elsewhere. With the length right and padding only in the last
+// two places, every group of four characters but the last stands for its three bytes and nothing
+// else (the decoding took only base64 characters), so only the last group needs writing again.
+bool isSealingsOwnBase64(QByteArrayView encoded, QByteArrayView bytes) {
+    constexpr qsizetype kGroup = 4;
+    if (encoded.size() % kGroup != 0 || encoded.size() / kGroup != (bytes.size() + 2) / 3) {
+        return false;
+    }
+    if (const qsizetype pad = encoded.indexOf('='); pad >= 0 && pad < encoded.size() - 2) {
+        return false;
+    }
+    const qsizetype lastBytes = bytes.size() - (encoded.size() / kGroup - 1) * 3;
+    return bytes.last(lastBytes).toByteArray().toBase64() == encoded.last(kGroup);
+}
+
 }  // namespace
 
 QByteArray FieldBinding::associatedData() const {
@@ -54,10 +71,8 @@ std::optional<QString> openText(const SecretBytes& dataKey, QStringView stored,
     const QByteArray encoded = stored.mid(kSealedTextPrefix.size()).toLatin1();
     const auto decoded =
         QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
-    // Only the one text that sealing writes is taken: base64 leaves a few bits of its last
-    // character unused, and another character there would read as the same bytes.
     if (!decoded || decoded.decoded.size() < kNonceBytes + kTagBytes ||
-        decoded.decoded.toBase64() != encoded) {
+        !isSealingsOwnBase64(encoded, decoded.decoded)) {
         return std::nullopt;
     }
     const QByteArray& sealed = decoded.decoded;

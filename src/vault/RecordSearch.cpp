@@ -38,9 +38,23 @@ QByteArray RecordSearch::searchText(QByteArrayView shortName, QByteArrayView use
     return text;
 }
 
-RecordSearch::Texts::iterator RecordSearch::position(qint64 counter) {
-    return std::lower_bound(texts_.begin(), texts_.end(), counter,
+RecordSearch::Texts::iterator RecordSearch::position(Texts& texts, qint64 counter) {
+    return std::lower_bound(texts.begin(), texts.end(), counter,
                             [](const Text& text, qint64 wanted) { return text.counter < wanted; });
+}
+
+void RecordSearch::replace(Texts& texts, qint64 counter, std::optional<QByteArray> text) {
+    const auto at = position(texts, counter);
+    const bool there = at != texts.end() && at->counter == counter;
+    if (!text) {
+        if (there) {
+            texts.erase(at);
+        }
+    } else if (there) {
+        at->folded = *std::move(text);
+    } else {
+        texts.insert(at, {counter, *std::move(text)});
+    }
 }
 
 QByteArray RecordSearch::readText(const Account& account, const Statement& row) {
@@ -116,38 +130,40 @@ QList<RecordLine> RecordSearch::matching(const QList<RecordLine>& lines,
     return found;
 }
 
-void RecordSearch::follow(const Connection::ChangeStamp& written, bool wasCurrent) {
+RecordSearch::Followed RecordSearch::following(Connection& connection, const Account& account) {
+    const bool reading =
+        reading_ && reading_->account.is(account) && reading_->stamp == connection.changeStamp();
+    return {isCurrent(connection, account), reading};
+}
+
+void RecordSearch::follow(const Connection::ChangeStamp& written, Followed followed, qint64 counter,
+                          std::optional<QByteArray> text) {
     ++generation_;
-    if (wasCurrent) {
+    if (followed.texts) {
+        replace(texts_, counter, text);
         stamp_.mark(written);
     } else {
         stamp_.drop();
     }
+    if (followed.reading && reading_) {
+        // A record past where the reading stands is read with its new texts when it comes.
+        if (counter <= reading_->after) {
+            replace(reading_->texts, counter, std::move(text));
+        }
+        reading_->stamp = written;
+    }
 }
 
-void RecordSearch::saved(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter,
+void RecordSearch::saved(const Connection::ChangeStamp& written, Followed followed, qint64 counter,
                          const QString& shortName, const QString& userName,
                          const QString& description) {
-    if (wasCurrent) {
-        Text text{counter, searchText(shortName.toUtf8(), userName.toUtf8(), description.toUtf8())};
-        const auto at = position(counter);
-        if (at != texts_.end() && at->counter == counter) {
-            *at = std::move(text);
-        } else {
-            texts_.insert(at, std::move(text));
-        }
-    }
-    follow(written, wasCurrent);
+    follow(written, followed, counter,
+           searchText(shortName.toUtf8(), userName.toUtf8(), description.toUtf8()));
 }
 
-void RecordSearch::removed(const Connection::ChangeStamp& written, bool wasCurrent,
+void RecordSearch::removed(const Connection::ChangeStamp& written, Followed followed,
                            qint64 counter) {
-    if (wasCurrent) {
-        if (const auto at = position(counter); at != texts_.end() && at->counter == counter) {
-            texts_.erase(at);
-        }
-    }
-    follow(written, wasCurrent);
+    follow(written, followed, counter, std::nullopt);
 }
 
 }  // namespace ks

@@ -34,12 +34,20 @@ public:
     bool isCurrent(Connection& connection, const Account& account) {
         return account_.is(account) && stamp_.isCurrent(connection);
     }
+    // What of the account's texts follows a write that begins now: the kept texts, and the
+    // reading ahead in progress, each when it is current. Asked under the writer's lock.
+    struct Followed {
+        bool texts = false;
+        bool reading = false;
+    };
+    Followed following(Connection& connection, const Account& account);
     // The account's record `counter` was just saved with these plain fields (or removed) and
-    // committed, and nothing else; `wasCurrent` is what isCurrent() said before the write and
-    // `written` the stamp taken before its commit.
-    void saved(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter,
+    // committed, and nothing else; `followed` is what following() said before the write and
+    // `written` the stamp taken before its commit. A reading ahead that was current goes on
+    // from where it stood, so that the user's own saves never make it start again.
+    void saved(const Connection::ChangeStamp& written, Followed followed, qint64 counter,
                const QString& shortName, const QString& userName, const QString& description);
-    void removed(const Connection::ChangeStamp& written, bool wasCurrent, qint64 counter);
+    void removed(const Connection::ChangeStamp& written, Followed followed, qint64 counter);
 
     // What a record is searched in: its three fields (UTF-8) folded, kept apart.
     static QByteArray searchText(QByteArrayView shortName, QByteArrayView userName,
@@ -50,7 +58,8 @@ private:
     Result<bool> readOn(Connection& connection, const Account& account, qint64 rows);
     // The searched text of the row a query stands on: Counter, the three fields, Uuid.
     static QByteArray readText(const Account& account, const Statement& row);
-    void follow(const Connection::ChangeStamp& written, bool wasCurrent);
+    void follow(const Connection::ChangeStamp& written, Followed followed, qint64 counter,
+                std::optional<QByteArray> text);
 
     // The searched text of each record, in Counter order.
     struct Text {
@@ -58,8 +67,10 @@ private:
         QByteArray folded;
     };
     using Texts = std::vector<Text>;
-    // Where `counter` stands in the texts, or where it would go.
-    Texts::iterator position(qint64 counter);
+    // Where `counter` stands in `texts`, or where it would go.
+    static Texts::iterator position(Texts& texts, qint64 counter);
+    // Puts the text of `counter` in place in `texts`, or takes it out (an empty text).
+    static void replace(Texts& texts, qint64 counter, std::optional<QByteArray> text);
 
     // A reading in progress: the account's texts up to Counter `after`, as of `stamp`.
     struct Reading {

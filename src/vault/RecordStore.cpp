@@ -167,7 +167,7 @@ std::optional<SaveResult> RecordStore::prepareSave(Connection& connection, const
                                                    const QString& shortName, qint64 exceptCounter,
                                                    PreparedSave& prepared) {
     prepared.listingCurrent = listing_.isCurrent(connection, account);
-    prepared.searchCurrent = search_.isCurrent(connection, account);
+    prepared.searchFollowed = search_.following(connection, account);
     const Result<bool> inUse =
         indexFor(account).inUse(connection, account, shortName, exceptCounter);
     if (!inUse.ok()) {
@@ -211,7 +211,7 @@ SaveResult RecordStore::finishSave(WriteOperation& write, const Account& account
     const QString shown =
         account.isProtected() ? shortName : DecryptStored(prepared.stored.shortName);
     listing_.saved(written, prepared.listingCurrent, {counter, shown, filing.category});
-    search_.saved(written, prepared.searchCurrent, counter, shown, fields.userName,
+    search_.saved(written, prepared.searchFollowed, counter, shown, fields.userName,
                   fields.description);
     return result;
 }
@@ -327,7 +327,7 @@ Result<int> RecordStore::DeleteRecord(const Account& account, qint64 counter) {
     ShortNameIndex& index = indexFor(account);
     const bool indexCurrent = index.isCurrent(connection, account);
     const bool listingCurrent = listing_.isCurrent(connection, account);
-    const bool searchCurrent = search_.isCurrent(connection, account);
+    const RecordSearch::Followed searchFollowed = search_.following(connection, account);
     Statement remove = connection.prepare(
         QStringLiteral("DELETE FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
     remove.bind(1, counter).bind(2, account.owner);
@@ -342,7 +342,7 @@ Result<int> RecordStore::DeleteRecord(const Account& account, qint64 counter) {
     if (removed > 0) {
         index.removed(written, indexCurrent, counter);
         listing_.removed(written, listingCurrent, counter);
-        search_.removed(written, searchCurrent, counter);
+        search_.removed(written, searchFollowed, counter);
     }
     return removed;
 }

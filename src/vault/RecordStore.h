@@ -112,7 +112,7 @@ private:
         CategoryFiling filing;
         EncryptedFields stored;
         bool listingCurrent = false;  // the kept listing and search texts were current
-        bool searchCurrent = false;
+        RecordSearch::Followed searchFollowed;
     };
     // The short-name check, the filing and the encryption; a result when the save must stop.
     std::optional<SaveResult> prepareSave(Connection& connection, const Account& account,

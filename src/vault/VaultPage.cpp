@@ -202,9 +202,9 @@ void VaultPage::startAfresh() {
     // The activation that follows lists the records.
     const QSignalBlocker quiet(txtSearch_);
     txtSearch_->clear();
-    // The new user's texts are read between other events from now on, so that a search, however
-    // soon it comes, finds them read.
-    searchAhead_->start();
+    // The new user's texts are read while the window is idle from now on, so that a search
+    // finds them read; logging in waits for none of them.
+    startSearchAhead(false);
 }
 
 void VaultPage::FillCategoryLists() {
@@ -372,7 +372,7 @@ bool VaultPage::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (watched == txtSearch_ && event->type() == QEvent::FocusIn) {
-        searchAhead_->start();
+        startSearchAhead(true);
     }
     if (watched == txtSearch_ && event->type() == QEvent::KeyPress) {
         return searchKey(static_cast<QKeyEvent*>(event));

@@ -104,8 +104,10 @@ private:
     // The search box: Ctrl+F comes to it, Esc empties it, and every change lists again.
     void buildSearch();
     bool searchKey(QKeyEvent* key);
-    // While the search box has the focus, what a search looks in is read a step at a time
-    // between other events, so that the first key need not wait for all of it.
+    // What a search looks in is read a step at a time between other events, so that the first
+    // key need not wait for all of it: at every pause of the event loop once the search box has
+    // the focus (`soon`), else a small step now and then while the window is idle.
+    void startSearchAhead(bool soon);
     void readSearchAhead();
 
     Services& services_;

@@ -110,8 +110,15 @@ VolumeFolderChooser::VolumeFolderChooser(Dialogs& dialogs, const QString& title,
     setCurrentFolder(QDir::homePath());
 }
 
+VolumeFolderChooser::~VolumeFolderChooser() {
+    // The model and its folder reading end before the icons they use (the tree lets go of a
+    // model that goes).
+    delete model_;
+}
+
 void VolumeFolderChooser::buildTree(const QString& folderName) {
     model_ = new QFileSystemModel(this);
+    model_->setIconProvider(&icons_);
     model_->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
     model_->setReadOnly(true);
     // Connected before the tree's own selection handling, which moves the selection off a

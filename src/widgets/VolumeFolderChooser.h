@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "storage/FileServices.h"
+#include "widgets/FolderTreeIcons.h"
 #include "widgets/VolumeBox.h"
 
 class QFileSystemModel;
@@ -38,6 +39,7 @@ public:
     // the path box is `folderName` + "Path", the new-folder button `folderName` + "New".
     VolumeFolderChooser(Dialogs& dialogs, const QString& title, const QString& driveName,
                         const QString& folderName, QWidget* parent = nullptr);
+    ~VolumeFolderChooser() override;
 
     QComboBox* driveList() const { return drives_; }
     QTreeView* folderList() const { return folders_; }
@@ -93,6 +95,7 @@ private:
     QTreeView* folders_;
     QLineEdit* path_;
     QPushButton* newFolder_;
+    FolderTreeIcons icons_;  // the model's: it goes first
     QFileSystemModel* model_;
     QString root_;
     QString chosen_;

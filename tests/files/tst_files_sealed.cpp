@@ -191,6 +191,47 @@ private Q_SLOTS:
         verifyNoStaging();
     }
 
+    // An archive of many chunks opens on a second thread while the next chunk is read: damage
+    // in any later chunk, or the last one gone, fails the whole check-out all the same, with
+    // nothing left behind and nothing reported written.
+    void damageInAnyChunkFailsTheWholeCheckOut() {
+        const Account sealed = test::protectedAccount(*database, u"anna"_s);
+        const QByteArray content = test::mixedBytes(12'000'000);
+        const QString select = u"SELECT File FROM Files WHERE Counter = ?1"_s;
+        const QString update = u"UPDATE Files SET File = ?1 WHERE Counter = ?2"_s;
+        constexpr qint64 kSealedChunk = kBlobChunkBytes + 17;
+        for (const int damage : {0, 1, 2}) {
+            const qint64 file = storeSealed(sealed, u"many.bin"_s, content);
+            QByteArray stored = storedBlob(select, file);
+            const qint64 chunks = (stored.size() - 28 + kSealedChunk - 1) / kSealedChunk;
+            QVERIFY(chunks >= 4);
+            if (damage == 0) {  // a byte of the third chunk
+                stored[28 + 2 * kSealedChunk + 100] ^= 1;
+            } else if (damage == 1) {  // a byte of the last chunk
+                stored[stored.size() - 20] ^= 1;
+            } else {  // the last chunk gone
+                stored.truncate(28 + (chunks - 1) * kSealedChunk);
+            }
+            run(update, stored, file);
+            QBuffer out;
+            out.open(QIODevice::WriteOnly);
+            const Result<bool> read = readStoredArchive(*database, sealed, file, out);
+            QVERIFY(!read.ok());
+            QCOMPARE(read.status().detail, notDecryptedReason());
+            const CheckOutReport report = checkOutAll(CheckOutKind::Files, sealed);
+            QVERIFY(report.written.isEmpty());
+            QCOMPARE(reasons(report), QStringList{notDecryptedReason()});
+            QCOMPARE(entries(dest()), QStringList());
+            verifyNoStaging();
+            QCOMPARE(deleteStoredFiles(*database, sealed, {file}).value(), 1);
+        }
+        // Whole, it comes out byte for byte.
+        QVERIFY(storeSealed(sealed, u"many.bin"_s, content) > 0);
+        QCOMPARE(checkOutAll(CheckOutKind::Files, sealed).written,
+                 QStringList{dest() + u"many.bin"_s});
+        QCOMPARE(read(dest() + u"many.bin"_s), content);
+    }
+
     void accountsSharingTheFileNeverSeeEachOther() {
         const Account sealed = test::protectedAccount(*database, u"anna"_s);
         const Account plain(bert);

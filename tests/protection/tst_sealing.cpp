@@ -102,6 +102,11 @@ private Q_SLOTS:
             }
         }
         QVERIFY(!openText(key, one.left(one.size() - 4), where));
+        // Padding left off, doubled or moved forward.
+        QVERIFY(one.endsWith(u'=') && !one.endsWith(u"=="));
+        QVERIFY(!openText(key, one.chopped(1), where));
+        QVERIFY(!openText(key, one + u"==="_s, where));
+        QVERIFY(!openText(key, one.chopped(5) + u"="_s + one.right(5).chopped(1), where));
         QVERIFY(!openText(key, u"ks1:", where));
         QVERIFY(!openText(key, u"ks1:***not base64***", where));
         QVERIFY(!openText(key, u"C12F05C7", where));  // the fixed cipher's text

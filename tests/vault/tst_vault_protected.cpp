@@ -385,6 +385,14 @@ private Q_SLOTS:
         QVERIFY(write.commit().ok());
         QCOMPARE(rows, 1201);
         QCOMPARE(names(sealed, u"Work"_s), QStringList(1201, u"many"_s));
+        // Listed on two threads: a value moved in from the next row is damaged in its place.
+        const QList<RecordLine> lines = store->ListRecords(sealed, u"All Records"_s, {}).value();
+        setStored(u"Logins"_s, u"ShortName"_s, lines[100].counter,
+                  stored(u"Logins"_s, u"ShortName"_s, lines[101].counter));
+        setStored(u"Logins"_s, u"Category"_s, lines[900].counter,
+                  stored(u"Logins"_s, u"Category"_s, lines[901].counter));
+        QCOMPARE(names(sealed).indexOf(damagedValueText()), 100);
+        QCOMPARE(names(sealed, damagedValueText()), QStringList{u"many"_s});
     }
 };
 

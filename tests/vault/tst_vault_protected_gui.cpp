@@ -111,6 +111,39 @@ private Q_SLOTS:
         }
         QCOMPARE(found, QStringList());
     }
+
+    // After a login the texts searched are read while the window is idle, a small step now and
+    // then, and at every pause once the search box has the focus; a search that comes first
+    // finds every record all the same, whichever of its three texts holds the words.
+    void searchRightAfterLoginFindsEveryRecord() {
+        QVERIFY(
+            create({u"Harbour office"_s, QString(), u"pw1"_s, QString(), QString(), QString()}));
+        QVERIFY(
+            create({u"Lantern"_s, u"harbourmaster"_s, u"pw2"_s, QString(), QString(), QString()}));
+        QVERIFY(create(
+            {u"Lighthouse"_s, QString(), u"pw3"_s, u"near the HARBOUR"_s, QString(), QString()}));
+        QVERIFY(
+            create({u"Unrelated"_s, u"someone"_s, u"pw4"_s, u"elsewhere"_s, QString(), QString()}));
+        const QStringList found = {u"Harbour office"_s, u"Lantern"_s, u"Lighthouse"_s};
+        auto* search = on(main(), u"txtSearchRecords"_s);
+        auto* ahead = main()->findChild<QTimer*>(u"searchAhead"_s);
+        for (const bool focused : {false, true}) {
+            session->logOut();
+            QTRY_VERIFY(!ahead->isActive());
+            session->logIn(u"carol"_s, u"correct horse battery"_s);
+            QVERIFY(state().CurrentAccount.isProtected());
+            QVERIFY(ahead->interval() > 0);
+            if (focused) {
+                search->setFocus();
+                QTRY_VERIFY(search->hasFocus());
+                QCOMPARE(ahead->interval(), 0);
+                QTRY_VERIFY(!ahead->isActive());
+            }
+            search->setText(u"harb"_s);
+            QCOMPARE(listed(), found);
+            search->clear();
+        }
+    }
 };
 
 QTEST_MAIN(VaultProtectedGuiTest)

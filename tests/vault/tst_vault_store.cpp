@@ -294,6 +294,19 @@ private Q_SLOTS:
         QCOMPARE(store->UpdateRecord(anna, counters.at(1), fields(u"omega two"_s)).outcome,
                  SaveOutcome::Saved);
         QCOMPARE(found(u"d-omega"_s), QStringList({u"omega one"_s, u"omega two"_s}));
+        // Saves and deletions of this session go into the reading as it stands, before and
+        // after where it has come to: it goes on from there.
+        QCOMPARE(otherStore.UpdateRecord(anna, counters.at(2), fields(u"alpha 3"_s)).outcome,
+                 SaveOutcome::Saved);
+        QCOMPARE(store->ReadSearchAhead(anna, 2).value(), false);
+        QCOMPARE(store->UpdateRecord(anna, counters.at(0), fields(u"kappa one"_s)).outcome,
+                 SaveOutcome::Saved);
+        QCOMPARE(store->DeleteRecord(anna, counters.at(1)).value(), 1);
+        QCOMPARE(store->UpdateRecord(anna, counters.at(3), fields(u"kappa four"_s)).outcome,
+                 SaveOutcome::Saved);
+        QCOMPARE(store->ReadSearchAhead(anna, 4).value(), true);  // three were left
+        QCOMPARE(found(u"d-kappa"_s), QStringList({u"kappa one"_s, u"kappa four"_s}));
+        QCOMPARE(found(u"d-omega"_s), QStringList());
         QCOMPARE(store->ReadSearchAhead(bert, 10).value(), true);  // bert has no record
     }
 
