@@ -185,7 +185,10 @@ void Program::handOver() {
 }
 
 bool Program::saveSettings(const QString& line1, int policy) {
-    const FsResult written = writeSettings(state_.DataFolder, line1, policy);
+    return settingsSaved(writeSettings(state_.DataFolder, line1, policy));
+}
+
+bool Program::settingsSaved(const FsResult& written) {
     if (!written) {
         dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
                          QStringLiteral("The settings could not be saved; the settings file has "

@@ -14,6 +14,7 @@
 #include "core/Services.h"
 #include "storage/DataFolderLock.h"
 #include "storage/Database.h"
+#include "storage/FileServices.h"
 
 namespace ks {
 
@@ -142,6 +143,8 @@ private:
     bool showForAnotherStart();
     // Writes Data.dat anew; a failure is told to the user and leaves the old file as it was.
     bool saveSettings(const QString& line1, int policy);
+    // Whether the settings file was written; the user is told when not.
+    bool settingsSaved(const FsResult& written);
     // The one writer of the policy line: line 1 as it stands, line 2 the policy.
     bool savePolicy(int policy);
     // Offers to save a changed journal entry; false when the user's text is still unsaved

@@ -50,14 +50,7 @@ bool Program::saveLockSettings(const LockSettings& lock) {
     if (state_.LoggedIn) {
         sessionLock().setIdleLimit(idleLimit(lock, options_.lockMinute));
     }
-    const FsResult written = writeLockSettings(state_.DataFolder, lock);
-    if (!written) {
-        dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
-                         QStringLiteral("The settings could not be saved; the settings file has "
-                                        "been left as it was.\r\r%1")
-                             .arg(written.error));
-    }
-    return written.ok;
+    return settingsSaved(writeLockSettings(state_.DataFolder, lock));
 }
 
 void Program::startSessionLock() {

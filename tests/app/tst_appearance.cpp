@@ -5,6 +5,7 @@
 #include <QtWidgets>
 
 #include "GuiDriver.h"
+#include "PrivateBus.h"
 #include "Session.h"
 #include "app/ColourScheme.h"
 #include "app/WindowMemory.h"
@@ -91,17 +92,13 @@ private Q_SLOTS:
     }
 
     void followsTheDesktopsColourScheme() {
-        const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
-        if (daemon.isEmpty()) {
+        if (!test::PrivateBus::available()) {
             QSKIP("dbus-daemon is not installed");
         }
-        // A private bus of the test, its socket in the test's folder.
         test::TestEnvironment env;
-        QProcess bus;
-        bus.start(daemon, {u"--session"_s, u"--address=unix:dir="_s + env.root(), u"--nofork"_s,
-                           u"--print-address=1"_s});
-        QVERIFY(bus.waitForReadyRead(10000));
-        const QString address = QString::fromLocal8Bit(bus.readLine()).trimmed();
+        const test::PrivateBus bus(env.root());
+        const QString address = bus.address();
+        QVERIFY(!address.isEmpty());
         QProcess portal;
         QProcessEnvironment portalEnvironment = QProcessEnvironment::systemEnvironment();
         portalEnvironment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
@@ -142,8 +139,6 @@ private Q_SLOTS:
         QDBusConnection::disconnectFromBus(u"scheme"_s);
         portal.closeWriteChannel();
         QVERIFY(portal.waitForFinished(10000));
-        bus.terminate();
-        bus.waitForFinished(10000);
     }
 };
 
