@@ -104,7 +104,9 @@ bool DailyBackup::startIfDue(const QDateTime& now) {
                 return;
             }
             const QString path = made.ok() ? made.value() : QString();
-            const QString why = made.ok() ? QString() : describeDatabaseStatus(made.status());
+            // A copy that gave way to the user's saves is tried again at the next login, untold.
+            const bool told = !made.ok() && made.status().code != DbCode::Busy;
+            const QString why = told ? describeDatabaseStatus(made.status()) : QString();
             QMetaObject::invokeMethod(
                 this,
                 [this, path, why] {

@@ -47,7 +47,8 @@ QString dailyBackupFailedMessage(const QString& why);
 
 // The first login of each day makes a copy of the database, on a thread of its own, while the
 // user works; then the rotation removes what it no longer keeps. A failure is told through
-// `failed` once the copy has given up; nothing else of the session waits for it. Destroying the
+// `failed` once the copy has given up, except a copy that gave way to the user's saves, which
+// the next login tries again; nothing else of the session waits for it. Destroying the
 // object stops a copy under way (its unfinished file is removed).
 class DailyBackup : public QObject {
     Q_OBJECT

@@ -89,15 +89,14 @@ DbStatus verifyBackup(Connection& source, const QString& path, const QString& pa
 // commit between steps (a commit makes the engine start the copy again). The last step, and
 // the check of the copy against the database, run under one read lock: the copy is checked
 // against the very state it holds. Writes that keep coming faster than the copy can finish
-// would start it again for ever: after a few new starts the rest is copied under that lock too,
-// and writers wait for it.
+// make it give up (Busy) rather than keep the writers waiting.
 class SteppedCopy {
 public:
     SteppedCopy(Connection& source, sqlite3_backup* backup) : source_(source), backup_(backup) {}
 
     DbStatus run(const std::function<bool()>& stopped, const std::function<DbStatus()>& check) {
         constexpr int kPagesPerStep = 256;  // a megabyte at the engine's page size
-        constexpr int kNewStarts = 3;
+        constexpr int kNewStarts = 20;
         constexpr int kBusyWaits = 500;  // ten seconds of writers in the way: the copy gives up
         int rc = sqlite3_backup_step(backup_, 0);  // learns how many pages there are
         int remaining = sqlite3_backup_remaining(backup_);
@@ -108,11 +107,14 @@ public:
             if (stopped && stopped()) {
                 return {DbCode::Cancelled, QStringLiteral("the copy was stopped")};
             }
-            const bool whole = newStarts >= kNewStarts;
-            if (!held_ && (whole || remaining <= kPagesPerStep)) {
+            if (newStarts > kNewStarts) {
+                return {DbCode::Busy,
+                        QStringLiteral("the database kept changing while its copy was made")};
+            }
+            if (!held_ && remaining <= kPagesPerStep) {
                 hold();
             }
-            rc = sqlite3_backup_step(backup_, whole ? -1 : kPagesPerStep);
+            rc = sqlite3_backup_step(backup_, kPagesPerStep);
             if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
                 ++busyWaits;
                 sqlite3_sleep(20);  // a writer is committing
@@ -167,6 +169,8 @@ DbStatus writeInStepsAndVerify(const QString& databasePath, const QString& passP
     if (!copy.ok()) {
         return copy.status();
     }
+    // The unfinished copy is put on the disk once, when whole, not at every step.
+    copy->exec(QStringLiteral("PRAGMA synchronous = OFF"));
     sqlite3* into = copy->engineHandle();
     sqlite3_backup* backup = sqlite3_backup_init(into, "main", source->engineHandle(), "main");
     if (backup == nullptr) {

@@ -37,8 +37,9 @@ Result<QString> makeVerifiedBackup(const QString& databasePath, const QString& p
 // under a read lock of its own, so that the program's writes go on between steps (a write
 // makes the engine start the copy again). The copy is then checked as above; its row counts
 // are compared with the database's under one read lock, and a copy that a write has since
-// made different is made again (up to three times). `stopped`, asked between steps, ends the
-// copy early (Cancelled) with nothing left behind.
+// made different is made again (up to three times). Writes that keep coming faster than a copy
+// can finish make it give up (Busy) rather than keep them waiting. `stopped`, asked between
+// steps, ends the copy early (Cancelled) with nothing left behind.
 Result<QString> makeVerifiedBackupBesideWork(const QString& databasePath, const QString& passPhrase,
                                              const QString& folder, const QString& reason,
                                              const QDateTime& made,

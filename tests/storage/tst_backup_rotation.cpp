@@ -114,9 +114,9 @@ private Q_SLOTS:
         QCOMPARE(left, expected);
     }
 
-    // The copy made beside the user's work lets every write through while it is made, even
-    // writes that keep coming faster than it can finish, and is whole and checked when done; a
-    // stopped copy leaves nothing behind.
+    // The copy made beside the user's work lets every write through while it is made and is
+    // whole and checked when done; writes that never pause make it give way; a stopped copy
+    // leaves nothing behind.
     void copyBesideWorkLetsWritesThrough() {
         Result<Connection> writer =
             Connection::openFile(env->databasePath(), PassPhrase().toUtf8(), false);
@@ -135,15 +135,33 @@ private Q_SLOTS:
         });
         int writes = 0;
         bool allWritten = true;
+        // Saves in bursts, as a user makes them: a write every 2 ms, then a pause.
         while (!done) {
             allWritten = allWritten &&
                          writer->exec(u"UPDATE Users SET Password = '%1'"_s.arg(++writes)).ok();
-            QThread::msleep(2);
+            QThread::msleep(writes % 20 == 0 ? 150 : 2);
         }
         copier.join();
         QVERIFY(allWritten);
         QVERIFY(writes > 1);
         QVERIFY2(made.ok(), qPrintable(made.status().detail));
+        const QString whole = made.value();
+
+        // Writes that never pause: the copy gives way to them.
+        done = false;
+        std::thread giving([&] {
+            made = makeVerifiedBackupBesideWork(env->databasePath(), PassPhrase(), folder(),
+                                                u"daily"_s, kNow.addDays(2));
+            done = true;
+        });
+        while (!done) {
+            allWritten = allWritten &&
+                         writer->exec(u"UPDATE Users SET Password = '%1'"_s.arg(++writes)).ok();
+        }
+        giving.join();
+        QVERIFY(allWritten);
+        QCOMPARE(made.status().code, DbCode::Busy);
+        made = whole;
         QCOMPARE(countIn(made.value(), u"SELECT count(*) FROM Images"_s), 1);
         QCOMPARE(test::fileMode(made.value()), 0600);
 
