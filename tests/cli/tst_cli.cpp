@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include "CliRun.h"
 #include "ProtectedAccount.h"
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
@@ -21,13 +22,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-    // The exit code and the output, to compare at once.
-    QString result() const { return QString::number(code) + u'|' + out; }
-};
+using Run = test::CliRun;
 
 QByteArray fileHash(const QString& path) {
     return QCryptographicHash::hash(test::readBytes(path), QCryptographicHash::Sha256);
@@ -42,17 +37,7 @@ class CliTest : public QObject {
     test::ScriptedDialogs dialogs;
 
     Run cli(const QStringList& arguments, const QByteArray& input = "anna\n secret1 \n") {
-        QProcess process;
-        process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        process.start(QCoreApplication::applicationDirPath() + u"/keystead-cli"_s, arguments);
-        process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(30000)) {
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return test::runCli(arguments, input);
     }
     Run cliAsAnna(const QStringList& arguments) {
         return cli(QStringList{u"--stdin"_s} + arguments);

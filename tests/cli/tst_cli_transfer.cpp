@@ -3,6 +3,7 @@
 // export-csv and journal-export as JSON.
 #include <QtTest>
 
+#include "CliRun.h"
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
 #include "app/Accounts.h"
@@ -20,12 +21,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QString result() const { return QString::number(code) + u'|' + out; }
-};
+using test::CliRun;
 
 const QByteArray kKeePassCsv =
     "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\","
@@ -43,17 +39,7 @@ class CliTransferTest : public QObject {
     test::ScriptedDialogs dialogs;
 
     CliRun cli(const QStringList& arguments, const QByteArray& more = {}) {
-        QProcess process;
-        process.start(QCoreApplication::applicationDirPath() + u"/keystead-cli"_s,
-                      QStringList{u"--stdin"_s} + arguments);
-        process.write("anna\nsecret1\n" + more);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(30000)) {
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return test::runCli(QStringList{u"--stdin"_s} + arguments, "anna\nsecret1\n" + more);
     }
     QString file(const QString& name, const QByteArray& bytes) {
         const QString path = env->root() + name;
