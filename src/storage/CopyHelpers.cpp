@@ -125,7 +125,7 @@ DbStatus integrityOf(Connection& connection) {
 }
 
 DbStatus sameRowCounts(Connection& live, Connection& copy) {
-    for (const QString& table : schemaTableNames()) {
+    for (const QString& table : allTableNames()) {
         const QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(table);
         Statement a = live.prepare(sql);
         Statement b = copy.prepare(sql);

@@ -57,6 +57,46 @@ const char* const kTables[] = {
     " File BLOB)",
 };
 
+// Tables added after the first ones: a database made before them gets them whole at upgrade.
+//  * The versions a save or a deletion replaced keep the row's identity and its stored values
+//    as they were (a protected account's stay sealed, bound to the row they came from), the
+//    time they were written and the time they were replaced. `Deleted` marks the last version
+//    of a deleted record.
+//  * A deletion leaves the identity of the row it removed, its table and owner, and its time.
+const char* const kAddedTables[] = {
+    "CREATE TABLE LoginsHistory ("
+    " Id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " Uuid BLOB NOT NULL,"
+    " KeyUserName TEXT NOT NULL DEFAULT '',"
+    " ShortName TEXT NOT NULL DEFAULT '',"
+    " UserName TEXT NOT NULL DEFAULT '',"
+    " Password TEXT NOT NULL DEFAULT '',"
+    " Description TEXT NOT NULL DEFAULT '',"
+    " Notes TEXT NOT NULL DEFAULT '',"
+    " Category TEXT NOT NULL DEFAULT '',"
+    " Modified INTEGER NOT NULL DEFAULT 0,"
+    " Replaced INTEGER NOT NULL DEFAULT 0,"
+    " Deleted INTEGER NOT NULL DEFAULT 0)",
+
+    "CREATE TABLE JournalsHistory ("
+    " Id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " Uuid BLOB NOT NULL,"
+    " UserName TEXT NOT NULL DEFAULT '',"
+    " Date TEXT NOT NULL DEFAULT '',"
+    " Journal TEXT NOT NULL DEFAULT '',"
+    " DateCreated TEXT NOT NULL DEFAULT '',"
+    " LastModified TEXT NOT NULL DEFAULT '',"
+    " Modified INTEGER NOT NULL DEFAULT 0,"
+    " Replaced INTEGER NOT NULL DEFAULT 0)",
+
+    "CREATE TABLE Tombstones ("
+    " Id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " Uuid BLOB NOT NULL,"
+    " TableName TEXT NOT NULL DEFAULT '',"
+    " Owner TEXT NOT NULL DEFAULT '',"
+    " Deleted INTEGER NOT NULL DEFAULT 0)",
+};
+
 // Columns added after the first tables, in the order they came. A fresh database gets them as
 // an older one does (ALTER TABLE), so that both end with the same definitions; each is written
 // as the upgrade writes a column it adds.
@@ -102,6 +142,11 @@ const char* const kIndexes[] = {
     "CREATE UNIQUE INDEX JournalsByUuid ON Journals (Uuid)",
     "CREATE UNIQUE INDEX ImagesByUuid ON Images (Uuid)",
     "CREATE UNIQUE INDEX FilesByUuid ON Files (Uuid)",
+    "CREATE INDEX LoginsHistoryByRecord ON LoginsHistory (Uuid, Replaced)",
+    "CREATE INDEX LoginsHistoryByOwner ON LoginsHistory (KeyUserName, Deleted, Replaced)",
+    "CREATE INDEX JournalsHistoryByEntry ON JournalsHistory (Uuid, Replaced)",
+    "CREATE INDEX JournalsHistoryByOwner ON JournalsHistory (UserName, Date)",
+    "CREATE UNIQUE INDEX TombstonesByUuid ON Tombstones (Uuid)",
 };
 
 // Indexes as earlier builds made them; a database holding one of these is brought up to date.
@@ -118,6 +163,25 @@ const char* const kFormerIndexes[] = {
 QStringList schemaTableNames() {
     return {QStringLiteral("Users"),    QStringLiteral("Logins"), QStringLiteral("LoginsCategory"),
             QStringLiteral("Journals"), QStringLiteral("Images"), QStringLiteral("Files")};
+}
+
+QStringList addedTableNames() {
+    return {QStringLiteral("LoginsHistory"), QStringLiteral("JournalsHistory"),
+            QStringLiteral("Tombstones")};
+}
+
+QStringList allTableNames() {
+    return schemaTableNames() + addedTableNames();
+}
+
+QString addedTableDefinition(const QString& table) {
+    for (const char* sql : kAddedTables) {
+        const QString text = QString::fromLatin1(sql);
+        if (text.section(QLatin1Char(' '), 2, 2).compare(table, Qt::CaseInsensitive) == 0) {
+            return text;
+        }
+    }
+    return {};
 }
 
 QStringList formerIndexDefinitions() {
@@ -186,6 +250,11 @@ DbStatus createSchema(Connection& connection) {
     }
     if (DbStatus status = keepBlobsLast(connection); !status.ok()) {
         return status;
+    }
+    for (const char* sql : kAddedTables) {
+        if (DbStatus status = connection.exec(QString::fromLatin1(sql)); !status.ok()) {
+            return status;
+        }
     }
     for (const char* sql : kIndexes) {
         if (DbStatus status = connection.exec(QString::fromLatin1(sql)); !status.ok()) {

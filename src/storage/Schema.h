@@ -10,6 +10,12 @@ namespace ks {
 // The six tables of the database, in the order they are made.
 QStringList schemaTableNames();
 
+// The tables added after those six (history and deletions), and all tables together.
+QStringList addedTableNames();
+QStringList allTableNames();
+// The CREATE statement of one of the added tables; empty for any other name.
+QString addedTableDefinition(const QString& table);
+
 // Creates every table and index on an empty database and adds the shared categories.
 DbStatus createSchema(Connection& connection);
 

@@ -141,7 +141,7 @@ const SchemaFacts& reference() {
         if (!schema.ok()) {
             return SchemaFacts{schema.status(), {}, {}};
         }
-        return factsOf(schema.value(), schemaTableNames());
+        return factsOf(schema.value(), allTableNames());
     }();
     return facts;
 }
@@ -252,7 +252,10 @@ void compareTables(const SchemaFacts& file, Findings& found) {
         const MasterRow* have = find(file.rows, want.type, want.name);
         if (have == nullptr) {
             // Made by the engine at the first row of a counted table: a file may lack it.
-            if (lower(want.name) != QLatin1String("sqlite_sequence")) {
+            // The tables added later are made by the upgrade.
+            if (!addedTableDefinition(want.name).isEmpty()) {
+                found.older.append(QStringLiteral("the file has no table %1 yet").arg(want.name));
+            } else if (lower(want.name) != QLatin1String("sqlite_sequence")) {
                 found.refuse(QStringLiteral("the file has no table %1").arg(want.name));
             }
             continue;
@@ -350,7 +353,7 @@ SchemaVerdict checkSchema(Connection& connection) {
     if (!reference().status.ok()) {
         return {reference().status, SchemaFit::Foreign, {}};
     }
-    const SchemaFacts file = factsOf(connection, schemaTableNames());
+    const SchemaFacts file = factsOf(connection, allTableNames());
     if (!file.status.ok()) {
         return {file.status, SchemaFit::Foreign, {}};
     }

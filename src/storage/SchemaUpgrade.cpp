@@ -144,6 +144,25 @@ DbStatus remakeIndexes(Connection& connection, Connection& reference, UpgradeRul
     return {};
 }
 
+// The tables added after the first ones, made whole where the database lacks them.
+DbStatus addMissingTables(Connection& connection) {
+    for (const QString& table : addedTableNames()) {
+        Statement present = connection.prepare(QStringLiteral(
+            "SELECT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 "
+            "COLLATE NOCASE)"));
+        present.bind(1, table);
+        if (!present.next()) {
+            return present.status();
+        }
+        if (present.integer(0) == 0) {
+            if (DbStatus status = connection.exec(addedTableDefinition(table)); !status.ok()) {
+                return status;
+            }
+        }
+    }
+    return {};
+}
+
 // Rows without an identity get one: rows of a database made before identities were kept, and
 // rows that an older build added since.
 DbStatus identifyRows(Connection& connection) {
@@ -200,6 +219,9 @@ DbStatus bringSchemaUpToDate(Connection& connection, UpgradeRule rule) {
         return transaction.status();
     }
     if (DbStatus status = addMissingColumns(connection, reference.value()); !status.ok()) {
+        return status;
+    }
+    if (DbStatus status = addMissingTables(connection); !status.ok()) {
         return status;
     }
     if (DbStatus status = keepBlobsLast(connection); !status.ok()) {

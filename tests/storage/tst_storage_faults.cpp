@@ -59,7 +59,7 @@ QSet<QString> storedSteps(Connection& connection) {
 // Every row of every table as quoted values (types included), plus the schema and counters.
 QStringList dumpOf(Connection& connection) {
     QStringList dump;
-    QStringList tables = schemaTableNames();
+    QStringList tables = allTableNames();
     tables << u"sqlite_master"_s << u"sqlite_sequence"_s;
     for (const QString& table : tables) {
         QStringList quoted;
