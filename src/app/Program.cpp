@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QScreen>
+#include <QTimer>
 
 #include "app/CompactPrompt.h"
 #include "app/DatabasePreparation.h"
@@ -245,7 +246,13 @@ void Program::loginSucceeded() {
     }
     main_->showForLogin();
     startSessionLock();
-    startDailyBackup();
+    // The day's copy waits until the window has been shown and settled: its first steps would
+    // otherwise share the machine with the login's own reading and painting.
+    QTimer::singleShot(kDailyBackupDelayMs, this, [this] {
+        if (state_.LoggedIn) {
+            startDailyBackup();
+        }
+    });
 }
 
 void Program::startDailyBackup() {

@@ -45,6 +45,9 @@ private:
 // What the user is told when the day's copy could not be made.
 QString dailyBackupFailedMessage(const QString& why);
 
+// How long after a login the day's copy starts: once the window has been shown and settled.
+inline constexpr int kDailyBackupDelayMs = 2000;
+
 // The first login of each day makes a copy of the database, on a thread of its own, while the
 // user works; then the rotation removes what it no longer keeps. A failure is told through
 // `failed` once the copy has given up, except a copy that gave way to the user's saves, which

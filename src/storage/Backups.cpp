@@ -73,7 +73,9 @@ DbStatus copyPages(Connection& source, const QString& target, const QString& pas
     return finished == SQLITE_OK ? DbStatus{} : engineStatus(finished, into);
 }
 
-DbStatus verifyBackup(Connection& source, const QString& path, const QString& passPhrase) {
+// Checks a copy against the row counts of the database it was made of.
+DbStatus verifyBackup(const QList<qint64>& sourceCounts, const QString& path,
+                      const QString& passPhrase) {
     Result<Connection> copy = openKeyed(path, passPhrase);
     if (!copy.ok()) {
         return copy.status();
@@ -82,14 +84,20 @@ DbStatus verifyBackup(Connection& source, const QString& path, const QString& pa
     if (status.ok()) {
         status = integrityOf(copy.value());
     }
-    return status.ok() ? sameRowCounts(source, copy.value()) : status;
+    return status.ok() ? sameRowCounts(sourceCounts, copy.value()) : status;
+}
+
+DbStatus verifyBackup(Connection& source, const QString& path, const QString& passPhrase) {
+    const Result<QList<qint64>> counts = rowCountsOf(source);
+    return counts.ok() ? verifyBackup(counts.value(), path, passPhrase) : counts.status();
 }
 
 // Copies the pages a few at a time, each step under a read lock of its own, so that writers
-// commit between steps (a commit makes the engine start the copy again). The last step, and
-// the check of the copy against the database, run under one read lock: the copy is checked
-// against the very state it holds. Writes that keep coming faster than the copy can finish
-// make it give up (Busy) rather than keep the writers waiting.
+// commit between steps (a commit makes the engine start the copy again). The last step and the
+// count of the database's rows run under one read lock, so the copy is checked against the very
+// state it holds; the slow check of the copy itself runs after the lock is let go. Writes that keep
+// coming faster than the copy can finish make it give up (Busy) rather than keep the writers
+// waiting.
 class SteppedCopy {
 public:
     SteppedCopy(Connection& source, sqlite3_backup* backup) : source_(source), backup_(backup) {}
@@ -130,6 +138,13 @@ public:
             hold();  // a commit since the last step makes the check fail, and the copy again
         }
         return check();
+    }
+    // Lets writers in again.
+    void release() {
+        if (held_) {
+            source_.exec(QStringLiteral("ROLLBACK"));
+            held_ = false;
+        }
     }
     ~SteppedCopy() {
         if (held_) {
@@ -176,13 +191,21 @@ DbStatus writeInStepsAndVerify(const QString& databasePath, const QString& passP
     if (backup == nullptr) {
         return engineStatus(sqlite3_errcode(into), into);
     }
+    Result<QList<qint64>> counts = QList<qint64>();
     {
         SteppedCopy stepped(source.value(), backup);
         status = stepped.run(stopped, [&]() -> DbStatus {
             const int finished = sqlite3_backup_finish(std::exchange(backup, nullptr));
-            return finished == SQLITE_OK ? verifyBackup(source.value(), part, passPhrase)
-                                         : engineStatus(finished, into);
+            if (finished != SQLITE_OK) {
+                return engineStatus(finished, into);
+            }
+            counts = rowCountsOf(source.value());
+            return counts.status();
         });
+        stepped.release();
+    }
+    if (status.ok()) {
+        status = verifyBackup(counts.value(), part, passPhrase);
     }
     if (backup != nullptr) {
         sqlite3_backup_finish(backup);

@@ -22,7 +22,11 @@ DbStatus copyBytes(const QString& source, const QString& target);
 Result<Connection> openKeyed(const QString& path, const QString& passPhrase);
 // The engine's integrity check: ok, or the first problems it names.
 DbStatus integrityOf(Connection& connection);
-// Whether a copy holds as many rows in every table of the schema as the database it was made of.
+// The number of rows in every table of the schema, in the schema's order.
+Result<QList<qint64>> rowCountsOf(Connection& connection);
+// Whether a copy holds as many rows in every table of the schema as the database it was made of
+// (or as that database held when its counts were taken).
 DbStatus sameRowCounts(Connection& live, Connection& copy);
+DbStatus sameRowCounts(const QList<qint64>& expected, Connection& copy);
 
 }  // namespace ks::copying
