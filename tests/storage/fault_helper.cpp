@@ -1,8 +1,9 @@
-// A second process for the fault tests: writes through the core library or makes backups until
-// it is killed, reads a database while another process compacts it, or holds the program's
-// data-folder lock.
+// A second process for the fault tests: writes through the core library, makes backups or
+// restores the database until it is killed, reads a database while another process compacts
+// it, or holds the program's data-folder lock.
 #include <poll.h>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QThread>
 #include <cstdio>
 
@@ -12,6 +13,7 @@
 #include "storage/Backups.h"
 #include "storage/DataFolderLock.h"
 #include "storage/Database.h"
+#include "storage/DatabaseCopy.h"
 
 using namespace ks;
 
@@ -94,6 +96,34 @@ int backUpUntilKilled(const QString& dataFolder) {
     }
 }
 
+// Puts the two databases back in turn, each from a staging copy as an import does, keeping the
+// replaced one among the backups; prints the marker of each once it is in place. Runs until
+// killed.
+int restoreUntilKilled(const QString& dataFolder, const QStringList& sources) {
+    const QString database = dataFolder + QStringLiteral("Data.mdb");
+    const QString staging = dataFolder + QStringLiteral("Import.part");
+    for (qint64 n = 0;; ++n) {
+        const QString source = sources.at(n % 2);
+        QFile::remove(staging);
+        if (!QFile::copy(source, staging)) {
+            std::printf("error staging %s\n", qPrintable(source));
+            return 1;
+        }
+        const Result<QString> kept =
+            restoreDatabaseFrom(staging, database,
+                                {backupsFolderIn(dataFolder), QStringLiteral("before-import"),
+                                 QDateTime(QDate(2026, 1, 1), QTime(0, 0)).addSecs(n)},
+                                PassPhrase());
+        if (!kept.ok()) {
+            std::printf("error %s\n", qPrintable(kept.status().detail));
+            return 1;
+        }
+        rotateBackups(dataFolder, {0, 0, 3});
+        std::printf("%s\n", qPrintable(QFileInfo(source).baseName()));
+        std::fflush(stdout);
+    }
+}
+
 int holdLock(const QString& dataFolder) {
     DataFolderLock lock(dataFolder);
     if (lock.tryLock(0) != DataFolderLock::Outcome::Taken) {
@@ -120,11 +150,14 @@ int main(int argc, char** argv) {
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("backup")) {
         return backUpUntilKilled(arguments.at(2));
     }
+    if (arguments.size() >= 5 && arguments.at(1) == QLatin1String("restore")) {
+        return restoreUntilKilled(arguments.at(2), arguments.mid(3, 2));
+    }
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("lock")) {
         return holdLock(arguments.at(2));
     }
     std::fprintf(stderr,
                  "usage: fault_helper write DB FIRST [PAUSE-MS] | read DB | backup DATAFOLDER | "
-                 "lock DATAFOLDER\n");
+                 "restore DATAFOLDER FIRST SECOND | lock DATAFOLDER\n");
     return 2;
 }

@@ -1,16 +1,13 @@
 #include <QApplication>
 #include <QtTest>
 
-#include <signal.h>
 #include <sys/stat.h>
-#include <random>
 
 #include "ScriptedDialogs.h"
 #include "SmallDisk.h"
 #include "TestEnvironment.h"
 #include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
-#include "storage/Backups.h"
 #include "storage/Compaction.h"
 #include "storage/DataFolder.h"
 #include "storage/FileServices.h"
@@ -29,31 +26,6 @@ bool g_canMount = false;
 QString integrityOf(Connection& connection) {
     Statement check = connection.prepare(u"PRAGMA integrity_check"_s);
     return check.next() ? check.text(0) : check.status().detail;
-}
-
-// The steps a killed writer reported as committed (its output holds nothing else, or an
-// error); `next` moves past the last of them.
-QSet<QString> reportedSteps(const QByteArray& output, qint64& next) {
-    QSet<QString> steps;
-    for (const QByteArray& line : output.split('\n')) {
-        bool isNumber = false;
-        const qint64 step = line.toLongLong(&isNumber);
-        if (isNumber) {
-            steps.insert(QString::number(step));
-            next = std::max(next, step + 1);
-        }
-    }
-    return steps;
-}
-
-// The steps whose journal entries the database holds.
-QSet<QString> storedSteps(Connection& connection) {
-    QSet<QString> stored;
-    Statement dates = connection.prepare(u"SELECT Date FROM Journals"_s);
-    while (dates.next()) {
-        stored.insert(dates.text(0));
-    }
-    return stored;
 }
 
 // Every row of every table as quoted values (types included), plus the schema and counters.
@@ -96,8 +68,8 @@ const QList<CompactionStep> kSteps = {CompactionStep::DiscardLeftover, Compactio
 }  // namespace
 
 // The data folder, the settings file and the temporary folder, the database's files and their
-// compaction, under faults: writes that fail, a full disk, a writer killed, a reader during
-// compaction, a compaction failing at any step.
+// compaction, under faults: writes that fail, a full disk, a reader during compaction, a
+// compaction failing at any step.
 class StorageFaultsTest : public QObject {
     Q_OBJECT
 
@@ -390,97 +362,6 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(database()));
         QCOMPARE(failsAt(output(), PassPhrase()), CompactionStep::Open);
         QVERIFY(!QFileInfo::exists(database()));
-    }
-
-    // A writer killed at random moments never loses a write it reported and never damages the
-    // database.
-    void killedWriterLosesNothing() {
-        env->freshDatabase();
-        DatabaseAccess access(database(), PassPhrase());
-        std::random_device seed;
-        const unsigned seedValue = seed();
-        std::mt19937 random(seedValue);
-        std::uniform_int_distribution<int> delayMs(0, 40);
-        QSet<QString> reported;
-        qint64 next = 1;
-        for (int kill = 0; kill < 50; ++kill) {
-            QProcess child;
-            child.start(QStringLiteral(FAULT_HELPER),
-                        {u"write"_s, database(), QString::number(next)});
-            // Killed at a random moment once it is writing (its first step is reported).
-            QVERIFY(child.waitForReadyRead(20000));
-            QThread::msleep(static_cast<unsigned long>(delayMs(random)));
-            ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
-            QVERIFY(child.waitForFinished());
-            const QByteArray output = child.readAllStandardOutput();
-            QVERIFY2(!output.contains("error"), output.constData());
-            reported.unite(reportedSteps(output, next));
-            Result<Connection> connection = access.open();
-            QVERIFY2(connection.ok(), qPrintable(connection.status().detail));
-            QCOMPARE(integrityOf(connection.value()), u"ok"_s);
-            QVERIFY2(storedSteps(connection.value()).contains(reported),
-                     qPrintable(u"seed %1"_s.arg(seedValue)));
-            // Each step is one transaction: a record for every entry.
-            QCOMPARE(test::countOf(connection.value(), u"SELECT count(*) FROM Logins"_s),
-                     test::countOf(connection.value(), u"SELECT count(*) FROM Journals"_s));
-            access.CloseAllDatabaseObjects();
-        }
-    }
-
-    // A backup killed at any moment (while a writer is killed too) leaves the database whole
-    // and every reported write in it; only whole, checked backups are ever listed, and what a
-    // killed one left is cleared at the next start.
-    void killedBackupListsOnlyWholeCopies() {
-        env->freshDatabase();
-        std::random_device seed;
-        const unsigned seedValue = seed();
-        std::mt19937 random(seedValue);
-        std::uniform_int_distribution<int> delayMs(0, 60);
-        const QString data = env->dataFolder();
-        QStringList reported;
-        QSet<QString> written;
-        qint64 next = 1;
-        for (int kill = 0; kill < 8; ++kill) {
-            QProcess writer;
-            writer.start(QStringLiteral(FAULT_HELPER),
-                         {u"write"_s, database(), QString::number(next), u"5"_s});
-            QProcess backup;
-            backup.start(QStringLiteral(FAULT_HELPER), {u"backup"_s, data});
-            // Killed at a random moment once both are at work (a first copy is reported).
-            QVERIFY(writer.waitForReadyRead(20000) && backup.waitForReadyRead(20000));
-            QThread::msleep(static_cast<unsigned long>(delayMs(random)));
-            for (QProcess* child : {&backup, &writer}) {
-                ::kill(static_cast<pid_t>(child->processId()), SIGKILL);
-                QVERIFY(child->waitForFinished());
-            }
-            for (const QByteArray& line : backup.readAllStandardOutput().split('\n')) {
-                if (line.startsWith('/')) {
-                    reported << QString::fromUtf8(line);
-                }
-            }
-            const QByteArray output = writer.readAllStandardOutput();
-            QVERIFY2(!output.contains("error"), output.constData());
-            written.unite(reportedSteps(output, next));
-            DatabaseAccess access(database(), PassPhrase());
-            Result<Connection> live = access.open();
-            QVERIFY2(live.ok(), qPrintable(live.status().detail));
-            QCOMPARE(integrityOf(live.value()), u"ok"_s);
-            QVERIFY2(storedSteps(live.value()).contains(written),
-                     qPrintable(u"seed %1"_s.arg(seedValue)));
-            access.CloseAllDatabaseObjects();
-            for (const BackupFile& listed : listBackups(data)) {
-                Result<Connection> copy =
-                    Connection::openFile(listed.path, PassPhrase().toUtf8(), false);
-                QVERIFY2(copy.ok() && verifyDatabase(copy.value()).ok() &&
-                             integrityOf(copy.value()) == u"ok"_s,
-                         qPrintable(u"%1 (seed %2)"_s.arg(listed.path).arg(seedValue)));
-            }
-        }
-        QVERIFY(!reported.isEmpty());
-        QVERIFY(listBackups(data).size() <= 4);  // the rotation kept up, but for a last copy
-        removeUnfinishedBackups(backupsFolderIn(data));
-        QCOMPARE(QDir(backupsFolderIn(data)).entryList({u"*.part*"_s}, QDir::Files | QDir::Hidden),
-                 QStringList());
     }
 
     // Another process reading the database through a connection it keeps open sees no error
