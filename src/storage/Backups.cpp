@@ -73,23 +73,28 @@ DbStatus copyPages(Connection& source, const QString& target, const QString& pas
     return finished == SQLITE_OK ? DbStatus{} : engineStatus(finished, into);
 }
 
+// The copy's own check: its tables, and every page of it sound.
+DbStatus checkCopy(Connection& copy) {
+    const DbStatus status = verifyDatabase(copy);
+    return status.ok() ? integrityOf(copy) : status;
+}
+
 DbStatus verifyBackup(Connection& source, const QString& path, const QString& passPhrase) {
     Result<Connection> copy = openKeyed(path, passPhrase);
     if (!copy.ok()) {
         return copy.status();
     }
-    DbStatus status = verifyDatabase(copy.value());
-    if (status.ok()) {
-        status = integrityOf(copy.value());
-    }
+    const DbStatus status = checkCopy(copy.value());
     return status.ok() ? sameRowCounts(source, copy.value()) : status;
 }
 
 // Copies the pages a few at a time, each step under a read lock of its own, so that writers
 // commit between steps (a commit makes the engine start the copy again). The last step, and
-// the check of the copy against the database, run under one read lock: the copy is checked
-// against the very state it holds. Writes that keep coming faster than the copy can finish
-// make it give up (Busy) rather than keep the writers waiting.
+// the comparison of the copy's row counts with the database's, run under one read lock: the
+// copy is compared with the very state it holds. The copy's own check of every page needs no
+// lock of the database (it takes seconds on a large one, which writers would wait for). Writes
+// that keep coming faster than the copy can finish make it give up (Busy) rather than keep the
+// writers waiting.
 class SteppedCopy {
 public:
     SteppedCopy(Connection& source, sqlite3_backup* backup) : source_(source), backup_(backup) {}
@@ -131,9 +136,13 @@ public:
         }
         return check();
     }
-    ~SteppedCopy() {
+    ~SteppedCopy() { release(); }
+
+    // The database's writers may go on.
+    void release() {
         if (held_) {
             source_.exec(QStringLiteral("ROLLBACK"));
+            held_ = false;
         }
     }
 
@@ -180,8 +189,16 @@ DbStatus writeInStepsAndVerify(const QString& databasePath, const QString& passP
         SteppedCopy stepped(source.value(), backup);
         status = stepped.run(stopped, [&]() -> DbStatus {
             const int finished = sqlite3_backup_finish(std::exchange(backup, nullptr));
-            return finished == SQLITE_OK ? verifyBackup(source.value(), part, passPhrase)
-                                         : engineStatus(finished, into);
+            if (finished != SQLITE_OK) {
+                return engineStatus(finished, into);
+            }
+            Result<Connection> made = openKeyed(part, passPhrase);
+            if (!made.ok()) {
+                return made.status();
+            }
+            const DbStatus counted = sameRowCounts(source.value(), made.value());
+            stepped.release();
+            return counted.ok() ? checkCopy(made.value()) : counted;
         });
     }
     if (backup != nullptr) {
