@@ -42,9 +42,18 @@ void SessionLock::request() {
 }
 
 void SessionLock::tryNow() {
-    switch (attempt_()) {
+    if (attempting_) {
+        return;
+    }
+    attempting_ = true;
+    const LockStep step = attempt_();
+    attempting_ = false;
+    switch (step) {
         case LockStep::Later:
-            retry_.start();
+            retry_.start(kRetry);
+            break;
+        case LockStep::Soon:
+            retry_.start(kSoon);
             break;
         case LockStep::Done:
             retry_.stop();

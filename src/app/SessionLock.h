@@ -13,6 +13,7 @@ namespace ks {
 enum class LockStep {
     Done,       // locked, or nothing to lock
     Later,      // something holds it back for now (a long operation, a changed record editor)
+    Soon,       // windows in its way were closed: it goes on once their modal loops have ended
     Abandoned,  // it must not happen (unsaved text could not be saved)
 };
 
@@ -37,8 +38,9 @@ public:
     bool pending() const { return retry_.isActive(); }
     IdleTimer& idleTimer() { return idle_; }
 
-    // How long a held-back lock waits before it tries again.
+    // How long a held-back lock waits before it tries again, and after closing windows.
     static constexpr std::chrono::milliseconds kRetry{200};
+    static constexpr std::chrono::milliseconds kSoon{10};
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,6 +51,8 @@ private:
     std::function<LockStep()> attempt_;
     IdleTimer idle_;
     QTimer retry_;
+    // An attempt under way (a message it shows waits in a modal loop): no other starts then.
+    bool attempting_ = false;
 };
 
 }  // namespace ks

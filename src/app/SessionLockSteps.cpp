@@ -92,13 +92,26 @@ LockStep Program::tryLock() {
     if (!state_.LoggedIn || state_.Quitting || !main_) {
         return LockStep::Done;
     }
+    // Messages waiting are closed and questions answered first, also those of a long operation
+    // or of the record editor; the code that showed them goes on once this returns.
+    switch (dialogs_.closeForLock()) {
+        case BoxesAtLock::Closing:
+            return LockStep::Soon;
+        case BoxesAtLock::Kept:
+            return LockStep::Later;  // an input box with typed text, as a changed editor
+        case BoxesAtLock::None:
+            break;
+    }
     // A long operation finishes first; a record editor with typed values waits to be closed.
     if (busyWithLongWork() || main_->editorHasChanges()) {
         return LockStep::Later;
     }
-    // Closed windows end their modal loops once this returns; a message or question that waits
-    // for an answer holds the lock back.
-    if (closeWindowsInTheWay() || QApplication::activeModalWidget() != nullptr) {
+    // Closed windows end their modal loops once this returns; another modal window holds the
+    // lock back.
+    if (closeWindowsInTheWay()) {
+        return LockStep::Soon;
+    }
+    if (QApplication::activeModalWidget() != nullptr) {
         return LockStep::Later;
     }
     if (!main_->saveJournalUnattended()) {

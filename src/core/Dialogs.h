@@ -9,6 +9,10 @@ namespace ks {
 // The icon of a message box; the title is given with every message.
 enum class MessageIcon { None, Information, Exclamation, Critical, Question };
 
+// What a lock found of the boxes that wait for an answer: none, some that it closed (their modal
+// loops end once the lock's attempt returns), or one that stays (an input box with typed text).
+enum class BoxesAtLock { None, Closing, Kept };
+
 // The button of a question that Enter presses.
 enum class DefaultAnswer { Yes, No };
 
@@ -30,6 +34,13 @@ public:
     // question is asked as askYesNo asks it.
     virtual bool askYesNoWithDefault(const QString& title, const QString& text,
                                      DefaultAnswer /*defaultAnswer*/) {
+        return askYesNo(title, text);
+    }
+
+    // A question whose No would throw away text the user typed (a journal entry not saved yet):
+    // asked as askYesNo asks it, but a lock that comes while it waits answers it Yes, as a lock
+    // saves such text itself. A lock answers every other question No.
+    virtual bool askYesNoKeepingText(const QString& title, const QString& text) {
         return askYesNo(title, text);
     }
 
@@ -55,6 +66,13 @@ public:
 
     // The chosen folder; empty when cancelled.
     virtual QString chooseFolder(const QString& title, const QString& start) = 0;
+
+    // The session locks: every box of this interface that waits is closed as a lock closes it.
+    // A message is closed as by OK, a question answered as said above, a chooser cancelled, and
+    // an input box cancelled unless text was typed into it (that one stays, and holds the lock
+    // back). While a box is open, closed now or not, the code that showed it has still to go on
+    // before the session can end.
+    virtual BoxesAtLock closeForLock() { return BoxesAtLock::None; }
 };
 
 }  // namespace ks

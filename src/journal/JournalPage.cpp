@@ -228,7 +228,8 @@ bool JournalPage::beforeChange() {
         return true;
     }
     Q_EMIT showJournalTab();
-    if (!services_.dialogs.askYesNo(services_.state.AppTitle, journal::saveChangesQuestion())) {
+    if (!services_.dialogs.askYesNoKeepingText(services_.state.AppTitle,
+                                               journal::saveChangesQuestion())) {
         return true;
     }
     const JournalSaveResult result =

@@ -21,12 +21,12 @@ JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, 
         return {JournalSaveStatus::Failed};
     }
     if (exists.value() && !skipConfirmation &&
-        !dialogs.askYesNo(title, journal::modifyQuestion())) {
+        !dialogs.askYesNoKeepingText(title, journal::modifyQuestion())) {
         return {JournalSaveStatus::Refused};
     }
     // A protected account seals an entry of any length.
     if (!account.isProtected() && tooShortToEncrypt(text) &&
-        !dialogs.askYesNo(title, journal::tooShortQuestion())) {
+        !dialogs.askYesNoKeepingText(title, journal::tooShortQuestion())) {
         return {JournalSaveStatus::Refused};
     }
     const QString stored = account.isProtected() ? QString() : storedJournalValue(text);

@@ -6,6 +6,7 @@
 #include <QtWidgets>
 
 #include "GuiDriver.h"
+#include "LockDriving.h"
 #include "PrivateBus.h"
 #include "Session.h"
 #include "app/DesktopLockSignals.h"
@@ -18,32 +19,13 @@
 using namespace ks;
 using namespace Qt::StringLiterals;
 
+using test::editorWithTypedPassword;
+using test::lockedToLogin;
+using test::startShortened;
+
 namespace {
 
-// A minute of the lock settings in the tests: the default of 10 is a second.
-constexpr std::chrono::milliseconds kMinute{100};
-
-void startShortened(test::Session& session) {
-    session.adjustOptions = [](ProgramOptions& options) { options.lockMinute = kMinute; };
-    session.start();
-}
-
-// Opens the record editor and types a password into it.
-QWidget* editorWithTypedPassword(QWidget* main, const QString& password) {
-    test::showTab(main, 0);
-    test::press(main, u"cmdLoginsNew"_s);
-    QWidget* editor = test::window(u"Form2"_s);
-    QTest::keyClicks(test::control<QLineEdit>(editor, u"txtShortName"_s), u"bank"_s);
-    QTest::keyClicks(test::control<QLineEdit>(editor, u"txtPassword"_s), password);
-    QTest::keyClicks(test::control<QLineEdit>(editor, u"txtPassword2"_s), password);
-    return editor;
-}
-
-bool lockedToLogin(test::Session& session) {
-    QWidget* login = test::window(u"frmLogin"_s);
-    return !session.program->state().LoggedIn && login != nullptr && login->isVisible() &&
-           !session.mainWindow()->isVisible();
-}
+constexpr std::chrono::milliseconds kMinute = test::kLockMinute;
 
 }  // namespace
 

@@ -2,10 +2,28 @@
 
 namespace ks::test {
 
-void ScriptedDialogs::message(MessageIcon icon, const QString& title, const QString& text) {
-    shown.append({icon, title, text, false});
+void ScriptedDialogs::record(MessageIcon icon, const QString& title, const QString& text,
+                             bool defaultNo) {
+    shown.append({icon, title, text, defaultNo});
     if (onShown) {
         onShown(shown.last());
+    }
+}
+
+bool ScriptedDialogs::scriptedAnswer(const QString& text) {
+    if (answers_.empty()) {
+        unexpected.append(QStringLiteral("question: ") + text);
+        return false;
+    }
+    const bool yes = answers_.front();
+    answers_.pop_front();
+    return yes;
+}
+
+void ScriptedDialogs::message(MessageIcon icon, const QString& title, const QString& text) {
+    record(icon, title, text, false);
+    if (desktop != nullptr) {
+        desktop->message(icon, title, text);
     }
 }
 
@@ -15,17 +33,14 @@ bool ScriptedDialogs::askYesNo(const QString& title, const QString& text) {
 
 bool ScriptedDialogs::askYesNoWithDefault(const QString& title, const QString& text,
                                           DefaultAnswer defaultAnswer) {
-    shown.append({MessageIcon::Question, title, text, defaultAnswer == DefaultAnswer::No});
-    if (onShown) {
-        onShown(shown.last());
-    }
-    if (answers_.empty()) {
-        unexpected.append(QStringLiteral("question: ") + text);
-        return false;
-    }
-    const bool yes = answers_.front();
-    answers_.pop_front();
-    return yes;
+    record(MessageIcon::Question, title, text, defaultAnswer == DefaultAnswer::No);
+    return desktop != nullptr ? desktop->askYesNoWithDefault(title, text, defaultAnswer)
+                              : scriptedAnswer(text);
+}
+
+bool ScriptedDialogs::askYesNoKeepingText(const QString& title, const QString& text) {
+    record(MessageIcon::Question, title, text, false);
+    return desktop != nullptr ? desktop->askYesNoKeepingText(title, text) : scriptedAnswer(text);
 }
 
 std::optional<QString> ScriptedDialogs::inputText(const QString& title, const QString& prompt,
@@ -74,6 +89,10 @@ QString ScriptedDialogs::chooseFolder(const QString& title, const QString&) {
     QString path = folders_.front();
     folders_.pop_front();
     return path;
+}
+
+BoxesAtLock ScriptedDialogs::closeForLock() {
+    return desktop != nullptr ? desktop->closeForLock() : BoxesAtLock::None;
 }
 
 ScriptedDialogs& ScriptedDialogs::answer(bool yes) {

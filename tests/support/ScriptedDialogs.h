@@ -10,7 +10,8 @@
 namespace ks::test {
 
 // Records every message box and answers questions, inputs and choosers from queues. A question
-// with no answer queued is recorded as unexpected (and answered No); tests check for that.
+// with no answer queued is recorded as unexpected (and answered No); tests check for that. With
+// `desktop` set, messages and questions are recorded and then shown by it, and answered there.
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Shown {
@@ -24,6 +25,7 @@ public:
     bool askYesNo(const QString& title, const QString& text) override;
     bool askYesNoWithDefault(const QString& title, const QString& text,
                              DefaultAnswer defaultAnswer) override;
+    bool askYesNoKeepingText(const QString& title, const QString& text) override;
     std::optional<QString> inputText(const QString& title, const QString& prompt,
                                      const QString& initial) override;
     QString openFile(const QString& title, const QStringList& filters) override;
@@ -33,6 +35,7 @@ public:
     QString saveFile(const QString& title, const QStringList& filters,
                      const QString& suggested) override;
     QString chooseFolder(const QString& title, const QString& start) override;
+    BoxesAtLock closeForLock() override;
 
     // Queues answers, used in order.
     ScriptedDialogs& answer(bool yes);
@@ -43,6 +46,8 @@ public:
 
     // Run after each message or question is recorded (to look at the windows meanwhile).
     std::function<void(const Shown&)> onShown;
+    // The desktop's boxes, which show the messages and questions when set.
+    Dialogs* desktop = nullptr;
 
     QList<Shown> shown;
     QStringList unexpected;
@@ -55,6 +60,9 @@ public:
     void clear();
 
 private:
+    void record(MessageIcon icon, const QString& title, const QString& text, bool defaultNo);
+    bool scriptedAnswer(const QString& text);
+
     std::deque<bool> answers_;
     std::deque<std::optional<QString>> inputs_;
     std::deque<QString> files_;
