@@ -22,15 +22,6 @@ class DataFolderFilesTest : public QObject {
 
     std::unique_ptr<test::TestEnvironment> env;
 
-    // Files of a folder other than the ones named: what a failed write left behind.
-    static QStringList leftovers(const QString& folder, const QStringList& expected) {
-        QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
-        for (const QString& name : expected) {
-            names.removeAll(name);
-        }
-        return names;
-    }
-
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
@@ -155,7 +146,7 @@ private Q_SLOTS:
         QVERIFY2(copied.error.contains(u"File too large"_s), qPrintable(copied.error));
         QVERIFY(!written.ok && !copied.ok);
         QCOMPARE(test::readBytes(settingsPath(folder)), before);
-        QCOMPARE(leftovers(folder, {u"Data.dat"_s}), QStringList());
+        QCOMPARE(test::leftoverFiles(folder, {u"Data.dat"_s}), QStringList());
         // The policy writer keeps line 1; with no folder at all it fails and makes nothing.
         QVERIFY(writePolicyLine(folder, 0));
         QCOMPARE(test::readBytes(settingsPath(folder)), QByteArray("anna\r\n0\r\n"));

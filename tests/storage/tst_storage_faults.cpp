@@ -108,15 +108,6 @@ class StorageFaultsTest : public QObject {
             "INSERT INTO Images (ImageName, Username, Image) VALUES ('p.png', 'AB', x'89504E47');"
             "DELETE FROM Logins WHERE Counter >= 3; DELETE FROM Files WHERE FileName = 'gone.bin'");
     }
-    // Files of a folder other than the ones named: what a failed write left behind.
-    static QStringList leftovers(const QString& folder, const QStringList& expected) {
-        QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
-        for (const QString& name : expected) {
-            names.removeAll(name);
-        }
-        return names;
-    }
-
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
@@ -309,7 +300,8 @@ private Q_SLOTS:
                            : write.status();
             QCOMPARE(inserted.code, DbCode::DiskFull);
         }
-        QCOMPARE(leftovers(folder, {u"Data.mdb"_s, u"Data.dat"_s, u"filler"_s}), QStringList());
+        QCOMPARE(test::leftoverFiles(folder, {u"Data.mdb"_s, u"Data.dat"_s, u"filler"_s}),
+                 QStringList());
         QCOMPARE(test::readBytes(path), databaseBefore);
 
         // Space again: the same compaction succeeds.

@@ -104,6 +104,14 @@ qint64 countOf(Connection& connection, const QString& sql) {
     return query.next() ? query.integer(0) : -1;
 }
 
+QStringList leftoverFiles(const QString& folder, const QStringList& expected) {
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : expected) {
+        names.removeAll(name);
+    }
+    return names;
+}
+
 QStringList filesUnder(const QString& folder) {
     QStringList found;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);

@@ -78,5 +78,8 @@ int fileMode(const QString& path);
 qint64 countOf(Connection& connection, const QString& sql);
 // Every file below `folder`, hidden ones too.
 QStringList filesUnder(const QString& folder);
+// The files of `folder` (hidden ones too, not below it) other than the ones named: what a
+// failed write left behind.
+QStringList leftoverFiles(const QString& folder, const QStringList& expected);
 
 }  // namespace ks::test
