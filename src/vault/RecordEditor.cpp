@@ -32,22 +32,6 @@ namespace ks {
 
 namespace {
 
-// Creating and editing refuse a name in use alike.
-void reportShortNameInUse(Services& services) {
-    services.dialogs.message(MessageIcon::Exclamation, services.state.AppTitle,
-                             shortNameInUseMessage());
-}
-
-// Creating and editing refuse a short name of 3 characters or fewer alike.
-void reportShortNameTooShort(Services& services) {
-    services.dialogs.message(MessageIcon::Critical, services.state.AppTitle,
-                             shortNameTooShortMessage());
-}
-
-QString notSaved() {
-    return recordNotSavedMessage();
-}
-
 TextBox* makeTextBox(QWidget* parent, const QString& name) {
     auto* box = new TextBox(parent);
     box->setObjectName(name);
@@ -158,7 +142,7 @@ void RecordEditor::layOut() {
     } rows[] = {
         {"Label7", categoryCaption(), cmbCategory_},
         {nullptr, {}, pctHint_},  // the completion hint, under the category box
-        {"Label1", QStringLiteral("Short Name"), txtShortName_},
+        {"Label1", shortNameCaption(), txtShortName_},
         {"Label2", userNameCaption(), txtUserName_},
         {"Label3", passwordCaption(), txtPassword_},
         {"Label4", QStringLiteral("Password (repeat)"), txtPassword2_},
@@ -334,24 +318,7 @@ void RecordEditor::updateRecord(qint64 counter) {
 }
 
 void RecordEditor::reportNotSaved(const SaveResult& result) {
-    switch (result.outcome) {
-        case SaveOutcome::ShortNameTooShort:
-            reportShortNameTooShort(services_);
-            return;
-        case SaveOutcome::ShortNameInUse:
-            reportShortNameInUse(services_);
-            return;
-        case SaveOutcome::NotFound:
-            reportRecordGone(services_);
-            return;
-        case SaveOutcome::DatabaseFailed:
-            reportDatabaseFailure(services_, notSaved(), result.status);
-            return;
-        case SaveOutcome::Saved:
-        case SaveOutcome::ShortNameBlank:  // the save button has already refused it
-        case SaveOutcome::NotEncrypted:    // the cipher has shown its message
-            return;
-    }
+    reportSaveRefused(services_, result);
 }
 
 // ---- window ----
