@@ -25,6 +25,7 @@
 #include "vault/VaultLabels.h"
 #include "vault/VaultNames.h"
 #include "widgets/Controls.h"
+#include "widgets/HistoryList.h"
 #include "widgets/Icons.h"
 #include "widgets/TextBox.h"
 
@@ -121,6 +122,8 @@ void RecordEditor::buildButtons() {
     cmdGeneratePassword_ =
         makeButton(this, QStringLiteral("cmdGeneratePassword"), tr("&Generate Password..."));
     connect(cmdGeneratePassword_, &QPushButton::clicked, this, &RecordEditor::openGenerator);
+    cmdHistory_ = makeButton(this, QStringLiteral("cmdHistory"), historyButtonCaption());
+    connect(cmdHistory_, &QPushButton::clicked, this, &RecordEditor::openHistory);
 }
 
 void RecordEditor::openGenerator() {
@@ -168,7 +171,7 @@ void RecordEditor::layOut() {
     }
     grid->setRowStretch(grid->rowCount() - 1, 1);
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* button : {cmdSaveClose_, cmdSaveNew_, cmdCancel_}) {
+    for (QPushButton* button : {cmdSaveClose_, cmdSaveNew_, cmdCancel_, cmdHistory_}) {
         buttons->addWidget(button);
         setTabOrder(previous, button);
         previous = button;
@@ -190,6 +193,7 @@ void RecordEditor::prepareNew(const QString& category) {
     emptyBoxes();
     cmbCategory_->setEditText(category);
     cmdSaveNew_->show();
+    cmdHistory_->hide();
     lblLineKey_->clear();
     pctHint_->dismiss();
     rememberOpenedValues();
@@ -206,6 +210,7 @@ void RecordEditor::prepareEdit(const StoredRecord& record) {
     txtNotes_->setText(record.fields.notes);
     cmbCategory_->setEditText(record.fields.category);
     cmdSaveNew_->hide();
+    cmdHistory_->show();
     pctHint_->dismiss();
     rememberOpenedValues();
 }
