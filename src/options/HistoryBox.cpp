@@ -20,6 +20,10 @@ namespace ks {
 
 namespace {
 
+// Wide enough for a usual short name; a longer one is cut short and shown whole on hover.
+constexpr int kNameColumnWidth = 220;
+constexpr int kLowestListHeight = 48;
+
 QSpinBox* makeSpinBox(QWidget* parent, const QString& name, int most) {
     auto* box = new QSpinBox(parent);
     box->setObjectName(name);
@@ -38,13 +42,19 @@ HistoryBox::HistoryBox(Services& services, OptionsHost& host, QWidget* parent)
     spnHistoryVersions_ =
         makeSpinBox(this, QStringLiteral("spnHistoryVersions"), HistorySettings::kMostVersions);
     spnHistoryVersions_->setSpecialValueText(QStringLiteral("None"));
+    spnHistoryVersions_->setToolTip(
+        QStringLiteral("How many earlier versions of each record and journal entry are kept"));
     spnDeletedDays_ =
         makeSpinBox(this, QStringLiteral("spnDeletedDays"), HistorySettings::kMostDeletedDays);
+    spnDeletedDays_->setSuffix(QStringLiteral(" days"));
     lstDeletedRecords_ = new QTreeWidget(this);
     lstDeletedRecords_->setObjectName(QStringLiteral("lstDeletedRecords"));
     lstDeletedRecords_->setHeaderLabels(
-        {shortNameCaption(), categoryCaption(), QStringLiteral("Deleted")});
+        {QStringLiteral("Deleted"), shortNameCaption(), categoryCaption()});
     lstDeletedRecords_->setRootIsDecorated(false);
+    lstDeletedRecords_->setTextElideMode(Qt::ElideRight);
+    lstDeletedRecords_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    lstDeletedRecords_->setColumnWidth(1, kNameColumnWidth);
     lstDeletedRecords_->setUniformRowHeights(true);
     lstDeletedRecords_->setAllColumnsShowFocus(true);
     auto* save = makeButton(this, QStringLiteral("cmdHistorySave"), saveCaption());
@@ -54,14 +64,16 @@ HistoryBox::HistoryBox(Services& services, OptionsHost& host, QWidget* parent)
     connect(save, &QPushButton::clicked, this, &HistoryBox::cmdHistorySave_Click);
     connect(restore, &QPushButton::clicked, this, &HistoryBox::cmdRestoreDeleted_Click);
     connect(clear, &QPushButton::clicked, this, &HistoryBox::cmdClearHistory_Click);
+    // Kept low: the tab must fit the window's smallest height with the frames above it.
+    lstDeletedRecords_->setMinimumHeight(kLowestListHeight);
+    lstDeletedRecords_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(
-        makeLabel(this, QStringLiteral("lblHistoryVersions"),
-                  QStringLiteral("Versions kept of each record and entry:"), spnHistoryVersions_),
-        0, 0);
+    grid->addWidget(makeLabel(this, QStringLiteral("lblHistoryVersions"),
+                              QStringLiteral("Versions kept:"), spnHistoryVersions_),
+                    0, 0);
     grid->addWidget(spnHistoryVersions_, 0, 1);
     grid->addWidget(makeLabel(this, QStringLiteral("lblDeletedDays"),
-                              QStringLiteral("Days deleted records are kept:"), spnDeletedDays_),
+                              QStringLiteral("Deleted records kept:"), spnDeletedDays_),
                     1, 0);
     grid->addWidget(spnDeletedDays_, 1, 1);
     grid->addWidget(save, 1, 2, Qt::AlignRight);
@@ -94,10 +106,11 @@ void HistoryBox::refresh() {
     }
     deleted_ = listed.value();
     for (const DeletedRecord& record : deleted_) {
-        new QTreeWidgetItem(lstDeletedRecords_,
-                            {record.shortName, record.category, historyTimeText(record.deleted)});
+        auto* item = new QTreeWidgetItem(lstDeletedRecords_, {historyTimeText(record.deleted),
+                                                              record.shortName, record.category});
+        item->setToolTip(1, record.shortName);
+        item->setToolTip(2, record.category);
     }
-    lstDeletedRecords_->header()->resizeSections(QHeaderView::ResizeToContents);
 }
 
 void HistoryBox::cmdHistorySave_Click() {

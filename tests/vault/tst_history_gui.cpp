@@ -134,7 +134,7 @@ private Q_SLOTS:
         showTabOf(u"fraHistory"_s);
         auto* deleted = test::control<QTreeWidget>(main(), u"lstDeletedRecords"_s);
         QCOMPARE(test::itemTexts(deleted).size(), 1);
-        QCOMPARE(deleted->topLevelItem(0)->text(0), u"gamma record"_s);
+        QCOMPARE(deleted->topLevelItem(0)->text(1), u"gamma record"_s);
         QCOMPARE(pressed(main(), u"cmdRestoreDeleted"_s),
                  QStringList{u"You must select a deleted record to restore."_s});
         deleted->setCurrentItem(deleted->topLevelItem(0));
