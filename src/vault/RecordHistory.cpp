@@ -88,9 +88,11 @@ Result<QList<RecordVersion>> ListRecordHistory(DatabaseAccess& database, const A
     if (!live.ok()) {
         return live.status();
     }
+    // Through the record's index: the owner's index would walk every version of the owner.
     Statement query = connection->prepare(
-        QStringLiteral("SELECT %1 FROM LoginsHistory WHERE Uuid = ?1 AND KeyUserName = ?2 AND "
-                       "Deleted = 0 ORDER BY Replaced DESC, Id DESC")
+        QStringLiteral("SELECT %1 FROM LoginsHistory INDEXED BY LoginsHistoryByRecord WHERE "
+                       "Uuid = ?1 AND KeyUserName = ?2 AND Deleted = 0 ORDER BY Replaced DESC, "
+                       "Id DESC")
             .arg(QLatin1String(kVersionColumns)));
     query.bindBlob(1, *uuid.value()).bind(2, account.owner);
     QList<RecordVersion> versions;
