@@ -76,6 +76,7 @@ void LoginWindow::activate() {
         }
         state.CompactPolicy = policyFromLine(settings.line2);
         state.Lock = lockSettingsFrom(settings);
+        state.History = historySettingsFrom(settings);
     } else {
         program_.dialogs().message(
             MessageIcon::Information, state.AppTitle,
@@ -86,6 +87,7 @@ void LoginWindow::activate() {
         txtPassword_->setText(QString());
         state.CompactPolicy = 1;
         state.Lock = LockSettings();
+        state.History = HistorySettings();
     }
     state.LoggedIn = false;
 }

@@ -14,6 +14,7 @@
 #include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
 #include "core/BackupKeeping.h"
+#include "core/CommonTexts.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DataFolder.h"
@@ -192,9 +193,7 @@ bool Program::saveSettings(const QString& line1, int policy) {
 bool Program::settingsSaved(const FsResult& written) {
     if (!written) {
         dialogs_.message(MessageIcon::Exclamation, state_.AppTitle,
-                         QStringLiteral("The settings could not be saved; the settings file has "
-                                        "been left as it was.\r\r%1")
-                             .arg(written.error));
+                         settingsNotSavedMessage(written.error));
     }
     return written.ok;
 }

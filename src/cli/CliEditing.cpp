@@ -38,6 +38,9 @@ int reportSave(const SaveResult& result, const QString& done) {
         case SaveOutcome::NotFound:
             tell(recordGoneMessage());
             return kRefused;
+        case SaveOutcome::VersionDamaged:
+            tell(versionDamagedMessage());
+            return kRefused;
         case SaveOutcome::NotEncrypted:  // the cipher has said why
             return kError;
         case SaveOutcome::DatabaseFailed:

@@ -16,4 +16,12 @@ inline QString passwordsDifferMessage() {
     return QStringLiteral("Passwords entered were not identical");
 }
 
+// The settings file could not be written; `error` says why.
+inline QString settingsNotSavedMessage(const QString& error) {
+    return QStringLiteral(
+               "The settings could not be saved; the settings file has been left as it "
+               "was.\r\r%1")
+        .arg(error);
+}
+
 }  // namespace ks

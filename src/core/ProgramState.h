@@ -28,8 +28,9 @@ struct ProgramState {
     bool FirstActivation = true;
     bool DataDeleted = false;
     bool CompactNow = false;
-    int CompactPolicy = 1;  // 0 never, 1 ask, 2 always
-    LockSettings Lock;      // when the session locks by itself
+    int CompactPolicy = 1;    // 0 never, 1 ask, 2 always
+    LockSettings Lock;        // when the session locks by itself
+    HistorySettings History;  // what history keeps
     bool Quitting = false;
 };
 

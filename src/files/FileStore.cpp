@@ -7,6 +7,7 @@
 #include "core/SealedBlobs.h"
 #include "images/ImageTexts.h"
 #include "storage/Schema.h"
+#include "storage/Tombstones.h"
 
 namespace ks {
 
@@ -121,6 +122,8 @@ Result<int> deleteStoredFiles(DatabaseAccess& database, const Account& account,
         QStringLiteral("SELECT count(*) FROM Files WHERE Counter = ?1 AND UserName = ?2"));
     Statement remove = connection.prepare(
         QStringLiteral("DELETE FROM Files WHERE Counter = ?1 AND UserName = ?2"));
+    TombstoneWriter tombstones(connection, QStringLiteral("Files"));
+    const qint64 now = rowWriteTime();
     int deleted = 0;
     for (qint64 counter : counters) {
         owned.reset();
@@ -128,8 +131,12 @@ Result<int> deleteStoredFiles(DatabaseAccess& database, const Account& account,
         deleted += owned.next() ? static_cast<int>(owned.integer(0)) : 0;
         remove.reset();
         remove.bind(1, counter).bind(2, owner);
-        if (DbStatus status = owned.status().ok() ? remove.run() : owned.status(); !status.ok()) {
-            return status;
+        DbStatus status = owned.status();
+        if (status.ok()) {
+            status = tombstones.leaveFor(counter, owner, now);
+        }
+        if (DbStatus removed = status.ok() ? remove.run() : status; !removed.ok()) {
+            return removed;
         }
     }
     if (DbStatus status = write.commit(); !status.ok()) {

@@ -7,6 +7,7 @@
 #include "core/BlobRowSealing.h"
 #include "core/SealedBlobs.h"
 #include "storage/Schema.h"
+#include "storage/Tombstones.h"
 
 namespace ks {
 
@@ -205,9 +206,14 @@ Result<int> DeleteImages(DatabaseAccess& database, const Account& account,
     Statement remove = write.connection().prepare(
         QStringLiteral("DELETE FROM Images WHERE Counter = ?1 AND UserName = ?2"));
     Statement changes = write.connection().prepare(QStringLiteral("SELECT changes()"));
+    TombstoneWriter tombstones(write.connection(), QStringLiteral("Images"));
+    const qint64 now = rowWriteTime();
     int removed = 0;
     for (const qint64 counter : counters) {
         remove.bind(1, counter).bind(2, owner);
+        if (DbStatus status = tombstones.leaveFor(counter, owner, now); !status.ok()) {
+            return status;
+        }
         if (DbStatus status = remove.run(); !status.ok()) {
             return status;
         }

@@ -22,6 +22,7 @@
 #include "journal/JournalText.h"
 #include "journal/StatisticsFrame.h"
 #include "widgets/Controls.h"
+#include "widgets/HistoryList.h"
 #include "widgets/Icons.h"
 #include "widgets/TextBox.h"
 
@@ -155,9 +156,13 @@ QLayout* JournalPage::buildEntryColumn() {
         makeButton(this, QStringLiteral("Command4"), QStringLiteral("Next Entry  >"));
     QPushButton* nextDay =
         makeButton(this, QStringLiteral("cmdNextDay"), QStringLiteral("Next Day  >"));
+    QPushButton* history =
+        makeButton(this, QStringLiteral("cmdJournalHistory"), historyButtonCaption());
+    connect(history, &QPushButton::clicked, this, &JournalPage::openHistory);
 
     auto* dayButtons = new QHBoxLayout;
-    for (QPushButton* button : {previousDay, previousEntry, cmdToday_, nextEntry, nextDay}) {
+    for (QPushButton* button :
+         {previousDay, previousEntry, cmdToday_, nextEntry, nextDay, history}) {
         dayButtons->addWidget(button);
     }
     auto* right = new QVBoxLayout;

@@ -70,6 +70,9 @@ private:
     bool ListJournalDates();
     void searchEntry(SearchDirection direction);
     void cmdJournalSave_Click();
+    // The kept texts of the shown day; a restore saves the chosen one as the entry.
+    void openHistory();
+    void restoreText(const QString& text);
     // Shows in bold the days around the calendar's month that hold an entry of the user.
     void markEntryDays();
     // Selects the first match of a journal search in the entry box and scrolls to it.

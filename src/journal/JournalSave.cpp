@@ -10,7 +10,7 @@ QString JournalSaveResult::outcome() const {
 }
 
 JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, const QString& text,
-                                   bool skipConfirmation) {
+                                   bool skipConfirmation, bool restoring) {
     const Account& account = services.state.CurrentAccount;
     const QString& title = services.state.AppTitle;
     Dialogs& dialogs = services.dialogs;
@@ -34,11 +34,12 @@ JournalSaveResult SaveJournalEntry(Services& services, const QString& dateText, 
         // The cipher has shown its own message; an entry is never replaced by an empty value.
         return {JournalSaveStatus::Failed};
     }
-    const Result<bool> created = account.isProtected()
-                                     ? writeSealedJournalEntry(services.database, account, dateText,
-                                                               text, services.clock.today())
-                                     : writeJournalEntry(services.database, account.owner, dateText,
-                                                         stored, services.clock.today());
+    const JournalKeeping keeping{services.state.History.versionsKept, restoring};
+    const Result<bool> created =
+        account.isProtected() ? writeSealedJournalEntry(services.database, account, dateText, text,
+                                                        services.clock.today(), keeping)
+                              : writeJournalEntry(services.database, account.owner, dateText,
+                                                  stored, services.clock.today(), keeping);
     if (!created.ok()) {
         reportDatabaseFailure(services, journal::couldNotSave(), created.status());
         return {JournalSaveStatus::Failed};

@@ -29,7 +29,7 @@ using StoredEntry = std::function<std::optional<QString>(const QByteArray& rowUu
 // Writes the owner's entry of the day in one transaction: the existing row of the day gets the
 // new value, `LastModified` and its time of last write; without one a new row is added.
 Result<bool> writeEntry(DatabaseAccess& database, const QString& owner, const QString& dateText,
-                        const StoredEntry& storedOf, QDate today) {
+                        const StoredEntry& storedOf, QDate today, const JournalKeeping& keeping) {
     WriteOperation write(database);
     if (!write.ok()) {
         return write.status();
@@ -51,13 +51,20 @@ Result<bool> writeEntry(DatabaseAccess& database, const QString& owner, const QS
     if (!stored) {
         return DbStatus{DbCode::Failed, QStringLiteral("the entry could not be sealed")};
     }
+    const qint64 now = rowWriteTime();
+    if (exists) {
+        if (DbStatus status = keepReplacedEntry(*connection, id, owner, uuid, now, keeping);
+            !status.ok()) {
+            return status;
+        }
+    }
     const QString todayText = journalDateText(today);
     Statement statement = connection->prepare(
         exists ? QStringLiteral("UPDATE Journals SET Journal = ?1, LastModified = ?2, Uuid = ?3, "
                                 "Modified = ?4 WHERE Id = ?5")
                : QStringLiteral("INSERT INTO Journals (Journal, DateCreated, LastModified, Uuid, "
                                 "Modified, Date, UserName) VALUES (?1, ?2, ?2, ?3, ?4, ?5, ?6)"));
-    statement.bind(1, *stored).bind(2, todayText).bindBlob(3, uuid).bind(4, rowWriteTime());
+    statement.bind(1, *stored).bind(2, todayText).bindBlob(3, uuid).bind(4, now);
     if (exists) {
         statement.bind(5, id);
     } else {
@@ -153,20 +160,22 @@ Result<bool> journalEntryExists(DatabaseAccess& database, const Account& account
 }
 
 Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
-                               const QString& dateText, const QString& storedValue, QDate today) {
+                               const QString& dateText, const QString& storedValue, QDate today,
+                               const JournalKeeping& keeping) {
     return writeEntry(
-        database, owner, dateText, [&storedValue](const QByteArray&) { return storedValue; },
-        today);
+        database, owner, dateText, [&storedValue](const QByteArray&) { return storedValue; }, today,
+        keeping);
 }
 
 Result<bool> writeSealedJournalEntry(DatabaseAccess& database, const Account& account,
-                                     const QString& dateText, const QString& text, QDate today) {
+                                     const QString& dateText, const QString& text, QDate today,
+                                     const JournalKeeping& keeping) {
     return writeEntry(
         database, account.owner, dateText,
         [&](const QByteArray& uuid) {
             return storedValue(account, columns::kJournalText, uuid, text);
         },
-        today);
+        today, keeping);
 }
 
 namespace {
@@ -228,7 +237,7 @@ DbStatus sealJournal(Connection& connection, const AccountConversion& conversion
             return {DbCode::Cancelled, {}};
         }
     }
-    return {};
+    return sealJournalHistory(connection, conversion);
 }
 
 }  // namespace ks

@@ -6,6 +6,7 @@
 
 #include "core/Account.h"
 #include "core/AccountConversion.h"
+#include "journal/JournalHistory.h"
 #include "storage/Database.h"
 
 namespace ks {
@@ -44,15 +45,19 @@ Result<std::optional<QString>> LoadJournalEntry(DatabaseAccess& database, const 
 Result<bool> journalEntryExists(DatabaseAccess& database, const Account& account,
                                 const QString& dateText);
 // ... then the write of the stored value, in one transaction: the existing row of the day gets
-// the new value and `LastModified`; without one a new row is added. True when a row was added.
+// the new value and `LastModified`, its text replaced kept in history as `keeping` says;
+// without one a new row is added. True when a row was added.
 Result<bool> writeJournalEntry(DatabaseAccess& database, const QString& owner,
-                               const QString& dateText, const QString& storedValue, QDate today);
+                               const QString& dateText, const QString& storedValue, QDate today,
+                               const JournalKeeping& keeping = {});
 // The same for a protected account, which seals `text` for the row it goes into.
 Result<bool> writeSealedJournalEntry(DatabaseAccess& database, const Account& account,
-                                     const QString& dateText, const QString& text, QDate today);
+                                     const QString& dateText, const QString& text, QDate today,
+                                     const JournalKeeping& keeping = {});
 
-// Turns every entry of `conversion.from` into the sealed form of `conversion.to`, on the
-// caller's connection and inside its transaction; each row keeps its identity.
+// Turns every entry of `conversion.from`, and every kept text of its entries, into the sealed
+// form of `conversion.to`, on the caller's connection and inside its transaction; each row
+// keeps its identity.
 DbStatus sealJournal(Connection& connection, const AccountConversion& conversion);
 
 }  // namespace ks

@@ -82,7 +82,9 @@ Result<qint64> countAccountRows(DatabaseAccess& database, const QString& owner) 
                        " + (SELECT count(*) FROM LoginsCategory WHERE UserName = ?1)"
                        " + (SELECT count(*) FROM Journals WHERE UserName = ?1)"
                        " + (SELECT count(*) FROM Images WHERE UserName = ?1)"
-                       " + (SELECT count(*) FROM Files WHERE UserName = ?1)"));
+                       " + (SELECT count(*) FROM Files WHERE UserName = ?1)"
+                       " + (SELECT count(*) FROM LoginsHistory WHERE KeyUserName = ?1)"
+                       " + (SELECT count(*) FROM JournalsHistory WHERE UserName = ?1)"));
     count.bind(1, owner);
     if (!count.next()) {
         return count.status();

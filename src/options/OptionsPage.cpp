@@ -14,19 +14,13 @@
 
 #include "core/Services.h"
 #include "options/BackupsBox.h"
+#include "options/HistoryBox.h"
 #include "options/ProtectionBox.h"
+#include "widgets/Captions.h"
 #include "widgets/Controls.h"
 #include "widgets/VolumeFolderChooser.h"
 
 namespace ks {
-
-namespace {
-
-QString saveCaption() {
-    return QStringLiteral("Save");
-}
-
-}  // namespace
 
 OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     : QWidget(parent), services_(services), host_(host) {
@@ -52,7 +46,7 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     protection_ = new ProtectionBox(services_, host_, this);
     left->addWidget(protection_);
     left->addWidget(onExitFrame());
-    left->addStretch();
+    left->addWidget(new HistoryBox(services_, host_, this), 1);
     auto* transfer = new QHBoxLayout;
     transfer->addWidget(frame5);
     transfer->addWidget(frame4);

@@ -49,8 +49,9 @@ SettingsFile readSettings(const QString& dataFolder) {
     normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     const QStringList lines = normalised.split(QLatin1Char('\n'));
     // Reading stops at the first line that is not text (binary content, a bad encoding).
-    QString* const fields[] = {&settings.line1, &settings.line2, &settings.line3, &settings.line4};
-    for (int i = 0; i < 4 && i < lines.size(); ++i) {
+    QString* const fields[] = {&settings.line1, &settings.line2, &settings.line3,
+                               &settings.line4, &settings.line5, &settings.line6};
+    for (int i = 0; i < 6 && i < lines.size(); ++i) {
         const QString& line = lines.at(i);
         if (!isTextLine(line) || line.contains(QChar::ReplacementCharacter)) {
             break;
@@ -75,23 +76,67 @@ QByteArray lockLines(const LockSettings& lock) {
     return QByteArray::number(lock.idleMinutes) + "\r\n" + (lock.onScreenLock ? "1" : "0") + "\r\n";
 }
 
+QByteArray historyLines(const HistorySettings& history) {
+    return QByteArray::number(history.versionsKept) + "\r\n" +
+           QByteArray::number(history.deletedDays) + "\r\n";
+}
+
+bool hasLine(const QString& line) {
+    return !line.trimmed().isEmpty();
+}
+
+// Lines 3 to 6 as the file has them: an older file keeps its length, and a later line written
+// brings the ones before it with their values in force.
+QByteArray laterLines(const SettingsFile& current, const LockSettings* lock,
+                      const HistorySettings* history) {
+    const bool withHistory = history || hasLine(current.line5) || hasLine(current.line6);
+    const bool withLock = withHistory || lock || hasLine(current.line3) || hasLine(current.line4);
+    QByteArray content;
+    if (withLock) {
+        content += lockLines(lock ? *lock : lockSettingsFrom(current));
+    }
+    if (withHistory) {
+        content += historyLines(history ? *history : historySettingsFrom(current));
+    }
+    return content;
+}
+
+QByteArray firstLines(const QString& line1, int policy) {
+    return line1.toUtf8() + "\r\n" + QByteArray::number(policy) + "\r\n";
+}
+
 }  // namespace
 
 FsResult writeSettings(const QString& dataFolder, const QString& line1, int policy) {
     const SettingsFile current = readSettings(dataFolder);
-    QByteArray content = line1.toUtf8() + "\r\n" + QByteArray::number(policy) + "\r\n";
-    // The lock lines are kept only where a file has them: an older file stays two lines long.
-    if (!current.line3.trimmed().isEmpty() || !current.line4.trimmed().isEmpty()) {
-        content += lockLines(lockSettingsFrom(current));
-    }
-    return writeLines(dataFolder, content);
+    // The later lines are kept only where a file has them: an older file stays two lines long.
+    return writeLines(dataFolder,
+                      firstLines(line1, policy) + laterLines(current, nullptr, nullptr));
 }
 
 FsResult writeLockSettings(const QString& dataFolder, const LockSettings& lock) {
     const SettingsFile current = readSettings(dataFolder);
-    return writeLines(dataFolder, current.line1.toUtf8() + "\r\n" +
-                                      QByteArray::number(policyFromLine(current.line2)) + "\r\n" +
-                                      lockLines(lock));
+    return writeLines(dataFolder, firstLines(current.line1, policyFromLine(current.line2)) +
+                                      laterLines(current, &lock, nullptr));
+}
+
+FsResult writeHistorySettings(const QString& dataFolder, const HistorySettings& history) {
+    const SettingsFile current = readSettings(dataFolder);
+    return writeLines(dataFolder, firstLines(current.line1, policyFromLine(current.line2)) +
+                                      laterLines(current, nullptr, &history));
+}
+
+HistorySettings historySettingsFrom(const SettingsFile& settings) {
+    HistorySettings history;
+    if (hasLine(settings.line5)) {
+        history.versionsKept =
+            std::clamp(policyFromLine(settings.line5), 0, HistorySettings::kMostVersions);
+    }
+    if (hasLine(settings.line6)) {
+        history.deletedDays =
+            std::clamp(policyFromLine(settings.line6), 0, HistorySettings::kMostDeletedDays);
+    }
+    return history;
 }
 
 LockSettings lockSettingsFrom(const SettingsFile& settings) {

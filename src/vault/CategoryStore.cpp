@@ -2,6 +2,7 @@
 
 #include "core/AccountValues.h"
 #include "storage/Schema.h"
+#include "storage/Tombstones.h"
 #include "vault/VaultAccount.h"
 #include "vault/VaultNames.h"
 
@@ -34,6 +35,26 @@ Result<QList<SealedMatch>> sealedMatches(Statement& query, const Account& accoun
     return matches;
 }
 
+// Removes the account's own category rows found, each leaving its tombstone; how many.
+Result<int> removeCategoryRows(Connection& connection, const Account& account,
+                               const QList<SealedMatch>& rows) {
+    Statement remove =
+        connection.prepare(QStringLiteral("DELETE FROM LoginsCategory WHERE Id = ?1"));
+    TombstoneWriter tombstones(connection, QStringLiteral("LoginsCategory"));
+    const qint64 now = rowWriteTime();
+    for (const SealedMatch& row : rows) {
+        if (DbStatus status = tombstones.leaveFor(row.key, account.owner, now); !status.ok()) {
+            return status;
+        }
+        remove.reset();
+        remove.bind(1, row.key);
+        if (DbStatus status = remove.run(); !status.ok()) {
+            return status;
+        }
+    }
+    return static_cast<int>(rows.size());
+}
+
 // Removes a protected account's own categories named `name`; how many.
 Result<int> removeSealedCategories(Connection& connection, const Account& account,
                                    const QString& name) {
@@ -45,29 +66,24 @@ Result<int> removeSealedCategories(Connection& connection, const Account& accoun
     if (!found.ok()) {
         return found.status();
     }
-    Statement remove =
-        connection.prepare(QStringLiteral("DELETE FROM LoginsCategory WHERE Id = ?1"));
-    for (const SealedMatch& row : found.value()) {
-        remove.reset();
-        remove.bind(1, row.key);
-        if (DbStatus status = remove.run(); !status.ok()) {
-            return status;
-        }
-    }
-    return static_cast<int>(found.value().size());
+    return removeCategoryRows(connection, account, found.value());
 }
 
 Result<int> removeCategories(Connection& connection, const Account& account, const QString& name) {
     if (account.isProtected()) {
         return removeSealedCategories(connection, account, name);
     }
-    Statement remove = connection.prepare(
-        QStringLiteral("DELETE FROM LoginsCategory WHERE UserName = ?1 AND CategoryName = ?2"));
-    remove.bind(1, account.owner).bind(2, name);
-    if (DbStatus status = remove.run(); !status.ok()) {
-        return status;
+    Statement query = connection.prepare(QStringLiteral(
+        "SELECT Id FROM LoginsCategory WHERE UserName = ?1 AND CategoryName = ?2 ORDER BY Id"));
+    query.bind(1, account.owner).bind(2, name);
+    QList<SealedMatch> found;
+    while (query.next()) {
+        found.append(SealedMatch{query.integer(0), QByteArray()});
     }
-    return connection.changes();
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return removeCategoryRows(connection, account, found);
 }
 
 // Moves a protected account's records filed under `name` to unfiled.

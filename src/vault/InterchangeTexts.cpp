@@ -136,6 +136,7 @@ QString importFailedText(const ImportPlan& plan, const RecordImportOutcome& outc
             return line + u" could not be encrypted. "_s + nothingWritten();
         case SaveOutcome::Saved:
         case SaveOutcome::NotFound:
+        case SaveOutcome::VersionDamaged:
         case SaveOutcome::DatabaseFailed:
             break;
     }

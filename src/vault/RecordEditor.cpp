@@ -25,28 +25,13 @@
 #include "vault/VaultLabels.h"
 #include "vault/VaultNames.h"
 #include "widgets/Controls.h"
+#include "widgets/HistoryList.h"
 #include "widgets/Icons.h"
 #include "widgets/TextBox.h"
 
 namespace ks {
 
 namespace {
-
-// Creating and editing refuse a name in use alike.
-void reportShortNameInUse(Services& services) {
-    services.dialogs.message(MessageIcon::Exclamation, services.state.AppTitle,
-                             shortNameInUseMessage());
-}
-
-// Creating and editing refuse a short name of 3 characters or fewer alike.
-void reportShortNameTooShort(Services& services) {
-    services.dialogs.message(MessageIcon::Critical, services.state.AppTitle,
-                             shortNameTooShortMessage());
-}
-
-QString notSaved() {
-    return recordNotSavedMessage();
-}
 
 TextBox* makeTextBox(QWidget* parent, const QString& name) {
     auto* box = new TextBox(parent);
@@ -137,6 +122,8 @@ void RecordEditor::buildButtons() {
     cmdGeneratePassword_ =
         makeButton(this, QStringLiteral("cmdGeneratePassword"), tr("&Generate Password..."));
     connect(cmdGeneratePassword_, &QPushButton::clicked, this, &RecordEditor::openGenerator);
+    cmdHistory_ = makeButton(this, QStringLiteral("cmdHistory"), historyButtonCaption());
+    connect(cmdHistory_, &QPushButton::clicked, this, &RecordEditor::openHistory);
 }
 
 void RecordEditor::openGenerator() {
@@ -158,7 +145,7 @@ void RecordEditor::layOut() {
     } rows[] = {
         {"Label7", categoryCaption(), cmbCategory_},
         {nullptr, {}, pctHint_},  // the completion hint, under the category box
-        {"Label1", QStringLiteral("Short Name"), txtShortName_},
+        {"Label1", shortNameCaption(), txtShortName_},
         {"Label2", userNameCaption(), txtUserName_},
         {"Label3", passwordCaption(), txtPassword_},
         {"Label4", QStringLiteral("Password (repeat)"), txtPassword2_},
@@ -184,7 +171,7 @@ void RecordEditor::layOut() {
     }
     grid->setRowStretch(grid->rowCount() - 1, 1);
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* button : {cmdSaveClose_, cmdSaveNew_, cmdCancel_}) {
+    for (QPushButton* button : {cmdSaveClose_, cmdSaveNew_, cmdCancel_, cmdHistory_}) {
         buttons->addWidget(button);
         setTabOrder(previous, button);
         previous = button;
@@ -206,6 +193,7 @@ void RecordEditor::prepareNew(const QString& category) {
     emptyBoxes();
     cmbCategory_->setEditText(category);
     cmdSaveNew_->show();
+    cmdHistory_->hide();
     lblLineKey_->clear();
     pctHint_->dismiss();
     rememberOpenedValues();
@@ -222,6 +210,7 @@ void RecordEditor::prepareEdit(const StoredRecord& record) {
     txtNotes_->setText(record.fields.notes);
     cmbCategory_->setEditText(record.fields.category);
     cmdSaveNew_->hide();
+    cmdHistory_->show();
     pctHint_->dismiss();
     rememberOpenedValues();
 }
@@ -334,24 +323,7 @@ void RecordEditor::updateRecord(qint64 counter) {
 }
 
 void RecordEditor::reportNotSaved(const SaveResult& result) {
-    switch (result.outcome) {
-        case SaveOutcome::ShortNameTooShort:
-            reportShortNameTooShort(services_);
-            return;
-        case SaveOutcome::ShortNameInUse:
-            reportShortNameInUse(services_);
-            return;
-        case SaveOutcome::NotFound:
-            reportRecordGone(services_);
-            return;
-        case SaveOutcome::DatabaseFailed:
-            reportDatabaseFailure(services_, notSaved(), result.status);
-            return;
-        case SaveOutcome::Saved:
-        case SaveOutcome::ShortNameBlank:  // the save button has already refused it
-        case SaveOutcome::NotEncrypted:    // the cipher has shown its message
-            return;
-    }
+    reportSaveRefused(services_, result);
 }
 
 // ---- window ----

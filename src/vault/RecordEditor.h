@@ -58,6 +58,10 @@ private:
     void buildButtons();
     // Opens the password generator; its "Use" fills both password boxes.
     void openGenerator();
+    // Opens the history of the record being edited; a restore fills the boxes with what the
+    // record now holds.
+    void openHistory();
+    void showRestored(const RecordFields& fields, bool categoryAdded);
     void layOut();
     void save(bool startAnother);
     // Creates or updates; true when the record was saved.
@@ -91,6 +95,7 @@ private:
     QPushButton* cmdSaveNew_;
     QPushButton* cmdCancel_;
     QPushButton* cmdGeneratePassword_;
+    QPushButton* cmdHistory_;
     QTimer* shortNamesAhead_;
     QByteArray openedDigest_;
 };

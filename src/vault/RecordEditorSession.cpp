@@ -1,9 +1,11 @@
-// The record editor at the end of a session: whether it holds typed values, and closing it.
+// The record editor at the end of a session (whether it holds typed values, and closing it) and
+// its record's history.
 #include <QCryptographicHash>
 #include <QLineEdit>
 
 #include "vault/CategoryHintPanel.h"
 #include "vault/RecordEditor.h"
+#include "vault/RecordHistoryWindow.h"
 
 namespace ks {
 
@@ -12,13 +14,34 @@ bool RecordEditor::hasChanges() const {
 }
 
 void RecordEditor::closeForSessionEnd() {
-    for (QWidget* generator : findChildren<QWidget*>(QStringLiteral("frmPasswordGenerator"))) {
-        generator->close();
+    for (const char* name : {"frmPasswordGenerator", "frmRecordHistory"}) {
+        for (QWidget* window : findChildren<QWidget*>(QString::fromLatin1(name))) {
+            window->close();
+        }
     }
     pctHint_->dismiss();
     hide();
     emptyBoxes();
     openedDigest_.clear();
+}
+
+void RecordEditor::openHistory() {
+    auto* window = new RecordHistoryWindow(services_, records_, lblLineKey_->text().toLongLong(),
+                                           typedDigest() != openedDigest_, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &RecordHistoryWindow::restored, this, &RecordEditor::showRestored);
+    window->refresh();
+    window->open();
+}
+
+void RecordEditor::showRestored(const RecordFields& fields, bool categoryAdded) {
+    StoredRecord record;
+    record.counter = lblLineKey_->text().toLongLong();
+    record.fields = fields;
+    prepareEdit(record);
+    if (categoryAdded) {
+        emit categoriesChanged();
+    }
 }
 
 QByteArray RecordEditor::typedDigest() const {

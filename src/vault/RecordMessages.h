@@ -31,4 +31,9 @@ inline QString recordGoneMessage() {
     return QStringLiteral("That record no longer exists.");
 }
 
+inline QString versionDamagedMessage() {
+    return QStringLiteral(
+        "This version holds a value that could not be opened, so it cannot be restored.");
+}
+
 }  // namespace ks

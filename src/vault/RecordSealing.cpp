@@ -59,10 +59,11 @@ Result<std::vector<Row>> readBatch(Connection& connection, const QString& select
 }
 
 // Converts the rows a select finds, writing each with `update` (the values, then Modified, then
-// the key).
+// the key). A kept version keeps its times: its update has no Modified, only the key after the
+// values.
 DbStatus convertRows(Connection& connection, const AccountConversion& conversion,
                      const QString& select, const QString& update,
-                     const std::vector<const ValueColumn*>& valueColumns) {
+                     const std::vector<const ValueColumn*>& valueColumns, bool stamped = true) {
     Statement write = connection.prepare(update);
     for (qint64 after = 0;;) {
         const Result<std::vector<Row>> batch =
@@ -76,8 +77,10 @@ DbStatus convertRows(Connection& connection, const AccountConversion& conversion
             for (const QString& value : row.values) {
                 write.bind(at++, value);
             }
-            write.bind(at, rowWriteTime());
-            write.bind(at + 1, row.key);
+            if (stamped) {
+                write.bind(at++, rowWriteTime());
+            }
+            write.bind(at, row.key);
             if (DbStatus status = write.run(); !status.ok()) {
                 return status;
             }
@@ -106,6 +109,18 @@ DbStatus sealRecords(Connection& connection, const AccountConversion& conversion
                        "Description = ?4, Notes = ?5, Category = ?6, Modified = ?7 "
                        "WHERE Counter = ?8"),
         recordColumns);
+    if (!status.ok()) {
+        return status;
+    }
+    // The kept versions and deleted records, bound to the record's identity as its values are.
+    status = convertRows(
+        connection, conversion,
+        QStringLiteral("SELECT Id, Uuid, ShortName, UserName, Password, Description, Notes, "
+                       "Category FROM LoginsHistory WHERE KeyUserName = ?1 AND Id > ?2 "
+                       "ORDER BY Id LIMIT ?3"),
+        QStringLiteral("UPDATE LoginsHistory SET ShortName = ?1, UserName = ?2, Password = ?3, "
+                       "Description = ?4, Notes = ?5, Category = ?6 WHERE Id = ?7"),
+        recordColumns, false);
     if (!status.ok()) {
         return status;
     }

@@ -55,17 +55,6 @@ SaveResult outcome(SaveOutcome what) {
     return result;
 }
 
-// The one rule for a short name, at creation and at edit alike (compared trimmed).
-std::optional<SaveResult> refusedShortName(const QString& shortName) {
-    if (shortName.isEmpty()) {
-        return outcome(SaveOutcome::ShortNameBlank);
-    }
-    if (shortName.size() <= kLongestRefusedShortName) {
-        return outcome(SaveOutcome::ShortNameTooShort);
-    }
-    return std::nullopt;
-}
-
 // The lines of one category, or all of them for the all-records entry.
 QList<RecordLine> inCategory(const QList<RecordLine>& all, const QString& category) {
     if (isAllRecords(category)) {
@@ -79,6 +68,16 @@ QList<RecordLine> inCategory(const QList<RecordLine>& all, const QString& catego
 }
 
 }  // namespace
+
+std::optional<SaveResult> RecordStore::refusedShortName(const QString& shortName) {
+    if (shortName.isEmpty()) {
+        return outcome(SaveOutcome::ShortNameBlank);
+    }
+    if (shortName.size() <= kLongestRefusedShortName) {
+        return outcome(SaveOutcome::ShortNameTooShort);
+    }
+    return std::nullopt;
+}
 
 Result<QList<RecordLine>> RecordStore::ListRecords(const Account& account, const QString& category,
                                                    const QString& search) {
@@ -137,7 +136,13 @@ Result<std::optional<StoredRecord>> RecordStore::ShowRecord(const Account& accou
     if (!connection.ok()) {
         return connection.status();
     }
-    Statement query = connection->prepare(
+    return readRecord(connection.value(), account, counter);
+}
+
+Result<std::optional<StoredRecord>> RecordStore::readRecord(Connection& connection,
+                                                            const Account& account,
+                                                            qint64 counter) {
+    Statement query = connection.prepare(
         QStringLiteral("SELECT ShortName, UserName, Password, Description, Notes, Category, Uuid "
                        "FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
     query.bind(1, counter).bind(2, account.owner);
@@ -225,9 +230,15 @@ SaveResult RecordStore::CreateRecord(const Account& account, const RecordFields&
     if (!write.ok()) {
         return failed(write.status());
     }
+    return insertRecord(write, account, fields, shortName, newRowUuid());
+}
+
+SaveResult RecordStore::insertRecord(WriteOperation& write, const Account& account,
+                                     const RecordFields& fields, const QString& shortName,
+                                     const QByteArray& uuid) {
     Connection& connection = write.connection();
     PreparedSave prepared;
-    prepared.uuid = newRowUuid();
+    prepared.uuid = uuid;
     if (std::optional<SaveResult> refused =
             prepareSave(connection, account, fields, shortName, kNoRecord, prepared)) {
         return *refused;
@@ -303,6 +314,11 @@ SaveResult RecordStore::UpdateRecord(const Account& account, qint64 counter,
     if (account.isProtected()) {
         keepDamaged(account, current, shortName, fields, prepared);
     }
+    if (DbStatus status =
+            keepReplaced(connection, account, counter, current, prepared, shortName, fields);
+        !status.ok()) {
+        return failed(status);
+    }
     const EncryptedFields& stored = prepared.stored;
     // The owner is never changed by an edit, nor the row's identity.
     Statement update = connection.prepare(QStringLiteral(
@@ -328,6 +344,9 @@ Result<int> RecordStore::DeleteRecord(const Account& account, qint64 counter) {
     const bool indexCurrent = index.isCurrent(connection, account);
     const bool listingCurrent = listing_.isCurrent(connection, account);
     const RecordSearch::Followed searchFollowed = search_.following(connection, account);
+    if (DbStatus status = keepDeleted(connection, account, counter); !status.ok()) {
+        return status;
+    }
     Statement remove = connection.prepare(
         QStringLiteral("DELETE FROM Logins WHERE Counter = ?1 AND KeyUserName = ?2"));
     remove.bind(1, counter).bind(2, account.owner);

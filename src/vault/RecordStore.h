@@ -6,6 +6,7 @@
 
 #include "core/Account.h"
 #include "storage/Database.h"
+#include "storage/SettingsFile.h"
 #include "vault/CategoryRules.h"
 #include "vault/RecordListing.h"
 #include "vault/RecordSearch.h"
@@ -35,6 +36,7 @@ enum class SaveOutcome {
     ShortNameInUse,     // another record, of any user, has that name in some letter case
     NotFound,           // the edited record is no longer there
     NotEncrypted,       // the cipher failed and has shown its own message
+    VersionDamaged,     // a kept version to restore holds a value that does not open
     DatabaseFailed,
 };
 
@@ -63,7 +65,10 @@ struct EncryptedFields {
 
 class RecordStore {
 public:
-    explicit RecordStore(DatabaseAccess& database) : database_(database) {}
+    // `history` says how many versions a save keeps and how long a deleted record can be
+    // restored; it is read at every save (the defaults without one).
+    explicit RecordStore(DatabaseAccess& database, const HistorySettings* history = nullptr)
+        : database_(database), history_(history) {}
 
     // The account's records filed under `category` exactly (letter case counts), or all of them
     // for the all-records entry in any letter case; in the table's stored order. With a search
@@ -82,6 +87,9 @@ public:
 
     // The account's record `counter`, decrypted; nullopt when the account has no such record.
     Result<std::optional<StoredRecord>> ShowRecord(const Account& account, qint64 counter);
+    // The same on the caller's connection.
+    static Result<std::optional<StoredRecord>> readRecord(Connection& connection,
+                                                          const Account& account, qint64 counter);
 
     // Adds a record for `account`. The short name (trimmed) must have more than 3 characters and
     // be unique, letter case ignored, over the names the account can read (ShortNameIndex); the
@@ -91,10 +99,25 @@ public:
 
     // Replaces the fields of the account's record `counter`. The short name (trimmed) must have
     // more than 3 characters and stay unique over the other records it is checked against.
+    // The values replaced go to the record's history in the same transaction (unless the save
+    // changes nothing), and only the newest versions the settings keep stay there.
     SaveResult UpdateRecord(const Account& account, qint64 counter, const RecordFields& fields);
 
-    // Removes the account's record `counter`; the number of records removed (0 or 1).
+    // Removes the account's record `counter`; the number of records removed (0 or 1). Its last
+    // version stays in history as a deleted record and it leaves a tombstone, in the same
+    // transaction; deleted records older than the settings keep them are forgotten.
     Result<int> DeleteRecord(const Account& account, qint64 counter);
+
+    // Saves the kept version `versionId` as the account's record `counter` again: a save like
+    // UpdateRecord (held to its rules, its values replaced going to history), so it can be
+    // undone the same way. NotFound when the version is not one of that record's;
+    // VersionDamaged when one of its values does not open.
+    SaveResult RestoreVersion(const Account& account, qint64 counter, qint64 versionId);
+    // Brings the deleted record whose last version is `versionId` back with its own identity
+    // (its tombstone goes, Modified is now), held to the rules of CreateRecord; its earlier
+    // versions stay its history. NotFound when the account has no such deleted record,
+    // VersionDamaged when one of its values does not open.
+    SaveResult RestoreDeletedRecord(const Account& account, qint64 versionId);
 
     // The session ends: every decrypted text kept for listing, searching and checking goes.
     void forgetSession() {
@@ -106,6 +129,8 @@ public:
     }
 
 private:
+    // The one rule for a short name, at creation and at edit alike (given trimmed).
+    static std::optional<SaveResult> refusedShortName(const QString& shortName);
     // What both saves work out under the writer's lock before they write.
     struct PreparedSave {
         QByteArray uuid;  // the row's identity, which a sealed value is bound to
@@ -123,6 +148,19 @@ private:
     static void keepDamaged(const Account& account, const EncryptedFields& current,
                             const QString& shortName, const RecordFields& typed,
                             PreparedSave& prepared);
+    // The settings in force for history.
+    const HistorySettings& history() const;
+    // The versions a save of the record `counter` replaces are kept (see UpdateRecord).
+    DbStatus keepReplaced(Connection& connection, const Account& account, qint64 counter,
+                          const EncryptedFields& current, const PreparedSave& prepared,
+                          const QString& shortName, const RecordFields& fields);
+    // The last version of the record `counter` about to be deleted, its tombstone, and the
+    // forgetting of deleted records that have aged out.
+    DbStatus keepDeleted(Connection& connection, const Account& account, qint64 counter);
+    // Adds a record with the identity `uuid` (new, or a deleted record's own).
+    SaveResult insertRecord(WriteOperation& write, const Account& account,
+                            const RecordFields& fields, const QString& shortName,
+                            const QByteArray& uuid);
     // Adds a new category when the record needs one, then commits.
     SaveResult finishSave(WriteOperation& write, const Account& account, const RecordFields& fields,
                           const PreparedSave& prepared, qint64 counter, const QString& shortName);
@@ -144,6 +182,7 @@ private:
         return account.isProtected() ? ownIndex_ : index_;
     }
     DatabaseAccess& database_;
+    const HistorySettings* history_;
     ShortNameIndex index_;     // for accounts in the shared format
     ShortNameIndex ownIndex_;  // for the protected account last used
     RecordListing listing_;

@@ -6,7 +6,10 @@
 
 namespace ks {
 
-// Captions shared by the details of the Password Vault tab and the record editor.
+// Captions shared by the details of the Password Vault tab, the record editor and its history.
+inline QString shortNameCaption() {
+    return QStringLiteral("Short Name");
+}
 inline QString userNameCaption() {
     return QStringLiteral("User Name");
 }

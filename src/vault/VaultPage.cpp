@@ -51,7 +51,7 @@ TextBox* makeDetailText(QWidget* parent, const char* name) {
 }  // namespace
 
 VaultPage::VaultPage(Services& services, QWidget* parent)
-    : QWidget(parent), services_(services), records_(services.database) {
+    : QWidget(parent), services_(services), records_(services.database, &services.state.History) {
     buildButtonPanel();
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(buildRecordList(), 2);

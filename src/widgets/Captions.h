@@ -8,6 +8,9 @@ namespace ks {
 inline QString passwordCaption() {
     return QStringLiteral("Password");
 }
+inline QString saveCaption() {
+    return QStringLiteral("Save");
+}
 inline QString closeCaption() {
     return QStringLiteral("Close");
 }

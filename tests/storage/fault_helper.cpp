@@ -1,6 +1,6 @@
-// A second process for the fault tests: writes through the core library, makes backups or
-// restores the database until it is killed, reads a database while another process compacts
-// it, or holds the program's data-folder lock.
+// A second process for the fault tests: writes through the core library, saves a record's
+// versions, makes backups or restores the database until it is killed, reads a database while
+// another process compacts it, or holds the program's data-folder lock.
 #include <poll.h>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -14,6 +14,7 @@
 #include "storage/DataFolderLock.h"
 #include "storage/Database.h"
 #include "storage/DatabaseCopy.h"
+#include "vault/RecordStore.h"
 
 using namespace ks;
 
@@ -40,6 +41,30 @@ int writeUntilKilled(const QString& databasePath, qint64 first, int pauseMs) {
         entry.bind(1, number).bind(2, EncryptField(QStringLiteral("entry ") + number));
         if (!record.run().ok() || !entry.run().ok() || !write.commit().ok()) {
             std::printf("error writing step %lld\n", step);
+            return 1;
+        }
+        std::printf("%lld\n", step);
+        std::fflush(stdout);
+    }
+}
+
+// Saves the record `counter` of the owner "anna" again and again, each save a new password
+// ("pw " and the step) whose replaced version goes to history (100 kept), and prints the step
+// once it is committed. Runs until killed.
+int saveHistoryUntilKilled(const QString& databasePath, qint64 counter, qint64 first) {
+    DatabaseAccess database(databasePath, PassPhrase());
+    HistorySettings history;
+    history.versionsKept = HistorySettings::kMostVersions;
+    RecordStore store(database, &history);
+    const Account account(EncryptField(QStringLiteral("anna")));
+    for (qint64 step = first;; ++step) {
+        RecordFields fields;
+        fields.shortName = QStringLiteral("kept record");
+        fields.password = QStringLiteral("pw ") + QString::number(step);
+        fields.notes = QString(100 + int(step % 700), QLatin1Char('n'));
+        const SaveResult saved = store.UpdateRecord(account, counter, fields);
+        if (saved.outcome != SaveOutcome::Saved) {
+            std::printf("error saving step %lld\n", step);
             return 1;
         }
         std::printf("%lld\n", step);
@@ -144,6 +169,10 @@ int main(int argc, char** argv) {
         return writeUntilKilled(arguments.at(2), arguments.at(3).toLongLong(),
                                 arguments.value(4).toInt());
     }
+    if (arguments.size() >= 5 && arguments.at(1) == QLatin1String("history")) {
+        return saveHistoryUntilKilled(arguments.at(2), arguments.at(3).toLongLong(),
+                                      arguments.at(4).toLongLong());
+    }
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("read")) {
         return readUntilStopped(arguments.at(2));
     }
@@ -157,7 +186,7 @@ int main(int argc, char** argv) {
         return holdLock(arguments.at(2));
     }
     std::fprintf(stderr,
-                 "usage: fault_helper write DB FIRST [PAUSE-MS] | read DB | backup DATAFOLDER | "
-                 "restore DATAFOLDER FIRST SECOND | lock DATAFOLDER\n");
+                 "usage: fault_helper write DB FIRST [PAUSE-MS] | history DB COUNTER FIRST | "
+                 "read DB | backup DATAFOLDER | restore DATAFOLDER FIRST SECOND | lock DATAFOLDER\n");
     return 2;
 }

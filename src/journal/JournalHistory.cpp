@@ -1,0 +1,125 @@
+#include "journal/JournalHistory.h"
+
+#include "core/AccountConversion.h"
+#include "core/AccountValues.h"
+#include "journal/JournalStore.h"
+#include "storage/HistoryRows.h"
+
+namespace ks {
+
+namespace {
+
+// Whether the text a save at `now` replaces belongs to a run whose first text is kept already:
+// it was written less than a run's gap before, and the entry has a kept text.
+Result<bool> withinKeptRun(Connection& connection, qint64 id, const QByteArray& uuid, qint64 now) {
+    Statement query = connection.prepare(
+        QStringLiteral("SELECT (SELECT Modified FROM Journals WHERE Id = ?1), "
+                       "EXISTS (SELECT 1 FROM JournalsHistory WHERE Uuid = ?2)"));
+    query.bind(1, id).bindBlob(2, uuid);
+    if (!query.next()) {
+        return query.status();
+    }
+    const qint64 written = query.integer(0);
+    return written > 0 && now - written < kJournalRunMs && query.integer(1) != 0;
+}
+
+}  // namespace
+
+DbStatus keepReplacedEntry(Connection& connection, qint64 id, const QString& owner,
+                           const QByteArray& uuid, qint64 now, const JournalKeeping& keeping) {
+    if (uuid.isEmpty()) {
+        return {};  // a row of an older build, without an identity until the next open
+    }
+    if (keeping.versionsKept > 0) {
+        bool skip = false;
+        if (!keeping.keepAlways) {
+            const Result<bool> inRun = withinKeptRun(connection, id, uuid, now);
+            if (!inRun.ok()) {
+                return inRun.status();
+            }
+            skip = inRun.value();
+        }
+        if (!skip) {
+            if (DbStatus status = keepVersion(connection, HistoryOf::Journal, id, owner, now);
+                !status.ok()) {
+                return status;
+            }
+        }
+    }
+    return trimVersions(connection, HistoryOf::Journal, uuid, keeping.versionsKept);
+}
+
+DbStatus sealJournalHistory(Connection& connection, const AccountConversion& conversion) {
+    // The keys first, then row by row: never a write under a running scan of the table.
+    Statement rows = connection.prepare(
+        QStringLiteral("SELECT Id FROM JournalsHistory WHERE UserName = ?1 ORDER BY Id"));
+    rows.bind(1, conversion.from.owner);
+    QList<qint64> ids;
+    while (rows.next()) {
+        ids.append(rows.integer(0));
+    }
+    if (!rows.status().ok()) {
+        return rows.status();
+    }
+    Statement row = connection.prepare(
+        QStringLiteral("SELECT Journal, Uuid FROM JournalsHistory WHERE Id = ?1"));
+    Statement update =
+        connection.prepare(QStringLiteral("UPDATE JournalsHistory SET Journal = ?1 WHERE Id = ?2"));
+    for (const qint64 id : ids) {
+        row.reset();
+        row.bind(1, id);
+        if (!row.next()) {
+            if (!row.status().ok()) {
+                return row.status();
+            }
+            continue;
+        }
+        const QByteArray uuid = row.blob(1);
+        const QString text =
+            shownJournalText(conversion.from, uuid, row.text(0)).value_or(QString());
+        const std::optional<QString> sealed =
+            storedValue(conversion.to, columns::kJournalText, uuid, text);
+        if (!sealed) {
+            return {DbCode::Failed, QStringLiteral("a kept entry could not be sealed")};
+        }
+        update.reset();
+        update.bind(1, *sealed).bind(2, id);
+        if (DbStatus status = update.run(); !status.ok()) {
+            return status;
+        }
+        if (conversion.rowDone && !conversion.rowDone()) {
+            return {DbCode::Cancelled, {}};
+        }
+    }
+    return {};
+}
+
+Result<QList<JournalVersion>> ListJournalHistory(DatabaseAccess& database, const Account& account,
+                                                 const QString& dateText) {
+    Result<Connection> connection = database.open();
+    if (!connection.ok()) {
+        return connection.status();
+    }
+    // The history of the entry a load shows (the first row of the owner and day), through the
+    // entry's index: the owner's index would walk every kept text of the owner.
+    Statement query = connection->prepare(QStringLiteral(
+        "SELECT h.Id, h.Modified, h.Replaced, h.Journal, h.Uuid FROM JournalsHistory h INDEXED "
+        "BY JournalsHistoryByEntry WHERE "
+        "h.Uuid = (SELECT Uuid FROM Journals WHERE UserName = ?1 AND Date = ?2 ORDER BY Id "
+        "LIMIT 1) AND h.UserName = ?1 ORDER BY h.Replaced DESC, h.Id DESC"));
+    query.bind(1, account.owner).bind(2, dateText);
+    QList<JournalVersion> versions;
+    while (query.next()) {
+        JournalVersion version{query.integer(0), query.integer(1), query.integer(2), {}, false};
+        const std::optional<QString> text = shownJournalText(account, query.blob(4), query.text(3));
+        version.damaged = !text;
+        version.text = text.value_or(damagedValueText());
+        versions.append(std::move(version));
+    }
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return versions;
+}
+
+}  // namespace ks

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTreeWidget;
+
+namespace ks {
+
+// The list of a history window: one line per kept version, newest first, the whole line
+// selected, the columns as wide as what they show.
+QTreeWidget* makeHistoryList(QWidget* parent, const QStringList& headers);
+
+// When a version was replaced, as a history list shows it: local date and time to the second.
+QString historyTimeText(qint64 utcMilliseconds);
+
+// The caption of the buttons that open a history window.
+inline QString historyButtonCaption() {
+    return QStringLiteral("History...");
+}
+// The caption of the buttons that bring a kept version back.
+inline QString restoreCaption() {
+    return QStringLiteral("Restore");
+}
+
+}  // namespace ks
