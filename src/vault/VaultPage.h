@@ -110,7 +110,8 @@ private:
     void startSearchAhead(bool soon);
     void readSearchAhead();
     // A protected account's listed values not shown yet open a small step now and then while
-    // the window is idle, so that a filter or a scroll finds them open.
+    // the window is idle, once the search's texts are read, so that a filter or a scroll finds
+    // them open.
     void startListingAhead();
     void openListedAhead();
 

@@ -64,12 +64,15 @@ void VaultPage::readSearchAhead() {
     // A failure is reported by the search itself, if one comes.
     if (!done.ok() || done.value()) {
         searchAhead_->stop();
+        startListingAhead();
     }
 }
 
 void VaultPage::startListingAhead() {
+    // After the search's reading ahead, so that the idle moments hold one small step at a time.
     constexpr int kIdleStepPause = 20;  // ms
-    if (services_.state.CurrentAccount.isProtected() && !listingAhead_->isActive()) {
+    if (services_.state.CurrentAccount.isProtected() && !listingAhead_->isActive() &&
+        !searchAhead_->isActive()) {
         listingAhead_->start(kIdleStepPause);
     }
 }
