@@ -15,12 +15,19 @@ qint32 SealedLines::add(QByteArray uuid, QString shortName, QString category) {
     return static_cast<qint32>(lines_.size() - 1);
 }
 
+void SealedLines::dropIdentityWhenOpen(Line& line) {
+    if (line.nameOpen && line.categoryOpen) {
+        line.uuid = QByteArray();  // needed only to open
+    }
+}
+
 void SealedLines::openName(Line& line) const {
     const Account account(owner_, key_.lock());
     line.shortName = account.isProtected()
                          ? shownOrDamaged(account, columns::kShortName, line.uuid, line.shortName)
                          : QString();
     line.nameOpen = true;
+    dropIdentityWhenOpen(line);
 }
 
 void SealedLines::openCategory(Line& line) const {
@@ -29,6 +36,7 @@ void SealedLines::openCategory(Line& line) const {
                         ? shownOrDamaged(account, columns::kCategory, line.uuid, line.category)
                         : QString();
     line.categoryOpen = true;
+    dropIdentityWhenOpen(line);
 }
 
 void SealedLines::shareCategory(Line& line) {

@@ -46,6 +46,7 @@ private:
     enum class Part { Category, Both };
     // Opens `part` of the lines not open yet, on two threads when there are many.
     void openMany(Part part);
+    static void dropIdentityWhenOpen(Line& line);
     void openName(Line& line) const;
     void openCategory(Line& line) const;
     // Keeps each category text once: records share a handful of them.
