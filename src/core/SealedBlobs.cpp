@@ -211,10 +211,12 @@ AccountBlobRead readAccountBlob(Connection& connection, const Account& account,
     BlobOpener opener(*account.dataKey, bindingOf(blob));
     PipelinedOpening opening(opener, consume);
     bool opened = true;
-    const DbStatus read = readBlobInChunks(connection, place, [&](QByteArrayView sealed) {
-        opened = opening.add(sealed);
-        return opened;
-    });
+    // Read in the stored chunks' own pieces, each opens where it was read to.
+    const DbStatus read = readBlobInPieces(connection, place, sealedBlobHeadBytes(),
+                                           sealedChunkBytes(), [&](QByteArray& sealed) {
+                                               opened = opening.add(sealed);
+                                               return opened;
+                                           });
     if (opened && read.ok()) {
         opened = opening.finish();
     }

@@ -25,6 +25,14 @@ qint64 sealedBlobSize(qint64 plainSize) {
     return kMarkBytes + kHeaderBytes + chunks * kChunkOverhead + plainSize;
 }
 
+qint64 sealedBlobHeadBytes() {
+    return kMarkBytes + kHeaderBytes;
+}
+
+qint64 sealedChunkBytes() {
+    return kPlainChunk + kChunkOverhead;
+}
+
 // ---- sealing ----
 
 BlobSealer::BlobSealer(const SecretBytes& dataKey, FieldBinding where)
@@ -101,21 +109,14 @@ BlobOpener::~BlobOpener() {
 
 bool BlobOpener::add(QByteArrayView sealed, const SealedSink& out) {
     while (ok_ && !sealed.isEmpty()) {
-        const qint64 want = started_ ? kPlainChunk + kChunkOverhead : kMarkBytes + kHeaderBytes;
+        const qint64 want = started_ ? sealedChunkBytes() : sealedBlobHeadBytes();
         const qint64 take = std::min<qint64>(want - pending_.size(), sealed.size());
         pending_.append(sealed.first(take));
         sealed = sealed.sliced(take);
         if (pending_.size() < want) {
             break;
         }
-        if (!started_) {
-            ok_ = QByteArrayView(pending_).first(kMarkBytes) == QByteArrayView(kMark, kMarkBytes) &&
-                  crypto_secretstream_xchacha20poly1305_init_pull(
-                      stateOf(state_), bytesOf(pending_) + kMarkBytes, key_.data()) == 0;
-            started_ = true;
-        } else {
-            ok_ = openChunk(pending_, out);
-        }
+        ok_ = started_ ? openChunk(pending_, out) : start(pending_);
         pending_.resize(0);
     }
     return ok_;
@@ -129,20 +130,43 @@ bool BlobOpener::finish(const SealedSink& out) {
     return ok_ && ended_;
 }
 
-bool BlobOpener::openChunk(QByteArrayView chunk, const SealedSink& out) {
+bool BlobOpener::start(QByteArrayView head) {
+    ok_ = ok_ && !started_ && head.size() == sealedBlobHeadBytes() &&
+          head.first(kMarkBytes) == QByteArrayView(kMark, kMarkBytes) &&
+          crypto_secretstream_xchacha20poly1305_init_pull(
+              stateOf(state_), reinterpret_cast<const unsigned char*>(head.data()) + kMarkBytes,
+              key_.data()) == 0;
+    started_ = true;
+    return ok_;
+}
+
+bool BlobOpener::openChunk(QByteArrayView chunk, QByteArray& plain) {
     // Nothing may follow the last chunk, and a chunk holds at least its tag.
-    if (ended_ || chunk.size() < kChunkOverhead) {
-        return false;
+    if (!ok_ || !started_ || ended_ || chunk.size() < kChunkOverhead ||
+        chunk.size() > sealedChunkBytes()) {
+        return ok_ = false;
     }
-    chunk_.resize(chunk.size() - kChunkOverhead);
+    const qint64 size = chunk.size() - kChunkOverhead;
+    if (plain.size() > size) {
+        // The room is kept: what the chunk before left beyond this one goes now.
+        sodium_memzero(plain.data() + size, static_cast<std::size_t>(plain.size() - size));
+    }
+    plain.resize(size);
     unsigned char tag = 0;
     if (crypto_secretstream_xchacha20poly1305_pull(
-            stateOf(state_), reinterpret_cast<unsigned char*>(chunk_.data()), nullptr, &tag,
+            stateOf(state_), reinterpret_cast<unsigned char*>(plain.data()), nullptr, &tag,
             bytesOf(chunk), static_cast<unsigned long long>(chunk.size()), bytesOf(ad_),
             static_cast<unsigned long long>(ad_.size())) != 0) {
-        return false;
+        return ok_ = false;
     }
     ended_ = tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL;
+    return true;
+}
+
+bool BlobOpener::openChunk(QByteArrayView chunk, const SealedSink& out) {
+    if (!openChunk(chunk, chunk_)) {
+        return false;
+    }
     const bool taken = out(chunk_);
     sodium_memzero(chunk_.data(), static_cast<std::size_t>(chunk_.size()));
     return taken;

@@ -24,6 +24,9 @@ using SealedSink = std::function<bool(QByteArrayView)>;
 
 // The stored size of a blob of `plainSize` bytes.
 qint64 sealedBlobSize(qint64 plainSize);
+// A stored blob is its head, then whole stored chunks of this size, the last one shorter.
+qint64 sealedBlobHeadBytes();
+qint64 sealedChunkBytes();
 
 class BlobSealer {
 public:
@@ -61,6 +64,15 @@ public:
     bool add(QByteArrayView sealed, const SealedSink& out);
     // True when the blob ended exactly after its last chunk and every chunk opened.
     bool finish(const SealedSink& out);
+
+    // The same a piece at a time, for a reader that reads the stored blob in its own pieces:
+    // start() takes the head (sealedBlobHeadBytes()), openChunk() one whole stored chunk
+    // (sealedChunkBytes(), the last one shorter) and opens it into `plain`, whose room is
+    // reused from chunk to chunk, and ended() says whether the last chunk came and every piece
+    // opened. False once a piece is found damaged or foreign.
+    bool start(QByteArrayView head);
+    bool openChunk(QByteArrayView chunk, QByteArray& plain);
+    bool ended() const { return ok_ && ended_; }
 
 private:
     bool openChunk(QByteArrayView chunk, const SealedSink& out);

@@ -2,8 +2,6 @@
 
 #include <sodium.h>
 
-#include <algorithm>
-
 namespace ks {
 
 namespace {
@@ -17,10 +15,6 @@ void wipePlain(QByteArray& bytes) {
 
 PipelinedOpening::PipelinedOpening(BlobOpener& opener, std::function<bool(QByteArrayView)> consume)
     : opener_(opener), consume_(std::move(consume)) {
-    handingOn_ = [this](QByteArrayView plain) {
-        refused_ = !consume_(plain);
-        return !refused_;
-    };
 }
 
 PipelinedOpening::~PipelinedOpening() {
@@ -32,15 +26,12 @@ PipelinedOpening::~PipelinedOpening() {
         changed_.notify_all();
         worker_.join();
     }
+    // Each chunk was opened over the one before in the same buffers: the last ones are wiped.
     wipePlain(ready_);
     wipePlain(opened_);
 }
 
 void PipelinedOpening::work() {
-    const SealedSink collect = [this](QByteArrayView plain) {
-        opened_.append(plain);
-        return true;
-    };
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
         changed_.wait(hold, [this] { return busy_ || stopping_; });
@@ -49,7 +40,7 @@ void PipelinedOpening::work() {
         }
         // The calling thread touches neither the opener nor these buffers while the work runs.
         hold.unlock();
-        const bool ok = opener_.add(given_, collect);
+        const bool ok = opener_.openChunk(given_, opened_);
         hold.lock();
         openedOk_ = ok;
         busy_ = false;
@@ -61,26 +52,35 @@ bool PipelinedOpening::waitForOpened() {
     std::unique_lock<std::mutex> hold(lock_);
     changed_.wait(hold, [this] { return !busy_; });
     ready_.swap(opened_);
+    readyWaiting_ = openedOk_;
     return openedOk_;
 }
 
 bool PipelinedOpening::handOn() {
+    if (!readyWaiting_) {
+        return true;
+    }
+    readyWaiting_ = false;
     if (ready_.isEmpty()) {
         return true;
     }
     refused_ = !consume_(ready_);
-    wipePlain(ready_);
     return !refused_;
 }
 
-bool PipelinedOpening::add(QByteArrayView sealed) {
+bool PipelinedOpening::add(QByteArray& sealed) {
     if (failed_) {
         return false;
     }
-    if (!worker_.joinable() && !begun_) {
+    ++pieces_;
+    if (pieces_ == 1) {
+        failed_ = !opener_.start(sealed);
+        return !failed_;
+    }
+    if (pieces_ == 2) {
         // The first chunk opens here: a blob of one chunk needs no thread.
-        begun_ = true;
-        failed_ = !opener_.add(sealed, handingOn_);
+        readyWaiting_ = opener_.openChunk(sealed, ready_);
+        failed_ = !readyWaiting_ || !handOn();
         return !failed_;
     }
     if (!worker_.joinable()) {
@@ -91,8 +91,7 @@ bool PipelinedOpening::add(QByteArrayView sealed) {
     }
     {
         const std::lock_guard<std::mutex> hold(lock_);
-        given_.resize(sealed.size());
-        std::copy(sealed.begin(), sealed.end(), given_.begin());
+        given_.swap(sealed);
         busy_ = true;
     }
     changed_.notify_all();
@@ -108,8 +107,7 @@ bool PipelinedOpening::finish() {
         failed_ = true;
         return false;
     }
-    // The end of the stream is checked here: the second thread has nothing more to do.
-    failed_ = !opener_.finish(handingOn_);
+    failed_ = !opener_.ended();
     return !failed_;
 }
 

@@ -11,11 +11,13 @@
 
 namespace ks {
 
-// Opens a sealed blob read a chunk at a time with the opening on a second thread: while one
-// chunk opens there, the calling thread reads the next stored chunk and hands the plain bytes of
-// the one before on. Reading and handing on stay on the calling thread; besides the opener's
-// own, one stored and two plain chunks are held at most, and every plain chunk is wiped once
-// handed on. The first chunk opens on the calling thread, so a blob of one chunk needs no thread.
+// Opens a sealed blob read a stored chunk at a time (BlobOpener::storedChunkBytes() each, after
+// its head) with the opening on a second thread: while one chunk opens there, the calling thread
+// reads the next stored chunk and hands the plain bytes of the one before on. Reading and handing
+// on stay on the calling thread. No byte is copied on the way: the stored and plain buffers are
+// passed between the threads, a stored and two plain chunks at most besides the caller's, and
+// the plain ones are wiped when the opening ends. The first chunk opens on the calling thread, so
+// a blob of one chunk needs no thread.
 class PipelinedOpening {
 public:
     // `consume` takes the plain bytes in order; false from it stops the opening.
@@ -24,9 +26,11 @@ public:
     PipelinedOpening(const PipelinedOpening&) = delete;
     PipelinedOpening& operator=(const PipelinedOpening&) = delete;
 
-    // Takes the next stored bytes (only read during the call). False once a chunk did not open
-    // or `consume` refused: nothing more is handed on after that.
-    bool add(QByteArrayView sealed);
+    // Takes the next stored piece: first the head, then one whole stored chunk each time (the
+    // last may be shorter). `sealed` is taken over; a buffer to read the next piece into is left
+    // in its place. False once a chunk did not open or `consume` refused: nothing more is
+    // handed on after that.
+    bool add(QByteArray& sealed);
     // Opens what is left and hands it on, then ends the opener's stream: true when the blob
     // opened whole and every byte was taken.
     bool finish();
@@ -38,18 +42,18 @@ private:
     void work();
     // Waits until the second thread has opened what it was given; false when that failed.
     bool waitForOpened();
-    // Hands the plain bytes in `ready_` on and wipes them.
+    // Hands the plain bytes in `ready_` on, once.
     bool handOn();
 
     BlobOpener& opener_;
     std::function<bool(QByteArrayView)> consume_;
-    SealedSink handingOn_;  // `consume` on the calling thread, noting a refusal
-    QByteArray ready_;      // plain bytes opened and not yet handed on
-    QByteArray given_;      // stored bytes the second thread is opening (under the lock)
-    QByteArray opened_;     // plain bytes the second thread has opened (under the lock)
+    QByteArray ready_;   // plain bytes opened and not yet handed on
+    QByteArray given_;   // stored bytes the second thread is opening (under the lock)
+    QByteArray opened_;  // plain bytes the second thread has opened (under the lock)
     std::mutex lock_;
     std::condition_variable changed_;
-    bool begun_ = false;
+    int pieces_ = 0;             // stored pieces taken so far, the head included
+    bool readyWaiting_ = false;  // `ready_` holds bytes not handed on yet
     bool busy_ = false;
     bool stopping_ = false;
     bool openedOk_ = true;

@@ -31,8 +31,11 @@ bool isSealingsOwnBase64(QByteArrayView encoded, QByteArrayView bytes) {
 }  // namespace
 
 QByteArray FieldBinding::associatedData() const {
-    QByteArray data("keystead-field-v1");
-    data.append('\0').append(table.data(), table.size());
+    // Made once for every value opened: one allocation, no growing.
+    constexpr QByteArrayView kPrefix("keystead-field-v1");
+    QByteArray data;
+    data.reserve(kPrefix.size() + table.size() + column.size() + rowUuid.size() + 3);
+    data.append(kPrefix).append('\0').append(table.data(), table.size());
     data.append('\0').append(column.data(), column.size());
     data.append('\0').append(rowUuid);
     return data;

@@ -99,6 +99,28 @@ DbStatus readBlobInChunks(Connection& connection, const BlobPlace& place,
     return {};
 }
 
+DbStatus readBlobInPieces(Connection& connection, const BlobPlace& place, qint64 first, qint64 each,
+                          const std::function<bool(QByteArray&)>& consume) {
+    OpenBlob blob(connection, place, false);
+    if (!blob.status().ok()) {
+        return blob.status();
+    }
+    const qint64 size = blob.size();
+    QByteArray piece;
+    for (qint64 offset = 0; offset < size;) {
+        const qint64 length = std::min(offset == 0 ? first : each, size - offset);
+        piece.resize(length);
+        if (DbStatus status = blob.read(piece, offset); !status.ok()) {
+            return status;
+        }
+        offset += length;
+        if (!consume(piece)) {
+            return ioFailure(QStringLiteral("the stored content could not be written out"));
+        }
+    }
+    return {};
+}
+
 DbStatus copyBlobToDevice(Connection& connection, const BlobPlace& place, QIODevice& destination) {
     bool writeFailed = false;
     DbStatus status = readBlobInChunks(connection, place, [&](QByteArrayView chunk) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <functional>
@@ -34,6 +35,13 @@ DbStatus writeBlobFromDevice(Connection& connection, const BlobPlace& place, QIO
 // each to `consume`; a false answer from `consume` stops the read with an IoError.
 DbStatus readBlobInChunks(Connection& connection, const BlobPlace& place,
                           const std::function<bool(QByteArrayView)>& consume);
+
+// Reads the blob at `place` from start to end: `first` bytes, then `each` bytes at a time (the
+// last piece may be shorter), each into a buffer that `consume` may keep, leaving another one in
+// its place to read the next piece into. A false answer from `consume` stops the read with an
+// IoError.
+DbStatus readBlobInPieces(Connection& connection, const BlobPlace& place, qint64 first, qint64 each,
+                          const std::function<bool(QByteArray&)>& consume);
 
 // Writes the whole blob at `place` to `destination`.
 DbStatus copyBlobToDevice(Connection& connection, const BlobPlace& place, QIODevice& destination);

@@ -2,92 +2,78 @@
 
 #include <QHash>
 #include <algorithm>
-#include <span>
-#include <thread>
-#include <vector>
 
 #include "crypto/FieldCipher.h"
 
 namespace ks {
 
-namespace {
-
-// A line of a protected account as stored: its short name and category still sealed.
-struct SealedLine {
-    qint64 counter = 0;
-    QByteArray uuid;
-    QString shortName;
-    QString category;
-};
-
-// Opens the short names and categories of `lines` in place.
-void openLines(const Account& account, std::span<SealedLine> lines) {
-    for (SealedLine& line : lines) {
-        line.shortName = shownOrDamaged(account, columns::kShortName, line.uuid, line.shortName);
-        line.category = shownOrDamaged(account, columns::kCategory, line.uuid, line.category);
+QList<RecordLine> ListedRecords::opened() const {
+    if (sealed) {
+        sealed->openAll();
     }
-}
-
-// Opens every line, the second half on a second thread when there are enough to be worth it:
-// each value opens on its own, and at a table's scale the opening is most of a listing's cost.
-void openAllLines(const Account& account, std::vector<SealedLine>& lines) {
-    constexpr size_t kLinesWorthAThread = 512;
-    if (lines.size() < kLinesWorthAThread) {
-        openLines(account, lines);
-        return;
+    QList<RecordLine> filled = lines;
+    for (RecordLine& line : filled) {
+        if (line.sealedAt >= 0 && sealed) {
+            line.shortName = sealed->shortName(line.sealedAt);
+            line.category = sealed->category(line.sealedAt);
+            line.sealedAt = -1;
+        }
     }
-    const std::span<SealedLine> all(lines);
-    const size_t half = lines.size() / 2;
-    std::thread second([&account, rest = all.subspan(half)] { openLines(account, rest); });
-    openLines(account, all.first(half));
-    second.join();
+    return filled;
 }
-
-}  // namespace
 
 DbStatus RecordListing::read(Connection& connection, const Account& account) {
     ++generation_;
     stamp_.drop();
     lines_.clear();
+    sealed_.reset();
     account_.set(account);
     const Connection::ChangeStamp before = connection.changeStamp();
+    const bool sealed = account.isProtected();
     Statement query = connection.prepare(
-        QStringLiteral("SELECT Counter, ShortName, Category, Uuid FROM Logins WHERE KeyUserName = "
-                       "?1 ORDER BY Counter"));
+        sealed ? QStringLiteral("SELECT Counter, ShortName, Category, Uuid FROM Logins WHERE "
+                                "KeyUserName = ?1 ORDER BY Counter")
+               : QStringLiteral("SELECT Counter, ShortName, Category FROM Logins WHERE "
+                                "KeyUserName = ?1 ORDER BY Counter"));
     query.bind(1, account.owner);
-    std::vector<SealedLine> read;
-    while (query.next()) {
-        const bool sealed = account.isProtected();
-        read.push_back({query.integer(0), sealed ? query.blob(3) : QByteArray(),
-                        sealed ? query.text(1) : DecryptStored(query.text(1)), query.text(2)});
-    }
-    if (!query.status().ok()) {
-        return query.status();
-    }
-    if (account.isProtected()) {
-        openAllLines(account, read);
-    }
+    auto opening = sealed ? std::make_shared<SealedLines>(account) : nullptr;
     // Records share a handful of categories: each name is kept once.
     QHash<QString, QString> categories;
-    lines_.reserve(static_cast<qsizetype>(read.size()));
-    for (SealedLine& line : read) {
-        auto known = categories.constFind(line.category);
-        if (known == categories.cend()) {
-            known = categories.insert(line.category, line.category);
+    while (query.next()) {
+        if (opening) {
+            lines_.append({query.integer(0),
+                           {},
+                           {},
+                           opening->add(query.blob(3), query.text(1), query.text(2))});
+            continue;
         }
-        lines_.append({line.counter, std::move(line.shortName), known.value()});
+        const QString category = query.text(2);
+        auto known = categories.constFind(category);
+        if (known == categories.cend()) {
+            known = categories.insert(category, category);
+        }
+        lines_.append({query.integer(0), DecryptStored(query.text(1)), known.value()});
     }
+    if (!query.status().ok()) {
+        lines_.clear();
+        return query.status();
+    }
+    sealed_ = std::move(opening);
     stamp_.mark(before);
     return {};
 }
 
-Result<QList<RecordLine>> RecordListing::lines(Connection& connection, const Account& account) {
+Result<ListedRecords> RecordListing::lines(Connection& connection, const Account& account) {
     if (!isCurrent(connection, account)) {
         if (DbStatus status = read(connection, account); !status.ok()) {
             return status;
         }
     }
-    return lines_;
+    return ListedRecords{lines_, sealed_};
+}
+
+bool RecordListing::openAhead(const Account& account, int rows) {
+    return !sealed_ || !account_.is(account) || sealed_->openAhead(rows);
 }
 
 qsizetype RecordListing::position(qint64 counter) const {

@@ -56,14 +56,17 @@ SaveResult outcome(SaveOutcome what) {
 }
 
 // The lines of one category, or all of them for the all-records entry.
-QList<RecordLine> inCategory(const QList<RecordLine>& all, const QString& category) {
+QList<RecordLine> inCategory(const ListedRecords& all, const QString& category) {
     if (isAllRecords(category)) {
-        return all;
+        return all.lines;
     }
-    const auto inIt = [&category](const RecordLine& line) { return line.category == category; };
+    if (all.sealed) {
+        all.sealed->openAllCategories();
+    }
+    const auto inIt = [&](const RecordLine& line) { return all.category(line) == category; };
     QList<RecordLine> lines;
-    lines.reserve(std::count_if(all.cbegin(), all.cend(), inIt));
-    std::copy_if(all.cbegin(), all.cend(), std::back_inserter(lines), inIt);
+    lines.reserve(std::count_if(all.lines.cbegin(), all.lines.cend(), inIt));
+    std::copy_if(all.lines.cbegin(), all.lines.cend(), std::back_inserter(lines), inIt);
     return lines;
 }
 
@@ -81,23 +84,36 @@ std::optional<SaveResult> RecordStore::refusedShortName(const QString& shortName
 
 Result<QList<RecordLine>> RecordStore::ListRecords(const Account& account, const QString& category,
                                                    const QString& search) {
+    const Result<ListedRecords> listed = ListRecordLines(account, category, search);
+    if (!listed.ok()) {
+        return listed.status();
+    }
+    return listed.value().opened();
+}
+
+Result<ListedRecords> RecordStore::ListRecordLines(const Account& account, const QString& category,
+                                                   const QString& search) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {
         return connection.status();
     }
-    const Result<QList<RecordLine>> all = listing_.lines(connection.value(), account);
+    const Result<ListedRecords> all = listing_.lines(connection.value(), account);
     if (!all.ok()) {
         return all;
     }
     if (search.isEmpty()) {
-        return inCategory(all.value(), category);
+        return ListedRecords{inCategory(all.value(), category), all.value().sealed};
     }
-    return searchIn(connection.value(), account, category, all.value(), search);
+    const Result<QList<RecordLine>> found =
+        searchIn(connection.value(), account, category, all.value(), search);
+    if (!found.ok()) {
+        return found.status();
+    }
+    return ListedRecords{found.value(), all.value().sealed};
 }
 
 Result<QList<RecordLine>> RecordStore::searchIn(Connection& connection, const Account& account,
-                                                const QString& category,
-                                                const QList<RecordLine>& all,
+                                                const QString& category, const ListedRecords& all,
                                                 const QString& search) {
     if (DbStatus status = search_.prepare(connection, account); !status.ok()) {
         return status;

@@ -76,6 +76,15 @@ public:
     // case and the spaces between words ignored (foldedForSearch).
     Result<QList<RecordLine>> ListRecords(const Account& account, const QString& category,
                                           const QString& search = QString());
+    // The same lines for a list that shows a few at a time: a protected account's values open
+    // as they are shown, or ahead of that with OpenListedAhead().
+    Result<ListedRecords> ListRecordLines(const Account& account, const QString& category,
+                                          const QString& search = QString());
+    // Opens up to `rows` more of the listed values of the account while nothing else is asked
+    // for; true once all of them are open.
+    bool OpenListedAhead(const Account& account, int rows) {
+        return listing_.openAhead(account, rows);
+    }
 
     // Reads up to `rows` more of what a search of the account's records looks in, ahead of the
     // search; true once all of it is read and current.
@@ -175,7 +184,7 @@ private:
         QList<RecordLine> found;
     };
     Result<QList<RecordLine>> searchIn(Connection& connection, const Account& account,
-                                       const QString& category, const QList<RecordLine>& all,
+                                       const QString& category, const ListedRecords& all,
                                        const QString& search);
     // The index a save of `account` is checked against.
     ShortNameIndex& indexFor(const Account& account) {

@@ -194,10 +194,6 @@ VaultPage::~VaultPage() {
     }
 }
 
-void VaultPage::reloadLists() {
-    FillCategoryLists();
-}
-
 void VaultPage::startAfresh() {
     // The activation that follows lists the records.
     const QSignalBlocker quiet(txtSearch_);
@@ -251,8 +247,8 @@ void VaultPage::clearDetails() {
 
 void VaultPage::ListRecords(const QString& category) {
     clearDetails();
-    const Result<QList<RecordLine>> lines =
-        records_.ListRecords(services_.state.CurrentAccount, category, txtSearch_->text());
+    const Result<ListedRecords> lines =
+        records_.ListRecordLines(services_.state.CurrentAccount, category, txtSearch_->text());
     if (!lines.ok()) {
         lines_->setLines({});
         reportDatabaseFailure(services_, QStringLiteral("The records could not be listed."),
@@ -260,6 +256,7 @@ void VaultPage::ListRecords(const QString& category) {
         return;
     }
     lines_->setLines(lines.value());
+    startListingAhead();
 }
 
 std::optional<qint64> VaultPage::selectedCounter() const {
@@ -335,11 +332,11 @@ void VaultPage::DeleteSelectedRecord() {
                                   QStringLiteral("You must select a record to delete."));
         return;
     }
-    const QString line = lines_->line(selected.first().row()).shortName;
-    const qint64 counter = lines_->line(selected.first().row()).counter;
+    const int row = selected.first().row();
+    const qint64 counter = lines_->line(row).counter;
     if (!services_.dialogs.askYesNo(
             services_.state.AppTitle,
-            QStringLiteral("Are you sure you want to delete record:  ") + line)) {
+            QStringLiteral("Are you sure you want to delete record:  ") + lines_->shortName(row))) {
         return;
     }
     const Result<int> deleted = records_.DeleteRecord(services_.state.CurrentAccount, counter);
@@ -364,7 +361,7 @@ bool VaultPage::eventFilter(QObject* watched, QEvent* event) {
         // A line's full short name as its tip, worked out only for the line pointed at.
         const auto* help = static_cast<QHelpEvent*>(event);
         if (const QModelIndex at = lstPasswords_->indexAt(help->pos()); at.isValid()) {
-            QToolTip::showText(help->globalPos(), plainToolTip(lines_->line(at.row()).shortName),
+            QToolTip::showText(help->globalPos(), plainToolTip(lines_->shortName(at.row())),
                                lstPasswords_, lstPasswords_->visualRect(at));
         } else {
             QToolTip::hideText();

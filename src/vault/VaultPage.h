@@ -42,7 +42,7 @@ public:
     QWidget* buttonPanel() const { return panel_.data(); }
 
     // The main window's normal activation: refills the category lists, which lists the records.
-    void reloadLists();
+    void reloadLists() { FillCategoryLists(); }
     // A user has logged in: nothing of the previous user's search stays, and the new user's
     // searched texts are read ahead.
     void startAfresh();
@@ -109,6 +109,11 @@ private:
     // the focus (`soon`), else a small step now and then while the window is idle.
     void startSearchAhead(bool soon);
     void readSearchAhead();
+    // A protected account's listed values not shown yet open a small step now and then while
+    // the window is idle, once the search's texts are read, so that a filter or a scroll finds
+    // them open.
+    void startListingAhead();
+    void openListedAhead();
 
     Services& services_;
     RecordStore records_;
@@ -124,6 +129,7 @@ private:
     QPushButton* cmdManage_;
     QLineEdit* txtSearch_;
     QTimer* searchAhead_;
+    QTimer* listingAhead_;
     QListView* lstPasswords_;
     RecordListModel* lines_;
     QLineEdit* txtCounter_;

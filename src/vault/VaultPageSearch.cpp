@@ -1,6 +1,7 @@
 // The search box of the Password Vault tab: Ctrl+F comes to it, Esc empties it, and what a
 // search looks in is read ahead between other events: a step now and then while the window is
-// idle, and at every pause once the box has the focus.
+// idle, and at every pause once the box has the focus. A protected account's listed values open
+// ahead of being shown in the same way.
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
@@ -25,6 +26,9 @@ void VaultPage::buildSearch() {
     searchAhead_->setObjectName(QStringLiteral("searchAhead"));
     searchAhead_->setInterval(0);
     connect(searchAhead_, &QTimer::timeout, this, &VaultPage::readSearchAhead);
+    listingAhead_ = new QTimer(this);
+    listingAhead_->setObjectName(QStringLiteral("listingAhead"));
+    connect(listingAhead_, &QTimer::timeout, this, &VaultPage::openListedAhead);
     auto* find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WindowShortcut);
     connect(find, &QShortcut::activated, this, [this] {
@@ -60,6 +64,25 @@ void VaultPage::readSearchAhead() {
     // A failure is reported by the search itself, if one comes.
     if (!done.ok() || done.value()) {
         searchAhead_->stop();
+        startListingAhead();
+    }
+}
+
+void VaultPage::startListingAhead() {
+    // After the search's reading ahead, so that the idle moments hold one small step at a time.
+    constexpr int kIdleStepPause = 20;  // ms
+    if (services_.state.CurrentAccount.isProtected() && !listingAhead_->isActive() &&
+        !searchAhead_->isActive()) {
+        listingAhead_->start(kIdleStepPause);
+    }
+}
+
+void VaultPage::openListedAhead() {
+    // Two values a line: about a millisecond a step.
+    constexpr int kLinesPerStep = 200;
+    if (!services_.state.LoggedIn ||
+        records_.OpenListedAhead(services_.state.CurrentAccount, kLinesPerStep)) {
+        listingAhead_->stop();
     }
 }
 

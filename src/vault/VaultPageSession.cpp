@@ -23,6 +23,7 @@ void VaultPage::forgetSession() {
         txtSearch_->setText(QString());
     }
     searchAhead_->stop();
+    listingAhead_->stop();
     records_.forgetSession();
 }
 

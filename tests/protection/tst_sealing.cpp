@@ -10,6 +10,7 @@
 #include "protection/AccountKey.h"
 #include "protection/BlobSeal.h"
 #include "protection/PassPhraseKey.h"
+#include "protection/PipelinedOpening.h"
 #include "protection/TextSeal.h"
 
 using namespace ks;
@@ -60,6 +61,28 @@ std::optional<QByteArray> openInPieces(const SecretBytes& key, const FieldBindin
         }
     }
     return opener.finish(sink) ? std::optional(plain) : std::nullopt;
+}
+
+// Opens `sealed` as a reader of the stored blob does, in the blob's own pieces, the opening on a
+// second thread; nullopt when it refuses.
+std::optional<QByteArray> openPipelined(const SecretBytes& key, const FieldBinding& where,
+                                        const QByteArray& sealed) {
+    QByteArray plain;
+    BlobOpener opener(key, where);
+    PipelinedOpening opening(opener, [&plain](QByteArrayView bytes) {
+        plain.append(bytes);
+        return true;
+    });
+    for (qint64 at = 0; at < sealed.size();) {
+        const qint64 size =
+            std::min(at == 0 ? sealedBlobHeadBytes() : sealedChunkBytes(), sealed.size() - at);
+        QByteArray piece = sealed.mid(at, size);
+        at += size;
+        if (!opening.add(piece)) {
+            return std::nullopt;
+        }
+    }
+    return opening.finish() ? std::optional(plain) : std::nullopt;
 }
 
 constexpr qint64 kChunk = 1024 * 1024;
@@ -125,6 +148,7 @@ private Q_SLOTS:
                 const std::optional<QByteArray> opened = openInPieces(key, where, sealed, piece);
                 QVERIFY2(opened && *opened == plain, qPrintable(QString::number(size)));
             }
+            QVERIFY2(openPipelined(key, where, sealed) == plain, qPrintable(QString::number(size)));
         }
 
         const QByteArray plain = pattern(2 * kChunk + 100);
@@ -151,6 +175,14 @@ private Q_SLOTS:
         const QByteArray second = sealed.mid(28 + kChunk + 17, kChunk + 17);
         const QByteArray rest = sealed.mid(28 + 2 * (kChunk + 17));
         QVERIFY(!openBlob(key, where, head + second + first + rest));
+        for (const QByteArray& wrong :
+             {head + second + first + rest, sealed.left(firstChunkEnd), head + first + first + rest,
+              sealed + sealed.right(117), sealed.left(20), head}) {
+            QVERIFY(!openPipelined(key, where, wrong));
+        }
+        QByteArray damaged = sealed;
+        damaged[firstChunkEnd + 3] = static_cast<char>(damaged[firstChunkEnd + 3] ^ 0x01);
+        QVERIFY(!openPipelined(key, where, damaged));
     }
 
     void accountKeysOpenWithTheirPassPhraseOnly() {

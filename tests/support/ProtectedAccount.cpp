@@ -4,7 +4,9 @@
 
 #include "app/Accounts.h"
 #include "core/AccountKeys.h"
+#include "core/AccountValues.h"
 #include "crypto/FieldCipher.h"
+#include "storage/Schema.h"
 
 namespace ks::test {
 
@@ -35,6 +37,28 @@ Account protectedAccount(DatabaseAccess& database, const QString& name, const QS
         return Account(owner);
     }
     return Account(owner, std::make_shared<const SecretBytes>(std::move(made->dataKey)));
+}
+
+bool addNumberedRecords(DatabaseAccess& database, const Account& account, int count) {
+    WriteOperation write(database);
+    Statement insert = write.connection().prepare(
+        QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, Category, Uuid, Modified) "
+                       "VALUES (?1, ?2, ?3, ?4, ?5)"));
+    for (int i = 0; i < count; ++i) {
+        const QByteArray uuid = newRowUuid();
+        const QString category = i % 3 == 0 ? QStringLiteral("Work") : QStringLiteral("Home");
+        insert.reset();
+        insert.bind(1, account.owner).bindBlob(4, uuid).bind(5, rowWriteTime());
+        insert.bind(
+            2, storedValue(account, columns::kShortName, uuid, QStringLiteral("Record %1").arg(i))
+                   .value_or(QString()));
+        insert.bind(3,
+                    storedValue(account, columns::kCategory, uuid, category).value_or(QString()));
+        if (!insert.run().ok()) {
+            return false;
+        }
+    }
+    return write.commit().ok();
 }
 
 }  // namespace ks::test

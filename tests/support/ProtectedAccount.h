@@ -18,4 +18,9 @@ Account protectedAccount(DatabaseAccess& database, const QString& name,
                          const QString& passPhrase = QStringLiteral("correct horse battery"),
                          const QString& password = QStringLiteral("password"));
 
+// Adds `count` records to the account straight into the table, sealed as the account seals: the
+// i-th (from 0) is named "Record <i>" and filed under "Work" when i is a multiple of 3, else
+// under "Home"; it has no other values. False when they could not be added.
+bool addNumberedRecords(DatabaseAccess& database, const Account& account, int count);
+
 }  // namespace ks::test

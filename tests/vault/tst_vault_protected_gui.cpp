@@ -144,6 +144,56 @@ private Q_SLOTS:
             search->clear();
         }
     }
+
+    // A long list shows its lines before their values are all open: the lines in view, a line
+    // chosen far down, a search and a filter show what they would with every value open, while
+    // the rest opens a step at a time in the idle moments.
+    void longListShowsLinesBeforeAllOpen() {
+        constexpr int kCount = 1000;
+        {
+            DatabaseAccess database(session->env.databasePath(), PassPhrase());
+            QVERIFY(test::addNumberedRecords(database, state().CurrentAccount, kCount));
+        }
+        auto* ahead = main()->findChild<QTimer*>(u"listingAhead"_s);
+        auto* searchAhead = main()->findChild<QTimer*>(u"searchAhead"_s);
+        QVERIFY(ahead != nullptr);
+        session->logOut();
+        session->logIn(u"carol"_s, u"correct horse battery"_s);
+        // The values open after the search's texts are read.
+        QVERIFY(searchAhead->isActive() && !ahead->isActive());
+        auto* list = on<QListView>(main(), u"lstPasswords"_s);
+        const QModelIndex shown = list->model()->index(kCount - 3, 0);
+        list->scrollTo(shown);
+        list->viewport()->grab();
+        QVERIFY(list->viewport()->rect().intersects(list->visualRect(shown)));
+        QCOMPARE(shown.data().toString(), u"Record %1"_s.arg(shown.row()));
+        list->setCurrentIndex(shown);
+        QCOMPARE(on(main(), u"txtCounter"_s)->text(), shown.data(Qt::UserRole).toString());
+        dialogs().answer(false);
+        test::press(main(), u"cmdLoginsDelete"_s);
+        QCOMPARE(
+            dialogs().texts(),
+            QStringList{u"Are you sure you want to delete record:  Record %1"_s.arg(shown.row())});
+        dialogs().clear();
+
+        on(main(), u"txtSearchRecords"_s)->setText(u"record 99"_s);
+        QStringList found{u"Record 99"_s};
+        for (int i = 990; i < kCount; ++i) {
+            found.append(u"Record %1"_s.arg(i));
+        }
+        QCOMPARE(listed(), found);
+        on(main(), u"txtSearchRecords"_s)->clear();
+        filter()->setCurrentText(u"Work"_s);
+        QCOMPARE(listed().size(), (kCount + 2) / 3);
+        QCOMPARE(listed().last(), u"Record 999"_s);
+        filter()->setCurrentIndex(0);
+        QTRY_VERIFY(!searchAhead->isActive() && !ahead->isActive());
+        QStringList all;
+        for (int i = 0; i < kCount; ++i) {
+            all.append(u"Record %1"_s.arg(i));
+        }
+        QCOMPARE(listed(), all);
+    }
 };
 
 QTEST_MAIN(VaultProtectedGuiTest)
