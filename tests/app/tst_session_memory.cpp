@@ -15,6 +15,10 @@ const QString kRecordPassword = u"Récord-Pass-8839-zq"_s;
 const QString kNotes = u"Nötes marker 5521 xq"_s;
 const QString kJournalSaved = u"Jöurnal saved marker 7730 wv"_s;
 const QString kJournalTyped = u"Jöurnal unsaved marker 3317 pk"_s;
+// What follows the saved mark in its entry: copies of a text this long are freed as blocks too
+// large for the heap's per-thread cache and smaller than a page, which only a sweep of the
+// heap's free blocks reaches.
+const QString kJournalRest = u" and then some"_s.repeated(100);
 
 // The helper process and its answers.
 class Helper {
@@ -141,7 +145,7 @@ class SessionMemoryTest : public QObject {
         const std::optional<QStringList> generated = helper.run({u"generate"_s});
         QVERIFY(generated && generated->size() == 1);
         QVERIFY(helper.run({u"record"_s, u"bank"_s, kRecordPassword, kNotes}));
-        QVERIFY(helper.run({u"journal"_s, kJournalSaved}));
+        QVERIFY(helper.run({u"journal"_s, kJournalSaved + kJournalRest}));
         QVERIFY(helper.run({u"journal"_s, kJournalTyped}));
         const QStringList secrets = {password, kRecordPassword, kNotes, kJournalSaved,
                                      generated->first()};
