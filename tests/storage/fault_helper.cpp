@@ -185,8 +185,9 @@ int main(int argc, char** argv) {
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("lock")) {
         return holdLock(arguments.at(2));
     }
-    std::fprintf(stderr,
-                 "usage: fault_helper write DB FIRST [PAUSE-MS] | history DB COUNTER FIRST | "
-                 "read DB | backup DATAFOLDER | restore DATAFOLDER FIRST SECOND | lock DATAFOLDER\n");
+    std::fprintf(
+        stderr,
+        "usage: fault_helper write DB FIRST [PAUSE-MS] | history DB COUNTER FIRST | "
+        "read DB | backup DATAFOLDER | restore DATAFOLDER FIRST SECOND | lock DATAFOLDER\n");
     return 2;
 }
