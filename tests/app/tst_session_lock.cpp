@@ -133,6 +133,16 @@ private Q_SLOTS:
                  {true},
                  1},
             };
+            // The listener's match rules reach the bus on their own time: sleep signals are sent
+            // until one arrives, and only then is counting begun.
+            for (int tries = 0; tries < 50 && requested.isEmpty(); ++tries) {
+                emitSignal(u"/org/freedesktop/login1"_s, u"org.freedesktop.login1.Manager"_s,
+                           u"PrepareForSleep"_s, {true});
+                QTest::qWait(100);
+            }
+            QVERIFY(!requested.isEmpty());
+            QTest::qWait(100);
+            requested.clear();
             int expected = 0;
             for (const auto& sent : signalsSent) {
                 emitSignal(sent.path, sent.interface, sent.name, sent.arguments);
