@@ -15,6 +15,15 @@ namespace {
 
 // What freed memory is filled with (and new blocks with its complement).
 constexpr int kFreedFill = 0xa5;
+// Overwriting costs little when a freed block is reused while it is still in the cache; it is
+// the heap's default of giving large blocks back to the system and mapping fresh pages for the
+// next one that makes a large value's every open pay for new pages twice (filled on taking, then
+// written). So blocks of up to 32 MiB (the most glibc allows) come from the heap rather than
+// from pages of their own, and up to 16 MiB free at the heap's top stay for reuse. Larger blocks
+// are unmapped when freed, which leaves nothing behind either; the end of a session gives every
+// whole free page back.
+constexpr int kLargestHeapBlock = 32 * 1024 * 1024;
+constexpr int kFreeTopKept = 16 * 1024 * 1024;
 // The requests that reach every block size the per-thread cache of glibc's heap holds (blocks
 // of 32 to 1040 bytes in steps of 16, headers included), and how many of each it keeps.
 constexpr std::size_t kCachedBlockStep = 16;
@@ -30,6 +39,8 @@ void guardProcessMemory() {
         setrlimit(RLIMIT_CORE, &none);
         prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     }
+    mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock);
+    mallopt(M_TRIM_THRESHOLD, kFreeTopKept);
     mallopt(M_PERTURB, kFreedFill);
 }
 

@@ -8,7 +8,8 @@ inline constexpr char kCoreDumpsVariable[] = "KEYSTEAD_CORE_DUMPS";
 // Called first thing by the window program: core dumps are switched off (no core file, and the
 // process is not dumpable, so other processes of the user cannot read its memory either) unless
 // the variable above asks for them; and the heap overwrites every block it takes back, so that
-// a value freed at logout does not linger in freed memory.
+// a value freed at logout does not linger in freed memory (the heap keeps its pages for reuse,
+// which keeps that overwriting cheap for large values).
 void guardProcessMemory();
 
 // Whether core dumps are off for this process (the core size limit is 0 and it is not

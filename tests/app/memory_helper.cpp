@@ -91,9 +91,9 @@ void typeInto(QWidget* box, const QString& text) {
     }
 }
 
-// Creates a record in the editor by typing, then shows it in the details, shows its password
-// and copies it.
-void record(test::Session& session, const QStringList& fields) {
+// Creates a record in the editor by typing (notes too long to type are pasted after the typed
+// ones), then shows it in the details, shows its password and copies it.
+void record(test::Session& session, const QStringList& fields, const QString& pasted = {}) {
     QWidget* main = session.mainWindow();
     test::showTab(main, 0);
     test::press(main, u"cmdLoginsNew"_s);
@@ -102,6 +102,7 @@ void record(test::Session& session, const QStringList& fields) {
     typeInto(test::control<QLineEdit>(editor, u"txtPassword"_s), fields.at(2));
     typeInto(test::control<QLineEdit>(editor, u"txtPassword2"_s), fields.at(2));
     typeInto(test::control<QPlainTextEdit>(editor, u"txtNotes"_s), fields.at(3));
+    test::control<QPlainTextEdit>(editor, u"txtNotes"_s)->insertPlainText(pasted);
     session.dialogs.clear();
     test::press(editor, u"cmdSaveClose"_s);
     settle();
@@ -145,6 +146,10 @@ bool run(test::Session& session, const QStringList& command) {
         session.logIn(command.at(1), command.at(2));
     } else if (verb == u"record"_s && command.size() == 4) {
         record(session, command);
+    } else if (verb == u"bignotes"_s && command.size() == 4) {
+        // Half a megabyte of notes, with the mark at their end.
+        record(session, {verb, command.at(1), command.at(2), QString()},
+               u" filler"_s.repeated(40000) + command.at(3));
     } else if (verb == u"generate"_s) {
         generate(session);
     } else if (verb == u"journal"_s && command.size() == 2) {

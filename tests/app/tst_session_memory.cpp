@@ -19,6 +19,9 @@ const QString kJournalTyped = u"Jöurnal unsaved marker 3317 pk"_s;
 // large for the heap's per-thread cache and smaller than a page, which only a sweep of the
 // heap's free blocks reaches.
 const QString kJournalRest = u" and then some"_s.repeated(100);
+// Notes of half a megabyte, marked at their end: blocks of this size come from the heap's own
+// pages rather than pages of their own, and must be overwritten when freed as well.
+const QString kBigNotesMark = u"Big nötes marker 6631 zr"_s;
 
 // The helper process and its answers.
 class Helper {
@@ -144,11 +147,13 @@ class SessionMemoryTest : public QObject {
         }
         const std::optional<QStringList> generated = helper.run({u"generate"_s});
         QVERIFY(generated && generated->size() == 1);
+        QVERIFY(helper.run({u"bignotes"_s, u"large notes"_s, u"large-pass"_s, kBigNotesMark}));
+        QCOMPARE(secretsIn(helper.pid(), {kBigNotesMark}).size(), 1);
         QVERIFY(helper.run({u"record"_s, u"bank"_s, kRecordPassword, kNotes}));
         QVERIFY(helper.run({u"journal"_s, kJournalSaved + kJournalRest}));
         QVERIFY(helper.run({u"journal"_s, kJournalTyped}));
-        const QStringList secrets = {password, kRecordPassword, kNotes, kJournalSaved,
-                                     generated->first()};
+        const QStringList secrets = {password,      kRecordPassword, kNotes,
+                                     kBigNotesMark, kJournalSaved,   generated->first()};
         // While logged in, the marks the windows show are there to be found: the search can
         // fail. (The login has let go of its password already, and the editor of the generated
         // one when it was opened again.)
