@@ -13,6 +13,7 @@
 
 #include "BenchFiles.h"
 #include "BenchSupport.h"
+#include "app/ProcessMemory.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "files/CheckOut.h"
@@ -82,6 +83,7 @@ double checkOutMs(DatabaseAccess& database, const CheckOutRequest& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    guardProcessMemory();  // the heap as the window program sets it
     QCoreApplication application(argc, argv);
     QTemporaryDir work;
     const QString temp = work.filePath(QStringLiteral("tmp/"));

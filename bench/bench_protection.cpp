@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
+#include "app/ProcessMemory.h"
 #include "app/Accounts.h"
 #include "app/LoginCheck.h"
 #include "crypto/FieldCipher.h"
@@ -171,6 +172,7 @@ int protectChild(const QString& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    guardProcessMemory();  // the heap as the window program sets it
     QCoreApplication application(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--protect") {
         return protectChild(QString::fromLocal8Bit(argv[2]));
