@@ -31,7 +31,9 @@ public:
     QList<double> searchKeys(const QString& text);
     // Ctrl+F and one key at once, without the pause in which a user's hand moves and the texts
     // searched in are read ahead: the first search of a session at its slowest.
-    double searchAtOnce(QChar letter);
+    // Until the list shows the search's lines; `allFound` gets the time until the search has
+    // read everything it looks in and listed what it found there.
+    double searchAtOnce(QChar letter, double& allFound);
     // "Log Out", then logging in again, until the main window is back.
     double logOutAndIn();
     // From the moment the time without use is up until the login window is shown (locked),

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "WindowsActions.h"
+#include "WindowsProtected.h"
 
 namespace ks::bench {
 
@@ -38,7 +39,9 @@ GrowthFigures runGrowth(BenchWorld& world, const FillPlan& plan, QStringList& pr
     WindowActions again(world, plan);
     again.firstLogin();
     if (world.program().state().LoggedIn) {
-        figures.searchAtOnce.add(again.searchAtOnce(QLatin1Char('h')));
+        double allFound = 0;
+        figures.searchAtOnce.add(again.searchAtOnce(QLatin1Char('h'), allFound));
+        figures.searchAllFound.add(allFound);
     }
     world.stop();
     for (const QString& problem : actions.problems + again.problems) {
@@ -94,20 +97,44 @@ GrownFigures runGrowthAndMemory(const QString& root, const QList<FillPlan>& grow
     return figures;
 }
 
-void reportGrowth(Report& report, const GrownFigures& figures) {
+GrownFigures runProtectedGrowth(const QString& root, const QList<FillPlan>& growth,
+                                const QStringList& paths, QStringList& problems) {
+    GrownFigures figures;
+    for (int i = 0; i < growth.size(); ++i) {
+        FillPlan plan = growth[i];
+        plan.name += QStringLiteral("-protected");
+        const QString sealed = cachedProtectedDatabase(growth[i], paths[i]);
+        if (sealed.isEmpty()) {
+            problems.append(plan.name + QStringLiteral(": could not be made"));
+            return {};
+        }
+        BenchWorld world(root, plan.name, sealed, userPassPhrase());
+        figures.grown.append(runGrowth(world, plan, problems));
+    }
+    return figures;
+}
+
+void reportGrowth(Report& report, const GrownFigures& figures, const char* whose) {
     const QList<GrowthFigures>& grown = figures.grown;
-    report.growth(grown[0].listAll, grown[1].listAll, grown[2].listAll, "listing");
-    report.growth(grown[0].filterOne, grown[1].filterOne, grown[2].filterOne, "filtering");
-    report.growth(grown[0].save, grown[1].save, grown[2].save, "saving");
+    if (grown.size() < 3) {
+        return;
+    }
+    const auto growth = [&](Samples GrowthFigures::*kind, const char* what) {
+        report.growth(grown[0].*kind, grown[1].*kind, grown[2].*kind, what, whose);
+    };
+    growth(&GrowthFigures::listAll, "listing");
+    growth(&GrowthFigures::filterOne, "filtering");
+    growth(&GrowthFigures::save, "saving");
     report.firstSave(grown[0].firstSave, grown[1].firstSave, grown[2].firstSave);
-    report.growth(grown[0].activation, grown[1].activation, grown[2].activation, "activation");
-    report.growth(grown[0].firstSearchKey, grown[1].firstSearchKey, grown[2].firstSearchKey,
-                  "1st key, read ahead");
-    report.growth(grown[0].searchAtOnce, grown[1].searchAtOnce, grown[2].searchAtOnce,
-                  "Ctrl+F, key at once");
-    report.growth(grown[0].searchKeys, grown[1].searchKeys, grown[2].searchKeys, "search keys");
+    growth(&GrowthFigures::activation, "activation");
+    growth(&GrowthFigures::firstSearchKey, "1st key, read ahead");
+    growth(&GrowthFigures::searchAtOnce, "Ctrl+F, key at once");
+    growth(&GrowthFigures::searchKeys, "search keys");
+    report.allFound(grown[0].searchAllFound, grown[1].searchAllFound, grown[2].searchAllFound);
     report.savingDoesNotGrow(grown[0].save, grown[2].save);
-    report.memory(figures.bigKb, figures.emptyKb);
+    if (figures.bigKb > 0 || figures.emptyKb > 0) {
+        report.memory(figures.bigKb, figures.emptyKb);
+    }
 }
 
 }  // namespace ks::bench

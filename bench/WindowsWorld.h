@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -77,6 +79,25 @@ double timeUntilIdle(Action&& action) {
     timer.start();
     action();
     settle();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+// Milliseconds from the start of `action` until `shown()` holds and what that queued (the paint
+// of a refilled list) is delivered: for an action after which work goes on in the event loop's
+// pauses, while the window takes keys and paints. -1 when it never held (in a minute).
+template <typename Action, typename Shown>
+double timeUntilShown(Action&& action, Shown&& shown) {
+    settle();
+    QElapsedTimer timer;
+    timer.start();
+    action();
+    while (!shown()) {
+        if (timer.elapsed() > 60000) {
+            return -1;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    QCoreApplication::sendPostedEvents();
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 

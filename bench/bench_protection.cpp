@@ -11,9 +11,9 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
-#include "app/ProcessMemory.h"
 #include "app/Accounts.h"
 #include "app/LoginCheck.h"
+#include "app/ProcessMemory.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "journal/JournalDate.h"

@@ -7,7 +7,8 @@
 //
 //   bench_windows [--rounds N]       (N rounds of the scale/empty comparison, 5 by default)
 //   bench_windows --protected N      (only the protected account's figures, N rounds)
-//   bench_windows --growth           (only one user's growth and the memory figures)
+//   bench_windows --growth           (only one user's growth, plain and protected, and the
+//                                     memory figures)
 //   bench_windows --journal N        (only the journal's figures, N rounds)
 //   bench_windows --vault N          (only the record list's figures, N rounds)
 //   bench_windows --login N          (only the first login on an X server, N programs each)
@@ -325,6 +326,7 @@ int main(int argc, char** argv) {
     }
     const GrownFigures grown = runGrowthAndMemory(root, growth, paths.mid(2), paths[1],
                                                   compared[1].recordsPerUser, problems);
+    const GrownFigures sealedGrown = runProtectedGrowth(root, growth, paths.mid(2), problems);
     Report report(rounds);
     if (!options.growthOnly) {
         reportCompared(report, part, plain);
@@ -332,6 +334,7 @@ int main(int argc, char** argv) {
         reportJournal(report, plain);
     }
     reportGrowth(report, grown);
+    reportGrowth(report, sealedGrown, "one protected user");
     if (!options.growthOnly) {
         reportProtected(report, sealed);
     }

@@ -25,6 +25,9 @@ struct RecordLine {
 struct ListedRecords {
     QList<RecordLine> lines;
     std::shared_ptr<SealedLines> sealed;
+    // A search that had not read all it looks in by the time it could wait: `lines` are those
+    // found in what it had read (see RecordStore::ListRecordLines).
+    bool searchUnfinished = false;
 
     QString shortName(const RecordLine& line) const {
         return line.sealedAt >= 0 && sealed ? sealed->shortName(line.sealedAt) : line.shortName;

@@ -1,6 +1,7 @@
 #include "vault/RecordSearch.h"
 
 #include <QByteArrayMatcher>
+#include <QElapsedTimer>
 #include <algorithm>
 
 #include "core/TextFolding.h"
@@ -112,17 +113,30 @@ Result<bool> RecordSearch::readAhead(Connection& connection, const Account& acco
     return readOn(connection, account, rows);
 }
 
-QList<RecordLine> RecordSearch::matching(const QList<RecordLine>& lines,
-                                         const QString& folded) const {
+Result<bool> RecordSearch::readWithin(Connection& connection, const Account& account, int waitMs) {
+    // Small steps, so that the wait ends close to when it should.
+    constexpr int kRowsPerStep = 200;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const Result<bool> done = readAhead(connection, account, kRowsPerStep);
+        if (!done.ok() || done.value() || waited.elapsed() >= waitMs) {
+            return done;
+        }
+    }
+}
+
+QList<RecordLine> RecordSearch::matchingIn(const Texts& texts, const QList<RecordLine>& lines,
+                                           const QString& folded) {
     const QByteArrayMatcher matcher(folded.toUtf8());
     QList<RecordLine> found;
     // Both in Counter order: each line's text is looked for after the last one's.
-    auto from = texts_.cbegin();
+    auto from = texts.cbegin();
     for (const RecordLine& line : lines) {
         from =
-            std::lower_bound(from, texts_.cend(), line.counter,
+            std::lower_bound(from, texts.cend(), line.counter,
                              [](const Text& text, qint64 wanted) { return text.counter < wanted; });
-        if (from != texts_.cend() && from->counter == line.counter &&
+        if (from != texts.cend() && from->counter == line.counter &&
             matcher.indexIn(from->folded) >= 0) {
             found.append(line);
         }

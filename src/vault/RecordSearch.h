@@ -25,9 +25,18 @@ public:
     // Reads up to `rows` more of the account's texts ahead of a search, in Counter order; true
     // once they are all current. A write in between makes the reading start again.
     Result<bool> readAhead(Connection& connection, const Account& account, int rows);
+    // Reads on for about `waitMs` at most; true once the texts are all current.
+    Result<bool> readWithin(Connection& connection, const Account& account, int waitMs);
     // The lines of `lines` (the account's, as listed) whose record holds `folded`, a search text
     // already folded (foldedForSearch), in their order. After prepare().
-    QList<RecordLine> matching(const QList<RecordLine>& lines, const QString& folded) const;
+    QList<RecordLine> matching(const QList<RecordLine>& lines, const QString& folded) const {
+        return matchingIn(texts_, lines, folded);
+    }
+    // The same among the texts a reading in progress has read so far (the lines past them are
+    // left out), after readWithin() said false.
+    QList<RecordLine> matchingSoFar(const QList<RecordLine>& lines, const QString& folded) const {
+        return reading_ ? matchingIn(reading_->texts, lines, folded) : QList<RecordLine>{};
+    }
     // Changes whenever the kept texts do.
     quint64 generation() const { return generation_; }
 
@@ -67,6 +76,8 @@ private:
         QByteArray folded;
     };
     using Texts = std::vector<Text>;
+    static QList<RecordLine> matchingIn(const Texts& texts, const QList<RecordLine>& lines,
+                                        const QString& folded);
     // Where `counter` stands in `texts`, or where it would go.
     static Texts::iterator position(Texts& texts, qint64 counter);
     // Puts the text of `counter` in place in `texts`, or takes it out (an empty text).

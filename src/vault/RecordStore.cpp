@@ -92,7 +92,7 @@ Result<QList<RecordLine>> RecordStore::ListRecords(const Account& account, const
 }
 
 Result<ListedRecords> RecordStore::ListRecordLines(const Account& account, const QString& category,
-                                                   const QString& search) {
+                                                   const QString& search, int searchWaitMs) {
     Result<Connection> connection = database_.open();
     if (!connection.ok()) {
         return connection.status();
@@ -104,21 +104,32 @@ Result<ListedRecords> RecordStore::ListRecordLines(const Account& account, const
     if (search.isEmpty()) {
         return ListedRecords{inCategory(all.value(), category), all.value().sealed};
     }
-    const Result<QList<RecordLine>> found =
-        searchIn(connection.value(), account, category, all.value(), search);
+    bool unfinished = false;
+    const Result<QList<RecordLine>> found = searchIn(connection.value(), account, category,
+                                                     all.value(), search, searchWaitMs, unfinished);
     if (!found.ok()) {
         return found.status();
     }
-    return ListedRecords{found.value(), all.value().sealed};
+    return ListedRecords{found.value(), all.value().sealed, unfinished};
 }
 
 Result<QList<RecordLine>> RecordStore::searchIn(Connection& connection, const Account& account,
                                                 const QString& category, const ListedRecords& all,
-                                                const QString& search) {
-    if (DbStatus status = search_.prepare(connection, account); !status.ok()) {
+                                                const QString& search, int waitMs,
+                                                bool& unfinished) {
+    const QString folded = foldedForSearch(search);
+    if (waitMs >= 0) {
+        const Result<bool> read = search_.readWithin(connection, account, waitMs);
+        if (!read.ok()) {
+            return read.status();
+        }
+        if (!read.value()) {
+            unfinished = true;
+            return search_.matchingSoFar(inCategory(all, category), folded);
+        }
+    } else if (DbStatus status = search_.prepare(connection, account); !status.ok()) {
         return status;
     }
-    const QString folded = foldedForSearch(search);
     const LastSearch& last = lastSearch_;
     const bool narrower = last.account.is(account) && last.category == category &&
                           last.listing == listing_.generation() &&

@@ -77,9 +77,12 @@ public:
     Result<QList<RecordLine>> ListRecords(const Account& account, const QString& category,
                                           const QString& search = QString());
     // The same lines for a list that shows a few at a time: a protected account's values open
-    // as they are shown, or ahead of that with OpenListedAhead().
+    // as they are shown, or ahead of that with OpenListedAhead(). A search waits at most about
+    // `searchWaitMs` (all it takes when negative) for what it looks in to be read: when that was
+    // not enough, the lines are those found so far and `searchUnfinished` says so; the search
+    // can then be made again once ReadSearchAhead() says all is read.
     Result<ListedRecords> ListRecordLines(const Account& account, const QString& category,
-                                          const QString& search = QString());
+                                          const QString& search = QString(), int searchWaitMs = -1);
     // Opens up to `rows` more of the listed values of the account while nothing else is asked
     // for; true once all of them are open.
     bool OpenListedAhead(const Account& account, int rows) {
@@ -185,7 +188,7 @@ private:
     };
     Result<QList<RecordLine>> searchIn(Connection& connection, const Account& account,
                                        const QString& category, const ListedRecords& all,
-                                       const QString& search);
+                                       const QString& search, int waitMs, bool& unfinished);
     // The index a save of `account` is checked against.
     ShortNameIndex& indexFor(const Account& account) {
         return account.isProtected() ? ownIndex_ : index_;

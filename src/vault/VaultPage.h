@@ -106,9 +106,13 @@ private:
     bool searchKey(QKeyEvent* key);
     // What a search looks in is read a step at a time between other events, so that the first
     // key need not wait for all of it: at every pause of the event loop once the search box has
-    // the focus (`soon`), else a small step now and then while the window is idle.
+    // the focus or a search waits for the rest (`soon`), else a small step now and then while
+    // the window is idle.
     void startSearchAhead(bool soon);
     void readSearchAhead();
+    // A search that listed what it had read by the time a key may wait is made again once the
+    // rest is read, the selected record staying selected.
+    void searchReadThrough();
     // A protected account's listed values not shown yet open a small step now and then while
     // the window is idle, once the search's texts are read, so that a filter or a scroll finds
     // them open.
@@ -120,6 +124,7 @@ private:
     // The filter entry of the user's last choice, by its text; it survives refills.
     QString rememberedCategory_;
     bool filling_ = false;
+    bool searchUnfinished_ = false;
 
     QPointer<QWidget> panel_;  // owned by the main window once it takes it in
     QPushButton* cmdLoginsNew_;

@@ -64,7 +64,22 @@ void VaultPage::readSearchAhead() {
     // A failure is reported by the search itself, if one comes.
     if (!done.ok() || done.value()) {
         searchAhead_->stop();
+        if (done.ok() && searchUnfinished_) {
+            searchReadThrough();
+        }
         startListingAhead();
+    }
+}
+
+void VaultPage::searchReadThrough() {
+    const std::optional<qint64> selected = selectedCounter();
+    ListRecords(cmbCategories_->currentText());
+    for (int row = 0; selected && row < lines_->rowCount(); ++row) {
+        if (lines_->line(row).counter == *selected) {
+            lstPasswords_->setCurrentIndex(lines_->index(row));
+            ShowRecord(*selected);
+            break;
+        }
     }
 }
 

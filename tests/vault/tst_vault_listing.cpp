@@ -90,6 +90,49 @@ private Q_SLOTS:
         }
         QCOMPARE(openedNames, workFound);
     }
+
+    // A search that may wait only so long lists what it found in the texts read by then and
+    // says it is unfinished; once the rest is read ahead, the same search finds everything. A
+    // search without a bound, and one made after the reading, are never unfinished.
+    void aBoundedSearchListsWhatItHasRead() {
+        const Account sealed = test::protectedAccount(*database, u"erin"_s);
+        constexpr int kCount = 1200;
+        QVERIFY(test::addNumberedRecords(*database, sealed, kCount));
+        const QString search = u"record 1"_s;
+        QStringList everything;
+        for (int i = 0; i < kCount; ++i) {
+            if (QString::number(i).startsWith(u'1')) {
+                everything.append(u"Record %1"_s.arg(i));
+            }
+        }
+        const auto names = [](const ListedRecords& some) {
+            QStringList out;
+            for (const RecordLine& line : some.lines) {
+                out.append(some.shortName(line));
+            }
+            return out;
+        };
+        const ListedRecords first =
+            store->ListRecordLines(sealed, u"All Records"_s, search, 0).value();
+        QVERIFY(first.searchUnfinished);
+        const QStringList soFar = names(first);
+        QVERIFY(!soFar.isEmpty() && soFar.size() < everything.size());
+        QCOMPARE(soFar, everything.mid(0, soFar.size()));
+        int steps = 0;
+        while (!store->ReadSearchAhead(sealed, 100).value()) {
+            QVERIFY(++steps < kCount);
+        }
+        const ListedRecords done =
+            store->ListRecordLines(sealed, u"All Records"_s, search, 0).value();
+        QVERIFY(!done.searchUnfinished);
+        QCOMPARE(names(done), everything);
+
+        RecordStore fresh(*database);
+        const ListedRecords unbounded =
+            fresh.ListRecordLines(sealed, u"All Records"_s, search).value();
+        QVERIFY(!unbounded.searchUnfinished);
+        QCOMPARE(names(unbounded), everything);
+    }
 };
 
 QTEST_GUILESS_MAIN(VaultListingTest)
