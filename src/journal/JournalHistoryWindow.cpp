@@ -1,11 +1,9 @@
 #include "journal/JournalHistoryWindow.h"
 
-#include <QHBoxLayout>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include "core/FailureReport.h"
 #include "widgets/Captions.h"
@@ -24,21 +22,10 @@ JournalHistoryWindow::JournalHistoryWindow(Services& services, const QString& da
     txtHistoryText_->setObjectName(QStringLiteral("txtHistoryText"));
     txtHistoryText_->setReadOnly(true);
     cmdRestore_ = makeButton(this, QStringLiteral("cmdRestore"), restoreCaption());
-    auto* cmdClose = makeButton(this, QStringLiteral("cmdClose"), closeCaption());
     connect(lstHistory_, &QTreeWidget::currentItemChanged, this,
             &JournalHistoryWindow::showSelected);
     connect(cmdRestore_, &QPushButton::clicked, this, &JournalHistoryWindow::cmdRestore_Click);
-    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
-    auto* lists = new QHBoxLayout;
-    lists->addWidget(lstHistory_, 1);
-    lists->addWidget(txtHistoryText_, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdRestore_);
-    buttons->addWidget(cmdClose);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(lists, 1);
-    layout->addLayout(buttons);
+    layOutHistoryWindow(this, lstHistory_, txtHistoryText_, 2, cmdRestore_);
     resize(760, 420);
 }
 

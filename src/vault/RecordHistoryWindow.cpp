@@ -1,11 +1,9 @@
 #include "vault/RecordHistoryWindow.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include "core/FailureReport.h"
 #include "vault/VaultFailure.h"
@@ -63,23 +61,11 @@ RecordHistoryWindow::RecordHistoryWindow(Services& services, RecordStore& record
     chkShowPassword_ = new QCheckBox(QStringLiteral("Show password"), this);
     chkShowPassword_->setObjectName(QStringLiteral("chkShowPassword"));
     cmdRestore_ = makeButton(this, QStringLiteral("cmdRestore"), restoreCaption());
-    auto* cmdClose = makeButton(this, QStringLiteral("cmdClose"), closeCaption());
     connect(lstHistory_, &QTreeWidget::currentItemChanged, this,
             &RecordHistoryWindow::showSelected);
     connect(chkShowPassword_, &QCheckBox::toggled, this, &RecordHistoryWindow::showSelected);
     connect(cmdRestore_, &QPushButton::clicked, this, &RecordHistoryWindow::cmdRestore_Click);
-    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
-    auto* lists = new QHBoxLayout;
-    lists->addWidget(lstHistory_, 1);
-    lists->addWidget(txtVersion_, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(chkShowPassword_);
-    buttons->addStretch();
-    buttons->addWidget(cmdRestore_);
-    buttons->addWidget(cmdClose);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(lists, 1);
-    layout->addLayout(buttons);
+    layOutHistoryWindow(this, lstHistory_, txtVersion_, 1, cmdRestore_, chkShowPassword_);
     resize(720, 400);
 }
 
