@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "crypto/FieldCipher.h"
+
 namespace ks::bench {
 
 double medianMs(int runs, const std::function<void()>& work) {
@@ -83,6 +85,29 @@ void ratioVerdict(const char* what, double ms, double baselineMs, const RatioGoa
     std::printf("%-58s %9.2f ms  x%.2f of %.2f ms  goal %s  %s\n", what, ms,
                 baselineMs > 0 ? ms / baselineMs : 0.0, baselineMs, ratioGoalText(goal).c_str(),
                 okOrOver(ratioOk(ms, baselineMs, goal)));
+}
+
+void insertInterleavedRecords(Connection& connection, const QStringList& owners,
+                              int recordsPerUser) {
+    static const char* const categories[] = {"Banking",  "Email", "Internet",
+                                             "Shopping", "Work",  "Unfiled"};
+    Statement insert = connection.prepare(
+        QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, UserName, Password, "
+                       "Description, Notes, Category, Uuid, Modified) "
+                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, randomblob(16), 1)"));
+    for (int i = 0; i < recordsPerUser; ++i) {
+        for (qsizetype user = 0; user < owners.size(); ++user) {
+            const QString tag = QStringLiteral("%1-%2").arg(user).arg(i);
+            insert.reset();
+            insert.bind(1, owners[user]).bind(2, EncryptField(QStringLiteral("site ") + tag));
+            insert.bind(3, EncryptField(QStringLiteral("login ") + tag));
+            insert.bind(4, EncryptField(QStringLiteral("secret ") + tag));
+            insert.bind(5, EncryptField(QStringLiteral("an account somewhere")));
+            insert.bind(6, EncryptField(QStringLiteral("notes about it, a line or two long")));
+            insert.bind(7, QString::fromLatin1(categories[i % 6]));
+            insert.run();
+        }
+    }
 }
 
 }  // namespace ks::bench

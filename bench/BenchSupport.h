@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <limits>
 #include <string>
+
+#include "storage/Database.h"
 
 namespace ks::bench {
 
@@ -48,5 +51,11 @@ std::string ratioGoalText(const RatioGoal& goal);
 // Prints the figure, its ratio to the baseline, the goal and "ok" or "over".
 void ratioVerdict(const char* what, double ms, double baselineMs, const RatioGoal& goal);
 const char* okOrOver(bool ok);
+
+// Adds `recordsPerUser` records of realistic length for each owner, the owners' rows
+// interleaved as they would be added over time, filed in turn under six categories; on the
+// caller's connection (inside its transaction). The short names are "site U-I".
+void insertInterleavedRecords(Connection& connection, const QStringList& owners,
+                              int recordsPerUser);
 
 }  // namespace ks::bench

@@ -27,26 +27,11 @@ QString ownerOf(int user) {
 void fill(DatabaseAccess& database) {
     Result<Connection> connection = database.open();
     Transaction transaction = connection->begin();
-    Statement insert = connection->prepare(
-        QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, UserName, Password, "
-                       "Description, Notes, Category, Uuid, Modified) "
-                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, 'Email', randomblob(16), 1)"));
     QStringList owners;
     for (int user = 0; user < kUsers; ++user) {
         owners.append(ownerOf(user));
     }
-    for (int i = 0; i < kRecordsPerUser; ++i) {
-        for (int user = 0; user < kUsers; ++user) {
-            const QString tag = QStringLiteral("%1-%2").arg(user).arg(i);
-            insert.reset();
-            insert.bind(1, owners[user]).bind(2, EncryptField(QStringLiteral("site ") + tag));
-            insert.bind(3, EncryptField(QStringLiteral("login ") + tag));
-            insert.bind(4, EncryptField(QStringLiteral("secret ") + tag));
-            insert.bind(5, EncryptField(QStringLiteral("an account somewhere")));
-            insert.bind(6, EncryptField(QStringLiteral("notes about it, a line or two long")));
-            insert.run();
-        }
-    }
+    bench::insertInterleavedRecords(connection.value(), owners, kRecordsPerUser);
     Statement versions = connection->prepare(QStringLiteral(
         "INSERT INTO LoginsHistory (Uuid, KeyUserName, ShortName, UserName, Password, "
         "Description, Notes, Category, Modified, Replaced) SELECT l.Uuid, l.KeyUserName, "

@@ -20,7 +20,6 @@ namespace {
 
 constexpr int kUsers = 10;
 constexpr int kRecordsPerUser = 2000;
-const char* const kCategories[] = {"Banking", "Email", "Internet", "Shopping", "Work", "Unfiled"};
 
 QString ownerOf(int user) {
     return EncryptField(QStringLiteral("user number %1").arg(user));
@@ -31,27 +30,11 @@ QString ownerOf(int user) {
 void fill(DatabaseAccess& database) {
     Result<Connection> connection = database.open();
     Transaction transaction = connection->begin();
-    Statement insert = connection->prepare(
-        QStringLiteral("INSERT INTO Logins (KeyUserName, ShortName, UserName, Password, "
-                       "Description, Notes, Category, Uuid) "
-                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, randomblob(16))"));
     QStringList owners;
     for (int user = 0; user < kUsers; ++user) {
         owners.append(ownerOf(user));
     }
-    for (int i = 0; i < kRecordsPerUser; ++i) {
-        for (int user = 0; user < kUsers; ++user) {
-            const QString tag = QStringLiteral("%1-%2").arg(user).arg(i);
-            insert.reset();
-            insert.bind(1, owners[user]).bind(2, EncryptField(QStringLiteral("site ") + tag));
-            insert.bind(3, EncryptField(QStringLiteral("login ") + tag));
-            insert.bind(4, EncryptField(QStringLiteral("secret ") + tag));
-            insert.bind(5, EncryptField(QStringLiteral("an account somewhere")));
-            insert.bind(6, EncryptField(QStringLiteral("notes about it")));
-            insert.bind(7, QString::fromLatin1(kCategories[i % 6]));
-            insert.run();
-        }
-    }
+    bench::insertInterleavedRecords(connection.value(), owners, kRecordsPerUser);
     transaction.commit();
 }
 
