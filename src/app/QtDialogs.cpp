@@ -156,6 +156,13 @@ BoxesAtLock QtDialogs::closeForLock() {
         for (QWidget* window : windows) {
             if (auto* chooser = qobject_cast<QFileDialog*>(window);
                 chooser != nullptr && chooser->isVisible()) {
+                // The chooser's own boxes first (replace the file chosen?): No, or OK.
+                const QList<QMessageBox*> boxes = chooser->findChildren<QMessageBox*>();
+                for (QMessageBox* box : boxes) {
+                    if (box->isVisible()) {
+                        box->reject();
+                    }
+                }
                 chooser->reject();
             }
         }

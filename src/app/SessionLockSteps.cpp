@@ -7,16 +7,27 @@
 #include "app/ProcessMemory.h"
 #include "app/Program.h"
 #include "app/SessionLock.h"
+#include "core/LongStep.h"
 #include "options/OptionsPage.h"
 
 namespace ks {
 
 namespace {
 
-// The windows of the program a lock closes (each one's close is its Cancel or Close); the
+// The windows of the program a lock closes, each one's close being its Cancel, Close or No. The
 // record editor is closed by the vault, which knows whether it holds typed values.
-const char* const kWindowsALockCloses[] = {"Form3", "Form4", "Form5", "Form6",
-                                           "frmPasswordGenerator"};
+const char* const kWindowsALockCloses[] = {
+    "Form3",                 // About
+    "Form4",                 // picture viewer
+    "Form5",                 // categories
+    "Form6",                 // check-out
+    "Form7",                 // compaction prompt of a logout or quit: not now
+    "frmPasswordGenerator",  // password generator
+    "frmImportMapping",      // an import's column mapping: nothing is imported
+    "frmExportJournal",      // the journal's export: nothing is written
+    "frmRecordHistory",      // a record's history
+    "frmJournalHistory",     // a day's history in the journal
+};
 // The windows of long operations, which finish before a lock.
 const char* const kLongWorkWindows[] = {"Form11", "dlgProtectProgress"};
 
@@ -34,7 +45,7 @@ SessionLock& Program::sessionLock() {
 }
 
 void Program::lock() {
-    if (state_.LoggedIn && !state_.Quitting) {
+    if (state_.LoggedIn) {
         sessionLock().request();
     }
 }
@@ -58,6 +69,9 @@ void Program::startSessionLock() {
 }
 
 bool Program::busyWithLongWork() const {
+    if (LongStep::anyUnderWay()) {
+        return true;
+    }
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (const QWidget* window : windows) {
         for (const char* name : kLongWorkWindows) {
@@ -89,7 +103,7 @@ bool Program::closeWindowsInTheWay() {
 }
 
 LockStep Program::tryLock() {
-    if (!state_.LoggedIn || state_.Quitting || !main_) {
+    if (!state_.LoggedIn || !main_) {
         return LockStep::Done;
     }
     // Messages waiting are closed and questions answered first, also those of a long operation
@@ -110,6 +124,11 @@ LockStep Program::tryLock() {
     // lock back.
     if (closeWindowsInTheWay()) {
         return LockStep::Soon;
+    }
+    // On the way out of the program what it asked has been answered (the compaction prompt No):
+    // the way out goes on and ends the session itself.
+    if (state_.Quitting) {
+        return LockStep::Done;
     }
     if (QApplication::activeModalWidget() != nullptr) {
         return LockStep::Later;

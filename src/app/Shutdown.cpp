@@ -128,7 +128,8 @@ bool Program::CompactDatabase(bool forced) {
             succeeded = compactNow();
         }
     }
-    if (forced && main_ && !state_.Quitting) {
+    // A lock that came once the compaction was done has hidden the window for good.
+    if (forced && main_ && !state_.Quitting && state_.LoggedIn) {
         main_->show();
         main_->activateFromProgram();
     }

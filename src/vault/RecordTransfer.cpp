@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 
 #include "core/FailureReport.h"
+#include "core/LongStep.h"
 #include "interchange/CsvReader.h"
 #include "storage/Backups.h"
 #include "vault/ImportMappingWindow.h"
@@ -30,6 +31,10 @@ public:
     ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    // Made first: a lock among those events waits for the step.
+    LongStep step_;
 };
 
 }  // namespace

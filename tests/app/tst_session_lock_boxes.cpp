@@ -130,6 +130,31 @@ private Q_SLOTS:
         QCOMPARE(desktop.openFile(u"Open"_s, {u"All files (*)"_s}), QString());
         QCOMPARE(chooser, BoxesAtLock::Closing);
         QCOMPARE(desktop.closeForLock(), BoxesAtLock::None);
+        // So is one asking whether to replace the file chosen: its question is answered No.
+        const QTemporaryDir folder;
+        const QString existing = test::writeFile(folder.filePath(u"journal.md"_s), "kept");
+        bool asked = false;
+        bool leftUp = false;
+        onBoxInFront([&](QDialog* box) {
+            auto* saving = qobject_cast<QFileDialog*>(box);
+            saving->selectFile(existing);
+            QTimer::singleShot(200, saving, [&] {
+                auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                asked = question != nullptr;
+                chooser = desktop.closeForLock();
+                if (question != nullptr) {
+                    QTimer::singleShot(1000, question, [question, &leftUp] {
+                        leftUp = true;
+                        question->reject();
+                    });
+                }
+            });
+            box->accept();  // the chooser's Save
+        });
+        QCOMPARE(desktop.saveFile(u"Export"_s, {u"Markdown files (*.md)"_s}, existing), QString());
+        QVERIFY(asked);
+        QVERIFY(!leftUp);
+        QCOMPARE(test::readBytes(existing), "kept"_ba);
     }
 };
 

@@ -77,7 +77,12 @@ QStringList ScriptedDialogs::openFiles(const QString& title, const QStringList& 
 }
 
 QString ScriptedDialogs::saveFile(const QString& title, const QStringList& filters,
-                                  const QString&) {
+                                  const QString& suggested) {
+    // With none queued, the desktop's chooser answers when it is set (and a lock may cancel it).
+    if (files_.empty() && desktop != nullptr) {
+        lastFilters = filters;
+        return desktop->saveFile(title, filters, suggested);
+    }
     return openFile(title, filters);
 }
 
