@@ -356,7 +356,7 @@ private Q_SLOTS:
                  SaveOutcome::DatabaseFailed);
         QCOMPARE(names(anna), QStringList{u"kept"_s});
         // A category whose records cannot be moved stays, with its records.
-        QVERIFY(!DeleteCategory(*database, anna, u"Games"_s).ok());
+        QVERIFY(!DeleteCategory(*database, anna, u"Games"_s, {}).ok());
         QCOMPARE(visibleCategories(*database, anna).value(), kShared + QStringList{u"Games"_s});
         QCOMPARE(store->ShowRecord(anna, counter).value()->fields.category, u"Games"_s);
 
