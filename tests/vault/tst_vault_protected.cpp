@@ -133,8 +133,7 @@ private Q_SLOTS:
                  QStringList{edited.shortName.trimmed()});
         // The own category goes; the records filed under it are unfiled, still sealed.
         const qint64 second = create(carol, hostile(u"второй"_s, typed.category));
-        const Result<CategoryDeletion> deleted =
-            DeleteCategory(*database, carol, typed.category, {});
+        const auto deleted = DeleteCategory(*database, carol, typed.category, {});
         QVERIFY(deleted.ok());
         QCOMPARE(deleted.value().categoriesDeleted, 1);
         QCOMPARE(deleted.value().recordsReassigned, 1);
