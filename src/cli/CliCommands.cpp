@@ -17,6 +17,7 @@
 #include "journal/JournalExport.h"
 #include "journal/JournalStore.h"
 #include "storage/Backups.h"
+#include "storage/SettingsFile.h"
 #include "vault/CategoryStore.h"
 #include "vault/RecordStore.h"
 #include "vault/VaultNames.h"
@@ -173,19 +174,21 @@ int exportJournal(DatabaseAccess& database, const Account& account, const CliOpt
 
 int runCommand(const CliOptions& options, DatabaseAccess& database, const Account& account,
                const QString& dataFolder) {
+    // What history keeps, as Options set it for this data folder (the defaults without a file).
+    const HistorySettings history = historySettingsFrom(readSettings(dataFolder));
     switch (options.command) {
         case Command::ImportCsv:
             return importCsv(database, account, options.argument, backupsFolderIn(dataFolder));
         case Command::ExportCsv:
             return exportCsv(database, account, options.argument);
         case Command::Add:
-            return addRecord(database, account, options);
+            return addRecord(database, account, options, history);
         case Command::Edit:
-            return editRecord(database, account, options);
+            return editRecord(database, account, options, history);
         case Command::Remove:
-            return removeRecord(database, account, options.argument);
+            return removeRecord(database, account, options.argument, history);
         case Command::JournalAdd:
-            return addJournalEntry(database, account, options);
+            return addJournalEntry(database, account, options, history);
         case Command::List:
             return listRecords(database, account, options.argument, options.json);
         case Command::Show:

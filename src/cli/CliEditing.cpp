@@ -69,7 +69,8 @@ bool applyChanges(const CliOptions& options, RecordFields& fields) {
 
 }  // namespace
 
-int addRecord(DatabaseAccess& database, const Account& account, const CliOptions& options) {
+int addRecord(DatabaseAccess& database, const Account& account, const CliOptions& options,
+              const HistorySettings& history) {
     RecordFields fields;
     fields.shortName = options.argument;
     if (fields.shortName.trimmed().isEmpty()) {
@@ -79,12 +80,13 @@ int addRecord(DatabaseAccess& database, const Account& account, const CliOptions
     if (!applyChanges(options, fields)) {
         return kRefused;
     }
-    RecordStore store(database);
+    RecordStore store(database, &history);
     return reportSave(store.CreateRecord(account, fields), recordCreatedMessage());
 }
 
-int editRecord(DatabaseAccess& database, const Account& account, const CliOptions& options) {
-    RecordStore store(database);
+int editRecord(DatabaseAccess& database, const Account& account, const CliOptions& options,
+               const HistorySettings& history) {
+    RecordStore store(database, &history);
     std::variant<StoredRecord, int> found = findRecord(store, account, options.argument);
     if (const int* code = std::get_if<int>(&found)) {
         return *code;
@@ -96,8 +98,9 @@ int editRecord(DatabaseAccess& database, const Account& account, const CliOption
     return reportSave(store.UpdateRecord(account, record.counter, record.fields), QString());
 }
 
-int removeRecord(DatabaseAccess& database, const Account& account, const QString& name) {
-    RecordStore store(database);
+int removeRecord(DatabaseAccess& database, const Account& account, const QString& name,
+                 const HistorySettings& history) {
+    RecordStore store(database, &history);
     const std::variant<StoredRecord, int> found = findRecord(store, account, name);
     if (const int* code = std::get_if<int>(&found)) {
         return *code;
@@ -116,7 +119,8 @@ int removeRecord(DatabaseAccess& database, const Account& account, const QString
     return kDone;
 }
 
-int addJournalEntry(DatabaseAccess& database, const Account& account, const CliOptions& options) {
+int addJournalEntry(DatabaseAccess& database, const Account& account, const CliOptions& options,
+                    const HistorySettings& history) {
     const QString date = journalDateText(options.day);
     const Result<bool> exists = journalEntryExists(database, account, date);
     if (!exists.ok()) {
@@ -140,10 +144,12 @@ int addJournalEntry(DatabaseAccess& database, const Account& account, const CliO
         return kRefused;
     }
     const QDate today = QDate::currentDate();
+    const JournalKeeping keeping{history.versionsKept, false};
     const Result<bool> written =
         account.isProtected()
-            ? writeSealedJournalEntry(database, account, date, text, today)
-            : writeJournalEntry(database, account.owner, date, storedJournalValue(text), today);
+            ? writeSealedJournalEntry(database, account, date, text, today, keeping)
+            : writeJournalEntry(database, account.owner, date, storedJournalValue(text), today,
+                                keeping);
     if (!written.ok()) {
         tell(journal::couldNotSave() + describeDatabaseFailure(written.status()));
         return kError;

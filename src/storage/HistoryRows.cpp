@@ -67,6 +67,20 @@ DbStatus keepVersion(Connection& connection, HistoryOf table, qint64 key, const 
     return copy.run();
 }
 
+DbStatus keepReplacedVersion(Connection& connection, HistoryOf table, qint64 key,
+                             const QString& owner, const QByteArray& uuid, qint64 replaced,
+                             int kept) {
+    if (uuid.isEmpty()) {
+        return {};  // a row of an older build, without an identity until the next open
+    }
+    if (kept > 0) {
+        if (DbStatus status = keepVersion(connection, table, key, owner, replaced); !status.ok()) {
+            return status;
+        }
+    }
+    return trimVersions(connection, table, uuid, kept);
+}
+
 DbStatus trimVersions(Connection& connection, HistoryOf table, const QByteArray& uuid, int kept) {
     // Deleted is 0 for every version of a journal entry: the journal never deletes.
     const QString versions = table == HistoryOf::Records

@@ -23,6 +23,13 @@ enum class HistoryOf { Records, Journal };
 DbStatus keepVersion(Connection& connection, HistoryOf table, qint64 key, const QString& owner,
                      qint64 replaced, bool deleted = false);
 
+// What a write that replaces the values of the live row `key` (identity `uuid`) of `owner` at
+// `replaced` keeps first: that version, when `kept` is above 0, and then only the newest `kept`
+// versions of the row. A row of an older build without an identity keeps nothing.
+DbStatus keepReplacedVersion(Connection& connection, HistoryOf table, qint64 key,
+                             const QString& owner, const QByteArray& uuid, qint64 replaced,
+                             int kept);
+
 // Keeps only the newest `kept` versions of the row `uuid` (by replacement time); a deleted
 // record's last version is not counted and stays until it ages out.
 DbStatus trimVersions(Connection& connection, HistoryOf table, const QByteArray& uuid, int kept);

@@ -1,6 +1,7 @@
 #include "vault/CategoryStore.h"
 
 #include "core/AccountValues.h"
+#include "storage/HistoryRows.h"
 #include "storage/Schema.h"
 #include "storage/Tombstones.h"
 #include "vault/VaultAccount.h"
@@ -86,31 +87,29 @@ Result<int> removeCategories(Connection& connection, const Account& account, con
     return removeCategoryRows(connection, account, found);
 }
 
-// Moves a protected account's records filed under `name` to unfiled.
-Result<int> reassignSealed(Connection& connection, const Account& account, const QString& name) {
-    Statement query = connection.prepare(QStringLiteral(
-        "SELECT Counter, Category, Uuid FROM Logins WHERE KeyUserName = ?1 ORDER BY Counter"));
-    query.bind(1, account.owner);
-    const Result<QList<SealedMatch>> found =
-        sealedMatches(query, account, columns::kCategory, name);
-    if (!found.ok()) {
-        return found.status();
+// The account's records filed under `name` (exact letter case): a protected account's
+// categories are compared opened.
+Result<QList<SealedMatch>> recordsFiledUnder(Connection& connection, const Account& account,
+                                             const QString& name) {
+    if (account.isProtected()) {
+        Statement query = connection.prepare(
+            QStringLiteral("SELECT Counter, Category, Uuid FROM Logins WHERE KeyUserName = ?1 "
+                           "ORDER BY Counter"));
+        query.bind(1, account.owner);
+        return sealedMatches(query, account, columns::kCategory, name);
     }
-    Statement update = connection.prepare(
-        QStringLiteral("UPDATE Logins SET Category = ?1, Modified = ?2 WHERE Counter = ?3"));
-    for (const SealedMatch& row : found.value()) {
-        const std::optional<QString> unfiled =
-            storedValue(account, columns::kCategory, row.uuid, unfiledCategory());
-        if (!unfiled) {
-            return notSealedStatus();
-        }
-        update.reset();
-        update.bind(1, *unfiled).bind(2, rowWriteTime()).bind(3, row.key);
-        if (DbStatus status = update.run(); !status.ok()) {
-            return status;
-        }
+    Statement query = connection.prepare(
+        QStringLiteral("SELECT Counter, Uuid FROM Logins WHERE KeyUserName = ?1 AND Category = ?2 "
+                       "ORDER BY Counter"));
+    query.bind(1, account.owner).bind(2, name);
+    QList<SealedMatch> found;
+    while (query.next()) {
+        found.append(SealedMatch{query.integer(0), query.blob(1)});
     }
-    return static_cast<int>(found.value().size());
+    if (!query.status().ok()) {
+        return query.status();
+    }
+    return found;
 }
 
 }  // namespace
@@ -167,22 +166,41 @@ DbStatus AddCategory(DatabaseAccess& database, const Account& account, const QSt
     return AddCategory(connection.value(), account, name);
 }
 
-Result<int> ReassignCategory(Connection& connection, const Account& account, const QString& name) {
-    if (account.isProtected()) {
-        return reassignSealed(connection, account, name);
+Result<int> ReassignCategory(Connection& connection, const Account& account, const QString& name,
+                             int versionsKept) {
+    if (name == unfiledCategory()) {
+        return 0;  // its records are unfiled already: nothing changes
     }
+    const Result<QList<SealedMatch>> found = recordsFiledUnder(connection, account, name);
+    if (!found.ok()) {
+        return found.status();
+    }
+    const qint64 now = rowWriteTime();
     Statement update = connection.prepare(
-        QStringLiteral("UPDATE Logins SET Category = ?1, Modified = ?2 WHERE KeyUserName = ?3 AND "
-                       "Category = ?4"));
-    update.bind(1, unfiledCategory()).bind(2, rowWriteTime()).bind(3, account.owner).bind(4, name);
-    if (DbStatus status = update.run(); !status.ok()) {
-        return status;
+        QStringLiteral("UPDATE Logins SET Category = ?1, Modified = ?2 WHERE Counter = ?3"));
+    for (const SealedMatch& row : found.value()) {
+        const std::optional<QString> unfiled =
+            storedValue(account, columns::kCategory, row.uuid, unfiledCategory());
+        if (!unfiled) {
+            return notSealedStatus();
+        }
+        // The record as it was filed is kept as a save keeps what it replaces.
+        if (DbStatus status = keepReplacedVersion(connection, HistoryOf::Records, row.key,
+                                                  account.owner, row.uuid, now, versionsKept);
+            !status.ok()) {
+            return status;
+        }
+        update.reset();
+        update.bind(1, *unfiled).bind(2, now).bind(3, row.key);
+        if (DbStatus status = update.run(); !status.ok()) {
+            return status;
+        }
     }
-    return connection.changes();
+    return static_cast<int>(found.value().size());
 }
 
 Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const Account& account,
-                                        const QString& name) {
+                                        const QString& name, const HistorySettings& history) {
     WriteOperation write(database);
     if (!write.ok()) {
         return write.status();
@@ -206,7 +224,7 @@ Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const Account&
         return removed.status();
     }
     deletion.categoriesDeleted = removed.value();
-    Result<int> moved = ReassignCategory(connection, account, name);
+    Result<int> moved = ReassignCategory(connection, account, name, history.versionsKept);
     if (!moved.ok()) {
         return moved.status();
     }

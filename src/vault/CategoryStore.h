@@ -5,6 +5,7 @@
 
 #include "core/Account.h"
 #include "storage/Database.h"
+#include "storage/SettingsFile.h"
 
 namespace ks {
 
@@ -28,13 +29,16 @@ struct CategoryDeletion {
 };
 
 // Removes the account's own category `name` (exact letter case) and moves the account's records
-// of that category to unfiled, in one step. A shared category of that name is refused untouched.
+// of that category to unfiled, in one step, each keeping its version filed under `name` in its
+// history as `history` says. A shared category of that name is refused untouched.
 Result<CategoryDeletion> DeleteCategory(DatabaseAccess& database, const Account& account,
-                                        const QString& name);
+                                        const QString& name, const HistorySettings& history);
 
 // Moves the account's records filed under `name` (exact letter case) to unfiled; the number
-// moved.
-Result<int> ReassignCategory(Connection& connection, const Account& account, const QString& name);
+// moved. Each keeps the version it replaces as a save does, up to `versionsKept` (0 none), on
+// the caller's connection and inside its transaction.
+Result<int> ReassignCategory(Connection& connection, const Account& account, const QString& name,
+                             int versionsKept);
 
 // What a write reports when a protected account's value could not be sealed.
 DbStatus notSealedStatus();

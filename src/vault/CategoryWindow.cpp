@@ -103,8 +103,8 @@ void CategoryWindow::cmdDelete_Click() {
 }
 
 bool CategoryWindow::deleteOne(const QString& name) {
-    const Result<CategoryDeletion> deletion =
-        DeleteCategory(services_.database, services_.state.CurrentAccount, name);
+    const Result<CategoryDeletion> deletion = DeleteCategory(
+        services_.database, services_.state.CurrentAccount, name, services_.state.History);
     if (!deletion.ok()) {
         reportDatabaseFailure(services_, QStringLiteral("The category could not be deleted."),
                               deletion.status());

@@ -35,13 +35,15 @@ void RecordEditor::openHistory() {
 }
 
 void RecordEditor::showRestored(const RecordFields& fields, bool categoryAdded) {
+    // The lists are filled again first: a refill sets the category box back to unfiled, which a
+    // save would then write over the restored category.
+    if (categoryAdded) {
+        emit categoriesChanged();
+    }
     StoredRecord record;
     record.counter = lblLineKey_->text().toLongLong();
     record.fields = fields;
     prepareEdit(record);
-    if (categoryAdded) {
-        emit categoriesChanged();
-    }
 }
 
 QByteArray RecordEditor::typedDigest() const {

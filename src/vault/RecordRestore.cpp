@@ -64,21 +64,16 @@ const HistorySettings& RecordStore::history() const {
 DbStatus RecordStore::keepReplaced(Connection& connection, const Account& account, qint64 counter,
                                    const EncryptedFields& current, const PreparedSave& prepared,
                                    const QString& shortName, const RecordFields& fields) {
-    if (prepared.uuid.isEmpty()) {
-        return {};  // a row of an older build, without an identity until the next open
-    }
     const int kept = history().versionsKept;
     RecordFields plain = fields;
     plain.shortName = shortName;
     plain.category = prepared.filing.category;
-    if (kept > 0 && !writesSameValues(account, prepared.uuid, current, prepared.stored, plain)) {
-        if (DbStatus status =
-                keepVersion(connection, HistoryOf::Records, counter, account.owner, rowWriteTime());
-            !status.ok()) {
-            return status;
-        }
+    if (kept > 0 && !prepared.uuid.isEmpty() &&
+        writesSameValues(account, prepared.uuid, current, prepared.stored, plain)) {
+        return trimVersions(connection, HistoryOf::Records, prepared.uuid, kept);
     }
-    return trimVersions(connection, HistoryOf::Records, prepared.uuid, kept);
+    return keepReplacedVersion(connection, HistoryOf::Records, counter, account.owner,
+                               prepared.uuid, rowWriteTime(), kept);
 }
 
 DbStatus RecordStore::keepDeleted(Connection& connection, const Account& account, qint64 counter) {

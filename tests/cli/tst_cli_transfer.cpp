@@ -14,6 +14,7 @@
 #include "storage/Backups.h"
 #include "storage/DataFolderLock.h"
 #include "storage/FileServices.h"
+#include "storage/SettingsFile.h"
 #include "vault/RecordBatch.h"
 
 using namespace ks;
@@ -178,6 +179,26 @@ private Q_SLOTS:
         // Options of another command are refused.
         QCOMPARE(cli({u"rm"_s, u"-u"_s, u"x"_s, u"name"_s}).code, 2);
         QCOMPARE(cli({u"import-csv"_s, u"--json"_s, u"x.csv"_s}).code, 2);
+    }
+
+    // A save or deletion keeps as much history as Options set for the data folder.
+    void writesKeepTheHistoryOptionsSet() {
+        const auto kept = [this](const QString& which) {
+            DatabaseAccess database(env->databasePath(), PassPhrase());
+            return test::countOf(database.open().value(),
+                                 u"SELECT count(*) FROM LoginsHistory WHERE Deleted = "_s + which);
+        };
+        QVERIFY(writeHistorySettings(env->dataFolder(), {2, 30}));
+        for (const QString& user : {u"one"_s, u"two"_s, u"three"_s}) {
+            QCOMPARE(cli({u"edit"_s, u"gmail"_s, u"-u"_s, user}).code, 0);
+        }
+        QCOMPARE(kept(u"0"_s), 2);
+        // None kept: the record's versions go at its next save; a deleted record at once.
+        QVERIFY(writeHistorySettings(env->dataFolder(), {0, 0}));
+        QCOMPARE(cli({u"edit"_s, u"gmail"_s, u"-u"_s, u"four"_s}).code, 0);
+        QCOMPARE(kept(u"0"_s), 0);
+        QCOMPARE(cli({u"rm"_s, u"gmail"_s}).code, 0);
+        QCOMPARE(kept(u"1"_s), 0);
     }
 
     void journalExportsAsJson() {

@@ -90,6 +90,44 @@ private Q_SLOTS:
         QCOMPARE(count(u"SELECT count(*) FROM LoginsHistory"_s), 2);  // nothing changed
     }
 
+    // Deleting a category keeps each record's filing as a version, as many as Options keep,
+    // and restoring it from the editor files the record there again.
+    void aDeletedCategorysMoveIsUndoneFromTheEditor() {
+        QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
+        auto* category = test::control<QComboBox>(editor(), u"cmbCategory"_s);
+        box(editor(), u"txtShortName"_s)->setText(u"delta record"_s);
+        category->setEditText(u"Hobby"_s);
+        QCOMPARE(savePassword(u"pw"_s), QStringList{kCreated});
+        const auto deleteHobby = [this] {
+            const auto ran = test::whenModal(u"Form5"_s, [&](QWidget* window) {
+                auto* list = test::control<QListWidget>(window, u"lstCategories"_s);
+                list->findItems(u"Hobby"_s, Qt::MatchExactly).first()->setSelected(true);
+                dialogs().answer(true);
+                QCOMPARE(pressed(window, u"cmdDelete"_s).size(), 1);
+                QVERIFY(test::press(window, u"cmdClose"_s));
+            });
+            QVERIFY(test::press(main(), u"cmdLoginsManageCategories"_s));
+            QVERIFY(*ran);
+        };
+        state().History.versionsKept = 0;
+        deleteHobby();
+        QCOMPARE(count(u"SELECT count(*) FROM LoginsHistory"_s), 0);
+        state().History.versionsKept = 5;
+        edit(u"delta record"_s);
+        category->setEditText(u"Hobby"_s);
+        QCOMPARE(pressed(editor(), u"cmdSaveClose"_s), QStringList());
+        deleteHobby();
+        QCOMPARE(count(u"SELECT count(*) FROM LoginsHistory"_s), 2);
+        edit(u"delta record"_s);
+        QCOMPARE(category->currentText(), u"Unfiled"_s);
+        QVERIFY(test::press(editor(), u"cmdHistory"_s));
+        QCOMPARE(historyList(u"frmRecordHistory"_s)->topLevelItem(0)->text(1), u"Category"_s);
+        dialogs().answer(true);
+        QCOMPARE(pressed(test::window(u"frmRecordHistory"_s), u"cmdRestore"_s).size(), 1);
+        QCOMPARE(category->currentText(), u"Hobby"_s);
+        QCOMPARE(pressed(editor(), u"cmdSaveClose"_s), QStringList());
+    }
+
     void aJournalTextIsRestoredAsASave() {
         showTabOf(u"txtJournal"_s);
         auto* journal = test::control<QPlainTextEdit>(main(), u"txtJournal"_s);

@@ -163,6 +163,53 @@ private Q_SLOTS:
         QCOMPARE(values(store->ShowRecord(account, counter).value()->fields), values(version(2)));
     }
 
+    // Deleting a category unfiles its records as a save would: each keeps the version filed
+    // under it, sealed as the record is, up to the limit, and a restore undoes the move.
+    void aDeletedCategorysRecordsKeepTheirFiling_data() {
+        savesKeepEveryVersionUpToTheLimit_data();
+    }
+    void aDeletedCategorysRecordsKeepTheirFiling() {
+        QFETCH(bool, sealed);
+        const Account account = sealed ? test::protectedAccount(*database, u"anna"_s) : anna;
+        const qint64 counter = store->CreateRecord(account, version(0)).counter;
+        QCOMPARE(store->UpdateRecord(account, counter, version(1)).outcome, SaveOutcome::Saved);
+        const qint64 other = store->CreateRecord(account, named(u"not filed"_s)).counter;
+        RecordFields berts = version(0);
+        berts.shortName = u"bert's own"_s;
+        const qint64 bertsCounter = store->CreateRecord(bert, berts).counter;
+        const auto deleteCat0 = [&] {
+            const Result<CategoryDeletion> deletion =
+                DeleteCategory(*database, account, version(0).category, settings);
+            return deletion.ok() ? deletion.value().recordsReassigned : -1;
+        };
+        QCOMPARE(deleteCat0(), 1);
+        RecordFields moved = version(1);
+        moved.category = u"Unfiled"_s;
+        QCOMPARE(values(store->ShowRecord(account, counter).value()->fields), values(moved));
+        QList<RecordVersion> kept = history(account, counter);
+        QCOMPARE(kept.size(), 2);
+        QCOMPARE(values(kept[0].fields), values(version(1)));
+        QCOMPARE(kept[0].changed, unsigned(FieldCategory));
+        QCOMPARE(history(account, other).size() + history(bert, bertsCounter).size(), 0);
+        QCOMPARE(count(u"SELECT count(*) FROM LoginsHistory WHERE Category = 'Cat-0'"_s) > 0,
+                 !sealed);
+        QCOMPARE(store->RestoreVersion(account, counter, kept[0].id).outcome, SaveOutcome::Saved);
+        QCOMPARE(values(store->ShowRecord(account, counter).value()->fields), values(version(1)));
+        // The limit holds; a move that fails keeps nothing.
+        settings.versionsKept = 1;
+        QVERIFY(database->open()
+                    ->exec(u"CREATE TRIGGER noMove BEFORE UPDATE ON Logins BEGIN SELECT "
+                           "RAISE(ABORT, 'refused'); END"_s)
+                    .ok());
+        QCOMPARE(deleteCat0(), -1);
+        QCOMPARE(history(account, counter).size(), 3);
+        QVERIFY(database->open()->exec(u"DROP TRIGGER noMove"_s).ok());
+        QCOMPARE(deleteCat0(), 1);
+        kept = history(account, counter);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(values(kept[0].fields), values(version(1)));
+    }
+
     void deletedRecordsComeBackWithTheirIdentity() {
         const qint64 counter = store->CreateRecord(anna, version(0)).counter;
         QCOMPARE(store->UpdateRecord(anna, counter, version(1)).outcome, SaveOutcome::Saved);
@@ -231,7 +278,7 @@ private Q_SLOTS:
         QCOMPARE(DeleteImages(*database, anna, {1, 2, 3}).value(), 2);
         QCOMPARE(deleteStoredFiles(*database, anna, {1, 2, 3}).value(), 2);
         QVERIFY(AddCategory(*database, anna, u"Mine"_s).ok());
-        QCOMPARE(DeleteCategory(*database, anna, u"Mine"_s).value().categoriesDeleted, 1);
+        QCOMPARE(DeleteCategory(*database, anna, u"Mine"_s, {}).value().categoriesDeleted, 1);
         // Anna's rows only; a row without an identity (an older build's) leaves none.
         QCOMPARE(count(u"SELECT count(*) FROM Tombstones WHERE Owner = '%1'"_s.arg(anna)), 4);
         QCOMPARE(count(u"SELECT count(*) FROM Tombstones WHERE TableName = 'Images'"_s), 2);

@@ -133,7 +133,7 @@ private Q_SLOTS:
                  QStringList{edited.shortName.trimmed()});
         // The own category goes; the records filed under it are unfiled, still sealed.
         const qint64 second = create(carol, hostile(u"второй"_s, typed.category));
-        const Result<CategoryDeletion> deleted = DeleteCategory(*database, carol, typed.category);
+        const auto deleted = DeleteCategory(*database, carol, typed.category, {});
         QVERIFY(deleted.ok());
         QCOMPARE(deleted.value().categoriesDeleted, 1);
         QCOMPARE(deleted.value().recordsReassigned, 1);
@@ -291,7 +291,7 @@ private Q_SLOTS:
                      SaveOutcome::Saved);
             QVERIFY(rows(logins).first().endsWith(u"|1"_s));
             QVERIFY(connection->exec(u"UPDATE Logins SET Modified = 0"_s).ok());
-            QVERIFY(DeleteCategory(*database, account, u"Mine"_s).ok());  // the record moves
+            QVERIFY(DeleteCategory(*database, account, u"Mine"_s, {}).ok());  // the record moves
             QVERIFY(AddCategory(*database, account, u"Yours"_s).ok());
             const QStringList after = rows(logins) + rows(own);
             QCOMPARE(after.size(), before.size());
@@ -299,7 +299,7 @@ private Q_SLOTS:
             QVERIFY(after.first().endsWith(u"|1"_s) && after.last().endsWith(u"|1"_s));
             QCOMPARE(after.last().size(), 2 * 16 + 2);
             QVERIFY(!before.contains(after.last()));
-            QVERIFY(DeleteCategory(*database, account, u"Yours"_s).ok());
+            QVERIFY(DeleteCategory(*database, account, u"Yours"_s, {}).ok());
             QCOMPARE(store->DeleteRecord(account, counter).value(), 1);
         }
     }
