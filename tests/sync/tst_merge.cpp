@@ -6,11 +6,13 @@
 
 #include "MergeFixture.h"
 #include "ProtectedAccount.h"
+#include "core/AccountKeys.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "images/ImageStore.h"
 #include "journal/JournalHistory.h"
 #include "journal/JournalStore.h"
+#include "options/AccountProtection.h"
 #include "storage/CopyHelpers.h"
 #include "storage/Schema.h"
 #include "vault/CategoryStore.h"
@@ -242,6 +244,20 @@ private Q_SLOTS:
         QCOMPARE(versions.value().size(), 1);
         QVERIFY(!versions.value().first().damaged);
         QCOMPARE(versions.value().first().fields.password, u"pw"_s);
+
+        // A new pass phrase in B: its key row comes over, shown to wrap the same key by a sealed
+        // value both hold unchanged (no key at hand this time).
+        QCOMPARE(changePassPhrase(b, anna.owner, u"correct horse battery"_s, u"a new phrase 42"_s)
+                     .result,
+                 ProtectionOutcome::Result::Protected);
+        const MergeOutcome rekeyed = w->merge(u"a"_s, u"b"_s);
+        QVERIFY(!rekeyed.report.refusedAny());
+        QVERIFY(rekeyed.report.accounts.first().passwordChanged);
+        Result<Connection> connection = a.open();
+        const std::optional<StoredAccountKey> key =
+            readAccountKey(connection.value(), anna.owner).value();
+        QVERIFY(
+            !unlockAccountKey(u"a new phrase 42"_s, key->record, key->binding(anna.owner)).empty());
 
         // The same login protected separately elsewhere has another key: nothing of it merges.
         w->machine(u"c"_s);
