@@ -3,6 +3,7 @@
 // one name made on two machines, protected accounts, failures, and that a merge repeated or
 // made the other way round changes nothing more.
 #include <QtTest>
+#include <array>
 
 #include "MergeFixture.h"
 #include "ProtectedAccount.h"
@@ -29,6 +30,7 @@ constexpr int kRecords = 0;
 constexpr int kCategories = 1;
 constexpr int kEntries = 2;
 constexpr int kPictures = 3;
+constexpr int kPictureRepeats = 300000;
 
 QStringList shortNames(DatabaseAccess& database, const Account& account) {
     const Result<QList<StoredRecord>> records = readAccountRecords(database, account);
@@ -57,41 +59,49 @@ class MergeTest : public QObject {
 
     std::unique_ptr<test::MergeWorld> w;
 
+    // Machines "a" and "b" from one database, changed apart: A adds a record and a picture and
+    // changes the day's entry; both change three records, at times set by hand: the first later
+    // in A, the second later in B, the third at the same time. Then copies of both as they are
+    // ("a2", "b2"), to merge the other way round.
+    void divergedCopies(QString& anna, std::array<qint64, 3>& records) {
+        w->machine(u"a"_s);
+        anna = w->account(u"a"_s);
+        const QString names[] = {u"mail-one"_s, u"bank-two"_s, u"tie-three"_s};
+        for (int i = 0; i < 3; ++i) {
+            records[i] = w->addRecord(u"a"_s, anna, names[i]);
+        }
+        QVERIFY(writeJournalEntry(w->machines.at(u"a"_s).db(), anna, u"01/02/2026"_s,
+                                  storedJournalValue(u"first text"_s), QDate(2026, 2, 1))
+                    .ok());
+        w->copyOf(u"b"_s, u"a"_s);
+        w->addRecord(u"a"_s, anna, u"alpha-new"_s);
+        w->addPicture(u"a"_s, anna, QByteArray("picture ").repeated(kPictureRepeats));
+        QVERIFY(writeJournalEntry(w->machines.at(u"a"_s).db(), anna, u"01/02/2026"_s,
+                                  storedJournalValue(u"second text"_s), QDate(2026, 2, 1))
+                    .ok());
+        const qint64 times[3][2] = {{3000, 2000}, {2000, 3000}, {5000, 5000}};
+        for (int i = 0; i < 3; ++i) {
+            w->editRecord(u"a"_s, anna, records[i], names[i], names[i] + u"-A"_s);
+            w->editRecord(u"b"_s, anna, records[i], names[i], names[i] + u"-B"_s);
+            w->setModified(u"a"_s, u"Logins"_s, records[i], times[i][0]);
+            w->setModified(u"b"_s, u"Logins"_s, records[i], times[i][1]);
+        }
+        w->copyOf(u"a2"_s, u"a"_s);
+        w->copyOf(u"b2"_s, u"b"_s);
+    }
+
 private Q_SLOTS:
     void init() { w = std::make_unique<test::MergeWorld>(); }
     void cleanup() { w.reset(); }
 
     void laterWritesWinTiesAgreeAndMergingAgainChangesNothing() {
-        w->machine(u"a"_s);
-        const QString anna = w->account(u"a"_s);
-        const qint64 r1 = w->addRecord(u"a"_s, anna, u"mail-one"_s);
-        const qint64 r2 = w->addRecord(u"a"_s, anna, u"bank-two"_s);
-        const qint64 r3 = w->addRecord(u"a"_s, anna, u"tie-three"_s);
-        QVERIFY(writeJournalEntry(w->machines.at(u"a"_s).db(), anna, u"01/02/2026"_s,
-                                  storedJournalValue(u"first text"_s), QDate(2026, 2, 1))
-                    .ok());
-        w->copyOf(u"b"_s, u"a"_s);
-        // A adds a record and a picture and changes the day's entry; both sides change r1, r2
-        // and r3, at times set by hand: r1 later in A, r2 later in B, r3 at the same time.
-        w->addRecord(u"a"_s, anna, u"alpha-new"_s);
-        const QByteArray picture = QByteArray("picture ").repeated(300000);
-        w->addPicture(u"a"_s, anna, picture);
-        QVERIFY(writeJournalEntry(w->machines.at(u"a"_s).db(), anna, u"01/02/2026"_s,
-                                  storedJournalValue(u"second text"_s), QDate(2026, 2, 1))
-                    .ok());
-        const std::tuple<qint64, QString, qint64, qint64> changes[] = {
-            {r1, u"mail-one"_s, 3000, 2000},
-            {r2, u"bank-two"_s, 2000, 3000},
-            {r3, u"tie-three"_s, 5000, 5000}};
-        for (const auto& [counter, name, atA, atB] : changes) {
-            w->editRecord(u"a"_s, anna, counter, name, name + u"-A"_s);
-            w->editRecord(u"b"_s, anna, counter, name, name + u"-B"_s);
-            w->setModified(u"a"_s, u"Logins"_s, counter, atA);
-            w->setModified(u"b"_s, u"Logins"_s, counter, atB);
+        QString anna;
+        std::array<qint64, 3> records{};
+        divergedCopies(anna, records);
+        if (QTest::currentTestFailed()) {
+            return;
         }
-        // Copies of both as they are now, to merge the other way round.
-        w->copyOf(u"a2"_s, u"a"_s);
-        w->copyOf(u"b2"_s, u"b"_s);
+        const auto [r1, r2, r3] = records;
         const QStringList before = w->digest(u"b"_s);
 
         const MergeOutcome planned = w->merge(u"b"_s, u"a"_s, false);
@@ -124,7 +134,8 @@ private Q_SLOTS:
         QCOMPARE(historyPasswords(b, anna, r1), QStringList({u"mail-one-B"_s, u"pw"_s}));
         QCOMPARE(historyPasswords(b, anna, r2), QStringList({u"bank-two-A"_s, u"pw"_s}));
         QCOMPARE(historyPasswords(b, anna, r3), QStringList({u"pw"_s, tieLoser}));
-        QCOMPARE(w->countOf(u"b"_s, u"SELECT length(Image) FROM Images"_s), picture.size());
+        QCOMPARE(w->countOf(u"b"_s, u"SELECT length(Image) FROM Images"_s),
+                 qint64(8) * kPictureRepeats);
         // Merging again changes nothing; merging the other way leaves both the same.
         const QStringList merged1 = w->digest(u"b"_s);
         const MergeOutcome again = w->merge(u"b"_s, u"a"_s);
