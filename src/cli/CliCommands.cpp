@@ -181,6 +181,8 @@ int runCommand(const CliOptions& options, DatabaseAccess& database, const Accoun
             return importCsv(database, account, options.argument, backupsFolderIn(dataFolder));
         case Command::ExportCsv:
             return exportCsv(database, account, options.argument);
+        case Command::Merge:
+            return mergeFile(database, account, options.argument, dataFolder, options.dryRun);
         case Command::Add:
             return addRecord(database, account, options, history);
         case Command::Edit:

@@ -43,10 +43,12 @@ struct Parser {
         {QStringLiteral("c"), QStringLiteral("category")}, QString(), QStringLiteral("CATEGORY")};
     QCommandLineOption notes{QStringLiteral("notes"), QString(), QStringLiteral("TEXT")};
     QCommandLineOption askPassword{{QStringLiteral("p"), QStringLiteral("password-prompt")}};
+    QCommandLineOption dryRun{QStringLiteral("dry-run")};
 
     Parser() {
         parser.addOptions({help, version, readStdin, dataFolder, from, to, format, showProtected,
-                           attributes, json, title, userName, category, notes, askPassword});
+                           attributes, json, title, userName, category, notes, askPassword,
+                           dryRun});
     }
 };
 
@@ -131,6 +133,11 @@ bool readCommand(const QStringList& words, CliOptions& options, QString& error) 
         options.command = Command::JournalAdd;
         return takeDay(words.at(1), options.day, error);
     }
+    if (name == QStringLiteral("merge") && extra == 1) {
+        options.command = Command::Merge;
+        options.argument = words.at(1);
+        return true;
+    }
     if ((name == QStringLiteral("import-csv") || name == QStringLiteral("export-csv")) &&
         extra == 1) {
         options.command =
@@ -189,6 +196,11 @@ bool checkCommandOptions(const Parser& p, CliOptions& options, QString& error) {
         error = QStringLiteral("-s and -a go only with show.");
         return false;
     }
+    options.dryRun = parser.isSet(p.dryRun);
+    if (options.dryRun && options.command != Command::Merge) {
+        error = QStringLiteral("--dry-run goes only with merge.");
+        return false;
+    }
     if (options.command == Command::Show) {
         options.showProtected = parser.isSet(p.showProtected);
         return readAttributes(parser.values(p.attributes), options, error);
@@ -207,7 +219,8 @@ bool checkCommandOptions(const Parser& p, CliOptions& options, QString& error) {
 
 bool writesData(Command command) {
     return command == Command::ImportCsv || command == Command::Add || command == Command::Edit ||
-           command == Command::Remove || command == Command::JournalAdd;
+           command == Command::Remove || command == Command::JournalAdd ||
+           command == Command::Merge;
 }
 
 std::optional<QDate> parseDay(const QString& text, QDate today) {
@@ -277,6 +290,10 @@ QString usageText() {
         "  import-csv FILE                       add the records of a CSV file (KeePassXC,\n"
         "                                        Bitwarden, Firefox, Chrome or other columns)\n"
         "  export-csv FILE                       write your records as KeePassXC's CSV (0600)\n"
+        "  merge FILE [--dry-run]                merge another Keystead database (another\n"
+        "                                        machine's Data.mdb, a data.ksd export) into\n"
+        "                                        this one, every account in it; print what\n"
+        "                                        changed\n"
         "\n"
         "Options:\n"
         "  --stdin                  read the login name and password as the first two lines\n"
@@ -292,6 +309,7 @@ QString usageText() {
         "  -p, --password-prompt    add, edit: ask for the record's password (twice, hidden);\n"
         "                           with --stdin it is the line after the login's two\n"
         "  --json                   ls, show, journal: print JSON\n"
+        "  --dry-run                merge: print what the merge would change, change nothing\n"
         "  -h, --help               print this text\n"
         "  --version                print the version\n"
         "\n"

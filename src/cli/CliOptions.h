@@ -30,6 +30,7 @@ enum class Command {
     Edit,
     Remove,
     JournalAdd,
+    Merge,
 };
 
 // What `add` and `edit` set; a value not given is left as it is (empty for `add`).
@@ -51,6 +52,7 @@ enum class RecordAttribute { Title, UserName, Password, Description, Notes, Cate
 struct CliOptions {
     Command command = Command::Help;
     QString argument;  // the category of `ls`, the short name of `show`, the file of a CSV command
+                       // or of `merge`
     QDate day;         // `journal`
     QDate from;        // `journal-export`
     QDate to;
@@ -61,6 +63,7 @@ struct CliOptions {
     QList<RecordAttribute> attributes;  // `show` prints only these values, in this order
     bool json = false;                  // `ls`, `show`, `journal` print JSON
     RecordChanges changes;              // `add`, `edit`
+    bool dryRun = false;                // `merge`: only tell what would change
 };
 
 // Reads the arguments (without the program's name); nullopt with `error` set when they are

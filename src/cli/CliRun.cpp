@@ -99,7 +99,7 @@ int run(const QStringList& arguments) {
     // A command that writes holds the window program's lock for its whole run, so that the two
     // never write at once; the window program holding it refuses the command.
     DataFolderLock lock(folder);
-    const bool writes = writesData(options->command);
+    const bool writes = writesData(options->command) && !options->dryRun;
     if (writes && lock.tryLock(0) == DataFolderLock::Outcome::HeldByAnother) {
         tell(QStringLiteral("%1 is running on the data folder %2. Quit it first, then try again.")
                  .arg(appTitle, folder));

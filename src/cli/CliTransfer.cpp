@@ -4,10 +4,14 @@
 #include <QFileInfo>
 
 #include "cli/CliOptions.h"
+#include "cli/CliRecords.h"
 #include "cli/ConsoleIo.h"
 #include "cli/OutputText.h"
 #include "core/DatabaseTexts.h"
+#include "core/ProgramState.h"
 #include "interchange/CsvReader.h"
+#include "storage/Backups.h"
+#include "sync/DatabaseMerge.h"
 #include "vault/InterchangeTexts.h"
 #include "vault/RecordInterchange.h"
 
@@ -84,6 +88,42 @@ int exportCsv(DatabaseAccess& database, const Account& account, const QString& f
         return kError;
     }
     out() << exportDoneText(outcome.records, printable(file)) << '\n';
+    out().flush();
+    return kDone;
+}
+
+int mergeFile(DatabaseAccess& database, const Account& account, const QString& file,
+              const QString& dataFolder, bool dryRun) {
+    MergeRequest request;
+    request.source = QFileInfo(file).absoluteFilePath();
+    request.dataFolder = dataFolder;
+    if (account.isProtected()) {
+        request.keys.append(account);
+    }
+    request.backupsFolder = backupsFolderIn(dataFolder);
+    request.made = QDateTime::currentDateTime();
+    const MergeOutcome outcome =
+        dryRun ? planDatabaseMerge(database, request) : mergeDatabase(database, request);
+    if (outcome.fileRefused) {
+        tell(mergeRefusedText(ProgramState().AppTitle, printable(file), outcome.status.detail));
+        return kRefused;
+    }
+    if (!outcome.ok()) {
+        return databaseFailed(outcome.status);
+    }
+    const bool changes = outcome.report.writesAnything();
+    if (changes) {
+        out() << (dryRun ? QStringLiteral("A merge of %1 would change:")
+                         : QStringLiteral("Merged %1:"))
+                     .arg(printable(file))
+              << '\n';
+    }
+    for (const QString& line : mergeReportLines(outcome.report)) {
+        out() << printable(line) << '\n';
+    }
+    if (!outcome.backupPath.isEmpty()) {
+        out() << "The database as it was is kept in " << printable(outcome.backupPath) << ".\n";
+    }
     out().flush();
     return kDone;
 }

@@ -18,4 +18,10 @@ int importCsv(DatabaseAccess& database, const Account& account, const QString& f
 // only.
 int exportCsv(DatabaseAccess& database, const Account& account, const QString& file);
 
+// merge: the database `file` merged into the data folder's, every account of it, without a
+// question (a checked copy of the database kept in the data folder's Backups folder first);
+// with `dryRun` nothing is written. What changed (or would change) goes to standard output.
+int mergeFile(DatabaseAccess& database, const Account& account, const QString& file,
+              const QString& dataFolder, bool dryRun);
+
 }  // namespace ks::cli

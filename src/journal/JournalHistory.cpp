@@ -100,13 +100,13 @@ Result<QList<JournalVersion>> ListJournalHistory(DatabaseAccess& database, const
     if (!connection.ok()) {
         return connection.status();
     }
-    // The history of the entry a load shows (the first row of the owner and day), through the
-    // entry's index: the owner's index would walk every kept text of the owner.
+    // Every kept text of the owner's day, through the index of owner and day: the entry's own
+    // versions, and those of an entry of the same day made on another machine that lost to it
+    // in a merge (kept under their own identity, which a protected account's text is bound to).
     Statement query = connection->prepare(QStringLiteral(
         "SELECT h.Id, h.Modified, h.Replaced, h.Journal, h.Uuid FROM JournalsHistory h INDEXED "
-        "BY JournalsHistoryByEntry WHERE "
-        "h.Uuid = (SELECT Uuid FROM Journals WHERE UserName = ?1 AND Date = ?2 ORDER BY Id "
-        "LIMIT 1) AND h.UserName = ?1 ORDER BY h.Replaced DESC, h.Id DESC"));
+        "BY JournalsHistoryByOwner WHERE h.UserName = ?1 AND h.Date = ?2 ORDER BY h.Replaced "
+        "DESC, h.Id DESC"));
     query.bind(1, account.owner).bind(2, dateText);
     QList<JournalVersion> versions;
     while (query.next()) {

@@ -45,6 +45,10 @@ QString importStagingPath(const QString& dataFolder) {
     return dataFolder + QStringLiteral("Import.part");
 }
 
+QString mergeStagingPath(const QString& dataFolder) {
+    return dataFolder + QStringLiteral("Merge.part");
+}
+
 void notePartialExport(const QString& dataFolder, const QString& partialFile) {
     AtomicFile note(exportNotePath(dataFolder));
     if (note.open() && note.write(partialFile.toUtf8())) {
@@ -61,6 +65,7 @@ void removeStaleWorkFiles(const QString& dataFolder) {
         return;
     }
     copying::removeWithCompanions(importStagingPath(dataFolder));
+    copying::removeWithCompanions(mergeStagingPath(dataFolder));
     const QStringList hidden =
         QDir(dataFolder).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
     for (const QString& name : hidden) {
