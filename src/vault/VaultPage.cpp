@@ -247,16 +247,7 @@ void VaultPage::clearDetails() {
 
 void VaultPage::ListRecords(const QString& category) {
     clearDetails();
-    // The longest a key in the search box waits for the texts a search looks in (those of a
-    // large protected account take a while to open): the lines found in what is read by then are
-    // shown, and the search is made again when the rest is read.
-    constexpr int kSearchWaitMs = 40;
-    const Result<ListedRecords> lines = records_.ListRecordLines(
-        services_.state.CurrentAccount, category, txtSearch_->text(), kSearchWaitMs);
-    searchUnfinished_ = lines.ok() && lines.value().searchUnfinished;
-    if (searchUnfinished_) {
-        startSearchAhead(true);
-    }
+    const Result<ListedRecords> lines = searchedLines(category);
     if (!lines.ok()) {
         lines_->setLines({});
         reportDatabaseFailure(services_, QStringLiteral("The records could not be listed."),

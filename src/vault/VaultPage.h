@@ -110,8 +110,10 @@ private:
     // the window is idle.
     void startSearchAhead(bool soon);
     void readSearchAhead();
-    // A search that listed what it had read by the time a key may wait is made again once the
-    // rest is read, the selected record staying selected.
+    // The lines of `category` narrowed by the search box, the search waiting only so long for
+    // what it looks in; a search that listed what it had read by then is made again once the
+    // rest is read (searchReadThrough), the selected record staying selected.
+    Result<ListedRecords> searchedLines(const QString& category);
     void searchReadThrough();
     // A protected account's listed values not shown yet open a small step now and then while
     // the window is idle, once the search's texts are read, so that a filter or a scroll finds

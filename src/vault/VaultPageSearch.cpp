@@ -71,6 +71,20 @@ void VaultPage::readSearchAhead() {
     }
 }
 
+Result<ListedRecords> VaultPage::searchedLines(const QString& category) {
+    // The longest a key in the search box waits for the texts a search looks in (those of a
+    // large protected account take a while to open): the lines found in what is read by then are
+    // shown, and the search is made again when the rest is read.
+    constexpr int kSearchWaitMs = 40;
+    Result<ListedRecords> lines = records_.ListRecordLines(services_.state.CurrentAccount, category,
+                                                           txtSearch_->text(), kSearchWaitMs);
+    searchUnfinished_ = lines.ok() && lines.value().searchUnfinished;
+    if (searchUnfinished_) {
+        startSearchAhead(true);
+    }
+    return lines;
+}
+
 void VaultPage::searchReadThrough() {
     const std::optional<qint64> selected = selectedCounter();
     ListRecords(cmbCategories_->currentText());
