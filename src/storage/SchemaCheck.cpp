@@ -127,9 +127,14 @@ SchemaFacts factsOf(Connection& connection, const QStringList& tables) {
                 return r.type == QLatin1String("table") && lower(r.name) == lower(table);
             });
         if (present) {
-            if (Result<QList<ColumnFacts>> columns = columnsOf(connection, table); columns.ok()) {
-                facts.columns.insert(lower(table), columns.value());
+            // A table whose columns the engine cannot tell now (another connection writing, say)
+            // is the engine's failure, not a sign of a foreign file.
+            Result<QList<ColumnFacts>> columns = columnsOf(connection, table);
+            if (!columns.ok()) {
+                facts.status = columns.status();
+                return facts;
             }
+            facts.columns.insert(lower(table), columns.value());
         }
     }
     return facts;
