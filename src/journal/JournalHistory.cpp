@@ -49,51 +49,6 @@ DbStatus keepReplacedEntry(Connection& connection, qint64 id, const QString& own
     return trimVersions(connection, HistoryOf::Journal, uuid, keeping.versionsKept);
 }
 
-DbStatus sealJournalHistory(Connection& connection, const AccountConversion& conversion) {
-    // The keys first, then row by row: never a write under a running scan of the table.
-    Statement rows = connection.prepare(
-        QStringLiteral("SELECT Id FROM JournalsHistory WHERE UserName = ?1 ORDER BY Id"));
-    rows.bind(1, conversion.from.owner);
-    QList<qint64> ids;
-    while (rows.next()) {
-        ids.append(rows.integer(0));
-    }
-    if (!rows.status().ok()) {
-        return rows.status();
-    }
-    Statement row = connection.prepare(
-        QStringLiteral("SELECT Journal, Uuid FROM JournalsHistory WHERE Id = ?1"));
-    Statement update =
-        connection.prepare(QStringLiteral("UPDATE JournalsHistory SET Journal = ?1 WHERE Id = ?2"));
-    for (const qint64 id : ids) {
-        row.reset();
-        row.bind(1, id);
-        if (!row.next()) {
-            if (!row.status().ok()) {
-                return row.status();
-            }
-            continue;
-        }
-        const QByteArray uuid = row.blob(1);
-        const QString text =
-            shownJournalText(conversion.from, uuid, row.text(0)).value_or(QString());
-        const std::optional<QString> sealed =
-            storedValue(conversion.to, columns::kJournalText, uuid, text);
-        if (!sealed) {
-            return {DbCode::Failed, QStringLiteral("a kept entry could not be sealed")};
-        }
-        update.reset();
-        update.bind(1, *sealed).bind(2, id);
-        if (DbStatus status = update.run(); !status.ok()) {
-            return status;
-        }
-        if (conversion.rowDone && !conversion.rowDone()) {
-            return {DbCode::Cancelled, {}};
-        }
-    }
-    return {};
-}
-
 Result<QList<JournalVersion>> ListJournalHistory(DatabaseAccess& database, const Account& account,
                                                  const QString& dateText) {
     Result<Connection> connection = database.open();

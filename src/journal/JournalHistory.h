@@ -27,11 +27,6 @@ struct JournalKeeping {
 DbStatus keepReplacedEntry(Connection& connection, qint64 id, const QString& owner,
                            const QByteArray& uuid, qint64 now, const JournalKeeping& keeping);
 
-struct AccountConversion;
-// Turns every kept text of the entries of `conversion.from` into the sealed form of
-// `conversion.to`, each bound to its entry's identity as the live text is; the times stay.
-DbStatus sealJournalHistory(Connection& connection, const AccountConversion& conversion);
-
 struct JournalVersion {
     qint64 id = 0;
     qint64 modified = 0;  // when this text was written (UTC ms; 0 when unknown)
