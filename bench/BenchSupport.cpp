@@ -87,6 +87,18 @@ void ratioVerdict(const char* what, double ms, double baselineMs, const RatioGoa
                 okOrOver(ratioOk(ms, baselineMs, goal)));
 }
 
+QString ownerOf(int user) {
+    return EncryptField(QStringLiteral("user number %1").arg(user));
+}
+
+QStringList ownersOf(int users) {
+    QStringList owners;
+    for (int user = 0; user < users; ++user) {
+        owners.append(ownerOf(user));
+    }
+    return owners;
+}
+
 void insertInterleavedRecords(Connection& connection, const QStringList& owners,
                               int recordsPerUser) {
     static const char* const categories[] = {"Banking",  "Email", "Internet",

@@ -52,6 +52,11 @@ std::string ratioGoalText(const RatioGoal& goal);
 void ratioVerdict(const char* what, double ms, double baselineMs, const RatioGoal& goal);
 const char* okOrOver(bool ok);
 
+// The stored owner value of the benchmarks' user number `user`, and those of users 0 to
+// `users` - 1.
+QString ownerOf(int user);
+QStringList ownersOf(int users);
+
 // Adds `recordsPerUser` records of realistic length for each owner, the owners' rows
 // interleaved as they would be added over time, filed in turn under six categories; on the
 // caller's connection (inside its transaction). The short names are "site U-I".

@@ -19,18 +19,11 @@ constexpr int kRecordsPerUser = 2000;
 constexpr int kVersions = 100;
 constexpr double kListingGoalMs = 50.0;
 
-QString ownerOf(int user) {
-    return EncryptField(QStringLiteral("user number %1").arg(user));
-}
-
 // The records, users interleaved, then 100 versions of each record of user 0; one transaction.
 void fill(DatabaseAccess& database) {
     Result<Connection> connection = database.open();
     Transaction transaction = connection->begin();
-    QStringList owners;
-    for (int user = 0; user < kUsers; ++user) {
-        owners.append(ownerOf(user));
-    }
+    const QStringList owners = bench::ownersOf(kUsers);
     bench::insertInterleavedRecords(connection.value(), owners, kRecordsPerUser);
     Statement versions = connection->prepare(QStringLiteral(
         "INSERT INTO LoginsHistory (Uuid, KeyUserName, ShortName, UserName, Password, "
@@ -64,7 +57,7 @@ struct Figures {
 // the full one) and listings of its history.
 Figures measure(DatabaseAccess& database, const HistorySettings& settings) {
     database.open();  // the file's raw key is derived once, before any timing
-    const Account owner(ownerOf(0));
+    const Account owner(bench::ownerOf(0));
     RecordStore store(database, &settings);
     const QList<RecordLine> lines = store.ListRecords(owner, QStringLiteral("All Records")).value();
     const qint64 counter = lines.isEmpty() ? store.CreateRecord(owner, savedValues(0)).counter

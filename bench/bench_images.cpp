@@ -27,10 +27,6 @@ constexpr int kPicturesPerUser = 50;
 constexpr qsizetype kPictureBytes = 5 * 1024 * 1024;
 constexpr qsizetype kLargeBytes = 20 * 1024 * 1024;
 
-QString ownerOf(int user) {
-    return EncryptField(QStringLiteral("user%1").arg(user));
-}
-
 QByteArray noise(qsizetype size) {
     QByteArray bytes(size, Qt::Uninitialized);
     QRandomGenerator generator(42);
@@ -49,7 +45,7 @@ void fill(DatabaseAccess& database) {
         for (int user = 0; user < kUsers; ++user) {
             insert.reset();
             insert.bind(1, QStringLiteral("photo %1.jpg").arg(n)).bindBlob(2, picture);
-            insert.bind(3, ownerOf(user));
+            insert.bind(3, bench::ownerOf(user));
             insert.run();
         }
     }
@@ -86,7 +82,7 @@ int main(int argc, char** argv) {
     std::printf("filled %d pictures of %lld bytes in %.1f s\n", kUsers * kPicturesPerUser,
                 static_cast<long long>(kPictureBytes), filling.elapsed() / 1000.0);
 
-    const QString owner = ownerOf(3);
+    const QString owner = bench::ownerOf(3);
     const double listEmpty = bench::medianMs(21, [&] { ListImages(empty, owner); });
     const double listFull = bench::medianMs(21, [&] { ListImages(full, owner); });
     bench::printFigure("ListImages, empty database (baseline)", listEmpty);

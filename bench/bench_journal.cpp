@@ -24,10 +24,6 @@ const QDate kFirstDay = kToday.addYears(-10);
 const QDate kGapStart(2022, 1, 1);
 const QDate kGapEnd(2023, 12, 31);
 
-QString ownerOf(int user) {
-    return EncryptField(QStringLiteral("user%1").arg(user));
-}
-
 // Ten years of entries of a few hundred characters for every user, in one transaction.
 void fill(DatabaseAccess& database) {
     QStringList stored;
@@ -42,7 +38,7 @@ void fill(DatabaseAccess& database) {
         QStringLiteral("INSERT INTO Journals (UserName, Date, Journal, DateCreated, "
                        "LastModified) VALUES (?1, ?2, ?3, ?2, ?2)"));
     for (int user = 0; user < kUsers; ++user) {
-        const QString owner = ownerOf(user);
+        const QString owner = bench::ownerOf(user);
         for (QDate day = kFirstDay; day <= kToday; day = day.addDays(1)) {
             if (user == 0 && day >= kGapStart && day <= kGapEnd) {
                 continue;
@@ -89,7 +85,7 @@ int main(int argc, char** argv) {
     DatabaseAccess full(fullFolder.databasePath(), PassPhrase());
     fill(full);
 
-    const QString owner = ownerOf(0);
+    const QString owner = bench::ownerOf(0);
     const QString day = journalDateText(QDate(2025, 6, 15));
     empty.open();
     full.open();  // each file's key is derived once
@@ -122,7 +118,7 @@ int main(int argc, char** argv) {
     const double marksEmpty = marks(empty);
     const double marksFull = marks(full);
 
-    const QString other = ownerOf(1);
+    const QString other = bench::ownerOf(1);
     int next = 0;
     const QString text = QStringLiteral("A new entry for a day far in the future.");
     const double saveEmpty = bench::medianMs(31, [&] {

@@ -21,19 +21,12 @@ namespace {
 constexpr int kUsers = 10;
 constexpr int kRecordsPerUser = 2000;
 
-QString ownerOf(int user) {
-    return EncryptField(QStringLiteral("user number %1").arg(user));
-}
-
 // Fills the database in one transaction, rows of the users interleaved as they would be
 // added over time.
 void fill(DatabaseAccess& database) {
     Result<Connection> connection = database.open();
     Transaction transaction = connection->begin();
-    QStringList owners;
-    for (int user = 0; user < kUsers; ++user) {
-        owners.append(ownerOf(user));
-    }
+    const QStringList owners = bench::ownersOf(kUsers);
     bench::insertInterleavedRecords(connection.value(), owners, kRecordsPerUser);
     transaction.commit();
 }
@@ -63,7 +56,8 @@ Account protectedUser() {
     SecretBytes key(kKeyBytes);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(key.data()),
                                           kKeyBytes / sizeof(quint32));
-    return Account(ownerOf(kProtectedUser), std::make_shared<const SecretBytes>(std::move(key)));
+    return Account(bench::ownerOf(kProtectedUser),
+                   std::make_shared<const SecretBytes>(std::move(key)));
 }
 
 // Converts the protected user's records to the sealed form, in one transaction.
@@ -75,7 +69,7 @@ void seal(DatabaseAccess& database, const Account& sealed) {
     }
 }
 
-Figures measure(DatabaseAccess& database, const Account& owner = Account(ownerOf(3))) {
+Figures measure(DatabaseAccess& database, const Account& owner = Account(bench::ownerOf(3))) {
     Figures figures;
     database.open();  // the file's raw key is derived once, before any timing
     RecordStore store(database);
