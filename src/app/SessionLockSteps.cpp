@@ -154,8 +154,14 @@ void Program::endSession() {
     // The account's data key leaves memory with the session.
     state_.CurrentAccount = Account();
     scrubFreedMemory();
-    // Once more after what the windows release on their next turn of the event loop.
-    QTimer::singleShot(0, this, [] { scrubFreedMemory(); });
+    // Once more on the event loop's next turn, after deleting what the closed windows gave to
+    // be deleted later (from the loop itself, where no window's code is under way): a block freed
+    // after the wiping could sit in the heap's per-thread cache, which freeing does not
+    // overwrite.
+    QTimer::singleShot(0, this, [] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        scrubFreedMemory();
+    });
 }
 
 }  // namespace ks

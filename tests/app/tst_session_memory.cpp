@@ -72,14 +72,31 @@ private:
     QProcess process_;
 };
 
-// The process's writable and anonymous memory, read through /proc.
-QByteArray memoryOf(qint64 pid) {
+// The process's writable and anonymous memory, read through /proc, with where each part of it
+// comes from (a line of the maps file).
+struct Memory {
+    QByteArray bytes;
+    QList<std::pair<qsizetype, QByteArray>> regions;  // where each mapping begins in `bytes`
+
+    // The mapping that holds `at`, and how far into it `at` is.
+    QString whereIs(qsizetype at) const {
+        for (qsizetype i = regions.size() - 1; i >= 0; --i) {
+            if (regions.at(i).first <= at) {
+                return u"%1 +0x%2"_s.arg(QString::fromLatin1(regions.at(i).second))
+                    .arg(at - regions.at(i).first, 0, 16);
+            }
+        }
+        return {};
+    }
+};
+
+Memory memoryOf(qint64 pid) {
     QFile maps(u"/proc/%1/maps"_s.arg(pid));
     QFile mem(u"/proc/%1/mem"_s.arg(pid));
     if (!maps.open(QIODevice::ReadOnly) || !mem.open(QIODevice::ReadOnly)) {
         return {};
     }
-    QByteArray all;
+    Memory memory;
     for (const QByteArray& line : maps.readAll().split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 5 || !fields.at(1).startsWith("rw") ||
@@ -90,15 +107,27 @@ QByteArray memoryOf(qint64 pid) {
         const qint64 from = range.at(0).toLongLong(nullptr, 16);
         const qint64 to = range.at(1).toLongLong(nullptr, 16);
         if (mem.seek(from)) {
-            all += mem.read(to - from);
+            memory.regions.append({memory.bytes.size(), line.simplified()});
+            memory.bytes += mem.read(to - from);
         }
     }
-    return all;
+    return memory;
 }
 
-// How many copies of `text` the memory holds, in each encoding.
-QString copiesIn(const QByteArray& memory, const QString& text) {
-    const auto count = [&memory](const QByteArray& bytes) { return memory.count(bytes); };
+// How many copies of `text` the memory holds, in each encoding, and where the first of each
+// lies with the 32 bytes before it (a heap block's header, a freed block's links).
+QString copiesIn(const Memory& memory, const QString& text) {
+    QStringList places;
+    const auto count = [&memory, &places](const QByteArray& bytes) {
+        const qsizetype found = memory.bytes.count(bytes);
+        if (const qsizetype at = memory.bytes.indexOf(bytes); at >= 0) {
+            const qsizetype from = std::max<qsizetype>(0, at - 32);
+            places << u"  at %1 after %2"_s.arg(
+                memory.whereIs(at),
+                QString::fromLatin1(memory.bytes.mid(from, at - from).toHex(' ')));
+        }
+        return found;
+    };
     const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     const qsizetype utf8 = count(text.toUtf8());
     const qsizetype latin1 = count(text.toLatin1());
@@ -106,13 +135,17 @@ QString copiesIn(const QByteArray& memory, const QString& text) {
     if (utf8 + latin1 + wide == 0) {
         return {};
     }
-    return u"%1: %2 UTF-8, %3 UTF-16, %4 Latin-1"_s.arg(text).arg(utf8).arg(wide).arg(latin1);
+    return u"%1: %2 UTF-8, %3 UTF-16, %4 Latin-1\n%5"_s.arg(text)
+        .arg(utf8)
+        .arg(wide)
+        .arg(latin1)
+        .arg(places.join(u'\n'));
 }
 
 // The secrets of `secrets` the memory holds, with their copies; empty when none.
 QStringList secretsIn(qint64 pid, const QStringList& secrets) {
-    const QByteArray memory = memoryOf(pid);
-    if (memory.isEmpty()) {
+    const Memory memory = memoryOf(pid);
+    if (memory.bytes.isEmpty()) {
         return {u"the memory could not be read"_s};
     }
     QStringList found;
