@@ -3,11 +3,13 @@
 #include <malloc.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <string.h>
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace ks {
 
@@ -29,10 +31,30 @@ constexpr int kFreeTopKept = 16 * 1024 * 1024;
 constexpr std::size_t kCachedBlockStep = 16;
 constexpr std::size_t kLargestCachedBlock = 1024;
 constexpr int kCachedPerSize = 7;
+// The heap's settings that are read when a process starts, and the one that empties the
+// per-thread cache.
+constexpr char kTunablesVariable[] = "GLIBC_TUNABLES";
+constexpr char kNoHeapCache[] = "glibc.malloc.tcache_count=0";
+
+void restartWithoutHeapCache(char** argv) {
+    if (argv == nullptr || heapCacheOff()) {
+        return;
+    }
+    const char* tunables = std::getenv(kTunablesVariable);
+    std::string value = kNoHeapCache;
+    if (tunables != nullptr && *tunables != '\0') {
+        value = std::string(tunables) + ':' + value;
+    }
+    if (setenv(kTunablesVariable, value.c_str(), 1) == 0) {
+        execv("/proc/self/exe", argv);
+    }
+    // Not started again: the cache stays, and the end of a session wipes what it holds.
+}
 
 }  // namespace
 
-void guardProcessMemory() {
+void guardProcessMemory(char** argv) {
+    restartWithoutHeapCache(argv);
     const char* dumps = std::getenv(kCoreDumpsVariable);
     if (dumps == nullptr || std::strcmp(dumps, "1") != 0) {
         const rlimit none{0, 0};
@@ -42,6 +64,11 @@ void guardProcessMemory() {
     mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock);
     mallopt(M_TRIM_THRESHOLD, kFreeTopKept);
     mallopt(M_PERTURB, kFreedFill);
+}
+
+bool heapCacheOff() {
+    const char* tunables = std::getenv(kTunablesVariable);
+    return tunables != nullptr && std::strstr(tunables, kNoHeapCache) != nullptr;
 }
 
 bool coreDumpsOff() {

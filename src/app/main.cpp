@@ -11,7 +11,7 @@
 #include "core/Version.h"
 
 int main(int argc, char** argv) {
-    ks::guardProcessMemory();
+    ks::guardProcessMemory(argv);
     if (const std::optional<int> answered = ks::answerInformationRequest(argc, argv)) {
         return *answered;
     }

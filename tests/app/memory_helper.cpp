@@ -169,6 +169,8 @@ bool run(test::Session& session, const QStringList& command) {
         }
     } else if (verb == u"dumps"_s) {
         say(coreDumpsOff() ? u"off"_s : u"on"_s);
+    } else if (verb == u"heapcache"_s) {
+        say(heapCacheOff() ? u"off"_s : u"on"_s);
     } else {
         return false;
     }
@@ -179,7 +181,7 @@ bool run(test::Session& session, const QStringList& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    guardProcessMemory();
+    guardProcessMemory(argv);
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     test::Session session;

@@ -213,9 +213,11 @@ private Q_SLOTS:
         runSession(helper, kPhrase, u"lock"_s, true);
     }
 
+    // The heap's per-thread cache is off too: the program started itself again without it.
     void coreDumpsAreOffUnlessAskedFor() {
         Helper production(false);
         QCOMPARE(production.run({u"dumps"_s}), std::optional(QStringList{u"off"_s}));
+        QCOMPARE(production.run({u"heapcache"_s}), std::optional(QStringList{u"off"_s}));
         Helper debugging(true);
         QCOMPARE(debugging.run({u"dumps"_s}), std::optional(QStringList{u"on"_s}));
     }
