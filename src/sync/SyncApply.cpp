@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
 
 #include "storage/CopyHelpers.h"
 #include "storage/Schema.h"
@@ -16,6 +17,10 @@
 namespace ks::syncing {
 
 namespace {
+
+QString strayText() {
+    return QStringLiteral("not a file of the sync folder");
+}
 
 // What this database knows of one file of a device: applied, or skipped with the reason.
 struct FileRecord {
@@ -159,7 +164,11 @@ void noteSkipped(DatabaseAccess& database, const QString& deviceId, const QStrin
 DbStatus applyDevice(DatabaseAccess& database, const SyncRequest& request, const QString& deviceId,
                      SyncOutcome& outcome) {
     const QString folder = QDir(request.syncFolder).filePath(deviceId);
-    const QList<SyncFileName> files = deviceFiles(folder);
+    QStringList others;
+    const QList<SyncFileName> files = deviceFiles(folder, &others);
+    for (const QString& other : others) {
+        outcome.skipped << QStringLiteral("%1/%2: %3").arg(deviceId, other, strayText());
+    }
     Result<Connection> connection = database.open();
     if (!connection.ok()) {
         return connection.status();
@@ -177,10 +186,13 @@ DbStatus applyDevice(DatabaseAccess& database, const SyncRequest& request, const
     }
     order.append(files);
     FileApplier applier(database, request, deviceId);
+    QSet<QString> tried;  // a file is tried once a pass
     for (const SyncFileName& file : order) {
-        if (isApplied(file, records.value(), coveredBelow(files, records.value()))) {
+        if (isApplied(file, records.value(), coveredBelow(files, records.value())) ||
+            tried.contains(file.name)) {
             continue;
         }
+        tried.insert(file.name);
         DbStatus failure;
         const QString refusal = applier.apply(file, outcome.applied, failure);
         if (!failure.ok()) {
@@ -263,7 +275,8 @@ Result<QList<SyncMachine>> readMachines(DatabaseAccess& database, const QString&
         if (id == ownId || !isDeviceId(id) || !isRealFolder(QDir(syncFolder).filePath(id))) {
             continue;
         }
-        const QList<SyncFileName> files = deviceFiles(QDir(syncFolder).filePath(id));
+        QStringList others;
+        const QList<SyncFileName> files = deviceFiles(QDir(syncFolder).filePath(id), &others);
         Result<QHash<QString, FileRecord>> records = fileRecords(connection.value(), id);
         if (!records.ok()) {
             return records.status();
@@ -284,6 +297,9 @@ Result<QList<SyncMachine>> readMachines(DatabaseAccess& database, const QString&
                 machine.name = it->machineName;
                 machine.lastChange = QDateTime::fromMSecsSinceEpoch(it->made, Qt::UTC);
             }
+        }
+        for (const QString& other : others) {
+            machine.notes << QStringLiteral("%1: %2").arg(other, strayText());
         }
         machines.append(machine);
     }
