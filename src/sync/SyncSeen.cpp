@@ -58,17 +58,18 @@ DbStatus noteSeen(Connection& connection, const QList<SeenVersion>& versions) {
     return {};
 }
 
-// Whether the target holds a row of this identity in a version not in the folder yet.
+// Whether the target holds a row or a deletion of this identity in a version not in the folder
+// yet.
 QString unsentQuery() {
     QStringList terms;
     for (const VersionedTable& table : versionedTables()) {
-        if (table.kind == 0) {
-            terms << QStringLiteral(
-                         "EXISTS (SELECT 1 FROM %1 t WHERE t.Uuid = ?1 AND NOT EXISTS "
-                         "(SELECT 1 FROM SyncSeen s WHERE s.Uuid = t.Uuid AND "
-                         "s.Kind = 0 AND s.Modified = t.Modified))")
-                         .arg(table.name);
-        }
+        terms << QStringLiteral(
+                     "EXISTS (SELECT 1 FROM %1 t WHERE t.Uuid = ?1 AND NOT EXISTS "
+                     "(SELECT 1 FROM SyncSeen s WHERE s.Uuid = t.Uuid AND "
+                     "s.Kind = %2 AND s.Modified = t.%3))")
+                     .arg(table.name)
+                     .arg(table.kind)
+                     .arg(table.time);
     }
     return QStringLiteral("SELECT ") + terms.join(QStringLiteral(" OR "));
 }
@@ -79,7 +80,8 @@ Result<QSet<QByteArray>> unsentRows(Connection& target, Connection& file) {
         return versions.status();
     }
     // A deletion that comes in counts too: the version it removes here goes to history, and
-    // must go out with the deletion.
+    // must go out with the deletion; and a deletion made here that one from elsewhere replaces
+    // must go out again, with the versions it kept.
     Statement own = target.prepare(unsentQuery());
     QSet<QByteArray> unsent;
     for (const SeenVersion& version : versions.value()) {
