@@ -16,6 +16,7 @@ public:
 
     void compactBeforeExport() override;
     void beginBusy() override;
+    void beginBackgroundWork(const QString& status) override;
     void endBusy() override;
     void restartProgram() override;
     void accountChanged() override;

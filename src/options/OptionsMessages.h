@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "core/CommonTexts.h"  // passwordsDifferMessage()
 
@@ -126,6 +127,19 @@ inline QString importCompleteMessage(const QString& appTitle) {
 }
 inline QString restartFailedMessage(const QString& appTitle) {
     return appTitle + QStringLiteral(" could not be started again. Please start it yourself.");
+}
+
+inline QString mergeQuestion(const QString& file, const QStringList& lines) {
+    return QStringLiteral("You are about to merge the database %1 into the current one:\r\r%2\r\r")
+               .arg(file, lines.join(QStringLiteral("\r"))) +
+           importKeepsCopyText() + QStringLiteral("\r\rAre you sure?");
+}
+inline QString mergeFailedMessage() {
+    return QStringLiteral(
+        "The database could not be merged. The current database has been left as it was.");
+}
+inline QString mergeCompleteMessage(const QStringList& lines) {
+    return QStringLiteral("Database merge complete:\r\r") + lines.join(QStringLiteral("\r"));
 }
 
 // The names of the files export and import work with.

@@ -40,6 +40,10 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
             &OptionsPage::cmdExport_Click);
     connect(findChild<QPushButton*>(QStringLiteral("cmdImport")), &QPushButton::clicked, this,
             &OptionsPage::cmdImport_Click);
+    // Beside Import: another database merged into this one instead of replacing it.
+    auto* merge = makeButton(frame4, QStringLiteral("cmdMerge"), QStringLiteral("Merge..."));
+    frame4->findChild<QHBoxLayout*>()->insertWidget(1, merge);
+    connect(merge, &QPushButton::clicked, this, &OptionsPage::cmdMerge_Click);
 
     auto* left = new QVBoxLayout;
     left->addWidget(passwordFrame());
@@ -152,7 +156,10 @@ QGroupBox* OptionsPage::transferFrame(const QString& frame, const QString& capti
         new VolumeFolderChooser(services_.dialogs, services_.state.AppTitle, drive, folder, box);
     auto* layout = new QVBoxLayout(box);
     layout->addWidget(chooser, 1);
-    layout->addWidget(makeButton(box, command, commandCaption), 0, Qt::AlignRight);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(makeButton(box, command, commandCaption));
+    layout->addLayout(buttons);
     return box;
 }
 

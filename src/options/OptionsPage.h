@@ -4,6 +4,7 @@
 
 #include "options/DatabaseTransfer.h"
 #include "storage/SettingsFile.h"
+#include "sync/DatabaseMerge.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -42,6 +43,10 @@ public:
     void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpace_ = std::move(probe); }
     // Failures a test injects into the copies of export and import.
     void setCopyHooks(CopyHooks hooks) { copyHooks_ = std::move(hooks); }
+    // A failure a test injects into the merge's writing (see MergeRequest::failAfter).
+    void setMergeFailAfter(std::function<bool(int)> failAfter) {
+        mergeFailAfter_ = std::move(failAfter);
+    }
 
 Q_SIGNALS:
     // The on-exit options were saved.
@@ -65,11 +70,16 @@ private:
     bool importAllowed(const QString& folder, const QString& source);
     // Asks with what the staged file holds.
     bool importConfirmed(const QString& folder);
+    void cmdMerge_Click();
+    // Plans or writes a merge on a thread of its own, the status window up meanwhile.
+    MergeOutcome mergeBesideWindows(const MergeRequest& request, bool write, const QString& status);
+    bool mergeSucceeded(const MergeOutcome& outcome, const QString& file);
 
     Services& services_;
     OptionsHost& host_;
     FreeSpaceProbe freeSpace_ = systemFreeSpace();
     CopyHooks copyHooks_;
+    std::function<bool(int)> mergeFailAfter_;
     VolumeFolderChooser* exportChooser_ = nullptr;
     VolumeFolderChooser* importChooser_ = nullptr;
     QWidget* panel_;
