@@ -40,6 +40,16 @@ void ProgramMaintenance::accountChanged() {
     }
 }
 
+void ProgramMaintenance::rowsChanged() {
+    if (MainWindow* main = program_.mainWindow()) {
+        main->showChangesFromElsewhere();
+    }
+}
+
+void ProgramMaintenance::syncSettingsChanged() {
+    program_.syncSettingsChanged();
+}
+
 void ProgramMaintenance::endBusy() {
     program_.statusWindow().setBusy(false);
     program_.statusWindow().hide();

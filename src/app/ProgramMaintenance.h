@@ -20,6 +20,8 @@ public:
     void endBusy() override;
     void restartProgram() override;
     void accountChanged() override;
+    void rowsChanged() override;
+    void syncSettingsChanged() override;
 
 private:
     Program& program_;

@@ -58,6 +58,7 @@ void Program::QuitApplication() {
     if (main_) {
         main_->forgetCopiedSecrets();
     }
+    endSyncSession();
     CompactDatabase(false);
     closeAllWindows();
     removeWorkFolder(state_.TempFolder);

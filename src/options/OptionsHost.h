@@ -24,6 +24,11 @@ public:
     virtual void restartProgram() = 0;
     // The logged-in account was protected: the tabs read its rows again, now sealed.
     virtual void accountChanged() = 0;
+    // Rows of the database were changed from elsewhere (a merge): the shown lists are read again,
+    // keeping what the user is typing.
+    virtual void rowsChanged() = 0;
+    // The sync folder or this machine's name there was saved: the program follows them.
+    virtual void syncSettingsChanged() = 0;
 };
 
 }  // namespace ks

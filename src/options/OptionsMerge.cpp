@@ -88,7 +88,7 @@ void OptionsPage::cmdMerge_Click() {
     }
     rotateBackups(state.DataFolder);
     // The lists show the merged rows at once; text typed in the journal stays.
-    host_.accountChanged();
+    host_.rowsChanged();
     services_.dialogs.message(MessageIcon::Information, state.AppTitle,
                               mergeCompleteMessage(mergeReportLines(merged.report)));
 }

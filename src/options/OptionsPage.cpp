@@ -16,6 +16,7 @@
 #include "options/BackupsBox.h"
 #include "options/HistoryBox.h"
 #include "options/ProtectionBox.h"
+#include "options/SyncBox.h"
 #include "widgets/Captions.h"
 #include "widgets/Controls.h"
 #include "widgets/VolumeFolderChooser.h"
@@ -57,6 +58,8 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     auto* right = new QVBoxLayout;
     right->addLayout(transfer, 3);
     right->addWidget(new BackupsBox(services_, host_, this), 2);
+    sync_ = new SyncBox(services_, host_, this);
+    right->addWidget(sync_, 2);
     right->addWidget(lockFrame());
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
@@ -178,6 +181,10 @@ int OptionsPage::selectedOnExitPolicy() const {
         return 1;
     }
     return 2;
+}
+
+void OptionsPage::showSyncOutcome(const SyncOutcome& outcome) {
+    sync_->showOutcome(outcome);
 }
 
 void OptionsPage::clearPasswordBoxes() {

@@ -5,6 +5,7 @@
 #include "options/DatabaseTransfer.h"
 #include "storage/SettingsFile.h"
 #include "sync/DatabaseMerge.h"
+#include "sync/SyncFolder.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -15,6 +16,7 @@ class QLineEdit;
 namespace ks {
 
 class ProtectionBox;
+class SyncBox;
 
 class OptionsHost;
 class VolumeFolderChooser;
@@ -36,6 +38,8 @@ public:
     // Shows the lock settings in force.
     void selectLockSettings(const LockSettings& lock);
     LockSettings chosenLockSettings() const;
+    // A pass over the sync folder ended: the Options list shows what it found.
+    void showSyncOutcome(const SyncOutcome& outcome);
     // Empties the three change-password boxes.
     void clearPasswordBoxes();
 
@@ -92,6 +96,7 @@ private:
     QLineEdit* txtNewPassword_;
     QLineEdit* txtNewPassword2_;
     ProtectionBox* protection_ = nullptr;
+    SyncBox* sync_ = nullptr;
 };
 
 }  // namespace ks
