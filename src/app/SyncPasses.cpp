@@ -121,7 +121,8 @@ void SyncPasses::collectPass() {
 
 void SyncPasses::writeBeforeEnd() {
     writeTimer_.stop();
-    pending_ &= ~kWrite;
+    settleTimer_.stop();
+    pending_ = 0;  // nothing else starts once the pass under way is taken in
     collectPass();
     if (state_.Sync.folder.isEmpty() || !QFile::exists(databasePath_)) {
         return;

@@ -41,6 +41,8 @@ public:
     void writeBeforeEnd();
     // The session ended: nothing more until the next login.
     void sessionEnded();
+    // Waits for the pass under way, if any (before the database is compacted).
+    void finishPass() { collectPass(); }
     // Whether a pass is under way.
     bool running() const { return worker_.joinable(); }
 

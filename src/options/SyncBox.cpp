@@ -90,9 +90,13 @@ void SyncBox::showEvent(QShowEvent* event) {
 
 void SyncBox::refresh() {
     const SyncSettings& inForce = services_.state.Sync;
-    txtSyncFolder_->setText(QDir::toNativeSeparators(inForce.folder));
-    txtMachineName_->setText(inForce.machineName.isEmpty() ? QSysInfo::machineHostName()
-                                                           : inForce.machineName);
+    // What the user has typed and not saved stays while the settings in force stay the same.
+    if (!boxesFrom_ || *boxesFrom_ != inForce) {
+        txtSyncFolder_->setText(QDir::toNativeSeparators(inForce.folder));
+        txtMachineName_->setText(inForce.machineName.isEmpty() ? QSysInfo::machineHostName()
+                                                               : inForce.machineName);
+        boxesFrom_ = inForce;
+    }
     if (inForce.folder.isEmpty()) {
         listMachines({});
         lblSyncState_->clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <optional>
 
 #include "sync/SyncFolder.h"
 
@@ -43,6 +44,7 @@ private:
     QLineEdit* txtMachineName_;
     QTreeWidget* lstSyncMachines_;
     QLabel* lblSyncState_;
+    std::optional<SyncSettings> boxesFrom_;  // the settings the boxes were last filled from
 };
 
 }  // namespace ks

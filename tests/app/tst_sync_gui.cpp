@@ -174,6 +174,34 @@ private Q_SLOTS:
         laptopWrites();
         QCOMPARE(record(*laptop, shared)->fields.password, u"mine"_s);
     }
+
+    void aFolderInsideTheDataFolderIsRefusedAndNoSyncStopsThePasses() {
+        test::showTab(main(), 4);
+        const QString inside = session->env.dataFolder() + u"Backups"_s;
+        QVERIFY(QDir().mkpath(inside));
+        session->dialogs.folder(inside);
+        QVERIFY(test::press(main(), u"cmdSyncChoose"_s));
+        QVERIFY(test::press(main(), u"cmdSyncSave"_s));
+        QCOMPARE(session->dialogs.shown.size(), 1);
+        QCOMPARE(session->dialogs.shown[0].icon, MessageIcon::Exclamation);
+        QVERIFY(session->dialogs.shown[0].text.startsWith(
+            u"The sync folder cannot be inside the data folder"_s));
+        QCOMPARE(readSettings(session->env.dataFolder()).line7, syncFolder);
+        session->dialogs.clear();
+
+        QVERIFY(test::press(main(), u"cmdSyncNone"_s));
+        QVERIFY(test::press(main(), u"cmdSyncSave"_s));
+        QCOMPARE(readSettings(session->env.dataFolder()).line7, QString());
+        QVERIFY(RecordStore(*laptop)
+                    .CreateRecord(state().CurrentAccount,
+                                  {u"not synced"_s, u"user"_s, u"pw"_s, {}, {}, {}})
+                    .outcome == SaveOutcome::Saved);
+        laptopWrites();
+        QTest::qWait(500);
+        session->program->mainWindow()->readAccountAgain();
+        test::showTab(main(), 0);
+        QVERIFY(!listed().contains(u"not synced"_s));
+    }
 };
 
 QTEST_MAIN(SyncGuiTest)
