@@ -59,9 +59,14 @@ SyncBox::SyncBox(Services& services, OptionsHost& host, QWidget* parent)
         {QStringLiteral("Machine"), QStringLiteral("Last change"), QStringLiteral("State")});
     lstSyncMachines_->setUniformRowHeights(true);
     lstSyncMachines_->setTextElideMode(Qt::ElideMiddle);
-    lstSyncMachines_->header()->setStretchLastSection(true);
+    // The machine's name takes the room; time and state are as wide as they need.
+    lstSyncMachines_->header()->setStretchLastSection(false);
+    lstSyncMachines_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    lstSyncMachines_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    lstSyncMachines_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     lblSyncState_ = makeLabel(this, QStringLiteral("lblSyncState"), QString());
     lblSyncState_->setWordWrap(true);
+    lblSyncState_->hide();  // shown with a failure only, so that the tab keeps its height
     auto* save = makeButton(this, QStringLiteral("cmdSyncSave"), saveCaption());
     auto* grid = new QGridLayout(this);
     grid->addWidget(
@@ -100,6 +105,7 @@ void SyncBox::refresh() {
     if (inForce.folder.isEmpty()) {
         listMachines({});
         lblSyncState_->clear();
+        lblSyncState_->hide();
         return;
     }
     SyncRequest request;
@@ -118,6 +124,7 @@ void SyncBox::showOutcome(const SyncOutcome& outcome) {
                                ? QString()
                                : QStringLiteral("The last pass over the sync folder failed: %1")
                                      .arg(outcome.status.detail));
+    lblSyncState_->setVisible(!outcome.ok());
 }
 
 void SyncBox::listMachines(const QList<SyncMachine>& machines) {
@@ -140,7 +147,6 @@ void SyncBox::listMachines(const QList<SyncMachine>& machines) {
         }
         item->setExpanded(true);
     }
-    lstSyncMachines_->resizeColumnToContents(1);
 }
 
 void SyncBox::cmdSyncChoose_Click() {

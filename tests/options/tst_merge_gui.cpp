@@ -85,6 +85,21 @@ private Q_SLOTS:
         QVERIFY(!test::window(u"Form11"_s)->isVisible());
     }
 
+    void aLongReportIsCutShortInTheQuestion() {
+        for (int i = 0; i < 22; ++i) {
+            addRecord(other, u"name %1"_s.arg(i));
+            addRecord(database(), u"name %1"_s.arg(i));
+        }
+        dialogs().answer(false);
+        const QStringList asked = merged(other);
+        QCOMPARE(asked.size(), 1);
+        // The account's line and 19 renames, then the 3 renames left.
+        QVERIFY2(asked[0].contains(u"  \"name 18\" came in as \"name 18 (2)\"\r  ... and 3 more "
+                                   "lines\r"_s),
+                 qPrintable(asked[0]));
+        QVERIFY(!asked[0].contains(u"\"name 19 (2)\""_s));
+    }
+
     void nothingToMergeAndARefusedFileAskNothing() {
         QCOMPARE(merged(other), QStringList{u"Nothing to merge."_s});
         QCOMPARE(dialogs().shown[0].icon, MessageIcon::Information);
