@@ -35,6 +35,8 @@ struct SyncRequest {
     QString machineName;  // this machine's name there; empty: the host name
     // Accounts whose data key the caller holds, as MergeRequest::keys.
     QList<Account> keys;
+    // What history keeps. Applying keeps every version a file brings, as a merge does; the
+    // stores trim to this at their next save.
     HistorySettings history;
 };
 

@@ -125,6 +125,28 @@ DbStatus nameWriter(Connection& file, const DeviceState& device, const QString& 
     return insert.run();
 }
 
+// Attaches the live database to the file's connection as "live", to be read in the file's
+// transaction. Its pages are the program's size, not the file's: the engine's default for an
+// attached file is set for the moment and then put back as it was.
+DbStatus attachLive(Connection& file, const QString& livePath) {
+    qint64 previous = 1024;
+    {
+        Statement current = file.prepare(QStringLiteral("PRAGMA cipher_default_page_size"));
+        if (current.next()) {
+            previous = current.integer(0);
+        }
+    }
+    if (DbStatus status = file.exec(QStringLiteral("PRAGMA cipher_default_page_size = 4096"));
+        !status.ok()) {
+        return status;
+    }
+    Statement attach = file.prepare(QStringLiteral("ATTACH DATABASE ?1 AS live KEY ?2"));
+    attach.bind(1, livePath).bind(2, QString::fromLatin1(liveDatabaseKey(livePath)));
+    const DbStatus attached = attach.run();
+    file.exec(QStringLiteral("PRAGMA cipher_default_page_size = %1").arg(previous));
+    return attached;
+}
+
 // Builds the file at `part`; the versions it holds go to `seen`. False when there is nothing
 // to write.
 Result<bool> buildFile(const QString& part, const QString& livePath, const DeviceState& device,
@@ -133,18 +155,8 @@ Result<bool> buildFile(const QString& part, const QString& livePath, const Devic
     if (!file.ok()) {
         return file.status();
     }
-    // The live database is read through the file's connection, in one transaction; its pages
-    // are the program's size, not the file's.
-    if (DbStatus status = file->exec(QStringLiteral("PRAGMA cipher_default_page_size = 4096"));
-        !status.ok()) {
+    if (DbStatus status = attachLive(file.value(), livePath); !status.ok()) {
         return status;
-    }
-    Statement attach = file->prepare(QStringLiteral("ATTACH DATABASE ?1 AS live KEY ?2"));
-    attach.bind(1, livePath).bind(2, QString::fromLatin1(liveDatabaseKey(livePath)));
-    DbStatus attached = attach.run();
-    file->exec(QStringLiteral("PRAGMA cipher_default_page_size = 1024"));
-    if (!attached.ok()) {
-        return DbStatus{attached.code, QStringLiteral("attach: ") + attached.detail};
     }
     Transaction transaction = file->begin();
     if (!transaction.status().ok()) {

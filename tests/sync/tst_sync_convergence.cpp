@@ -9,6 +9,7 @@
 
 #include "MergeFixture.h"
 #include "ProtectedAccount.h"
+#include "SyncViews.h"
 #include "core/AccountValues.h"
 #include "crypto/FieldCipher.h"
 #include "files/FileStore.h"
@@ -25,45 +26,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QStringList kMachines = {u"m0"_s, u"m1"_s, u"m2"_s};
-
-QString joined(const QStringList& values) {
-    return values.join(u'\x1f');
-}
-
-// The files of a view, by path inside it, with their sizes; dot-names (work files) aside.
-QMap<QString, qint64> viewFiles(const QString& view) {
-    QMap<QString, qint64> files;
-    QDirIterator it(view, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (!it.fileName().startsWith(u'.')) {
-            files.insert(QDir(view).relativeFilePath(path), it.fileInfo().size());
-        }
-    }
-    return files;
-}
-
-// The decrypted records of an account in one table (Logins or LoginsHistory).
-QStringList decryptedRecords(Connection& connection, const Account& account, const char* table) {
-    static const ValueColumn* const valueColumns[] = {
-        &columns::kShortName,   &columns::kRecordUserName, &columns::kPassword,
-        &columns::kDescription, &columns::kNotes,          &columns::kCategory};
-    Statement rows = connection.prepare(
-        u"SELECT Uuid, ShortName, UserName, Password, Description, Notes, Category FROM %1 "
-        "WHERE KeyUserName = ?1"_s.arg(QLatin1String(table)));
-    rows.bind(1, account.owner);
-    QStringList found;
-    while (rows.next()) {
-        QStringList values;
-        for (int column = 0; column < 6; ++column) {
-            values << shownValue(account, *valueColumns[column], rows.blob(0),
-                                 rows.text(column + 1))
-                          .value_or(u"(damaged)"_s);
-        }
-        found << joined(values);
-    }
-    return found;
-}
 
 }  // namespace
 
@@ -92,7 +54,6 @@ class SyncConvergenceTest : public QObject {
         request.keys = accounts.mid(1);
         request.history = keep;
         const SyncOutcome outcome = syncOnce(db(machine), request);
-        if (qEnvironmentVariableIsSet("TRACE")) qInfo("SYNC %s applied %d wrote %d snap %d skipped %d", qPrintable(machine), outcome.filesApplied, outcome.filesWritten, int(outcome.snapshotWritten), int(outcome.skipped.size()));
         for (const Account& account : accounts) {
             if (world->countOf(machine, u"SELECT count(*) FROM Users WHERE UserName = '%1'"_s.arg(
                                             account.owner)) > 0) {
@@ -102,18 +63,10 @@ class SyncConvergenceTest : public QObject {
         return outcome;
     }
 
-    // The files a machine removed from its own folder (older than its snapshot) that another
-    // view still holds.
     QStringList removedBy(const QString& from, const QMap<QString, qint64>& source,
                           const QMap<QString, qint64>& target) {
-        const QString own = world->textOf(from, u"SELECT DeviceId FROM SyncDevice"_s) + u'/';
-        QStringList removed;
-        for (auto it = target.cbegin(); it != target.cend(); ++it) {
-            if (it.key().startsWith(own) && !source.contains(it.key())) {
-                removed << it.key();
-            }
-        }
-        return removed;
+        return test::removedByWriter(world->textOf(from, u"SELECT DeviceId FROM SyncDevice"_s),
+                                     source, target);
     }
 
     // Copies one file of one view into another (whole, or cut short as a copy still running),
@@ -124,8 +77,8 @@ class SyncConvergenceTest : public QObject {
         if (from == to || from == offline || to == offline) {
             return;
         }
-        const QMap<QString, qint64> source = viewFiles(view(from));
-        const QMap<QString, qint64> target = viewFiles(view(to));
+        const QMap<QString, qint64> source = test::viewFiles(view(from));
+        const QMap<QString, qint64> target = test::viewFiles(view(to));
         const QStringList removed = removedBy(from, source, target);
         if (!removed.isEmpty() && pick(3) == 0) {
             QVERIFY(QFile::remove(view(to) + removed.at(pick(int(removed.size())))));
@@ -200,9 +153,8 @@ class SyncConvergenceTest : public QObject {
         const auto shown = store.ShowRecord(account, result.counter);
         QVERIFY(shown.ok() && shown.value());
         f = shown.value()->fields;
-        saved[account.owner].insert(
-            joined({f.shortName, f.userName, f.password, f.description, f.notes, f.category}));
-        if (qEnvironmentVariableIsSet("TRACE")) qInfo("SAVE %s %lld %s|%s|%s", qPrintable(machine), result.counter, qPrintable(f.shortName), qPrintable(f.password), qPrintable(f.notes));
+        saved[account.owner].insert(test::joined(
+            {f.shortName, f.userName, f.password, f.description, f.notes, f.category}));
     }
     void create(const QString& machine, const Account& account) {
         ++serial;
@@ -234,7 +186,6 @@ class SyncConvergenceTest : public QObject {
     }
     void remove(const QString& machine, const Account& account) {
         if (const qint64 counter = anyRecord(machine, account)) {
-            if (qEnvironmentVariableIsSet("TRACE")) qInfo("DELETE %s %lld", qPrintable(machine), counter);
             QCOMPARE(RecordStore(db(machine), &keep).DeleteRecord(account, counter).value(), 1);
         }
     }
@@ -322,9 +273,10 @@ class SyncConvergenceTest : public QObject {
         for (int round = 0; round < 8; ++round) {
             QMap<QString, QString> everywhere;  // each file whole, from its writer's view
             for (const QString& machine : kMachines) {
-                const QMap<QString, qint64> files = viewFiles(view(machine));
+                const QMap<QString, qint64> files = test::viewFiles(view(machine));
                 for (const QString& other : kMachines) {
-                    for (const QString& file : removedBy(machine, files, viewFiles(view(other)))) {
+                    for (const QString& file :
+                         removedBy(machine, files, test::viewFiles(view(other)))) {
                         QVERIFY(QFile::remove(view(other) + file));
                     }
                 }
@@ -364,7 +316,8 @@ class SyncConvergenceTest : public QObject {
             u"^(Users|Logins|LoginsCategory|Journals|Images|Files|Tombstones)\\|"_s));
         Result<Connection> connection = db(machine).open();
         for (const Account& account : accounts) {
-            for (const QString& record : decryptedRecords(connection.value(), account, "Logins")) {
+            for (const QString& record :
+                 test::decryptedRecords(connection.value(), account, "Logins")) {
                 rows << account.owner + u'|' + record;
             }
         }
@@ -410,8 +363,8 @@ private Q_SLOTS:
             Result<Connection> connection = db(machine).open();
             for (const Account& account : accounts) {
                 const QStringList versions =
-                    decryptedRecords(connection.value(), account, "Logins") +
-                    decryptedRecords(connection.value(), account, "LoginsHistory");
+                    test::decryptedRecords(connection.value(), account, "Logins") +
+                    test::decryptedRecords(connection.value(), account, "LoginsHistory");
                 for (const QString& version : saved.value(account.owner)) {
                     if (!versions.contains(version)) {
                         lost << machine + u": "_s + version;
