@@ -77,6 +77,7 @@ void LoginWindow::activate() {
         state.CompactPolicy = policyFromLine(settings.line2);
         state.Lock = lockSettingsFrom(settings);
         state.History = historySettingsFrom(settings);
+        state.Sync = syncSettingsFrom(settings);
     } else {
         program_.dialogs().message(
             MessageIcon::Information, state.AppTitle,
@@ -88,6 +89,7 @@ void LoginWindow::activate() {
         state.CompactPolicy = 1;
         state.Lock = LockSettings();
         state.History = HistorySettings();
+        state.Sync = SyncSettings();
     }
     state.LoggedIn = false;
 }

@@ -38,6 +38,10 @@ public:
     // The account's rows were written again in another form: the lists are read afresh (what
     // is typed in the journal stays).
     void readAccountAgain();
+    // Rows were changed from elsewhere (a merge, another machine): the lists are read again
+    // once no question or other window of the program is in front; an open record editor and
+    // text typed in the journal stay as they are.
+    void showChangesFromElsewhere();
     // Shows the panel of the current tab only and empties the change-password boxes.
     void ShowTabPanel();
 

@@ -13,6 +13,7 @@
 #include "app/SessionLock.h"
 #include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
+#include "app/SyncPasses.h"
 #include "core/BackupKeeping.h"
 #include "core/CommonTexts.h"
 #include "crypto/FieldCipher.h"
@@ -41,6 +42,10 @@ Program::Program(Dialogs& dialogs, ProgramOptions options)
 
 Program::~Program() {
     setCipherDialogs(nullptr, QString());
+    if (database_) {
+        database_->setCommitListener(nullptr);
+    }
+    sync_.reset();
     main_.reset();
     prompt_.reset();
     status_.reset();
@@ -95,6 +100,8 @@ void Program::prepareDatabaseAhead() {
     useDatabase(path);
     // A database that cannot be opened now is told about by the login, as always.
     database_->open();
+    // Other machines' changes come in while the login window waits.
+    sync().applyNow();
     // A step of its own, so that the login window handles what came meanwhile.
     QMetaObject::invokeMethod(this, &Program::buildMainWindowAhead, Qt::QueuedConnection);
 }
@@ -245,6 +252,7 @@ void Program::loginSucceeded() {
     }
     main_->showForLogin();
     startSessionLock();
+    sync().applyNow();
     // The day's copy waits until the window has been shown and settled: its first steps would
     // otherwise share the machine with the login's own reading and painting.
     QTimer::singleShot(kDailyBackupDelayMs, this, [this] {

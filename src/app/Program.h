@@ -26,6 +26,7 @@ class SingleInstance;
 class SessionLock;
 enum class LockStep;
 class DailyBackup;
+class SyncPasses;
 
 struct ProgramOptions {
     // The program's own folder: Template.dat and the help page.
@@ -50,6 +51,10 @@ struct ProgramOptions {
     // Whether the first login of a day makes a copy of the database (tests of other things
     // turn it off, so that no copy is made beside what they look at).
     bool dailyBackups = true;
+    // How long after a save this machine's changes are written to the sync folder, and how long
+    // the sync folder must stay still after a change before other machines' files are applied.
+    std::chrono::milliseconds syncWriteDelay{10000};
+    std::chrono::milliseconds syncSettle{1000};
 
     // The options of the real program.
     static ProgramOptions forDesktop();
@@ -118,6 +123,11 @@ public:
     // Opens the help page in the desktop's browser.
     void showHelp();
 
+    // The sync settings were saved: the passes follow the folder.
+    void syncSettingsChanged();
+    // The passes over the sync folder, once the database is known (null before).
+    SyncPasses* syncPasses() const { return sync_.get(); }
+
     // Whether the process has been ended (for tests; the real process is gone by then), and
     // with which exit code.
     bool ended() const { return ended_; }
@@ -154,6 +164,10 @@ private:
     // Replaces the database by a compacted copy with the status window up; false on failure.
     bool compactNow();
     void startDailyBackup();
+    // Makes the passes over the sync folder, once: saves are noted, changes from elsewhere shown.
+    SyncPasses& sync();
+    // The session ends (logout, lock, quit): this machine's changes are written, the watch ends.
+    void endSyncSession();
     void closeAllWindows();
     void endProcess();
     // What logout and lock share: every value of the session leaves the windows, the stores and
@@ -184,6 +198,7 @@ private:
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<SessionLock> sessionLock_;
     std::unique_ptr<DailyBackup> daily_;  // the first login of a day's copy
+    std::unique_ptr<SyncPasses> sync_;
     bool ended_ = false;
     int exitCode_ = 0;
 };

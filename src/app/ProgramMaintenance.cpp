@@ -24,13 +24,34 @@ void ProgramMaintenance::beginBusy() {
     program_.statusWindow().showStatus(QString());
 }
 
+void ProgramMaintenance::beginBackgroundWork(const QString& status) {
+    StatusWindow& form11 = program_.statusWindow();
+    if (MainWindow* main = program_.mainWindow()) {
+        main->setEnabled(false);
+        form11.move(main->geometry().center() - form11.rect().center());
+    }
+    form11.setBusy(true);
+    form11.showStatus(status);
+}
+
 void ProgramMaintenance::accountChanged() {
     if (MainWindow* main = program_.mainWindow()) {
         main->readAccountAgain();
     }
 }
 
+void ProgramMaintenance::rowsChanged() {
+    if (MainWindow* main = program_.mainWindow()) {
+        main->showChangesFromElsewhere();
+    }
+}
+
+void ProgramMaintenance::syncSettingsChanged() {
+    program_.syncSettingsChanged();
+}
+
 void ProgramMaintenance::endBusy() {
+    program_.statusWindow().setBusy(false);
     program_.statusWindow().hide();
     if (MainWindow* main = program_.mainWindow()) {
         main->setEnabled(true);

@@ -16,9 +16,12 @@ public:
 
     void compactBeforeExport() override;
     void beginBusy() override;
+    void beginBackgroundWork(const QString& status) override;
     void endBusy() override;
     void restartProgram() override;
     void accountChanged() override;
+    void rowsChanged() override;
+    void syncSettingsChanged() override;
 
 private:
     Program& program_;

@@ -7,6 +7,7 @@
 #include "app/ProcessMemory.h"
 #include "app/Program.h"
 #include "app/SessionLock.h"
+#include "app/SyncPasses.h"
 #include "core/LongStep.h"
 #include "options/OptionsPage.h"
 
@@ -69,7 +70,7 @@ void Program::startSessionLock() {
 }
 
 bool Program::busyWithLongWork() const {
-    if (LongStep::anyUnderWay()) {
+    if (LongStep::anyUnderWay() || (sync_ && sync_->running())) {
         return true;
     }
     const QWidgetList windows = QApplication::topLevelWidgets();
@@ -146,6 +147,7 @@ void Program::endSession() {
     if (sessionLock_) {
         sessionLock_->sessionEnded();
     }
+    endSyncSession();
     if (main_) {
         main_->forgetCopiedSecrets();
         main_->forgetSession();

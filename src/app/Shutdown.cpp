@@ -7,6 +7,7 @@
 #include "app/Program.h"
 #include "app/SingleInstance.h"
 #include "app/StatusWindow.h"
+#include "app/SyncPasses.h"
 #include "core/BackupKeeping.h"
 #include "core/DatabaseTexts.h"
 #include "crypto/PassPhrase.h"
@@ -58,6 +59,7 @@ void Program::QuitApplication() {
     if (main_) {
         main_->forgetCopiedSecrets();
     }
+    endSyncSession();
     CompactDatabase(false);
     closeAllWindows();
     removeWorkFolder(state_.TempFolder);
@@ -137,8 +139,12 @@ bool Program::CompactDatabase(bool forced) {
 }
 
 bool Program::compactNow() {
-    // The day's copy gives way: the copy made before compaction keeps the same.
+    // The day's copy gives way: the copy made before compaction keeps the same. A pass over the
+    // sync folder ends first.
     daily_.reset();
+    if (sync_) {
+        sync_->finishPass();
+    }
     BackupBefore backup(*services_, backupReason::kCompaction);
     if (!backup.mayGoOn()) {
         return false;

@@ -31,6 +31,7 @@ struct ProgramState {
     int CompactPolicy = 1;    // 0 never, 1 ask, 2 always
     LockSettings Lock;        // when the session locks by itself
     HistorySettings History;  // what history keeps
+    SyncSettings Sync;        // the sync folder and this machine's name there
     bool Quitting = false;
 };
 

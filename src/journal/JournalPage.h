@@ -40,6 +40,9 @@ public:
     // A user has logged in: the typing statistics start from their initial values.
     void startStatisticsAfresh();
 
+    // The shown day's entry was written elsewhere: shown as stored, unless the box holds text
+    // that is not saved; the days with entries are marked afresh.
+    void showStoredEntry();
     // Whether the entry box holds text that is not saved (after a failed save, say).
     bool hasUnsavedText() const;
     // Saves unsaved text for the shown day without asking anything (nobody is at the screen):

@@ -1,4 +1,5 @@
-// The Journal tab's history of the shown day: the window, and a restore saved as the entry.
+// The Journal tab's history of the shown day: the window, a restore saved as the entry, and the
+// entry written elsewhere (a merge, another machine).
 #include <QPushButton>
 
 #include "journal/JournalDate.h"
@@ -6,6 +7,7 @@
 #include "journal/JournalMessages.h"
 #include "journal/JournalPage.h"
 #include "journal/JournalSave.h"
+#include "journal/JournalStore.h"
 #include "journal/JournalText.h"
 #include "widgets/TextBox.h"
 
@@ -34,6 +36,20 @@ void JournalPage::restoreText(const QString& text) {
         showEntryText(txtJournal2_, text);
         markEntryDays();
     }
+}
+
+void JournalPage::showStoredEntry() {
+    // Text typed and not saved stays on screen: its save later wins, and the version written
+    // elsewhere goes to history then.
+    if (!hasUnsavedText()) {
+        const QString dateText = journalDateText(shownDay_);
+        const Result<std::optional<QString>> stored =
+            ks::LoadJournalEntry(services_.database, services_.state.CurrentAccount, dateText);
+        if (stored.ok() && stored.value().value_or(QString()) != entryText(txtJournal2_)) {
+            LoadJournalEntry(dateText);
+        }
+    }
+    markEntryDays();
 }
 
 }  // namespace ks

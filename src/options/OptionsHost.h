@@ -1,5 +1,7 @@
 #pragma once
 
+class QString;
+
 namespace ks {
 
 // What the Options tab asks of the program around it: the compaction, the status window and
@@ -12,6 +14,9 @@ public:
     virtual void compactBeforeExport() = 0;
     // Disables the main window and shows the status window.
     virtual void beginBusy() = 0;
+    // The same for a step that runs beside the windows: the status window shows `status` and a
+    // moving bar while the window's events go on.
+    virtual void beginBackgroundWork(const QString& status) = 0;
     // Hides the status window, enables the main window and brings it to the front.
     virtual void endBusy() = 0;
     // After an import: hides the main window, closes every database object, starts a new copy
@@ -19,6 +24,11 @@ public:
     virtual void restartProgram() = 0;
     // The logged-in account was protected: the tabs read its rows again, now sealed.
     virtual void accountChanged() = 0;
+    // Rows of the database were changed from elsewhere (a merge): the shown lists are read again,
+    // keeping what the user is typing.
+    virtual void rowsChanged() = 0;
+    // The sync folder or this machine's name there was saved: the program follows them.
+    virtual void syncSettingsChanged() = 0;
 };
 
 }  // namespace ks

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "core/CommonTexts.h"  // passwordsDifferMessage()
 
@@ -126,6 +127,29 @@ inline QString importCompleteMessage(const QString& appTitle) {
 }
 inline QString restartFailedMessage(const QString& appTitle) {
     return appTitle + QStringLiteral(" could not be started again. Please start it yourself.");
+}
+
+// The lines of a merge's report as a message box shows them: the first ones, then how many
+// more there are, so that the box stays on the screen.
+inline QString mergeReportText(const QStringList& lines) {
+    constexpr int kLinesShown = 20;
+    if (lines.size() <= kLinesShown) {
+        return lines.join(QStringLiteral("\r"));
+    }
+    return lines.first(kLinesShown).join(QStringLiteral("\r")) +
+           QStringLiteral("\r  ... and %1 more lines").arg(lines.size() - kLinesShown);
+}
+inline QString mergeQuestion(const QString& file, const QStringList& lines) {
+    return QStringLiteral("You are about to merge the database %1 into the current one:\r\r%2\r\r")
+               .arg(file, mergeReportText(lines)) +
+           importKeepsCopyText() + QStringLiteral("\r\rAre you sure?");
+}
+inline QString mergeFailedMessage() {
+    return QStringLiteral(
+        "The database could not be merged. The current database has been left as it was.");
+}
+inline QString mergeCompleteMessage(const QStringList& lines) {
+    return QStringLiteral("Database merge complete:\r\r") + mergeReportText(lines);
 }
 
 // The names of the files export and import work with.

@@ -16,6 +16,7 @@
 #include "options/BackupsBox.h"
 #include "options/HistoryBox.h"
 #include "options/ProtectionBox.h"
+#include "options/SyncBox.h"
 #include "widgets/Captions.h"
 #include "widgets/Controls.h"
 #include "widgets/VolumeFolderChooser.h"
@@ -40,6 +41,10 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
             &OptionsPage::cmdExport_Click);
     connect(findChild<QPushButton*>(QStringLiteral("cmdImport")), &QPushButton::clicked, this,
             &OptionsPage::cmdImport_Click);
+    // Beside Import: another database merged into this one instead of replacing it.
+    auto* merge = makeButton(frame4, QStringLiteral("cmdMerge"), QStringLiteral("Merge..."));
+    frame4->findChild<QHBoxLayout*>()->insertWidget(1, merge);
+    connect(merge, &QPushButton::clicked, this, &OptionsPage::cmdMerge_Click);
 
     auto* left = new QVBoxLayout;
     left->addWidget(passwordFrame());
@@ -53,6 +58,8 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     auto* right = new QVBoxLayout;
     right->addLayout(transfer, 3);
     right->addWidget(new BackupsBox(services_, host_, this), 2);
+    sync_ = new SyncBox(services_, host_, this);
+    right->addWidget(sync_, 2);
     right->addWidget(lockFrame());
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
@@ -152,7 +159,10 @@ QGroupBox* OptionsPage::transferFrame(const QString& frame, const QString& capti
         new VolumeFolderChooser(services_.dialogs, services_.state.AppTitle, drive, folder, box);
     auto* layout = new QVBoxLayout(box);
     layout->addWidget(chooser, 1);
-    layout->addWidget(makeButton(box, command, commandCaption), 0, Qt::AlignRight);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(makeButton(box, command, commandCaption));
+    layout->addLayout(buttons);
     return box;
 }
 
@@ -171,6 +181,10 @@ int OptionsPage::selectedOnExitPolicy() const {
         return 1;
     }
     return 2;
+}
+
+void OptionsPage::showSyncOutcome(const SyncOutcome& outcome) {
+    sync_->showOutcome(outcome);
 }
 
 void OptionsPage::clearPasswordBoxes() {

@@ -4,6 +4,8 @@
 
 #include "options/DatabaseTransfer.h"
 #include "storage/SettingsFile.h"
+#include "sync/DatabaseMerge.h"
+#include "sync/SyncFolder.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -14,6 +16,7 @@ class QLineEdit;
 namespace ks {
 
 class ProtectionBox;
+class SyncBox;
 
 class OptionsHost;
 class VolumeFolderChooser;
@@ -35,6 +38,8 @@ public:
     // Shows the lock settings in force.
     void selectLockSettings(const LockSettings& lock);
     LockSettings chosenLockSettings() const;
+    // A pass over the sync folder ended: the Options list shows what it found.
+    void showSyncOutcome(const SyncOutcome& outcome);
     // Empties the three change-password boxes.
     void clearPasswordBoxes();
 
@@ -42,6 +47,10 @@ public:
     void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpace_ = std::move(probe); }
     // Failures a test injects into the copies of export and import.
     void setCopyHooks(CopyHooks hooks) { copyHooks_ = std::move(hooks); }
+    // A failure a test injects into the merge's writing (see MergeRequest::failAfter).
+    void setMergeFailAfter(std::function<bool(int)> failAfter) {
+        mergeFailAfter_ = std::move(failAfter);
+    }
 
 Q_SIGNALS:
     // The on-exit options were saved.
@@ -65,11 +74,16 @@ private:
     bool importAllowed(const QString& folder, const QString& source);
     // Asks with what the staged file holds.
     bool importConfirmed(const QString& folder);
+    void cmdMerge_Click();
+    // Plans or writes a merge on a thread of its own, the status window up meanwhile.
+    MergeOutcome mergeBesideWindows(const MergeRequest& request, bool write, const QString& status);
+    bool mergeSucceeded(const MergeOutcome& outcome, const QString& file);
 
     Services& services_;
     OptionsHost& host_;
     FreeSpaceProbe freeSpace_ = systemFreeSpace();
     CopyHooks copyHooks_;
+    std::function<bool(int)> mergeFailAfter_;
     VolumeFolderChooser* exportChooser_ = nullptr;
     VolumeFolderChooser* importChooser_ = nullptr;
     QWidget* panel_;
@@ -82,6 +96,7 @@ private:
     QLineEdit* txtNewPassword_;
     QLineEdit* txtNewPassword2_;
     ProtectionBox* protection_ = nullptr;
+    SyncBox* sync_ = nullptr;
 };
 
 }  // namespace ks

@@ -6,6 +6,8 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 
 #include "storage/Database.h"
 
@@ -24,6 +26,26 @@ struct ConnectionHandle {
     quint64 serial = nextSerial();
     // Kept prepared: asked each time a list kept in memory is used.
     sqlite3_stmt* dataVersion = nullptr;
+    // Told after each commit (see DatabaseAccess::setCommitListener); kept alive with the handle.
+    std::shared_ptr<const std::function<void()>> commitListener;
+
+    void listenToCommits(std::shared_ptr<const std::function<void()>> listener) {
+        commitListener = std::move(listener);
+        if (db == nullptr) {
+            return;
+        }
+        if (!commitListener) {
+            sqlite3_commit_hook(db, nullptr, nullptr);
+            return;
+        }
+        sqlite3_commit_hook(
+            db,
+            [](void* note) {
+                (*static_cast<const std::function<void()>*>(note))();
+                return 0;  // the commit goes on
+            },
+            const_cast<std::function<void()>*>(commitListener.get()));
+    }
 
     static quint64 nextSerial() {
         static std::atomic<quint64> counter{0};

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QUtf8StringView>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -187,6 +188,11 @@ public:
     // Number of connections that are still open (for checks).
     int openConnectionCount() const;
 
+    // Called after every commit of a connection opened through this object, on the thread that
+    // committed, inside the engine: it must not use the database (it may post a note). Set for
+    // the connections open now and every one opened later; empty: none.
+    void setCommitListener(std::function<void()> listener);
+
 private:
     struct FileIdentity {
         quint64 device = 0;
@@ -209,6 +215,7 @@ private:
     bool identified_ = false;
     // The connection kept for the session, with the salt and file it was opened on.
     std::shared_ptr<detail::ConnectionHandle> held_;
+    std::shared_ptr<const std::function<void()>> commitListener_;
     QByteArray heldSalt_;
     FileIdentity heldFile_;
 };

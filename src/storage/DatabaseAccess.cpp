@@ -93,6 +93,9 @@ Result<Connection> DatabaseAccess::open() {
     }
     std::erase_if(connections_, [](const auto& weak) { return weak.expired(); });
     connections_.push_back(opened->handle_);
+    if (commitListener_) {
+        opened->handle_->listenToCommits(commitListener_);
+    }
     if (!held_) {
         if (const std::optional<FileIdentity> file = identityOf(path_)) {
             held_ = opened->handle_;
@@ -125,6 +128,16 @@ DbStatus DatabaseAccess::checkOpened(Connection& connection) {
         identified_ = true;
     }
     return {};
+}
+
+void DatabaseAccess::setCommitListener(std::function<void()> listener) {
+    commitListener_ =
+        listener ? std::make_shared<const std::function<void()>>(std::move(listener)) : nullptr;
+    for (const auto& weak : connections_) {
+        if (auto handle = weak.lock()) {
+            handle->listenToCommits(commitListener_);
+        }
+    }
 }
 
 void DatabaseAccess::CloseAllDatabaseObjects() {
