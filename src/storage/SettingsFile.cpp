@@ -11,8 +11,8 @@ namespace ks {
 
 namespace {
 
-// Far more than two lines of a 15-character name and a number can need.
-constexpr qint64 kMostBytesRead = 4096;
+// Far more than the lines can need (a folder path included).
+constexpr qint64 kMostBytesRead = 16384;
 
 bool isTextLine(const QString& line) {
     for (const QChar c : line) {
@@ -49,9 +49,9 @@ SettingsFile readSettings(const QString& dataFolder) {
     normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     const QStringList lines = normalised.split(QLatin1Char('\n'));
     // Reading stops at the first line that is not text (binary content, a bad encoding).
-    QString* const fields[] = {&settings.line1, &settings.line2, &settings.line3,
-                               &settings.line4, &settings.line5, &settings.line6};
-    for (int i = 0; i < 6 && i < lines.size(); ++i) {
+    QString* const fields[] = {&settings.line1, &settings.line2, &settings.line3, &settings.line4,
+                               &settings.line5, &settings.line6, &settings.line7, &settings.line8};
+    for (int i = 0; i < 8 && i < lines.size(); ++i) {
         const QString& line = lines.at(i);
         if (!isTextLine(line) || line.contains(QChar::ReplacementCharacter)) {
             break;
@@ -85,11 +85,17 @@ bool hasLine(const QString& line) {
     return !line.trimmed().isEmpty();
 }
 
-// Lines 3 to 6 as the file has them: an older file keeps its length, and a later line written
+QByteArray syncLines(const SyncSettings& sync) {
+    return sync.folder.toUtf8() + "\r\n" + sync.machineName.toUtf8() + "\r\n";
+}
+
+// Lines 3 to 8 as the file has them: an older file keeps its length, and a later line written
 // brings the ones before it with their values in force.
 QByteArray laterLines(const SettingsFile& current, const LockSettings* lock,
-                      const HistorySettings* history) {
-    const bool withHistory = history || hasLine(current.line5) || hasLine(current.line6);
+                      const HistorySettings* history, const SyncSettings* sync = nullptr) {
+    const bool withSync = sync || hasLine(current.line7) || hasLine(current.line8);
+    const bool withHistory =
+        withSync || history || hasLine(current.line5) || hasLine(current.line6);
     const bool withLock = withHistory || lock || hasLine(current.line3) || hasLine(current.line4);
     QByteArray content;
     if (withLock) {
@@ -97,6 +103,9 @@ QByteArray laterLines(const SettingsFile& current, const LockSettings* lock,
     }
     if (withHistory) {
         content += historyLines(history ? *history : historySettingsFrom(current));
+    }
+    if (withSync) {
+        content += syncLines(sync ? *sync : syncSettingsFrom(current));
     }
     return content;
 }
@@ -124,6 +133,20 @@ FsResult writeHistorySettings(const QString& dataFolder, const HistorySettings& 
     const SettingsFile current = readSettings(dataFolder);
     return writeLines(dataFolder, firstLines(current.line1, policyFromLine(current.line2)) +
                                       laterLines(current, nullptr, &history));
+}
+
+FsResult writeSyncSettings(const QString& dataFolder, const SyncSettings& sync) {
+    // A line break would end the line early and shift the lines after it.
+    if (!isTextLine(sync.folder) || !isTextLine(sync.machineName)) {
+        return FsResult::failure(QStringLiteral("The name holds a line break."));
+    }
+    const SettingsFile current = readSettings(dataFolder);
+    return writeLines(dataFolder, firstLines(current.line1, policyFromLine(current.line2)) +
+                                      laterLines(current, nullptr, nullptr, &sync));
+}
+
+SyncSettings syncSettingsFrom(const SettingsFile& settings) {
+    return SyncSettings{settings.line7.trimmed(), settings.line8.trimmed()};
 }
 
 HistorySettings historySettingsFrom(const SettingsFile& settings) {

@@ -9,7 +9,8 @@ namespace ks {
 // The settings file Data.dat: line 1 the last login name as typed, line 2 the on-exit policy,
 // line 3 the minutes without use after which the vault locks (0 never), line 4 whether it locks
 // with the screen (1) or not (0), line 5 how many versions of each record and journal entry
-// history keeps (0 none), line 6 how many days a deleted record can be restored. A file of an
+// history keeps (0 none), line 6 how many days a deleted record can be restored, line 7 the
+// sync folder (empty: none), line 8 this machine's name there (empty: the host name). A file of an
 // older build has fewer lines; a missing line reads as its default.
 struct SettingsFile {
     bool exists = false;  // whether the file is there at all (a first run when not)
@@ -19,6 +20,16 @@ struct SettingsFile {
     QString line4;
     QString line5;
     QString line6;
+    QString line7;
+    QString line8;
+};
+
+// Where this data folder meets its other machines.
+struct SyncSettings {
+    QString folder;       // the sync folder; empty: none
+    QString machineName;  // this machine's name there; empty: the host name
+
+    bool operator==(const SyncSettings&) const = default;
 };
 
 // When the vault locks by itself.
@@ -62,6 +73,9 @@ FsResult writeSettings(const QString& dataFolder, const QString& line1, int poli
 FsResult writeLockSettings(const QString& dataFolder, const LockSettings& lock);
 // Writes the history lines, keeping the others as they are.
 FsResult writeHistorySettings(const QString& dataFolder, const HistorySettings& history);
+// Writes the sync lines, keeping the others as they are. A folder or name with a line break is
+// refused.
+FsResult writeSyncSettings(const QString& dataFolder, const SyncSettings& sync);
 // Writes a new policy in line 2, keeping line 1 as it is (empty when there is no file yet).
 FsResult writePolicyLine(const QString& dataFolder, int policy);
 
@@ -73,5 +87,7 @@ LockSettings lockSettingsFrom(const SettingsFile& settings);
 // The history settings of lines 5 and 6: the defaults for a blank line; numbers outside their
 // range are brought within it.
 HistorySettings historySettingsFrom(const SettingsFile& settings);
+// The sync settings of lines 7 and 8, trimmed.
+SyncSettings syncSettingsFrom(const SettingsFile& settings);
 
 }  // namespace ks

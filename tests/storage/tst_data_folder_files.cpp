@@ -100,6 +100,18 @@ private Q_SLOTS:
             QCOMPARE(read.line1, line1);
             QCOMPARE(policyFromLine(read.line2), policy);
         }
+        // The sync lines come after the others, which keep their values; a line break in them
+        // is refused, and a later write of another line keeps them.
+        test::writeFile(path, "anna\r\n2\r\n");
+        QVERIFY(writeSyncSettings(folder, {u"/m/sync dir"_s, u"Laptop \u00e9"_s}));
+        QCOMPARE(
+            test::readBytes(path),
+            QByteArray("anna\r\n2\r\n10\r\n1\r\n10\r\n30\r\n/m/sync dir\r\nLaptop \xc3\xa9\r\n"));
+        QVERIFY(!writeSyncSettings(folder, {u"/a\nb"_s, {}}));
+        QVERIFY(writeHistorySettings(folder, {3, 4}) && writeSettings(folder, u"bob"_s, 0));
+        const SyncSettings sync = syncSettingsFrom(readSettings(folder));
+        QCOMPARE(sync, (SyncSettings{u"/m/sync dir"_s, u"Laptop \u00e9"_s}));
+        QCOMPARE(historySettingsFrom(readSettings(folder)).versionsKept, 3);
         // A folder under the name: there, but nothing to read.
         QFile::remove(path);
         QVERIFY(QDir().mkpath(path));
