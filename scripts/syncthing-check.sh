@@ -56,7 +56,7 @@ trap 'stop_instances; rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM HUP
 
 # Each side ("a", "b") is one machine: its home, XDG folders and temporary folder, its Keystead
-# data folder, the sync folder in it and its Syncthing home, all inside the work folder.
+# data folder, the sync folder beside it and its Syncthing home, all inside the work folder.
 for side in a b; do
     mkdir -p "$work/$side"/{home,config,data-home,cache,state,run,tmp,st,sync/.stfolder}
     chmod 700 "$work/$side/run"
