@@ -6,6 +6,7 @@
 
 #include "cli/CliEditing.h"
 #include "cli/CliRecords.h"
+#include "cli/CliSync.h"
 #include "cli/CliTransfer.h"
 #include "cli/ConsoleIo.h"
 #include "cli/OutputText.h"
@@ -183,6 +184,8 @@ int runCommand(const CliOptions& options, DatabaseAccess& database, const Accoun
             return exportCsv(database, account, options.argument);
         case Command::Merge:
             return mergeFile(database, account, options.argument, dataFolder, options.dryRun);
+        case Command::Sync:
+            return syncFolder(database, account, options.argument, dataFolder, history);
         case Command::Add:
             return addRecord(database, account, options, history);
         case Command::Edit:

@@ -138,6 +138,11 @@ bool readCommand(const QStringList& words, CliOptions& options, QString& error) 
         options.argument = words.at(1);
         return true;
     }
+    if (name == QStringLiteral("sync") && extra <= 1) {
+        options.command = Command::Sync;
+        options.argument = extra == 1 ? words.at(1) : QString();
+        return true;
+    }
     if ((name == QStringLiteral("import-csv") || name == QStringLiteral("export-csv")) &&
         extra == 1) {
         options.command =
@@ -220,7 +225,7 @@ bool checkCommandOptions(const Parser& p, CliOptions& options, QString& error) {
 bool writesData(Command command) {
     return command == Command::ImportCsv || command == Command::Add || command == Command::Edit ||
            command == Command::Remove || command == Command::JournalAdd ||
-           command == Command::Merge;
+           command == Command::Merge || command == Command::Sync;
 }
 
 std::optional<QDate> parseDay(const QString& text, QDate today) {
@@ -294,6 +299,9 @@ QString usageText() {
         "                                        machine's Data.mdb, a data.ksd export) into\n"
         "                                        this one, every account in it; print what\n"
         "                                        changed\n"
+        "  sync [SYNC-FOLDER]                    apply the other machines' changes in the sync\n"
+        "                                        folder (by default the one chosen in Options),\n"
+        "                                        then write this machine's; print both\n"
         "\n"
         "Options:\n"
         "  --stdin                  read the login name and password as the first two lines\n"

@@ -31,6 +31,7 @@ enum class Command {
     Remove,
     JournalAdd,
     Merge,
+    Sync,
 };
 
 // What `add` and `edit` set; a value not given is left as it is (empty for `add`).
@@ -52,7 +53,7 @@ enum class RecordAttribute { Title, UserName, Password, Description, Notes, Cate
 struct CliOptions {
     Command command = Command::Help;
     QString argument;  // the category of `ls`, the short name of `show`, the file of a CSV command
-                       // or of `merge`
+                       // or of `merge`, the folder of `sync`
     QDate day;         // `journal`
     QDate from;        // `journal-export`
     QDate to;

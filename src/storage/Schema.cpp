@@ -95,6 +95,39 @@ const char* const kAddedTables[] = {
     " TableName TEXT NOT NULL DEFAULT '',"
     " Owner TEXT NOT NULL DEFAULT '',"
     " Deleted INTEGER NOT NULL DEFAULT 0)",
+
+    // Sync between machines. A file written to the sync folder names its writer and its place
+    // in the writer's sequence here (its one row); the database itself keeps its own device,
+    // the other devices' files it applied or skipped, and the version of each row and deletion
+    // known to be in the sync folder already (Kind 0 a row, 1 a deletion). None of these is
+    // ever merged.
+    "CREATE TABLE SyncFile ("
+    " Id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " DeviceId TEXT NOT NULL DEFAULT '',"
+    " Sequence INTEGER NOT NULL DEFAULT 0,"
+    " MachineName TEXT NOT NULL DEFAULT '',"
+    " Made INTEGER NOT NULL DEFAULT 0,"
+    " Snapshot INTEGER NOT NULL DEFAULT 0)",
+
+    "CREATE TABLE SyncDevice ("
+    " Id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " DeviceId TEXT NOT NULL DEFAULT '',"
+    " Fingerprint TEXT NOT NULL DEFAULT '',"
+    " NextSequence INTEGER NOT NULL DEFAULT 1)",
+
+    "CREATE TABLE SyncApplied ("
+    " Id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " DeviceId TEXT NOT NULL DEFAULT '',"
+    " FileName TEXT NOT NULL DEFAULT '',"
+    " MachineName TEXT NOT NULL DEFAULT '',"
+    " Made INTEGER NOT NULL DEFAULT 0,"
+    " Refusal TEXT NOT NULL DEFAULT '')",
+
+    "CREATE TABLE SyncSeen ("
+    " Id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " Uuid BLOB NOT NULL,"
+    " Kind INTEGER NOT NULL DEFAULT 0,"
+    " Modified INTEGER NOT NULL DEFAULT 0)",
 };
 
 // Columns added after the first tables, in the order they came. A fresh database gets them as
@@ -147,6 +180,8 @@ const char* const kIndexes[] = {
     "CREATE INDEX JournalsHistoryByEntry ON JournalsHistory (Uuid, Replaced)",
     "CREATE INDEX JournalsHistoryByOwner ON JournalsHistory (UserName, Date)",
     "CREATE UNIQUE INDEX TombstonesByUuid ON Tombstones (Uuid)",
+    "CREATE UNIQUE INDEX SyncAppliedByFile ON SyncApplied (DeviceId, FileName)",
+    "CREATE UNIQUE INDEX SyncSeenByRow ON SyncSeen (Uuid, Kind)",
 };
 
 // Indexes as earlier builds made them; a database holding one of these is brought up to date.
@@ -167,7 +202,9 @@ QStringList schemaTableNames() {
 
 QStringList addedTableNames() {
     return {QStringLiteral("LoginsHistory"), QStringLiteral("JournalsHistory"),
-            QStringLiteral("Tombstones")};
+            QStringLiteral("Tombstones"),    QStringLiteral("SyncFile"),
+            QStringLiteral("SyncDevice"),    QStringLiteral("SyncApplied"),
+            QStringLiteral("SyncSeen")};
 }
 
 QStringList allTableNames() {

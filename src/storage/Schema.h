@@ -10,7 +10,7 @@ namespace ks {
 // The six tables of the database, in the order they are made.
 QStringList schemaTableNames();
 
-// The tables added after those six (history and deletions), and all tables together.
+// The tables added after those six (history, deletions and sync), and all tables together.
 QStringList addedTableNames();
 QStringList allTableNames();
 // The CREATE statement of one of the added tables; empty for any other name.

@@ -49,6 +49,10 @@ QString mergeStagingPath(const QString& dataFolder) {
     return dataFolder + QStringLiteral("Merge.part");
 }
 
+QString syncStagingPath(const QString& dataFolder) {
+    return dataFolder + QStringLiteral("Sync.part");
+}
+
 void notePartialExport(const QString& dataFolder, const QString& partialFile) {
     AtomicFile note(exportNotePath(dataFolder));
     if (note.open() && note.write(partialFile.toUtf8())) {
@@ -66,6 +70,7 @@ void removeStaleWorkFiles(const QString& dataFolder) {
     }
     copying::removeWithCompanions(importStagingPath(dataFolder));
     copying::removeWithCompanions(mergeStagingPath(dataFolder));
+    copying::removeWithCompanions(syncStagingPath(dataFolder));
     const QStringList hidden =
         QDir(dataFolder).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
     for (const QString& name : hidden) {

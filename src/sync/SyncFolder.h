@@ -60,7 +60,7 @@ SyncOutcome writeSyncChanges(DatabaseAccess& database, const SyncRequest& reques
 // Applies, then writes.
 SyncOutcome syncOnce(DatabaseAccess& database, const SyncRequest& request);
 // The other machines seen in the sync folder and what of theirs is applied here; nothing is
-// written anywhere.
+// written (but this installation's device id, when it must take a new one).
 QList<SyncMachine> syncMachines(DatabaseAccess& database, const SyncRequest& request);
 
 // This installation's device id (taking one when it has none or its data folder was copied,

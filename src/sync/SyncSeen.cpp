@@ -1,0 +1,85 @@
+#include "sync/SyncSeen.h"
+
+namespace ks::syncing {
+
+namespace {
+
+// The tables whose rows a file carries, with the column holding a version's time.
+struct VersionedTable {
+    QString name;
+    int kind;
+    QString time;
+};
+
+const QList<VersionedTable>& versionedTables() {
+    static const QList<VersionedTable> tables = {
+        {QStringLiteral("Users"), 0, QStringLiteral("Modified")},
+        {QStringLiteral("Logins"), 0, QStringLiteral("Modified")},
+        {QStringLiteral("LoginsCategory"), 0, QStringLiteral("Modified")},
+        {QStringLiteral("Journals"), 0, QStringLiteral("Modified")},
+        {QStringLiteral("Images"), 0, QStringLiteral("Modified")},
+        {QStringLiteral("Files"), 0, QStringLiteral("Modified")},
+        {QStringLiteral("Tombstones"), 1, QStringLiteral("Deleted")}};
+    return tables;
+}
+
+DbStatus readVersions(Connection& file, const VersionedTable& table, QList<SeenVersion>& into) {
+    Statement rows =
+        file.prepare(QStringLiteral("SELECT Uuid, %1 FROM main.%2 WHERE Uuid IS NOT NULL")
+                         .arg(table.time, table.name));
+    while (rows.next()) {
+        into.append({rows.blob(0), table.kind, rows.integer(1)});
+    }
+    return rows.status();
+}
+
+}  // namespace
+
+Result<QList<SeenVersion>> versionsIn(Connection& file) {
+    QList<SeenVersion> versions;
+    for (const VersionedTable& table : versionedTables()) {
+        if (DbStatus status = readVersions(file, table, versions); !status.ok()) {
+            return status;
+        }
+    }
+    return versions;
+}
+
+DbStatus noteSeen(Connection& connection, const QList<SeenVersion>& versions) {
+    Statement insert = connection.prepare(QStringLiteral(
+        "INSERT OR REPLACE INTO SyncSeen (Uuid, Kind, Modified) VALUES (?1, ?2, ?3)"));
+    for (const SeenVersion& version : versions) {
+        insert.reset();
+        insert.bindBlob(1, version.uuid).bind(2, version.kind).bind(3, version.modified);
+        if (DbStatus status = insert.run(); !status.ok()) {
+            return status;
+        }
+    }
+    return {};
+}
+
+DbStatus noteArrived(Connection& target, Connection& file) {
+    QList<SeenVersion> held;
+    for (const VersionedTable& table : versionedTables()) {
+        QList<SeenVersion> versions;
+        if (DbStatus status = readVersions(file, table, versions); !status.ok()) {
+            return status;
+        }
+        Statement here = target.prepare(
+            QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE Uuid = ?1 AND %2 = ?2)")
+                .arg(table.name, table.time));
+        for (const SeenVersion& version : versions) {
+            here.reset();
+            here.bindBlob(1, version.uuid).bind(2, version.modified);
+            if (!here.next()) {
+                return here.status();
+            }
+            if (here.integer(0) != 0) {
+                held.append(version);
+            }
+        }
+    }
+    return noteSeen(target, held);
+}
+
+}  // namespace ks::syncing

@@ -1,0 +1,301 @@
+// The sync folder: this machine's files written privately and atomically, other machines' files
+// applied once, the device id that a copied or restored data folder gives up, and every kind of
+// damaged, foreign, half-copied or hostile file skipped with a note and nothing changed.
+#include <QtTest>
+
+#include "MergeFixture.h"
+#include "crypto/PassPhrase.h"
+#include "storage/DatabaseCopy.h"
+#include "storage/Schema.h"
+#include "sync/SyncFolder.h"
+#include "sync/SyncNames.h"
+
+using namespace ks;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString nameFor(qint64 sequence, const QByteArray& bytes, const char* kind = "ksc") {
+    return u"%1.%2.%3"_s.arg(sequence, 12, 10, QChar(u'0'))
+        .arg(syncing::bytesHash(bytes), QLatin1String(kind));
+}
+
+// The files of a folder, by relative path.
+QStringList filesIn(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files << QDir(folder).relativeFilePath(it.next());
+    }
+    files.sort();
+    return files;
+}
+
+// Makes a file of our schema, keyed with `key`, with a SyncFile row and `extra` run on it.
+QByteArray madeFile(const QString& path, const QByteArray& key, const QString& device,
+                    qint64 sequence, const QString& extra = {}) {
+    {
+        Result<Connection> file = Connection::openFile(path, key, true);
+        if (!file.ok() || !file->exec(u"PRAGMA cipher_page_size = 1024"_s).ok() ||
+            !createSchema(file.value()).ok()) {
+            return {};
+        }
+        Statement row = file->prepare(
+            u"INSERT INTO SyncFile (DeviceId, Sequence, MachineName, Made) VALUES (?1, ?2, 'x', 1)"_s);
+        row.bind(1, device).bind(2, sequence);
+        if (!row.run().ok() || (!extra.isEmpty() && !file->exec(extra).ok())) {
+            return {};
+        }
+    }
+    const QByteArray bytes = test::readBytes(path);
+    QFile::remove(path);
+    return bytes;
+}
+
+}  // namespace
+
+class SyncFolderTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::MergeWorld> world;
+
+    SyncRequest requestFor(const QString& machine, const QString& folder) {
+        SyncRequest request;
+        request.dataFolder = world->machines.at(machine).folder;
+        request.syncFolder = folder;
+        request.machineName = machine;
+        return request;
+    }
+    SyncOutcome sync(const QString& machine, const QString& folder) {
+        return syncOnce(world->machines.at(machine).db(), requestFor(machine, folder));
+    }
+    QString idOf(const QString& machine) {
+        const Result<QString> id =
+            syncDeviceId(world->machines.at(machine).db(), world->machines.at(machine).folder);
+        return id.ok() ? id.value() : QString();
+    }
+
+    // Replaces the database's bytes in place (the same file, as a restore by the engine leaves
+    // it), with those of `bytes`.
+    void overwriteDatabase(const QString& machine, const QByteArray& bytes) {
+        DatabaseAccess& database = world->machines.at(machine).db();
+        database.CloseAllDatabaseObjects();
+        QFile file(database.path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+private Q_SLOTS:
+    void init() { world = std::make_unique<test::MergeWorld>(); }
+    void cleanup() { world.reset(); }
+
+    // Changes go from one machine to the other and back: the first file is a snapshot, a later
+    // one holds only the machine's own change (never what came from elsewhere); files and
+    // folders are private; a second pass changes nothing; a missing folder is a clear failure.
+    void changesTravelBothWays() {
+        const QString folder = world->env.root() + u"sync/"_s;
+        QVERIFY(QDir().mkpath(folder));
+        world->machine(u"a"_s);
+        world->machine(u"b"_s);
+        const QString anna = world->account(u"a"_s);
+        world->addPicture(u"a"_s, anna, QByteArray(200'000, 'p'));
+        const qint64 first = world->addRecord(u"a"_s, anna, u"Bank"_s);
+        SyncOutcome written = sync(u"a"_s, folder);
+        QVERIFY2(written.ok(), qPrintable(written.status.detail));
+        QCOMPARE(written.filesWritten, 1);
+        QVERIFY(written.snapshotWritten);
+        const QString idA = idOf(u"a"_s);
+        QCOMPARE(test::fileMode(folder + idA), 0700);
+        const QStringList files = filesIn(folder + idA);
+        QCOMPARE(files.size(), 1);
+        QVERIFY(files.first().endsWith(u".kss"_s));
+        QCOMPARE(test::fileMode(folder + idA + u'/' + files.first()), 0600);
+
+        SyncOutcome applied = sync(u"b"_s, folder);
+        QVERIFY2(applied.ok(), qPrintable(applied.status.detail));
+        QCOMPARE(applied.filesApplied, 1);
+        QVERIFY(applied.skipped.isEmpty());
+        QCOMPARE(applied.machines.size(), 1);
+        QCOMPARE(applied.machines.first().name, u"a"_s);
+        QVERIFY(applied.machines.first().allApplied);
+        // b wrote its snapshot of everything; a takes it without a change.
+        QCOMPARE(sync(u"a"_s, folder).applied.writes, 0);
+        QCOMPARE(world->digest(u"a"_s), world->digest(u"b"_s));
+
+        // One change on b: a small file holding b's own write only.
+        world->editRecord(u"b"_s, Account(anna),
+                          world->countOf(u"b"_s, u"SELECT Counter FROM Logins"_s), u"Bank"_s,
+                          u"new"_s);
+        written = sync(u"b"_s, folder);
+        QCOMPARE(written.filesWritten, 1);
+        QVERIFY(!written.snapshotWritten);
+        QVERIFY2(written.bytesWritten < 64 * 1024,
+                 qPrintable(QString::number(written.bytesWritten)));
+        applied = sync(u"a"_s, folder);
+        QCOMPARE(applied.filesApplied, 1);
+        QCOMPARE(world->textOf(u"a"_s, u"SELECT count(*) FROM LoginsHistory"_s), u"1"_s);
+        QCOMPARE(world->digest(u"a"_s), world->digest(u"b"_s));
+        // Nothing new anywhere: nothing written, nothing applied.
+        for (const QString& machine : {u"a"_s, u"b"_s}) {
+            const SyncOutcome idle = sync(machine, folder);
+            QCOMPARE(idle.filesApplied + idle.filesWritten, 0);
+        }
+        Q_UNUSED(first);
+
+        // A folder that is not there is a failure that says so, and nothing is made.
+        const QString missing = world->env.root() + u"gone/"_s;
+        const SyncOutcome failed = sync(u"a"_s, missing);
+        QVERIFY(!failed.ok());
+        QVERIFY(failed.status.detail.contains(missing));
+        QVERIFY(!QFileInfo::exists(missing));
+        QVERIFY(!sync(u"a"_s, QString()).ok());
+    }
+
+    // A copied data folder, a database imported from another one, and one restored after its
+    // machine wrote on: each takes a new id, and the restored one gets back what it had written
+    // since from its former files.
+    void copiedOrRestoredDataFoldersTakeNewIds() {
+        const QString folder = world->env.root() + u"sync/"_s;
+        QVERIFY(QDir().mkpath(folder));
+        world->machine(u"a"_s);
+        world->machine(u"b"_s);
+        const QString anna = world->account(u"a"_s);
+        world->addRecord(u"a"_s, anna, u"Before"_s);
+        const QString idA = idOf(u"a"_s);
+        QVERIFY(syncing::isDeviceId(idA));
+        QCOMPARE(idOf(u"a"_s), idA);
+        QVERIFY(sync(u"a"_s, folder).ok());
+        const QString idB = idOf(u"b"_s);
+        QVERIFY(idB != idA);
+        world->copyOf(u"copy"_s, u"a"_s);
+        const QString idCopy = idOf(u"copy"_s);
+        QVERIFY(idCopy != idA && syncing::isDeviceId(idCopy));
+        QCOMPARE(idOf(u"a"_s), idA);
+
+        // Restored: the state before a change that went to the folder.
+        world->machines.at(u"a"_s).db().CloseAllDatabaseObjects();
+        const QByteArray before = test::readBytes(world->machines.at(u"a"_s).db().path());
+        world->addRecord(u"a"_s, anna, u"After"_s);
+        QCOMPARE(sync(u"a"_s, folder).filesWritten, 1);
+        overwriteDatabase(u"a"_s, before);
+        const SyncOutcome restored = sync(u"a"_s, folder);
+        QVERIFY2(restored.ok(), qPrintable(restored.status.detail));
+        QVERIFY(idOf(u"a"_s) != idA);
+        QCOMPARE(world->countOf(u"a"_s, u"SELECT count(*) FROM Logins"_s), 2);
+
+        // Imported from another data folder: not that folder's id either.
+        world->machines.at(u"b"_s).db().CloseAllDatabaseObjects();
+        const QString idNow = idOf(u"a"_s);
+        overwriteDatabase(u"a"_s, test::readBytes(world->machines.at(u"b"_s).db().path()));
+        const QString idImported = idOf(u"a"_s);
+        QVERIFY(idImported != idNow && idImported != idB && syncing::isDeviceId(idImported));
+    }
+
+    // Damaged, foreign, half-copied and hostile files and folders: each is skipped with a note,
+    // changes nothing and is tried again; the half-copied ones apply once they are whole, and no
+    // name in a row ever becomes a path.
+    void hostileFilesAreSkippedWithANote() {
+        const QString folder = world->env.root() + u"sync/"_s;
+        const QString view = world->env.root() + u"view/"_s;
+        QVERIFY(QDir().mkpath(folder));
+        world->machine(u"a"_s);
+        world->machine(u"c"_s);
+        const QString anna = world->account(u"a"_s);
+        world->addRecord(u"a"_s, anna, u"First"_s);
+        QVERIFY(sync(u"a"_s, folder).snapshotWritten);
+        world->addRecord(u"a"_s, anna, u"Second"_s);
+        QCOMPARE(sync(u"a"_s, folder).filesWritten, 1);
+        const QString idA = idOf(u"a"_s);
+        const QStringList written = filesIn(folder + idA);
+        QCOMPARE(written.size(), 2);
+        const QByteArray snapshot = test::readBytes(folder + idA + u'/' + written.at(0));
+        const QByteArray change = test::readBytes(folder + idA + u'/' + written.at(1));
+        const QString other = u"0123456789abcdef0123456789abcdef"_s;
+        const QString mine = view + idA + u'/';
+        const QString theirs = view + other + u'/';
+        QVERIFY(QDir().mkpath(mine) && QDir().mkpath(theirs));
+
+        QByteArray flipped = change;
+        flipped[flipped.size() / 2] = char(flipped.at(flipped.size() / 2) ^ 0x20);
+        const QByteArray noise = QByteArray(5000, 'n');
+        const QByteArray ourKey = PassPhrase().toUtf8();
+        const QString scratch = world->env.root() + u"made.db"_s;
+        const QString rows =
+            u"INSERT INTO Users (UserName, Password, Uuid, Modified) VALUES ('evil', 'p', "
+            "randomblob(16), 1); INSERT INTO %1 (%2, UserName, Uuid, Modified) VALUES ('%3', "
+            "'evil', randomblob(16), 1)"_s;
+        const QList<std::pair<QString, QByteArray>> files = {
+            {mine + written.at(0), snapshot.left(snapshot.size() / 2)},  // half copied
+            {mine + written.at(1), flipped},                             // a flipped byte
+            {mine + nameFor(7, change), change},                         // another sequence
+            {mine + nameFor(999'999'999'999, change), change},           // a huge one
+            {mine + u"9999999999999."_s + syncing::bytesHash(change) + u".ksc"_s, change},
+            {mine + nameFor(5, {}), {}},        // empty
+            {mine + nameFor(6, noise), noise},  // right hash, no database
+            {theirs + written.at(1), change},   // its row names another device
+            {theirs + u"notes.txt"_s, "x"},
+        };
+        for (const auto& [path, bytes] : files) {
+            test::writeFile(path, bytes);
+        }
+        const QList<std::tuple<QByteArray, qint64, QString>> made = {
+            {"another key", 1, {}},
+            {ourKey, 2, u"CREATE TABLE Evil (x)"_s},
+            {ourKey, 3, rows.arg(u"Images"_s, u"ImageName"_s, u"../../x"_s)},
+            {ourKey, 4, rows.arg(u"Files"_s, u"FileName"_s, u"a/b"_s)}};
+        for (const auto& [key, sequence, extra] : made) {
+            const QByteArray bytes = madeFile(scratch, key, other, sequence, extra);
+            QVERIFY(!bytes.isEmpty());
+            test::writeFile(theirs + nameFor(sequence, bytes), bytes);
+        }
+        test::writeFile(world->env.root() + u"elsewhere.ksc"_s, change);
+        QVERIFY(QFile::link(world->env.root() + u"elsewhere.ksc"_s, mine + nameFor(3, change)));
+        QVERIFY(QDir().mkpath(mine + nameFor(4, change)));
+        QVERIFY(QDir().mkpath(view + u"not-a-device"_s));
+        test::writeFile(view + u"not-a-device/"_s + written.at(1), change);
+        QVERIFY(QDir().mkpath(world->env.root() + u"linked"_s));
+        QVERIFY(QFile::link(world->env.root() + u"linked"_s,
+                            view + u"fedcba9876543210fedcba9876543210"_s));
+
+        const QStringList digest = world->digest(u"c"_s);
+        const QStringList viewFiles = filesIn(view);
+        const QStringList expected = {
+            u"half"_s,  u"flipped"_s,  u"7"_s,      u"huge"_s,         u"13 digits"_s, u"empty"_s,
+            u"noise"_s, u"other id"_s, u"notes"_s,  u"other key"_s,    u"schema"_s,    u"../../x"_s,
+            u"a/b"_s,   u"link"_s,     u"folder"_s, u"not-a-device"_s, u"linked"_s};
+        for (int pass = 0; pass < 2; ++pass) {
+            const SyncOutcome outcome =
+                applySyncFolder(world->machines.at(u"c"_s).db(), requestFor(u"c"_s, view));
+            QVERIFY2(outcome.ok(), qPrintable(outcome.status.detail));
+            QCOMPARE(outcome.filesApplied, 0);
+            QVERIFY2(outcome.skipped.size() == expected.size(),
+                     qPrintable(outcome.skipped.join(u'\n')));
+            QCOMPARE(world->digest(u"c"_s), digest);
+            QCOMPARE(filesIn(view), viewFiles);
+            QCOMPARE(outcome.machines.size(), 2);
+            for (const SyncMachine& machine : outcome.machines) {
+                QVERIFY(!machine.allApplied);
+                QCOMPARE(machine.notes.size(), machine.id == idA ? 9 : 6);
+            }
+        }
+        QCOMPARE(world->countOf(u"c"_s, u"SELECT count(*) FROM Logins"_s), 0);
+        for (const QString& path : {world->env.root() + u"x"_s, view + u"x"_s, theirs + u"a/b"_s,
+                                    world->machines.at(u"c"_s).folder + u"a/b"_s}) {
+            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+        }
+
+        // Made whole, the half-copied and damaged files apply; the rest stay noted.
+        test::writeFile(mine + written.at(0), snapshot);
+        test::writeFile(mine + written.at(1), change);
+        const SyncOutcome whole =
+            applySyncFolder(world->machines.at(u"c"_s).db(), requestFor(u"c"_s, view));
+        QCOMPARE(whole.filesApplied, 2);
+        QCOMPARE(whole.skipped.size(), expected.size() - 2);
+        QCOMPARE(world->countOf(u"c"_s, u"SELECT count(*) FROM Logins"_s), 2);
+        QCOMPARE(world->digest(u"c"_s), world->digest(u"a"_s));
+    }
+};
+
+QTEST_MAIN(SyncFolderTest)
+#include "tst_sync_folder.moc"
