@@ -3,6 +3,7 @@
 // never again by one that received it); 10,000 changed rows of another machine applied; and a
 // pass at login when the folder holds nothing new, on 50,000 records.
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -99,9 +100,14 @@ public:
     // A pass that writes this machine's changes; the bytes it added to the folder.
     qint64 write() {
         const QHash<QString, qint64> before = filesIn(request_.syncFolder);
-        report(writeSyncChanges(*database_, request_), "write");
+        const SyncOutcome written = writeSyncChanges(*database_, request_);
+        report(written, "write");
+        wroteSnapshot_ = written.snapshotWritten;
         return bytesAdded(before, filesIn(request_.syncFolder));
     }
+    // Whether the last pass that wrote wrote a snapshot.
+    bool wroteSnapshot() const { return wroteSnapshot_; }
+    qint64 databaseBytes() const { return QFileInfo(folder_.databasePath()).size(); }
     // A pass that applies the other machines' files; its milliseconds.
     double apply(SyncOutcome* outcome = nullptr) {
         QElapsedTimer timer;
@@ -130,6 +136,7 @@ private:
     bench::BenchFolder folder_;
     SyncRequest request_;
     std::unique_ptr<DatabaseAccess> database_;
+    bool wroteSnapshot_ = false;
 };
 
 RecordFields recordValues(int n, const QString& notes) {
@@ -171,24 +178,24 @@ void editRecord(Machine& machine, qsizetype index, int edit) {
     }
 }
 
-// Edits every record of the machine's own, one save each as the editor makes them; the
-// milliseconds it took.
-double editAll(Machine& machine) {
-    QElapsedTimer timer;
-    timer.start();
-    RecordStore store(machine.database());
-    const Account account(owner());
-    const QList<RecordLine> lines =
-        store.ListRecords(account, QStringLiteral("All Records")).value();
-    for (const RecordLine& line : lines) {
-        RecordFields fields = store.ShowRecord(account, line.counter).value()->fields;
-        fields.notes += QStringLiteral(", edited elsewhere");
-        if (store.UpdateRecord(account, line.counter, fields).outcome != SaveOutcome::Saved) {
-            std::printf("a record could not be saved\n");
-            break;
-        }
+// Edits every record of the machine's own in one transaction, storing what a save of each
+// stores: its previous version in history, the new value and the time of the save.
+void editAll(Machine& machine) {
+    Result<Connection> connection = machine.database().open();
+    Transaction transaction = connection->begin();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    Statement history = connection->prepare(QStringLiteral(
+        "INSERT INTO LoginsHistory (Uuid, KeyUserName, ShortName, UserName, Password, "
+        "Description, Notes, Category, Modified, Replaced, Deleted) SELECT Uuid, KeyUserName, "
+        "ShortName, UserName, Password, Description, Notes, Category, Modified, ?2, 0 FROM "
+        "Logins WHERE KeyUserName = ?1"));
+    history.bind(1, owner()).bind(2, now);
+    Statement edit = connection->prepare(
+        QStringLiteral("UPDATE Logins SET Notes = ?2, Modified = ?3 WHERE KeyUserName = ?1"));
+    edit.bind(1, owner()).bind(2, EncryptField(QStringLiteral("edited elsewhere"))).bind(3, now);
+    if (!history.run().ok() || !edit.run().ok() || !transaction.commit().ok()) {
+        std::printf("the records could not be edited\n");
     }
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 struct ChangeCost {
@@ -237,6 +244,7 @@ void measureStoredFile() {
     addRecords(laptop, 0, 100);
     laptop.write();
     desktop.apply();
+    desktop.write();  // both machines have written their first files before the file comes
 
     QTemporaryDir work;
     const QString source =
@@ -253,6 +261,7 @@ void measureStoredFile() {
     const qint64 storing = laptop.write();
     editRecord(laptop, 1, 1);
     const qint64 next = laptop.write();
+    const bool nextWasSnapshot = laptop.wroteSnapshot();
     const double applyMs = desktop.apply();
     editRecord(desktop, 2, 2);
     const qint64 received = desktop.write();
@@ -260,12 +269,14 @@ void measureStoredFile() {
     const double packedMb = static_cast<double>(stored.bytes) / 1e6;
     char goal[48];
     std::snprintf(goal, sizeof goal, "<= %.1f MB (the packed file + 5%%)", packedMb * 1.05);
-    std::printf("A stored file of %d MiB (random bytes, %.1f MB packed)\n", kStoredFileMiB,
-                packedMb);
+    std::printf("A stored file of %d MiB (random bytes, %.1f MB packed; the database %.1f MB)\n",
+                kStoredFileMiB, packedMb, static_cast<double>(laptop.databaseBytes()) / 1e6);
     passVerdict(failedBefore, "the pass after storing it", static_cast<double>(storing) / 1e6, "MB",
                 packedMb * 1.05, goal);
-    passVerdict(failedBefore, "the next pass, one record changed", kb(next), "KB", kChangeGoalKb,
-                "< 64 KB");
+    passVerdict(failedBefore,
+                nextWasSnapshot ? "the next pass, one record changed (a snapshot)"
+                                : "the next pass, one record changed",
+                kb(next), "KB", kChangeGoalKb, "< 64 KB");
     bench::printFigure("another machine applies it", applyMs);
     passVerdict(failedBefore, "that machine's next pass, one record changed", kb(received), "KB",
                 kChangeGoalKb, "< 64 KB");
@@ -286,11 +297,9 @@ void measureApplying() {
     std::printf("Applying another machine's changes (%d files applied)\n", outcome.filesApplied);
     passVerdict(failedBefore, "10,000 new records of another machine", added, "ms", kApplyGoalMs,
                 "< 2000 ms");
-    const double editing = editAll(laptop);
+    editAll(laptop);
     laptop.write();
     const double edited = desktop.apply(&outcome);
-    std::printf("(the other machine edited its 10,000 records in %.0f ms, one save each)\n",
-                editing);
     passVerdict(failedBefore, "the same 10,000 records edited there", edited, "ms", kApplyGoalMs,
                 "< 2000 ms");
 }
