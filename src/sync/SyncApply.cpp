@@ -119,13 +119,15 @@ private:
             }
         }
         WriteOperation write(database_);
-        Result<MergeReport> merged = write.ok()
+        Result<QSet<QByteArray>> unsent = write.ok() ? unsentRows(write.connection(), file.value())
+                                                     : Result<QSet<QByteArray>>(write.status());
+        Result<MergeReport> merged = unsent.ok()
                                          ? mergeConnections(write.connection(), file.value(),
                                                             request_.keys, true, rowWriteTime())
-                                         : Result<MergeReport>(write.status());
+                                         : Result<MergeReport>(unsent.status());
         DbStatus status = merged.status();
         if (merged.ok()) {
-            status = noteArrived(write.connection(), file.value());
+            status = noteArrived(write.connection(), file.value(), unsent.value());
         }
         if (status.ok()) {
             status = recordFile(write.connection(), deviceId_, name.name, record);

@@ -129,7 +129,12 @@ Result<Connection> createSyncFile(const QString& path, const QByteArray& salt) {
     if (!file.ok()) {
         return file;
     }
-    if (DbStatus status = file->exec(kSyncPageSize); !status.ok()) {
+    // The file is flushed as a whole before it takes its name, and a file left unfinished is
+    // thrown away: the engine's own journal and flushes would only cost time.
+    if (DbStatus status =
+            file->exec(kSyncPageSize + QStringLiteral("; PRAGMA main.journal_mode = MEMORY; "
+                                                      "PRAGMA main.synchronous = OFF"));
+        !status.ok()) {
         return status;
     }
     if (DbStatus status = createSchema(file.value()); !status.ok()) {

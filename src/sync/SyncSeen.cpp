@@ -58,7 +58,46 @@ DbStatus noteSeen(Connection& connection, const QList<SeenVersion>& versions) {
     return {};
 }
 
-DbStatus noteArrived(Connection& target, Connection& file) {
+// Whether the target holds a row or a deletion of this identity in a version not in the folder
+// yet.
+QString unsentQuery() {
+    QStringList terms;
+    for (const VersionedTable& table : versionedTables()) {
+        terms << QStringLiteral(
+                     "EXISTS (SELECT 1 FROM %1 t WHERE t.Uuid = ?1 AND NOT EXISTS "
+                     "(SELECT 1 FROM SyncSeen s WHERE s.Uuid = t.Uuid AND "
+                     "s.Kind = %2 AND s.Modified = t.%3))")
+                     .arg(table.name)
+                     .arg(table.kind)
+                     .arg(table.time);
+    }
+    return QStringLiteral("SELECT ") + terms.join(QStringLiteral(" OR "));
+}
+
+Result<QSet<QByteArray>> unsentRows(Connection& target, Connection& file) {
+    Result<QList<SeenVersion>> versions = versionsIn(file);
+    if (!versions.ok()) {
+        return versions.status();
+    }
+    // A deletion that comes in counts too: the version it removes here goes to history, and
+    // must go out with the deletion; and a deletion made here that one from elsewhere replaces
+    // must go out again, with the versions it kept.
+    Statement own = target.prepare(unsentQuery());
+    QSet<QByteArray> unsent;
+    for (const SeenVersion& version : versions.value()) {
+        own.reset();
+        own.bindBlob(1, version.uuid);
+        if (!own.next()) {
+            return own.status();
+        }
+        if (own.integer(0) != 0) {
+            unsent.insert(version.uuid);
+        }
+    }
+    return unsent;
+}
+
+DbStatus noteArrived(Connection& target, Connection& file, const QSet<QByteArray>& unsent) {
     QList<SeenVersion> held;
     for (const VersionedTable& table : versionedTables()) {
         QList<SeenVersion> versions;
@@ -69,6 +108,9 @@ DbStatus noteArrived(Connection& target, Connection& file) {
             QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE Uuid = ?1 AND %2 = ?2)")
                 .arg(table.name, table.time));
         for (const SeenVersion& version : versions) {
+            if (unsent.contains(version.uuid)) {
+                continue;
+            }
             here.reset();
             here.bindBlob(1, version.uuid).bind(2, version.modified);
             if (!here.next()) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 
 #include "storage/Database.h"
 
@@ -22,9 +23,14 @@ Result<QList<SeenVersion>> versionsIn(Connection& file);
 // Notes the versions as seen, inside the caller's transaction.
 DbStatus noteSeen(Connection& connection, const QList<SeenVersion>& versions);
 
+// The rows of the file that this device holds in a version of its own not written to the folder
+// yet (read before the merge): whatever the merge makes of them, they are written out again
+// with their history, so that the version the merge may put in history here is not lost.
+Result<QSet<QByteArray>> unsentRows(Connection& target, Connection& file);
+
 // After another device's file was merged into `target`: the versions of the file that the
-// target now holds as they are are noted as seen; a row the merge wrote otherwise (renamed, or
-// where the version here won) stays this device's own write.
-DbStatus noteArrived(Connection& target, Connection& file);
+// target now holds as they are are noted as seen, but for the `unsent` rows; a row the merge
+// wrote otherwise (renamed, or where the version here won) stays this device's own write.
+DbStatus noteArrived(Connection& target, Connection& file, const QSet<QByteArray>& unsent);
 
 }  // namespace ks::syncing

@@ -225,6 +225,11 @@ bool snapshotDue(const QString& ownFolder, qint64 databaseBytes) {
 Result<WrittenFile> writeOwnFile(DatabaseAccess& database, const DeviceState& device,
                                  const QString& ownFolder, const QString& machineName,
                                  bool snapshot) {
+    if (device.nextSequence > kLastSequence) {
+        return DbStatus{DbCode::Failed,
+                        QStringLiteral("This machine has used up the names of its files in the "
+                                       "sync folder; choose the folder again to start anew.")};
+    }
     const QString part = QDir(ownFolder).filePath(partFileName(device.nextSequence));
     copying::removeWithCompanions(part);
     QList<SeenVersion> seen;

@@ -4,11 +4,13 @@
 #include <QtTest>
 
 #include "MergeFixture.h"
+#include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "storage/DatabaseCopy.h"
 #include "storage/Schema.h"
 #include "sync/SyncFolder.h"
 #include "sync/SyncNames.h"
+#include "vault/RecordStore.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -136,6 +138,20 @@ private Q_SLOTS:
         QCOMPARE(applied.filesApplied, 1);
         QCOMPARE(world->textOf(u"a"_s, u"SELECT count(*) FROM LoginsHistory"_s), u"1"_s);
         QCOMPARE(world->digest(u"a"_s), world->digest(u"b"_s));
+        // Changed twice and deleted there: every version comes here with the deletion.
+        const qint64 counter = world->countOf(u"a"_s, u"SELECT Counter FROM Logins"_s);
+        world->editRecord(u"a"_s, Account(anna), counter, u"Bank"_s, u"second"_s);
+        world->editRecord(u"a"_s, Account(anna), counter, u"Bank"_s, u"third"_s);
+        QCOMPARE(RecordStore(world->machines.at(u"a"_s).db()).DeleteRecord(anna, counter).value(),
+                 1);
+        QCOMPARE(sync(u"a"_s, folder).filesWritten, 1);
+        QCOMPARE(sync(u"b"_s, folder).filesApplied, 1);
+        for (const QString& password : {u"pw"_s, u"new"_s, u"second"_s, u"third"_s}) {
+            QCOMPARE(world->countOf(
+                         u"b"_s, u"SELECT count(*) FROM LoginsHistory WHERE Password = '%1'"_s.arg(
+                                     EncryptField(password))),
+                     1);
+        }
         // Nothing new anywhere: nothing written, nothing applied.
         for (const QString& machine : {u"a"_s, u"b"_s}) {
             const SyncOutcome idle = sync(machine, folder);
@@ -150,6 +166,19 @@ private Q_SLOTS:
         QVERIFY(failed.status.detail.contains(missing));
         QVERIFY(!QFileInfo::exists(missing));
         QVERIFY(!sync(u"a"_s, QString()).ok());
+        test::writeFile(world->env.root() + u"plain"_s, "x");
+        QVERIFY(
+            sync(u"a"_s, world->env.root() + u"plain"_s).status.detail.contains(u"not a folder"_s));
+        // This machine's folder there taken by a link: nothing is written through it.
+        const QString other = world->env.root() + u"other/"_s;
+        const QString target = world->env.root() + u"target/"_s;
+        QVERIFY(QDir().mkpath(other) && QDir().mkpath(target));
+        QVERIFY(QFile::link(target, other + idOf(u"a"_s)));
+        world->addRecord(u"a"_s, anna, u"Linked"_s);
+        const SyncOutcome linked = sync(u"a"_s, other);
+        QVERIFY2(!linked.ok() && linked.status.detail.contains(u"not a folder"_s),
+                 qPrintable(linked.status.detail));
+        QVERIFY(QDir(target).isEmpty());
     }
 
     // A copied data folder, a database imported from another one, and one restored after its
