@@ -18,9 +18,10 @@ packages=(
 )
 # Making the package: CPack's Debian generator runs dpkg-shlibdeps and file.
 package_tools=(dpkg-dev file)
-# Checking it: Debian's own checks, a private session bus for the colour-scheme test, and
-# keepassxc-cli, the peer of the CSV import and export.
-test_tools=(lintian desktop-file-utils appstream dbus-daemon keepassxc)
+# Checking it: Debian's own checks, a private session bus for the colour-scheme test,
+# keepassxc-cli, the peer of the CSV import and export, and Syncthing (with curl for its REST
+# interface), the file-sync engine of the sync check.
+test_tools=(lintian desktop-file-utils appstream dbus-daemon keepassxc syncthing curl)
 case "${1:-}" in
     "") ;;
     --package) packages+=("${package_tools[@]}") ;;
