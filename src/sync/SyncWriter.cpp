@@ -231,7 +231,7 @@ bool snapshotDue(const QString& ownFolder, qint64 databaseBytes) {
             ++count;
         }
     }
-    return bytes > databaseBytes || (count >= kManyChangeFiles && bytes * 10 > databaseBytes);
+    return bytes > 2 * databaseBytes || (count >= kManyChangeFiles && bytes * 10 > databaseBytes);
 }
 
 Result<WrittenFile> writeOwnFile(DatabaseAccess& database, const DeviceState& device,

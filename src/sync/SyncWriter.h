@@ -15,10 +15,11 @@ struct WrittenFile {
 };
 
 // When a snapshot takes the place of the device's change files: when the change files since
-// its last snapshot weigh more than the database, or are many and weigh more than a tenth of
-// it. So a snapshot never costs more than the change files it replaces (a big stored file is
-// not written again for a routine change) and a reader meets a bounded number of files. A
-// device's first file is a snapshot.
+// its last snapshot weigh more than twice the database, or are many and weigh more than a
+// tenth of it. So a snapshot never costs more than the change files it replaces, and a big
+// stored file, whose change file alone weighs about what the database does, is not written
+// again for the routine change after it; a reader meets a bounded number of files. A device's
+// first file is a snapshot.
 inline constexpr int kManyChangeFiles = 100;
 bool snapshotDue(const QString& ownFolder, qint64 databaseBytes);
 
