@@ -109,6 +109,16 @@ QStringList mergeReportLines(const MergeReport& report) {
     return lines;
 }
 
+QStringList refusalLines(const MergeReport& report) {
+    QStringList lines;
+    for (const AccountMergeReport& account : report.accounts) {
+        if (!account.refusal.isEmpty()) {
+            lines += accountLines(account);
+        }
+    }
+    return lines;
+}
+
 QString mergeRefusedText(const QString& appTitle, const QString& file, const QString& reason) {
     return QStringLiteral(
                "The file %1 is not a %2 database that can be merged%3. Nothing has "

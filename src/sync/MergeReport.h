@@ -65,6 +65,9 @@ struct MergeReport {
 // changes by kind, then each renamed record; "Nothing to merge." when nothing changes.
 QStringList mergeReportLines(const MergeReport& report);
 
+// The lines of the accounts the merge left alone, with the reason; empty when it took them all.
+QStringList refusalLines(const MergeReport& report);
+
 // Says that `file` was refused: it is no whole database of ours (`reason` in the storage
 // layer's words, may be empty).
 QString mergeRefusedText(const QString& appTitle, const QString& file, const QString& reason);

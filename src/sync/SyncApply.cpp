@@ -91,6 +91,7 @@ public:
 
     // The reason the file was skipped, or an empty text once it is applied.
     QString apply(const SyncFileName& name, MergeReport& report, DbStatus& failure) {
+        recorded_ = false;
         copying::removeWithCompanions(staging_);
         const QString source =
             QDir(QDir(request_.syncFolder).filePath(deviceId_)).filePath(name.name);
@@ -103,6 +104,9 @@ public:
         copying::removeWithCompanions(staging_);
         return refusal;
     }
+
+    // Whether the last file's outcome is noted in the database already.
+    bool recorded() const { return recorded_; }
 
 private:
     QString applyStaged(const SyncFileName& name, MergeReport& report, DbStatus& failure) {
@@ -128,6 +132,10 @@ private:
         DbStatus status = merged.status();
         if (merged.ok()) {
             status = noteArrived(write.connection(), file.value(), unsent.value());
+            // An account the merge had to leave alone keeps the file unapplied: the rest of it
+            // is in, and the file is tried again on later passes (taking it again changes
+            // nothing).
+            record.refusal = refusalLines(merged.value()).join(u' ');
         }
         if (status.ok()) {
             status = recordFile(write.connection(), deviceId_, name.name, record);
@@ -135,19 +143,21 @@ private:
         if (status.ok()) {
             status = write.commit();
         }
+        recorded_ = status.ok();
         if (!status.ok()) {
             // This database's failure, not the file's: the pass ends and says so.
             failure = status;
             return status.detail;
         }
         addReport(report, merged.value());
-        return {};
+        return record.refusal;
     }
 
     DatabaseAccess& database_;
     const SyncRequest& request_;
     QString deviceId_;
     QString staging_;
+    bool recorded_ = false;
 };
 
 void noteSkipped(DatabaseAccess& database, const QString& deviceId, const QString& name,
@@ -205,8 +215,10 @@ DbStatus applyDevice(DatabaseAccess& database, const SyncRequest& request, const
             records->insert(file.name, {});
             ++outcome.filesApplied;
         } else {
-            noteSkipped(database, deviceId, file.name, refusal,
-                        known == records->constEnd() ? nullptr : &*known);
+            if (!applier.recorded()) {
+                noteSkipped(database, deviceId, file.name, refusal,
+                            known == records->constEnd() ? nullptr : &*known);
+            }
             records->insert(file.name, {refusal, {}, 0});
             outcome.skipped << QStringLiteral("%1/%2: %3").arg(deviceId, file.name, refusal);
         }
