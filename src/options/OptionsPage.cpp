@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -61,9 +62,19 @@ OptionsPage::OptionsPage(Services& services, OptionsHost& host, QWidget* parent)
     sync_ = new SyncBox(services_, host_, this);
     right->addWidget(sync_, 2);
     right->addWidget(lockFrame());
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(right, 2);
+    // The boxes keep their natural height; a window too small for them scrolls rather than
+    // squeezing lists to their headers and cutting notes short.
+    auto* content = new QWidget;
+    auto* columns = new QHBoxLayout(content);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 2);
+    auto* scroller = new QScrollArea;
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(content);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroller);
     selectOnExitPolicy(1);
     selectLockSettings(LockSettings());
 }
