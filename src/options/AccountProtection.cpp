@@ -4,14 +4,14 @@
 #include "core/LoginRules.h"
 #include "crypto/FieldCipher.h"
 #include "options/OptionsMessages.h"
+#include "storage/PageCache.h"
 
 namespace ks {
 
 namespace {
 
-// The page cache while an account is converted, and the engine's default it goes back to (KiB).
+// The page cache while an account is converted (KiB).
 constexpr int kConversionCacheKib = 8192;
-constexpr int kDefaultCacheKib = 2000;
 
 qsizetype characters(const QString& text) {
     return text.toUcs4().size();
@@ -110,19 +110,18 @@ ProtectionOutcome protectAccount(DatabaseAccess& database, const QString& owner,
     // form of a value must not stay readable in a page's free space. A larger page cache while
     // it runs lets the pages a blob frees and the next one takes meet in memory rather than on
     // disk (protecting an account with 450 MB of pictures and files: 14.3 s -> 11.5 s).
-    if (DbStatus status =
-            connection.exec(QStringLiteral("PRAGMA secure_delete = ON; PRAGMA cache_size = -%1")
-                                .arg(kConversionCacheKib));
+    if (DbStatus status = connection.exec(QStringLiteral("PRAGMA secure_delete = ON"));
         !status.ok()) {
         return failure(R::Failed, status);
     }
     const struct SettingsBack {
         Connection& connection;
-        ~SettingsBack() {
-            connection.exec(QStringLiteral("PRAGMA secure_delete = OFF; PRAGMA cache_size = -%1")
-                                .arg(kDefaultCacheKib));
-        }
+        ~SettingsBack() { connection.exec(QStringLiteral("PRAGMA secure_delete = OFF")); }
     } restore{connection};
+    const LargerPageCache cache(connection, kConversionCacheKib);
+    if (!cache.status().ok()) {
+        return failure(R::Failed, cache.status());
+    }
     // Only the account's own password lets it be protected.
     Statement check = connection.prepare(QStringLiteral(
         "SELECT count(*) FROM Users WHERE UserName = ?1 AND Password = ?2 AND KeyWrapped IS NULL"));

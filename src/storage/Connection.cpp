@@ -59,6 +59,21 @@ Statement Connection::prepare(const QString& sql) {
     return Statement(handle_, stmt, statusFrom(rc, handle_->db));
 }
 
+Statement Connection::prepareKept(const QString& sql) {
+    if (isOpen()) {
+        if (sqlite3_stmt* kept = handle_->kept.take(sql)) {
+            Statement statement(handle_, kept, {});
+            statement.keptAs_ = sql;
+            return statement;
+        }
+    }
+    Statement statement = prepare(sql);
+    if (statement.status().ok()) {
+        statement.keptAs_ = sql;
+    }
+    return statement;
+}
+
 DbStatus Connection::exec(const QString& sql) {
     if (!isOpen()) {
         return closedStatus();

@@ -5,6 +5,9 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <QHash>
+#include <QString>
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -26,6 +29,9 @@ struct ConnectionHandle {
     quint64 serial = nextSerial();
     // Kept prepared: asked each time a list kept in memory is used.
     sqlite3_stmt* dataVersion = nullptr;
+    // Statements kept for reuse by their text (Connection::prepareKept), reset and unbound.
+    static constexpr qsizetype kKeptStatements = 64;
+    QHash<QString, sqlite3_stmt*> kept;
     // Told after each commit (see DatabaseAccess::setCommitListener); kept alive with the handle.
     std::shared_ptr<const std::function<void()>> commitListener;
 
@@ -62,6 +68,7 @@ struct ConnectionHandle {
             sqlite3_finalize(stmt);
         }
         dataVersion = nullptr;
+        kept.clear();
         sqlite3_close(db);
         db = nullptr;
     }

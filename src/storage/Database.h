@@ -97,6 +97,8 @@ private:
     std::shared_ptr<detail::ConnectionHandle> handle_;
     sqlite3_stmt* stmt_ = nullptr;
     DbStatus status_;
+    QString keptAs_;  // the text it is kept under on its connection (see Connection::prepareKept)
+    friend class Connection;
 };
 
 class Connection;
@@ -124,6 +126,10 @@ public:
     explicit Connection(std::shared_ptr<detail::ConnectionHandle> handle);
 
     Statement prepare(const QString& sql);
+    // The same, for a statement run once per row of a long job: once done with, it is kept on
+    // the connection (reset, its parameters cleared) and handed out again for the same text, so
+    // it is compiled once. A text in use already gets a statement of its own.
+    Statement prepareKept(const QString& sql);
     DbStatus exec(const QString& sql);
     // BEGIN IMMEDIATE: the writer's lock is taken at once, so a conflict shows before any work.
     Transaction begin() { return Transaction(*this); }

@@ -48,15 +48,16 @@ DbStatus runWithOwner(Connection& connection, const QString& sql, const QString&
 
 DbStatus keepVersion(Connection& connection, HistoryOf table, qint64 key, const QString& owner,
                      qint64 replaced, bool deleted) {
-    Statement copy = connection.prepare(
+    Statement copy = connection.prepareKept(
         table == HistoryOf::Records
             ? QStringLiteral(
-                  "INSERT INTO LoginsHistory (Uuid, KeyUserName, ShortName, UserName, Password, "
+                  "INSERT OR FAIL INTO LoginsHistory (Uuid, KeyUserName, ShortName, UserName, "
+                  "Password, "
                   "Description, Notes, Category, Modified, Replaced, Deleted) SELECT Uuid, "
                   "KeyUserName, ShortName, UserName, Password, Description, Notes, Category, "
                   "Modified, ?2, ?4 FROM Logins WHERE Counter = ?1 AND KeyUserName = ?3 AND "
                   "Uuid IS NOT NULL")
-            : QStringLiteral("INSERT INTO JournalsHistory (Uuid, UserName, Date, Journal, "
+            : QStringLiteral("INSERT OR FAIL INTO JournalsHistory (Uuid, UserName, Date, Journal, "
                              "DateCreated, LastModified, Modified, Replaced) SELECT Uuid, "
                              "UserName, Date, Journal, DateCreated, LastModified, Modified, ?2 "
                              "FROM Journals WHERE Id = ?1 AND UserName = ?3 AND Uuid IS NOT NULL"));
@@ -86,7 +87,7 @@ DbStatus trimVersions(Connection& connection, HistoryOf table, const QByteArray&
     const QString versions = table == HistoryOf::Records
                                  ? QStringLiteral("Uuid = ?1 AND Deleted = 0")
                                  : QStringLiteral("Uuid = ?1");
-    Statement trim = connection.prepare(
+    Statement trim = connection.prepareKept(
         QStringLiteral("DELETE FROM %1 WHERE %2 AND Id NOT IN (SELECT Id FROM %1 WHERE %2 "
                        "ORDER BY Replaced DESC, Id DESC LIMIT ?2)")
             .arg(historyTable(table), versions));

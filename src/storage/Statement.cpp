@@ -12,13 +12,22 @@ Statement::Statement(std::shared_ptr<detail::ConnectionHandle> handle, sqlite3_s
 Statement::Statement(Statement&& other) noexcept
     : handle_(std::move(other.handle_)),
       stmt_(std::exchange(other.stmt_, nullptr)),
-      status_(std::move(other.status_)) {
+      status_(std::move(other.status_)),
+      keptAs_(std::move(other.keptAs_)) {
 }
 
 Statement::~Statement() {
-    if (stmt_ != nullptr && handle_ && handle_->isOpen()) {
-        sqlite3_finalize(stmt_);
+    if (stmt_ == nullptr || !handle_ || !handle_->isOpen()) {
+        return;
     }
+    if (!keptAs_.isEmpty() && !handle_->kept.contains(keptAs_) &&
+        handle_->kept.size() < detail::ConnectionHandle::kKeptStatements) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        handle_->kept.insert(keptAs_, stmt_);
+        return;
+    }
+    sqlite3_finalize(stmt_);
 }
 
 bool Statement::usable() {

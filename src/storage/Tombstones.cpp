@@ -5,7 +5,7 @@
 namespace ks {
 
 TombstoneWriter::TombstoneWriter(Connection& connection, const QString& table)
-    : insert_(connection.prepare(
+    : insert_(connection.prepareKept(
           QStringLiteral("INSERT OR REPLACE INTO Tombstones (Uuid, TableName, Owner, Deleted) "
                          "SELECT Uuid, '%1', %2, ?2 FROM %1 WHERE %3 = ?1 AND %2 = ?3 AND "
                          "Uuid IS NOT NULL")

@@ -236,6 +236,48 @@ private Q_SLOTS:
         QVERIFY(database->open().ok());
     }
 
+    // A kept statement comes back reset and unbound for its text, holds no lock once let go
+    // (another connection writes, the file is compacted), is a second, own statement while the
+    // first is in use, and is gone with its connection.
+    void keptStatementsAreReusedSafely() {
+        Result<Connection> connection = database->open();
+        QVERIFY(connection
+                    ->exec(u"INSERT INTO Users (UserName, Password) VALUES ('a', '1'), "
+                           "('b', '2')"_s)
+                    .ok());
+        const QString byName = u"SELECT Password FROM Users WHERE UserName = ?1"_s;
+        const auto passwordOf = [&](const QString& name) {
+            Statement query = connection->prepareKept(byName);
+            query.bind(1, name);
+            return query.next() ? query.text(0) : u"none"_s;
+        };
+        QCOMPARE(passwordOf(u"a"_s), u"1"_s);
+        {
+            // Let go in the middle of its rows, with its parameter bound.
+            Statement all = connection->prepareKept(u"SELECT UserName FROM Users WHERE ?1"_s);
+            all.bind(1, qint64(1));
+            QVERIFY(all.next());
+        }
+        Statement unbound = connection->prepareKept(u"SELECT UserName FROM Users WHERE ?1"_s);
+        QVERIFY(!unbound.next() && unbound.status().ok());
+        DatabaseAccess other(database->path(), PassPhrase());
+        QVERIFY(other.open()->exec(u"UPDATE Users SET Password = '3' WHERE UserName = 'a'"_s).ok());
+        QVERIFY(connection->exec(u"VACUUM"_s).ok());
+        QCOMPARE(passwordOf(u"a"_s), u"3"_s);
+        {
+            Statement outer = connection->prepareKept(byName);
+            outer.bind(1, u"b"_s);
+            QVERIFY(outer.next());
+            QCOMPARE(passwordOf(u"a"_s), u"3"_s);
+            QCOMPARE(outer.text(0), u"2"_s);
+        }
+        QCOMPARE(passwordOf(u"nobody"_s), u"none"_s);
+        database->CloseAllDatabaseObjects();
+        Statement closed = connection->prepareKept(byName);
+        QVERIFY(!closed.next());
+        QCOMPARE(closed.status().code, DbCode::Closed);
+    }
+
     // The change stamp moves with every write, this connection's or another's, not with reads.
     void theChangeStampFollowsEveryWrite() {
         DatabaseAccess other(database->path(), PassPhrase());
