@@ -1,12 +1,14 @@
 #include "sync/DatabaseMerge.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <optional>
 
 #include "crypto/PassPhrase.h"
 #include "storage/Backups.h"
 #include "storage/CopyHelpers.h"
 #include "storage/DatabaseCopy.h"
+#include "storage/PageCache.h"
 #include "storage/Schema.h"
 #include "storage/WorkFiles.h"
 #include "sync/MergePlan.h"
@@ -79,6 +81,15 @@ MergeOutcome planMergeOn(DatabaseAccess& database, Connection& source,
 Result<MergeReport> mergeConnections(Connection& target, Connection& source,
                                      const QList<Account>& keys, bool write, qint64 now,
                                      const std::function<bool(int)>& failAfter) {
+    // One read transaction over the other database for the whole merge: otherwise every
+    // statement on it takes and drops its lock and checks its first page again.
+    const bool reading = source.exec(QStringLiteral("BEGIN")).ok();
+    const LargerPageCache sourceCache(source, 32 * 1024);
+    const auto done = qScopeGuard([&] {
+        if (reading) {
+            source.exec(QStringLiteral("ROLLBACK"));
+        }
+    });
     Result<merging::MergePlan> plan = merging::planMerge(target, source, keys, now);
     if (!plan.ok()) {
         return plan.status();

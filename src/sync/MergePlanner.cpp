@@ -63,7 +63,7 @@ DbStatus OwnerPlanner::applyTombstones(const ContentTable& table) {
 }
 
 Result<bool> OwnerPlanner::isNewTombstone(const QByteArray& uuid, qint64 deleted) {
-    Statement query = c_.target.prepare(
+    Statement query = c_.target.prepareKept(
         QStringLiteral("SELECT count(*) FROM Tombstones WHERE Uuid = ?1 AND Deleted >= ?2"));
     query.bindBlob(1, uuid).bind(2, deleted);
     if (!query.next()) {
@@ -147,7 +147,7 @@ DbStatus OwnerPlanner::mergeMatched(const ContentTable& table, const StoredRow& 
 
 DbStatus OwnerPlanner::mergeNew(const ContentTable& table, const StoredRow& incoming) {
     Statement tombstone =
-        c_.target.prepare(QStringLiteral("SELECT Deleted FROM Tombstones WHERE Uuid = ?1"));
+        c_.target.prepareKept(QStringLiteral("SELECT Deleted FROM Tombstones WHERE Uuid = ?1"));
     tombstone.bindBlob(1, incoming.uuid);
     const bool deletedHere = tombstone.next();
     if (!tombstone.status().ok()) {
@@ -193,7 +193,7 @@ Result<std::optional<OwnerPlanner::DayHolder>> OwnerPlanner::dayHolder(const QSt
     if (const auto known = days_.constFind(date); known != days_.cend()) {
         return known.value();
     }
-    Statement query = c_.target.prepare(
+    Statement query = c_.target.prepareKept(
         QStringLiteral("SELECT Uuid FROM Journals WHERE UserName = ?1 AND Date = ?2 AND Uuid IS "
                        "NOT NULL ORDER BY Id LIMIT 1"));
     query.bind(1, account_.owner).bind(2, date);

@@ -100,7 +100,7 @@ Result<OwnerPlanner::Double> OwnerPlanner::resolveCategory(const StoredRow& inco
     if (const auto known = categories_.constFind(name); known != categories_.cend()) {
         holder = known.value();
     } else {
-        Statement query = c_.target.prepare(
+        Statement query = c_.target.prepareKept(
             QStringLiteral("SELECT Uuid FROM LoginsCategory WHERE UserName = ?1 AND CategoryName "
                            "= ?2 AND Uuid IS NOT NULL ORDER BY Id"));
         query.bind(1, account_.owner).bind(2, name);

@@ -68,7 +68,7 @@ Result<bool> VersionLedger::takeNew(HistoryOf history, const QString& owner, con
     for (qsizetype i = 0; i < table.columns.size(); ++i) {
         sql += QStringLiteral(" AND %1 = ?%2").arg(table.columns.at(i)).arg(i + 4);
     }
-    Statement query = target_.prepare(sql);
+    Statement query = target_.prepareKept(sql);
     query.bindBlob(1, uuid).bind(2, modified).bind(3, owner);
     for (qsizetype i = 0; i < values.size(); ++i) {
         bindValue(query, int(i + 4), values.at(i));

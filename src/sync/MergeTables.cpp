@@ -101,7 +101,7 @@ const ContentTable& contentTable(MergeKind kind) {
 
 Result<std::optional<StoredRow>> readRow(Connection& connection, const ContentTable& table,
                                          const QByteArray& uuid) {
-    Statement query = connection.prepare(
+    Statement query = connection.prepareKept(
         QStringLiteral("SELECT %1 FROM %2 WHERE Uuid = ?1").arg(rowColumns(table), table.name));
     query.bindBlob(1, uuid);
     if (!query.next()) {

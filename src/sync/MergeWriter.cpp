@@ -37,6 +37,11 @@ QString assignments(const ContentTable& table) {
     return parts.join(QStringLiteral(", "));
 }
 
+// The parameter of the key of the row an update replaces: after the values and the blob's.
+int keyParameter(const StoredRow& row) {
+    return int(row.values.size() + 5);
+}
+
 // Binds a row's time (?1), identity (?2), owner (?3) and values (?4 ...), with a renamed
 // record's name and time in their place; the blob's parameter comes after the values.
 void bindRow(Statement& statement, const ContentTable& table, const StoredRow& row,
@@ -97,16 +102,28 @@ DbStatus writeRow(Connection& target, Connection& source, const MergeStep& step,
                 return status;
             }
         }
-        sql = QStringLiteral("UPDATE %1 SET Modified = ?1, Uuid = ?2, %2 = ?3, %3%4 WHERE %5 = %6")
-                  .arg(table.name, table.owner, assignments(table),
+        // The row keeps its identity and owner, so the indexes on them are left alone; OR FAIL,
+        // as one row changes, spares the engine a journal of the statement's own.
+        sql = QStringLiteral(
+                  "UPDATE OR FAIL %1 SET Modified = ?1, %2%3 WHERE %4 = ?%5 AND Uuid = ?2 AND "
+                  "%6 = ?3")
+                  .arg(table.name, assignments(table),
                        table.blob.isEmpty() ? QString()
                                             : QStringLiteral(", %1 = %2").arg(table.blob, blob),
-                       table.key, QString::number(step.key));
+                       table.key)
+                  .arg(keyParameter(row.value()))
+                  .arg(table.owner);
     }
-    Statement write = target.prepare(sql);
+    Statement write = target.prepareKept(sql);
     bindRow(write, table, row.value(), step);
+    if (step.op != Op::Add) {
+        write.bind(keyParameter(row.value()), step.key);
+    }
     if (DbStatus status = write.run(); !status.ok()) {
         return status;
+    }
+    if (target.changes() != 1) {
+        return DbStatus{DbCode::Failed, QStringLiteral("a row here changed during the merge")};
     }
     if (table.blob.isEmpty() || row.value().blobSize <= 0) {
         return {};
@@ -129,8 +146,8 @@ DbStatus deleteRow(Connection& target, const MergeStep& step, qint64 now) {
         !status.ok()) {
         return status;
     }
-    Statement remove = target.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?1 AND %3 = ?2")
-                                          .arg(table.name, table.key, table.owner));
+    Statement remove = target.prepareKept(QStringLiteral("DELETE FROM %1 WHERE %2 = ?1 AND %3 = ?2")
+                                              .arg(table.name, table.key, table.owner));
     remove.bind(1, step.key).bind(2, step.owner);
     return remove.run();
 }
@@ -138,7 +155,7 @@ DbStatus deleteRow(Connection& target, const MergeStep& step, qint64 now) {
 // The tombstone of a row, at the later of its time and the one kept here already.
 DbStatus leaveTombstone(Connection& target, const QByteArray& uuid, const QString& table,
                         const QString& owner, qint64 time) {
-    Statement write = target.prepare(QStringLiteral(
+    Statement write = target.prepareKept(QStringLiteral(
         "INSERT OR REPLACE INTO Tombstones (Uuid, TableName, Owner, Deleted) VALUES (?1, ?2, ?3, "
         "max(?4, ifnull((SELECT Deleted FROM Tombstones WHERE Uuid = ?1), ?4)))"));
     write.bindBlob(1, uuid).bind(2, table).bind(3, owner).bind(4, time);
@@ -150,7 +167,7 @@ DbStatus keepVersionOf(Connection& target, Connection& source, const MergeStep& 
     const ContentTable& table = contentTable(step.kind);
     const bool records = step.kind == MergeKind::Records;
     const QString deleted = records ? QStringLiteral(", Deleted") : QString();
-    Statement read = source.prepare(
+    Statement read = source.prepareKept(
         step.op == Op::ImportVersion
             ? QStringLiteral("SELECT Modified, Uuid, %1, %2, Replaced%3 FROM %4History WHERE Id "
                              "= ?1")
@@ -169,7 +186,7 @@ DbStatus keepVersionOf(Connection& target, Connection& source, const MergeStep& 
                    : read.status();
     }
     const int count = int(table.columns.size());
-    Statement write = target.prepare(
+    Statement write = target.prepareKept(
         QStringLiteral("INSERT INTO %1History (Modified, Uuid, %2, %3, Replaced%4) VALUES (%5)")
             .arg(table.name, table.owner, columnNames(table), deleted,
                  places(count + (records ? 5 : 4), 1)));

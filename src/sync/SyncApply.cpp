@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QHash>
 #include <QSet>
+#include <optional>
 
 #include "storage/CopyHelpers.h"
+#include "storage/PageCache.h"
 #include "storage/Schema.h"
 #include "storage/WorkFiles.h"
 #include "sync/DatabaseMerge.h"
@@ -17,6 +19,10 @@
 namespace ks::syncing {
 
 namespace {
+
+// The page cache while one file is applied: the rows, their history and the notes of versions
+// seen of 10,000 changed records fit in it.
+constexpr int kApplyCacheKib = 32 * 1024;
 
 QString strayText() {
     return QStringLiteral("not a file of the sync folder");
@@ -123,6 +129,10 @@ private:
             }
         }
         WriteOperation write(database_);
+        std::optional<LargerPageCache> cache;
+        if (write.ok()) {
+            cache.emplace(write.connection(), kApplyCacheKib);
+        }
         Result<QSet<QByteArray>> unsent = write.ok() ? unsentRows(write.connection(), file.value())
                                                      : Result<QSet<QByteArray>>(write.status());
         Result<MergeReport> merged = unsent.ok()

@@ -46,9 +46,22 @@ Result<QList<SeenVersion>> versionsIn(Connection& file) {
 }
 
 DbStatus noteSeen(Connection& connection, const QList<SeenVersion>& versions) {
-    Statement insert = connection.prepare(QStringLiteral(
-        "INSERT OR REPLACE INTO SyncSeen (Uuid, Kind, Modified) VALUES (?1, ?2, ?3)"));
+    // An update, or an insert where there is nothing to update: neither needs the engine to keep
+    // a journal of its own for the statement (OR FAIL: each touches one row, so failing and
+    // aborting leave the same), which, encrypted page by page, would cost more than the write.
+    Statement update = connection.prepare(
+        QStringLiteral("UPDATE OR FAIL SyncSeen SET Modified = ?3 WHERE Uuid = ?1 AND Kind = ?2"));
+    Statement insert = connection.prepare(
+        QStringLiteral("INSERT OR FAIL INTO SyncSeen (Uuid, Kind, Modified) VALUES (?1, ?2, ?3)"));
     for (const SeenVersion& version : versions) {
+        update.reset();
+        update.bindBlob(1, version.uuid).bind(2, version.kind).bind(3, version.modified);
+        if (DbStatus status = update.run(); !status.ok()) {
+            return status;
+        }
+        if (connection.changes() > 0) {
+            continue;
+        }
         insert.reset();
         insert.bindBlob(1, version.uuid).bind(2, version.kind).bind(3, version.modified);
         if (DbStatus status = insert.run(); !status.ok()) {
