@@ -10,9 +10,11 @@ jobs="$(nproc)"
 # Unity builds: the sources of each library compiled in batches, which halves a clean build.
 # The build for use makes the package and checks it, reads a real session's memory (which the
 # sanitizers' allocator would change), and shows that the benchmarks build: the tests labelled
-# build-for-use. The whole suite runs once, in the sanitizer build below, which runs every other
-# test. (`ctest` in build/ runs the whole suite here too, for a quicker run while working.)
-scripts/build.sh -DKEYSTEAD_BUILD_TESTS=ON -DKEYSTEAD_BUILD_BENCH=ON -DCMAKE_UNITY_BUILD=ON
+# build-for-use, and only what they need is built there. The whole suite runs once, in the
+# sanitizer build below, which runs every other test. (After `cmake --build build`, `ctest` in
+# build/ runs the whole suite here too, for a quicker run while working.)
+KEYSTEAD_BUILD_TARGET=build-for-use \
+    scripts/build.sh -DKEYSTEAD_BUILD_TESTS=ON -DKEYSTEAD_BUILD_BENCH=ON -DCMAKE_UNITY_BUILD=ON
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -L build-for-use)
 
 # The sanitizer build: tests only (the benchmarks are built once, above).
