@@ -52,7 +52,6 @@ SyncRequest SyncPasses::request() const {
     if (state_.LoggedIn) {
         request.keys.append(state_.CurrentAccount);
     }
-    request.history = state_.History;
     return request;
 }
 

@@ -185,7 +185,7 @@ int runCommand(const CliOptions& options, DatabaseAccess& database, const Accoun
         case Command::Merge:
             return mergeFile(database, account, options.argument, dataFolder, options.dryRun);
         case Command::Sync:
-            return syncFolder(database, account, options.argument, dataFolder, history);
+            return syncFolder(database, account, options.argument, dataFolder);
         case Command::Add:
             return addRecord(database, account, options, history);
         case Command::Edit:

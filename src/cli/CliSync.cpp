@@ -41,13 +41,12 @@ void printOutcome(const SyncOutcome& outcome) {
 }  // namespace
 
 int syncFolder(DatabaseAccess& database, const Account& account, const QString& folder,
-               const QString& dataFolder, const HistorySettings& history) {
+               const QString& dataFolder) {
     const SyncSettings settings = syncSettingsFrom(readSettings(dataFolder));
     SyncRequest request;
     request.dataFolder = dataFolder;
     request.syncFolder = folder;
     request.machineName = settings.machineName;
-    request.history = history;
     if (account.isProtected()) {
         request.keys.append(account);
     }

@@ -4,7 +4,6 @@
 
 #include "core/Account.h"
 #include "storage/Database.h"
-#include "storage/SettingsFile.h"
 
 namespace ks::cli {
 
@@ -12,6 +11,6 @@ namespace ks::cli {
 // chosen in Options for the data folder), then writes this machine's changes once. What was
 // applied, written and skipped goes to standard output.
 int syncFolder(DatabaseAccess& database, const Account& account, const QString& folder,
-               const QString& dataFolder, const HistorySettings& history);
+               const QString& dataFolder);
 
 }  // namespace ks::cli

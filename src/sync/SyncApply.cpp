@@ -170,6 +170,30 @@ private:
     bool recorded_ = false;
 };
 
+// Forgets the notes of a device's files that its newest applied snapshot covers: they count as
+// applied whatever the notes say, and the device has removed most of them from the folder.
+void forgetCovered(DatabaseAccess& database, const QString& deviceId,
+                   QHash<QString, FileRecord>& records, qint64 cover) {
+    const QString below = sequenceText(cover);
+    bool any = false;
+    for (auto it = records.cbegin(); it != records.cend(); ++it) {
+        any = any || it.key() < below;
+    }
+    if (!any) {
+        return;
+    }
+    WriteOperation write(database);
+    if (!write.ok()) {
+        return;
+    }
+    Statement forget = write.connection().prepare(QStringLiteral(
+        "DELETE FROM SyncApplied WHERE DeviceId = ?1 AND substr(FileName, 1, ?2) < ?3"));
+    forget.bind(1, deviceId).bind(2, qint64(below.size())).bind(3, below);
+    if (forget.run().ok() && write.commit().ok()) {
+        records.removeIf([&](const auto& record) { return record.key() < below; });
+    }
+}
+
 void noteSkipped(DatabaseAccess& database, const QString& deviceId, const QString& name,
                  const QString& reason, const FileRecord* known) {
     if (known && known->refusal == reason) {
@@ -232,6 +256,9 @@ DbStatus applyDevice(DatabaseAccess& database, const SyncRequest& request, const
             records->insert(file.name, {refusal, {}, 0});
             outcome.skipped << QStringLiteral("%1/%2: %3").arg(deviceId, file.name, refusal);
         }
+    }
+    if (const qint64 cover = coveredBelow(files, records.value()); cover > 0) {
+        forgetCovered(database, deviceId, records.value(), cover);
     }
     return {};
 }

@@ -7,7 +7,6 @@
 
 #include "core/Account.h"
 #include "storage/Database.h"
-#include "storage/SettingsFile.h"
 #include "sync/MergeReport.h"
 
 namespace ks {
@@ -34,10 +33,9 @@ struct SyncRequest {
     QString syncFolder;   // the sync folder; empty: none
     QString machineName;  // this machine's name there; empty: the host name
     // Accounts whose data key the caller holds, as MergeRequest::keys.
+    // Applying keeps every version a file brings, as a merge does; the stores trim history to
+    // its settings at their next save.
     QList<Account> keys;
-    // What history keeps. Applying keeps every version a file brings, as a merge does; the
-    // stores trim to this at their next save.
-    HistorySettings history;
 };
 
 struct SyncOutcome {

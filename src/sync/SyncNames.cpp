@@ -54,14 +54,18 @@ std::optional<SyncFileName> parseSyncFileName(const QString& name) {
     return parsed;
 }
 
+QString sequenceText(qint64 sequence) {
+    return QStringLiteral("%1").arg(sequence, 12, 10, QLatin1Char('0'));
+}
+
 QString syncFileName(qint64 sequence, const QString& hash, bool snapshot) {
     return QStringLiteral("%1.%2.%3")
-        .arg(sequence, 12, 10, QLatin1Char('0'))
-        .arg(hash, snapshot ? QStringLiteral("kss") : QStringLiteral("ksc"));
+        .arg(sequenceText(sequence), hash,
+             snapshot ? QStringLiteral("kss") : QStringLiteral("ksc"));
 }
 
 QString partFileName(qint64 sequence) {
-    return QStringLiteral(".%1.part").arg(sequence, 12, 10, QLatin1Char('0'));
+    return QStringLiteral(".%1.part").arg(sequenceText(sequence));
 }
 
 QString bytesHash(const QByteArray& bytes) {

@@ -28,6 +28,8 @@ inline constexpr qint64 kLastSequence = 999'999'999'999;
 
 std::optional<SyncFileName> parseSyncFileName(const QString& name);
 QString syncFileName(qint64 sequence, const QString& hash, bool snapshot);
+// The sequence as a file's name begins with it: names sort as their sequences do.
+QString sequenceText(qint64 sequence);
 // The name a file is written under before it takes its own: a dot-name readers pass over.
 QString partFileName(qint64 sequence);
 

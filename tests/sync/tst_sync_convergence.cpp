@@ -52,7 +52,6 @@ class SyncConvergenceTest : public QObject {
         request.syncFolder = view(machine);
         request.machineName = machine;
         request.keys = accounts.mid(1);
-        request.history = keep;
         const SyncOutcome outcome = syncOnce(db(machine), request);
         for (const Account& account : accounts) {
             if (world->countOf(machine, u"SELECT count(*) FROM Users WHERE UserName = '%1'"_s.arg(

@@ -242,6 +242,37 @@ private Q_SLOTS:
         }
     }
 
+    // A machine's new snapshot covers its older files: their notes here are forgotten, so that
+    // the notes do not grow with every file a machine ever wrote.
+    void notesOfCoveredFilesAreForgotten() {
+        const QString folder = world->env.root() + u"sync/"_s;
+        QVERIFY(QDir().mkpath(folder));
+        world->machine(u"a"_s);
+        world->machine(u"b"_s);
+        const QString anna = world->account(u"a"_s);
+        world->addRecord(u"a"_s, Account(anna), u"Bank"_s);
+        const auto edit = [&](const QString& password) {
+            world->editRecord(u"a"_s, Account(anna),
+                              world->countOf(u"a"_s, u"SELECT Counter FROM Logins"_s), u"Bank"_s,
+                              password);
+            QCOMPARE(sync(u"a"_s, folder).filesWritten, 1);
+        };
+        QCOMPARE(sync(u"a"_s, folder).filesWritten, 1);
+        edit(u"second"_s);
+        QCOMPARE(sync(u"b"_s, folder).filesApplied, 2);
+        const QString notes = u"SELECT count(*) FROM SyncApplied"_s;
+        QCOMPARE(world->countOf(u"b"_s, notes), 2);
+        // The machine's files are gone from the folder (as a clean-up of it may leave it): its
+        // next file is a snapshot, which covers the two.
+        QVERIFY(QDir(folder + idOf(u"a"_s)).removeRecursively());
+        edit(u"third"_s);
+        const SyncOutcome applied = sync(u"b"_s, folder);
+        QCOMPARE(applied.filesApplied, 1);
+        QVERIFY(applied.machines.first().allApplied);
+        QCOMPARE(world->countOf(u"b"_s, notes), 1);
+        QCOMPARE(world->digest(u"a"_s), world->digest(u"b"_s));
+    }
+
     // Changed twice and deleted there: every version comes here with the deletion.
     void versionsOfARecordDeletedElsewhereComeAlong() {
         const QString folder = world->env.root() + u"sync/"_s;
