@@ -108,52 +108,40 @@ void writeInto(DatabaseAccess& database, const SyncRequest& request, const Devic
     }
 }
 
-}  // namespace
-
-SyncOutcome applySyncFolder(DatabaseAccess& database, const SyncRequest& request) {
+// A pass: other machines' files applied, then (unless applying failed) this machine's written,
+// then the machines seen listed.
+SyncOutcome runPass(DatabaseAccess& database, const SyncRequest& request, bool apply, bool write) {
     SyncOutcome outcome;
     const std::optional<DeviceState> device = deviceFor(database, request, outcome);
     if (!device) {
         return outcome;
     }
-    applyOtherDevices(database, request, *device, outcome);
-    listMachines(database, request, device->id, outcome);
-    return outcome;
-}
-
-SyncOutcome writeSyncChanges(DatabaseAccess& database, const SyncRequest& request) {
-    SyncOutcome outcome;
-    const std::optional<DeviceState> device = deviceFor(database, request, outcome);
-    if (!device) {
-        return outcome;
+    if (apply) {
+        applyOtherDevices(database, request, *device, outcome);
     }
-    writeInto(database, request, *device, outcome);
-    listMachines(database, request, device->id, outcome);
-    return outcome;
-}
-
-SyncOutcome syncOnce(DatabaseAccess& database, const SyncRequest& request) {
-    SyncOutcome outcome;
-    const std::optional<DeviceState> device = deviceFor(database, request, outcome);
-    if (!device) {
-        return outcome;
-    }
-    applyOtherDevices(database, request, *device, outcome);
-    if (outcome.ok()) {
+    if (write && outcome.ok()) {
         writeInto(database, request, *device, outcome);
     }
     listMachines(database, request, device->id, outcome);
     return outcome;
 }
 
+}  // namespace
+
+SyncOutcome applySyncFolder(DatabaseAccess& database, const SyncRequest& request) {
+    return runPass(database, request, true, false);
+}
+
+SyncOutcome writeSyncChanges(DatabaseAccess& database, const SyncRequest& request) {
+    return runPass(database, request, false, true);
+}
+
+SyncOutcome syncOnce(DatabaseAccess& database, const SyncRequest& request) {
+    return runPass(database, request, true, true);
+}
+
 QList<SyncMachine> syncMachines(DatabaseAccess& database, const SyncRequest& request) {
-    SyncOutcome outcome;
-    const std::optional<DeviceState> device = deviceFor(database, request, outcome);
-    if (!device) {
-        return {};
-    }
-    listMachines(database, request, device->id, outcome);
-    return outcome.machines;
+    return runPass(database, request, false, false).machines;
 }
 
 Result<QString> syncDeviceId(DatabaseAccess& database, const QString& dataFolder) {

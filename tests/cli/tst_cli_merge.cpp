@@ -6,13 +6,11 @@
 #include "CliRun.h"
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
-#include "app/Accounts.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
 #include "journal/JournalStore.h"
 #include "storage/Backups.h"
 #include "storage/DataFolderLock.h"
-#include "vault/RecordBatch.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -24,26 +22,15 @@ class CliMergeTest : public QObject {
     test::ScriptedDialogs dialogs;
     QString other;  // the other machine's database
 
-    test::CliRun cli(const QStringList& arguments) {
-        return test::runCli(QStringList{u"--stdin"_s} + arguments, "anna\nsecret1\n");
-    }
-    void addAccountWith(const QString& path, const QString& record) {
-        DatabaseAccess database(path, PassPhrase());
-        QVERIFY(CreateUser(database, u"anna"_s, u"secret1"_s).ok());
-        QCOMPARE(createRecords(database, EncryptField(u"anna"_s),
-                               {{record, u"anna"_s, u"pw"_s, {}, {}, {}}})
-                     .created,
-                 1);
-        database.CloseAllDatabaseObjects();
-    }
+    test::CliRun cli(const QStringList& arguments) { return test::runCliAsAnna(arguments); }
 
 private Q_SLOTS:
     void init() {
         env = std::make_unique<test::TestEnvironment>();
         setCipherDialogs(&dialogs, u"Keystead"_s);
-        addAccountWith(env->freshDatabase(), u"gmail"_s);
+        test::addAnnaWith(env->freshDatabase(), u"gmail"_s);
         other = env->freshDatabase(env->root() + u"other/Data.mdb"_s);
-        addAccountWith(other, u"github"_s);
+        test::addAnnaWith(other, u"github"_s);
         DatabaseAccess database(other, PassPhrase());
         QVERIFY(writeJournalEntry(database, EncryptField(u"anna"_s), u"01/02/2026"_s,
                                   storedJournalValue(u"a day elsewhere"_s), QDate(2026, 2, 1))

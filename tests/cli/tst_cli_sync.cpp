@@ -6,11 +6,8 @@
 #include "CliRun.h"
 #include "ScriptedDialogs.h"
 #include "TestEnvironment.h"
-#include "app/Accounts.h"
 #include "crypto/FieldCipher.h"
-#include "crypto/PassPhrase.h"
 #include "storage/SettingsFile.h"
-#include "vault/RecordBatch.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -21,18 +18,7 @@ class CliSyncTest : public QObject {
     std::unique_ptr<test::TestEnvironment> env;
     test::ScriptedDialogs dialogs;
 
-    test::CliRun cli(const QStringList& arguments) {
-        return test::runCli(QStringList{u"--stdin"_s} + arguments, "anna\nsecret1\n");
-    }
-    void addAccountWith(const QString& path, const QString& record) {
-        DatabaseAccess database(path, PassPhrase());
-        QVERIFY(CreateUser(database, u"anna"_s, u"secret1"_s).ok());
-        QCOMPARE(createRecords(database, EncryptField(u"anna"_s),
-                               {{record, u"anna"_s, u"pw"_s, {}, {}, {}}})
-                     .created,
-                 1);
-        database.CloseAllDatabaseObjects();
-    }
+    test::CliRun cli(const QStringList& arguments) { return test::runCliAsAnna(arguments); }
 
 private Q_SLOTS:
     void init() {
@@ -46,9 +32,9 @@ private Q_SLOTS:
     }
 
     void syncsBothWaysThroughTheFolder() {
-        addAccountWith(env->freshDatabase(), u"gmail"_s);
+        test::addAnnaWith(env->freshDatabase(), u"gmail"_s);
         const QString otherFolder = env->root() + u"other/"_s;
-        addAccountWith(env->freshDatabase(otherFolder + u"Data.mdb"_s), u"github"_s);
+        test::addAnnaWith(env->freshDatabase(otherFolder + u"Data.mdb"_s), u"github"_s);
         const QString folder = env->root() + u"sync"_s;
         QVERIFY(QDir().mkpath(folder));
 

@@ -18,4 +18,11 @@ struct CliRun {
 // Runs the keystead-cli built beside the test with `arguments`, `input` as its standard input.
 CliRun runCli(const QStringList& arguments, const QByteArray& input);
 
+// Runs it logged in as anna (password "secret1", read from standard input).
+CliRun runCliAsAnna(const QStringList& arguments);
+
+// Makes the database at `path` hold anna (password "secret1") with the one record `shortName`;
+// the test fails when it cannot.
+void addAnnaWith(const QString& path, const QString& shortName);
+
 }  // namespace ks::test
