@@ -82,6 +82,20 @@ class SyncFolderTest : public QObject {
         return id.ok() ? id.value() : QString();
     }
 
+    // A sync folder and two machines, a and b, with anna's account on a.
+    struct TwoMachines {
+        QString folder;
+        QString anna;
+    };
+    TwoMachines twoMachines() {
+        TwoMachines made{world->env.root() + u"sync/"_s, {}};
+        QDir().mkpath(made.folder);
+        world->machine(u"a"_s);
+        world->machine(u"b"_s);
+        made.anna = world->account(u"a"_s);
+        return made;
+    }
+
     // Replaces the database's bytes in place (the same file, as a restore by the engine leaves
     // it), with those of `bytes`.
     void overwriteDatabase(const QString& machine, const QByteArray& bytes) {
@@ -152,11 +166,8 @@ private Q_SLOTS:
     // one holds only the machine's own change (never what came from elsewhere); files and
     // folders are private; a second pass changes nothing.
     void changesTravelBothWays() {
-        const QString folder = world->env.root() + u"sync/"_s;
-        QVERIFY(QDir().mkpath(folder));
-        world->machine(u"a"_s);
-        world->machine(u"b"_s);
-        const QString anna = world->account(u"a"_s);
+        const auto [folder, anna] = twoMachines();
+        QVERIFY(QFileInfo(folder).isDir());
         world->addPicture(u"a"_s, anna, QByteArray(200'000, 'p'));
         world->addRecord(u"a"_s, anna, u"Bank"_s);
         SyncOutcome written = sync(u"a"_s, folder);
@@ -217,11 +228,8 @@ private Q_SLOTS:
     // that carries it unapplied, with a note, and tried again later; the other accounts' changes
     // in the same file come in.
     void anAccountLeftAloneKeepsItsFileForLater() {
-        const QString folder = world->env.root() + u"sync/"_s;
-        QVERIFY(QDir().mkpath(folder));
-        world->machine(u"a"_s);
-        world->machine(u"b"_s);
-        const QString anna = world->account(u"a"_s);
+        const auto [folder, anna] = twoMachines();
+        QVERIFY(QFileInfo(folder).isDir());
         QVERIFY(sync(u"a"_s, folder).ok() && sync(u"b"_s, folder).ok());
         test::protectedAccount(world->machines.at(u"a"_s).db(), u"zoe"_s);
         test::protectedAccount(world->machines.at(u"b"_s).db(), u"zoe"_s);
@@ -245,11 +253,8 @@ private Q_SLOTS:
     // A machine's new snapshot covers its older files: their notes here are forgotten, so that
     // the notes do not grow with every file a machine ever wrote.
     void notesOfCoveredFilesAreForgotten() {
-        const QString folder = world->env.root() + u"sync/"_s;
-        QVERIFY(QDir().mkpath(folder));
-        world->machine(u"a"_s);
-        world->machine(u"b"_s);
-        const QString anna = world->account(u"a"_s);
+        const auto [folder, anna] = twoMachines();
+        QVERIFY(QFileInfo(folder).isDir());
         world->addRecord(u"a"_s, Account(anna), u"Bank"_s);
         const auto edit = [&](const QString& password) {
             world->editRecord(u"a"_s, Account(anna),
@@ -275,11 +280,8 @@ private Q_SLOTS:
 
     // Changed twice and deleted there: every version comes here with the deletion.
     void versionsOfARecordDeletedElsewhereComeAlong() {
-        const QString folder = world->env.root() + u"sync/"_s;
-        QVERIFY(QDir().mkpath(folder));
-        world->machine(u"a"_s);
-        world->machine(u"b"_s);
-        const QString anna = world->account(u"a"_s);
+        const auto [folder, anna] = twoMachines();
+        QVERIFY(QFileInfo(folder).isDir());
         const qint64 counter = world->addRecord(u"a"_s, anna, u"Bank"_s);
         QVERIFY(sync(u"a"_s, folder).ok() && sync(u"b"_s, folder).ok());
         world->editRecord(u"a"_s, Account(anna), counter, u"Bank"_s, u"second"_s);
@@ -328,11 +330,8 @@ private Q_SLOTS:
     // machine wrote on: each takes a new id, and the restored one gets back what it had written
     // since from its former files.
     void copiedOrRestoredDataFoldersTakeNewIds() {
-        const QString folder = world->env.root() + u"sync/"_s;
-        QVERIFY(QDir().mkpath(folder));
-        world->machine(u"a"_s);
-        world->machine(u"b"_s);
-        const QString anna = world->account(u"a"_s);
+        const auto [folder, anna] = twoMachines();
+        QVERIFY(QFileInfo(folder).isDir());
         world->addRecord(u"a"_s, anna, u"Before"_s);
         const QString idA = idOf(u"a"_s);
         QVERIFY(syncing::isDeviceId(idA));
