@@ -48,15 +48,16 @@ DbStatus runWithOwner(Connection& connection, const QString& sql, const QString&
 
 DbStatus keepVersion(Connection& connection, HistoryOf table, qint64 key, const QString& owner,
                      qint64 replaced, bool deleted) {
+    // OR FAIL: one row at the most, so failing leaves what aborting would, and the engine keeps
+    // no journal of the statement's own, each page of which it would encrypt.
     Statement copy = connection.prepareKept(
         table == HistoryOf::Records
             ? QStringLiteral(
                   "INSERT OR FAIL INTO LoginsHistory (Uuid, KeyUserName, ShortName, UserName, "
-                  "Password, "
-                  "Description, Notes, Category, Modified, Replaced, Deleted) SELECT Uuid, "
-                  "KeyUserName, ShortName, UserName, Password, Description, Notes, Category, "
-                  "Modified, ?2, ?4 FROM Logins WHERE Counter = ?1 AND KeyUserName = ?3 AND "
-                  "Uuid IS NOT NULL")
+                  "Password, Description, Notes, Category, Modified, Replaced, Deleted) SELECT "
+                  "Uuid, KeyUserName, ShortName, UserName, Password, Description, Notes, "
+                  "Category, Modified, ?2, ?4 FROM Logins WHERE Counter = ?1 AND KeyUserName = "
+                  "?3 AND Uuid IS NOT NULL")
             : QStringLiteral("INSERT OR FAIL INTO JournalsHistory (Uuid, UserName, Date, Journal, "
                              "DateCreated, LastModified, Modified, Replaced) SELECT Uuid, "
                              "UserName, Date, Journal, DateCreated, LastModified, Modified, ?2 "
