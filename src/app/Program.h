@@ -125,6 +125,11 @@ public:
 
     // The sync settings were saved: the passes follow the folder.
     void syncSettingsChanged();
+    // Before the database file is replaced (an import): the pass under way ends and this
+    // machine's changes are written to the sync folder, then no pass runs on the file until
+    // resumeSync() (the file stayed) or the restart.
+    void holdSync();
+    void resumeSync();
     // The passes over the sync folder, once the database is known (null before).
     SyncPasses* syncPasses() const { return sync_.get(); }
 

@@ -50,6 +50,14 @@ void ProgramMaintenance::syncSettingsChanged() {
     program_.syncSettingsChanged();
 }
 
+void ProgramMaintenance::holdSync() {
+    program_.holdSync();
+}
+
+void ProgramMaintenance::resumeSync() {
+    program_.resumeSync();
+}
+
 void ProgramMaintenance::endBusy() {
     program_.statusWindow().setBusy(false);
     program_.statusWindow().hide();

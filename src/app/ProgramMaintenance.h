@@ -22,6 +22,8 @@ public:
     void accountChanged() override;
     void rowsChanged() override;
     void syncSettingsChanged() override;
+    void holdSync() override;
+    void resumeSync() override;
 
 private:
     Program& program_;

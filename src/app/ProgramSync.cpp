@@ -34,6 +34,16 @@ void Program::syncSettingsChanged() {
     }
 }
 
+void Program::holdSync() {
+    endSyncSession();
+}
+
+void Program::resumeSync() {
+    if (sync_ && state_.LoggedIn) {
+        sync_->applyNow();
+    }
+}
+
 void Program::endSyncSession() {
     if (sync_) {
         sync_->writeBeforeEnd();

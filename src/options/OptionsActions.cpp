@@ -176,10 +176,14 @@ void OptionsPage::cmdImport_Click() {
         discardStagedImport(state.DataFolder);
         return;
     }
+    // No sync pass may write to the file the import replaces; this machine's changes go out
+    // first.
+    host_.holdSync();
     services_.database.CloseAllDatabaseObjects();
     const Result<QString> kept =
         completeImport(state.DataFolder, state.DatabasePath, services_.clock.now(), copyHooks_);
     if (!kept.ok()) {
+        host_.resumeSync();
         reportDatabaseFailure(services_, importFailedMessage(), kept.status());
         return;
     }

@@ -29,6 +29,10 @@ public:
     virtual void rowsChanged() = 0;
     // The sync folder or this machine's name there was saved: the program follows them.
     virtual void syncSettingsChanged() = 0;
+    // Before an import replaces the database file: the sync passes stop, this machine's changes
+    // written out first; resumeSync() when the file stays after all.
+    virtual void holdSync() = 0;
+    virtual void resumeSync() = 0;
 };
 
 }  // namespace ks

@@ -13,9 +13,11 @@
 #include "journal/JournalDate.h"
 #include "journal/JournalStore.h"
 #include "options/DatabaseTransfer.h"
+#include "options/OptionsPage.h"
 #include "sync/SyncFolder.h"
 #include "vault/RecordHistory.h"
 #include "vault/RecordStore.h"
+#include "widgets/VolumeFolderChooser.h"
 
 using namespace ks;
 using namespace Qt::StringLiterals;
@@ -173,6 +175,60 @@ private Q_SLOTS:
         QVERIFY(state().LoggedIn);
         laptopWrites();
         QCOMPARE(record(*laptop, shared)->fields.password, u"mine"_s);
+    }
+
+    // An import replaces the database only once the pass under way has ended and the change
+    // saved here has gone to the sync folder; an import that fails lets the passes go on.
+    void anImportWritesThisMachinesChangesFirst() {
+        const auto laptopRecords = [&] {
+            return test::countOf(laptop->open().value(), u"SELECT count(*) FROM Logins"_s);
+        };
+        const qint64 laptopBefore = laptopRecords();
+        const QString place = session->env.root() + u"transfer"_s;
+        QVERIFY(QDir().mkpath(place));
+        QVERIFY(ExportDatabase(session->env.databasePath(), place, {}).ok());
+        SyncPasses* passes = session->program->syncPasses();
+        const auto saveHere = [&](const QString& name) {
+            QVERIFY(
+                RecordStore(session->program->database())
+                    .CreateRecord(state().CurrentAccount, {name, u"user"_s, u"pw"_s, {}, {}, {}})
+                    .outcome == SaveOutcome::Saved);
+            QTRY_VERIFY_WITH_TIMEOUT(passes->writeWaiting(), 5000);
+        };
+        test::showTab(main(), 4);
+        qobject_cast<VolumeFolderChooser*>(
+            test::control<QTreeView>(main(), u"dirImport"_s)->parentWidget())
+            ->setCurrentFolder(place);
+
+        // Another program holds the database: the import fails, and the passes go on.
+        saveHere(u"first"_s);
+        CopyHooks hooks;
+        hooks.lockTimeoutMs = 50;
+        session->program->mainWindow()->optionsPage()->setCopyHooks(hooks);
+        {
+            Result<Connection> writer =
+                Connection::openFile(session->env.databasePath(), PassPhrase().toUtf8(), false);
+            Transaction held = writer->begin();
+            session->dialogs.answer(true);
+            QVERIFY(test::press(main(), u"cmdImport"_s));
+        }
+        QVERIFY(
+            session->dialogs.texts().last().startsWith(u"The database could not be imported."_s));
+        session->dialogs.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(!passes->running() && !passes->writeWaiting(), 5000);
+
+        saveHere(u"second"_s);
+        const QStringList before = ownFiles();
+        session->dialogs.answer(true);
+        QVERIFY(test::press(main(), u"cmdImport"_s));
+        QVERIFY(session->dialogs.texts().last().startsWith(u"Database import complete."_s));
+        session->dialogs.clear();
+        QCOMPARE(session->env.startedPrograms.size(), 1);
+        QVERIFY(ownFiles() != before);
+        QVERIFY(!passes->running() && !passes->writeWaiting());
+        // Both saves are in the folder: the laptop takes them.
+        laptopWrites();
+        QCOMPARE(laptopRecords(), laptopBefore + 2);
     }
 
     void aFolderInsideTheDataFolderIsRefusedAndNoSyncStopsThePasses() {
