@@ -27,6 +27,7 @@ class SessionLock;
 enum class LockStep;
 class DailyBackup;
 class SyncPasses;
+struct SyncOutcome;
 
 struct ProgramOptions {
     // The program's own folder: Template.dat and the help page.
@@ -180,6 +181,8 @@ private:
     void endSession();
     // The session's time without use starts to count.
     void startSessionLock();
+    // Whether a sync pass took the protection of the account logged in without its key.
+    bool protectedUnderSession(const SyncOutcome& outcome) const;
     // One attempt to lock (SessionLock tries again while it is held back).
     LockStep tryLock();
     // A long operation is running (its status or progress window is up).

@@ -4,6 +4,7 @@
 #include "app/Program.h"
 #include "app/SyncPasses.h"
 #include "options/OptionsPage.h"
+#include "sync/SyncFolder.h"
 
 namespace ks {
 
@@ -23,9 +24,24 @@ SyncPasses& Program::sync() {
             if (main_ && state_.LoggedIn) {
                 main_->optionsPage()->showSyncOutcome(sync_->lastOutcome());
             }
+            if (protectedUnderSession(sync_->lastOutcome())) {
+                lock();  // the login asks for the pass phrase from now on
+            }
         });
     }
     return *sync_;
+}
+
+bool Program::protectedUnderSession(const SyncOutcome& outcome) const {
+    // A pass that began before the login did not know of the session, and may have taken the
+    // protection of its account from another machine; a session without the key ends.
+    if (!state_.LoggedIn || state_.CurrentAccount.isProtected()) {
+        return false;
+    }
+    const QList<AccountMergeReport>& accounts = outcome.applied.accounts;
+    return std::any_of(accounts.cbegin(), accounts.cend(), [this](const AccountMergeReport& a) {
+        return a.protectionTaken && a.owner == state_.CurrentAccount.owner;
+    });
 }
 
 void Program::syncSettingsChanged() {

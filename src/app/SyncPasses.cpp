@@ -6,6 +6,7 @@
 
 #include "core/BackgroundStep.h"
 #include "crypto/PassPhrase.h"
+#include "options/ConversionParts.h"
 
 namespace ks {
 
@@ -52,6 +53,9 @@ SyncRequest SyncPasses::request() const {
     if (state_.LoggedIn) {
         request.keys.append(state_.CurrentAccount);
     }
+    request.sealUnsealed = [](DatabaseAccess& database, const Account& account) {
+        return finishProtection(database, account, accountConversionParts());
+    };
     return request;
 }
 
@@ -111,8 +115,11 @@ void SyncPasses::collectPass() {
     worker_.join();
     last_ = *result_;
     result_.reset();
-    if (last_.applied.writesAnything()) {
+    if (last_.applied.writesAnything() || last_.rowsSealed > 0) {
         Q_EMIT changedHere();
+    }
+    if (last_.rowsSealed > 0 && (runningKinds_ & kWrite) == 0) {
+        pending_ |= kWrite;  // the sealed rows go to the folder again
     }
     Q_EMIT passEnded();
     startNext();

@@ -3,7 +3,9 @@
 #include <functional>
 
 #include "core/Account.h"
+#include "protection/TextSeal.h"
 #include "storage/Database.h"
+#include "storage/Schema.h"
 
 namespace ks {
 
@@ -19,6 +21,29 @@ struct AccountConversion {
     // Told after each row is written; false when the user has stopped the conversion, and the
     // part then returns DbCode::Cancelled at once.
     std::function<bool()> rowDone;
+    // Finishing a protection taken over from another machine: only the rows still in the
+    // shared format are converted (a row whose name is stored sealed stays as it is), and each
+    // keeps its time of last write, so that it wins over nothing written elsewhere since.
+    bool onlyShared = false;
+    // Told the identity of each row converted (that of its record or entry for a kept version).
+    std::function<void(const QByteArray&)> rowSealed = {};
+
+    // Whether the row whose name is stored as `storedName` is left as it is.
+    bool leaves(QStringView storedName) const { return onlyShared && looksSealed(storedName); }
+    // Binds a converted row's time of last write: now, or NULL for `coalesce(?, Modified)`
+    // to keep its own when finishing.
+    void bindWriteTime(Statement& statement, int index) const {
+        if (onlyShared) {
+            statement.bindNull(index);
+        } else {
+            statement.bind(index, rowWriteTime());
+        }
+    }
+    void told(const QByteArray& uuid) const {
+        if (rowSealed) {
+            rowSealed(uuid);
+        }
+    }
 };
 
 // The parts, one for each kind of row, each declared beside its store:

@@ -42,6 +42,9 @@ DbStatus sealNamedBlobRows(Connection& connection, const AccountConversion& conv
             }
             continue;
         }
+        if (conversion.leaves(row.text(0))) {
+            continue;
+        }
         const QByteArray kept = row.blob(1);
         const QByteArray uuid = kept.isEmpty() ? newRowUuid() : kept;
         const QString plainName =
@@ -53,11 +56,13 @@ DbStatus sealNamedBlobRows(Connection& connection, const AccountConversion& conv
         }
         const auto rewrite = [&](qint64 sealedSize, const QByteArray* sealed) {
             Statement update = connection.prepare(
-                QStringLiteral("UPDATE %1 SET %2 = ?1, Uuid = ?2, Modified = ?3, %3 = %4 WHERE "
-                               "Counter = ?5")
+                QStringLiteral(
+                    "UPDATE %1 SET %2 = ?1, Uuid = ?2, Modified = coalesce(?3, Modified), "
+                    "%3 = %4 WHERE Counter = ?5")
                     .arg(table, QString(name.name), QString(blob.name),
                          sealed ? QStringLiteral("?4") : QStringLiteral("zeroblob(?4)")));
-            update.bind(1, *sealedName).bindBlob(2, uuid).bind(3, rowWriteTime());
+            update.bind(1, *sealedName).bindBlob(2, uuid);
+            conversion.bindWriteTime(update, 3);
             if (sealed) {
                 update.bindBlob(4, *sealed);
             } else {
@@ -70,6 +75,7 @@ DbStatus sealNamedBlobRows(Connection& connection, const AccountConversion& conv
             !status.ok()) {
             return status;
         }
+        conversion.told(uuid);
         if (conversion.rowDone && !conversion.rowDone()) {
             return {DbCode::Cancelled, {}};
         }

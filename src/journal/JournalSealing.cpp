@@ -39,7 +39,9 @@ DbStatus resealTexts(Connection& connection, const AccountConversion& conversion
         connection.prepare(QStringLiteral("SELECT Journal, Uuid FROM %1 WHERE Id = ?1").arg(table));
     Statement update = connection.prepare(
         liveEntries
-            ? QStringLiteral("UPDATE %1 SET Journal = ?1, Uuid = ?2, Modified = ?3 WHERE Id = ?4")
+            ? QStringLiteral(
+                  "UPDATE %1 SET Journal = ?1, Uuid = ?2, Modified = coalesce(?3, Modified) "
+                  "WHERE Id = ?4")
                   .arg(table)
             : QStringLiteral("UPDATE %1 SET Journal = ?1 WHERE Id = ?4").arg(table));
     for (const qint64 id : ids.value()) {
@@ -49,6 +51,9 @@ DbStatus resealTexts(Connection& connection, const AccountConversion& conversion
             if (!row.status().ok()) {
                 return row.status();
             }
+            continue;
+        }
+        if (conversion.leaves(row.text(0))) {
             continue;
         }
         QByteArray uuid = row.blob(1);
@@ -68,11 +73,13 @@ DbStatus resealTexts(Connection& connection, const AccountConversion& conversion
         update.reset();
         update.bind(1, *sealed).bind(4, id);
         if (liveEntries) {
-            update.bindBlob(2, uuid).bind(3, rowWriteTime());
+            update.bindBlob(2, uuid);
+            conversion.bindWriteTime(update, 3);
         }
         if (DbStatus status = update.run(); !status.ok()) {
             return status;
         }
+        conversion.told(uuid);
         if (conversion.rowDone && !conversion.rowDone()) {
             return {DbCode::Cancelled, {}};
         }

@@ -42,6 +42,15 @@ ProtectionOutcome protectAccount(DatabaseAccess& database, const QString& owner,
                                  const KdfParams& kdf, const QList<ConversionPart>& parts,
                                  const std::function<bool()>& rowDone);
 
+// Seals what of the protected account `account` (its data key held) is still in the shared
+// format: rows that a machine where the account was not yet protected wrote before this one
+// took the protection from elsewhere. Each converted row keeps its time of last write and goes
+// to the sync folder again with its history (its note as written there is dropped). One
+// transaction; nothing is written when every row is sealed. Returns how many rows and kept
+// versions were converted.
+Result<int> finishProtection(DatabaseAccess& database, const Account& account,
+                             const QList<ConversionPart>& parts);
+
 // Gives the protected account `owner` a new pass phrase: its data key, opened with `current`,
 // is wrapped again under `passPhrase` (with a new salt, the same cost); nothing else is
 // encrypted again.

@@ -22,8 +22,11 @@ namespace ks {
 //  * a record that comes in with a short name another record here holds keeps its identity
 //    and comes in renamed ("name (2)"); of two journal entries of one day the later stays
 //    and the other goes to history; two categories of one name become one;
-//  * an account protected in one database only, or whose keys cannot be shown to be the same,
-//    is not merged (the report says why): its sealed values would no longer open.
+//  * an account protected separately in each database, or whose keys cannot be shown to be the
+//    same, is not merged (the report says why): its sealed values would no longer open;
+//  * an account protected in one database only is protected after the merge (its rows here
+//    still in the shared format are sealed when its key is at hand), and takes no row of the
+//    other database that is not sealed (the machine that made it seals it and sends it again).
 // Merging twice changes nothing the second time, and A into B then B into A leaves both with
 // the same content.
 

@@ -105,11 +105,30 @@ const AccountRow* findRow(const QList<AccountRow>& rows, const QString& owner) {
     return nullptr;
 }
 
+// Whether the caller has the account open here in the shared format (logged in without a key).
+bool openShared(const QList<Account>& keys, const QString& owner) {
+    return std::any_of(keys.cbegin(), keys.cend(), [&owner](const Account& key) {
+        return key.owner == owner && !key.isProtected();
+    });
+}
+
 // Why the account cannot be merged; empty when it can.
 Result<QString> refusalFor(Connection& target, Connection& source, const AccountRow& here,
-                           const AccountRow& there, const Account& account) {
+                           const AccountRow& there, const Account& account,
+                           const QList<Account>& keys) {
     if (here.isProtected != there.isProtected) {
-        return QStringLiteral("it is protected in one database and not in the other");
+        // One account protected on one machine and not yet on the other: the protection is
+        // taken here (the rows still in the shared format are sealed at its next login), and
+        // the other's rows in the shared format are left for that machine to seal.
+        if (here.uuid != there.uuid) {
+            return QStringLiteral("it is protected in one database and not in the other");
+        }
+        if (there.isProtected && openShared(keys, here.owner)) {
+            return QStringLiteral(
+                "it was protected elsewhere and is logged in here without its pass phrase; "
+                "the protection is taken when the session ends");
+        }
+        return QString();
     }
     if (!here.isProtected) {
         return QString();
@@ -168,24 +187,32 @@ Result<QList<AccountPlan>> planAccounts(Connection& target, Connection& source,
     }
     QList<AccountPlan> plans;
     for (const AccountRow& row : there.value()) {
-        AccountPlan plan{row.owner,          AccountPlan::Step::Keep, {},
-                         Account(row.owner), row.isProtected,         false};
+        const AccountRow* mine = findRow(here.value(), row.owner);
+        // Protection is never undone: a protected row wins over one in the shared format.
+        const bool isProtected = row.isProtected || (mine != nullptr && mine->isProtected);
+        AccountPlan plan{row.owner, AccountPlan::Step::Keep, {}, Account(row.owner), isProtected,
+                         false};
         for (const Account& key : keys) {
-            if (key.owner == row.owner && key.isProtected() == row.isProtected) {
+            if (key.owner == row.owner && key.isProtected() == isProtected) {
                 plan.account = key;
             }
         }
-        const AccountRow* mine = findRow(here.value(), row.owner);
         if (mine == nullptr) {
             plan.step = AccountPlan::Step::Add;
         } else {
-            const Result<QString> refusal = refusalFor(target, source, *mine, row, plan.account);
+            const Result<QString> refusal =
+                refusalFor(target, source, *mine, row, plan.account, keys);
             if (!refusal.ok()) {
                 return refusal.status();
             }
             plan.refusal = refusal.value();
-            if (plan.refusal.isEmpty() && !row.sameAs(*mine) && row.winsOver(*mine)) {
+            const bool takesProtection = row.isProtected && !mine->isProtected;
+            const bool wins = mine->isProtected == row.isProtected
+                                  ? !row.sameAs(*mine) && row.winsOver(*mine)
+                                  : takesProtection;
+            if (plan.refusal.isEmpty() && wins) {
                 plan.step = AccountPlan::Step::Replace;
+                plan.protectionTaken = takesProtection;
                 plan.passwordChanged = row.password != mine->password ||
                                        row.keyWrapped != mine->keyWrapped ||
                                        row.keySalt != mine->keySalt;

@@ -38,6 +38,13 @@ struct AccountPlan {
     Account account;
     bool isProtected = false;
     bool passwordChanged = false;  // the row replacing the one here holds another password or key
+    // The account is protected in the other database and not yet here: its protection is taken
+    // (its rows here are sealed when its key is at hand, see finishProtection).
+    bool protectionTaken = false;
+    // A protected account (here or after the merge) takes only rows whose values are sealed:
+    // one in the shared format comes from a machine that has not taken the protection yet,
+    // which seals it and writes it again.
+    bool takesSealedOnly() const { return isProtected; }
 };
 
 // Every account of the other database, and the owners of its content rows that it has no
@@ -45,7 +52,9 @@ struct AccountPlan {
 // Accounts in the shared format merge; protected ones only when both databases hold the same
 // key row identity and, where the key rows differ, the other's sealed values are shown to be
 // under the same data key (a value both hold unchanged, or one that opens with the key the
-// caller holds); anything else would leave values that no longer open.
+// caller holds); anything else would leave values that no longer open. An account of one
+// identity protected in one database only is protected after the merge (unless the caller has
+// it open here without a key: refused, and taken once the session ends).
 Result<QList<AccountPlan>> planAccounts(Connection& target, Connection& source,
                                         const QList<Account>& keys);
 

@@ -24,6 +24,7 @@ Result<MergePlan> planMerge(Connection& target, Connection& source, const QList<
         report.refusal = account.refusal;
         report.added = account.step == AccountPlan::Step::Add;
         report.passwordChanged = account.passwordChanged;
+        report.protectionTaken = account.protectionTaken;
         if (account.refusal.isEmpty()) {
             OwnerPlanner planner(context, account, report);
             if (DbStatus status = planner.run(); !status.ok()) {

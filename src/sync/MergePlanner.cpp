@@ -1,5 +1,7 @@
 #include "sync/MergePlanner.h"
 
+#include "protection/TextSeal.h"
+
 namespace ks::merging {
 
 namespace {
@@ -76,9 +78,13 @@ DbStatus OwnerPlanner::mergeRows(const ContentTable& table) {
     // The rows both hold first, then the new ones: a new record's name is checked against the
     // names as the newer versions of the records here leave them.
     QList<QByteArray> fresh;
-    if (DbStatus status =
-            forEachRow(c_.source, table, account_.owner,
-                       [&](const StoredRow& incoming) { return mergeRow(table, incoming, fresh); });
+    if (DbStatus status = forEachRow(c_.source, table, account_.owner,
+                                     [&](const StoredRow& incoming) {
+                                         if (leftUnsealed(table, incoming)) {
+                                             return DbStatus{};
+                                         }
+                                         return mergeRow(table, incoming, fresh);
+                                     });
         !status.ok()) {
         return status;
     }
@@ -94,6 +100,15 @@ DbStatus OwnerPlanner::mergeRows(const ContentTable& table) {
         }
     }
     return {};
+}
+
+bool OwnerPlanner::leftUnsealed(const ContentTable& table, const StoredRow& incoming) {
+    if (!account_.takesSealedOnly() ||
+        looksSealed(incoming.values.value(table.nameIndex()).toString())) {
+        return false;
+    }
+    ++report_.leftUnsealed;
+    return true;
 }
 
 DbStatus OwnerPlanner::mergeRow(const ContentTable& table, const StoredRow& incoming,
@@ -119,12 +134,18 @@ DbStatus OwnerPlanner::mergeMatched(const ContentTable& table, const StoredRow& 
     if (sameVersion(incoming, here)) {
         return {};
     }
-    if (!winsOver(incoming, here)) {
+    // The version here still in the shared format, and the same version sealed where the
+    // account's protection was taken first: the sealed one takes its place, whatever the bytes
+    // say, and is not kept twice. (Each machine seals such a version itself; without this, two
+    // could keep their own sealing.)
+    const bool sealedTwin = account_.takesSealedOnly() && incoming.modified == here.modified &&
+                            !looksSealed(here.values.value(table.nameIndex()).toString());
+    if (!sealedTwin && !winsOver(incoming, here)) {
         return keepIncoming(table, incoming);
     }
     MergeStep step = stepFor(MergeStep::Op::Replace, table, incoming.uuid);
     step.key = here.key;
-    const Result<bool> fresh = keepsNew(table, here);
+    const Result<bool> fresh = sealedTwin ? Result<bool>(false) : keepsNew(table, here);
     if (!fresh.ok()) {
         return fresh.status();
     }

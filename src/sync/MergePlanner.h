@@ -45,6 +45,9 @@ private:
     DbStatus applyTombstones(const ContentTable& table);
     Result<bool> isNewTombstone(const QByteArray& uuid, qint64 deleted);
     DbStatus mergeRows(const ContentTable& table);
+    // Whether an incoming row (or kept version) is left out: one in the shared format of an
+    // account protected here (counted in the report).
+    bool leftUnsealed(const ContentTable& table, const StoredRow& incoming);
     // A row both hold is merged at once; the identity of a new one goes to `fresh`.
     DbStatus mergeRow(const ContentTable& table, const StoredRow& incoming,
                       QList<QByteArray>& fresh);

@@ -156,6 +156,9 @@ DbStatus OwnerPlanner::importVersions(const ContentTable& table) {
         for (qsizetype i = 0; i < table.columns.size(); ++i) {
             row.values.append(versions.text(int(i + 3)));
         }
+        if (leftUnsealed(table, row)) {
+            continue;
+        }
         const Result<bool> fresh = keepsNew(table, row);
         if (!fresh.ok()) {
             return fresh.status();

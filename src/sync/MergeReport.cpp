@@ -45,6 +45,8 @@ QStringList accountLines(const AccountMergeReport& account) {
     QStringList parts;
     if (account.added) {
         parts.append(QStringLiteral("new account"));
+    } else if (account.protectionTaken) {
+        parts.append(QStringLiteral("protected elsewhere: log in with its pass phrase"));
     } else if (account.passwordChanged) {
         parts.append(QStringLiteral("password changed"));
     }
@@ -64,6 +66,11 @@ QStringList accountLines(const AccountMergeReport& account) {
             QStringLiteral("  %1 came in as %2")
                 .arg(shownName(rename.from, kLongestShown), shownName(rename.to, kLongestShown)));
     }
+    if (account.leftUnsealed > 0) {
+        lines.append(QStringLiteral("  %1 of its rows there are not protected yet and were left "
+                                    "out: they come again once protected where they were made")
+                         .arg(account.leftUnsealed));
+    }
     if (account.namesUnchecked > 0) {
         lines.append(QStringLiteral("  %1 of its records came in without a check for repeated "
                                     "short names: the account is protected and not logged in")
@@ -78,7 +85,7 @@ bool AccountMergeReport::changesAnything() const {
     if (!refusal.isEmpty()) {
         return false;
     }
-    return added || passwordChanged || versionsKept > 0 ||
+    return added || passwordChanged || protectionTaken || versionsKept > 0 ||
            std::any_of(kinds.cbegin(), kinds.cend(), [](const MergeCounts& c) { return c.any(); });
 }
 
@@ -95,7 +102,7 @@ bool MergeReport::refusedAny() const {
 QStringList mergeReportLines(const MergeReport& report) {
     QStringList lines;
     for (const AccountMergeReport& account : report.accounts) {
-        if (account.changesAnything() || !account.refusal.isEmpty()) {
+        if (account.changesAnything() || !account.refusal.isEmpty() || account.leftUnsealed > 0) {
             lines += accountLines(account);
         }
     }

@@ -35,6 +35,7 @@ struct AccountMergeReport {
     QString name;                  // the login name as shown
     bool added = false;            // only the other database has the account: it is added
     bool passwordChanged = false;  // the other database's newer, other password or key is taken
+    bool protectionTaken = false;  // the account, protected there, is protected here from now on
     // Why nothing of the account was merged (its key rows cannot be brought together); empty
     // when it was merged.
     QString refusal;
@@ -43,6 +44,9 @@ struct AccountMergeReport {
     // Records whose names could not be checked against this database's names (a protected
     // account whose key the caller does not hold): they came in as they were.
     int namesUnchecked = 0;
+    // Rows and kept versions of the account, protected here, that the other database holds in
+    // the shared format: left out (the machine that wrote them seals them and writes them again).
+    int leftUnsealed = 0;
     // Earlier versions of records and journal entries the merge kept in history (counted only
     // when the merge is written).
     int versionsKept = 0;

@@ -277,6 +277,7 @@ void addReport(MergeReport& into, const MergeReport& more) {
         }
         it->added = it->added || account.added;
         it->passwordChanged = it->passwordChanged || account.passwordChanged;
+        it->protectionTaken = it->protectionTaken || account.protectionTaken;
         if (!account.refusal.isEmpty()) {
             it->refusal = account.refusal;
         }
@@ -288,6 +289,7 @@ void addReport(MergeReport& into, const MergeReport& more) {
         }
         it->renames += account.renames;
         it->namesUnchecked += account.namesUnchecked;
+        it->leftUnsealed += account.leftUnsealed;
         it->versionsKept += account.versionsKept;
     }
 }

@@ -108,6 +108,26 @@ void writeInto(DatabaseAccess& database, const SyncRequest& request, const Devic
     }
 }
 
+// What of a protected account whose key the caller holds is still in the shared format (rows
+// written before its protection, taken from another machine, was known where they were made)
+// is sealed once the files are applied.
+void sealLeftovers(DatabaseAccess& database, const SyncRequest& request, SyncOutcome& outcome) {
+    if (!outcome.ok() || !request.sealUnsealed) {
+        return;
+    }
+    for (const Account& key : request.keys) {
+        if (!key.isProtected()) {
+            continue;
+        }
+        const Result<int> sealed = request.sealUnsealed(database, key);
+        if (!sealed.ok()) {
+            outcome.status = sealed.status();
+            return;
+        }
+        outcome.rowsSealed += sealed.value();
+    }
+}
+
 // A pass: other machines' files applied, then (unless applying failed) this machine's written,
 // then the machines seen listed.
 SyncOutcome runPass(DatabaseAccess& database, const SyncRequest& request, bool apply, bool write) {
@@ -118,6 +138,7 @@ SyncOutcome runPass(DatabaseAccess& database, const SyncRequest& request, bool a
     }
     if (apply) {
         applyOtherDevices(database, request, *device, outcome);
+        sealLeftovers(database, request, outcome);
     }
     if (write && outcome.ok()) {
         writeInto(database, request, *device, outcome);

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "core/Account.h"
 #include "storage/Database.h"
@@ -36,6 +37,10 @@ struct SyncRequest {
     // Applying keeps every version a file brings, as a merge does; the stores trim history to
     // its settings at their next save.
     QList<Account> keys;
+    // Seals what of a protected account in `keys` is still in the shared format, after the
+    // files are applied; how many rows (the protection's finishing, which this layer does not
+    // hold). None: nothing is sealed.
+    std::function<Result<int>(DatabaseAccess&, const Account&)> sealUnsealed;
 };
 
 struct SyncOutcome {
@@ -47,6 +52,7 @@ struct SyncOutcome {
     int filesWritten = 0;
     qint64 bytesWritten = 0;
     bool snapshotWritten = false;
+    int rowsSealed = 0;  // rows of a protected account sealed after the files were applied
     QList<SyncMachine> machines;
     QStringList skipped;  // every skipped file of this pass: "<device>/<file>: <reason>"
 

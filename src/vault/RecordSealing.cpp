@@ -23,6 +23,7 @@ struct Row {
     qint64 key = 0;
     QByteArray uuid;
     QStringList values;  // as `to` stores them
+    bool left = false;   // already sealed: not converted
 };
 
 // The value `stored` as `from` reads it, as `to` stores it; nullopt when either fails.
@@ -42,6 +43,12 @@ Result<std::vector<Row>> readBatch(Connection& connection, const QString& select
     std::vector<Row> rows;
     while (query.next()) {
         Row row{query.integer(0), query.blob(1), {}};
+        // The first value column is the row's name.
+        if (conversion.leaves(query.text(2))) {
+            row.left = true;
+            rows.push_back(std::move(row));
+            continue;
+        }
         for (size_t at = 0; at < valueColumns.size(); ++at) {
             const std::optional<QString> value = converted(conversion, *valueColumns[at], row.uuid,
                                                            query.text(static_cast<int>(at) + 2));
@@ -72,22 +79,26 @@ DbStatus convertRows(Connection& connection, const AccountConversion& conversion
             return batch.status();
         }
         for (const Row& row : batch.value()) {
+            after = row.key;
+            if (row.left) {
+                continue;
+            }
             write.reset();
             int at = 1;
             for (const QString& value : row.values) {
                 write.bind(at++, value);
             }
             if (stamped) {
-                write.bind(at++, rowWriteTime());
+                conversion.bindWriteTime(write, at++);
             }
             write.bind(at, row.key);
             if (DbStatus status = write.run(); !status.ok()) {
                 return status;
             }
+            conversion.told(row.uuid);
             if (conversion.rowDone && !conversion.rowDone()) {
                 return {DbCode::Cancelled, {}};
             }
-            after = row.key;
         }
         if (static_cast<qint64>(batch.value().size()) < kRowsPerBatch) {
             return {};
@@ -105,9 +116,10 @@ DbStatus sealRecords(Connection& connection, const AccountConversion& conversion
         QStringLiteral("SELECT Counter, Uuid, ShortName, UserName, Password, Description, Notes, "
                        "Category FROM Logins WHERE KeyUserName = ?1 AND Counter > ?2 "
                        "ORDER BY Counter LIMIT ?3"),
-        QStringLiteral("UPDATE Logins SET ShortName = ?1, UserName = ?2, Password = ?3, "
-                       "Description = ?4, Notes = ?5, Category = ?6, Modified = ?7 "
-                       "WHERE Counter = ?8"),
+        QStringLiteral(
+            "UPDATE Logins SET ShortName = ?1, UserName = ?2, Password = ?3, "
+            "Description = ?4, Notes = ?5, Category = ?6, Modified = coalesce(?7, Modified) "
+            "WHERE Counter = ?8"),
         recordColumns);
     if (!status.ok()) {
         return status;
@@ -127,7 +139,8 @@ DbStatus sealRecords(Connection& connection, const AccountConversion& conversion
     return convertRows(connection, conversion,
                        QStringLiteral("SELECT Id, Uuid, CategoryName FROM LoginsCategory WHERE "
                                       "UserName = ?1 AND Id > ?2 ORDER BY Id LIMIT ?3"),
-                       QStringLiteral("UPDATE LoginsCategory SET CategoryName = ?1, Modified = ?2 "
+                       QStringLiteral("UPDATE LoginsCategory SET CategoryName = ?1, "
+                                      "Modified = coalesce(?2, Modified) "
                                       "WHERE Id = ?3"),
                        {&columns::kCategoryName});
 }

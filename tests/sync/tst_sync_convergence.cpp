@@ -15,6 +15,8 @@
 #include "files/FileStore.h"
 #include "images/ImageStore.h"
 #include "journal/JournalStore.h"
+#include "options/AccountProtection.h"
+#include "options/ConversionParts.h"
 #include "options/PasswordChange.h"
 #include "sync/SyncFolder.h"
 #include "vault/CategoryStore.h"
@@ -35,7 +37,9 @@ class SyncConvergenceTest : public QObject {
     std::unique_ptr<test::MergeWorld> world;
     std::mt19937 random;
     const HistorySettings keep{HistorySettings::kMostVersions, HistorySettings::kMostDeletedDays};
-    QList<Account> accounts;               // anna, then the protected one once made
+    QList<Account> accounts;  // anna, then the protected one once made
+    Account annaKey;          // anna with her data key, once protected on one machine
+    int rowsSealed = 0;       // rows of anna's written before her protection reached their machine
     QMap<QString, QSet<QString>> holders;  // owner -> machines that hold the account
     QMap<QString, QSet<QString>> saved;    // owner -> every record version saved
     QString offline;                       // a machine that neither copies nor syncs
@@ -46,13 +50,43 @@ class SyncConvergenceTest : public QObject {
     QString view(const QString& machine) { return world->env.root() + u"view-"_s + machine + u'/'; }
     DatabaseAccess& db(const QString& machine) { return world->machines.at(machine).db(); }
 
+    bool annaProtectedOn(const QString& machine) {
+        return annaKey.isProtected() &&
+               world->countOf(machine,
+                              u"SELECT count(*) FROM Users WHERE UserName = '%1' AND "
+                              "KeyWrapped IS NOT NULL"_s.arg(annaKey.owner)) > 0;
+    }
+    // The account as a session on the machine holds it: anna with her key once her protection
+    // is there, in the shared format before.
+    Account form(const QString& machine, const Account& account) {
+        return account.owner == annaKey.owner && annaProtectedOn(machine) ? annaKey : account;
+    }
+
+    // A pass as the program makes it with every account logged in that has a key there. The
+    // pass that takes anna's protection is followed by one with her key, as her next login's.
     SyncOutcome sync(const QString& machine) {
         SyncRequest request;
         request.dataFolder = world->machines.at(machine).folder;
         request.syncFolder = view(machine);
         request.machineName = machine;
         request.keys = accounts.mid(1);
-        const SyncOutcome outcome = syncOnce(db(machine), request);
+        request.sealUnsealed = [](DatabaseAccess& database, const Account& account) {
+            return finishProtection(database, account, accountConversionParts());
+        };
+        const bool annaProtected = annaProtectedOn(machine);
+        if (annaProtected) {
+            request.keys << annaKey;
+        }
+        SyncOutcome outcome = syncOnce(db(machine), request);
+        if (outcome.ok() && !annaProtected && annaProtectedOn(machine)) {
+            request.keys << annaKey;
+            const SyncOutcome login = syncOnce(db(machine), request);
+            rowsSealed += login.rowsSealed;
+            outcome.status = login.status;
+            outcome.skipped += login.skipped;
+            outcome.filesApplied += login.filesApplied;
+            outcome.filesWritten += login.filesWritten;
+        }
         for (const Account& account : accounts) {
             if (world->countOf(machine, u"SELECT count(*) FROM Users WHERE UserName = '%1'"_s.arg(
                                             account.owner)) > 0) {
@@ -110,7 +144,7 @@ class SyncConvergenceTest : public QObject {
             }
             return mine;
         }();
-        const Account account = held.at(pick(int(held.size())));
+        const Account account = form(machine, held.at(pick(int(held.size()))));
         const int kind = pick(100);
         if (kind < 22) {
             create(machine, account);
@@ -238,7 +272,8 @@ class SyncConvergenceTest : public QObject {
         edit(machine, account, name);
     }
 
-    // Changes the shared account's password once, and protects a new account once.
+    // Changes the shared account's password once, protects a new account once, and then protects
+    // the shared account on one machine while the others still have it in the shared format.
     void milestones(int op, int operations) {
         const QString machine = kMachines.at(pick(3));
         if (op == operations / 3) {
@@ -253,6 +288,18 @@ class SyncConvergenceTest : public QObject {
         if (op == operations / 2) {
             accounts << test::protectedAccount(db(machine), u"zoe"_s);
             holders[accounts.last().owner].insert(machine);
+        }
+        if (op == 2 * operations / 3) {
+            const QString anna = accounts.first().owner;
+            const QString stored = world->textOf(
+                machine, u"SELECT Password FROM Users WHERE UserName = '%1'"_s.arg(anna));
+            const QString password = DecryptField(stored).trimmed();
+            const ProtectionOutcome made =
+                protectAccount(db(machine), anna, password, u"anna's pass phrase"_s,
+                               test::cheapKdf(), accountConversionParts(), {});
+            QVERIFY2(made.result == ProtectionOutcome::Result::Protected,
+                     qPrintable(made.status.detail));
+            annaKey = made.account;
         }
     }
 
@@ -316,7 +363,7 @@ class SyncConvergenceTest : public QObject {
         Result<Connection> connection = db(machine).open();
         for (const Account& account : accounts) {
             for (const QString& record :
-                 test::decryptedRecords(connection.value(), account, "Logins")) {
+                 test::decryptedRecords(connection.value(), form(machine, account), "Logins")) {
                 rows << account.owner + u'|' + record;
             }
         }
@@ -356,11 +403,24 @@ private Q_SLOTS:
         finalRounds();
         const QStringList first = content(u"m0"_s);
         QVERIFY(first.size() > 100);
+        QVERIFY(!first.join(u'\n').contains(u"(damaged)"_s));
+        qInfo("%d rows sealed where the protection came from elsewhere", rowsSealed);
+        QVERIFY(rowsSealed > 0);
+        for (const QString& machine : kMachines) {
+            // anna is protected everywhere, and nothing of hers is left in the shared format.
+            QVERIFY(annaProtectedOn(machine));
+            QCOMPARE(
+                world->countOf(machine,
+                               u"SELECT count(*) FROM Logins WHERE KeyUserName = "
+                               "'%1' AND substr(ShortName, 1, 4) <> 'ks1:'"_s.arg(annaKey.owner)),
+                0);
+        }
         QStringList lost;
         for (const QString& machine : kMachines) {
             QCOMPARE(content(machine), first);
             Result<Connection> connection = db(machine).open();
-            for (const Account& account : accounts) {
+            for (const Account& held : accounts) {
+                const Account account = form(machine, held);
                 const QStringList versions =
                     test::decryptedRecords(connection.value(), account, "Logins") +
                     test::decryptedRecords(connection.value(), account, "LoginsHistory");

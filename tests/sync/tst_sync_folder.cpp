@@ -5,8 +5,12 @@
 
 #include "MergeFixture.h"
 #include "ProtectedAccount.h"
+#include "SyncViews.h"
+#include "core/AccountKeys.h"
 #include "crypto/FieldCipher.h"
 #include "crypto/PassPhrase.h"
+#include "options/AccountProtection.h"
+#include "options/ConversionParts.h"
 #include "storage/DatabaseCopy.h"
 #include "storage/Schema.h"
 #include "sync/SyncFolder.h"
@@ -94,6 +98,21 @@ class SyncFolderTest : public QObject {
         world->machine(u"b"_s);
         made.anna = world->account(u"a"_s);
         return made;
+    }
+
+    // The account as a login with its pass phrase on `machine` holds it.
+    Account unlocked(const QString& machine, const QString& owner, const QString& passPhrase) {
+        Result<Connection> connection = world->machines.at(machine).db().open();
+        const Result<std::optional<StoredAccountKey>> stored =
+            readAccountKey(connection.value(), owner);
+        if (!stored.ok() || !stored.value()) {
+            return Account(owner);
+        }
+        SecretBytes dataKey =
+            unlockAccountKey(passPhrase, stored.value()->record, stored.value()->binding(owner));
+        return dataKey.empty()
+                   ? Account(owner)
+                   : Account(owner, std::make_shared<const SecretBytes>(std::move(dataKey)));
     }
 
     // Replaces the database's bytes in place (the same file, as a restore by the engine leaves
@@ -248,6 +267,108 @@ private Q_SLOTS:
             QCOMPARE(world->countOf(u"b"_s, u"SELECT count(*) FROM Logins"_s),
                      world->countOf(u"a"_s, u"SELECT count(*) FROM Logins"_s));
         }
+    }
+
+    // An account protected on one machine while another still has it in the shared format: the
+    // protected side leaves the other's unprotected rows out; the other takes the protection
+    // (not while it is logged in there without the key), and at its first login with the pass
+    // phrase seals what it made meanwhile and sends it again; then both hold the same, sealed.
+    void aProtectionMadeOnOneMachineIsTakenByTheOther() {
+        const auto [folder, anna] = twoMachines();
+        const qint64 bank = world->addRecord(u"a"_s, Account(anna), u"Bank"_s);
+        world->addRecord(u"a"_s, Account(anna), u"Mail"_s);
+        QVERIFY(sync(u"a"_s, folder).ok() && sync(u"b"_s, folder).filesApplied == 1);
+        // b changes the account before it hears of the protection.
+        world->editRecord(u"b"_s, Account(anna), bank, u"Bank"_s, u"changed on b"_s);
+        world->addRecord(u"b"_s, Account(anna), u"Made on b"_s, u"pw b"_s);
+        world->addPicture(u"b"_s, anna, QByteArray(3000, 'p'));
+        QCOMPARE(sync(u"b"_s, folder).filesWritten, 1);
+
+        const QString passPhrase = u"a long pass phrase"_s;
+        const ProtectionOutcome made =
+            protectAccount(world->machines.at(u"a"_s).db(), anna, u"secret1"_s, passPhrase,
+                           test::cheapKdf(), accountConversionParts(), {});
+        QCOMPARE(made.result, ProtectionOutcome::Result::Protected);
+        const SyncOutcome onA = sync(u"a"_s, folder);
+        QVERIFY2(onA.ok() && onA.filesApplied >= 1 && onA.skipped.isEmpty(),
+                 qPrintable(onA.status.detail + onA.skipped.join(u'\n') +
+                            QString::number(onA.filesApplied)));
+        // The two records, the picture and the kept version at least.
+        QVERIFY(onA.applied.accounts.first().leftUnsealed >= 4);
+        QVERIFY(mergeReportLines(onA.applied).join(u'\n').contains(u"not protected yet"_s));
+        const auto sealedNames = [&](const QString& machine) {
+            return world->countOf(machine,
+                                  u"SELECT count(*) FROM Logins WHERE substr(ShortName, "
+                                  "1, 4) <> 'ks1:'"_s) +
+                   world->countOf(machine,
+                                  u"SELECT count(*) FROM Images WHERE substr(ImageName, "
+                                  "1, 4) <> 'ks1:'"_s);
+        };
+        QCOMPARE(sealedNames(u"a"_s), 0);
+
+        // Logged in on b without the key: the protection waits, and is noted.
+        SyncRequest session = requestFor(u"b"_s, folder);
+        session.keys = {Account(anna)};
+        const SyncOutcome waiting = syncOnce(world->machines.at(u"b"_s).db(), session);
+        QCOMPARE(waiting.filesApplied, 0);
+        QVERIFY(waiting.skipped.size() == 1 &&
+                waiting.skipped.first().contains(u"without its pass phrase"_s));
+        QCOMPARE(
+            world->countOf(u"b"_s, u"SELECT count(*) FROM Users WHERE KeyWrapped IS NOT NULL"_s),
+            0);
+
+        // Without a session the protection is taken; what b made stays as it is until the key
+        // is at hand.
+        const SyncOutcome taken = sync(u"b"_s, folder);
+        QVERIFY(taken.ok() && taken.filesApplied == 1 && taken.skipped.isEmpty());
+        QVERIFY(taken.applied.accounts.first().protectionTaken);
+        QVERIFY(mergeReportLines(taken.applied).join(u'\n').contains(u"pass phrase"_s));
+        QCOMPARE(
+            world->countOf(u"b"_s, u"SELECT count(*) FROM Users WHERE KeyWrapped IS NOT NULL"_s),
+            1);
+        QCOMPARE(sealedNames(u"b"_s), 2);  // the record and the picture made on b
+
+        // The first login with the pass phrase there.
+        const Account key = unlocked(u"b"_s, anna, passPhrase);
+        QVERIFY(key.isProtected());
+        SyncRequest login = requestFor(u"b"_s, folder);
+        login.keys = {key};
+        login.sealUnsealed = [](DatabaseAccess& database, const Account& account) {
+            return finishProtection(database, account, accountConversionParts());
+        };
+        const SyncOutcome sealed = syncOnce(world->machines.at(u"b"_s).db(), login);
+        QVERIFY2(sealed.ok(), qPrintable(sealed.status.detail));
+        QVERIFY(sealed.rowsSealed >= 3 && sealed.filesWritten == 1);
+        QCOMPARE(sealedNames(u"b"_s), 0);
+        // Nothing is left to seal the next time.
+        QCOMPARE(finishProtection(world->machines.at(u"b"_s).db(), key, accountConversionParts())
+                     .value(),
+                 0);
+
+        login.dataFolder = world->machines.at(u"a"_s).folder;
+        login.machineName = u"a"_s;
+        login.keys = {made.account};
+        const SyncOutcome back = syncOnce(world->machines.at(u"a"_s).db(), login);
+        QVERIFY(back.ok() && back.filesApplied == 1 && back.rowsSealed == 0);
+        QCOMPARE(back.applied.accounts.first().leftUnsealed, 0);
+        QCOMPARE(sealedNames(u"a"_s), 0);
+        for (const char* table : {"Logins", "LoginsHistory"}) {
+            Result<Connection> connectionA = world->machines.at(u"a"_s).db().open();
+            Result<Connection> connectionB = world->machines.at(u"b"_s).db().open();
+            QStringList fromA = test::decryptedRecords(connectionA.value(), made.account, table);
+            QStringList fromB = test::decryptedRecords(connectionB.value(), key, table);
+            fromA.sort();
+            fromB.sort();
+            QCOMPARE(fromA, fromB);
+            QVERIFY(!fromA.join(u' ').contains(u"(damaged)"_s));
+        }
+        // b's record and its change (kept in history: the protection was written later).
+        QCOMPARE(world->countOf(u"a"_s, u"SELECT count(*) FROM Logins"_s), 3);
+        QVERIFY(test::decryptedRecords(world->machines.at(u"a"_s).db().open().value(), made.account,
+                                       "LoginsHistory")
+                    .join(u' ')
+                    .contains(u"changed on b"_s));
+        QCOMPARE(world->countOf(u"a"_s, u"SELECT count(*) FROM Images"_s), 1);
     }
 
     // A machine's new snapshot covers its older files: their notes here are forgotten, so that
