@@ -155,6 +155,9 @@ void Program::endSession() {
     }
     // The account's data key leaves memory with the session.
     state_.CurrentAccount = Account();
+    if (sync_) {
+        sync_->applyAfterSession();  // what waited for the session to end (a protection)
+    }
     scrubFreedMemory();
     // Once more on the event loop's next turn, after deleting what the closed windows gave to
     // be deleted later (from the loop itself, where no window's code is under way): a block freed

@@ -149,6 +149,10 @@ void SyncPasses::sessionEnded() {
     watcher_.reset();
 }
 
+void SyncPasses::applyAfterSession() {
+    ask(kApply);
+}
+
 void SyncPasses::watchFolder() {
     if (!sessionOn_ || state_.Sync.folder.isEmpty()) {
         watcher_.reset();

@@ -16,8 +16,9 @@ namespace ks {
 // login and when the folder changes (once it has stayed still for a moment); this machine's
 // changes are written a little after a save, and at logout and quit. A pass runs on a thread of
 // its own with a connection of its own, so the windows never wait for it; one pass runs at a
-// time, and what is asked meanwhile follows it. No pass starts while nobody is logged in
-// (locked), except the one at start.
+// time, and what is asked meanwhile follows it. While nobody is logged in (locked) only two
+// passes run, each applying only: the one at start and the one as a session ends (a protection
+// taken on another machine is held off while the account is logged in without its key).
 class SyncPasses : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +42,8 @@ public:
     void writeBeforeEnd();
     // The session ended: nothing more until the next login.
     void sessionEnded();
+    // Applies once, as nobody is logged in any more (after a logout or a lock).
+    void applyAfterSession();
     // Waits for the pass under way, if any (before the database is compacted).
     void finishPass() { collectPass(); }
     // Whether a pass is under way.

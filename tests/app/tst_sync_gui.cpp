@@ -6,12 +6,16 @@
 #include <QtWidgets>
 
 #include "GuiDriver.h"
+#include "ProtectedAccount.h"
 #include "Session.h"
 #include "app/MainWindow.h"
 #include "app/SyncPasses.h"
+#include "core/AccountValues.h"
 #include "crypto/PassPhrase.h"
 #include "journal/JournalDate.h"
 #include "journal/JournalStore.h"
+#include "options/AccountProtection.h"
+#include "options/ConversionParts.h"
 #include "options/DatabaseTransfer.h"
 #include "options/OptionsPage.h"
 #include "sync/SyncFolder.h"
@@ -125,6 +129,72 @@ private Q_SLOTS:
                                      machines->topLevelItem(0)->text(2) == u"all applied"_s,
                                  5000);
         QCOMPARE(machines->topLevelItem(0)->text(0), u"laptop <b>ノート</b>"_s);
+    }
+
+    // The laptop protects anna while she is logged in here without a key: the protection waits
+    // (noted in Options) and her session goes on; once she logs out it is taken, her next login
+    // asks for the pass phrase, and what she made here meanwhile is sealed and sent.
+    void aProtectionMadeOnTheLaptopWaitsForTheSession() {
+        const QString owner = state().CurrentAccount.owner;
+        const QString passPhrase = u"the laptop's pass phrase"_s;
+        const auto protectedHere = [this, &owner] {
+            DatabaseAccess live(session->env.databasePath(), PassPhrase());
+            Result<Connection> connection = live.open();
+            Statement query = connection->prepare(
+                u"SELECT count(*) FROM Users WHERE UserName = ?1 AND KeyWrapped IS NOT NULL"_s);
+            query.bind(1, owner);
+            return query.next() && query.integer(0) == 1;
+        };
+        QVERIFY(test::press(main(), u"cmdLoginsNew"_s));
+        box(editor(), u"txtShortName"_s)->setText(u"made here"_s);
+        box(editor(), u"txtPassword"_s)->setText(u"pw here"_s);
+        box(editor(), u"txtPassword2"_s)->setText(u"pw here"_s);
+        QVERIFY(test::press(editor(), u"cmdSaveClose"_s));
+        session->dialogs.clear();
+
+        const ProtectionOutcome made =
+            protectAccount(*laptop, owner, u"annapass"_s, passPhrase, test::cheapKdf(),
+                           accountConversionParts(), {});
+        QCOMPARE(made.result, ProtectionOutcome::Result::Protected);
+        laptopWrites();
+        auto* machines = test::control<QTreeWidget>(main(), u"lstSyncMachines"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            machines->topLevelItemCount() == 1 && machines->topLevelItem(0)->childCount() == 1 &&
+                machines->topLevelItem(0)->child(0)->text(0).contains(u"without its pass phrase"_s),
+            5000);
+        QVERIFY(state().LoggedIn && !protectedHere());
+        QVERIFY(listed().contains(u"made here"_s) && listed().contains(u"shared"_s));
+
+        session->logOut();
+        QTRY_VERIFY_WITH_TIMEOUT(protectedHere(), 5000);
+        session->logIn(u"anna"_s, passPhrase);
+        QVERIFY(state().CurrentAccount.isProtected());
+        const auto unsealed = [](DatabaseAccess& database, const QString& account) {
+            Result<Connection> connection = database.open();
+            Statement query = connection->prepare(
+                u"SELECT count(*) FROM Logins WHERE KeyUserName = ?1 AND substr(ShortName, 1, 4) "
+                "<> 'ks1:'"_s);
+            query.bind(1, account);
+            return query.next() ? query.integer(0) : -1;
+        };
+        DatabaseAccess live(session->env.databasePath(), PassPhrase());
+        QTRY_COMPARE_WITH_TIMEOUT(unsealed(live, owner), 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(listed().contains(u"made here"_s), 5000);
+        QVERIFY(listed().contains(u"shared"_s));
+        // The laptop takes what was made here, sealed.
+        QTRY_VERIFY_WITH_TIMEOUT(ownFiles().size() >= 2, 5000);
+        laptopWrites();
+        QCOMPARE(unsealed(*laptop, owner), 0);
+        QStringList names;
+        Result<Connection> connection = laptop->open();
+        Statement rows =
+            connection->prepare(u"SELECT Uuid, ShortName FROM Logins WHERE KeyUserName = ?1"_s);
+        rows.bind(1, owner);
+        while (rows.next()) {
+            names << shownValue(made.account, columns::kShortName, rows.blob(0), rows.text(1))
+                         .value_or(u"(damaged)"_s);
+        }
+        QVERIFY2(names.contains(u"made here"_s), qPrintable(names.join(u", "_s)));
     }
 
     void anOpenEditorAndUnsavedJournalTextAreKeptAndTheirSavesWin() {
