@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "GuiDriver.h"
+#include "app/MainWindow.h"
 #include "app/SessionLock.h"
 #include "core/CommonTexts.h"
 #include "journal/JournalDate.h"
@@ -147,6 +148,18 @@ double WindowActions::activation() {
     check(main->isVisible() && !editor->isVisible() && listedLines(main) >= plan_.recordsPerUser,
           QStringLiteral("cancelling the editor did not bring the main window back"));
     checkQuiet(QStringLiteral("activation"));
+    return ms;
+}
+
+double WindowActions::changesFromElsewhere() {
+    QWidget* main = mainWindow();
+    settle();
+    world_.dialogs.clear();
+    auto* shown = qobject_cast<MainWindow*>(main);
+    const double ms = timeUntilIdle([&] { shown->showChangesFromElsewhere(); });
+    check(main->isVisible() && listedLines(main) >= plan_.recordsPerUser,
+          QStringLiteral("the lists were not shown again after changes from elsewhere"));
+    checkQuiet(QStringLiteral("changes from elsewhere"));
     return ms;
 }
 

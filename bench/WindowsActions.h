@@ -25,6 +25,9 @@ public:
     double saveNew();
     // "Cancel" of the record editor until the main window is refilled.
     double activation();
+    // Another machine's changes applied by a sync pass: from the pass's end until the lists
+    // are refilled and shown again.
+    double changesFromElsewhere();
     // Keys typed one by one into the vault's empty search box, each until the narrowed list is
     // shown; the first key of a session also reads the texts searched in. The box is emptied
     // again afterwards, untimed.

@@ -48,7 +48,7 @@ enum class Part { All, Journal, Vault, Login, Protected };
 
 struct ComparedFigures {
     Samples firstLogin, listAll, filterOne, save, activation, logOutIn, previous, next, openDay,
-        keys, firstSearchKey, searchKeys, lock;
+        keys, firstSearchKey, searchKeys, lock, elsewhere;
 };
 
 // The vault's search box, a few keys: the first reads the texts searched in.
@@ -76,6 +76,7 @@ void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigure
         figures.filterOne.add(actions.filterOne(i));
         figures.save.add(actions.saveNew());
         figures.activation.add(actions.activation());
+        figures.elsewhere.add(actions.changesFromElsewhere());
     }
     if (part == Part::Protected) {
         if (!world.program().state().CurrentAccount.isProtected()) {
@@ -171,6 +172,8 @@ void reportCompared(Report& report, Part part, const std::array<ComparedFigures,
         report.compared("filter one category (~250 lines)", scale.filterOne, empty.filterOne);
         report.compared("main window activation (editor closed -> lists refilled)",
                         scale.activation, empty.activation);
+        report.compared("changes from another machine shown (every list refilled)", scale.elsewhere,
+                        empty.elsewhere);
     }
     if (part == Part::All || part == Part::Protected) {
         report.compared("log out and in again", scale.logOutIn, empty.logOutIn);
