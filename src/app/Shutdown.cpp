@@ -142,8 +142,16 @@ bool Program::compactNow() {
     // The day's copy gives way: the copy made before compaction keeps the same. A pass over the
     // sync folder ends first.
     daily_.reset();
+    struct PassesHeld {
+        SyncPasses* passes;
+        ~PassesHeld() {
+            if (passes != nullptr) {
+                passes->releasePasses();
+            }
+        }
+    } held{sync_.get()};
     if (sync_) {
-        sync_->finishPass();
+        sync_->holdPasses();
     }
     BackupBefore backup(*services_, backupReason::kCompaction);
     if (!backup.mayGoOn()) {

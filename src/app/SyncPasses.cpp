@@ -92,8 +92,20 @@ void SyncPasses::ask(int kinds) {
     }
 }
 
+void SyncPasses::holdPasses() {
+    held_ = true;
+    collectPass();
+}
+
+void SyncPasses::releasePasses() {
+    held_ = false;
+    if (!worker_.joinable()) {
+        startNext();
+    }
+}
+
 void SyncPasses::startNext() {
-    if (pending_ == 0 || state_.Sync.folder.isEmpty()) {
+    if (held_ || pending_ == 0 || state_.Sync.folder.isEmpty()) {
         return;
     }
     runningKinds_ = std::exchange(pending_, 0);

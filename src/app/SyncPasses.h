@@ -44,8 +44,10 @@ public:
     void sessionEnded();
     // Applies once, as nobody is logged in any more (after a logout or a lock).
     void applyAfterSession();
-    // Waits for the pass under way, if any (before the database is compacted).
-    void finishPass() { collectPass(); }
+    // Waits for the pass under way, if any, and starts none until released (while the database
+    // is compacted); what is asked meanwhile follows the release.
+    void holdPasses();
+    void releasePasses();
     // Whether a pass is under way.
     bool running() const { return worker_.joinable(); }
 
@@ -77,6 +79,7 @@ private:
     std::shared_ptr<SyncOutcome> result_;  // filled by the pass under way
     int pending_ = 0;
     bool sessionOn_ = false;
+    bool held_ = false;
     SyncOutcome last_;
 };
 

@@ -197,6 +197,24 @@ private Q_SLOTS:
         QVERIFY2(names.contains(u"made here"_s), qPrintable(names.join(u", "_s)));
     }
 
+    // While the passes are held (the database being compacted) none starts, whatever the folder
+    // does; what was asked meanwhile runs once they are released.
+    void heldPassesWaitForTheRelease() {
+        SyncPasses* passes = session->program->syncPasses();
+        QTRY_VERIFY_WITH_TIMEOUT(!passes->running(), 5000);
+        passes->holdPasses();
+        QVERIFY(RecordStore(*laptop)
+                    .CreateRecord(state().CurrentAccount,
+                                  {u"while held"_s, u"user"_s, u"pw"_s, {}, {}, {}})
+                    .outcome == SaveOutcome::Saved);
+        laptopWrites();
+        QTest::qWait(1000);  // the folder's change settles in 100 ms here
+        QVERIFY(!passes->running());
+        QVERIFY(!listed().contains(u"while held"_s));
+        passes->releasePasses();
+        QTRY_VERIFY_WITH_TIMEOUT(listed().contains(u"while held"_s), 5000);
+    }
+
     void anOpenEditorAndUnsavedJournalTextAreKeptAndTheirSavesWin() {
         // The editor is open with a typed password; the journal holds unsaved text.
         test::showTab(main(), 1);
