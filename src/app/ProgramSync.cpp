@@ -16,7 +16,8 @@ SyncPasses& Program::sync() {
         // themselves work on connections of their own.
         database_->setCommitListener([passes = sync_.get()] { passes->noteWrite(); });
         connect(sync_.get(), &SyncPasses::changedHere, this, [this] {
-            if (main_) {
+            // A session about to be locked does not read the values it can no longer open.
+            if (main_ && !protectedUnderSession(sync_->lastOutcome())) {
                 main_->showChangesFromElsewhere();
             }
         });

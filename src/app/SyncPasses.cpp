@@ -113,11 +113,14 @@ void SyncPasses::startNext() {
         writeTimer_.stop();
     }
     result_ = std::make_shared<SyncOutcome>();
-    worker_ = std::thread(
-        [this, result = result_, kinds = runningKinds_, request = request(), path = databasePath_] {
-            *result = runSyncPass(path, request, (kinds & kApply) != 0, (kinds & kWrite) != 0);
-            QMetaObject::invokeMethod(this, &SyncPasses::collectPass, Qt::QueuedConnection);
-        });
+    worker_ = std::thread([this, result = result_, kinds = runningKinds_, request = request(),
+                           path = databasePath_, gate = beforePass] {
+        if (gate) {
+            gate();
+        }
+        *result = runSyncPass(path, request, (kinds & kApply) != 0, (kinds & kWrite) != 0);
+        QMetaObject::invokeMethod(this, &SyncPasses::collectPass, Qt::QueuedConnection);
+    });
 }
 
 void SyncPasses::collectPass() {

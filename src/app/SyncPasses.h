@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -50,6 +51,9 @@ public:
     void releasePasses();
     // Whether a pass is under way.
     bool running() const { return worker_.joinable(); }
+
+    // For tests: called on the pass's thread once the pass's request is made, before it works.
+    std::function<void()> beforePass;
 
     // The outcome of the last pass (for the Options list).
     const SyncOutcome& lastOutcome() const { return last_; }

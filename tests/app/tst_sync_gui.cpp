@@ -197,6 +197,41 @@ private Q_SLOTS:
         QVERIFY2(names.contains(u"made here"_s), qPrintable(names.join(u", "_s)));
     }
 
+    // A pass that began before a login, without its key, takes the account's protection from
+    // the laptop under the new session: the session is locked, and the next login asks for the
+    // pass phrase.
+    void aSessionBegunUnderAPassThatTakesItsProtectionIsLocked() {
+        const QString owner = state().CurrentAccount.owner;
+        const QString passPhrase = u"the laptop's pass phrase"_s;
+        QCOMPARE(protectAccount(*laptop, owner, u"annapass"_s, passPhrase, test::cheapKdf(),
+                                accountConversionParts(), {})
+                     .result,
+                 ProtectionOutcome::Result::Protected);
+        SyncPasses* passes = session->program->syncPasses();
+        laptopWrites();
+        // The session's own pass leaves the protection for later.
+        QTRY_VERIFY_WITH_TIMEOUT(!passes->running() && passes->lastOutcome().skipped.size() == 1,
+                                 5000);
+        QSemaphore entered;
+        QSemaphore gate;
+        passes->beforePass = [&] {
+            entered.release();
+            gate.acquire();
+        };
+        session->logOut();
+        // The pass after the session holds no key; it waits while anna logs in again.
+        QVERIFY(entered.tryAcquire(1, 5000));
+        passes->beforePass = nullptr;
+        session->logIn(u"anna"_s, u"annapass"_s);
+        QVERIFY(!state().CurrentAccount.isProtected());
+        gate.release();
+        QTRY_VERIFY_WITH_TIMEOUT(!state().LoggedIn, 10000);
+        QVERIFY(test::window(u"Form1"_s) == nullptr || !test::window(u"Form1"_s)->isVisible());
+        session->logIn(u"anna"_s, passPhrase);
+        QVERIFY(state().CurrentAccount.isProtected());
+        QTRY_VERIFY_WITH_TIMEOUT(listed().contains(u"shared"_s), 5000);
+    }
+
     // While the passes are held (the database being compacted) none starts, whatever the folder
     // does; what was asked meanwhile runs once they are released.
     void heldPassesWaitForTheRelease() {
