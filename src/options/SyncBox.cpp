@@ -141,7 +141,11 @@ void SyncBox::listMachines(const QList<SyncMachine>& machines) {
              machineState(machine)});
         item->setToolTip(0, plainToolTip(machine.name + QStringLiteral("\n") + machine.id));
         for (const QString& note : machine.notes) {
-            auto* child = new QTreeWidgetItem(item, {oneLineText(note)});
+            // A note is "<file>: <reason>": the reason is what the line shows, the file name
+            // (a long hash) is in the tip with it.
+            const qsizetype colon = note.indexOf(QStringLiteral(": "));
+            const QString reason = colon < 0 ? note : note.mid(colon + 2);
+            auto* child = new QTreeWidgetItem(item, {oneLineText(reason)});
             child->setFirstColumnSpanned(true);
             child->setToolTip(0, plainToolTip(note));
         }

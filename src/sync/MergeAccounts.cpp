@@ -124,9 +124,8 @@ Result<QString> refusalFor(Connection& target, Connection& source, const Account
             return QStringLiteral("it is protected in one database and not in the other");
         }
         if (there.isProtected && openShared(keys, here.owner)) {
-            return QStringLiteral(
-                "it was protected elsewhere and is logged in here without its pass phrase; "
-                "the protection is taken when the session ends");
+            // Logged in here without its pass phrase.
+            return QStringLiteral("protected elsewhere, taken here when this session ends");
         }
         return QString();
     }

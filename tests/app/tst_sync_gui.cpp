@@ -160,7 +160,7 @@ private Q_SLOTS:
         auto* machines = test::control<QTreeWidget>(main(), u"lstSyncMachines"_s);
         QTRY_VERIFY_WITH_TIMEOUT(
             machines->topLevelItemCount() == 1 && machines->topLevelItem(0)->childCount() == 1 &&
-                machines->topLevelItem(0)->child(0)->text(0).contains(u"without its pass phrase"_s),
+                machines->topLevelItem(0)->child(0)->text(0).contains(u"when this session ends"_s),
             5000);
         QVERIFY(state().LoggedIn && !protectedHere());
         QVERIFY(listed().contains(u"made here"_s) && listed().contains(u"shared"_s));

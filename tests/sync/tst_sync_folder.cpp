@@ -312,7 +312,7 @@ private Q_SLOTS:
         const SyncOutcome waiting = syncOnce(world->machines.at(u"b"_s).db(), session);
         QCOMPARE(waiting.filesApplied, 0);
         QVERIFY(waiting.skipped.size() == 1 &&
-                waiting.skipped.first().contains(u"without its pass phrase"_s));
+                waiting.skipped.first().contains(u"when this session ends"_s));
         QCOMPARE(
             world->countOf(u"b"_s, u"SELECT count(*) FROM Users WHERE KeyWrapped IS NOT NULL"_s),
             0);
