@@ -134,7 +134,7 @@ void SyncPasses::collectPass() {
         Q_EMIT changedHere();
     }
     if (last_.rowsSealed > 0 && (runningKinds_ & kWrite) == 0) {
-        pending_ |= kWrite;  // the sealed rows go to the folder again
+        noteWrite();  // the sealed rows go to the folder again, as a save's do
     }
     Q_EMIT passEnded();
     startNext();
