@@ -53,14 +53,12 @@ SyncRequest SyncPasses::request() const {
     if (state_.LoggedIn) {
         request.keys.append(state_.CurrentAccount);
     }
-    request.sealUnsealed = [](DatabaseAccess& database, const Account& account) {
-        return finishProtection(database, account, accountConversionParts());
-    };
     return request;
 }
 
 void SyncPasses::applyNow() {
     sessionOn_ = state_.LoggedIn;
+    sealAtLogin_ = sessionOn_;
     watchFolder();
     ask(sessionOn_ ? kApply | kWrite : kApply);
 }
@@ -113,7 +111,15 @@ void SyncPasses::startNext() {
         writeTimer_.stop();
     }
     result_ = std::make_shared<SyncOutcome>();
-    worker_ = std::thread([this, result = result_, kinds = runningKinds_, request = request(),
+    SyncRequest asked = request();
+    // Rows still to seal come only with a protection taken from elsewhere, which the next
+    // login with the key finishes: the login's pass looks for them, not every pass.
+    if ((runningKinds_ & kApply) && std::exchange(sealAtLogin_, false)) {
+        asked.sealUnsealed = [](DatabaseAccess& database, const Account& account) {
+            return finishProtection(database, account, accountConversionParts());
+        };
+    }
+    worker_ = std::thread([this, result = result_, kinds = runningKinds_, request = asked,
                            path = databasePath_, gate = beforePass] {
         if (gate) {
             gate();

@@ -84,6 +84,7 @@ private:
     int pending_ = 0;
     bool sessionOn_ = false;
     bool held_ = false;
+    bool sealAtLogin_ = false;  // the login's pass seals what a protection from elsewhere left
     SyncOutcome last_;
 };
 
