@@ -7,11 +7,13 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "GuiDriver.h"
 #include "app/MainWindow.h"
 #include "app/SessionLock.h"
+#include "app/SyncPasses.h"
 #include "core/CommonTexts.h"
 #include "journal/JournalDate.h"
 
@@ -222,6 +224,38 @@ double WindowActions::logOutAndIn() {
         ok = world_.logIn(userName(measuredIndex(plan_)));
     });
     check(ok && mainWindow()->isVisible(), QStringLiteral("logging in again failed"));
+    world_.dialogs.clear();
+    return ms;
+}
+
+double WindowActions::logOutWithSync() {
+    Program& program = world_.program();
+    const QTemporaryDir folder;  // in the run's own temporary folder
+    const QString syncFolder = folder.path();
+    const auto passesDone = [&program] {
+        const SyncPasses* passes = program.syncPasses();
+        while (passes != nullptr && (passes->running() || passes->writeWaiting())) {
+            QTest::qWait(20);
+        }
+    };
+    program.state().Sync.folder = syncFolder;
+    program.syncSettingsChanged();
+    passesDone();
+    saveNew();
+    QWidget* login = nullptr;
+    const double ms = timeUntilIdle([&] {
+        mainWindow()->findChild<QAction*>(QStringLiteral("mnuLogOut"))->trigger();
+        settle();
+        login = window(QStringLiteral("frmLogin"));
+    });
+    check(!program.state().LoggedIn && login != nullptr && login->isVisible() &&
+              !program.syncPasses()->writeWaiting(),
+          QStringLiteral("logging out with a sync folder did not bring the login window"));
+    passesDone();
+    check(world_.logIn(userName(measuredIndex(plan_))), QStringLiteral("logging in again failed"));
+    program.state().Sync.folder.clear();
+    program.syncSettingsChanged();
+    passesDone();
     world_.dialogs.clear();
     return ms;
 }

@@ -39,6 +39,10 @@ public:
     double searchAtOnce(QChar letter, double& allFound);
     // "Log Out", then logging in again, until the main window is back.
     double logOutAndIn();
+    // With a sync folder chosen (its first pass, the whole database, untimed) and one record
+    // saved since: "Log Out" until the login window is shown, this machine's change written to
+    // the folder on the way; then logging in again and the folder given up, untimed.
+    double logOutWithSync();
     // From the moment the time without use is up until the login window is shown (locked),
     // with unsaved journal text to save on the way; then logging in again, untimed.
     double lockAndIn();

@@ -67,9 +67,8 @@ void Report::firstLogin(const Samples& scale, const Samples& empty) {
                 verdict(scale.median() < 100.0));
 }
 
-void Report::lock(const Samples& scale, const Samples& empty) {
-    std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | %-30s | %s\n",
-                "lock (idle moment -> login window, journal text saved)", scale.median(),
+void Report::sessionEnd(const char* action, const Samples& scale, const Samples& empty) {
+    std::printf("%-58s %15.1f %6.1f | %14.1f %6.1f | x%5.1f | %-30s | %s\n", action, scale.median(),
                 scale.worst(), empty.median(), empty.worst(), ratio(scale.median(), empty.median()),
                 "< 200 ms at scale", verdict(!scale.empty() && scale.median() < 200.0));
 }

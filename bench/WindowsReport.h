@@ -20,7 +20,8 @@ public:
     void compared(const char* action, const Samples& scale, const Samples& empty);
     // The lock, from the moment the time without use is up to the login window: under 200 ms
     // at scale.
-    void lock(const Samples& scale, const Samples& empty);
+    // An end of the session (a lock, a logout with a sync folder): its goal is < 200 ms.
+    void sessionEnd(const char* action, const Samples& scale, const Samples& empty);
     // First login to the main window: under 100 ms at scale.
     void firstLogin(const Samples& scale, const Samples& empty);
     // The same on an X server (`server` says which), until the main window is painted: under

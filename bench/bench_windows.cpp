@@ -48,7 +48,7 @@ enum class Part { All, Journal, Vault, Login, Protected };
 
 struct ComparedFigures {
     Samples firstLogin, listAll, filterOne, save, activation, logOutIn, previous, next, openDay,
-        keys, firstSearchKey, searchKeys, lock, elsewhere;
+        keys, firstSearchKey, searchKeys, lock, elsewhere, syncLogOut;
 };
 
 // The vault's search box, a few keys: the first reads the texts searched in.
@@ -99,6 +99,7 @@ void runRound(BenchWorld& world, const FillPlan& plan, Part part, ComparedFigure
     for (int i = 0; i < (part == Part::All || part == Part::Protected ? 2 : 0); ++i) {
         figures.logOutIn.add(actions.logOutAndIn());
         figures.lock.add(actions.lockAndIn());
+        figures.syncLogOut.add(actions.logOutWithSync());
     }
     world.stop();
     for (const QString& problem : actions.problems) {
@@ -177,7 +178,10 @@ void reportCompared(Report& report, Part part, const std::array<ComparedFigures,
     }
     if (part == Part::All || part == Part::Protected) {
         report.compared("log out and in again", scale.logOutIn, empty.logOutIn);
-        report.lock(scale.lock, empty.lock);
+        report.sessionEnd("lock (idle moment -> login window, journal text saved)", scale.lock,
+                          empty.lock);
+        report.sessionEnd("log out, a sync folder chosen (one saved record written)",
+                          scale.syncLogOut, empty.syncLogOut);
     }
     if (part == Part::Protected) {
         report.compared("search records: 1st key (texts read ahead)", scale.firstSearchKey,
